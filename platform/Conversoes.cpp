@@ -1,0 +1,335 @@
+#include "Conversoes.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <limits>
+
+#include "Texto.h"
+
+namespace kova {
+
+using namespace std::chrono;
+
+TFormatSettings& FormatSettings() {
+    static TFormatSettings settings;
+    return settings;
+}
+
+void DefinirFormatosRegionais() {
+    TFormatSettings& f = FormatSettings();
+    f.ShortDateFormat = "dd/mm/yyyy";
+    f.ShortTimeFormat = "hh:nn:ss";
+    f.DateSeparator = '/';
+    f.TimeSeparator = ':';
+    f.DecimalSeparator = ',';
+    f.ThousandSeparator = '.';
+}
+
+TDate MakeDate(int year, unsigned month, unsigned day) {
+    return sys_days(std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day));
+}
+
+TDateTime MakeDateTime(int year, unsigned month, unsigned day, unsigned h, unsigned n,
+                       unsigned s) {
+    return TDateTime(MakeDate(year, month, day)) + hours(h) + minutes(n) + seconds(s);
+}
+
+TDate DateOf(TDateTime dt) { return floor<days>(dt); }
+
+int YearOf(TDate d) { return int(year_month_day(d).year()); }
+unsigned MonthOf(TDate d) { return unsigned(year_month_day(d).month()); }
+unsigned DayOf(TDate d) { return unsigned(year_month_day(d).day()); }
+
+int DayOfWeek(TDate d) { return int(weekday(d).c_encoding()) + 1; }
+
+namespace {
+
+std::string Dois(unsigned v) {
+    char b[8];
+    std::snprintf(b, sizeof b, "%02u", v % 100);
+    return b;
+}
+
+// Reads an unsigned run of digits; returns false when there is none or it is too long.
+bool LerNumero(std::string_view s, size_t& i, int maxDigitos, int& out) {
+    size_t ini = i;
+    long v = 0;
+    while (i < s.size() && s[i] >= '0' && s[i] <= '9') {
+        v = v * 10 + (s[i] - '0');
+        ++i;
+        if (int(i - ini) > maxDigitos) return false;
+    }
+    if (i == ini) return false;
+    out = int(v);
+    return true;
+}
+
+bool DataValida(int y, int m, int d) {
+    if (y < 1 || y > 9999 || m < 1 || m > 12 || d < 1) return false;
+    return year_month_day(std::chrono::year(y) / m / d).ok();
+}
+
+// Parses "d/m/y" at s[i..]; a two-digit year falls in the 50-year window around today.
+bool LerData(std::string_view s, size_t& i, TDate& out) {
+    const char sep = FormatSettings().DateSeparator;
+    int d, m, y;
+    if (!LerNumero(s, i, 2, d) || i >= s.size() || s[i] != sep) return false;
+    ++i;
+    if (!LerNumero(s, i, 2, m) || i >= s.size() || s[i] != sep) return false;
+    ++i;
+    size_t ini = i;
+    if (!LerNumero(s, i, 4, y)) return false;
+    if (i - ini <= 2) {
+        int atual = YearOf(floor<days>(system_clock::now()));
+        int seculo = atual - atual % 100;
+        y += seculo;
+        if (y > atual + 50) y -= 100;
+        if (y <= atual - 50) y += 100;
+    }
+    if (!DataValida(y, m, d)) return false;
+    out = MakeDate(y, unsigned(m), unsigned(d));
+    return true;
+}
+
+}  // namespace
+
+std::string DateToStr(TDate d) {
+    year_month_day ymd(d);
+    const char sep = FormatSettings().DateSeparator;
+    char b[16];
+    std::snprintf(b, sizeof b, "%02u%c%02u%c%04d", unsigned(ymd.day()), sep, unsigned(ymd.month()),
+                  sep, int(ymd.year()));
+    return b;
+}
+
+std::string TimeToStr(TDateTime dt) {
+    auto t = dt - floor<days>(dt);
+    hh_mm_ss<milliseconds> h(t);
+    const char sep = FormatSettings().TimeSeparator;
+    return Dois(unsigned(h.hours().count())) + sep + Dois(unsigned(h.minutes().count())) + sep +
+           Dois(unsigned(h.seconds().count()));
+}
+
+std::string DateTimeToStr(TDateTime dt) {
+    TDate d = DateOf(dt);
+    if (dt == TDateTime(d)) return DateToStr(d);
+    return DateToStr(d) + " " + TimeToStr(dt);
+}
+
+bool TryStrToDate(std::string_view text, TDate& out) {
+    std::string s = Trim(text);
+    size_t i = 0;
+    TDate d;
+    if (!LerData(s, i, d) || i != s.size()) return false;
+    out = d;
+    return true;
+}
+
+bool TryStrToDateTime(std::string_view text, TDateTime& out) {
+    std::string s = Trim(text);
+    size_t i = 0;
+    TDate d;
+    if (!LerData(s, i, d)) return false;
+    TDateTime r(d);
+    if (i < s.size()) {
+        if (s[i] != ' ') return false;
+        while (i < s.size() && s[i] == ' ') ++i;
+        const char sep = FormatSettings().TimeSeparator;
+        int h = 0, n = 0, sec = 0;
+        if (!LerNumero(s, i, 2, h)) return false;
+        if (i < s.size() && s[i] == sep) {
+            ++i;
+            if (!LerNumero(s, i, 2, n)) return false;
+            if (i < s.size() && s[i] == sep) {
+                ++i;
+                if (!LerNumero(s, i, 2, sec)) return false;
+            }
+        }
+        if (i != s.size() || h > 23 || n > 59 || sec > 59) return false;
+        r += hours(h) + minutes(n) + seconds(sec);
+    }
+    out = r;
+    return true;
+}
+
+std::string IntToStr(long long v) { return std::to_string(v); }
+
+bool TryStrToInt(std::string_view text, int32_t& out) {
+    std::string s = Trim(text);
+    size_t i = 0;
+    bool neg = false;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) {
+        neg = s[i] == '-';
+        ++i;
+    }
+    if (i >= s.size()) return false;
+    long long v = 0;
+    for (; i < s.size(); ++i) {
+        if (s[i] < '0' || s[i] > '9') return false;
+        v = v * 10 + (s[i] - '0');
+        if (v > 2147483648LL) return false;
+    }
+    if (neg) v = -v;
+    if (v > std::numeric_limits<int32_t>::max() || v < std::numeric_limits<int32_t>::min()) {
+        return false;
+    }
+    out = int32_t(v);
+    return true;
+}
+
+std::string FloatToStr(double v) {
+    if (std::isnan(v)) return "NAN";
+    if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
+    char b[64];
+    std::snprintf(b, sizeof b, "%.15G", v);
+    std::string s(b);
+    std::string mant = s, exp;
+    size_t e = s.find('E');
+    if (e != std::string::npos) {
+        mant = s.substr(0, e);
+        int ev = std::atoi(s.c_str() + e + 1);
+        exp = "E" + std::string(ev < 0 ? "-" : "") + std::to_string(std::abs(ev));
+    }
+    size_t p = mant.find('.');
+    if (p != std::string::npos) {
+        while (!mant.empty() && mant.back() == '0') mant.pop_back();
+        if (!mant.empty() && mant.back() == '.') mant.pop_back();
+        p = mant.find('.');
+        if (p != std::string::npos) mant[p] = FormatSettings().DecimalSeparator;
+    }
+    if (mant == "-0") mant = "0";
+    return mant + exp;
+}
+
+bool TryStrToFloat(std::string_view text, double& out) {
+    std::string s = Trim(text);
+    const char dec = FormatSettings().DecimalSeparator;
+    std::string c;
+    size_t i = 0;
+    if (i < s.size() && (s[i] == '-' || s[i] == '+')) c += s[i++];
+    bool digitos = false, ponto = false;
+    for (; i < s.size(); ++i) {
+        char ch = s[i];
+        if (ch >= '0' && ch <= '9') {
+            c += ch;
+            digitos = true;
+        } else if (ch == dec && !ponto) {
+            c += '.';
+            ponto = true;
+        } else {
+            break;
+        }
+    }
+    if (!digitos) return false;
+    if (i < s.size() && (s[i] == 'e' || s[i] == 'E')) {
+        c += 'e';
+        ++i;
+        if (i < s.size() && (s[i] == '-' || s[i] == '+')) c += s[i++];
+        bool expDig = false;
+        for (; i < s.size() && s[i] >= '0' && s[i] <= '9'; ++i) {
+            c += s[i];
+            expDig = true;
+        }
+        if (!expDig) return false;
+    }
+    if (i != s.size()) return false;
+    char* end = nullptr;
+    double v = std::strtod(c.c_str(), &end);
+    if (end == nullptr || *end != '\0' || std::isinf(v)) return false;
+    out = v;
+    return true;
+}
+
+std::string FormatFloat(std::string_view pattern, double v) {
+    std::string p(pattern.substr(0, pattern.find(';')));
+    size_t dp = p.find('.');
+    std::string inteira = p.substr(0, dp);
+    std::string frac = dp == std::string::npos ? "" : p.substr(dp + 1);
+    bool milhar = inteira.find(',') != std::string::npos;
+    int fracMin = 0, fracMax = 0;
+    for (char c : frac) {
+        if (c == '0') ++fracMin, ++fracMax;
+        if (c == '#') ++fracMax;
+    }
+    int minInt = 0;
+    bool zeroVisto = false;
+    for (char c : inteira) {
+        if (c == '0') zeroVisto = true;
+        if (zeroVisto && (c == '0' || c == '#')) ++minInt;
+    }
+
+    char b[512];
+    std::snprintf(b, sizeof b, "%.*f", fracMax, std::fabs(v));
+    std::string num(b);
+    std::string digInt = num.substr(0, num.find('.'));
+    std::string digFrac = num.find('.') == std::string::npos ? "" : num.substr(num.find('.') + 1);
+    while (int(digFrac.size()) > fracMin && !digFrac.empty() && digFrac.back() == '0') {
+        digFrac.pop_back();
+    }
+    bool negativo = v < 0 && (digInt.find_first_not_of('0') != std::string::npos ||
+                              digFrac.find_first_not_of('0') != std::string::npos);
+    size_t nz = digInt.find_first_not_of('0');
+    digInt = nz == std::string::npos ? "" : digInt.substr(nz);
+    while (int(digInt.size()) < minInt) digInt.insert(digInt.begin(), '0');
+
+    std::string parteInt;
+    const char sepMil = FormatSettings().ThousandSeparator;
+    if (milhar) {
+        std::string prefixo, sufixo;
+        size_t a = inteira.find_first_of("0#,");
+        size_t z = inteira.find_last_of("0#,");
+        if (a != std::string::npos) {
+            prefixo = inteira.substr(0, a);
+            sufixo = inteira.substr(z + 1);
+        }
+        std::string g;
+        int n = int(digInt.size());
+        for (int i = 0; i < n; ++i) {
+            g += digInt[i];
+            int resto = n - 1 - i;
+            if (resto > 0 && resto % 3 == 0) g += sepMil;
+        }
+        parteInt = prefixo + g + sufixo;
+    } else {
+        // Digits fill the placeholders from the right; literals stay where they stand and any
+        // extra digits go before the leftmost placeholder.
+        int k = int(digInt.size()) - 1;
+        std::string r;
+        int primeiro = -1;
+        for (int i = int(inteira.size()) - 1; i >= 0; --i) {
+            char c = inteira[i];
+            if (c == '0' || c == '#') {
+                primeiro = i;
+                if (k >= 0) r.insert(r.begin(), digInt[k--]);
+            } else {
+                r.insert(r.begin(), c);
+            }
+        }
+        if (k >= 0) {
+            std::string resto = digInt.substr(0, size_t(k + 1));
+            size_t pos = 0;
+            for (int i = 0; i < primeiro; ++i) {
+                char c = inteira[i];
+                if (c != '0' && c != '#') ++pos;
+            }
+            r.insert(pos, resto);
+        }
+        parteInt = r;
+    }
+    std::string r = (negativo ? "-" : "") + parteInt;
+    if (!digFrac.empty()) r += FormatSettings().DecimalSeparator + digFrac;
+    return r;
+}
+
+double Arredonda(int n, double x) {
+    double f = std::pow(10.0, n);
+    double xf = x * f;
+    double inteiro = std::trunc(xf);
+    // The tolerance absorbs binary representation: an amount typed as 0,285 is 28.4999... in
+    // a double and must still round to 0,29.
+    if (xf - inteiro >= 0.5 - 1e-9) inteiro += 1;
+    return inteiro / f;
+}
+
+}  // namespace kova

@@ -1,0 +1,88 @@
+#pragma once
+// The dialog service: every message box and question of the engine goes through it. The desktop
+// installs a Qt implementation; tests install ScriptedDialogs, which records what was shown and
+// answers questions from a queue; with nothing installed, a headless service answers at once
+// (OK, or the first button of a question) so that nothing ever waits for a person who is not
+// there.
+
+#include <deque>
+#include <string>
+#include <vector>
+
+namespace kova {
+
+enum class TMsgDlgType { mtError, mtInformation, mtWarning, mtConfirmation };
+enum class TMsgDlgButtons { mbOK, mbYesNo, mbYesCancel, mbYesNoCancel };
+enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel };
+
+class IDialogService {
+public:
+    virtual ~IDialogService() = default;
+    virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
+                                    TMsgDlgButtons buttons) = 0;
+    // The busy pointer, shown while a slow step runs.
+    virtual void SetBusy(bool busy) { (void)busy; }
+};
+
+// The service in force (never null).
+IDialogService& Dialogs();
+// Installs a service (not owned); nullptr restores the headless one. Returns the previous one.
+IDialogService* SetDialogService(IDialogService* service);
+
+TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
+                        TMsgDlgButtons buttons = TMsgDlgButtons::mbOK);
+
+// Installs a service for the life of the guard.
+class ScopedDialogService {
+public:
+    explicit ScopedDialogService(IDialogService& s) : previous_(SetDialogService(&s)) {}
+    ~ScopedDialogService() { SetDialogService(previous_); }
+    ScopedDialogService(const ScopedDialogService&) = delete;
+    ScopedDialogService& operator=(const ScopedDialogService&) = delete;
+
+private:
+    IDialogService* previous_;
+};
+
+// Shows the busy pointer for the life of the guard.
+class BusyCursor {
+public:
+    BusyCursor() { Dialogs().SetBusy(true); }
+    ~BusyCursor() { Dialogs().SetBusy(false); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+// Records every dialog; answers questions from a queue. A question with no queued answer is
+// recorded as unexpected (and answered with its last button) so that a test can fail on it.
+class ScriptedDialogs : public IDialogService {
+public:
+    struct Shown {
+        TMsgDlgType kind;
+        std::string text;
+        TMsgDlgButtons buttons;
+        TModalResult answer;
+    };
+
+    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
+                            TMsgDlgButtons buttons) override;
+    void SetBusy(bool busy) override;
+
+    void Answer(TModalResult r) { answers_.push_back(r); }
+    const std::vector<Shown>& History() const { return history_; }
+    std::vector<std::string> Texts() const;
+    const std::vector<std::string>& Unexpected() const { return unexpected_; }
+    size_t PendingAnswers() const { return answers_.size(); }
+    int BusyCalls() const { return busyCalls_; }
+    bool Busy() const { return busyDepth_ > 0; }
+    void Clear();
+
+private:
+    std::deque<TModalResult> answers_;
+    std::vector<Shown> history_;
+    std::vector<std::string> unexpected_;
+    int busyDepth_ = 0;
+    int busyCalls_ = 0;
+};
+
+}  // namespace kova

@@ -1,0 +1,821 @@
+#include "TDataSet.h"
+
+#include <algorithm>
+
+#include "Errors.h"
+#include "FilterExpression.h"
+#include "TDataSource.h"
+#include "Texto.h"
+
+namespace kova {
+
+namespace {
+const TValue kNull{};
+}
+
+// Puts the table in a passing state (calculation, filtering) around one record and restores it
+// whatever happens inside.
+class TDataSet::StateGuard {
+public:
+    StateGuard(const TDataSet& ds, TDataSetState st, Record* r)
+        : ds_(ds), oldState_(ds.state_), oldOverride_(ds.override_) {
+        ds_.state_ = st;
+        ds_.override_ = r;
+    }
+    ~StateGuard() {
+        ds_.state_ = oldState_;
+        ds_.override_ = oldOverride_;
+    }
+
+private:
+    const TDataSet& ds_;
+    TDataSetState oldState_;
+    Record* oldOverride_;
+};
+
+TDataSet::TDataSet(std::string name) : name_(std::move(name)) {}
+
+TDataSet::~TDataSet() {
+    for (TDataSource* s : sources_) s->dataSet_ = nullptr;
+}
+
+// ---------------------------------------------------------------- definition
+
+TField& TDataSet::AddField(TFieldDef def) {
+    if (Active()) throw EDatabaseError(name_ + ": Cannot add fields to an open dataset");
+    if (FindField(def.name)) throw EDatabaseError(name_ + ": Duplicate field name '" + def.name + "'");
+    hasCalculated_ = hasCalculated_ || def.calculated;
+    fields_.push_back(std::make_unique<TField>(*this, int(fields_.size()), std::move(def)));
+    return *fields_.back();
+}
+
+void TDataSet::ClearFields() {
+    if (Active()) throw EDatabaseError(name_ + ": Cannot remove fields of an open dataset");
+    filter_.reset();
+    filterText_.clear();
+    indexDefs_.clear();
+    indexes_.clear();
+    currentIndex_ = -1;
+    fields_.clear();
+    hasCalculated_ = false;
+}
+
+TField* TDataSet::FindField(std::string_view name) const {
+    for (const auto& f : fields_) {
+        if (SameText(f->FieldName(), name)) return f.get();
+    }
+    return nullptr;
+}
+
+TField& TDataSet::FieldByName(std::string_view name) const {
+    TField* f = FindField(name);
+    if (!f) throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
+    return *f;
+}
+
+std::vector<int> TDataSet::ResolveFields(const std::string& fields) const {
+    std::vector<int> r;
+    size_t ini = 0;
+    while (ini <= fields.size()) {
+        size_t fim = fields.find(';', ini);
+        if (fim == std::string::npos) fim = fields.size();
+        std::string n = Trim(fields.substr(ini, fim - ini));
+        if (!n.empty()) r.push_back(FieldByName(n).Index());
+        ini = fim + 1;
+    }
+    if (r.empty()) throw EDatabaseError(name_ + ": No fields given");
+    return r;
+}
+
+void TDataSet::AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive) {
+    for (const auto& d : indexDefs_) {
+        if (SameText(d.name, name)) throw EDatabaseError(name_ + ": Duplicate index name '" + name + "'");
+    }
+    auto ix = std::make_unique<Index>();
+    ix->def = {name, fields, caseInsensitive};
+    ix->fields = ResolveFields(fields);
+    if (Active()) {
+        ix->order = natural_;
+        SortIndex(*ix);
+    }
+    indexDefs_.push_back(ix->def);
+    indexes_.push_back(std::move(ix));
+}
+
+void TDataSet::ClearIndexes() {
+    indexDefs_.clear();
+    indexes_.clear();
+    currentIndex_ = -1;
+}
+
+void TDataSet::SetIndexName(const std::string& name) {
+    int novo = -1;
+    if (!name.empty()) {
+        for (size_t i = 0; i < indexes_.size(); ++i) {
+            if (SameText(indexes_[i]->def.name, name)) novo = int(i);
+        }
+        if (novo < 0) throw EDatabaseError(name_ + ": Index '" + name + "' not found");
+    }
+    if (novo == currentIndex_) return;
+    if (Active()) CheckBrowseMode();
+    currentIndex_ = novo;
+    if (Active()) {
+        bof_ = eof_ = false;
+        NotifyData(nullptr);
+    }
+}
+
+std::string TDataSet::IndexName() const {
+    return currentIndex_ < 0 ? std::string() : indexes_[size_t(currentIndex_)]->def.name;
+}
+
+// ---------------------------------------------------------------- life
+
+void TDataSet::CreateDataSet() {
+    if (fields_.empty()) throw EDatabaseError(name_ + ": Missing data provider or data packet");
+    if (Active()) Close();
+    state_ = TDataSetState::dsBrowse;
+    bof_ = eof_ = true;
+    NotifyState();
+    NotifyData(nullptr);
+}
+
+void TDataSet::Close() {
+    if (!Active()) return;
+    buffer_.reset();
+    keyBuffer_.reset();
+    current_ = nullptr;
+    natural_.clear();
+    owned_.clear();
+    for (auto& ix : indexes_) ix->order.clear();
+    modified_ = false;
+    state_ = TDataSetState::dsInactive;
+    bof_ = eof_ = true;
+    NotifyState();
+}
+
+void TDataSet::EmptyDataSet() {
+    CheckActive();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Cancel();
+    current_ = nullptr;
+    natural_.clear();
+    owned_.clear();
+    for (auto& ix : indexes_) ix->order.clear();
+    bof_ = eof_ = true;
+    NotifyData(nullptr);
+}
+
+void TDataSet::CheckActive() const {
+    if (!Active()) throw EDatabaseError(name_ + ": Cannot perform this operation on a closed dataset");
+}
+
+// ---------------------------------------------------------------- order and filter
+
+const std::vector<TDataSet::Record*>& TDataSet::Order() const {
+    return currentIndex_ < 0 ? natural_ : indexes_[size_t(currentIndex_)]->order;
+}
+
+TDataSet::Index* TDataSet::CurrentIndex() const {
+    return currentIndex_ < 0 ? nullptr : indexes_[size_t(currentIndex_)].get();
+}
+
+bool TDataSet::Less(const Index& ix, const Record* a, const Record* b) const {
+    for (int f : ix.fields) {
+        int c = CompareValues(a->values[size_t(f)], b->values[size_t(f)], ix.def.caseInsensitive);
+        if (c != 0) return c < 0;
+    }
+    return a->seq < b->seq;  // equal keys keep the order in which the records were added
+}
+
+int TDataSet::CompareKey(const Index& ix, const Record* r, const std::vector<TValue>& keys) const {
+    for (size_t i = 0; i < keys.size() && i < ix.fields.size(); ++i) {
+        int c = CompareValues(r->values[size_t(ix.fields[i])], keys[i], ix.def.caseInsensitive);
+        if (c != 0) return c;
+    }
+    return 0;
+}
+
+void TDataSet::SortIndex(Index& ix) {
+    std::sort(ix.order.begin(), ix.order.end(),
+              [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+}
+
+size_t TDataSet::PosOf(const Record* r) const {
+    const auto& o = Order();
+    Index* ix = CurrentIndex();
+    auto it = ix ? std::lower_bound(o.begin(), o.end(), r,
+                                    [&](const Record* a, const Record* b) { return Less(*ix, a, b); })
+                 : std::lower_bound(o.begin(), o.end(), r,
+                                    [](const Record* a, const Record* b) { return a->seq < b->seq; });
+    return size_t(it - o.begin());
+}
+
+void TDataSet::InsertInOrders(Record* r) {
+    auto itn = std::lower_bound(natural_.begin(), natural_.end(), r,
+                                [](const Record* a, const Record* b) { return a->seq < b->seq; });
+    natural_.insert(itn, r);
+    for (auto& ix : indexes_) {
+        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
+                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
+        ix->order.insert(it, r);
+    }
+}
+
+void TDataSet::RemoveFromOrders(Record* r) {
+    natural_.erase(std::find(natural_.begin(), natural_.end(), r));
+    for (auto& ix : indexes_) {
+        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
+                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
+        if (it == ix->order.end() || *it != r) it = std::find(ix->order.begin(), ix->order.end(), r);
+        ix->order.erase(it);
+    }
+}
+
+bool TDataSet::Accept(Record* r) const {
+    if (!filtered_) return true;
+    if (filter_) {
+        bool ok = filter_->Evaluate([r](int i) -> const TValue& { return r->values[size_t(i)]; },
+                                    FilterCaseInsensitive);
+        if (!ok) return false;
+    }
+    if (OnFilterRecord) {
+        StateGuard g(*this, TDataSetState::dsFilter, r);
+        return OnFilterRecord(const_cast<TDataSet&>(*this));
+    }
+    return true;
+}
+
+TDataSet::Record* TDataSet::NextVisible(size_t from) const {
+    const auto& o = Order();
+    for (size_t i = from; i < o.size(); ++i) {
+        if (Accept(o[i])) return o[i];
+    }
+    return nullptr;
+}
+
+TDataSet::Record* TDataSet::PriorVisible(size_t before) const {
+    const auto& o = Order();
+    for (size_t i = std::min(before, o.size()); i > 0; --i) {
+        if (Accept(o[i - 1])) return o[i - 1];
+    }
+    return nullptr;
+}
+
+TDataSet::Record* TDataSet::NearestVisible(size_t pos) const {
+    Record* r = NextVisible(pos);
+    return r ? r : PriorVisible(pos);
+}
+
+void TDataSet::SetFilter(const std::string& text) {
+    if (Trim(text).empty()) {
+        filter_.reset();
+        filterText_.clear();
+    } else {
+        filter_ = TFilterExpression::Parse(text, [this](const std::string& n, int& idx, TFieldType& t) {
+            TField* f = FindField(n);
+            if (!f) return false;
+            idx = f->Index();
+            t = f->DataType();
+            return true;
+        });
+        filterText_ = text;
+    }
+    if (Active() && filtered_) Refresh();
+}
+
+void TDataSet::SetFiltered(bool on) {
+    if (filtered_ == on) return;
+    if (Active()) CheckBrowseMode();
+    filtered_ = on;
+    if (Active()) Refresh();
+}
+
+void TDataSet::Refresh() {
+    CheckActive();
+    CheckBrowseMode();
+    // The current record stays when it is still visible; otherwise the view starts over.
+    if (!current_ || !Accept(current_)) {
+        current_ = NextVisible(0);
+        bof_ = true;
+        eof_ = current_ == nullptr;
+    }
+    Calculate(current_);
+    NotifyData(nullptr);
+}
+
+// ---------------------------------------------------------------- navigation
+
+void TDataSet::MoveTo(Record* r) {
+    current_ = r;
+    Calculate(r);
+    NotifyData(nullptr);
+    if (AfterScroll) AfterScroll(*this);
+}
+
+void TDataSet::First() {
+    CheckActive();
+    CheckBrowseMode();
+    MoveTo(NextVisible(0));
+    bof_ = true;
+    eof_ = current_ == nullptr;
+}
+
+void TDataSet::Last() {
+    CheckActive();
+    CheckBrowseMode();
+    MoveTo(PriorVisible(Order().size()));
+    eof_ = true;
+    bof_ = current_ == nullptr;
+}
+
+void TDataSet::Next() {
+    CheckActive();
+    CheckBrowseMode();
+    Record* r = current_ ? NextVisible(PosOf(current_) + 1) : nullptr;
+    if (!r) {
+        eof_ = true;
+        return;
+    }
+    MoveTo(r);
+    bof_ = eof_ = false;
+}
+
+void TDataSet::Prior() {
+    CheckActive();
+    CheckBrowseMode();
+    Record* r = current_ ? PriorVisible(PosOf(current_)) : nullptr;
+    if (!r) {
+        bof_ = true;
+        return;
+    }
+    MoveTo(r);
+    bof_ = eof_ = false;
+}
+
+bool TDataSet::IsEmpty() const { return !Active() || NextVisible(0) == nullptr; }
+
+int TDataSet::RecordCount() const {
+    if (!Active()) return 0;
+    if (!filtered_) return int(natural_.size());
+    int n = 0;
+    for (Record* r : Order()) n += Accept(r) ? 1 : 0;
+    return n;
+}
+
+int TDataSet::RecNo() const {
+    if (!Active() || !current_ || state_ == TDataSetState::dsInsert) return 0;
+    size_t pos = PosOf(current_);
+    const auto& o = Order();
+    if (!filtered_) return int(pos) + 1;
+    int n = 0;
+    for (size_t i = 0; i <= pos && i < o.size(); ++i) n += Accept(o[i]) ? 1 : 0;
+    return n;
+}
+
+// ---------------------------------------------------------------- editing
+
+std::unique_ptr<TDataSet::Record> TDataSet::NewRecord() {
+    auto r = std::make_unique<Record>();
+    r->seq = nextSeq_++;
+    r->values.resize(fields_.size());
+    return r;
+}
+
+void TDataSet::Append() {
+    CheckActive();
+    CheckBrowseMode();
+    if (BeforeInsert) BeforeInsert(*this);
+    buffer_ = NewRecord();
+    state_ = TDataSetState::dsInsert;
+    modified_ = false;
+    bof_ = eof_ = false;
+    Calculate(buffer_.get());
+    NotifyState();
+    try {
+        if (OnNewRecord) OnNewRecord(*this);
+    } catch (...) {
+        buffer_.reset();
+        state_ = TDataSetState::dsBrowse;
+        Calculate(current_);
+        NotifyState();
+        NotifyData(nullptr);
+        throw;
+    }
+    modified_ = false;
+    NotifyData(nullptr);
+    if (AfterInsert) AfterInsert(*this);
+}
+
+void TDataSet::Insert() { Append(); }
+
+void TDataSet::Edit() {
+    CheckActive();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
+    if (!current_) {
+        Append();
+        return;
+    }
+    CheckBrowseMode();
+    if (BeforeEdit) BeforeEdit(*this);
+    buffer_ = std::make_unique<Record>(*current_);
+    state_ = TDataSetState::dsEdit;
+    modified_ = false;
+    NotifyState();
+    NotifyData(nullptr);
+    if (AfterEdit) AfterEdit(*this);
+}
+
+void TDataSet::Post() {
+    CheckActive();
+    if (state_ == TDataSetState::dsSetKey) {
+        state_ = TDataSetState::dsBrowse;
+        NotifyState();
+        return;
+    }
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    if (BeforePost) BeforePost(*this);
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    Record* r;
+    if (state_ == TDataSetState::dsInsert) {
+        r = buffer_.get();
+        uint64_t seq = r->seq;
+        owned_[seq] = std::move(buffer_);
+        InsertInOrders(r);
+    } else {
+        r = current_;
+        RemoveFromOrders(r);
+        r->values = std::move(buffer_->values);
+        buffer_.reset();
+        InsertInOrders(r);
+    }
+    state_ = TDataSetState::dsBrowse;
+    modified_ = false;
+    // A record the filter now hides gives way to its neighbour in the view.
+    current_ = Accept(r) ? r : NearestVisible(PosOf(r) + 1);
+    bof_ = eof_ = false;
+    Calculate(current_);
+    NotifyState();
+    NotifyData(nullptr);
+    if (AfterPost) AfterPost(*this);
+}
+
+void TDataSet::Cancel() {
+    CheckActive();
+    if (state_ == TDataSetState::dsSetKey) {
+        keyBuffer_.reset();
+        state_ = TDataSetState::dsBrowse;
+        NotifyState();
+        return;
+    }
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    if (BeforeCancel) BeforeCancel(*this);
+    buffer_.reset();
+    state_ = TDataSetState::dsBrowse;
+    modified_ = false;
+    if (current_ && !Accept(current_)) current_ = NearestVisible(PosOf(current_));
+    eof_ = current_ == nullptr;
+    Calculate(current_);
+    NotifyState();
+    NotifyData(nullptr);
+    if (AfterCancel) AfterCancel(*this);
+}
+
+void TDataSet::Delete() {
+    CheckActive();
+    if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsSetKey) {
+        Cancel();
+        return;
+    }
+    if (!current_) throw EDatabaseError(name_ + ": Cannot perform this operation on an empty dataset");
+    if (BeforeDelete) BeforeDelete(*this);
+    TDataSetState antes = state_;
+    Record* r = current_;
+    size_t pos = PosOf(r);
+    RemoveFromOrders(r);
+    owned_.erase(r->seq);
+    buffer_.reset();
+    state_ = TDataSetState::dsBrowse;
+    modified_ = false;
+    current_ = NearestVisible(pos);
+    eof_ = current_ == nullptr;
+    Calculate(current_);
+    if (antes != state_) NotifyState();
+    NotifyData(nullptr);
+    if (AfterDelete) AfterDelete(*this);
+}
+
+void TDataSet::AppendRecord(const std::vector<TValue>& values) {
+    Append();
+    try {
+        for (size_t i = 0; i < values.size() && i < fields_.size(); ++i) {
+            if (!fields_[i]->Calculated()) fields_[i]->SetValue(values[i]);
+        }
+        Post();
+    } catch (...) {
+        if (state_ == TDataSetState::dsInsert) Cancel();
+        throw;
+    }
+}
+
+void TDataSet::CheckBrowseMode() {
+    CheckActive();
+    if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) {
+        if (modified_) {
+            Post();
+        } else {
+            Cancel();
+        }
+    } else if (state_ == TDataSetState::dsSetKey) {
+        Cancel();
+    }
+}
+
+TDataSet::Record* TDataSet::ActiveRecord() const {
+    if (override_) return override_;
+    switch (state_) {
+        case TDataSetState::dsEdit:
+        case TDataSetState::dsInsert: return buffer_.get();
+        case TDataSetState::dsSetKey: return keyBuffer_.get();
+        default: return current_;
+    }
+}
+
+const TValue& TDataSet::GetFieldValue(int index) const {
+    Record* r = ActiveRecord();
+    return r ? r->values[size_t(index)] : kNull;
+}
+
+void TDataSet::SetFieldValue(TField& field, TValue value) {
+    if (state_ == TDataSetState::dsCalcFields) {
+        if (!field.Calculated()) {
+            throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' cannot be modified");
+        }
+        override_->values[size_t(field.Index())] = std::move(value);
+        return;
+    }
+    if (field.Calculated()) {
+        throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' cannot be modified");
+    }
+    if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert &&
+        state_ != TDataSetState::dsSetKey) {
+        throw EDatabaseError(name_ + ": Dataset not in edit or insert mode");
+    }
+    Record* r = ActiveRecord();
+    r->values[size_t(field.Index())] = std::move(value);
+    if (state_ == TDataSetState::dsSetKey) return;
+    modified_ = true;
+    Calculate(r);
+    if (field.OnChange) field.OnChange(field);
+    NotifyData(&field);
+}
+
+void TDataSet::Calculate(Record* r) {
+    if (!r || !hasCalculated_) return;
+    for (const auto& f : fields_) {
+        if (f->Calculated()) r->values[size_t(f->Index())] = TValue{};
+    }
+    if (!OnCalcFields) return;
+    StateGuard g(*this, TDataSetState::dsCalcFields, r);
+    OnCalcFields(*this);
+}
+
+// ---------------------------------------------------------------- keys
+
+std::vector<TValue> TDataSet::KeysFor(const Index& ix, const std::vector<TValue>& keys) const {
+    std::vector<TValue> k;
+    for (size_t i = 0; i < keys.size() && i < ix.fields.size(); ++i) {
+        k.push_back(ConvertValue(keys[i], fields_[size_t(ix.fields[i])]->DataType()));
+    }
+    return k;
+}
+
+bool TDataSet::FindKey(const std::vector<TValue>& keys) {
+    CheckActive();
+    CheckBrowseMode();
+    Index* ix = CurrentIndex();
+    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
+    std::vector<TValue> k = KeysFor(*ix, keys);
+    const auto& o = ix->order;
+    auto it = std::lower_bound(o.begin(), o.end(), k, [&](const Record* r, const std::vector<TValue>& key) {
+        return CompareKey(*ix, r, key) < 0;
+    });
+    for (; it != o.end() && CompareKey(*ix, *it, k) == 0; ++it) {
+        if (Accept(*it)) {
+            MoveTo(*it);
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
+    std::vector<TValue> k;
+    for (const auto& s : keys) k.emplace_back(s);
+    return FindKey(k);
+}
+
+void TDataSet::FindNearest(const std::vector<TValue>& keys) {
+    CheckActive();
+    CheckBrowseMode();
+    Index* ix = CurrentIndex();
+    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
+    std::vector<TValue> k = KeysFor(*ix, keys);
+    const auto& o = ix->order;
+    auto it = std::lower_bound(o.begin(), o.end(), k, [&](const Record* r, const std::vector<TValue>& key) {
+        return CompareKey(*ix, r, key) < 0;
+    });
+    MoveTo(NearestVisible(size_t(it - o.begin())));
+    bof_ = false;
+    eof_ = current_ == nullptr;
+}
+
+void TDataSet::SetKey() {
+    CheckActive();
+    CheckBrowseMode();
+    keyBuffer_ = NewRecord();
+    state_ = TDataSetState::dsSetKey;
+    NotifyState();
+}
+
+namespace {
+std::vector<TValue> ChaveDoBuffer(const std::vector<int>& fields, const std::vector<TValue>& values) {
+    std::vector<TValue> k;
+    for (int f : fields) {
+        if (IsNull(values[size_t(f)])) break;
+        k.push_back(values[size_t(f)]);
+    }
+    return k;
+}
+}  // namespace
+
+bool TDataSet::GotoKey() {
+    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
+    Index* ix = CurrentIndex();
+    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
+    std::vector<TValue> k = ChaveDoBuffer(ix->fields, keyBuffer_->values);
+    keyBuffer_.reset();
+    state_ = TDataSetState::dsBrowse;
+    NotifyState();
+    return FindKey(k);
+}
+
+void TDataSet::GotoNearest() {
+    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
+    Index* ix = CurrentIndex();
+    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
+    std::vector<TValue> k = ChaveDoBuffer(ix->fields, keyBuffer_->values);
+    keyBuffer_.reset();
+    state_ = TDataSetState::dsBrowse;
+    NotifyState();
+    FindNearest(k);
+}
+
+namespace {
+bool Combina(const TValue& campo, const TValue& chave, TFieldType tipo, TLocateOptions o) {
+    if (tipo == TFieldType::ftString) {
+        std::string a = ValueToString(campo), b = ValueToString(chave);
+        if (o.partialKey && a.size() > b.size()) a.resize(b.size());
+        return o.caseInsensitive ? SameText(a, b) : a == b;
+    }
+    if (IsNull(chave) || IsNull(campo)) return IsNull(chave) && IsNull(campo);
+    return CompareValues(campo, ConvertValue(chave, tipo), false) == 0;
+}
+}  // namespace
+
+bool TDataSet::Locate(const std::string& fields, const std::vector<TValue>& values,
+                      TLocateOptions options) {
+    CheckActive();
+    CheckBrowseMode();
+    std::vector<int> fs = ResolveFields(fields);
+    if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Locate needs one value per field");
+    for (Record* r : Order()) {
+        bool ok = true;
+        for (size_t i = 0; i < fs.size() && ok; ++i) {
+            ok = Combina(r->values[size_t(fs[i])], values[i], fields_[size_t(fs[i])]->DataType(), options);
+        }
+        if (ok && Accept(r)) {
+            MoveTo(r);
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
+TValue TDataSet::Lookup(const std::string& keyFields, const std::vector<TValue>& values,
+                        const std::string& resultField) {
+    CheckActive();
+    std::vector<int> fs = ResolveFields(keyFields);
+    int res = FieldByName(resultField).Index();
+    if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Lookup needs one value per field");
+    for (Record* r : Order()) {
+        bool ok = true;
+        for (size_t i = 0; i < fs.size() && ok; ++i) {
+            ok = Combina(r->values[size_t(fs[i])], values[i], fields_[size_t(fs[i])]->DataType(), {});
+        }
+        if (ok && Accept(r)) {
+            if (fields_[size_t(res)]->Calculated()) Calculate(r);
+            return r->values[size_t(res)];
+        }
+    }
+    return TValue{};
+}
+
+// ---------------------------------------------------------------- bookmarks
+
+TBookmark TDataSet::GetBookmark() const { return current_ ? current_->seq : 0; }
+
+bool TDataSet::BookmarkValid(TBookmark bookmark) const {
+    return bookmark != 0 && owned_.count(bookmark) > 0;
+}
+
+void TDataSet::GotoBookmark(TBookmark bookmark) {
+    CheckActive();
+    CheckBrowseMode();
+    auto it = owned_.find(bookmark);
+    if (it == owned_.end() || !Accept(it->second.get())) {
+        throw EDatabaseError(name_ + ": Record not found");
+    }
+    MoveTo(it->second.get());
+    bof_ = eof_ = false;
+}
+
+// ---------------------------------------------------------------- whole-table access
+
+void TDataSet::LoadRecords(std::vector<std::vector<TValue>> records) {
+    CheckActive();
+    for (auto& values : records) {
+        auto r = NewRecord();
+        for (size_t i = 0; i < values.size() && i < r->values.size(); ++i) {
+            if (!fields_[i]->Calculated()) r->values[i] = std::move(values[i]);
+        }
+        natural_.push_back(r.get());
+        uint64_t seq = r->seq;
+        owned_[seq] = std::move(r);
+    }
+    for (auto& ix : indexes_) {
+        ix->order = natural_;
+        SortIndex(*ix);
+    }
+    current_ = NextVisible(0);
+    bof_ = true;
+    eof_ = current_ == nullptr;
+    Calculate(current_);
+    NotifyData(nullptr);
+}
+
+std::vector<TBookmark> TDataSet::VisibleRecords() const {
+    std::vector<TBookmark> r;
+    if (!Active()) return r;
+    for (Record* rec : Order()) {
+        if (Accept(rec)) r.push_back(rec->seq);
+    }
+    return r;
+}
+
+TValue TDataSet::ValueAt(TBookmark bookmark, int field) {
+    auto it = owned_.find(bookmark);
+    if (it == owned_.end()) return TValue{};
+    Record* r = it->second.get();
+    if (fields_[size_t(field)]->Calculated()) Calculate(r);
+    return r->values[size_t(field)];
+}
+
+// ---------------------------------------------------------------- data links
+
+void TDataSet::AttachSource(TDataSource* s) { sources_.push_back(s); }
+
+void TDataSet::DetachSource(TDataSource* s) {
+    sources_.erase(std::remove(sources_.begin(), sources_.end(), s), sources_.end());
+}
+
+void TDataSet::NotifyData(TField* field) {
+    if (disableCount_ > 0) return;
+    auto copia = sources_;  // a handler may attach or detach links
+    for (TDataSource* s : copia) {
+        if (std::find(sources_.begin(), sources_.end(), s) != sources_.end()) s->DataChanged(field);
+    }
+}
+
+void TDataSet::NotifyState() {
+    if (disableCount_ > 0) return;
+    auto copia = sources_;
+    for (TDataSource* s : copia) {
+        if (std::find(sources_.begin(), sources_.end(), s) != sources_.end()) s->StateChanged();
+    }
+}
+
+void TDataSet::DisableControls() {
+    if (disableCount_++ == 0) disableState_ = state_;
+}
+
+void TDataSet::EnableControls() {
+    if (disableCount_ == 0) return;
+    if (--disableCount_ == 0) {
+        if (disableState_ != state_) NotifyState();
+        if (state_ != TDataSetState::dsInactive) NotifyData(nullptr);
+    }
+}
+
+}  // namespace kova

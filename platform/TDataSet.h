@@ -1,0 +1,228 @@
+#pragma once
+// The table engine: an in-memory keyed record set. A table has typed fields (some calculated),
+// records kept in the order they were added (the order of its file), named indexes on one or more
+// fields (optionally without regard to case) of which one is current, a current record, the
+// states browse / edit / insert / set-key, a filter expression and a filter callback that hide
+// records while filtering is switched on, bookmarks, events around every editing step, and data
+// links (TDataSource) that hear of every change unless controls are disabled.
+//
+// Single-threaded, like the rest of the system. Event handlers may change the table; a handler
+// that throws stops the operation at that point, with the table in the state the operation had
+// reached (before-post and before-cancel leave the record as it was being edited).
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+#include "TField.h"
+#include "TValue.h"
+
+namespace kova {
+
+class TDataSource;
+class TFilterExpression;
+
+enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter };
+
+struct TIndexDef {
+    std::string name;
+    std::string fields;  // "UF;Receita;Flag"
+    bool caseInsensitive = true;
+};
+
+struct TLocateOptions {
+    bool caseInsensitive = false;
+    bool partialKey = false;
+};
+
+using TBookmark = uint64_t;  // 0 = no record
+
+class TDataSet {
+public:
+    using TEvent = std::function<void(TDataSet&)>;
+    using TFilterEvent = std::function<bool(TDataSet&)>;
+
+    explicit TDataSet(std::string name = {});
+    ~TDataSet();
+    TDataSet(const TDataSet&) = delete;
+    TDataSet& operator=(const TDataSet&) = delete;
+
+    const std::string& Name() const { return name_; }
+
+    // --- Definition (fields only while the table is closed) ---
+    TField& AddField(TFieldDef def);
+    void ClearFields();
+    int FieldCount() const { return int(fields_.size()); }
+    TField& Fields(int i) const { return *fields_[size_t(i)]; }
+    TField& FieldByName(std::string_view name) const;
+    TField* FindField(std::string_view name) const;
+    void AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive = true);
+    void ClearIndexes();
+    const std::vector<TIndexDef>& IndexDefs() const { return indexDefs_; }
+    // "" = the order in which records were added.
+    void SetIndexName(const std::string& name);
+    std::string IndexName() const;
+
+    // --- Life ---
+    void CreateDataSet();
+    void Close();
+    bool Active() const { return state_ != TDataSetState::dsInactive; }
+    void EmptyDataSet();
+    TDataSetState State() const { return state_; }
+    bool Modified() const { return modified_; }
+
+    // --- Navigation (respects the filter) ---
+    void First();
+    void Last();
+    void Next();
+    void Prior();
+    bool Eof() const { return eof_; }
+    bool Bof() const { return bof_; }
+    bool IsEmpty() const;
+    int RecordCount() const;
+    int RecNo() const;  // 1-based position among the visible records; 0 when none
+
+    // --- Editing ---
+    void Append();
+    void Insert();
+    void Edit();
+    void Post();
+    void Cancel();
+    void Delete();
+    // Append, assign the values in field order, post.
+    void AppendRecord(const std::vector<TValue>& values);
+    // Posts a pending change when the record was modified, cancels it otherwise.
+    void CheckBrowseMode();
+
+    // --- Keys (current index) ---
+    bool FindKey(const std::vector<TValue>& keys);
+    bool FindKey(std::initializer_list<std::string> keys);
+    void FindNearest(const std::vector<TValue>& keys);
+    void SetKey();
+    bool GotoKey();
+    void GotoNearest();
+    bool Locate(const std::string& fields, const std::vector<TValue>& values,
+                TLocateOptions options = {});
+    // The value of resultField in the first visible record matching, or null; does not move.
+    TValue Lookup(const std::string& keyFields, const std::vector<TValue>& values,
+                  const std::string& resultField);
+
+    // --- Filter ---
+    // Throws EDatabaseError for a malformed expression; "" removes it.
+    void SetFilter(const std::string& text);
+    const std::string& Filter() const { return filterText_; }
+    void SetFiltered(bool on);
+    bool Filtered() const { return filtered_; }
+    bool FilterCaseInsensitive = false;
+    // Re-applies the filter to the current record after a change of the filter callback's data.
+    void Refresh();
+
+    // --- Bookmarks ---
+    TBookmark GetBookmark() const;
+    // Throws EDatabaseError "Record not found" when the record is gone or hidden by the filter.
+    void GotoBookmark(TBookmark bookmark);
+    bool BookmarkValid(TBookmark bookmark) const;
+    void FreeBookmark(TBookmark) {}
+
+    // --- Data links ---
+    void DisableControls();
+    void EnableControls();
+    bool ControlsDisabled() const { return disableCount_ > 0; }
+
+    // --- Events ---
+    TEvent BeforeInsert, AfterInsert, OnNewRecord;
+    TEvent BeforeEdit, AfterEdit;
+    TEvent BeforePost, AfterPost;
+    TEvent BeforeCancel, AfterCancel;
+    TEvent BeforeDelete, AfterDelete;
+    TEvent AfterScroll;
+    TEvent OnCalcFields;
+    TFilterEvent OnFilterRecord;
+
+    // --- Whole-table access for the file layer and grids (no events) ---
+    size_t StoredCount() const { return natural_.size(); }
+    const std::vector<TValue>& StoredValues(size_t i) const { return natural_[i]->values; }
+    // Adds records as they were read from a file, in file order (calculated slots are ignored).
+    void LoadRecords(std::vector<std::vector<TValue>> records);
+    // The visible records in the current order.
+    std::vector<TBookmark> VisibleRecords() const;
+    // A field of a visible record as the current record would show it (calculated fields are
+    // calculated for it); does not move.
+    TValue ValueAt(TBookmark bookmark, int field);
+
+    // Used by TField.
+    const TValue& GetFieldValue(int index) const;
+    void SetFieldValue(TField& field, TValue value);
+
+private:
+    friend class TDataSource;
+    struct Record {
+        uint64_t seq;
+        std::vector<TValue> values;
+    };
+    struct Index {
+        TIndexDef def;
+        std::vector<int> fields;
+        std::vector<Record*> order;
+    };
+    class StateGuard;
+
+    void AttachSource(TDataSource* s);
+    void DetachSource(TDataSource* s);
+    void NotifyData(TField* field);
+    void NotifyState();
+
+    void CheckActive() const;
+    Record* ActiveRecord() const;
+    const std::vector<Record*>& Order() const;
+    Index* CurrentIndex() const;
+    bool Less(const Index& ix, const Record* a, const Record* b) const;
+    int CompareKey(const Index& ix, const Record* r, const std::vector<TValue>& keys) const;
+    size_t PosOf(const Record* r) const;
+    void InsertInOrders(Record* r);
+    void RemoveFromOrders(Record* r);
+    void SortIndex(Index& ix);
+    bool Accept(Record* r) const;
+    Record* NextVisible(size_t from) const;      // first visible at or after position
+    Record* PriorVisible(size_t before) const;   // last visible before position
+    Record* NearestVisible(size_t pos) const;    // at/after pos, else before it
+    void MoveTo(Record* r);
+    void Calculate(Record* r);
+    std::vector<TValue> KeysFor(const Index& ix, const std::vector<TValue>& keys) const;
+    std::vector<int> ResolveFields(const std::string& fields) const;
+    std::unique_ptr<Record> NewRecord();
+
+    std::string name_;
+    std::vector<std::unique_ptr<TField>> fields_;
+    bool hasCalculated_ = false;
+    std::vector<TIndexDef> indexDefs_;
+    std::vector<std::unique_ptr<Index>> indexes_;
+    int currentIndex_ = -1;
+
+    std::unordered_map<uint64_t, std::unique_ptr<Record>> owned_;
+    std::vector<Record*> natural_;
+    uint64_t nextSeq_ = 1;
+
+    mutable TDataSetState state_ = TDataSetState::dsInactive;
+    Record* current_ = nullptr;
+    std::unique_ptr<Record> buffer_;   // record being edited or inserted
+    std::unique_ptr<Record> keyBuffer_;
+    mutable Record* override_ = nullptr;  // record under calculation or filtering
+    bool modified_ = false;
+    bool bof_ = true;
+    bool eof_ = true;
+
+    std::string filterText_;
+    std::unique_ptr<TFilterExpression> filter_;
+    bool filtered_ = false;
+
+    std::vector<TDataSource*> sources_;
+    int disableCount_ = 0;
+    TDataSetState disableState_ = TDataSetState::dsInactive;
+};
+
+}  // namespace kova

@@ -1,0 +1,73 @@
+#include "Conversoes.h"
+
+#include <gtest/gtest.h>
+
+using namespace kova;
+
+TEST(Conversoes, DatasNoFormatoRegional) {
+    DefinirFormatosRegionais();
+    TDate d;
+    ASSERT_TRUE(TryStrToDate("05/03/2024", d));
+    EXPECT_EQ(d, MakeDate(2024, 3, 5));
+    EXPECT_EQ(DateToStr(d), "05/03/2024");
+    ASSERT_TRUE(TryStrToDate(" 5/3/2024 ", d));
+    EXPECT_EQ(d, MakeDate(2024, 3, 5));
+    for (const char* ruim : {"", "29/02/2023", "32/01/2024", "01-01-2024", "01/13/2024", "1/1/20245", "a/b/c",
+                             "01/01/2024x"}) {
+        EXPECT_FALSE(TryStrToDate(ruim, d)) << ruim;
+    }
+    ASSERT_TRUE(TryStrToDate("29/02/2024", d));
+    TDateTime dt;
+    ASSERT_TRUE(TryStrToDateTime("01/02/2024 13:45:07", dt));
+    EXPECT_EQ(DateTimeToStr(dt), "01/02/2024 13:45:07");
+    EXPECT_EQ(DateTimeToStr(MakeDateTime(2024, 2, 1)), "01/02/2024");
+    EXPECT_EQ(DayOfWeek(MakeDate(2024, 6, 2)), 1);  // a Sunday
+    EXPECT_EQ(DayOfWeek(MakeDate(2024, 6, 8)), 7);
+}
+
+TEST(Conversoes, NumerosComVirgulaDecimalSemSeparadorDeMilhar) {
+    DefinirFormatosRegionais();
+    double v;
+    ASSERT_TRUE(TryStrToFloat("0,125", v));
+    EXPECT_DOUBLE_EQ(v, 0.125);
+    ASSERT_TRUE(TryStrToFloat("-12", v));
+    ASSERT_TRUE(TryStrToFloat("1,5E3", v));
+    EXPECT_DOUBLE_EQ(v, 1500);
+    for (const char* ruim : {"", "1.234,56", "1,2,3", "abc", "1,5x", ",", "1E"}) {
+        EXPECT_FALSE(TryStrToFloat(ruim, v)) << ruim;
+    }
+    EXPECT_EQ(FloatToStr(0.13), "0,13");
+    EXPECT_EQ(FloatToStr(100), "100");
+    EXPECT_EQ(FloatToStr(-2.5), "-2,5");
+    EXPECT_EQ(FloatToStr(1234567.89), "1234567,89");
+    int32_t i;
+    EXPECT_TRUE(TryStrToInt("2147483647", i));
+    EXPECT_FALSE(TryStrToInt("2147483648", i));
+    EXPECT_TRUE(TryStrToInt("-2147483648", i));
+    EXPECT_FALSE(TryStrToInt("", i));
+    EXPECT_FALSE(TryStrToInt("12a", i));
+}
+
+TEST(Conversoes, FormatFloatComLiteraisEMilhares) {
+    DefinirFormatosRegionais();
+    EXPECT_EQ(FormatFloat("00-0", 261), "26-1");
+    EXPECT_EQ(FormatFloat("00-0", 10), "01-0");
+    EXPECT_EQ(FormatFloat("00-0", 5), "00-5");
+    EXPECT_EQ(FormatFloat("00-0", 12345), "1234-5");
+    EXPECT_EQ(FormatFloat("000", 7), "007");
+    EXPECT_EQ(FormatFloat("00", 123), "123");
+    EXPECT_EQ(FormatFloat("#,##0.00", 1234567.891), "1.234.567,89");
+    EXPECT_EQ(FormatFloat("#,##0.00", 0), "0,00");
+    EXPECT_EQ(FormatFloat("#,##0.00", -5.5), "-5,50");
+    EXPECT_EQ(FormatFloat("0.##", 2.5), "2,5");
+}
+
+TEST(Conversoes, ArredondaMetadeParaCimaENegativosTruncados) {
+    EXPECT_DOUBLE_EQ(Arredonda(2, 0.125), 0.13);
+    EXPECT_DOUBLE_EQ(Arredonda(2, 0.124), 0.12);
+    EXPECT_DOUBLE_EQ(Arredonda(2, 0.285), 0.29);  // 28.4999... in binary
+    EXPECT_DOUBLE_EQ(Arredonda(0, 2.5), 3);
+    EXPECT_DOUBLE_EQ(Arredonda(2, -1.256), -1.25);
+    EXPECT_DOUBLE_EQ(Arredonda(2, -0.125), -0.12);
+    EXPECT_DOUBLE_EQ(Arredonda(2, 10), 10);
+}

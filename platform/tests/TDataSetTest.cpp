@@ -1,0 +1,403 @@
+#include "TDataSet.h"
+
+#include <gtest/gtest.h>
+
+#include "Errors.h"
+#include "TDataSource.h"
+
+using namespace kova;
+
+namespace {
+
+// A small table of state/revenue/flag rows, like the rule table, with a value and an amount.
+class TabelaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        t.AddField({"UF", TFieldType::ftString, 2});
+        t.AddField({"Receita", TFieldType::ftString, 6});
+        t.AddField({"Flag", TFieldType::ftString, 2});
+        t.AddField({"Texto", TFieldType::ftString, 10});
+        t.AddField({"Numero", TFieldType::ftInteger});
+        t.AddField({"Valor", TFieldType::ftCurrency});
+        t.AddField({"Data", TFieldType::ftDate});
+        t.AddIndex("pk_Regra", "UF;Receita;Flag");
+        t.AddIndex("sk_Numero", "Numero");
+        t.CreateDataSet();
+    }
+
+    void Linha(const std::string& uf, const std::string& rec, const std::string& flag,
+               const std::string& texto, int numero) {
+        t.AppendRecord({uf, rec, flag, texto, int32_t(numero)});
+    }
+
+    std::vector<std::string> Ordem(const char* campo = "Texto") {
+        std::vector<std::string> r;
+        for (t.First(); !t.Eof(); t.Next()) r.push_back(t.FieldByName(campo).AsString());
+        return r;
+    }
+
+    TDataSet t{"cdsTeste"};
+};
+
+TEST_F(TabelaTest, IndiceMultiCampoSemCaixaOrdenaPorTodosOsCampos) {
+    Linha("sp", "100048", "T", "a", 1);
+    Linha("MG", "100056", "LY", "b", 2);
+    Linha("SP", "100013", "BL", "c", 3);
+    Linha("Sp", "100013", "ab", "d", 4);
+    Linha("mg", "100056", "Ly", "e", 5);
+    t.SetIndexName("pk_Regra");
+    // Case is ignored in every key field; equal keys keep the order they were added in.
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"b", "e", "d", "c", "a"}));
+    t.SetIndexName("");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "b", "c", "d", "e"}));
+}
+
+TEST_F(TabelaTest, IndiceComCaixaSeparaMaiusculas) {
+    t.Close();
+    t.AddIndex("ix_Caixa", "Texto", false);
+    t.CreateDataSet();
+    Linha("SP", "1", "T", "b", 1);
+    Linha("SP", "1", "T", "B", 2);
+    Linha("SP", "1", "T", "a", 3);
+    t.SetIndexName("ix_Caixa");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"B", "a", "b"}));
+}
+
+TEST_F(TabelaTest, FindKeyNoIndiceCorrenteComChaveParcialESemCaixa) {
+    Linha("SP", "100048", "T", "a", 1);
+    Linha("SP", "100048", "RE", "b", 2);
+    Linha("MG", "100048", "T", "c", 3);
+    t.SetIndexName("pk_Regra");
+    EXPECT_TRUE(t.FindKey({"sp", "100048", "t"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");
+    // A shorter key matches the first record that begins with it.
+    EXPECT_TRUE(t.FindKey({"SP"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+    // A failed search does not move.
+    EXPECT_FALSE(t.FindKey({"RJ", "100048", "T"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+    // Keys convert to the field's type.
+    t.SetIndexName("sk_Numero");
+    EXPECT_TRUE(t.FindKey({"3"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
+}
+
+TEST_F(TabelaTest, FindKeySemIndiceFalha) {
+    Linha("SP", "1", "T", "a", 1);
+    EXPECT_THROW(t.FindKey({"SP"}), EDatabaseError);
+}
+
+TEST_F(TabelaTest, FindNearestParaNaPrimeiraChaveMaiorOuNaUltima) {
+    for (int n : {10, 30, 20}) Linha("SP", "1", "T", std::to_string(n), n);
+    t.SetIndexName("sk_Numero");
+    t.FindNearest({int32_t(15)});
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 20);
+    t.FindNearest({int32_t(30)});
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 30);
+    t.FindNearest({int32_t(99)});
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 30);
+    t.FindNearest({int32_t(1)});
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 10);
+}
+
+TEST_F(TabelaTest, SetKeyGotoKeyProcuraPeloBufferDeChave) {
+    Linha("SP", "100048", "T", "a", 1);
+    Linha("MG", "100056", "T", "b", 2);
+    t.SetIndexName("pk_Regra");
+    t.SetKey();
+    EXPECT_EQ(t.State(), TDataSetState::dsSetKey);
+    t.FieldByName("UF").SetAsString("mg");
+    EXPECT_TRUE(t.GotoKey());
+    EXPECT_EQ(t.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+}
+
+TEST_F(TabelaTest, LocateComESemCaixaEChaveParcial) {
+    Linha("SP", "100048", "T", "Alfa", 1);
+    Linha("MG", "100056", "T", "beta", 2);
+    EXPECT_FALSE(t.Locate("Texto", {std::string("BETA")}));
+    EXPECT_TRUE(t.Locate("Texto", {std::string("BETA")}, {.caseInsensitive = true}));
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "MG");
+    EXPECT_TRUE(t.Locate("Texto", {std::string("al")}, {.caseInsensitive = true, .partialKey = true}));
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
+    EXPECT_TRUE(t.Locate("UF;Numero", {std::string("MG"), std::string("2")}));
+    EXPECT_EQ(t.Lookup("Numero", {int32_t(1)}, "Texto"), TValue(std::string("Alfa")));
+    EXPECT_TRUE(IsNull(t.Lookup("Numero", {int32_t(9)}, "Texto")));
+}
+
+TEST_F(TabelaTest, ExpressaoDeFiltroComParentesesEOr) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("SP", "1", "I", "b", 2);
+    Linha("MG", "1", "A", "c", 3);
+    Linha("MG", "1", "I", "d", 4);
+    t.SetFilter("(Flag = 'N') or (Flag = 'A')");
+    EXPECT_EQ(t.RecordCount(), 4);  // not yet switched on
+    t.SetFiltered(true);
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "c"}));
+    EXPECT_EQ(t.RecordCount(), 2);
+    t.SetFilter("UF = 'MG' and not (Flag = 'A') or Numero = 1");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "d"}));
+    t.SetFilter("Texto <> 'b' and Numero >= 2");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"c", "d"}));
+    t.SetFilter("UF = 'sp'");
+    EXPECT_TRUE(t.IsEmpty());
+    t.FilterCaseInsensitive = true;
+    EXPECT_EQ(t.RecordCount(), 2);
+    t.SetFiltered(false);
+    EXPECT_EQ(t.RecordCount(), 4);
+}
+
+TEST_F(TabelaTest, ExpressaoDeFiltroMalFormadaFalhaClaramente) {
+    for (const char* ruim : {"(Flag = 'N'", "Flag = 'N' or", "Flag 'N'", "Flag = 'N", "= 'N'",
+                             "Flag = 'N' xor Flag = 'A'", "Inexistente = 'x'", "Numero = 'abc'",
+                             "Flag = N"}) {
+        SCOPED_TRACE(ruim);
+        EXPECT_THROW(t.SetFilter(ruim), EDatabaseError);
+    }
+    try {
+        t.SetFilter("(Flag = 'N'");
+    } catch (const EDatabaseError& e) {
+        EXPECT_NE(std::string(e.what()).find("Filter expression"), std::string::npos);
+    }
+    // A failed expression leaves the previous one in force.
+    EXPECT_EQ(t.Filter(), "");
+}
+
+TEST_F(TabelaTest, CallbackDeFiltroLeOsCamposDoRegistroCandidato) {
+    Linha("SP", "1", "T", "a", 1);
+    Linha("SP", "1", "T", "b", 2);
+    Linha("SP", "1", "T", "c", 3);
+    t.OnFilterRecord = [](TDataSet& ds) { return ds.FieldByName("Numero").AsInteger() % 2 == 1; };
+    t.SetFiltered(true);
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "c"}));
+    t.Last();
+    EXPECT_EQ(t.RecNo(), 2);
+    t.Prior();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");
+    t.Prior();
+    EXPECT_TRUE(t.Bof());
+}
+
+TEST_F(TabelaTest, BookmarkSobreviveATrocaDeFiltroEFalhaQuandoOculto) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("SP", "1", "I", "b", 2);
+    Linha("SP", "1", "N", "c", 3);
+    t.Locate("Texto", {std::string("c")});
+    TBookmark bm = t.GetBookmark();
+    t.SetFilter("Flag = 'N'");
+    t.SetFiltered(true);
+    t.First();
+    t.GotoBookmark(bm);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
+    t.SetFiltered(false);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");  // still visible: the cursor stays
+    t.Locate("Texto", {std::string("b")});
+    TBookmark oculto = t.GetBookmark();
+    t.SetFiltered(true);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");  // hidden current record gives way
+    EXPECT_THROW(t.GotoBookmark(oculto), EDatabaseError);
+    EXPECT_TRUE(t.BookmarkValid(oculto));
+    t.SetFiltered(false);
+    t.GotoBookmark(oculto);
+    t.Delete();
+    EXPECT_FALSE(t.BookmarkValid(oculto));
+    EXPECT_THROW(t.GotoBookmark(oculto), EDatabaseError);
+}
+
+TEST_F(TabelaTest, OrdemDosEventosEmAppendPostECancel) {
+    std::vector<std::string> ev;
+    TDataSource ds("dts");
+    ds.SetDataSet(&t);
+    ds.OnStateChange = [&](TDataSource& s) {
+        ev.push_back(s.State() == TDataSetState::dsInsert ? "state:insert"
+                     : s.State() == TDataSetState::dsEdit ? "state:edit"
+                                                          : "state:browse");
+    };
+    ds.OnDataChange = [&](TDataSource&, TField* f) {
+        ev.push_back(f ? "data:" + f->FieldName() : "data");
+    };
+    t.BeforeInsert = [&](TDataSet&) { ev.push_back("BeforeInsert"); };
+    t.OnNewRecord = [&](TDataSet& d) {
+        ev.push_back("OnNewRecord");
+        d.FieldByName("Numero").SetAsInteger(7);
+    };
+    t.AfterInsert = [&](TDataSet&) { ev.push_back("AfterInsert"); };
+    t.BeforePost = [&](TDataSet&) { ev.push_back("BeforePost"); };
+    t.AfterPost = [&](TDataSet&) { ev.push_back("AfterPost"); };
+    t.BeforeCancel = [&](TDataSet&) { ev.push_back("BeforeCancel"); };
+    t.AfterCancel = [&](TDataSet&) { ev.push_back("AfterCancel"); };
+    t.BeforeEdit = [&](TDataSet&) { ev.push_back("BeforeEdit"); };
+    t.AfterEdit = [&](TDataSet&) { ev.push_back("AfterEdit"); };
+
+    t.Append();
+    t.FieldByName("UF").SetAsString("SP");
+    t.Post();
+    EXPECT_EQ(ev, (std::vector<std::string>{"BeforeInsert", "state:insert", "OnNewRecord", "data:Numero",
+                                            "data", "AfterInsert", "data:UF", "BeforePost",
+                                            "state:browse", "data", "AfterPost"}));
+    ev.clear();
+    t.Edit();
+    t.FieldByName("UF").SetAsString("MG");
+    t.Cancel();
+    EXPECT_EQ(ev, (std::vector<std::string>{"BeforeEdit", "state:edit", "data", "AfterEdit", "data:UF",
+                                            "BeforeCancel", "state:browse", "data", "AfterCancel"}));
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
+}
+
+TEST_F(TabelaTest, AbortNoBeforePostMantemOEstadoDeEdicao) {
+    t.BeforePost = [](TDataSet&) { Abort(); };
+    t.Append();
+    t.FieldByName("UF").SetAsString("SP");
+    EXPECT_THROW(t.Post(), EAbort);
+    EXPECT_EQ(t.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
+    t.BeforePost = nullptr;
+    t.Post();
+    EXPECT_EQ(t.RecordCount(), 1);
+}
+
+TEST_F(TabelaTest, ControlesDesabilitadosNaoNotificamAteReabilitar) {
+    Linha("SP", "1", "T", "a", 1);
+    int dados = 0, estados = 0;
+    TDataSource ds;
+    ds.SetDataSet(&t);
+    ds.OnDataChange = [&](TDataSource&, TField*) { ++dados; };
+    ds.OnStateChange = [&](TDataSource&) { ++estados; };
+    t.DisableControls();
+    t.DisableControls();
+    t.Edit();
+    t.FieldByName("Texto").SetAsString("z");
+    t.Post();
+    t.EnableControls();
+    EXPECT_EQ(dados + estados, 0);
+    t.EnableControls();
+    EXPECT_EQ(dados, 1);
+    EXPECT_EQ(estados, 0);  // the state is the same as when controls were disabled
+    ds.SetDataSet(nullptr);
+    t.First();
+    EXPECT_EQ(dados, 1);
+}
+
+TEST_F(TabelaTest, NulosEConversoes) {
+    t.Append();
+    EXPECT_TRUE(t.FieldByName("Numero").IsNull());
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 0);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "");
+    t.FieldByName("Numero").SetAsString("42");
+    EXPECT_EQ(t.FieldByName("Numero").AsInteger(), 42);
+    t.FieldByName("Numero").SetAsString("");
+    EXPECT_TRUE(t.FieldByName("Numero").IsNull());
+    EXPECT_THROW(t.FieldByName("Numero").SetAsString("4x"), EConvertError);
+    t.FieldByName("Valor").SetAsString("1234,5");
+    EXPECT_DOUBLE_EQ(t.FieldByName("Valor").AsFloat(), 1234.5);
+    EXPECT_EQ(t.FieldByName("Valor").AsString(), "1234,5");
+    t.FieldByName("Data").SetAsString("31/01/2024");
+    EXPECT_EQ(t.FieldByName("Data").AsString(), "31/01/2024");
+    EXPECT_THROW(t.FieldByName("Data").SetAsString("31/02/2024"), EConvertError);
+    t.FieldByName("Data").Clear();
+    EXPECT_TRUE(t.FieldByName("Data").IsNull());
+    t.Post();
+    // Null sorts before every value.
+    Linha("SP", "1", "T", "b", 1);
+    t.SetIndexName("sk_Numero");
+    t.First();
+    EXPECT_TRUE(t.FieldByName("Numero").IsNull());
+}
+
+TEST_F(TabelaTest, TextoCortadoNoTamanhoDoCampo) {
+    t.Append();
+    t.FieldByName("UF").SetAsString("SPX");
+    t.FieldByName("Texto").SetAsString("0123456789abc");
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "0123456789");
+    t.Cancel();
+}
+
+TEST_F(TabelaTest, AtribuicaoForaDeEdicaoFalha) {
+    Linha("SP", "1", "T", "a", 1);
+    EXPECT_THROW(t.FieldByName("UF").SetAsString("MG"), EDatabaseError);
+    t.Close();
+    EXPECT_THROW(t.First(), EDatabaseError);
+    EXPECT_THROW(t.FindKey({"SP"}), EDatabaseError);
+}
+
+TEST_F(TabelaTest, NavegacaoEDelecaoMantemCursorNoVizinho) {
+    for (const char* s : {"a", "b", "c"}) Linha("SP", "1", "T", s, 1);
+    EXPECT_TRUE(TabelaTest::t.Active());
+    t.First();
+    EXPECT_TRUE(t.Bof());
+    t.Next();
+    t.Delete();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
+    t.Delete();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");
+    t.Delete();
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_TRUE(t.Eof());
+    EXPECT_THROW(t.Delete(), EDatabaseError);
+    // Edit on an empty table appends.
+    t.Edit();
+    EXPECT_EQ(t.State(), TDataSetState::dsInsert);
+}
+
+TEST_F(TabelaTest, PostDeRegistroQueOFiltroOcultaMoveParaOVizinho) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("SP", "1", "N", "b", 2);
+    Linha("SP", "1", "N", "c", 3);
+    t.SetFilter("Flag = 'N'");
+    t.SetFiltered(true);
+    t.Locate("Texto", {std::string("b")});
+    t.Edit();
+    t.FieldByName("Flag").SetAsString("I");
+    t.Post();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
+    EXPECT_EQ(t.RecordCount(), 2);
+}
+
+TEST_F(TabelaTest, CamposCalculadosSaoRecalculadosAoMover) {
+    TDataSet c("cdsCalc");
+    c.AddField({"N", TFieldType::ftInteger});
+    c.AddField({"Dobro", TFieldType::ftString, 10, true});
+    c.OnCalcFields = [](TDataSet& d) {
+        d.FieldByName("Dobro").SetAsString(IntToStr(d.FieldByName("N").AsInteger() * 2));
+    };
+    c.CreateDataSet();
+    c.AppendRecord({int32_t(2)});
+    c.AppendRecord({int32_t(5)});
+    c.First();
+    EXPECT_EQ(c.FieldByName("Dobro").AsString(), "4");
+    c.Next();
+    EXPECT_EQ(c.FieldByName("Dobro").AsString(), "10");
+    c.Edit();
+    c.FieldByName("N").SetAsInteger(6);
+    EXPECT_EQ(c.FieldByName("Dobro").AsString(), "12");
+    EXPECT_THROW(c.FieldByName("Dobro").SetAsString("x"), EDatabaseError);
+    c.Post();
+    auto vis = c.VisibleRecords();
+    EXPECT_EQ(c.ValueAt(vis[0], 1), TValue(std::string("4")));
+}
+
+TEST_F(TabelaTest, GetTextESetTextPassamPelosEventos) {
+    t.FieldByName("Texto").OnGetText = [](TField&, std::string& s, bool display) {
+        s = (display ? "D:" : "E:") + s;
+    };
+    t.FieldByName("Texto").OnSetText = [](TField& f, const std::string& s) { f.SetAsString(s + "!"); };
+    t.Append();
+    t.FieldByName("Texto").SetText("oi");
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "oi!");
+    EXPECT_EQ(t.FieldByName("Texto").Text(), "E:oi!");
+    EXPECT_EQ(t.FieldByName("Texto").DisplayText(), "D:oi!");
+    t.Cancel();
+}
+
+TEST_F(TabelaTest, CarregarRegistrosOrdenaOsIndices) {
+    t.SetIndexName("sk_Numero");
+    std::vector<std::vector<TValue>> regs;
+    for (int n : {3, 1, 2}) regs.push_back({std::string("SP"), std::string("1"), std::string("T"), IntToStr(n), int32_t(n)});
+    t.LoadRecords(std::move(regs));
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"1", "2", "3"}));
+    EXPECT_EQ(t.StoredCount(), 3u);
+    EXPECT_EQ(ValueToString(t.StoredValues(0)[3]), "3");
+}
+
+}  // namespace

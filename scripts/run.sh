@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds and starts the desktop program on the shipped data.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+build="${KOVA_BUILD_DIR:-$root/build}"
+if [ -x "$build/shell/kova" ]; then
+    exec "$build/shell/kova" "$@"
+fi
+echo "The desktop program is not built yet: only the engine and its tests exist so far."

@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds everything and runs every test.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+"$root/scripts/setup.sh"
+"$root/scripts/build.sh"
+build="${KOVA_BUILD_DIR:-$root/build}"
+ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
