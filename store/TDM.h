@@ -1,0 +1,118 @@
+#pragma once
+// The data module: the one object (DM) that owns every table of the system (the user's slips and
+// the reference tables that drive the rules), the run-time settings and the process-wide mode
+// flags. Everything else reaches slips and reference data through it. Creating it sets the
+// regional formats, clears every flag and defines the tables (fields in their fixed order,
+// indexes, calculated fields, filters and the slips table's rules); destroying it leaves nothing
+// behind, so tests may create and destroy it as often as they like, one at a time.
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "TDataSet.h"
+#include "TDataSource.h"
+
+namespace kova {
+
+class TDM {
+public:
+    TDM();
+    ~TDM();
+    TDM(const TDM&) = delete;
+    TDM& operator=(const TDM&) = delete;
+
+    // Opens every table empty, with its indexes and its first index current.
+    void AbrirTabelasVazias();
+    // Defines the slips table's fields and indexes (also used to rebuild the slips file).
+    void DefinirCamposKOVA(TDataSet& t);
+
+    // The reference-period kind of the current slip's revenue in its receiving state: the first
+    // character of its "RE" rule, else of the current revenue record's Referencia.
+    std::string TipoReferencia();
+    // Marks the current slip printed (situation "I"), without validation and without making it
+    // "A"; the cursor returns to it when the filter still shows it.
+    void MarcaImpressa();
+
+    // --- Tables (declared before their data sources, which must go first) ---
+    TDataSet cdsKOVA{"cdsKOVA"};
+    TDataSet cdsUF{"cdsUF"};
+    TDataSet cdsReceita{"cdsReceita"};
+    TDataSet cdsSubReceita{"cdsSubReceita"};
+    TDataSet cdsUFReceita{"cdsUFReceita"};
+    TDataSet cdsUFProduto{"cdsUFProduto"};
+    TDataSet cdsFeriado{"cdsFeriado"};
+    TDataSet cdsEmpresaCourier{"cdsEmpresaCourier"};
+    TDataSet cdsBanco{"cdsBanco"};
+    TDataSet cdsUFBanco{"cdsUFBanco"};
+    TDataSet cdsControle{"cdsControle"};
+    TDataSet cdsControleCRC{"cdsControleCRC"};
+    TDataSet cdsGenerico{"cdsGenerico"};
+
+    TDataSource dtsKOVA{"dtsKOVA"};
+    TDataSource dtsUF{"dtsUF"};
+    TDataSource dtsReceita{"dtsReceita"};
+    TDataSource dtsSubReceita{"dtsSubReceita"};
+    TDataSource dtsUFReceita{"dtsUFReceita"};
+    TDataSource dtsUFProduto{"dtsUFProduto"};
+    TDataSource dtsFeriado{"dtsFeriado"};
+    TDataSource dtsEmpresaCourier{"dtsEmpresaCourier"};
+    TDataSource dtsBanco{"dtsBanco"};
+    TDataSource dtsUFBanco{"dtsUFBanco"};
+    TDataSource dtsControleCRC{"dtsControleCRC"};
+
+    // --- Run-time settings ---
+    std::string DirDados;  // always ends with the path separator once configured
+    int TopMargin = -1;
+    int AnoAtual = 0;
+    int Versao = 0;
+    std::string VersaoRelease;
+    int VersaoTestes = 0;
+    int VersaoCodigoBarras = 0;
+    int ValidadeDocumento = 0;
+
+    // --- Mode flags ---
+    bool ModoImportacao = false;
+    bool ModoBiblioteca = false;
+    bool ModoSilencioso = false;
+    bool ModoConsultaUFReceita = false;
+    std::string CodigoCourier;
+
+    // --- Module state ---
+    int32_t UltimoIdKOVA = 0;
+    bool CriandoRegistro = false;
+    std::string UltimoErro;
+    int ConfirmarDataPagamento = 0;
+    int PedirDataPagamento = 0;
+    int SelecionarSubReceita = 0;
+
+    // --- Wiring done by the entry form object, which sits above this module ---
+    // The whole-record check run before a slip is saved; true when a field failed.
+    std::function<bool(TDataSet&)> CriticaTodos;
+    // The entry form object's data link while that object exists; its data-change handler is
+    // detached while a slip is marked printed.
+    TDataSource* dtsEntrada = nullptr;
+
+    // --- Events of the tables ---
+    void cdsKOVANewRecord(TDataSet& ds);
+    void cdsKOVABeforePost(TDataSet& ds);
+    void cdsKOVABeforeCancel(TDataSet& ds);
+    void cdsKOVAAfterEdit(TDataSet& ds);
+    void cdsKOVAValorPrincipalSetText(TField& field, const std::string& text);
+    void cdsUFCalcFields(TDataSet& ds);
+    void cdsReceitaCalcFields(TDataSet& ds);
+    void cdsReceitaDescricaoGetText(TField& field, std::string& text, bool displayText);
+    bool cdsReceitaFilterRecord(TDataSet& ds);
+    bool cdsSubReceitaFilterRecord(TDataSet& ds);
+
+private:
+    void DefinirTabelas();
+};
+
+// The one data module of the process, or null while none exists.
+extern TDM* DM;
+
+// The slips filter: the slips not yet printed.
+inline constexpr const char* kFiltroKOVANaoImpressas = "(Situacao = 'N') or (Situacao = 'A')";
+
+}  // namespace kova
