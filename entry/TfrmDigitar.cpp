@@ -1,0 +1,237 @@
+#include "TfrmDigitar.h"
+
+#include <stdexcept>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Texto.h"
+#include "ValidaCampo.h"
+
+namespace kova {
+
+TfrmDigitar* frmDigitar = nullptr;
+
+namespace {
+
+bool Editando(TDataSetState s) {
+    return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey;
+}
+
+const char* TextoDoEstado(TDataSetState s) {
+    switch (s) {
+        case TDataSetState::dsInactive: return "Inativo";
+        case TDataSetState::dsBrowse: return "";
+        case TDataSetState::dsEdit: return "Alterando";
+        case TDataSetState::dsInsert: return "Incluindo";
+        case TDataSetState::dsSetKey: return "Atribuindo chaves";
+        case TDataSetState::dsCalcFields: return "Calculando campos";
+        case TDataSetState::dsFilter: return "Filtrando";
+    }
+    return "<?>";
+}
+
+}  // namespace
+
+TfrmDigitar::TfrmDigitar(TDM& dm) : dm_(dm) {
+    if (frmDigitar) throw std::logic_error("only one entry form object may exist");
+    CriarControles();
+    dtsPadrao.AutoEdit = false;
+    dtsPadrao.SetDataSet(&dm_.cdsKOVA);
+    dtsPadrao.OnDataChange = [this](TDataSource& s, TField* f) { dtsPadraoDataChange(s, f); };
+    dtsPadrao.OnStateChange = [this](TDataSource& s) { dtsPadraoStateChange(s); };
+    dm_.dtsEntrada = &dtsPadrao;
+    dm_.CriticaTodos = [this](TDataSet& t) { return CriticaTodos(t); };
+    FormCreate();
+    frmDigitar = this;
+}
+
+TfrmDigitar::~TfrmDigitar() {
+    if (frmDigitar == this) frmDigitar = nullptr;
+    // The data module may have gone first (a test ends it); then there is nothing to unhook.
+    if (DM == &dm_) {
+        if (dm_.dtsEntrada == &dtsPadrao) dm_.dtsEntrada = nullptr;
+        dm_.CriticaTodos = nullptr;
+    }
+}
+
+namespace {
+
+TControlState Controle(std::string nome, TControlKind tipo, std::string pai = {}, std::string legenda = {}) {
+    TControlState c;
+    c.name = std::move(nome);
+    c.kind = tipo;
+    c.parent = std::move(pai);
+    c.caption = std::move(legenda);
+    return c;
+}
+
+}  // namespace
+
+void TfrmDigitar::CriarControles() {
+    using K = TControlKind;
+    auto botao = [&](const char* nome, const char* legenda, const char* dica) {
+        Controles.Add(Controle(nome, K::Button, "tlbFerramentas", legenda)).hint = dica;
+    };
+    Controles.Add(Controle("tlbFerramentas", K::Panel));
+    botao("btnIncluir", "&Nova", "Incluir nova KOVA");
+    botao("btnAlterar", "&Alterar", "Alterar KOVA");
+    botao("btnExcluir", "&Excluir", "Excluir KOVA");
+    botao("btnSalvar", "&Salvar", "Salvar atualizações da KOVA");
+    botao("btnDesfazer", "&Cancelar", "Desfazer atualizações");
+    Controles.Add(Controle("dbnNavegador", K::Navigator, "tlbFerramentas"));
+    botao("btnImprimir", "&Imprimir", "Imprimir KOVA");
+    botao("btnAjuda", "A&juda", "Ajuda");
+    botao("btnFechar", "&Fechar", "Fechar");
+
+    Controles.Add(Controle("tbsKOVA", K::Tab, "", "KOVA"));
+    struct Caixa {
+        const char* nome;
+        TControlKind tipo;
+        const char* campo;
+        bool ligada;
+        const char* legenda;
+    };
+    // Boxes are made in the order of their groups, so a failed field focuses its typing box
+    // (box 01) before its display copy (box 13).
+    auto caixas = [&](const char* grupo, std::initializer_list<Caixa> lista) {
+        Controles.Add(Controle(grupo, K::Group, "tbsKOVA"));
+        for (const Caixa& c : lista) {
+            Controles.Add(Controle(std::string("lbl") + c.nome, K::Label, grupo, c.legenda));
+            TControlState& caixa = Controles.Add(Controle(c.nome, c.tipo, grupo, c.legenda));
+            caixa.field = c.campo;
+            caixa.enabled = c.ligada;
+        }
+    };
+    caixas("GBValores", {
+        {"dblcUFFavorecida", K::LookupCombo, "UFFavorecida", false, "01-Código da UF Favorecida"},
+        {"dblcReceita", K::LookupCombo, "Receita", false, "02-Código da Receita"},
+        {"dbeCICContribuinte", K::Edit, "CICContribuinte", false, "03-CNPJ / CPF do Contribuinte"},
+        {"dbeDocumentoOrigem", K::Edit, "DocumentoOrigem", false, "04-Nº do Documento Origem"},
+        {"dbeReferencia", K::Edit, "Referencia", false, "05-Período de Ref. ou Nº Parcela"},
+        {"dbeValorPrincipal", K::Edit, "ValorPrincipal", false, "06-Valor Principal"},
+        {"dbeAtualizacaoMonetaria", K::Edit, "AtualizacaoMonetaria", false, "07-Atualização Monetária"},
+        {"dbeJuros", K::Edit, "Juros", false, "08-Juros"},
+        {"dbeMulta", K::Edit, "Multa", false, "09-Multa"},
+        {"dbeTotalReceber", K::Edit, "TotalRecolher", false, "10-Total a Recolher"},
+    });
+    Controles.Get("dblcUFFavorecida").hint = "Selecione o código da UF favorecida";
+    for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
+    }
+    caixas("GBGuia", {
+        {"dblcUFFavorecida2", K::LookupCombo, "UFFavorecida", true, "13-UF Favorecida"},
+        {"dbeDataVencimento", K::Edit, "DataVencimento", false, "14-Data Vencimento"},
+        {"dbeConvenio", K::Edit, "Convenio", false,
+         "15-Nº do Convênio ou Protocolo / Especificação da Mercadoria"},
+        {"dbeRazaoSocial", K::Edit, "RazaoSocial", false, "16-Nome da Firma ou Razão Social"},
+        {"dbeInscricaoEstadual", K::Edit, "InscricaoEstadual", false, "17-Insc.Estadual na UF Favorecida"},
+        {"dbeEndereco", K::Edit, "Endereco", false, "18-Endereço Completo"},
+        {"dbeMunicipio", K::Edit, "Municipio", false, "19-Município"},
+        {"dblcUF", K::LookupCombo, "UF", true, "20-UF"},
+        {"dbeCEP", K::Edit, "CEP", false, "21-CEP"},
+        {"dbeTelefone", K::Edit, "Telefone", false, "22-Telefone"},
+        {"dbeInformacoes", K::Edit, "Informacoes", false, "23-Informações Complementares"},
+    });
+    Controles.Add(Controle("pnlProduto", K::Panel, "GBGuia")).visible = false;
+    Controles.Add(Controle("lblProduto", K::Label, "pnlProduto", "Produto do convênio:"));
+    Controles.Add(Controle("dblcProduto", K::LookupCombo, "pnlProduto")).field = "Produto";
+    Controles.Add(Controle("btnProduto", K::Button, "pnlProduto"));
+    Controles.Add(Controle("GBAutenticacao", K::Group, "tbsKOVA", "25-Autenticação "));
+    Controles.Add(Controle("GBBancos", K::Group, "tbsKOVA", "Bancos Credenciados:")).visible = false;
+    Controles.Add(Controle("PanelBancos", K::Panel, "GBBancos"));
+    Controles.Add(Controle("dbtRegistro", K::Label)).field = "IdKOVA";
+    Controles.Add(Controle("lblState", K::Label));
+
+    Controles.Add(Controle("tbsPesquisar", K::Tab, "", "Pesquisar"));
+    Controles.Add(Controle("dbgSolicitacaoKOVA", K::Grid, "tbsPesquisar"));
+    Controles.Add(Controle("rdbKOVA", K::Button, "tbsPesquisar", "KOVA")).itemIndex = 1;
+    Controles.Add(Controle("RDGCICContribuinte", K::Button, "tbsPesquisar", "CNPJ ou CPF do Contribuinte"))
+        .itemIndex = 0;
+    Controles.Add(Controle("btnCancel", K::Button)).visible = false;
+}
+
+void TfrmDigitar::FormCreate() {
+    PaginaAtiva = "tbsKOVA";
+    AtualizarCores();
+    // The year picker lists the last six years and this one; in December next year as well.
+    TDate hoje = Clock::Today();
+    int ano = YearOf(hoje);
+    MesAtual = int(MonthOf(hoje));
+    std::vector<std::string> anos;
+    for (int a = ano - 6; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
+    Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
+}
+
+void TfrmDigitar::AtualizarCores() {
+    for (const auto& c : Controles.Controls()) {
+        if (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo ||
+            c->kind == TControlKind::ComboBox) {
+            Controles.SetColor(c->name, c->enabled ? TColor::Window : TColor::ButtonFace);
+        }
+    }
+}
+
+void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
+    if (CriticaCampoAlterado(sender, field)) return;
+}
+
+void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
+    const TDataSetState estado = sender.State();
+    const bool editando = Editando(estado);
+    const bool temKOVA = !dm_.cdsKOVA.IsEmpty();
+    Controles.SetCaption("lblState", TextoDoEstado(estado));
+    Controles.SetEnabled("btnIncluir", !editando);
+    Controles.SetEnabled("btnFechar", !editando);
+    for (const char* nome : {"btnAlterar", "btnExcluir", "btnImprimir", "dbnNavegador"}) {
+        Controles.SetEnabled(nome, !editando && temKOVA);
+    }
+    Controles.SetEnabled("btnSalvar", editando);
+    Controles.SetEnabled("btnDesfazer", editando);
+    // Outside editing the revenue lookup shows every code again.
+    if (!editando && dm_.cdsReceita.Active()) dm_.cdsReceita.SetFiltered(false);
+    if (editando) PaginaAtiva = "tbsKOVA";
+    Controles.SetVisible("tbsPesquisar", !editando);
+    if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
+}
+
+bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
+    std::string mensagem;
+    TTipoMensagem tipo;
+    ValidaCampo(campo, mensagem, tipo);
+    if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
+    if (dm_.ModoImportacao) {
+        if (tipo == TTipoMensagem::Erro) throw ECritica(mensagem);
+        return true;
+    }
+    if (!dm_.ModoSilencioso) {
+        MessageDlg(mensagem, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
+    } else {
+        dm_.UltimoErro = mensagem;
+    }
+    if (Ativa) {
+        const std::string nome = Trim(campo);
+        for (const auto& c : Controles.Controls()) {
+            if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) &&
+                SameText(c->field, nome)) {
+                Controles.SetFocus(c->name);
+                break;
+            }
+        }
+    }
+    return true;
+}
+
+bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
+    if (dm_.CriandoRegistro || !campo || campo->Calculated()) return false;
+    if (fonte.State() != TDataSetState::dsInsert && fonte.State() != TDataSetState::dsEdit) return false;
+    return CriticaField(campo->FieldName(), true);
+}
+
+bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
+    for (int i = 0; i < tabela.FieldCount(); ++i) {
+        if (CriticaField(tabela.Fields(i).FieldName(), false)) return true;
+    }
+    return false;
+}
+
+}  // namespace kova

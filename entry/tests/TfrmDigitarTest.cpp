@@ -1,0 +1,292 @@
+#include "TfrmDigitar.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "TabelasDeTeste.h"
+#include "ValidaCampo.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+class DigitarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
+        dm = std::make_unique<TDM>();
+        dm->AbrirTabelasVazias();
+        ReferenciasBasicas(*dm);
+        form = std::make_unique<TfrmDigitar>(*dm);
+    }
+    void TearDown() override {
+        form.reset();
+        dm.reset();
+        Clock::Reset();
+        EXPECT_TRUE(dialogs.Unexpected().empty());
+    }
+
+    TField& F(const char* nome) { return dm->cdsKOVA.FieldByName(nome); }
+    std::string Valida(const char* campo) {
+        std::string m;
+        TTipoMensagem t;
+        bool falhou = ValidaCampo(campo, m, t);
+        EXPECT_EQ(falhou, !m.empty());
+        EXPECT_EQ(t, m.empty() ? TTipoMensagem::Nenhuma : TTipoMensagem::Erro);
+        return m;
+    }
+    // A new slip with its identification filled without checks.
+    void NovaKOVA(const char* uf, const char* receita) {
+        dm->cdsKOVA.Append();
+        dm->CriandoRegistro = true;
+        F("UFFavorecida").SetAsString(uf);
+        F("Receita").SetAsString(receita);
+        dm->CriandoRegistro = false;
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfrmDigitar> form;
+};
+
+TEST(DigitarSemForm, AntesDoFormNadaEVerificado) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    TDM dm;
+    dm.AbrirTabelasVazias();
+    dm.cdsKOVA.Append();
+    dm.cdsKOVA.FieldByName("UFFavorecida").SetAsString("XX");
+    std::string m;
+    TTipoMensagem t;
+    EXPECT_FALSE(ValidaCampo("UFFavorecida", m, t));
+    dm.cdsKOVA.Post();
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+TEST_F(DigitarTest, CriacaoNaoEditaNemVerifica) {
+    EXPECT_EQ(frmDigitar, form.get());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_FALSE(form->dtsPadrao.AutoEdit);
+    EXPECT_EQ(form->dtsPadrao.DataSet(), &dm->cdsKOVA);
+    EXPECT_TRUE(dialogs.History().empty());
+    // Data-bound boxes are registered in creation order with their fields.
+    std::vector<std::string> campos;
+    for (const auto& c : form->Controles.Controls()) {
+        if (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) campos.push_back(c->field);
+    }
+    ASSERT_GE(campos.size(), 3u);
+    EXPECT_EQ(campos[0], "UFFavorecida");
+    EXPECT_EQ(campos[1], "Receita");
+    EXPECT_FALSE(form->Controles.Get("dbeCICContribuinte").enabled);
+    EXPECT_TRUE(form->Controles.Get("dblcUF").enabled);
+    EXPECT_FALSE(form->Controles.Showing("dblcProduto"));
+}
+
+TEST_F(DigitarTest, ForaDeInclusaoOuAlteracaoNadaEVerificado) {
+    EXPECT_EQ(Valida("UFFavorecida"), "");
+    NovaKOVA("", "");
+    EXPECT_EQ(Valida("UFFavorecida"), "[Erro: 1] Informe UF Favorecida");
+    dm->cdsKOVA.Cancel();
+    EXPECT_EQ(Valida("UFFavorecida"), "");
+}
+
+TEST_F(DigitarTest, NomeDoCampoEmQualquerCaixaEComBrancos) {
+    NovaKOVA("XX", "");
+    EXPECT_EQ(Valida(" ufFavorecida "), "[Erro: 2] Informe UF Favorecida v\xE1lida");
+    EXPECT_EQ(Valida("receita"), "[Erro: 3] Informe Código da Receita");
+    F("UFFavorecida").SetAsString("SP");  // reported through the data notification
+    dialogs.Clear();
+    EXPECT_EQ(Valida("UFFAVORECIDA"), "");
+    EXPECT_EQ(dm->cdsUF.FieldByName("UF").AsString(), "SP");  // the lookup leaves the state current
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, CadaCampoAlteradoEVerificadoPelaNotificacao) {
+    dm->cdsKOVA.Append();
+    EXPECT_TRUE(dialogs.History().empty());  // new-slip defaults are not checked
+    F("UFFavorecida").SetAsString("XX");
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtError);
+    EXPECT_EQ(dialogs.History()[0].buttons, TMsgDlgButtons::mbOK);
+    EXPECT_EQ(dialogs.History()[0].text, "[Erro: 2] Informe UF Favorecida v\xE1lida");
+    EXPECT_EQ(F("UFFavorecida").AsString(), "XX");  // the typed value stays
+    dm->cdsKOVA.Cancel();
+    dialogs.Clear();
+    // Moving between slips checks nothing.
+    NovaKOVA("SP", "100048");
+    dm->cdsKOVA.Post();
+    dm->cdsKOVA.First();
+    dm->cdsKOVA.Last();
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+TEST_F(DigitarTest, CriticaTodosRelataSoOPrimeiroErroEFocaSuaCaixa) {
+    form->Ativa = true;
+    form->Controles.SetEnabled("dblcUFFavorecida", true);
+    NovaKOVA("", "");
+    EXPECT_THROW(dm->cdsKOVA.Post(), EAbort);
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text, "[Erro: 1] Informe UF Favorecida");
+    EXPECT_EQ(form->Controles.Focused(), "dblcUFFavorecida");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    // A disabled box is found but not focused.
+    form->Controles.SetFocus("dblcUF");
+    F("UFFavorecida").SetAsString("SP");
+    dialogs.Clear();
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 3] Informe Código da Receita"});
+    EXPECT_EQ(form->Controles.Focused(), "dblcUF");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, SemFormularioAtivoNenhumFocoMuda) {
+    form->Controles.SetEnabled("dblcUFFavorecida", true);
+    NovaKOVA("", "");
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(form->Controles.Focused(), "");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, ModoSilenciosoGuardaSoAUltimaMensagem) {
+    dm->ModoSilencioso = true;
+    NovaKOVA("", "");
+    EXPECT_TRUE(form->CriticaField("UFFavorecida", false));
+    EXPECT_TRUE(form->CriticaField("Receita", false));
+    EXPECT_EQ(dm->UltimoErro, "[Erro: 3] Informe Código da Receita");
+    EXPECT_TRUE(dialogs.History().empty());
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, SubcodigoVerificadoUmaVezPorPedidoSoEmModoSilencioso) {
+    NovaKOVA("SP", "100048");
+    dm->CriandoRegistro = true;
+    F("SubReceita").SetAsInteger(9);
+    dm->CriandoRegistro = false;
+    dm->SelecionarSubReceita = 1;
+    EXPECT_EQ(Valida("SubReceita"), "");  // not silent: not looked at, and the mark stays
+    EXPECT_EQ(dm->SelecionarSubReceita, 1);
+    dm->ModoSilencioso = true;
+    EXPECT_EQ(Valida("SubReceita"),
+              "[Erro: 5] O campo Subreceita não foi informado ou a Subreceita informada não existe ou não "
+              "está definida para esta UF");
+    EXPECT_EQ(dm->SelecionarSubReceita, 0);
+    EXPECT_EQ(Valida("SubReceita"), "");  // a second check passes without looking
+    dm->CriandoRegistro = true;
+    F("SubReceita").Clear();
+    dm->CriandoRegistro = false;
+    EXPECT_EQ(Valida("SubReceita"), "[Erro: 4] Informe Código da Subreceita");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, RegraSRPermiteSoOsSubcodigosListados) {
+    dm->ModoSilencioso = true;
+    auto verifica = [&](int sub) {
+        NovaKOVA("SP", "100048");
+        dm->CriandoRegistro = true;
+        F("SubReceita").SetAsInteger(sub);
+        dm->CriandoRegistro = false;
+        dm->SelecionarSubReceita = 1;
+        std::string m = Valida("SubReceita");
+        dm->cdsKOVA.Cancel();
+        return m;
+    };
+    EXPECT_EQ(verifica(2), "");  // no "SR" rule: every existing sub-code passes
+    Regra(*dm, "SP", "100048", "SR", "SR 01 07");
+    EXPECT_EQ(verifica(7), "");
+    EXPECT_EQ(verifica(2), "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
+    dm->cdsUFReceita.FindKey({"SP", "100048", "SR"});
+    dm->cdsUFReceita.Edit();
+    dm->cdsUFReceita.FieldByName("Texto").SetAsString("SR");
+    dm->cdsUFReceita.Post();
+    EXPECT_EQ(verifica(1), "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
+}
+
+TEST_F(DigitarTest, CodigoCourierFazUmaUFValidaFalhar) {
+    dm->CodigoCourier = "5";
+    NovaKOVA("SP", "100048");
+    EXPECT_EQ(Valida("UFFavorecida"),
+              "[Erro: 135] O campo Empresa Courier só pode ser utilizado com a receita 10005-6");
+    EXPECT_EQ(Valida("Telefone"),
+              "[Erro: 135] O campo Empresa Courier só pode ser utilizado com a receita 10005-6");
+    dm->CriandoRegistro = true;
+    F("Receita").SetAsString("100056");
+    dm->CriandoRegistro = false;
+    EXPECT_EQ(Valida("UFFavorecida"), "");
+    dm->CodigoCourier = "7";
+    EXPECT_EQ(Valida("Convenio"), "[Erro: 136] A Empresa de Courier informada não existe");
+    // A branch's own message comes before the courier rule.
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("");
+    dm->CriandoRegistro = false;
+    EXPECT_EQ(Valida("UFFavorecida"), "[Erro: 1] Informe UF Favorecida");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, ImportacaoLevantaFalhaComOTextoESemDialogo) {
+    dm->ModoImportacao = true;
+    dm->cdsKOVA.Append();
+    try {
+        F("UFFavorecida").SetAsString("XX");
+        FAIL() << "the check should have failed";
+    } catch (const ECritica& e) {
+        EXPECT_EQ(e.Message(), "[Erro: 2] Informe UF Favorecida v\xE1lida");
+    }
+    F("UFFavorecida").SetAsString("SP");
+    try {
+        dm->cdsKOVA.Post();
+        FAIL() << "the save should have failed";
+    } catch (const ECritica& e) {
+        EXPECT_EQ(e.Message(), "[Erro: 3] Informe Código da Receita");
+    }
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(DigitarTest, TabelaDeEstadosDaTela) {
+    form->dtsPadraoStateChange(form->dtsPadrao);
+    auto ligado = [&](const char* n) { return form->Controles.Get(n).enabled; };
+    EXPECT_TRUE(ligado("btnIncluir") && ligado("btnFechar"));
+    EXPECT_FALSE(ligado("btnAlterar") || ligado("btnExcluir") || ligado("btnImprimir") || ligado("dbnNavegador"));
+    EXPECT_FALSE(ligado("btnSalvar") || ligado("btnDesfazer"));
+    EXPECT_TRUE(form->Controles.Showing("tbsPesquisar"));
+    form->PaginaAtiva = "tbsPesquisar";
+    dm->cdsKOVA.Append();
+    EXPECT_EQ(form->Controles.Get("lblState").caption, "Incluindo");
+    EXPECT_TRUE(ligado("btnSalvar") && ligado("btnDesfazer"));
+    EXPECT_FALSE(ligado("btnIncluir"));
+    EXPECT_FALSE(form->Controles.Showing("tbsPesquisar"));
+    EXPECT_EQ(form->PaginaAtiva, "tbsKOVA");
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100048");
+    dm->CriandoRegistro = false;
+    dm->cdsKOVA.Post();
+    EXPECT_EQ(form->Controles.Get("lblState").caption, "");
+    EXPECT_TRUE(ligado("btnAlterar") && ligado("dbnNavegador"));
+    dm->cdsKOVA.Edit();
+    EXPECT_EQ(form->Controles.Get("lblState").caption, "Alterando");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST(DigitarAnos, DezembroListaOitoAnos) {
+    for (auto [mes, quantos, ultimo] : {std::tuple{12u, 8u, "2025"}, std::tuple{11u, 7u, "2024"}}) {
+        Clock::Set(MakeDateTime(2024, mes, 1));
+        TDM dm;
+        TfrmDigitar form(dm);
+        const auto& anos = form.Controles.Get("cbxPeriodoAno");
+        ASSERT_EQ(anos.items.size(), quantos);
+        EXPECT_EQ(anos.items.front(), "2018");
+        EXPECT_EQ(anos.items.back(), ultimo);
+        EXPECT_EQ(anos.itemIndex, 0);
+        EXPECT_EQ(form.MesAtual, int(mes));
+    }
+    Clock::Reset();
+}
+
+}  // namespace

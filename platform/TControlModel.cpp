@@ -1,0 +1,102 @@
+#include "TControlModel.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace kova {
+
+TControlState& TControlModel::Add(TControlState state) {
+    if (Find(state.name)) throw std::logic_error("duplicate control " + state.name);
+    controls_.push_back(std::make_unique<TControlState>(std::move(state)));
+    return *controls_.back();
+}
+
+TControlState* TControlModel::Find(const std::string& name) {
+    for (auto& c : controls_) {
+        if (c->name == name) return c.get();
+    }
+    return nullptr;
+}
+
+TControlState& TControlModel::Get(const std::string& name) {
+    TControlState* c = Find(name);
+    if (!c) throw std::out_of_range("no control " + name);
+    return *c;
+}
+
+const TControlState& TControlModel::Get(const std::string& name) const {
+    return const_cast<TControlModel*>(this)->Get(name);
+}
+
+void TControlModel::RemoveChildren(const std::string& parent) {
+    controls_.erase(std::remove_if(controls_.begin(), controls_.end(),
+                                   [&](const auto& c) { return c->parent == parent; }),
+                    controls_.end());
+}
+
+void TControlModel::Changed(const TControlState& s) {
+    if (OnChange) OnChange(s);
+}
+
+void TControlModel::SetEnabled(const std::string& name, bool enabled) {
+    TControlState& c = Get(name);
+    if (c.enabled == enabled) return;
+    c.enabled = enabled;
+    Changed(c);
+}
+
+void TControlModel::SetVisible(const std::string& name, bool visible) {
+    TControlState& c = Get(name);
+    if (c.visible == visible) return;
+    c.visible = visible;
+    Changed(c);
+}
+
+void TControlModel::SetItems(const std::string& name, std::vector<std::string> items, int index) {
+    TControlState& c = Get(name);
+    c.items = std::move(items);
+    c.itemIndex = index;
+    Changed(c);
+}
+
+void TControlModel::SetItemIndex(const std::string& name, int index) {
+    TControlState& c = Get(name);
+    if (c.itemIndex == index) return;
+    c.itemIndex = index;
+    Changed(c);
+}
+
+void TControlModel::SetCaption(const std::string& name, std::string caption) {
+    TControlState& c = Get(name);
+    if (c.caption == caption) return;
+    c.caption = std::move(caption);
+    Changed(c);
+}
+
+void TControlModel::SetColor(const std::string& name, TColor color) {
+    TControlState& c = Get(name);
+    if (c.color == color) return;
+    c.color = color;
+    Changed(c);
+}
+
+bool TControlModel::Showing(const std::string& name) const {
+    std::string n = name;
+    // Containers are few levels deep; the bound guards against a cycle in a bad layout.
+    for (int depth = 0; !n.empty() && depth < 32; ++depth) {
+        const TControlState& c = Get(n);
+        if (!c.visible) return false;
+        n = c.parent;
+    }
+    return true;
+}
+
+bool TControlModel::SetFocus(const std::string& name) {
+    const TControlState& c = Get(name);
+    if (!c.enabled || !Showing(name)) return false;
+    focused_ = name;
+    if (OnFocus) OnFocus(name);
+    return true;
+}
+
+}  // namespace kova

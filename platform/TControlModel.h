@@ -1,0 +1,82 @@
+#pragma once
+// The state of a window's controls without a display: every named control in creation order with
+// its kind, bound field, enabled and visible flags, caption, hint, list entries, chosen position
+// and colour, plus which control has the focus. Screen rules act on this model; a toolkit view
+// mirrors it into real widgets (it hears every change through OnChange) and feeds the person's
+// input back.
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kova {
+
+enum class TControlKind {
+    Edit,         // data-bound edit box
+    LookupCombo,  // data-bound lookup list
+    ComboBox,     // drop-down list
+    Button,
+    Label,
+    Panel,
+    Group,
+    Tab,
+    Grid,
+    Navigator,
+    Other,
+};
+
+enum class TColor { Window, ButtonFace };
+
+struct TControlState {
+    std::string name;
+    TControlKind kind = TControlKind::Other;
+    std::string field;   // bound field, for data-bound controls
+    std::string parent;  // containing control, "" for the window itself
+    bool enabled = true;
+    bool visible = true;
+    std::string caption;
+    std::string hint;
+    std::vector<std::string> items;
+    int itemIndex = -1;
+    TColor color = TColor::Window;
+    int left = 0;
+    int width = 0;
+};
+
+class TControlModel {
+public:
+    using TChange = std::function<void(const TControlState&)>;
+
+    TControlState& Add(TControlState state);
+    // Throws std::out_of_range for an unknown name.
+    TControlState& Get(const std::string& name);
+    const TControlState& Get(const std::string& name) const;
+    TControlState* Find(const std::string& name);
+    const std::vector<std::unique_ptr<TControlState>>& Controls() const { return controls_; }
+    // Removes the controls created inside a container (the bank logos are made anew).
+    void RemoveChildren(const std::string& parent);
+
+    void SetEnabled(const std::string& name, bool enabled);
+    void SetVisible(const std::string& name, bool visible);
+    void SetItems(const std::string& name, std::vector<std::string> items, int index = -1);
+    void SetItemIndex(const std::string& name, int index);
+    void SetCaption(const std::string& name, std::string caption);
+    void SetColor(const std::string& name, TColor color);
+    // Visible itself and inside visible containers.
+    bool Showing(const std::string& name) const;
+    // Gives the focus when the control is showing and enabled; false otherwise.
+    bool SetFocus(const std::string& name);
+    const std::string& Focused() const { return focused_; }
+
+    TChange OnChange;
+    std::function<void(const std::string&)> OnFocus;
+
+private:
+    void Changed(const TControlState& s);
+
+    std::vector<std::unique_ptr<TControlState>> controls_;
+    std::string focused_;
+};
+
+}  // namespace kova

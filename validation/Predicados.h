@@ -1,0 +1,29 @@
+#pragma once
+// Predicates and helpers shared by every field rule. A value is the field's text, trimmed, as
+// the rules read it: dates "dd/mm/yyyy", amounts with "," as decimal separator.
+
+#include <string>
+#include <vector>
+
+#include "Conversoes.h"
+
+namespace kova {
+
+bool EstaVazio(const std::string& v);
+// True for the empty text too.
+bool SoZeros(const std::string& v);
+bool NaoEhInteiro(const std::string& v);
+bool NaoEhData(const std::string& v);
+bool NaoEhNumero(const std::string& v);
+bool TemNaoDigito(const std::string& v);
+
+// The next day that is not a Saturday or a Sunday (holidays are not considered).
+TDate ProximoDiaUtil(TDate d);
+// Cuts a text at every separator; pieces lose their trailing blanks; a separator at the very end
+// adds no empty piece; two in a row give an empty one.
+std::vector<std::string> DivideTexto(char separador, const std::string& texto);
+// Turns each "#13" of a rule text into a carriage return, keeping at most 1024 characters after
+// each marker.
+std::string ConverterQuebras(const std::string& texto);
+
+}  // namespace kova

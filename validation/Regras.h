@@ -1,0 +1,44 @@
+#pragma once
+// What every field rule works on: the slip under check, the normalised field name, the value
+// being judged (rules may rewrite it), and the single message the check may end with. Internal to
+// the check engine; each group of rules has its own source file.
+
+#include <string>
+
+#include "Mensagens.h"
+#include "TDM.h"
+
+namespace kova {
+
+struct TCritica {
+    TDM& dm;
+    TDataSet& kova;
+    std::string campo;  // blanks trimmed, upper case
+    std::string v;      // the field's text, trimmed
+    std::string mensagem;
+    bool encerrada = false;  // ended early without a message: the courier rule is not applied
+
+    bool Silencioso() const { return dm.ModoSilencioso; }
+    void Erro(const char* numero) { mensagem = Mensagem(numero); }
+    void ErroPar(const char* numero, const char* numeroSilencioso) {
+        mensagem = MensagemPar(numero, numeroSilencioso, dm.ModoSilencioso);
+    }
+    // Another field of the slip, as text, trimmed.
+    std::string Campo(const char* nome) const;
+    // Positions the rule table on (state, revenue, flag); true when the rule exists.
+    bool Regra(const std::string& uf, const std::string& receita, const char* flag);
+    // The rule for the slip's own state and revenue code.
+    bool RegraDaKOVA(const char* flag);
+    std::string TextoDaRegra() const;
+};
+
+using TRegra = void (*)(TCritica&);
+
+// Identification of the slip.
+void RegraUFFavorecida(TCritica& c);
+void RegraReceita(TCritica& c);
+void RegraSubReceita(TCritica& c);
+// Applied at the end of every field's check while a courier company code is set.
+void RegraCourier(TCritica& c);
+
+}  // namespace kova

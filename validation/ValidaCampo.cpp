@@ -1,0 +1,106 @@
+#include "ValidaCampo.h"
+
+#include <initializer_list>
+
+#include "Predicados.h"
+#include "Regras.h"
+#include "TDataSource.h"
+#include "Texto.h"
+
+namespace kova {
+
+std::string TCritica::Campo(const char* nome) const { return Trim(kova.FieldByName(nome).AsString()); }
+
+bool TCritica::Regra(const std::string& uf, const std::string& receita, const char* flag) {
+    return dm.cdsUFReceita.FindKey({uf, receita, flag});
+}
+
+bool TCritica::RegraDaKOVA(const char* flag) {
+    return Regra(Campo("UFFavorecida"), Campo("Receita"), flag);
+}
+
+std::string TCritica::TextoDaRegra() const { return dm.cdsUFReceita.FieldByName("Texto").AsString(); }
+
+namespace {
+
+struct TRamo {
+    std::initializer_list<const char*> campos;
+    TRegra regra;
+};
+
+// The branches in their fixed order; a branch runs when the field is one of its names.
+const TRamo kRamos[] = {
+    {{"UFFAVORECIDA"}, RegraUFFavorecida},
+    {{"RECEITA"}, RegraReceita},
+    {{"SUBRECEITA"}, RegraSubReceita},
+};
+
+}  // namespace
+
+bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem& tipo) {
+    mensagem.clear();
+    tipo = TTipoMensagem::Nenhuma;
+    if (!DM || !DM->dtsEntrada || !DM->dtsEntrada->DataSet()) return false;
+    TDataSet& kova = *DM->dtsEntrada->DataSet();
+    if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit) return false;
+    TCritica c{*DM, kova, UpperCase(Trim(campo)), {}, {}, false};
+
+    TField* f = kova.FindField(Trim(campo));
+    c.v = f ? Trim(f->AsString()) : std::string();
+
+    for (const TRamo& ramo : kRamos) {
+        bool aplica = false;
+        for (const char* nome : ramo.campos) aplica = aplica || c.campo == nome;
+        if (!aplica) continue;
+        ramo.regra(c);
+        if (!c.mensagem.empty() || c.encerrada) break;
+    }
+    if (c.mensagem.empty() && !c.encerrada && !DM->CodigoCourier.empty()) RegraCourier(c);
+
+    mensagem = c.mensagem;
+    if (!mensagem.empty()) tipo = TTipoMensagem::Erro;
+    return !mensagem.empty();
+}
+
+// ------------------------------------------------------------ identification rules
+
+void RegraUFFavorecida(TCritica& c) {
+    if (EstaVazio(c.v)) return c.Erro("1");
+    // The successful lookup leaves the state table on the favoured state, as later rules expect.
+    if (!c.dm.cdsUF.FindKey({c.v})) return c.Erro("2");
+}
+
+void RegraReceita(TCritica& c) {
+    if (EstaVazio(c.v)) return c.Erro("3");
+}
+
+void RegraSubReceita(TCritica& c) {
+    if (EstaVazio(c.v)) return c.Erro("4");
+    if (c.dm.SelecionarSubReceita != 1 || !c.dm.ModoSilencioso) return;
+    c.dm.SelecionarSubReceita = 0;
+    int32_t sub = 0;
+    TryStrToInt(c.v, sub);
+    if (!c.dm.cdsSubReceita.Locate("Codigo;SubReceita", {c.Campo("Receita"), sub},
+                                   {.caseInsensitive = true})) {
+        return c.Erro("5");
+    }
+    if (c.RegraDaKOVA("SR")) {
+        std::vector<std::string> itens = DivideTexto(' ', c.TextoDaRegra());
+        // The first item names the rule, not a sub-code.
+        for (size_t i = 1; i < itens.size(); ++i) {
+            int32_t permitido;
+            if (TryStrToInt(itens[i], permitido) && permitido == sub) return;
+        }
+        return c.Erro("6");
+    }
+}
+
+void RegraCourier(TCritica& c) {
+    if (c.Campo("Receita") != "100056") return c.Erro("135");
+    int32_t codigo;
+    if (!TryStrToInt(c.dm.CodigoCourier, codigo) || !c.dm.cdsEmpresaCourier.FindKey({codigo})) {
+        return c.Erro("136");
+    }
+}
+
+}  // namespace kova

@@ -1,0 +1,26 @@
+#pragma once
+// The field check engine: given the name of a field of the slip being edited, it runs that
+// field's rules against the current slip and answers with at most one message. It reads the slip
+// through the entry form object's data link (registered with the data module); with no entry form,
+// or with the slip neither inserted nor edited, nothing is checked.
+
+#include <string>
+
+#include "Errors.h"
+
+namespace kova {
+
+// The failure a check raises while an import file is read: it carries the message.
+class ECritica : public Exception {
+public:
+    using Exception::Exception;
+};
+
+enum class TTipoMensagem { Nenhuma, Erro };
+
+// True when a message was produced (then its kind is Erro). Changes nothing but the fields that
+// the document-of-origin and instalment rules write back and the positions of the reference
+// tables it looks up.
+bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem& tipo);
+
+}  // namespace kova
