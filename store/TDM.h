@@ -70,6 +70,10 @@ public:
     int VersaoTestes = 0;
     int VersaoCodigoBarras = 0;
     int ValidadeDocumento = 0;
+    // Web addresses quoted in messages: the Minas Gerais page on infraction notices (error 64)
+    // and the Ceará finance office (overdue notices). Config.ini may replace them.
+    std::string EnderecoAutuacoesMG = "https://www.fazenda.mg.gov.br";
+    std::string EnderecoFazendaCE = "https://www.sefaz.ce.gov.br";
 
     // --- Mode flags ---
     bool ModoImportacao = false;
