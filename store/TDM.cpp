@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Conversoes.h"
+#include "Diretorios.h"
 #include "Errors.h"
 #include "Texto.h"
 
@@ -60,6 +61,7 @@ TDM::TDM() {
     if (DM) throw std::logic_error("only one data module may exist");
     DefinirFormatosRegionais();
     AnoAtual = YearOf(Clock::Today());
+    DirPrograma = DiretorioPrograma();
     DefinirTabelas();
     DM = this;
 }
@@ -107,6 +109,8 @@ void TDM::DefinirTabelas() {
     cdsKOVA.BeforePost = [this](TDataSet& d) { cdsKOVABeforePost(d); };
     cdsKOVA.BeforeCancel = [this](TDataSet& d) { cdsKOVABeforeCancel(d); };
     cdsKOVA.AfterEdit = [this](TDataSet& d) { cdsKOVAAfterEdit(d); };
+    cdsKOVA.AfterPost = [this](TDataSet&) { KOVAAlterada(); };
+    cdsKOVA.AfterDelete = [this](TDataSet&) { KOVAAlterada(); };
     for (const char* valor : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "TotalRecolher"}) {
         cdsKOVA.FieldByName(valor).OnSetText = [this](TField& f, const std::string& s) {
             cdsKOVAValorPrincipalSetText(f, s);

@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <stdexcept>
 #include <string>
 
 #include "TDataSet.h"
@@ -24,6 +25,41 @@ public:
 
     // Opens every table empty, with its indexes and its first index current.
     void AbrirTabelasVazias();
+
+    // --- Start-up and the table files ---
+    // The creation event: clock check, configuration (Config.ini, KOVA.INI, the new-version
+    // installation) and the load of the twelve table files with their checksums. Every failure has
+    // been shown to the user when it returns, and TerminacaoSolicitada is set.
+    void DMCreate();
+    // The destruction event of the desktop program: writes the slips file.
+    void DMDestroy();
+    std::string NormalizaCaminho(const std::string& caminho) const;
+    // True when the installation key may be removed from Config.ini.
+    bool InstalaNovaVersao();
+    bool ExisteArquivo(const std::string& path);
+    bool ConfereCRC(const std::string& path);
+    // Records the checksum of a file the program has just written (nothing when unchanged).
+    void AtualizaCRC(const std::string& path);
+    // Writes the slips table (every slip, whatever the filter) and its checksum.
+    void GravaKOVA();
+    // Writes the slips file and its checksum as one step: whatever instant the process dies, the
+    // next start finds the old pair or the new one, never a mixture.
+    void SalvarKOVA();
+    // Finishes or discards a save that a crash interrupted; run before the files are checked.
+    static void RecuperarGravacao(const std::string& dirDados);
+
+    // Holds back the writing of the slips file during a run of many changes (an import, a print
+    // of every slip, a removal); the file is written once when the last guard ends.
+    class TAdiaGravacao {
+    public:
+        explicit TAdiaGravacao(TDM& dm) : dm_(dm) { ++dm_.adiamentos_; }
+        ~TAdiaGravacao() noexcept(false);
+        TAdiaGravacao(const TAdiaGravacao&) = delete;
+        TAdiaGravacao& operator=(const TAdiaGravacao&) = delete;
+
+    private:
+        TDM& dm_;
+    };
     // Defines the slips table's fields and indexes (also used to rebuild the slips file).
     void DefinirCamposKOVA(TDataSet& t);
 
@@ -60,6 +96,17 @@ public:
     TDataSource dtsBanco{"dtsBanco"};
     TDataSource dtsUFBanco{"dtsUFBanco"};
     TDataSource dtsControleCRC{"dtsControleCRC"};
+
+    // --- Where things are ---
+    // The program's directory (for the library, its host's); set at creation, tests may change it.
+    std::string DirPrograma;
+    std::string DirWindows;
+    // Set when the program must end (a failed load): the desktop obeys it, the library answers
+    // every request with a failure and never ends its host.
+    bool TerminacaoSolicitada = false;
+    // The desktop writes the slips file after every change that stores, deletes or marks slips;
+    // the library never writes it.
+    bool GravarAposAlteracao = false;
 
     // --- Run-time settings ---
     std::string DirDados;  // always ends with the path separator once configured
@@ -111,6 +158,14 @@ public:
 
 private:
     void DefinirTabelas();
+    bool Configurar();
+    bool CarregarTabelas();
+    void GarantirControleCRC();
+    void KOVAAlterada();
+    void SolicitarTerminacao() { TerminacaoSolicitada = true; }
+
+    int adiamentos_ = 0;
+    bool pendente_ = false;
 };
 
 // The one data module of the process, or null while none exists.

@@ -1,0 +1,35 @@
+#pragma once
+// Where things live on this machine: the Windows directory (machine-wide settings such as
+// KOVA.INI) and the system directory (the state-registration component), the program directory,
+// and file helpers that never leave a half-written file behind.
+//
+// The Windows and system directories come from KOVA_WINDIR and KOVA_SYSDIR when set, otherwise
+// from folders under the user's XDG configuration and data directories. Directories end with "/".
+
+#include <string>
+
+namespace kova {
+
+std::string DiretorioWindows();
+std::string DiretorioSistema();
+// The directory of the running executable (for the library, that of its host program).
+std::string DiretorioPrograma();
+// The path of the running executable.
+std::string CaminhoPrograma();
+
+bool ExisteArquivoDisco(const std::string& path);
+bool ExisteDiretorio(const std::string& path);
+// Everything after the last "/" (or "\").
+std::string NomeArquivo(const std::string& path);
+std::string IncluiBarra(const std::string& dir);
+// Copies a file, replacing the target; false on failure.
+bool CopiaArquivo(const std::string& origem, const std::string& destino);
+
+// Writes the whole content to a temporary file in the same folder, flushes it to the disk and
+// renames it over the target, so the target is always either the old or the new content.
+// Throws kova::Exception with the system's reason on failure; the old file stays intact.
+void EscreverArquivoAtomico(const std::string& path, const std::string& content);
+// Flushes a file's data (and, for a directory, its entries) to the disk.
+void SincronizarCaminho(const std::string& path);
+
+}  // namespace kova

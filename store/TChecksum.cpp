@@ -1,0 +1,95 @@
+#include "TChecksum.h"
+
+#include <sys/utsname.h>
+
+#include <array>
+#include <cstdio>
+#include <fstream>
+#include <memory>
+#include <new>
+
+namespace kova {
+namespace {
+
+constexpr std::array<uint32_t, 256> TabelaCRC() {
+    std::array<uint32_t, 256> t{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i;
+        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
+        t[i] = c;
+    }
+    return t;
+}
+
+constexpr std::array<uint32_t, 256> kTabela = TabelaCRC();
+constexpr size_t kBloco = 32768;
+
+}  // namespace
+
+TChecksum::TChecksum() {
+    // "major.minor" of the system compared as text with "3.51".
+    struct utsname u;
+    if (uname(&u) == 0) {
+        std::string r = u.release;
+        size_t p = r.find('.');
+        size_t q = p == std::string::npos ? std::string::npos : r.find_first_not_of("0123456789", p + 1);
+        UseLFNs = r.substr(0, q) >= "3.51";
+    }
+}
+
+uint32_t TChecksum::Update(uint32_t crc, const void* data, size_t size) {
+    const auto* p = static_cast<const unsigned char*>(data);
+    for (size_t i = 0; i < size; ++i) crc = kTabela[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    return crc;
+}
+
+std::string TChecksum::Hex(uint32_t crc) {
+    char b[9];
+    std::snprintf(b, sizeof b, "%08X", crc);
+    return b;
+}
+
+void TChecksum::Processar() {
+    if (Background && ProcessMessages) ProcessMessages();
+}
+
+std::string TChecksum::FileCRC(const std::string& path) {
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kBloco]);
+    if (!buffer) {
+        CRCResult = ErrorResult;
+        if (OnMemAllocError) OnMemAllocError();
+        return CRCResult;
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        CRCResult = ErrorResult;
+        if (OnFileOpenError) OnFileOpenError();
+        return CRCResult;
+    }
+    uint32_t crc = 0xFFFFFFFFu;
+    while (in) {
+        in.read(buffer.get(), kBloco);
+        crc = Update(crc, buffer.get(), size_t(in.gcount()));
+        Processar();
+    }
+    if (in.bad()) {
+        CRCResult = ErrorResult;
+        if (OnFileOpenError) OnFileOpenError();
+        return CRCResult;
+    }
+    CRCResult = Hex(~crc);
+    return CRCResult;
+}
+
+std::string TChecksum::StringCRC(const std::string& text) {
+    StringRecord = text;
+    CRCResult = Hex(~Update(0xFFFFFFFFu, text.data(), text.size()));
+    Processar();
+    return CRCResult;
+}
+
+void TChecksum::SetCRCStringExecute(bool value) {
+    if (value) StringCRC(StringRecord);
+}
+
+}  // namespace kova

@@ -1,0 +1,431 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <thread>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "DiretorioDeTeste.h"
+#include "TChecksum.h"
+#include "TDM.h"
+#include "TIniFile.h"
+#include "TTableFile.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+std::string Ler(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+class ArquivosTest : public ::testing::Test {
+protected:
+    void SetUp() override { Clock::Set(MakeDateTime(2024, 3, 15, 10, 0)); }
+    void TearDown() override {
+        dm.reset();
+        Clock::Reset();
+        EXPECT_TRUE(dialogs.Unexpected().empty());
+    }
+    TDM& Novo() {
+        dm.reset();
+        dm = std::make_unique<TDM>();
+        dm->DirPrograma = dir.Programa();
+        return *dm;
+    }
+    TDM& Carrega() {
+        Novo().DMCreate();
+        return *dm;
+    }
+    // Adds slips through the program and writes them.
+    void GravaKOVAs(int quantas) {
+        TDM& d = Carrega();
+        for (int i = 0; i < quantas; ++i) {
+            d.cdsKOVA.Append();
+            d.cdsKOVA.Post();
+        }
+        d.DMDestroy();
+    }
+
+    DiretorioDeTeste dir;
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+};
+
+TEST_F(ArquivosTest, CarregaAsDozeTabelasDistribuidas) {
+    dir.ConfigPadrao();
+    TDM& d = Carrega();
+    EXPECT_TRUE(dialogs.History().empty()) << (dialogs.History().empty() ? "" : dialogs.History()[0].text);
+    EXPECT_FALSE(d.TerminacaoSolicitada);
+    EXPECT_EQ(d.DirDados, dir.Dados());
+    for (TDataSet* t : {&d.cdsControleCRC, &d.cdsControle, &d.cdsUF, &d.cdsReceita, &d.cdsSubReceita, &d.cdsUFReceita,
+                        &d.cdsUFProduto, &d.cdsFeriado, &d.cdsEmpresaCourier, &d.cdsBanco, &d.cdsUFBanco, &d.cdsKOVA}) {
+        EXPECT_TRUE(t->Active()) << t->Name();
+    }
+    EXPECT_EQ(d.cdsUF.RecordCount(), 27);
+    EXPECT_EQ(d.cdsUF.IndexName(), "pk_UF");
+    EXPECT_EQ(d.cdsUFProduto.IndexName(), "pk_UFProduto");
+    EXPECT_EQ(d.VersaoRelease, "03");  // one character gets a leading zero
+    EXPECT_EQ(d.Versao, 1);
+    EXPECT_EQ(d.ValidadeDocumento, 5);
+    EXPECT_EQ(d.UltimoIdKOVA, 0);
+    EXPECT_EQ(d.TopMargin, -1);
+    ASSERT_TRUE(d.cdsReceita.FindKey({"100056"}));
+    EXPECT_EQ(d.cdsReceita.FieldByName("CodigoDigito").AsString(), "10005-6");
+    ASSERT_TRUE(d.cdsFeriado.FindKey({MakeDate(2024, 12, 25)}));
+    ASSERT_TRUE(d.cdsBanco.FindKey({"001"}));
+    TBytes logo = d.cdsBanco.FieldByName("LogoTipo").AsBytes();
+    ASSERT_GT(logo.size(), 54u);
+    EXPECT_EQ(logo[0], 'B');
+    EXPECT_EQ(logo[1], 'M');
+}
+
+TEST_F(ArquivosTest, RelogioAntesDe1998EncerraSemCarregar) {
+    dir.ConfigPadrao();
+    Clock::Set(MakeDateTime(1997, 12, 31));
+    TDM& d = Carrega();
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0],
+              "A data do seu computador está desatualizada.\r\rAtualize seu relógio do Windows e reinicialize o Sistema.");
+    EXPECT_TRUE(d.TerminacaoSolicitada);
+    EXPECT_FALSE(d.cdsControleCRC.Active());
+    EXPECT_EQ(d.DirDados, "");
+    dialogs.Clear();
+    Clock::Set(MakeDateTime(1998, 1, 1));
+    EXPECT_FALSE(Carrega().TerminacaoSolicitada);
+}
+
+TEST_F(ArquivosTest, DiretorioDeDadosPadraoENormalizacao) {
+    TDM& d = Novo();
+    d.DMCreate();  // no Config.ini, no KOVA.INI
+    EXPECT_EQ(d.DirDados, dir.Programa() + "Dados/");
+    EXPECT_TRUE(d.TerminacaoSolicitada);  // nothing there
+    EXPECT_NE(dialogs.Texts()[0].find("Arquivo não localizado: \r" + dir.Programa() + "Dados/ControleCRC.cds"),
+              std::string::npos);
+    dialogs.Clear();
+    d.DirPrograma = "/Prog/App/";
+    EXPECT_EQ(d.NormalizaCaminho("..\\Dados"), "/Prog/Dados/");
+    EXPECT_EQ(d.NormalizaCaminho(".\\Base"), "/Prog/App/Base/");
+    EXPECT_EQ(d.NormalizaCaminho("D:\\Dados"), "D:/Dados/");
+    EXPECT_EQ(d.NormalizaCaminho(""), "/");
+    EXPECT_EQ(d.NormalizaCaminho("  ../Dados  "), "/Prog/Dados/");
+    EXPECT_EQ(d.NormalizaCaminho("/srv/kova/dados/"), "/srv/kova/dados/");
+}
+
+TEST_F(ArquivosTest, KOVAINISemConfigIniNaoLeOutroConfig) {
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.INI", "[kova]\r\ndirdados=" + dir.Dados() + "\r\n");
+    std::filesystem::create_directories(dir.Raiz() + "outro");
+    DiretorioDeTeste::Escreve(dir.Raiz() + "outro/Config.ini",
+                              "[Opções]\r\nTopMargin=7\r\nInstalação=NovaVersao\r\n");
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini", "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
+    TDM& d = Carrega();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(d.DirDados, dir.Dados());
+    EXPECT_EQ(d.TopMargin, -1);
+    EXPECT_TRUE(TIniFile(dir.Raiz() + "outro/Config.ini").ValueExists("Opções", "Instalação"));
+}
+
+TEST_F(ArquivosTest, ConfigIniDoDirExeQuandoNaoHaOutro) {
+    std::filesystem::create_directories(dir.Raiz() + "outro");
+    DiretorioDeTeste::Escreve(dir.Raiz() + "outro/Config.ini",
+                              "[Opções]\r\nTopMargin=7\r\n[Dados]\r\nPath=" + dir.Dados() + "\r\n");
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini", "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
+    TDM& d = Carrega();
+    EXPECT_EQ(d.TopMargin, 7);
+    EXPECT_EQ(d.DirDados, dir.Dados());
+}
+
+TEST_F(ArquivosTest, TodasAsGrafiasDaChaveDeInstalacao) {
+    for (const char* valor : {"NovaVersão", "nova versão", "NOVAVERSAO", "Nova Versao", "nOVAvERSÃO"}) {
+        SCOPED_TRACE(valor);
+        std::filesystem::remove(dir.Windows() + "KOVA.INI");
+        dir.ConfigPadrao(std::string("[Opções]\r\nInstalação=") + valor + "\r\nTopMargin=3\r\n");
+        TDM& d = Carrega();
+        EXPECT_FALSE(d.TerminacaoSolicitada);
+        TIniFile config(dir.Programa() + "Config.ini");
+        EXPECT_FALSE(config.ValueExists("Opções", "Instalação"));
+        EXPECT_EQ(config.ReadInteger("Opções", "TopMargin", 0), 3);
+        TIniFile kovaIni(dir.Windows() + "KOVA.INI");
+        EXPECT_EQ(kovaIni.ReadString("KOVA", "DirExe", ""), dir.Programa());
+        EXPECT_EQ(kovaIni.ReadString("KOVA", "DirDados", ""), dir.Programa() + "Dados");
+    }
+    for (const char* valor : {"Nova-Versao", "none", "Versao"}) {
+        SCOPED_TRACE(valor);
+        std::filesystem::remove(dir.Windows() + "KOVA.INI");
+        dir.ConfigPadrao(std::string("[Opções]\r\nInstalação=") + valor + "\r\n");
+        Carrega();
+        EXPECT_FALSE(std::filesystem::exists(dir.Windows() + "KOVA.INI"));
+    }
+}
+
+TEST_F(ArquivosTest, NovaVersaoPreservaKOVAsCampoACampo) {
+    // An old slips file: it lacks Telefone and has a field the layout no longer knows.
+    TDataSet velho("velho");
+    velho.AddField(TFieldDef("IdKOVA", TFieldType::ftInteger));
+    velho.AddField(TFieldDef("UFFavorecida", TFieldType::ftString, 2));
+    velho.AddField(TFieldDef("Situacao", TFieldType::ftString, 1));
+    velho.AddField(TFieldDef("CampoAntigo", TFieldType::ftString, 10));
+    velho.CreateDataSet();
+    velho.AppendRecord({int32_t(7), std::string("SP"), std::string("I"), std::string("x")});
+    velho.AppendRecord({int32_t(9), std::string("MG"), std::string("N"), std::string("y")});
+    SaveToFile(velho, dir.Dados() + "KOVA.cds");
+    DiretorioDeTeste::Escreve(dir.Programa() + "DllInscE32.Dll", "componente");
+    dir.ConfigPadrao("[Opções]\r\nInstalação=NovaVersão\r\n");
+    dialogs.Answer(TModalResult::mrYes);
+    TDM& d = Carrega();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Deseja preservar as KOVA já digitadas?"});
+    EXPECT_FALSE(d.TerminacaoSolicitada);
+    ASSERT_EQ(d.cdsKOVA.RecordCount(), 2);
+    d.cdsKOVA.First();
+    EXPECT_EQ(d.cdsKOVA.FieldByName("IdKOVA").AsInteger(), 7);
+    EXPECT_EQ(d.cdsKOVA.FieldByName("Situacao").AsString(), "I");
+    EXPECT_EQ(d.cdsKOVA.FieldByName("DataHora").AsString(), "15/03/2024 10:00:00");
+    EXPECT_EQ(d.cdsKOVA.FieldByName("SubReceita").AsInteger(), 0);  // new field: new-slip default
+    EXPECT_EQ(d.UltimoIdKOVA, 9);
+    EXPECT_EQ(Ler(dir.Sistema() + "DllInscE32.Dll"), "componente");
+
+    dialogs.Clear();
+    dir.ConfigPadrao("[Opções]\r\nInstalação=NovaVersão\r\n");
+    dialogs.Answer(TModalResult::mrNo);
+    EXPECT_EQ(Carrega().cdsKOVA.RecordCount(), 0);
+}
+
+TEST_F(ArquivosTest, ArquivoAusenteParaACargaComOCaminhoCompleto) {
+    dir.ConfigPadrao();
+    std::filesystem::remove(dir.Dados() + "UF.cds");
+    TDM& d = Carrega();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"Erro na abertura dos arquivos\r\rArquivo não localizado: \r" + dir.Dados() + "UF.cds"});
+    EXPECT_TRUE(d.TerminacaoSolicitada);
+    EXPECT_TRUE(d.cdsControle.Active());
+    EXPECT_FALSE(d.cdsUF.Active());
+    EXPECT_FALSE(d.cdsReceita.Active());
+    EXPECT_FALSE(d.cdsKOVA.Active());
+}
+
+TEST_F(ArquivosTest, ByteAlteradoFalhaEGravarPeloProgramaMantemOControle) {
+    dir.ConfigPadrao();
+    GravaKOVAs(3);
+    EXPECT_EQ(Carrega().cdsKOVA.RecordCount(), 3);
+    EXPECT_TRUE(dialogs.History().empty());
+    // One byte changed outside the program.
+    std::string conteudo = Ler(dir.Dados() + "KOVA.cds");
+    conteudo[conteudo.size() - 10] ^= 0x55;
+    DiretorioDeTeste::Escreve(dir.Dados() + "KOVA.cds", conteudo);
+    TDM& d = Carrega();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" + dir.Dados() + "KOVA.cds"});
+    EXPECT_TRUE(d.TerminacaoSolicitada);
+    EXPECT_FALSE(d.cdsKOVA.Active());
+}
+
+TEST_F(ArquivosTest, CRCGuardadoEmMinusculasNuncaConfere) {
+    dir.ConfigPadrao();
+    TDM& d = Carrega();
+    d.cdsControleCRC.FindKey({"UF.CDS"});
+    std::string crc = d.cdsControleCRC.FieldByName("CRC").AsString();
+    std::string minusculo;
+    for (char c : crc) minusculo += char(std::tolower(static_cast<unsigned char>(c)));
+    ASSERT_NE(minusculo, crc) << "this CRC has no letters";
+    d.cdsControleCRC.Edit();
+    d.cdsControleCRC.FieldByName("CRC").SetAsString(minusculo);
+    d.cdsControleCRC.Post();
+    SaveToFile(d.cdsControleCRC, dir.Dados() + "ControleCRC.cds");
+    EXPECT_TRUE(Carrega().TerminacaoSolicitada);
+    EXPECT_NE(dialogs.Texts().at(0).find("CRC não confere"), std::string::npos);
+}
+
+TEST_F(ArquivosTest, ArquivoSemEntradaNoControleCarregaSemVerificar) {
+    dir.ConfigPadrao();
+    TDM& d = Carrega();
+    d.cdsControleCRC.FindKey({"FERIADO.CDS"});
+    d.cdsControleCRC.Delete();
+    SaveToFile(d.cdsControleCRC, dir.Dados() + "ControleCRC.cds");
+    std::string conteudo = Ler(dir.Dados() + "Feriado.cds");
+    DiretorioDeTeste::Escreve(dir.Dados() + "Feriado.cds", conteudo);  // same file, no entry
+    EXPECT_FALSE(Carrega().TerminacaoSolicitada);
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+TEST_F(ArquivosTest, AvisoAcimaDe250KOVAs) {
+    dir.ConfigPadrao();
+    GravaKOVAs(250);
+    EXPECT_EQ(Carrega().UltimoIdKOVA, 250);
+    EXPECT_TRUE(dialogs.History().empty());
+    GravaKOVAs(1);
+    TDM& d = Carrega();
+    EXPECT_EQ(d.UltimoIdKOVA, 251);
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtInformation);
+    EXPECT_EQ(dialogs.History()[0].text,
+              "Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção Utilitários | Remover KOVA já "
+              "impressas\rpara limpar o arquivo");
+    EXPECT_FALSE(d.TerminacaoSolicitada);
+}
+
+TEST_F(ArquivosTest, AtualizaCRCDeArquivoInalteradoNaoGravaNada) {
+    dir.ConfigPadrao();
+    TDM& d = Carrega();
+    const std::string controle = dir.Dados() + "ControleCRC.cds";
+    auto antes = std::filesystem::last_write_time(controle);
+    auto inode = [](const std::string& p) {
+        struct stat st;
+        ::stat(p.c_str(), &st);
+        return st.st_ino;
+    };
+    auto inodeAntes = inode(controle);
+    d.AtualizaCRC(dir.Dados() + "UF.cds");
+    EXPECT_EQ(std::filesystem::last_write_time(controle), antes);
+    EXPECT_EQ(inode(controle), inodeAntes);
+    // A new file gets an entry.
+    DiretorioDeTeste::Escreve(dir.Dados() + "Novo.cds", "abc");
+    d.AtualizaCRC(dir.Dados() + "Novo.cds");
+    TDM& e = Carrega();
+    ASSERT_TRUE(e.cdsControleCRC.FindKey({"NOVO.CDS"}));
+    EXPECT_EQ(e.cdsControleCRC.FieldByName("CRC").AsString(), "352441C2");
+}
+
+void Corrompe(const std::string& dados, const std::string& arquivo, const std::string& conteudo) {
+    DiretorioDeTeste::Escreve(dados + arquivo, conteudo);
+    // Record the damaged file's checksum so that the load itself meets the damage.
+    TDM d;
+    d.DirDados = dados;
+    d.AtualizaCRC(dados + arquivo);
+}
+
+TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
+    dir.ConfigPadrao();
+    const std::string original = Ler(dir.Dados() + "UF.cds");
+    std::string corrompido = original;
+    for (size_t i = 100; i < corrompido.size(); i += 97) corrompido[i] = char(corrompido[i] ^ 0xA5);
+    std::string semCampos;
+    {
+        sqlite3* db;
+        std::string p = dir.Raiz() + "semcampos.db";
+        sqlite3_open(p.c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE registros(UF TEXT); INSERT INTO registros VALUES('SP');", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        semCampos = Ler(p);
+    }
+    std::string camposErrados;
+    {
+        TDataSet t;
+        t.AddField(TFieldDef("Sigla", TFieldType::ftString, 2));
+        t.CreateDataSet();
+        t.AppendRecord({std::string("SP")});
+        SaveToFile(t, dir.Raiz() + "errado.cds");
+        camposErrados = Ler(dir.Raiz() + "errado.cds");
+    }
+    std::string tipoErrado;
+    {
+        TDataSet t;
+        t.AddField(TFieldDef("UF", TFieldType::ftString, 2));
+        t.AddField(TFieldDef("Codigo", TFieldType::ftString, 5));
+        t.CreateDataSet();
+        t.AppendRecord({std::string("SP"), std::string("abc")});
+        SaveToFile(t, dir.Raiz() + "tipo.cds");
+        tipoErrado = Ler(dir.Raiz() + "tipo.cds");
+    }
+    for (const auto& [nome, conteudo] : std::vector<std::pair<std::string, std::string>>{
+             {"corrompido", corrompido},
+             {"truncado", original.substr(0, original.size() / 2)},
+             {"vazio", ""},
+             {"texto", "isto não é uma tabela"},
+             {"sem campos", semCampos},
+             {"campos errados", camposErrados},
+             {"tipo errado", tipoErrado}}) {
+        SCOPED_TRACE(nome);
+        dm.reset();
+        Corrompe(dir.Dados(), "UF.cds", conteudo);
+        dialogs.Clear();
+        TDM& d = Carrega();
+        ASSERT_EQ(dialogs.Texts().size(), 1u);
+        EXPECT_EQ(dialogs.Texts()[0].rfind("Erro na abertura da tabela: UF.cds\r\r", 0), 0u) << dialogs.Texts()[0];
+        EXPECT_TRUE(d.TerminacaoSolicitada);
+        EXPECT_FALSE(d.cdsUF.Active());
+        EXPECT_FALSE(d.cdsKOVA.Active());
+    }
+}
+
+TEST_F(ArquivosTest, CadaAlteracaoGravaOArquivoDeKOVAs) {
+    dir.ConfigPadrao();
+    TDM& d = Carrega();
+    d.GravarAposAlteracao = true;
+    d.cdsKOVA.Append();
+    d.cdsKOVA.Post();
+    d.cdsKOVA.Append();
+    d.cdsKOVA.Post();
+    {
+        TDM::TAdiaGravacao adia(d);
+        d.MarcaImpressa();
+        d.cdsKOVA.First();
+        d.cdsKOVA.Delete();
+        // Nothing written while held back.
+        TDataSet leitor;
+        LoadFromFile(leitor, dir.Dados() + "KOVA.cds");
+        EXPECT_EQ(leitor.RecordCount(), 2);
+    }
+    // A crash now loses nothing: the file was written with its checksum.
+    dm.reset();  // as if the process died: the end of the program writes nothing more
+    TDM& e = Carrega();
+    EXPECT_TRUE(dialogs.History().empty());
+    ASSERT_EQ(e.cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(e.cdsKOVA.FieldByName("IdKOVA").AsInteger(), 2);
+    EXPECT_EQ(e.cdsKOVA.FieldByName("Situacao").AsString(), "I");
+}
+
+// A child process saves slips over and over and is killed at a random instant; the next start
+// must find the old slips or the new ones, each file passing its check.
+TEST_F(ArquivosTest, MortoNoMeioDaGravacaoOProximoInicioCarregaAntigasOuNovas) {
+    dir.ConfigPadrao();
+    std::mt19937 gerador(7);
+    int anterior = 0;
+    for (int rodada = 0; rodada < 40; ++rodada) {
+        pid_t filho = fork();
+        ASSERT_GE(filho, 0);
+        if (filho == 0) {
+            ScriptedDialogs silencio;
+            ScopedDialogService s(silencio);
+            TDM d;
+            d.DirPrograma = dir.Programa();
+            d.DMCreate();
+            d.GravarAposAlteracao = true;
+            for (;;) {
+                d.cdsKOVA.Append();
+                d.cdsKOVA.FieldByName("Informacoes").SetAsString(std::string(200, char('A' + rodada % 26)));
+                d.cdsKOVA.Post();
+            }
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(2000 + gerador() % 60000));
+        kill(filho, SIGKILL);
+        waitpid(filho, nullptr, 0);
+        dialogs.Clear();
+        TDM& d = Carrega();
+        ASSERT_TRUE(dialogs.History().empty()) << "round " << rodada << ": " << dialogs.Texts()[0];
+        ASSERT_FALSE(d.TerminacaoSolicitada);
+        // The slips are numbered 1..n with nothing missing and nothing half-written.
+        int n = d.cdsKOVA.RecordCount();
+        ASSERT_GE(n, anterior);
+        int esperado = 1;
+        for (d.cdsKOVA.First(); !d.cdsKOVA.Eof(); d.cdsKOVA.Next()) {
+            ASSERT_EQ(d.cdsKOVA.FieldByName("IdKOVA").AsInteger(), esperado++);
+        }
+        anterior = n;
+        dm.reset();
+    }
+    EXPECT_GT(anterior, 0);
+}
+
+}  // namespace
