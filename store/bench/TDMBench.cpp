@@ -1,0 +1,70 @@
+// Timings of the data module on the shipped tables: creating it (configuration and the load of
+// the twelve files) and writing the slips file with 10,000 slips.
+
+#include <benchmark/benchmark.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "TDM.h"
+
+using namespace kova;
+
+namespace {
+
+struct Instalacao {
+    Instalacao() {
+        char modelo[] = "/tmp/kova-bench-XXXXXX";
+        raiz = std::string(mkdtemp(modelo)) + "/";
+        std::filesystem::create_directories(raiz + "programa");
+        std::filesystem::create_directories(raiz + "windows");
+        std::filesystem::copy(KOVA_DADOS_PADRAO, raiz + "dados", std::filesystem::copy_options::recursive);
+        std::ofstream(raiz + "programa/Config.ini") << "[Dados]\r\nPath=" << raiz << "dados/\r\n";
+        setenv("KOVA_WINDIR", (raiz + "windows").c_str(), 1);
+    }
+    ~Instalacao() { std::filesystem::remove_all(raiz); }
+    std::string raiz;
+};
+
+void CriarDM(benchmark::State& state) {
+    Instalacao inst;
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    for (auto _ : state) {
+        TDM dm;
+        dm.DirPrograma = inst.raiz + "programa/";
+        dm.DMCreate();
+        if (dm.TerminacaoSolicitada) state.SkipWithError("load failed");
+    }
+}
+BENCHMARK(CriarDM)->Unit(benchmark::kMillisecond);
+
+void Gravar10000KOVAs(benchmark::State& state) {
+    Instalacao inst;
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    TDM dm;
+    dm.DirPrograma = inst.raiz + "programa/";
+    dm.DMCreate();
+    for (int i = 0; i < 10000; ++i) {
+        dm.cdsKOVA.Append();
+        dm.CriandoRegistro = true;
+        dm.cdsKOVA.FieldByName("UFFavorecida").SetAsString("SP");
+        dm.cdsKOVA.FieldByName("Receita").SetAsString("100048");
+        dm.cdsKOVA.FieldByName("CICContribuinte").SetAsString("12345678000195");
+        dm.cdsKOVA.FieldByName("RazaoSocial").SetAsString("EMPRESA DE TESTE LTDA");
+        dm.cdsKOVA.FieldByName("Endereco").SetAsString("RUA DAS FLORES, 100");
+        dm.cdsKOVA.FieldByName("ValorPrincipal").SetAsFloat(1234.56);
+        dm.CriandoRegistro = false;
+        dm.cdsKOVA.Post();
+    }
+    for (auto _ : state) dm.SalvarKOVA();
+}
+BENCHMARK(Gravar10000KOVAs)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
