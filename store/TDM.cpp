@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Conversoes.h"
+#include "Desligado.h"
 #include "Diretorios.h"
 #include "Errors.h"
 #include "Texto.h"
@@ -29,31 +30,6 @@ TField& Calculado(TDataSet& t, const char* nome, int tamanho, int largura = 0) {
     if (largura) f.SetDisplayWidth(largura);
     return f;
 }
-
-// Restores a handler when the scope ends, also after a failure.
-template <typename T>
-class Desligado {
-public:
-    explicit Desligado(T& handler) : ref_(handler), saved_(std::move(handler)) { ref_ = nullptr; }
-    ~Desligado() { ref_ = std::move(saved_); }
-    Desligado(const Desligado&) = delete;
-    Desligado& operator=(const Desligado&) = delete;
-
-private:
-    T& ref_;
-    T saved_;
-};
-
-class ControlesSuspensos {
-public:
-    explicit ControlesSuspensos(TDataSet& t) : t_(t) { t_.DisableControls(); }
-    ~ControlesSuspensos() { t_.EnableControls(); }
-    ControlesSuspensos(const ControlesSuspensos&) = delete;
-    ControlesSuspensos& operator=(const ControlesSuspensos&) = delete;
-
-private:
-    TDataSet& t_;
-};
 
 }  // namespace
 

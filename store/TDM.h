@@ -116,6 +116,8 @@ public:
     std::string VersaoRelease;
     int VersaoTestes = 0;
     int VersaoCodigoBarras = 0;
+    // The barcode's base year: 1998 until a barcode build sets it (1998 or 1999).
+    int AnoBase = 1998;
     int ValidadeDocumento = 0;
     // Web addresses quoted in messages: the Minas Gerais page on infraction notices (error 64)
     // and the Ceará finance office (overdue notices). Config.ini may replace them.

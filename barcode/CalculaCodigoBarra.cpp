@@ -1,0 +1,315 @@
+#include "CalculaCodigoBarra.h"
+
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <functional>
+
+#include "Desligado.h"
+#include "Digitos.h"
+#include "Errors.h"
+#include "TDM.h"
+#include "Texto.h"
+
+namespace kova {
+namespace {
+
+// A whole number written with at least n digits (a minus sign before them when negative).
+std::string N(long long v, int n) {
+    char b[32];
+    if (v < 0) {
+        std::snprintf(b, sizeof b, "-%0*lld", n, -v);
+    } else {
+        std::snprintf(b, sizeof b, "%0*lld", n, v);
+    }
+    return b;
+}
+
+std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto, "0", n); }
+
+int ParaInteiro(const std::string& texto) {
+    int32_t v;
+    if (!TryStrToInt(texto, v)) throw EConvertError("'" + texto + "' is not a valid integer value");
+    return v;
+}
+
+int ParaInteiroPadrao(const std::string& texto, int padrao) {
+    int32_t v;
+    return TryStrToInt(texto, v) ? v : padrao;
+}
+
+// Characters de..de+n-1 (from 1) of a text, as much of them as there is.
+std::string Copia(const std::string& s, size_t de, size_t n) {
+    return de - 1 < s.size() ? s.substr(de - 1, n) : std::string();
+}
+
+// An empty date counts as the zero date of the calendar the slips were first kept in.
+TDate DataOuZero(const TField& f) { return f.IsNull() ? MakeDate(1899, 12, 30) : f.AsDate(); }
+
+int PeriodoTabelaA(const std::string& periodicidade, int p) {
+    if (periodicidade == "Q") return p + 1;
+    if (periodicidade == "D") return p + 3;
+    if (periodicidade == "T") {
+        static const int t[] = {0, 4, 2, 1, 5, 3, 6};
+        return p >= 1 && p <= 6 ? t[p] : p;
+    }
+    if (periodicidade == "DM") {
+        static const int t[] = {0, 4, 5, 6, 1};
+        return p >= 1 && p <= 4 ? t[p] : p;
+    }
+    return p;
+}
+
+int PeriodoTabelaB(const std::string& periodicidade, int p) {
+    if (periodicidade == "M") return p + 1;
+    if (periodicidade == "Q") return p + 3;
+    if (periodicidade == "D") return p + 4;
+    if (periodicidade == "T") {
+        static const int t[] = {0, 5, 3, 2, 6, 4, 7};
+        return p >= 1 && p <= 6 ? t[p] : p;
+    }
+    if (periodicidade == "DM") {
+        static const int t[] = {0, 5, 6, 7, 2};
+        return p >= 1 && p <= 4 ? t[p] : p;
+    }
+    return p;
+}
+
+// Everything a build reads and derives, gathered once.
+struct Montagem {
+    TDM& dm;
+    std::string uf, receita, cic, doc, referencia, periodicidade, inscricao;
+    int subReceita = 0, produto = 0;
+    double principal = 0, juros = 0, multa = 0, total = 0;
+    TDate vencimento;
+    int V = 4, B = 1998, T = 0, Tl = 1, R = 0;
+    long double PR = 0, JR = 0, MR = 0;
+    int p = 1, m = 1, y = 1998;
+
+    explicit Montagem(TDM& d) : dm(d) {
+        TDataSet& k = dm.cdsKOVA;
+        uf = k.FieldByName("UFFavorecida").AsString();
+        receita = k.FieldByName("Receita").AsString();
+        cic = k.FieldByName("CICContribuinte").AsString();
+        doc = k.FieldByName("DocumentoOrigem").AsString();
+        referencia = k.FieldByName("Referencia").AsString();
+        inscricao = k.FieldByName("InscricaoEstadual").AsString();
+        subReceita = k.FieldByName("SubReceita").AsInteger();
+        produto = k.FieldByName("Produto").AsInteger();
+        principal = k.FieldByName("ValorPrincipal").AsFloat();
+        juros = k.FieldByName("Juros").AsFloat();
+        multa = k.FieldByName("Multa").AsFloat();
+        total = k.FieldByName("TotalRecolher").AsFloat();
+        vencimento = DataOuZero(k.FieldByName("DataVencimento"));
+        Tl = cic.size() == 11 ? 2 : 1;
+    }
+
+    // Year digit: Y - B - 10 (V - 4) as an unsigned 16-bit number.
+    std::string Yd(int ano) const { return std::to_string(uint16_t(ano - B - 10 * (V - 4))); }
+    static int AnoCompleto(int yy) { return int(uint16_t(yy >= 70 ? 1900 + yy : 2000 + yy)); }
+    static int Decada(int ano) { return ((ano - 1970) / 10) % 10; }
+    int J(int t) const {
+        int dia = int((vencimento - MakeDate(YearOf(vencimento), 1, 1)).count()) + 1;
+        return dia + (t - 1) * 367;
+    }
+    std::string AnoVencimento() const { return Yd(YearOf(vencimento)); }
+    std::string CIC12(int t) const {
+        std::string c = t == 1 ? (cic.size() >= 2 ? cic.substr(0, cic.size() - 2) : std::string()) : cic;
+        return Pad(c, 12);
+    }
+    std::string CodigoMes(int mes, int t, int d, bool reduzido) const {
+        int codigo = mes + 12 * (t - 1) + 25 * d;
+        if (reduzido && d > 3) codigo -= 100;
+        return N(codigo, 2);
+    }
+    std::string SubCodigo() {
+        if (subReceita == 0 || dm.cdsKOVA.FieldByName("SubReceita").IsNull()) return "00";
+        if (!dm.cdsSubReceita.Locate("Codigo;SubReceita", {receita, int32_t(subReceita)})) return "00";
+        return N(dm.cdsSubReceita.FieldByName("CodigoBarra").AsInteger(), 2);
+    }
+    std::string ReferenciaInteira3() const {
+        int32_t v;
+        return TryStrToInt(referencia, v) ? N(v, 3) : "000";
+    }
+    std::string Fracao(long double v, long double fator, int n) const { return N(static_cast<long long>(v * fator), n); }
+
+    // Layouts 2 and 17: the document's year and the two overwritten positions.
+    std::string Declaracao(std::string& s, int anoPosicao22, int mes) {
+        s[20] = doc.size() == 11 ? '6' : '5';
+        s[21] = std::to_string(anoPosicao22 - B - 10 * (V - 4))[0];
+        std::string docl = doc.size() == 11 ? doc.substr(1) : doc;
+        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2)));
+        return CodigoMes(mes, T, Decada(Y), true) + CIC12(T) + Pad(docl, 10).substr(1, 8);
+    }
+
+    std::string Layout(int L, std::string& s) {
+        const bool pe = uf == "PE";
+        const std::string pA = std::to_string(PeriodoTabelaA(periodicidade, p));
+        switch (L) {
+            case 1:
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + N(m, 2) + Yd(y) + N(produto, 2);
+            case 2:
+                return Declaracao(s, y, m);
+            case 3:
+                return pe ? Pad(SomenteDigitos(doc), 16) + "000001" : Pad(SomenteDigitos(doc), 15) + "0000000";
+            case 4:
+                return pe ? Pad(SomenteDigitos(doc), 16) + ReferenciaInteira3() + SubCodigo() + "1"
+                          : Pad(SomenteDigitos(doc), 15) + ReferenciaInteira3() + SubCodigo() + "00";
+            case 5:
+                return pe ? Pad(SomenteDigitos(doc), 16) + SubCodigo() + "000" + "1"
+                          : Pad(SomenteDigitos(doc), 15) + SubCodigo() + "00000";
+            case 6:
+                return Pad(doc, 9) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 6) + "00";
+            case 7:
+                return Pad(doc, 11) + N(ParaInteiro(referencia), 3) + Fracao(JR, 1000, 5) + "000";
+            case 8:
+                return Pad(doc, 12) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 5);
+            case 9:
+                return std::to_string(T) + CIC12(T) + pA + N(m, 2) + Yd(y) + Fracao(JR, 1000, 5);
+            case 10: {
+                long double pr = principal == total ? 0 : PR;
+                return Pad(SomenteDigitos(doc), 15) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
+            }
+            case 11: {
+                long double pr = principal == total ? 0 : PR;
+                return Pad(doc, 12) + N(ParaInteiro(referencia), 3) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) +
+                       Fracao(MR, 1, 2);
+            }
+            case 12: {
+                int pb = PeriodoTabelaB(periodicidade, p);
+                int pm = m >= 1 && m <= 10 ? pb * 10 + m : (m == 11 ? 11 + pb : (m == 12 ? pb : 0));
+                return CIC12(T) + N(pm, 2) + Yd(y) + Fracao(PR, 10, 3) + Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
+            }
+            case 13:
+                return Pad(doc, 15) + pA + N(m, 2) + Yd(y) + "000";
+            case 14: {
+                std::string semUltimo = doc.empty() ? doc : doc.substr(0, doc.size() - 1);
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), false) + CIC12(Tl) + Pad(SomenteDigitos(semUltimo), 8);
+            }
+            case 15: {
+                int mes = ParaInteiro(Copia(referencia, 2, 2));
+                int ano = ParaInteiro(Copia(referencia, 4, 4));
+                return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) + Pad(doc, 8);
+            }
+            case 16: {
+                char b[16];
+                std::snprintf(b, sizeof b, "%02u%02u%04d", DayOf(vencimento), MonthOf(vencimento), YearOf(vencimento));
+                return Pad(doc, 13) + b + "0";
+            }
+            case 17:
+                return Declaracao(s, YearOf(vencimento), int(MonthOf(vencimento)));
+            case 18:
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + "000000";
+            case 19:
+                return Pad(doc, 13) + Pad(inscricao, 9);
+            case 20:
+            case 24:
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + N(m, 2) + Yd(y) + SubCodigo();
+            case 21:
+                return std::to_string(T) + Pad(cic, 14) + Pad(SomenteDigitos(doc), 6) + "0";
+            case 22:
+                return std::to_string(Tl) + CIC12(Tl) + Pad(SomenteDigitos(doc), 9);
+            case 23:
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + Pad(SomenteDigitos(doc), 6);
+            case 25:
+                return N(J(Tl), 3) + AnoVencimento() + CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
+            case 26:
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + Copia(referencia, 1, 1) +
+                       Copia(referencia, 7, 1) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
+            case 27: {
+                int d = ((AnoCompleto(y) - 2000) / 10) % 10;
+                return CodigoMes(m, Tl, d, false) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) + N(produto, 2);
+            }
+            case 28: {
+                std::string digitoProduto = produto == 37 ? "1" : (produto == 99 ? "9" : "0");
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
+                       std::to_string(ParaInteiro(Copia(referencia, 7, 1))) + digitoProduto;
+            }
+            case 29: {
+                std::string d = SomenteDigitos(doc);
+                return CIC12(Tl) + (receita == "100072" ? Copia(d, 6, 10) : Pad(d, 10));
+            }
+            case 30:
+                return N(ParaInteiroPadrao(Copia(referencia, 6, 2), B % 100), 2) + N(m, 2) +
+                       Pad(dm.CodigoCourier, 2) + N(J(T), 3) + AnoVencimento() + CIC12(T);
+            default:
+                return std::string(22, '0');
+        }
+    }
+
+    std::string Monta() {
+        std::string s = "8580";
+        s += N(std::llround(total * 100), 11);
+
+        const bool temUF = dm.cdsUF.FindKey({uf});
+        if (temUF) periodicidade = dm.cdsUF.FieldByName("Periodicidade").AsString();
+        if (uf == "PB" && receita == "100080" && subReceita == 13) {
+            s += "0260";
+        } else {
+            s += temUF ? N(dm.cdsUF.FieldByName("CodigoBarra").AsInteger(), 4) : std::string("0000");
+        }
+
+        std::string anoTexto;
+        if (uf == "MG") {
+            anoTexto = N(YearOf(vencimento), 4);
+        } else {
+            anoTexto = referencia.size() > 4 ? referencia.substr(referencia.size() - 4) : referencia;
+        }
+        V = anoTexto > "2007" ? 5 : 4;
+        B = V == 4 && uf != "TO" ? 1999 : 1998;
+        dm.AnoBase = B;
+        dm.VersaoCodigoBarras = V;
+        s += std::to_string(V);
+
+        bool temReceita = dm.cdsReceita.FindKey({receita});
+        if (temReceita) {
+            R = dm.cdsReceita.FieldByName("CodigoBarra").AsInteger();
+            std::string tipo = dm.cdsReceita.FieldByName("TipoDocumento").AsString();
+            T = tipo == "0" ? Tl : ParaInteiro(tipo);
+        }
+
+        if (total > 0) {
+            PR = static_cast<long double>(principal) * 100 / total;
+            JR = static_cast<long double>(juros) * 100 / total;
+            MR = static_cast<long double>(multa) * 100 / total;
+        }
+
+        if (uf == "GO" && R == 13) R = 99;
+        s += receita == "100056" && !dm.CodigoCourier.empty() ? std::string("14") : N(R, 2);
+
+        int L = temReceita ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
+        if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString());
+        if (!dm.CodigoCourier.empty()) L = 30;
+
+        p = ParaInteiroPadrao(Copia(referencia, 1, 1), 1);
+        m = ParaInteiroPadrao(Copia(referencia, 2, 2), 1);
+        y = ParaInteiroPadrao(Copia(referencia, 4, 4), B);
+
+        s += Layout(L, s);
+        s = CompletaDireita(s, "0", 44);
+        std::string dv = Modulo11(s.substr(0, 3) + s.substr(4), 9);
+        return s.substr(0, 3) + dv + s.substr(4);
+    }
+};
+
+}  // namespace
+
+std::string MontaCodigoBarra() {
+    Montagem montagem(*DM);
+    return montagem.Monta();
+}
+
+std::string CalculaCodigoBarra() {
+    TDM& dm = *DM;
+    const std::string conteudo = MontaCodigoBarra();
+    std::function<void(TDataSource&, TField*)> semUso;
+    Desligado<std::function<void(TDataSource&, TField*)>> dados(dm.dtsEntrada ? dm.dtsEntrada->OnDataChange : semUso);
+    Desligado<TDataSet::TEvent> antesGravar(dm.cdsKOVA.BeforePost);
+    TDataSet& kova = dm.cdsKOVA;
+    if (kova.State() != TDataSetState::dsEdit && kova.State() != TDataSetState::dsInsert) kova.Edit();
+    kova.FieldByName("CodigoBarra").SetAsString(conteudo);
+    kova.Post();
+    return conteudo;
+}
+
+}  // namespace kova

@@ -1,0 +1,25 @@
+#pragma once
+// A 1-bit picture: black and white pixels, as the barcode is drawn before it is printed.
+
+#include <string>
+#include <vector>
+
+namespace kova {
+
+class TBitmap1 {
+public:
+    TBitmap1(int width = 0, int height = 0);
+    int Width() const { return width_; }
+    int Height() const { return height_; }
+    bool Pixel(int x, int y) const;  // true = black
+    // Fills the rectangle with corners (x0, y0) and (x1, y1), both included; clipped to the picture.
+    void FillRect(int x0, int y0, int x1, int y1, bool black);
+    // The picture as a plain PBM file (for tools that read images).
+    std::string ToPBM(int scale = 1) const;
+
+private:
+    int width_, height_;
+    std::vector<unsigned char> pixels_;
+};
+
+}  // namespace kova
