@@ -38,6 +38,11 @@ using TRegra = void (*)(TCritica&);
 void RegraUFFavorecida(TCritica& c);
 void RegraReceita(TCritica& c);
 void RegraSubReceita(TCritica& c);
+// The taxpayer.
+void RegraCICContribuinte(TCritica& c);
+void RegraInscricaoEstadual(TCritica& c);
+// The document of origin and its state formats.
+void RegraDocumentoOrigem(TCritica& c);
 // Applied at the end of every field's check while a courier company code is set.
 void RegraCourier(TCritica& c);
 

@@ -33,6 +33,9 @@ const TRamo kRamos[] = {
     {{"UFFAVORECIDA"}, RegraUFFavorecida},
     {{"RECEITA"}, RegraReceita},
     {{"SUBRECEITA"}, RegraSubReceita},
+    {{"CICCONTRIBUINTE"}, RegraCICContribuinte},
+    {{"DOCUMENTOORIGEM"}, RegraDocumentoOrigem},
+    {{"INSCRICAOESTADUAL"}, RegraInscricaoEstadual},
 };
 
 }  // namespace

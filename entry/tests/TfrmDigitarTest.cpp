@@ -118,7 +118,8 @@ TEST_F(DigitarTest, CadaCampoAlteradoEVerificadoPelaNotificacao) {
     dm->cdsKOVA.Cancel();
     dialogs.Clear();
     // Moving between slips checks nothing.
-    NovaKOVA("SP", "100048");
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
     dm->cdsKOVA.Post();
     dm->cdsKOVA.First();
     dm->cdsKOVA.Last();
@@ -262,10 +263,7 @@ TEST_F(DigitarTest, TabelaDeEstadosDaTela) {
     EXPECT_FALSE(ligado("btnIncluir"));
     EXPECT_FALSE(form->Controles.Showing("tbsPesquisar"));
     EXPECT_EQ(form->PaginaAtiva, "tbsKOVA");
-    dm->CriandoRegistro = true;
-    F("UFFavorecida").SetAsString("SP");
-    F("Receita").SetAsString("100048");
-    dm->CriandoRegistro = false;
+    PreencheKOVAValida(*dm);
     dm->cdsKOVA.Post();
     EXPECT_EQ(form->Controles.Get("lblState").caption, "");
     EXPECT_TRUE(ligado("btnAlterar") && ligado("dbnNavegador"));

@@ -413,7 +413,10 @@ TEST_F(ArquivosTest, MortoNoMeioDaGravacaoOProximoInicioCarregaAntigasOuNovas) {
         waitpid(filho, nullptr, 0);
         dialogs.Clear();
         TDM& d = Carrega();
-        ASSERT_TRUE(dialogs.History().empty()) << "round " << rodada << ": " << dialogs.Texts()[0];
+        for (const auto& d : dialogs.History()) {
+            // The notice about a large slips file may come; no error may.
+            ASSERT_NE(d.kind, TMsgDlgType::mtError) << "round " << rodada << ": " << d.text;
+        }
         ASSERT_FALSE(d.TerminacaoSolicitada);
         // The slips are numbered 1..n with nothing missing and nothing half-written.
         int n = d.cdsKOVA.RecordCount();

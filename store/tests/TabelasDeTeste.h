@@ -39,4 +39,23 @@ inline void ReferenciasBasicas(TDM& dm) {
     Inserir(dm.cdsEmpresaCourier, {{"Codigo", int32_t(5)}, {"Nome", T("Courier Cinco")}});
 }
 
+// Fills the current slip (being inserted or edited) with values that pass every field rule on the
+// reference rows of ReferenciasBasicas, without running the checks while filling.
+inline void PreencheKOVAValida(TDM& dm) {
+    dm.CriandoRegistro = true;
+    auto& k = dm.cdsKOVA;
+    k.FieldByName("UFFavorecida").SetAsString("SP");
+    k.FieldByName("Receita").SetAsString("100048");
+    k.FieldByName("CICContribuinte").SetAsString("11222333000181");
+    k.FieldByName("Referencia").SetAsString("001");
+    k.FieldByName("ValorPrincipal").SetAsFloat(100);
+    k.FieldByName("TotalRecolher").SetAsFloat(100);
+    k.FieldByName("RazaoSocial").SetAsString("EMPRESA DE TESTE LTDA");
+    k.FieldByName("Endereco").SetAsString("RUA DAS FLORES, 100");
+    k.FieldByName("Municipio").SetAsString("CAMPINAS");
+    k.FieldByName("UF").SetAsString("SP");
+    k.FieldByName("CEP").SetAsString("13010-000");
+    dm.CriandoRegistro = false;
+}
+
 }  // namespace kova::teste

@@ -1,0 +1,167 @@
+#include <dlfcn.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "DigitosVerificadores.h"
+#include "Errors.h"
+#include "InscricaoEstadual.h"
+#include "RegrasValidacaoTeste.h"
+
+using namespace kova;
+using namespace kova::teste;
+namespace fs = std::filesystem;
+
+namespace {
+
+class ContribuinteTest : public RegrasTest {
+protected:
+    void SetUp() override {
+        RegrasTest::SetUp();
+        char modelo[] = "/tmp/kova-ie-XXXXXX";
+        raiz = std::string(mkdtemp(modelo)) + "/";
+        fs::create_directories(raiz + "sistema");
+        fs::create_directories(raiz + "programa");
+        setenv("KOVA_SYSDIR", (raiz + "sistema").c_str(), 1);
+        dm->DirPrograma = raiz + "programa/";
+    }
+    void TearDown() override {
+        unsetenv("KOVA_SYSDIR");
+        fs::remove_all(raiz);
+        RegrasTest::TearDown();
+    }
+    void Componente(const char* arquivo, const std::string& pasta) {
+        fs::copy_file(arquivo, raiz + pasta + "/" + kComponenteInscricao, fs::copy_options::overwrite_existing);
+    }
+    std::string raiz;
+};
+
+TEST_F(ContribuinteTest, CPFECNPJConferemComOsVetoresDeReferencia) {
+    std::ifstream in(KOVA_VETORES_CIC);
+    std::string linha;
+    std::getline(in, linha);
+    int n = 0;
+    while (std::getline(in, linha)) {
+        std::stringstream s(linha);
+        std::string tipo, numero, valido;
+        std::getline(s, tipo, ',');
+        std::getline(s, numero, ',');
+        std::getline(s, valido, ',');
+        // The field holds 14 characters: a longer text is cut before any rule sees it.
+        if (numero.size() > 14) continue;
+        EXPECT_EQ(Checa("CICContribuinte", numero).empty(), valido == "true") << tipo << " " << numero << " " << linha;
+        ++n;
+    }
+    EXPECT_GT(n, 700);
+}
+
+TEST_F(ContribuinteTest, DigitosRepetidosEComprimentos) {
+    EXPECT_EQ(Checa("CICContribuinte", ""), "[Erro: 7] Informe CNPJ/CPF do contribuinte");
+    EXPECT_EQ(Checa("CICContribuinte", "11111111111"), "[Erro: 8] CPF fictício não é válido");
+    EXPECT_EQ(Checa("CICContribuinte", "11111111199"), "[Erro: 8] CPF fictício não é válido");  // whatever its digits
+    EXPECT_EQ(Checa("CICContribuinte", "111111111"), "[Erro: 12] CNPJ/CPF inválido");
+    EXPECT_EQ(Checa("CICContribuinte", "00000000000000"), "[Erro: 10] CNPJ fictício não é válido");
+    EXPECT_EQ(Checa("CICContribuinte", "11222333000182"), "[Erro: 11] CNPJ inválido");
+    EXPECT_EQ(Checa("CICContribuinte", "11222333000181"), "");
+    EXPECT_EQ(Checa("CICContribuinte", "52998224726"), "[Erro: 9] CPF inválido");
+    EXPECT_EQ(Checa("CICContribuinte", "52998224725"), "");
+    // 00000000191: d1 from 000000001 is 11 - 2 = 9; d2 from 0000000019 is 11 - (21 mod 11) = 1.
+    EXPECT_EQ(Checa("CICContribuinte", "00000000191"), "");
+    // A letter inside the part that the check digits cover is a conversion failure, not a message.
+    Define("CICContribuinte", std::string("1234567A909"));
+    EXPECT_THROW(Valida("CICContribuinte"), EConvertError);
+}
+
+TEST_F(ContribuinteTest, CNPJReiniciaOsPesosDepoisDe9) {
+    // 11.222.333/0001-81: base 112223330001, weights from the right 2..9 then 2..5.
+    EXPECT_EQ(DoisDigitosModulo11("112223330001", 9), "81");
+    // Without the restart (weights 2..13) the digits would be others.
+    EXPECT_NE(DoisDigitosModulo11("112223330001", 0), "81");
+    EXPECT_TRUE(ConfereCNPJ("11222333000181"));
+    EXPECT_TRUE(ConfereCPF("52998224725"));
+    EXPECT_FALSE(ConfereCPF("5"));
+}
+
+TEST_F(ContribuinteTest, IsentoPassaSemChamarOComponente) {
+    Define("UFFavorecida", std::string("SP"));
+    EXPECT_EQ(Checa("InscricaoEstadual", "isento"), "");
+    EXPECT_EQ(Checa("InscricaoEstadual", ""), "");
+    // With no component anywhere a real registration cannot be judged.
+    Define("InscricaoEstadual", std::string("110042490114"));
+    try {
+        Valida("InscricaoEstadual");
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "DllInscE32.Dll não carregada");
+    }
+}
+
+TEST_F(ContribuinteTest, ComponenteRejeitaMasNoveDigitosAceita) {
+    Componente(KOVA_COMPONENTE_LISTA, "sistema");
+    Define("UFFavorecida", std::string("SP"));
+    EXPECT_EQ(Checa("InscricaoEstadual", "110042490114"), "");
+    EXPECT_EQ(Checa("InscricaoEstadual", "110042490115"), "[Erro: 124] Inscrição estadual inválida");
+    // 1234567 + 29: s1 = 1*8+2*7+3*6+4*5+5*4+6*3+7*2 = 112, r 2, d1 9; s2 = 18 + 1*9+...+7*3 = 18 + 140 = 158,
+    // r 4, d2 7. So 123456797 passes for any state though the component refuses it.
+    EXPECT_TRUE(ConfereInscricaoNoveDigitos("123456797"));
+    EXPECT_EQ(Checa("InscricaoEstadual", "123456797"), "");
+    EXPECT_EQ(Checa("InscricaoEstadual", "12345679700000"), "");  // characters after the ninth are not read
+    EXPECT_EQ(Checa("InscricaoEstadual", "123456798"), "[Erro: 124] Inscrição estadual inválida");
+}
+
+TEST_F(ContribuinteTest, ComponenteCopiadoDaPastaDoProgramaECarregadoACadaChamada) {
+    Componente(KOVA_COMPONENTE_LISTA, "programa");
+    EXPECT_TRUE(ValidaInscricaoEstadual("MG", "0623079040081"));
+    EXPECT_TRUE(fs::exists(raiz + "sistema/" + kComponenteInscricao));
+    EXPECT_GT(dialogs.BusyCalls(), 0);
+    EXPECT_FALSE(dialogs.Busy());
+    const std::string caminho = raiz + "sistema/" + kComponenteInscricao;
+    for (int i = 0; i < 300; ++i) {
+        EXPECT_FALSE(ValidaInscricaoEstadual("MG", "1"));
+        // Nothing stays loaded after a call.
+        void* h = dlopen(caminho.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        ASSERT_EQ(h, nullptr);
+    }
+}
+
+TEST_F(ContribuinteTest, ComponenteSemAEntradaEFalhaDeCopia) {
+    Componente(KOVA_COMPONENTE_SEM_EXPORT, "sistema");
+    try {
+        ValidaInscricaoEstadual("SP", "1");
+        FAIL();
+    } catch (const Exception& e) {
+        EXPECT_EQ(e.Message(), "Entrypoint ConsisteInscricaoEstadual não encontrado em DllInscE32.Dll");
+    }
+    void* h = dlopen((raiz + "sistema/" + kComponenteInscricao).c_str(), RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_EQ(h, nullptr);
+    // A system directory that cannot take the copy.
+    setenv("KOVA_SYSDIR", (raiz + "sem/pasta").c_str(), 1);
+    Componente(KOVA_COMPONENTE_LISTA, "programa");
+    fs::remove_all(raiz + "sem");
+    std::ofstream(raiz + "sem") << "um arquivo onde a pasta deveria estar";
+    EXPECT_THROW(ValidaInscricaoEstadual("SP", "1"), Exception);
+    ASSERT_FALSE(dialogs.Texts().empty());
+    EXPECT_EQ(dialogs.Texts().back(), "Erro no Copy da DLL: DllInscE32.Dll");
+}
+
+TEST_F(ContribuinteTest, SantaCatarinaComDocumentoDeUmDigitoExigeInscricao) {
+    Componente(KOVA_COMPONENTE_LISTA, "sistema");
+    Define("UFFavorecida", std::string("SC"));
+    Define("Receita", std::string("100072"));
+    // 1234567897 carries two modulo-11 digits (class 1). 12345678900 passes only the single-digit
+    // test: Modulo11(1234567890) = 0 (sum 231), while its pair would be 78 and (x - 100) mod 97 is 36.
+    Define("DocumentoOrigem", std::string("1234567897"));
+    EXPECT_EQ(ClasseDocumento("1234567897", 10), 1);
+    EXPECT_EQ(Checa("InscricaoEstadual", ""), "");
+    Define("DocumentoOrigem", std::string("12345678900"));
+    EXPECT_EQ(ClasseDocumento("12345678900", 11), 3);
+    EXPECT_EQ(Checa("InscricaoEstadual", ""), "[Erro: 122] Informe inscrição estadual na UF favorecida");
+    EXPECT_EQ(Checa("InscricaoEstadual", "123456797"), "");
+    Define("UFFavorecida", std::string("GO"));
+    Define("Receita", std::string("100048"));
+    EXPECT_EQ(Checa("InscricaoEstadual", ""), "[Erro: 123] Informe inscrição estadual na UF favorecida");
+}
+
+}  // namespace
