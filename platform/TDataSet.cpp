@@ -589,19 +589,24 @@ std::vector<TValue> TDataSet::KeysFor(const Index& ix, const std::vector<TValue>
     return k;
 }
 
-bool TDataSet::FindKey(const std::vector<TValue>& keys) {
+size_t TDataSet::LowerBound(const std::vector<TValue>& keys, std::vector<TValue>& converted) {
     CheckActive();
     CheckBrowseMode();
     Index* ix = CurrentIndex();
     if (!ix) throw EDatabaseError(name_ + ": No index currently active");
-    std::vector<TValue> k = KeysFor(*ix, keys);
+    converted = KeysFor(*ix, keys);
     const auto& o = ix->order;
-    auto it = std::lower_bound(o.begin(), o.end(), k, [&](const Record* r, const std::vector<TValue>& key) {
-        return CompareKey(*ix, r, key) < 0;
-    });
-    for (; it != o.end() && CompareKey(*ix, *it, k) == 0; ++it) {
-        if (Accept(*it)) {
-            MoveTo(*it);
+    auto it = std::lower_bound(o.begin(), o.end(), converted,
+                               [&](const Record* r, const std::vector<TValue>& key) { return CompareKey(*ix, r, key) < 0; });
+    return size_t(it - o.begin());
+}
+
+bool TDataSet::FindKey(const std::vector<TValue>& keys) {
+    std::vector<TValue> k;
+    const auto& o = Order();
+    for (size_t i = LowerBound(keys, k); i < o.size() && CompareKey(*CurrentIndex(), o[i], k) == 0; ++i) {
+        if (Accept(o[i])) {
+            MoveTo(o[i]);
             bof_ = eof_ = false;
             return true;
         }
@@ -616,16 +621,8 @@ bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
 }
 
 void TDataSet::FindNearest(const std::vector<TValue>& keys) {
-    CheckActive();
-    CheckBrowseMode();
-    Index* ix = CurrentIndex();
-    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
-    std::vector<TValue> k = KeysFor(*ix, keys);
-    const auto& o = ix->order;
-    auto it = std::lower_bound(o.begin(), o.end(), k, [&](const Record* r, const std::vector<TValue>& key) {
-        return CompareKey(*ix, r, key) < 0;
-    });
-    MoveTo(NearestVisible(size_t(it - o.begin())));
+    std::vector<TValue> k;
+    MoveTo(NearestVisible(LowerBound(keys, k)));
     bof_ = false;
     eof_ = current_ == nullptr;
 }
@@ -638,38 +635,25 @@ void TDataSet::SetKey() {
     NotifyState();
 }
 
-namespace {
-std::vector<TValue> ChaveDoBuffer(const std::vector<int>& fields, const std::vector<TValue>& values) {
+std::vector<TValue> TDataSet::EndSetKey() {
+    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
+    Index* ix = CurrentIndex();
+    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
+    // The key is the leading index fields given before the first one left empty.
     std::vector<TValue> k;
-    for (int f : fields) {
-        if (IsNull(values[size_t(f)])) break;
-        k.push_back(values[size_t(f)]);
+    for (int f : ix->fields) {
+        if (IsNull(keyBuffer_->values[size_t(f)])) break;
+        k.push_back(keyBuffer_->values[size_t(f)]);
     }
+    keyBuffer_.reset();
+    state_ = TDataSetState::dsBrowse;
+    NotifyState();
     return k;
 }
-}  // namespace
 
-bool TDataSet::GotoKey() {
-    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
-    Index* ix = CurrentIndex();
-    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
-    std::vector<TValue> k = ChaveDoBuffer(ix->fields, keyBuffer_->values);
-    keyBuffer_.reset();
-    state_ = TDataSetState::dsBrowse;
-    NotifyState();
-    return FindKey(k);
-}
+bool TDataSet::GotoKey() { return FindKey(EndSetKey()); }
 
-void TDataSet::GotoNearest() {
-    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
-    Index* ix = CurrentIndex();
-    if (!ix) throw EDatabaseError(name_ + ": No index currently active");
-    std::vector<TValue> k = ChaveDoBuffer(ix->fields, keyBuffer_->values);
-    keyBuffer_.reset();
-    state_ = TDataSetState::dsBrowse;
-    NotifyState();
-    FindNearest(k);
-}
+void TDataSet::GotoNearest() { FindNearest(EndSetKey()); }
 
 namespace {
 bool Combina(const TValue& campo, const TValue& chave, TFieldType tipo, TLocateOptions o) {

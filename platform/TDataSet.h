@@ -193,6 +193,9 @@ private:
     void MoveTo(Record* r);
     void Calculate(Record* r);
     std::vector<TValue> KeysFor(const Index& ix, const std::vector<TValue>& keys) const;
+    // Position of the first record not below the keys on the current index.
+    size_t LowerBound(const std::vector<TValue>& keys, std::vector<TValue>& converted);
+    std::vector<TValue> EndSetKey();
     std::vector<int> ResolveFields(const std::string& fields) const;
     std::unique_ptr<Record> NewRecord();
 
