@@ -41,6 +41,7 @@ TfrmDigitar::TfrmDigitar(TDM& dm) : dm_(dm) {
     dtsPadrao.OnStateChange = [this](TDataSource& s) { dtsPadraoStateChange(s); };
     dm_.dtsEntrada = &dtsPadrao;
     dm_.CriticaTodos = [this](TDataSet& t) { return CriticaTodos(t); };
+    dm_.FocarControle = [this](const std::string& controle) { Controles.SetFocus(controle); };
     FormCreate();
     frmDigitar = this;
 }
@@ -51,6 +52,7 @@ TfrmDigitar::~TfrmDigitar() {
     if (DM == &dm_) {
         if (dm_.dtsEntrada == &dtsPadrao) dm_.dtsEntrada = nullptr;
         dm_.CriticaTodos = nullptr;
+        dm_.FocarControle = nullptr;
     }
 }
 

@@ -145,6 +145,8 @@ public:
     // The entry form object's data link while that object exists; its data-change handler is
     // detached while a slip is marked printed.
     TDataSource* dtsEntrada = nullptr;
+    // Moves the entry screen's focus to a named control, while that object exists.
+    std::function<void(const std::string& controle)> FocarControle;
 
     // --- Events of the tables ---
     void cdsKOVANewRecord(TDataSet& ds);

@@ -43,6 +43,23 @@ void RegraCICContribuinte(TCritica& c);
 void RegraInscricaoEstadual(TCritica& c);
 // The document of origin and its state formats.
 void RegraDocumentoOrigem(TCritica& c);
+// The reference period or instalment.
+void RegraReferencia(TCritica& c);
+// The amounts.
+void RegraValorPrincipal(TCritica& c);
+void RegraAtualizacaoMonetaria(TCritica& c);
+void RegraJuros(TCritica& c);
+void RegraMulta(TCritica& c);
+void RegraPrincipalOuMulta(TCritica& c);
+void RegraTotalRecolher(TCritica& c);
+// Dates, the payer and the product.
+void RegraDataVencimento(TCritica& c);
+void RegraDataPagamento(TCritica& c);
+void RegraRazaoSocial(TCritica& c);
+void RegraEndereco(TCritica& c);
+void RegraUF(TCritica& c);
+void RegraCEP(TCritica& c);
+void RegraProduto(TCritica& c);
 // Applied at the end of every field's check while a courier company code is set.
 void RegraCourier(TCritica& c);
 

@@ -35,7 +35,21 @@ const TRamo kRamos[] = {
     {{"SUBRECEITA"}, RegraSubReceita},
     {{"CICCONTRIBUINTE"}, RegraCICContribuinte},
     {{"DOCUMENTOORIGEM"}, RegraDocumentoOrigem},
+    {{"REFERENCIA"}, RegraReferencia},
+    {{"VALORPRINCIPAL"}, RegraValorPrincipal},
+    {{"ATUALIZACAOMONETARIA"}, RegraAtualizacaoMonetaria},
+    {{"JUROS"}, RegraJuros},
+    {{"MULTA"}, RegraMulta},
+    {{"VALORPRINCIPAL", "MULTA"}, RegraPrincipalOuMulta},
+    {{"TOTALRECOLHER"}, RegraTotalRecolher},
+    {{"DATAVENCIMENTO"}, RegraDataVencimento},
+    {{"DATAPAGAMENTO"}, RegraDataPagamento},
+    {{"RAZAOSOCIAL"}, RegraRazaoSocial},
     {{"INSCRICAOESTADUAL"}, RegraInscricaoEstadual},
+    {{"ENDERECO", "MUNICIPIO"}, RegraEndereco},
+    {{"UF"}, RegraUF},
+    {{"CEP"}, RegraCEP},
+    {{"PRODUTO"}, RegraProduto},
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "Clock.h"
 #include "TDM.h"
 
 namespace kova::teste {
@@ -50,6 +51,8 @@ inline void PreencheKOVAValida(TDM& dm) {
     k.FieldByName("Referencia").SetAsString("001");
     k.FieldByName("ValorPrincipal").SetAsFloat(100);
     k.FieldByName("TotalRecolher").SetAsFloat(100);
+    k.FieldByName("DataVencimento").SetAsDate(Clock::Today() + std::chrono::days(10));
+    k.FieldByName("DataPagamento").SetAsDate(Clock::Today());
     k.FieldByName("RazaoSocial").SetAsString("EMPRESA DE TESTE LTDA");
     k.FieldByName("Endereco").SetAsString("RUA DAS FLORES, 100");
     k.FieldByName("Municipio").SetAsString("CAMPINAS");
