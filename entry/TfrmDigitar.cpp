@@ -5,6 +5,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Texto.h"
+#include "Predicados.h"
 #include "ValidaCampo.h"
 
 namespace kova {
@@ -13,7 +14,7 @@ TfrmDigitar* frmDigitar = nullptr;
 
 namespace {
 
-bool Editando(TDataSetState s) {
+bool EditandoOuChave(TDataSetState s) {
     return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey;
 }
 
@@ -42,6 +43,8 @@ TfrmDigitar::TfrmDigitar(TDM& dm) : dm_(dm) {
     dm_.dtsEntrada = &dtsPadrao;
     dm_.CriticaTodos = [this](TDataSet& t) { return CriticaTodos(t); };
     dm_.FocarControle = [this](const std::string& controle) { Controles.SetFocus(controle); };
+    Checksum.ErrorResult = "********";
+    Checksum.UseLFNs = true;
     FormCreate();
     frmDigitar = this;
 }
@@ -120,6 +123,9 @@ void TfrmDigitar::CriarControles() {
     for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
         Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
     }
+    std::vector<std::string> meses;
+    for (int m = 1; m <= 12; ++m) meses.push_back(FormatFloat("00", m));
+    Controles.SetItems("cbxPeriodoMes", std::move(meses), -1);
     caixas("GBGuia", {
         {"dblcUFFavorecida2", K::LookupCombo, "UFFavorecida", true, "13-UF Favorecida"},
         {"dbeDataVencimento", K::Edit, "DataVencimento", false, "14-Data Vencimento"},
@@ -173,13 +179,9 @@ void TfrmDigitar::AtualizarCores() {
     }
 }
 
-void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
-    if (CriticaCampoAlterado(sender, field)) return;
-}
-
 void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     const TDataSetState estado = sender.State();
-    const bool editando = Editando(estado);
+    const bool editando = EditandoOuChave(estado);
     const bool temKOVA = !dm_.cdsKOVA.IsEmpty();
     Controles.SetCaption("lblState", TextoDoEstado(estado));
     Controles.SetEnabled("btnIncluir", !editando);
@@ -196,21 +198,39 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
 }
 
-bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
-    std::string mensagem;
-    TTipoMensagem tipo;
-    ValidaCampo(campo, mensagem, tipo);
-    if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
-    if (dm_.ModoImportacao) {
-        if (tipo == TTipoMensagem::Erro) throw ECritica(mensagem);
-        return true;
-    }
+bool TfrmDigitar::Editando() const {
+    const TDataSetState s = dm_.cdsKOVA.State();
+    return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert;
+}
+
+std::string TfrmDigitar::Campo(const char* nome) const { return Trim(dm_.cdsKOVA.FieldByName(nome).AsString()); }
+
+bool TfrmDigitar::Regra(const std::string& uf, const std::string& receita, const char* flag) {
+    return dm_.cdsUFReceita.FindKey({uf, receita, flag});
+}
+
+std::string TfrmDigitar::TextoRegra() const {
+    return ConverterQuebras(dm_.cdsUFReceita.FieldByName("Texto").AsString());
+}
+
+bool TfrmDigitar::ReceitaEncontrada() { return dm_.cdsReceita.Active() && dm_.cdsReceita.FindKey({Campo("Receita")}); }
+
+void TfrmDigitar::Reportar(const std::string& mensagem) {
+    if (dm_.ModoImportacao) throw ECritica(mensagem);
     if (!dm_.ModoSilencioso) {
         MessageDlg(mensagem, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     } else {
         dm_.UltimoErro = mensagem;
     }
-    if (Ativa) {
+}
+
+bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
+    std::string mensagem;
+    TTipoMensagem tipo;
+    ValidaCampo(campo, mensagem, tipo);
+    if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
+    Reportar(mensagem);
+    if (Visivel) {
         const std::string nome = Trim(campo);
         for (const auto& c : Controles.Controls()) {
             if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) &&

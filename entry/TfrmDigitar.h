@@ -3,14 +3,20 @@
 // checked, whether a person types it, the import reads it or a library request sends it. It holds
 // the data link dtsPadrao to the slips table for its whole life (automatic editing off), the
 // link's two notifications, the library's request state and the control-state model of the entry
-// screen, which the Qt view mirrors when the screen is shown. Creating it starts no editing and
-// checks nothing. Needs the data module (DM) to exist for its whole life.
+// screen, which the Qt view mirrors when the screen is shown and feeds back through the
+// operations below (clicks, exits, entries, keys). Creating it starts no editing and checks
+// nothing. Needs the data module (DM) to exist for its whole life.
+//
+// Three modes change what it may show: interactive (the desktop), hosted (a library request that
+// shows the screen to a person) and unattended (a library request without any screen).
 
+#include <functional>
 #include <string>
 
 #include "TControlModel.h"
 #include "TDM.h"
 #include "TDataSource.h"
+#include "TChecksum.h"
 
 namespace kova {
 
@@ -22,6 +28,7 @@ public:
     TfrmDigitar& operator=(const TfrmDigitar&) = delete;
 
     TDataSource dtsPadrao{"dtsPadrao"};
+    TChecksum Checksum;
     TControlModel Controles;
 
     // Library request state: the request on entry, the reply on exit; slips saved in the request.
@@ -29,33 +36,111 @@ public:
     int QtdeIncluidas = 0;
     // Calendar month when the screen was created.
     int MesAtual = 0;
-    // True while the screen is shown and is the active window: only then does a check move focus.
-    bool Ativa = false;
+    // True while the screen is shown (it is then the active window).
+    bool Visivel = false;
     // The page in front: "tbsKOVA" (the slip) or "tbsPesquisar" (the search grid).
     std::string PaginaAtiva = "tbsKOVA";
+    int HelpContext = 0;
+    bool TimerAtivo = false;
+    // The grid's selected column on the search page.
+    int ColunaGrade = 0;
+    static constexpr int kColunasGrade = 14;
 
+    // Requests to the view: the screen closed (ends a modal display), bring the window to the
+    // front, run the slip report for the current slip.
+    std::function<void()> OnFechar;
+    std::function<void()> OnTrazerParaFrente;
+    std::function<void()> OnImprimir;
+
+    // --- Notifications of the data link ---
     void dtsPadraoDataChange(TDataSource& sender, TField* field);
     void dtsPadraoStateChange(TDataSource& sender);
 
-    // Checks one field and reports its message the way the modes ask: raised as ECritica while
-    // importing, stored in UltimoErro while silent, an error box otherwise; then focuses the
-    // field's box. True when a message was reported.
+    // --- Field checks ---
     bool CriticaField(const std::string& campo, bool sempre);
-    // The per-field check of the data notification.
     bool CriticaCampoAlterado(TDataSource& fonte, TField* campo);
-    // Every field of the slip in field order, up to the first failure; true when one failed.
     bool CriticaTodos(TDataSet& tabela);
+
+    // --- Operations of the screen ---
+    void FormShow();
+    void Mostrar();
+    // Closes the screen after the close prompt; false when it stays open.
+    bool Fechar();
+    void IniciarNovaKOVA();
+    void AbrirPesquisa();
+    void btnIncluirClick();
+    void btnAlterarClick();
+    void btnExcluirClick();
+    void btnSalvarClick();
+    void btnDesfazerClick();
+    void btnFecharClick() { Fechar(); }
+    void btnImprimirClick();
+    void rdbKOVAClick();
+    void RDGCICContribuinteClick();
+    void dbgSolicitacaoKOVADblClick() { PaginaAtiva = "tbsKOVA"; }
+    void TimerTimer();
+    // Enter: in the grid the next column, elsewhere the next box, as Tab.
+    void TeclaEnter();
+
+    // --- Exits and entries of single boxes ---
+    void dblcUFFavorecidaExit();
+    void dblcReceitaExit();
+    void dbeDataVencimentoExit();
+    void dbeReferenciaEnter();
+    void dbeDocumentoOrigemEnter();
+    void cbxPeriodoDiaChange();
+    void dblcProdutoEnter() { Controles.SetFocus("btnProduto"); }
+    void btnProdutoClick();
+
+    // --- Key filters: the character typed, or '\0' when it is dropped ---
+    static char dbeCICContribuinteKeyPress(char c);
+    static char dbeMunicipioKeyPress(char c);
+    static char dbeCEPKeyPress(char c);
 
     void AtualizarCores();
 
 private:
     void FormCreate();
     void CriarControles();
+    // Reports a message the way the modes ask; throws ECritica while importing.
+    void Reportar(const std::string& mensagem);
+    bool Editando() const;
+    bool Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
+    bool Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
+    bool ReceitaEncontrada();
+    void Abre(const char* controle, bool aberto = true) { Controles.SetEnabled(controle, aberto); }
+    std::string Campo(const char* nome) const;
+    bool Regra(const std::string& uf, const std::string& receita, const char* flag);
+    std::string TextoRegra() const;
+
+    // The steps of the data notification; false when the processing of the change ends.
+    bool PassoUFFavorecida(TField* field);
+    bool PassoReceita(TField* field);
+    bool PassoVencimento();
+    bool PassoCaixasDependentes();
+    bool PassoContribuinte();
+    bool PassoDocumento();
+    bool PassoReferencia();
+    void RemoverLogos();
+    void CriarLogos(const std::string& uf);
+    void MontarPeriodos(const std::string& periodicidade);
+    void RotularPeriodos(const std::string& periodicidade);
+    // The payment-date checks of the calendar; false when refused.
+    bool ConferePagamento();
+
+    // --- Dialogs ---
+    bool DialogoDataPagamento();
+    bool DialogoSubReceita();
+    void MostrarMsgLink(const std::string& endereco);
 
     TDM& dm_;
+    bool fechando_ = false;
 };
 
 // The one entry form object of the process, or null before it is created.
 extern TfrmDigitar* frmDigitar;
+
+// Asks the system to open a web address; reports "Impossível abrir esta página: " when it fails.
+void AbrirPagina(const std::string& endereco);
 
 }  // namespace kova

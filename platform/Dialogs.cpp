@@ -1,5 +1,8 @@
 #include "Dialogs.h"
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 namespace kova {
 namespace {
 
@@ -8,6 +11,8 @@ public:
     TModalResult MessageDlg(const std::string&, TMsgDlgType, TMsgDlgButtons buttons) override {
         return buttons == TMsgDlgButtons::mbOK ? TModalResult::mrOk : TModalResult::mrYes;
     }
+    bool Executar(const TPedidoDialogo&) override { return true; }
+    bool AbrirEndereco(const std::string&) override { return false; }
 };
 
 HeadlessDialogs headless;
@@ -25,6 +30,40 @@ IDialogService* SetDialogService(IDialogService* service) {
 
 TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     return Dialogs().MessageDlg(text, kind, buttons);
+}
+
+bool ExecutarDialogo(const TPedidoDialogo& pedido) { return Dialogs().Executar(pedido); }
+
+bool IDialogService::AbrirEndereco(const std::string& endereco) {
+    // The desktop's own opener, started on its own so that nothing waits for the browser.
+    pid_t filho = fork();
+    if (filho < 0) return false;
+    if (filho == 0) {
+        if (fork() == 0) {
+            execlp("xdg-open", "xdg-open", endereco.c_str(), static_cast<char*>(nullptr));
+        }
+        _exit(0);
+    }
+    int status = 0;
+    waitpid(filho, &status, 0);
+    return true;
+}
+
+bool ScriptedDialogs::Executar(const TPedidoDialogo& pedido) {
+    pedidos_.push_back(pedido);
+    if (dialogos_.empty()) {
+        unexpected_.push_back(pedido.nome + ": " + pedido.titulo);
+        return false;
+    }
+    RespostaDialogo r = std::move(dialogos_.front());
+    dialogos_.pop_front();
+    if (r.acao) r.acao(pedido);
+    return r.confirmado;
+}
+
+bool ScriptedDialogs::AbrirEndereco(const std::string& endereco) {
+    enderecos_.push_back(endereco);
+    return true;
 }
 
 TModalResult ScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType kind,
@@ -56,6 +95,8 @@ std::vector<std::string> ScriptedDialogs::Texts() const {
 
 void ScriptedDialogs::Clear() {
     answers_.clear();
+    dialogos_.clear();
+    pedidos_.clear();
     history_.clear();
     unexpected_.clear();
 }

@@ -6,6 +6,7 @@
 // there.
 
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -15,11 +16,28 @@ enum class TMsgDlgType { mtError, mtInformation, mtWarning, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo, mbYesCancel, mbYesNoCancel };
 enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel };
 
+class TDataSource;
+
+// A screen's own dialog (a picker, the payment-date box, the link notice), asked for by name with
+// its title and texts; the answer is confirmed or declined. A picker works on the current record
+// of its data source's table; the payment-date box edits its data source's current record.
+struct TPedidoDialogo {
+    std::string nome;    // "TfrmDataPagamento", "TfrmSelecionaProduto", "TfrmSelecionaSubReceita", "TfrmMsgLink"
+    std::string titulo;
+    std::string texto;   // fixed text or label
+    std::string link;    // the address of the link notice
+    TDataSource* fonte = nullptr;
+};
+
 class IDialogService {
 public:
     virtual ~IDialogService() = default;
     virtual TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
                                     TMsgDlgButtons buttons) = 0;
+    // True when the dialog was confirmed.
+    virtual bool Executar(const TPedidoDialogo& pedido) = 0;
+    // Asks the system to open a web address; false when the request itself failed.
+    virtual bool AbrirEndereco(const std::string& endereco);
     // The busy pointer, shown while a slow step runs.
     virtual void SetBusy(bool busy) { (void)busy; }
 };
@@ -31,6 +49,7 @@ IDialogService* SetDialogService(IDialogService* service);
 
 TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
                         TMsgDlgButtons buttons = TMsgDlgButtons::mbOK);
+bool ExecutarDialogo(const TPedidoDialogo& pedido);
 
 // Installs a service for the life of the guard.
 class ScopedDialogService {
@@ -66,9 +85,18 @@ public:
 
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
                             TMsgDlgButtons buttons) override;
+    bool Executar(const TPedidoDialogo& pedido) override;
+    bool AbrirEndereco(const std::string& endereco) override;
     void SetBusy(bool busy) override;
 
     void Answer(TModalResult r) { answers_.push_back(r); }
+    // Queues the answer to the next screen dialog; the action runs first, as a person would act
+    // in the dialog (type a date, move to a row).
+    void ResponderDialogo(bool confirmado, std::function<void(const TPedidoDialogo&)> acao = {}) {
+        dialogos_.push_back({confirmado, std::move(acao)});
+    }
+    const std::vector<TPedidoDialogo>& Pedidos() const { return pedidos_; }
+    const std::vector<std::string>& EnderecosAbertos() const { return enderecos_; }
     const std::vector<Shown>& History() const { return history_; }
     std::vector<std::string> Texts() const;
     const std::vector<std::string>& Unexpected() const { return unexpected_; }
@@ -78,6 +106,13 @@ public:
     void Clear();
 
 private:
+    struct RespostaDialogo {
+        bool confirmado;
+        std::function<void(const TPedidoDialogo&)> acao;
+    };
+    std::deque<RespostaDialogo> dialogos_;
+    std::vector<TPedidoDialogo> pedidos_;
+    std::vector<std::string> enderecos_;
     std::deque<TModalResult> answers_;
     std::vector<Shown> history_;
     std::vector<std::string> unexpected_;

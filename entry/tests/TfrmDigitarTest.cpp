@@ -127,7 +127,7 @@ TEST_F(DigitarTest, CadaCampoAlteradoEVerificadoPelaNotificacao) {
 }
 
 TEST_F(DigitarTest, CriticaTodosRelataSoOPrimeiroErroEFocaSuaCaixa) {
-    form->Ativa = true;
+    form->Visivel = true;
     form->Controles.SetEnabled("dblcUFFavorecida", true);
     NovaKOVA("", "");
     EXPECT_THROW(dm->cdsKOVA.Post(), EAbort);
@@ -135,13 +135,17 @@ TEST_F(DigitarTest, CriticaTodosRelataSoOPrimeiroErroEFocaSuaCaixa) {
     EXPECT_EQ(dialogs.History()[0].text, "[Erro: 1] Informe UF Favorecida");
     EXPECT_EQ(form->Controles.Focused(), "dblcUFFavorecida");
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
-    // A disabled box is found but not focused.
-    form->Controles.SetFocus("dblcUF");
+    // Choosing the state opens box 02, which then takes the focus for its own error.
     F("UFFavorecida").SetAsString("SP");
     dialogs.Clear();
     EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
     EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 3] Informe Código da Receita"});
-    EXPECT_EQ(form->Controles.Focused(), "dblcUF");
+    EXPECT_EQ(form->Controles.Focused(), "dblcReceita");
+    // A closed box is found but not focused.
+    ASSERT_TRUE(form->Controles.SetFocus("dblcUFFavorecida"));
+    form->Controles.SetEnabled("dblcReceita", false);
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(form->Controles.Focused(), "dblcUFFavorecida");
     dm->cdsKOVA.Cancel();
 }
 
@@ -164,6 +168,7 @@ TEST_F(DigitarTest, ModoSilenciosoGuardaSoAUltimaMensagem) {
 }
 
 TEST_F(DigitarTest, SubcodigoVerificadoUmaVezPorPedidoSoEmModoSilencioso) {
+    dm->ModoBiblioteca = true;
     NovaKOVA("SP", "100048");
     dm->CriandoRegistro = true;
     F("SubReceita").SetAsInteger(9);
@@ -185,6 +190,7 @@ TEST_F(DigitarTest, SubcodigoVerificadoUmaVezPorPedidoSoEmModoSilencioso) {
 }
 
 TEST_F(DigitarTest, RegraSRPermiteSoOsSubcodigosListados) {
+    dm->ModoBiblioteca = true;
     dm->ModoSilencioso = true;
     auto verifica = [&](int sub) {
         NovaKOVA("SP", "100048");

@@ -1,0 +1,512 @@
+// The entry screen's data notification: run after every change of a slip field and every change
+// of record, it checks the field, opens and closes the boxes in their progression, shows the
+// notices of the rule table, fills the pickers, the payment date and the total, and applies the
+// calendar and import-declaration checks.
+
+#include <algorithm>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "Mensagens.h"
+#include "Predicados.h"
+#include "TfrmDigitar.h"
+#include "Texto.h"
+
+namespace kova {
+namespace {
+
+bool FimDeSemana(TDate d, const std::string& uf) {
+    const int dia = DayOfWeek(d);
+    return dia == 1 || (dia == 7 && uf != "BA");
+}
+
+int UltimoDiaDoMes(int mes, int ano) {
+    if (mes == 0) return 0;
+    if (mes == 2) return ano % 4 == 0 ? 29 : 28;
+    if (mes == 4 || mes == 6 || mes == 9 || mes == 11) return 30;
+    return 31;
+}
+
+// Whether a revenue code is one of a "|"-separated list (as a part of its text).
+bool Ocorre(const std::string& receita, const char* lista) {
+    return !receita.empty() && std::string(lista).find(receita) != std::string::npos;
+}
+
+const char* const kCaixasDependentes[] = {
+    "dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia", "dbeValorPrincipal", "dbeAtualizacaoMonetaria",
+    "dbeJuros", "dbeMulta", "dbeTotalReceber", "dblcUFFavorecida2", "dbeConvenio", "dbeRazaoSocial",
+    "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dbeInformacoes",
+    "cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno", "dblcProduto", "btnProduto"};
+
+}  // namespace
+
+void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
+    if (frmDigitar != this) return;
+    if (CriticaCampoAlterado(sender, field)) return;
+    const std::string nome = field ? field->FieldName() : std::string();
+
+    if (nome == "UFFavorecida" || (!field && sender.State() == TDataSetState::dsEdit)) {
+        if (!PassoUFFavorecida(field)) return;
+    }
+    if ((nome == "Receita" || (!field && sender.State() == TDataSetState::dsEdit)) && Editando() && ReceitaEncontrada()) {
+        if (!PassoReceita(field)) return;
+    }
+    if (nome == "DataVencimento" || !field) {
+        if (!PassoVencimento()) return;
+        if (!PassoCaixasDependentes()) return;
+    }
+    if (nome == "CICContribuinte" && !PassoContribuinte()) return;
+    if (nome == "DocumentoOrigem" && !PassoDocumento()) return;
+    if (nome == "Referencia" && !PassoReferencia()) return;
+    if (nome == "Situacao" && !Editando()) {
+        const std::string situacao = Campo("Situacao");
+        Abre("btnImprimir", situacao == "N" || situacao == "A");
+    }
+    if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" || nome == "Multa") &&
+        Editando()) {
+        TDataSet& k = dm_.cdsKOVA;
+        k.FieldByName("TotalRecolher")
+            .SetAsFloat(k.FieldByName("ValorPrincipal").AsFloat() + k.FieldByName("AtualizacaoMonetaria").AsFloat() +
+                        k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+    }
+    if (Visivel) AtualizarCores();
+}
+
+// ------------------------------------------------------------------ A: the favoured state
+
+void TfrmDigitar::RemoverLogos() { Controles.RemoveChildren("PanelBancos"); }
+
+void TfrmDigitar::CriarLogos(const std::string& uf) {
+    int n = 0;
+    TDataSet& ufBanco = dm_.cdsUFBanco;
+    for (TBookmark b : ufBanco.VisibleRecords()) {
+        if (ValueToString(ufBanco.ValueAt(b, ufBanco.FieldByName("UFID").Index())) != uf) continue;
+        const std::string id = ValueToString(ufBanco.ValueAt(b, ufBanco.FieldByName("BancoID").Index()));
+        if (!dm_.cdsBanco.FindKey({id})) continue;
+        const TBytes logo = dm_.cdsBanco.FieldByName("LogoTipo").AsBytes();
+        if (logo.empty()) continue;
+        // The logo is a bitmap: its width is in its header.
+        int largura = logo.size() >= 22 ? logo[18] | (logo[19] << 8) | (logo[20] << 16) | (logo[21] << 24) : 0;
+        TControlState c;
+        c.name = "Banco" + std::to_string(n);
+        c.kind = TControlKind::Other;
+        c.parent = "PanelBancos";
+        c.hint = dm_.cdsBanco.FieldByName("Nome").AsString();
+        c.left = n * (largura + 5);
+        c.width = largura;
+        Controles.Add(std::move(c));
+        Controles.Get("PanelBancos").width = n * (largura + 5) + largura;
+        ++n;
+    }
+    Controles.SetVisible("GBBancos", n > 0);
+}
+
+void TfrmDigitar::MontarPeriodos(const std::string& periodicidade) {
+    std::vector<std::string> itens;
+    if (periodicidade == "D") {
+        itens = {"01 a 10", "11 a 20", "21 a 31"};
+    } else if (periodicidade == "Q") {
+        itens = {"01 a 15", "16 a 31"};
+    } else if (periodicidade == "M") {
+        itens = {"01 a 31"};
+    } else if (periodicidade == "T") {
+        itens = {"01 a 10", "01 a 15", "01 a 31", "11 a 20", "16 a 31", "21 a 31"};
+    } else if (periodicidade == "DM") {
+        itens = {"01 a 10", "11 a 20", "21 a 31", "01 a 31"};
+    }
+    Controles.SetItems("cbxPeriodoDia", std::move(itens), -1);
+}
+
+bool TfrmDigitar::PassoUFFavorecida(TField* field) {
+    const std::string uf = Campo("UFFavorecida");
+    if (!dm_.cdsUF.FindKey({uf})) {
+        Abre("dblcReceita", false);
+        return true;
+    }
+    RemoverLogos();
+    if (field && !Desassistido()) {
+        if (Regra(uf, "000000", "LK")) {
+            MostrarMsgLink(TextoRegra());
+            return false;
+        }
+        CriarLogos(uf);
+        if (Regra(uf, "000000", "M")) MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+        if (Regra(uf, "000000", "E")) {
+            Reportar(TextoRegra());
+            return false;
+        }
+    }
+    dm_.cdsReceita.SetFiltered(false);
+    dm_.cdsReceita.SetFiltered(true);
+    Abre("dblcReceita", dm_.cdsKOVA.State() == TDataSetState::dsInsert);
+    dm_.cdsUF.FindKey({uf});
+    MontarPeriodos(dm_.cdsUF.FieldByName("Periodicidade").AsString());
+    return true;
+}
+
+// ------------------------------------------------------------------ B: the revenue code
+
+bool TfrmDigitar::DialogoSubReceita() {
+    TPedidoDialogo pedido;
+    pedido.nome = "TfrmSelecionaSubReceita";
+    pedido.titulo = "Selecione Sub-Código da Receita";
+    pedido.texto = "Detalhamento da Receita";
+    pedido.fonte = &dm_.dtsSubReceita;
+    return ExecutarDialogo(pedido);
+}
+
+bool TfrmDigitar::PassoReceita(TField*) {
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const bool inserindo = dm_.cdsKOVA.State() == TDataSetState::dsInsert;
+    if (Regra(uf, receita, "M")) {
+        if (Desassistido()) {
+            if (uf == "RJ" || uf == "SC") {
+                dm_.UltimoErro = TextoRegra();
+                return false;
+            }
+        } else {
+            MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+            if (uf == "RJ" && Ocorre(receita, "100064|100072|500011")) Controles.SetItemIndex("dblcReceita", -1);
+        }
+    }
+    if (Regra(uf, receita, "E")) {
+        if (Controles.Get("dbeDataVencimento").enabled) {
+            Abre("dbeDataVencimento", false);
+            AtualizarCores();
+        }
+        if (Desassistido()) {
+            dm_.UltimoErro = TextoRegra();
+        } else {
+            Reportar(TextoRegra());
+        }
+        return false;
+    }
+    TDataSet& produtos = dm_.cdsUFProduto;
+    produtos.SetFiltered(false);
+    produtos.SetFilter("UF='" + uf + "' and Receita ='" + receita + "'");
+    produtos.SetFiltered(true);
+    Controles.SetVisible("pnlProduto", !produtos.IsEmpty());
+
+    if (Regra(uf, receita, "SR")) {
+        const std::string texto = dm_.cdsUFReceita.FieldByName("Texto").AsString();
+        TDataSet& subs = dm_.cdsSubReceita;
+        if (!inserindo) {
+            const int sub = dm_.cdsKOVA.FieldByName("SubReceita").AsInteger();
+            if (sub != 0 && !Desassistido() && subs.Locate("Codigo;SubReceita", {receita, int32_t(sub)})) {
+                MessageDlg("Esta KOVA deverá ser utilizada para:\r\r" + subs.FieldByName("Descricao").AsString(),
+                           TMsgDlgType::mtInformation);
+            }
+        } else if (texto.rfind("01", 0) == 0) {
+            if (dm_.ModoBiblioteca) {
+                dm_.SelecionarSubReceita = 1;
+            } else {
+                int32_t sub;
+                if (TryStrToInt(texto.substr(3, 2), sub) && subs.Locate("Codigo;SubReceita", {receita, sub})) {
+                    MessageDlg("Esta receita deverá ser utilizada apenas para:\r\r" +
+                                   subs.FieldByName("Descricao").AsString(),
+                               TMsgDlgType::mtInformation);
+                    dm_.cdsKOVA.FieldByName("SubReceita").SetAsInteger(sub);
+                }
+            }
+        } else {
+            subs.SetFiltered(true);
+            bool cancelar = false;
+            if (dm_.ModoBiblioteca) {
+                dm_.SelecionarSubReceita = 1;
+            } else if (DialogoSubReceita()) {
+                dm_.cdsKOVA.FieldByName("SubReceita").SetAsInteger(subs.FieldByName("SubReceita").AsInteger());
+            } else {
+                cancelar = true;
+            }
+            subs.SetFiltered(false);
+            if (cancelar) {
+                dm_.cdsKOVA.Cancel();
+                return false;
+            }
+        }
+    }
+
+    dm_.cdsReceita.FindKey({receita});
+    if (UpperCase(dm_.TipoReferencia()) == "D") {
+        Abre("dbeReferencia", false);
+        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, true);
+        Controles.SetItemIndex("cbxPeriodoDia", 0);
+        Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
+        Controles.SetItemIndex("cbxPeriodoAno", int(Controles.Get("cbxPeriodoAno").items.size()) - 1);
+        if (inserindo) cbxPeriodoDiaChange();
+    } else {
+        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
+        if (inserindo && !Campo("Referencia").empty()) dm_.cdsKOVA.FieldByName("Referencia").Clear();
+    }
+    Abre("dbeDataVencimento");
+    return true;
+}
+
+// ------------------------------------------------------------------ C: the due date
+
+bool TfrmDigitar::PassoVencimento() {
+    const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
+    if (venc.IsNull() || !Editando() || !ReceitaEncontrada()) return true;
+    const std::string uf = Campo("UFFavorecida");
+    if (!Regra(uf, "000000", "FE")) return true;
+    const TDate d = venc.AsDate();
+    const char* erro = nullptr;
+    const char* erroDesassistido = nullptr;
+    if (FimDeSemana(d, uf)) {
+        erro = "143";
+        erroDesassistido = "138";
+    } else if (dm_.cdsFeriado.FindKey({d})) {
+        erro = "144";
+        erroDesassistido = "139";
+    }
+    if (!erro) return true;
+    if (Desassistido()) {
+        dm_.UltimoErro = Mensagem(erroDesassistido);
+    } else if (!Hospedado()) {
+        Reportar(Mensagem(erro));
+    }
+    return false;
+}
+
+// ------------------------------------------------------------------ D: the dependent boxes
+
+bool TfrmDigitar::ConferePagamento() {
+    TDataSet& k = dm_.cdsKOVA;
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const TField& pag = k.FieldByName("DataPagamento");
+    const TField& venc = k.FieldByName("DataVencimento");
+    if (!pag.IsNull() && Regra(uf, "000000", "FE") && !Hospedado()) {
+        if (FimDeSemana(pag.AsDate(), uf)) {
+            Reportar(Mensagem("142"));
+            return false;
+        }
+        if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) {
+            Reportar(kErro143Pagamento);
+            return false;
+        }
+    }
+    if (!pag.IsNull() && !venc.IsNull() && pag.AsDate() > venc.AsDate() &&
+        (Regra(uf, receita, "EV") || Regra(uf, "000000", "EV"))) {
+        Reportar(TextoRegra());
+        return false;
+    }
+    if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" && !venc.IsNull() &&
+        venc.AsDate() < Clock::Today() && Regra(uf, receita, "EV")) {
+        Reportar(TextoRegra());
+        return false;
+    }
+    return true;
+}
+
+bool TfrmDigitar::PassoCaixasDependentes() {
+    TDataSet& k = dm_.cdsKOVA;
+    const bool hospedado = Hospedado();
+    if (!(Visivel && Editando() && ReceitaEncontrada())) {
+        if (!hospedado) {
+            Abre("dblcReceita", false);
+            Abre("dbeDataVencimento", false);
+        }
+        for (const char* c : kCaixasDependentes) Abre(c, false);
+        if (Controles.Get("cbxPeriodoDia").itemIndex < 0) {
+            for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
+        }
+        return true;
+    }
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const TField& venc = k.FieldByName("DataVencimento");
+    const TDate hoje = Clock::Today();
+
+    if (!venc.IsNull() && hoje < venc.AsDate()) k.FieldByName("DataPagamento").SetAsDate(venc.AsDate());
+    if (!venc.IsNull() && venc.AsDate() < hoje && (Regra(uf, receita, "MA") || Regra(uf, "000000", "MA"))) {
+        MessageDlg(TextoRegra(), TMsgDlgType::mtInformation);
+    }
+    if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") {
+        k.FieldByName("DataPagamento").SetAsDate(hoje);
+    } else if (dm_.ConfirmarDataPagamento == 1 || !hospedado) {
+        if (!DialogoDataPagamento()) {
+            btnDesfazerClick();
+            return false;
+        }
+    }
+    if (!ConferePagamento()) return false;
+
+    dm_.cdsReceita.FindKey({receita});
+    if (!hospedado) Abre("dbeCICContribuinte");
+    bool documento = dm_.cdsReceita.FieldByName("DocumentoOrigem").AsString() == "S";
+    if (Regra(uf, receita, "DO")) {
+        const std::string texto = dm_.cdsUFReceita.FieldByName("Texto").AsString();
+        documento = !(texto.size() >= 9 && texto[8] == 'N');
+    }
+    if (documento && hospedado) documento = Campo("DocumentoOrigem").empty();
+    Abre("dbeDocumentoOrigem", documento);
+    dm_.cdsReceita.FindKey({receita});
+    const std::string tipo = UpperCase(dm_.TipoReferencia());
+    Abre("dbeReferencia", tipo == "D" || tipo == "P");
+    for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Abre(p);
+    Abre("dbeValorPrincipal", !(Regra(uf, receita, "VL") && dm_.cdsUFReceita.FieldByName("Texto").AsString().rfind("N", 0) == 0));
+    if (hospedado) Abre("dblcReceita");
+    Abre("dblcUFFavorecida2", false);
+    for (const char* c : {"dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP",
+                          "dbeTelefone"}) {
+        Abre(c, !hospedado);
+    }
+    for (const char* c : {"dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta"}) Abre(c, uf != "GO");
+    for (const char* c : {"dbeConvenio", "dbeInformacoes", "dblcProduto", "btnProduto"}) Abre(c);
+    if (Controles.Get("dbeCICContribuinte").enabled) Controles.SetFocus("dbeCICContribuinte");
+    return true;
+}
+
+// ------------------------------------------------------------------ E, F, G: taxpayer, document, reference
+
+bool TfrmDigitar::PassoContribuinte() {
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    if (receita == "100080" && dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() == 11 &&
+        Regra(uf, receita, "MC")) {
+        if (Desassistido()) {
+            dm_.UltimoErro = TextoRegra();
+        } else {
+            Reportar(TextoRegra());
+        }
+        return false;
+    }
+    return true;
+}
+
+bool TfrmDigitar::PassoDocumento() {
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const std::string referencia = dm_.cdsKOVA.FieldByName("Referencia").AsString();
+    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
+    // The revenue code is read as a number even when the slip has none yet.
+    int32_t numero;
+    if (!TryStrToInt(receita, numero)) throw EConvertError("'" + receita + "' is not a valid integer value");
+    if (numero == 100056 && !Desassistido()) {
+        if (doc.size() == 10 && doc.substr(0, 2) != anoRef && Controles.Get("dbeReferencia").enabled) {
+            MessageDlg(Mensagem("147"), TMsgDlgType::mtWarning);
+        } else if (doc.size() == 11 && doc.substr(1, 2) != anoRef) {
+            MessageDlg(Mensagem("148"), TMsgDlgType::mtWarning);
+        }
+    }
+    if (Regra(uf, receita, "MD") && doc.substr(0, 5) != "16000") {
+        if (Desassistido()) {
+            dm_.UltimoErro = TextoRegra();
+        } else {
+            Reportar(TextoRegra());
+        }
+        return false;
+    }
+    return true;
+}
+
+void TfrmDigitar::RotularPeriodos(const std::string& periodicidade) {
+    TControlState& dia = Controles.Get("cbxPeriodoDia");
+    const TControlState& mes = Controles.Get("cbxPeriodoMes");
+    const TControlState& ano = Controles.Get("cbxPeriodoAno");
+    int m = mes.itemIndex >= 0 ? std::stoi(mes.items[size_t(mes.itemIndex)]) : 0;
+    int32_t a = 0;
+    bool temAno = ano.itemIndex >= 0 && TryStrToInt(ano.items[size_t(ano.itemIndex)], a);
+    int ultimo = UltimoDiaDoMes(m, temAno ? a : 1);
+    if (m == 2 && !temAno) ultimo = 28;
+    const std::string L = FormatFloat("00", ultimo);
+    std::vector<std::string> itens = dia.items;
+    auto rotula = [&](size_t pos, const char* inicio) {
+        if (pos < itens.size()) itens[pos] = std::string(inicio) + L;
+    };
+    if (periodicidade == "D") {
+        rotula(2, "21 a ");
+    } else if (periodicidade == "Q") {
+        rotula(1, "16 a ");
+    } else if (periodicidade == "M") {
+        rotula(0, "01 a ");
+    } else if (periodicidade == "T") {
+        rotula(2, "01 a ");
+        rotula(4, "16 a ");
+        rotula(5, "21 a ");
+    } else if (periodicidade == "DM") {
+        rotula(2, "21 a ");
+        rotula(3, "01 a ");
+    }
+    Controles.SetItems("cbxPeriodoDia", std::move(itens), dia.itemIndex);
+}
+
+bool TfrmDigitar::PassoReferencia() {
+    const std::string referencia = Campo("Referencia");
+    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
+    const bool declaracao = receita == "100056";
+    const char* erro = nullptr;
+    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
+        erro = Desassistido() ? "149" : "150";
+    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
+        erro = Desassistido() ? "151" : "152";
+    }
+    if (erro) {
+        if (Desassistido()) {
+            dm_.UltimoErro = Mensagem(erro);
+        } else {
+            Reportar(Mensagem(erro));
+        }
+        return false;
+    }
+    if (Desassistido() && !dm_.UltimoErro.empty()) return false;
+
+    const bool periodoCodificado = dm_.ModoBiblioteca || dm_.ModoImportacao;
+    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+    int32_t d = 0;
+    TryStrToInt(referencia.substr(0, 1), d);
+    int posicao = Controles.Get("cbxPeriodoDia").itemIndex;
+    if (periodoCodificado) {
+        static const int kT[] = {2, 1, 4, 0, 3, 5};
+        static const int kDM[] = {3, -9, -9, 0, 1, 2};
+        if (periodicidade == "Q") {
+            posicao = d - 1;
+        } else if (periodicidade == "D") {
+            posicao = d - 3;
+        } else if (periodicidade == "T" && d >= 0 && d <= 5) {
+            posicao = kT[d];
+        } else if (periodicidade == "DM" && d >= 0 && d <= 5 && kDM[d] >= 0) {
+            posicao = kDM[d];
+        }
+    } else {
+        posicao = d - 1;
+    }
+    const auto& dias = Controles.Get("cbxPeriodoDia").items;
+    Controles.SetItemIndex("cbxPeriodoDia", posicao >= 0 && posicao < int(dias.size()) ? posicao : -1);
+    auto posicionar = [&](const char* picker, const std::string& valor) {
+        const auto& itens = Controles.Get(picker).items;
+        auto it = std::find(itens.begin(), itens.end(), valor);
+        Controles.SetItemIndex(picker, it == itens.end() ? -1 : int(it - itens.begin()));
+    };
+    posicionar("cbxPeriodoMes", referencia.size() >= 3 ? referencia.substr(1, 2) : "");
+    posicionar("cbxPeriodoAno", referencia.size() >= 7 ? referencia.substr(3, 4) : "");
+
+    const TControlState& mes = Controles.Get("cbxPeriodoMes");
+    const TControlState& ano = Controles.Get("cbxPeriodoAno");
+    if (mes.itemIndex >= 0 && ano.itemIndex >= 0) {
+        const int escolhido = std::stoi(ano.items[size_t(ano.itemIndex)] + mes.items[size_t(mes.itemIndex)]);
+        const TDate hoje = Clock::Today();
+        const int atual = YearOf(hoje) * 100 + int(MonthOf(hoje));
+        if (escolhido > atual && Regra(uf, "000000", "MA")) {
+            if (Desassistido()) {
+                dm_.UltimoErro = TextoRegra();
+            } else {
+                MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+                Controles.SetFocus("cbxPeriodoDia");
+            }
+            return false;
+        }
+    }
+    if (dm_.cdsUF.FindKey({uf})) RotularPeriodos(periodicidade);
+    return true;
+}
+
+}  // namespace kova
