@@ -31,9 +31,10 @@ inline void ReferenciasBasicas(TDM& dm) {
     Inserir(dm.cdsUF, {{"UF", T("MG")}, {"Descricao", T("Minas Gerais")}, {"Codigo", int32_t(311)},
                        {"CodigoBarra", int32_t(14)}, {"Conveniada", T("S")}, {"Periodicidade", T("D")}});
     Inserir(dm.cdsReceita, {{"Codigo", T("100056")}, {"Descricao", T("ICMS importação")}, {"CodigoBarra", int32_t(5)},
-                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 3.0}});
+                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 3.0}, {"TipoDocumento", T("1")}});
     Inserir(dm.cdsReceita, {{"Codigo", T("100048")}, {"Descricao", T("ICMS consumidor final")},
-                            {"CodigoBarra", int32_t(4)}, {"Referencia", T("P")}, {"LayoutCodigoBarra", 1.0}});
+                            {"CodigoBarra", int32_t(4)}, {"Referencia", T("P")}, {"LayoutCodigoBarra", 1.0},
+                            {"TipoDocumento", T("0")}});
     for (int s : {1, 2, 7}) {
         Inserir(dm.cdsSubReceita, {{"Codigo", T("100048")}, {"SubReceita", int32_t(s)}, {"Descricao", T("sub")}});
     }

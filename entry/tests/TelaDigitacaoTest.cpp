@@ -1,0 +1,490 @@
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Mensagens.h"
+#include "TabelasDeTeste.h"
+#include "TfrmDigitar.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+// The entry screen shown to a person, headless: every dialog must be expected by the test.
+class TelaTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));  // a Friday
+        dm = std::make_unique<TDM>();
+        dm->AbrirTabelasVazias();
+        ReferenciasBasicas(*dm);
+        form = std::make_unique<TfrmDigitar>(*dm);
+    }
+    void TearDown() override {
+        form.reset();
+        dm.reset();
+        Clock::Reset();
+        EXPECT_TRUE(dialogs.Unexpected().empty()) << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
+    }
+    TField& F(const char* nome) { return dm->cdsKOVA.FieldByName(nome); }
+    bool Aberta(const char* caixa) { return form->Controles.Get(caixa).enabled; }
+    std::string Foco() { return form->Controles.Focused(); }
+    void DefineUF(const char* uf, const char* campo, const TValue& valor) {
+        dm->cdsUF.FindKey({uf});
+        dm->cdsUF.Edit();
+        dm->cdsUF.FieldByName(campo).SetValue(valor);
+        dm->cdsUF.Post();
+    }
+    // A slip saved without the screen, to be changed or printed.
+    void KOVAGravada() {
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        dm->cdsKOVA.Post();
+    }
+    // The payment-date box typed and confirmed (or declined).
+    void RespondeDataPagamento(bool confirma, TDate data = TDate{}) {
+        dialogs.ResponderDialogo(confirma, [this, data](const TPedidoDialogo& p) {
+            EXPECT_EQ(p.nome, "TfrmDataPagamento");
+            EXPECT_EQ(p.titulo, "Data de Pagamento");
+            if (data != TDate{}) p.fonte->DataSet()->FieldByName("DataPagamento").SetAsDate(data);
+        });
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfrmDigitar> form;
+};
+
+const char* const kCaixasDoCorpo[] = {"dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia",
+                                     "dbeValorPrincipal", "dbeRazaoSocial", "dbeEndereco", "dbeCEP", "dblcUF"};
+
+TEST_F(TelaTest, ProgressaoDeUmaKOVANovaAteGravar) {
+    form->Mostrar();
+    form->btnIncluirClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_TRUE(Aberta("dblcUFFavorecida"));
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    for (const char* c : {"dblcReceita", "dbeDataVencimento", "dblcUFFavorecida2"}) EXPECT_FALSE(Aberta(c)) << c;
+    for (const char* c : kCaixasDoCorpo) EXPECT_FALSE(Aberta(c)) << c;
+    EXPECT_EQ(form->Controles.Get("lblState").caption, "Incluindo");
+
+    F("UFFavorecida").SetAsString("SP");  // box 02 opens
+    EXPECT_TRUE(Aberta("dblcReceita"));
+    form->dblcUFFavorecidaExit();
+    EXPECT_FALSE(Aberta("dblcUFFavorecida"));
+    ASSERT_TRUE(form->Controles.SetFocus("dblcReceita"));
+
+    F("Receita").SetAsString("100048");  // an instalment: no period pickers; box 14 opens
+    EXPECT_TRUE(Aberta("dbeDataVencimento"));
+    EXPECT_FALSE(form->Controles.Showing("cbxPeriodoDia"));
+    form->dblcReceitaExit();
+    EXPECT_FALSE(Aberta("dblcReceita"));
+    for (const char* c : kCaixasDoCorpo) EXPECT_FALSE(Aberta(c)) << c;
+
+    ASSERT_TRUE(form->Controles.SetFocus("dbeDataVencimento"));
+    RespondeDataPagamento(true);
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 25));  // today is before the due date
+    for (const char* c : {"dbeCICContribuinte", "dbeReferencia", "dbeValorPrincipal", "dbeAtualizacaoMonetaria",
+                          "dbeJuros", "dbeMulta", "dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
+                          "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dbeInformacoes",
+                          "dblcProduto", "btnProduto"}) {
+        EXPECT_TRUE(Aberta(c)) << c;
+    }
+    EXPECT_FALSE(Aberta("dbeDocumentoOrigem"));  // the revenue needs no document
+    EXPECT_FALSE(Aberta("dbeTotalReceber"));
+    EXPECT_FALSE(Aberta("dblcUFFavorecida2"));
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    form->dbeDataVencimentoExit();
+    EXPECT_FALSE(Aberta("dbeDataVencimento"));
+    EXPECT_EQ(dialogs.Pedidos().size(), 1u);
+
+    F("CICContribuinte").SetAsString("11222333000181");
+    F("Referencia").SetAsString("001");
+    F("ValorPrincipal").SetText("150,00");
+    EXPECT_EQ(F("TotalRecolher").AsString(), "150");  // kept equal to the sum of the amounts
+    F("Juros").SetText("2,5");
+    EXPECT_EQ(F("TotalRecolher").AsString(), "152,5");
+    F("RazaoSocial").SetAsString("EMPRESA DE TESTE LTDA");
+    F("Endereco").SetAsString("RUA DAS FLORES, 100");
+    F("Municipio").SetAsString("CAMPINAS");
+    F("UF").SetAsString("SP");
+    F("CEP").SetAsString("13010-000");
+    form->TeclaEnter();  // Enter moves on as Tab does, past the closed box 04
+    EXPECT_EQ(Foco(), "dbeReferencia");
+    EXPECT_TRUE(dialogs.History().empty()) << dialogs.Texts()[0];
+
+    form->btnSalvarClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(F("Situacao").AsString(), "N");
+    EXPECT_TRUE(Aberta("btnIncluir"));
+    EXPECT_TRUE(Aberta("btnAlterar"));
+    EXPECT_FALSE(Aberta("btnSalvar"));
+}
+
+TEST_F(TelaTest, VencimentoNoFimDeSemanaEmCadaModo) {
+    Regra(*dm, "SP", "000000", "FE", "S");
+    auto vencimentoSabado = [&] {
+        dm->cdsKOVA.Append();
+        dm->CriandoRegistro = true;
+        F("UFFavorecida").SetAsString("SP");
+        F("Receita").SetAsString("100048");
+        dm->CriandoRegistro = false;
+        F("DataVencimento").SetAsDate(MakeDate(2024, 3, 16));  // a Saturday
+    };
+    vencimentoSabado();
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{"[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
+    dm->cdsKOVA.Cancel();
+    dialogs.Clear();
+    dm->ModoBiblioteca = true;  // hosted: stopped without a word
+    vencimentoSabado();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(dm->UltimoErro, "");
+    dm->cdsKOVA.Cancel();
+    dm->ModoSilencioso = true;  // unattended: recorded
+    vencimentoSabado();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(dm->UltimoErro, "[Erro: 138] A Data de Vencimento não pode ser em Final de Semana");
+    dm->cdsKOVA.Cancel();
+    // A holiday on a weekday.
+    dm->ModoBiblioteca = dm->ModoSilencioso = false;
+    dm->UltimoErro.clear();
+    Inserir(dm->cdsFeriado, {{"Data", MakeDate(2024, 4, 22)}, {"Descricao", T("Feriado")}});
+    dm->cdsKOVA.Append();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100048");
+    dm->CriandoRegistro = false;
+    F("DataVencimento").SetAsDate(MakeDate(2024, 4, 22));
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 144] A Data de Vencimento não pode ser em dia de Feriado"});
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, BahiaAceitaSabadoMasNaoFeriadoNoVencimento) {
+    Inserir(dm->cdsUF, {{"UF", T("BA")}, {"Periodicidade", T("M")}});
+    Regra(*dm, "BA", "000000", "FE", "S");
+    Inserir(dm->cdsFeriado, {{"Data", MakeDate(2024, 4, 22)}});
+    dm->cdsKOVA.Append();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("BA");
+    F("Receita").SetAsString("100048");
+    dm->CriandoRegistro = false;
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 16));
+    EXPECT_TRUE(dialogs.History().empty());
+    F("DataVencimento").SetAsDate(MakeDate(2024, 4, 22));
+    EXPECT_EQ(dialogs.Texts().size(), 1u);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, DiaDoPeriodoTrimestralPorModo) {
+    Inserir(dm->cdsUF, {{"UF", T("RS")}, {"Periodicidade", T("T")}});
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("RS");
+    const auto& dias = form->Controles.Get("cbxPeriodoDia").items;
+    ASSERT_EQ(dias, (std::vector<std::string>{"01 a 10", "01 a 15", "01 a 31", "11 a 20", "16 a 31", "21 a 31"}));
+    F("Receita").SetAsString("100056");  // a period: the pickers appear and write the reference
+    EXPECT_TRUE(form->Controles.Showing("cbxPeriodoDia"));
+    EXPECT_FALSE(Aberta("dbeReferencia"));
+    EXPECT_EQ(F("Referencia").AsString(), "1032024");  // first entry, this month, the last year listed
+    // On the desktop the chosen position (2: "01 a 31") is written as 3.
+    form->Controles.SetItemIndex("cbxPeriodoDia", 2);
+    form->cbxPeriodoDiaChange();
+    EXPECT_EQ(F("Referencia").AsString(), "3032024");
+    EXPECT_EQ(form->Controles.Get("cbxPeriodoDia").itemIndex, 2);
+    dm->cdsKOVA.Cancel();
+    // A hosted or imported reference beginning with 0 is the whole month: "01 a 31".
+    dm->ModoImportacao = true;
+    dm->cdsKOVA.Append();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("RS");
+    F("Receita").SetAsString("100056");
+    dm->CriandoRegistro = false;
+    F("Referencia").SetAsString("0022024");
+    EXPECT_EQ(form->Controles.Get("cbxPeriodoDia").itemIndex, 2);
+    EXPECT_EQ(form->Controles.Get("cbxPeriodoMes").itemIndex, 1);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, FevereiroReescreveOFimDoPeriodo) {
+    Inserir(dm->cdsUF, {{"UF", T("PE")}, {"Periodicidade", T("Q")}});
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("PE");
+    F("Receita").SetAsString("100056");
+    auto segunda = [&](const char* referencia) {
+        F("Referencia").SetAsString(referencia);
+        return form->Controles.Get("cbxPeriodoDia").items.at(1);
+    };
+    EXPECT_EQ(segunda("1022020"), "16 a 29");
+    EXPECT_EQ(segunda("1022023"), "16 a 28");
+    EXPECT_EQ(segunda("1042023"), "16 a 30");
+    EXPECT_EQ(segunda("2052023"), "16 a 31");
+    EXPECT_EQ(form->Controles.Get("cbxPeriodoDia").itemIndex, 1);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, CaixasDeValoresPeloVLEPorGoias) {
+    Regra(*dm, "SP", "100048", "VL", "NSSS");
+    Inserir(dm->cdsUF, {{"UF", T("GO")}, {"Periodicidade", T("M")}});
+    Regra(*dm, "GO", "100048", "VL", "SSSS");
+    form->Mostrar();
+    for (const char* uf : {"SP", "GO"}) {
+        SCOPED_TRACE(uf);
+        form->btnIncluirClick();
+        F("UFFavorecida").SetAsString(uf);
+        F("Receita").SetAsString("100048");
+        RespondeDataPagamento(true);
+        F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
+        const bool sp = std::string(uf) == "SP";
+        EXPECT_EQ(Aberta("dbeValorPrincipal"), !sp);
+        for (const char* c : {"dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta"}) EXPECT_EQ(Aberta(c), sp) << c;
+        dm->cdsKOVA.Cancel();
+    }
+}
+
+TEST_F(TelaTest, DataDePagamentoRecusadaCancelaAEdicao) {
+    KOVAGravada();
+    form->Mostrar();
+    dialogs.Clear();
+    // Changing a slip asks the payment date at once; declining it cancels the change.
+    RespondeDataPagamento(false, MakeDate(2024, 3, 20));
+    form->btnAlterarClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 15));  // the typed date is gone
+    EXPECT_TRUE(form->Visivel);
+    // With the state's payment date fixed to today there is no dialog.
+    DefineUF("SP", "DataPagamentoIgual", T("S"));
+    form->btnAlterarClick();
+    EXPECT_EQ(dialogs.Pedidos().size(), 1u);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 15));
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, EscapeFechamentoEExclusao) {
+    KOVAGravada();
+    form->Mostrar();
+    RespondeDataPagamento(true);
+    form->btnAlterarClick();
+    form->btnDesfazerClick();  // Escape while editing cancels
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_TRUE(form->Visivel);
+    RespondeDataPagamento(true);
+    form->btnAlterarClick();
+    dialogs.Answer(TModalResult::mrCancel);
+    EXPECT_FALSE(form->Fechar());  // Cancel keeps the screen open and the slip in edit
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(dialogs.History().back().text, "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
+    dialogs.Answer(TModalResult::mrNo);
+    EXPECT_TRUE(form->Fechar());
+    EXPECT_FALSE(form->Visivel);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    form->Mostrar();
+    form->btnDesfazerClick();  // Escape while browsing closes
+    EXPECT_FALSE(form->Visivel);
+    form->Mostrar();
+    dialogs.Answer(TModalResult::mrNo);
+    form->btnExcluirClick();
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    dialogs.Answer(TModalResult::mrYes);
+    form->btnExcluirClick();
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_FALSE(Aberta("btnAlterar"));
+    EXPECT_EQ(dialogs.History().back().text, "Confirma exclusão desta KOVA");
+}
+
+TEST_F(TelaTest, GradeTeclasEOrdem) {
+    form->Controles.SetEnabled("dbgSolicitacaoKOVA", true);
+    ASSERT_TRUE(form->Controles.SetFocus("dbgSolicitacaoKOVA"));
+    form->ColunaGrade = TfrmDigitar::kColunasGrade - 1;
+    form->TeclaEnter();
+    EXPECT_EQ(form->ColunaGrade, 0);
+    EXPECT_EQ(TfrmDigitar::dbeCICContribuinteKeyPress('.'), '\0');
+    EXPECT_EQ(TfrmDigitar::dbeCICContribuinteKeyPress('7'), '7');
+    EXPECT_EQ(TfrmDigitar::dbeMunicipioKeyPress('3'), '\0');
+    EXPECT_EQ(TfrmDigitar::dbeMunicipioKeyPress('A'), 'A');
+    EXPECT_EQ(TfrmDigitar::dbeCEPKeyPress('-'), '\0');
+    form->RDGCICContribuinteClick();
+    EXPECT_EQ(dm->cdsKOVA.IndexName(), "pk_CICContribuinte");
+    form->rdbKOVAClick();
+    EXPECT_EQ(dm->cdsKOVA.IndexName(), "pk_IdKOVA");
+}
+
+TEST_F(TelaTest, LogosDosBancosDoEstado) {
+    Inserir(dm->cdsBanco, {{"ID", T("001")}, {"Nome", T("Banco Um")}, {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 0, 0}}});
+    Inserir(dm->cdsBanco, {{"ID", T("104")}, {"Nome", T("Banco Dois")}, {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 0, 0}}});
+    Inserir(dm->cdsBanco, {{"ID", T("237")}, {"Nome", T("Sem logo")}});
+    for (const char* b : {"001", "104", "237"}) Inserir(dm->cdsUFBanco, {{"UFID", T("SP")}, {"BancoID", T(b)}});
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("SP");
+    EXPECT_TRUE(form->Controles.Showing("GBBancos"));
+    EXPECT_EQ(form->Controles.Get("Banco0").hint, "Banco Um");
+    EXPECT_EQ(form->Controles.Get("Banco1").left, 69);
+    EXPECT_EQ(form->Controles.Find("Banco2"), nullptr);
+    EXPECT_EQ(form->Controles.Get("PanelBancos").width, 69 + 64);
+    F("UFFavorecida").SetAsString("MG");  // no banks: the group hides
+    EXPECT_EQ(form->Controles.Find("Banco0"), nullptr);
+    EXPECT_FALSE(form->Controles.Showing("GBBancos"));
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, EstadoComProgramaProprioOuRecusado) {
+    Inserir(dm->cdsUF, {{"UF", T("AP")}, {"Periodicidade", T("M")}});
+    Regra(*dm, "AP", "000000", "LK", "https://www.exemplo.ap");
+    Regra(*dm, "MG", "000000", "M", "Aviso#13de Minas");
+    Regra(*dm, "MG", "000000", "E", "Minas recusada");
+    form->Mostrar();
+    form->btnIncluirClick();
+    dialogs.ResponderDialogo(true);
+    F("UFFavorecida").SetAsString("AP");
+    ASSERT_EQ(dialogs.Pedidos().size(), 1u);
+    EXPECT_EQ(dialogs.Pedidos()[0].nome, "TfrmMsgLink");
+    EXPECT_EQ(dialogs.Pedidos()[0].link, "https://www.exemplo.ap");
+    EXPECT_FALSE(Aberta("dblcReceita"));  // the slip goes no further
+    AbrirPagina(dialogs.Pedidos()[0].link);
+    EXPECT_EQ(dialogs.EnderecosAbertos(), std::vector<std::string>{"https://www.exemplo.ap"});
+    F("UFFavorecida").SetAsString("MG");
+    EXPECT_EQ(dialogs.Texts(), (std::vector<std::string>{"Aviso\rde Minas", "Minas recusada"}));
+    EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtWarning);
+    EXPECT_EQ(dialogs.History()[1].kind, TMsgDlgType::mtError);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, SubcodigoEscolhidoOuNovaKOVACancelada) {
+    Regra(*dm, "SP", "100048", "SR", "SR 02 07");
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("SP");
+    dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) {
+        EXPECT_EQ(p.titulo, "Selecione Sub-Código da Receita");
+        // The picker lists only the admitted sub-codes.
+        EXPECT_EQ(p.fonte->DataSet()->RecordCount(), 2);
+        p.fonte->DataSet()->Last();
+    });
+    F("Receita").SetAsString("100048");
+    EXPECT_EQ(F("SubReceita").AsInteger(), 7);
+    EXPECT_FALSE(dm->cdsSubReceita.Filtered());
+    dm->cdsKOVA.Cancel();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("SP");
+    dialogs.ResponderDialogo(false);
+    F("Receita").SetAsString("100048");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);  // the new slip is cancelled
+    // A single admitted sub-code is taken with a notice; the library leaves it to be chosen.
+    dm->cdsUFReceita.EmptyDataSet();
+    Regra(*dm, "SP", "100048", "SR", "01 02");
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100048");
+    EXPECT_EQ(F("SubReceita").AsInteger(), 2);
+    EXPECT_EQ(dialogs.History().back().text, "Esta receita deverá ser utilizada apenas para:\r\rsub");
+    dm->cdsKOVA.Cancel();
+    dm->ModoBiblioteca = true;
+    dm->cdsKOVA.Append();
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100048");
+    EXPECT_EQ(dm->SelecionarSubReceita, 1);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, SeletorDeProdutoTrocaAOrdemEVolta) {
+    KOVAGravada();
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}, {"Descricao", T("Zinco")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(37)}, {"Descricao", T("Aço")}});
+    dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) {
+        EXPECT_EQ(p.fonte->DataSet()->IndexName(), "sk_Descricao");
+        p.fonte->DataSet()->First();  // "Aço", first by description
+    });
+    form->btnProdutoClick();  // not editing: nothing changes
+    EXPECT_EQ(F("Produto").AsInteger(), 0);
+    EXPECT_EQ(dm->cdsUFProduto.IndexName(), "pk_UFProduto");
+    dm->cdsKOVA.Edit();
+    dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) { p.fonte->DataSet()->First(); });
+    form->btnProdutoClick();
+    EXPECT_EQ(F("Produto").AsInteger(), 37);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, SalvarNaBibliotecaPedeDataEFecha) {
+    int fechamentos = 0;
+    form->OnFechar = [&] { ++fechamentos; };
+    dm->ModoBiblioteca = true;
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    form->Mostrar();
+    dm->PedirDataPagamento = 1;
+    RespondeDataPagamento(true, MakeDate(2024, 3, 20));
+    form->btnSalvarClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 20));
+    EXPECT_EQ(F("CodigoBarra").AsString().size(), 44u);
+    EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_FALSE(form->Visivel);
+    EXPECT_EQ(fechamentos, 1);
+    // Declining the payment date cancels the slip and closes the screen.
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    form->Mostrar();
+    RespondeDataPagamento(false);
+    form->btnSalvarClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_FALSE(form->Visivel);
+}
+
+TEST_F(TelaTest, MensagensDoCearaNaSaidaDoVencimento) {
+    Inserir(dm->cdsUF, {{"UF", T("CE")}, {"Periodicidade", T("M")}});
+    dm->cdsKOVA.Append();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("CE");
+    F("Receita").SetAsString("100048");
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 14));  // yesterday
+    dm->CriandoRegistro = false;
+    form->Controles.SetEnabled("dbeDataVencimento", true);
+    form->dbeDataVencimentoExit();
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0], MensagemCE(false, dm->EnderecoFazendaCE));
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    dm->CriandoRegistro = true;
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 15));  // today is not overdue
+    dm->CriandoRegistro = false;
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Texts().size(), 1u);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(TelaTest, DeclaracaoDeImportacaoComAnoDaReferencia) {
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100056");
+    dm->CriandoRegistro = true;
+    F("Referencia").SetAsString("1012009");
+    F("DocumentoOrigem").SetAsString("1000000007");  // year 10 against 09
+    dm->CriandoRegistro = false;
+    F("Referencia").SetAsString("1012009");
+    EXPECT_EQ(dialogs.Texts().back(), "[Erro: 150] Ano da DI incompatível com o Ano de Referência");
+    dm->cdsKOVA.Cancel();
+    dialogs.Clear();
+    dm->ModoBiblioteca = dm->ModoSilencioso = true;
+    dm->cdsKOVA.Append();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100056");
+    F("DocumentoOrigem").SetAsString("40900000007");
+    dm->CriandoRegistro = false;
+    F("Referencia").SetAsString("1012010");
+    EXPECT_EQ(dm->UltimoErro, "[Erro: 151] Ano da DSI incompatível com o Ano de Referência");
+    dm->cdsKOVA.Cancel();
+}
+
+}  // namespace
