@@ -75,7 +75,9 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
 
 // ------------------------------------------------------------------ A: the favoured state
 
-void TfrmDigitar::RemoverLogos() { Controles.RemoveChildren("PanelBancos"); }
+void TfrmDigitar::RemoverLogos() {
+    if (Controles.Find("Banco0")) Controles.RemoveChildren("PanelBancos");
+}
 
 void TfrmDigitar::CriarLogos(const std::string& uf) {
     int n = 0;

@@ -8,14 +8,13 @@ namespace kova {
 TControlState& TControlModel::Add(TControlState state) {
     if (Find(state.name)) throw std::logic_error("duplicate control " + state.name);
     controls_.push_back(std::make_unique<TControlState>(std::move(state)));
+    byName_[controls_.back()->name] = controls_.back().get();
     return *controls_.back();
 }
 
 TControlState* TControlModel::Find(const std::string& name) {
-    for (auto& c : controls_) {
-        if (c->name == name) return c.get();
-    }
-    return nullptr;
+    auto it = byName_.find(name);
+    return it == byName_.end() ? nullptr : it->second;
 }
 
 TControlState& TControlModel::Get(const std::string& name) {
@@ -29,6 +28,9 @@ const TControlState& TControlModel::Get(const std::string& name) const {
 }
 
 void TControlModel::RemoveChildren(const std::string& parent) {
+    for (const auto& c : controls_) {
+        if (c->parent == parent) byName_.erase(c->name);
+    }
     controls_.erase(std::remove_if(controls_.begin(), controls_.end(),
                                    [&](const auto& c) { return c->parent == parent; }),
                     controls_.end());

@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kova {
@@ -76,6 +77,7 @@ private:
     void Changed(const TControlState& s);
 
     std::vector<std::unique_ptr<TControlState>> controls_;
+    std::unordered_map<std::string, TControlState*> byName_;
     std::string focused_;
 };
 

@@ -46,6 +46,7 @@ TField& TDataSet::AddField(TFieldDef def) {
     if (FindField(def.name)) throw EDatabaseError(name_ + ": Duplicate field name '" + def.name + "'");
     hasCalculated_ = hasCalculated_ || def.calculated;
     fields_.push_back(std::make_unique<TField>(*this, int(fields_.size()), std::move(def)));
+    fieldsByName_[fields_.back()->FieldName()] = fields_.back().get();
     return *fields_.back();
 }
 
@@ -57,10 +58,13 @@ void TDataSet::ClearFields() {
     indexes_.clear();
     currentIndex_ = -1;
     fields_.clear();
+    fieldsByName_.clear();
     hasCalculated_ = false;
+    calculated_ = nullptr;
 }
 
 TField* TDataSet::FindField(std::string_view name) const {
+    if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) return it->second;
     for (const auto& f : fields_) {
         if (SameText(f->FieldName(), name)) return f.get();
     }
@@ -142,6 +146,7 @@ void TDataSet::CreateDataSet() {
 
 void TDataSet::Close() {
     if (!Active()) return;
+    calculated_ = nullptr;
     buffer_.reset();
     keyBuffer_.reset();
     current_ = nullptr;
@@ -157,6 +162,7 @@ void TDataSet::Close() {
 void TDataSet::EmptyDataSet() {
     CheckActive();
     if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Cancel();
+    calculated_ = nullptr;
     current_ = nullptr;
     natural_.clear();
     owned_.clear();
@@ -222,7 +228,8 @@ void TDataSet::InsertInOrders(Record* r) {
 }
 
 void TDataSet::RemoveFromOrders(Record* r) {
-    natural_.erase(std::find(natural_.begin(), natural_.end(), r));
+    natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
+                                    [](const Record* a, const Record* b) { return a->seq < b->seq; }));
     for (auto& ix : indexes_) {
         auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
                                    [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
@@ -267,6 +274,10 @@ TDataSet::Record* TDataSet::NearestVisible(size_t pos) const {
 }
 
 void TDataSet::SetFilter(const std::string& text) {
+    if (filter_ && text == filterText_) {
+        if (Active() && filtered_) Refresh();
+        return;
+    }
     if (Trim(text).empty()) {
         filter_.reset();
         filterText_.clear();
@@ -299,7 +310,7 @@ void TDataSet::Refresh() {
         bof_ = true;
         eof_ = current_ == nullptr;
     }
-    Calculate(current_);
+    calculated_ = nullptr;
     NotifyData(nullptr);
 }
 
@@ -307,7 +318,7 @@ void TDataSet::Refresh() {
 
 void TDataSet::MoveTo(Record* r) {
     current_ = r;
-    Calculate(r);
+    calculated_ = nullptr;  // a fetch works the calculated fields out anew
     NotifyData(nullptr);
     if (AfterScroll) AfterScroll(*this);
 }
@@ -389,14 +400,14 @@ void TDataSet::Append() {
     state_ = TDataSetState::dsInsert;
     modified_ = false;
     bof_ = eof_ = false;
-    Calculate(buffer_.get());
+    calculated_ = nullptr;
     NotifyState();
     try {
         if (OnNewRecord) OnNewRecord(*this);
     } catch (...) {
         buffer_.reset();
         state_ = TDataSetState::dsBrowse;
-        Calculate(current_);
+        calculated_ = nullptr;
         NotifyState();
         NotifyData(nullptr);
         throw;
@@ -453,7 +464,7 @@ void TDataSet::Post() {
     // A record the filter now hides gives way to its neighbour in the view.
     current_ = Accept(r) ? r : NearestVisible(PosOf(r) + 1);
     bof_ = eof_ = false;
-    Calculate(current_);
+    calculated_ = nullptr;
     NotifyState();
     NotifyData(nullptr);
     if (AfterPost) AfterPost(*this);
@@ -474,7 +485,7 @@ void TDataSet::Cancel() {
     modified_ = false;
     if (current_ && !Accept(current_)) current_ = NearestVisible(PosOf(current_));
     eof_ = current_ == nullptr;
-    Calculate(current_);
+    calculated_ = nullptr;
     NotifyState();
     NotifyData(nullptr);
     if (AfterCancel) AfterCancel(*this);
@@ -492,13 +503,14 @@ void TDataSet::Delete() {
     Record* r = current_;
     size_t pos = PosOf(r);
     RemoveFromOrders(r);
+    Invalidate(r);
     owned_.erase(r->seq);
     buffer_.reset();
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
     current_ = NearestVisible(pos);
     eof_ = current_ == nullptr;
-    Calculate(current_);
+    calculated_ = nullptr;
     if (antes != state_) NotifyState();
     NotifyData(nullptr);
     if (AfterDelete) AfterDelete(*this);
@@ -542,7 +554,11 @@ TDataSet::Record* TDataSet::ActiveRecord() const {
 
 const TValue& TDataSet::GetFieldValue(int index) const {
     Record* r = ActiveRecord();
-    return r ? r->values[size_t(index)] : kNull;
+    if (!r) return kNull;
+    if (r != calculated_ && state_ != TDataSetState::dsCalcFields && fields_[size_t(index)]->Calculated()) {
+        const_cast<TDataSet*>(this)->Calculate(r);
+    }
+    return r->values[size_t(index)];
 }
 
 void TDataSet::SetFieldValue(TField& field, TValue value) {
@@ -564,13 +580,14 @@ void TDataSet::SetFieldValue(TField& field, TValue value) {
     r->values[size_t(field.Index())] = std::move(value);
     if (state_ == TDataSetState::dsSetKey) return;
     modified_ = true;
-    Calculate(r);
+    Invalidate(r);
     if (field.OnChange) field.OnChange(field);
     NotifyData(&field);
 }
 
 void TDataSet::Calculate(Record* r) {
     if (!r || !hasCalculated_) return;
+    calculated_ = r;
     for (const auto& f : fields_) {
         if (f->Calculated()) r->values[size_t(f->Index())] = TValue{};
     }
@@ -745,7 +762,7 @@ void TDataSet::LoadRecords(std::vector<std::vector<TValue>> records) {
     current_ = NextVisible(0);
     bof_ = true;
     eof_ = current_ == nullptr;
-    Calculate(current_);
+    calculated_ = nullptr;
     NotifyData(nullptr);
 }
 
@@ -774,20 +791,32 @@ void TDataSet::DetachSource(TDataSource* s) {
     sources_.erase(std::remove(sources_.begin(), sources_.end(), s), sources_.end());
 }
 
+template <typename F>
+void TDataSet::ForEachSource(F&& notify) {
+    // A handler may attach or detach links: walk a snapshot and skip links gone meanwhile.
+    TDataSource* fixos[8];
+    std::vector<TDataSource*> muitos;
+    TDataSource** copia = fixos;
+    const size_t n = sources_.size();
+    if (n > 8) {
+        muitos = sources_;
+        copia = muitos.data();
+    } else {
+        std::copy(sources_.begin(), sources_.end(), fixos);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        if (std::find(sources_.begin(), sources_.end(), copia[i]) != sources_.end()) notify(copia[i]);
+    }
+}
+
 void TDataSet::NotifyData(TField* field) {
     if (disableCount_ > 0) return;
-    auto copia = sources_;  // a handler may attach or detach links
-    for (TDataSource* s : copia) {
-        if (std::find(sources_.begin(), sources_.end(), s) != sources_.end()) s->DataChanged(field);
-    }
+    ForEachSource([field](TDataSource* s) { s->DataChanged(field); });
 }
 
 void TDataSet::NotifyState() {
     if (disableCount_ > 0) return;
-    auto copia = sources_;
-    for (TDataSource* s : copia) {
-        if (std::find(sources_.begin(), sources_.end(), s) != sources_.end()) s->StateChanged();
-    }
+    ForEachSource([](TDataSource* s) { s->StateChanged(); });
 }
 
 void TDataSet::DisableControls() {

@@ -175,6 +175,8 @@ private:
     void DetachSource(TDataSource* s);
     void NotifyData(TField* field);
     void NotifyState();
+    template <typename F>
+    void ForEachSource(F&& notify);
 
     void CheckActive() const;
     Record* ActiveRecord() const;
@@ -192,6 +194,9 @@ private:
     Record* NearestVisible(size_t pos) const;    // at/after pos, else before it
     void MoveTo(Record* r);
     void Calculate(Record* r);
+    void Invalidate(Record* r) {
+        if (calculated_ == r) calculated_ = nullptr;
+    }
     std::vector<TValue> KeysFor(const Index& ix, const std::vector<TValue>& keys) const;
     // Position of the first record not below the keys on the current index.
     size_t LowerBound(const std::vector<TValue>& keys, std::vector<TValue>& converted);
@@ -201,7 +206,15 @@ private:
 
     std::string name_;
     std::vector<std::unique_ptr<TField>> fields_;
+    // Field lookup by exact name first; other spellings fall back to a comparison without case.
+    struct HashNome {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, TField*, HashNome, std::equal_to<>> fieldsByName_;
     bool hasCalculated_ = false;
+    // The record whose calculated fields are up to date: they are worked out when first read.
+    mutable const Record* calculated_ = nullptr;
     std::vector<TIndexDef> indexDefs_;
     std::vector<std::unique_ptr<Index>> indexes_;
     int currentIndex_ = -1;

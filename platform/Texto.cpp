@@ -16,7 +16,9 @@ bool EhBranco(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
 }  // namespace
 
-char UpperChar(char ch) {
+namespace {
+
+char UpperCharCalculado(char ch) {
     auto c = static_cast<unsigned char>(ch);
     if (c >= 'a' && c <= 'z') return static_cast<char>(c - 32);
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return static_cast<char>(c - 32);
@@ -28,6 +30,19 @@ char UpperChar(char ch) {
         default: return ch;
     }
 }
+
+struct TabelaMaiusculas {
+    char c[256];
+    TabelaMaiusculas() {
+        for (int i = 0; i < 256; ++i) c[i] = UpperCharCalculado(static_cast<char>(i));
+    }
+};
+
+const TabelaMaiusculas kMaiusculas;
+
+}  // namespace
+
+char UpperChar(char ch) { return kMaiusculas.c[static_cast<unsigned char>(ch)]; }
 
 char LowerChar(char ch) {
     auto c = static_cast<unsigned char>(ch);

@@ -1,6 +1,8 @@
 #include "ValidaCampo.h"
 
 #include <initializer_list>
+#include <unordered_map>
+#include <vector>
 
 #include "Predicados.h"
 #include "Regras.h"
@@ -28,6 +30,8 @@ struct TRamo {
     TRegra regra;
 };
 
+using TRamosPorCampo = std::unordered_map<std::string, std::vector<TRegra>>;
+
 // The branches in their fixed order; a branch runs when the field is one of its names.
 const TRamo kRamos[] = {
     {{"UFFAVORECIDA"}, RegraUFFavorecida},
@@ -52,6 +56,33 @@ const TRamo kRamos[] = {
     {{"PRODUTO"}, RegraProduto},
 };
 
+// The branches of each field name, in the fixed order.
+const TRamosPorCampo& RamosPorCampo() {
+    static const TRamosPorCampo ramos = [] {
+        TRamosPorCampo r;
+        for (const TRamo& ramo : kRamos) {
+            for (const char* nome : ramo.campos) r[nome].push_back(ramo.regra);
+        }
+        return r;
+    }();
+    return ramos;
+}
+
+// The branches of a field of the slips table, found through the field itself: the table's
+// layout is fixed, so each field's branches are looked up by name once.
+const std::vector<TRegra>& RamosDoCampo(const TField& campo) {
+    static std::vector<const std::vector<TRegra>*> porIndice;
+    static const std::vector<TRegra> nenhum;
+    const size_t i = size_t(campo.Index());
+    if (porIndice.size() <= i) porIndice.resize(i + 1, nullptr);
+    if (!porIndice[i]) {
+        const auto& ramos = RamosPorCampo();
+        auto it = ramos.find(UpperCase(campo.FieldName()));
+        porIndice[i] = it == ramos.end() ? &nenhum : &it->second;
+    }
+    return *porIndice[i];
+}
+
 }  // namespace
 
 bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem& tipo) {
@@ -60,17 +91,16 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     if (!DM || !DM->dtsEntrada || !DM->dtsEntrada->DataSet()) return false;
     TDataSet& kova = *DM->dtsEntrada->DataSet();
     if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit) return false;
-    TCritica c{*DM, kova, UpperCase(Trim(campo)), {}, {}, false};
-
-    TField* f = kova.FindField(Trim(campo));
+    const bool comBrancos = !campo.empty() && (campo.front() == ' ' || campo.back() == ' ');
+    TField* f = kova.FindField(comBrancos ? Trim(campo) : campo);
+    TCritica c{*DM, kova, f ? UpperCase(f->FieldName()) : UpperCase(Trim(campo)), {}, {}, false};
     c.v = f ? Trim(f->AsString()) : std::string();
 
-    for (const TRamo& ramo : kRamos) {
-        bool aplica = false;
-        for (const char* nome : ramo.campos) aplica = aplica || c.campo == nome;
-        if (!aplica) continue;
-        ramo.regra(c);
-        if (!c.mensagem.empty() || c.encerrada) break;
+    if (f) {
+        for (TRegra regra : RamosDoCampo(*f)) {
+            regra(c);
+            if (!c.mensagem.empty() || c.encerrada) break;
+        }
     }
     if (c.mensagem.empty() && !c.encerrada && !DM->CodigoCourier.empty()) RegraCourier(c);
 

@@ -1,0 +1,64 @@
+// The C exports: each one calls its request and copies the reply; nothing thrown gets here.
+
+#include <algorithm>
+#include <cstring>
+
+#include "Interface.h"
+#include "kovadll.h"
+
+namespace {
+
+size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
+    if (destino && tamanho > 0) {
+        const size_t k = std::min(n, tamanho - 1);
+        std::memcpy(destino, texto, k);
+        destino[k] = '\0';
+    }
+    return n + 1;
+}
+
+}  // namespace
+
+extern "C" {
+
+KOVADLL_API bool teste(void) { return kovadll::Teste(); }
+
+KOVADLL_API void kova(char* requisicao) {
+    const char* resposta;
+    size_t n;
+    if (requisicao && kovadll::Kova(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
+}
+
+KOVADLL_API void kova2(char* requisicao) {
+    const char* resposta;
+    size_t n;
+    if (requisicao && kovadll::Kova2(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
+}
+
+KOVADLL_API size_t kova_n(char* requisicao, size_t tamanho) {
+    if (!requisicao || tamanho == 0 || !std::memchr(requisicao, '\0', tamanho)) return 0;
+    const char* resposta;
+    size_t n;
+    if (!kovadll::Kova(requisicao, &resposta, &n)) return 0;
+    return Copia(resposta, n, requisicao, tamanho);
+}
+
+KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
+    if (!requisicao || tamanho == 0 || !std::memchr(requisicao, '\0', tamanho)) return 0;
+    const char* resposta;
+    size_t n;
+    if (!kovadll::Kova2(requisicao, &resposta, &n)) return 0;
+    return Copia(resposta, n, requisicao, tamanho);
+}
+
+KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
+    const bool ok = kovadll::Imprime(texto1, texto2, texto3);
+    if (resultado) std::memcpy(resultado, ok ? "000" : "001", 4);
+}
+
+KOVADLL_API size_t kova_ultimo_erro(char* texto, size_t tamanho) {
+    const char* erro = kovadll::UltimoErro();
+    return Copia(erro, std::strlen(erro), texto, tamanho);
+}
+
+}  // extern "C"

@@ -1,0 +1,71 @@
+/*
+ * KOVADll: the request library of KOVA, for programs that create and print slips.
+ *
+ * Load libkovadll.so (dlopen or link it) and call its exports. They are plain C functions with the
+ * platform's standard C calling convention (on x86-64 Linux the System V ABI: arguments in
+ * registers, the callee cleans nothing up), the same for every export. All texts are zero-ended
+ * Windows-1252. The library creates nothing when it is loaded; the first call creates the data
+ * module (reading Config.ini beside the host program, or KOVA.INI, and loading the data directory)
+ * and keeps it for the life of the process. Slips stored through the library live in memory only:
+ * the library never writes the slips file. Calls must come from one thread at a time.
+ *
+ * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
+ * text can be read with kova_ultimo_erro.
+ *
+ * Requests are items KEY=value separated by ";" (at most 255 characters a value, no ";" inside):
+ * VERSAO, UFFAVORECIDA, RECEITA, EMPRESACOURIER, SUBRECEITA, CICCONTRIBUINTE, DOCUMENTOORIGEM,
+ * REFERENCIA, CONVENIO, RAZAOSOCIAL, INSCRICAOESTADUAL, ENDERECO, MUNICIPIO, UF, CEP, TELEFONE,
+ * VALORPRINCIPAL, DATAVENCIMENTO, DATAPAGAMENTO, INFORMACOES, ATUALIZACAOMONETARIA, JUROS, MULTA,
+ * TOTALRECOLHER, PRODUTO. Keys compare without regard to case; an item with a blank before its key
+ * is ignored. Amounts use "," before the decimals; dates are dd/mm/yyyy.
+ *
+ * Every reply ends with ";CRC=" and the CRC-32 (IEEE 802.3, as zlib's crc32) of the reply text
+ * before ";CRC=", as 8 upper-case hexadecimal digits; a rejection of a field adds a final ";".
+ * Amounts in messages carry the currency symbol "R$".
+ */
+#ifndef KOVADLL_H
+#define KOVADLL_H
+
+#include <stdbool.h>
+#include <stddef.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+#define KOVADLL_API __attribute__((visibility("default")))
+
+/* Runs the hosted request (the entry screen shown to a person) on the last request given to kova;
+ * true when at least one slip was saved. */
+KOVADLL_API bool teste(void);
+
+/* The hosted request: the entry screen, filled from the request, is shown modally; the reply
+ * lists every field of the saved slip. The buffer holds the request and receives the reply, which
+ * may be up to 1,500 bytes (a failure reply is the request plus 61 bytes). */
+KOVADLL_API void kova(char *requisicao);
+
+/* The unattended request: fills, checks and stores a slip without showing anything. The buffer
+ * holds the request and receives the reply, always under 400 bytes:
+ *   <44 digits>;Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso;CRC=XXXXXXXX
+ *   Retorno=001;Mensagem_Retorno=<why>;CRC=XXXXXXXX[;]
+ * Between 5 and 25 items (a final ";" adds none). */
+KOVADLL_API void kova2(char *requisicao);
+
+/* Prints the current slip of the library's slips table; writes "000" into resultado on success. */
+KOVADLL_API void imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
+
+/* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is
+ * cut to tamanho - 1 bytes and a zero byte when it does not fit) and return the size the whole
+ * reply needs, zero byte included; 0 when the call failed (the buffer keeps the request). */
+KOVADLL_API size_t kova_n(char *requisicao, size_t tamanho);
+KOVADLL_API size_t kova2_n(char *requisicao, size_t tamanho);
+
+/* The text of the last failure of a call (empty when the last call succeeded), cut to fit
+ * tamanho bytes; returns the size the whole text needs, zero byte included. */
+KOVADLL_API size_t kova_ultimo_erro(char *texto, size_t tamanho);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* KOVADLL_H */

@@ -1,0 +1,106 @@
+#include "Requisicao.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "Clock.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "TabelasDeTeste.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+class RequisicaoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
+        dm = std::make_unique<TDM>();
+        dm->AbrirTabelasVazias();
+        ReferenciasBasicas(*dm);
+        frm = std::make_unique<TfrmDigitar>(*dm);
+    }
+    void TearDown() override {
+        frm.reset();
+        dm.reset();
+        Clock::Reset();
+    }
+    std::string Pede(const std::string& r) {
+        frm->Requisicao = r;
+        ValidaRequisicao(*frm);
+        return frm->Requisicao;
+    }
+    static std::string Valida(const std::string& extra) {
+        return "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+               "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;"
+               "ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" + extra;
+    }
+    TField& F(const char* n) { return dm->cdsKOVA.FieldByName(n); }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfrmDigitar> frm;
+};
+
+TEST_F(RequisicaoTest, KOVAGuardadaComCodigoCarimboESituacaoA) {
+    Clock::Set(MakeDateTime(2024, 3, 15, 11, 30));
+    const std::string r = Pede(Valida(""));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(frm->QtdeIncluidas, 1);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(F("CodigoBarra").AsString(), r.substr(0, 44));
+    EXPECT_EQ(F("Situacao").AsString(), "A");
+    EXPECT_EQ(F("DataHora").AsString(), "15/03/2024 11:30:00");
+    EXPECT_TRUE(dm->ModoBiblioteca && dm->ModoSilencioso);
+    EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+TEST_F(RequisicaoTest, PagamentoAntesDoVencimentoFicaNoVencimento) {
+    Pede(Valida(";DATAPAGAMENTO=20/03/2024"));
+    EXPECT_EQ(F("DataPagamento").AsString(), "25/03/2024");
+    // A later payment stays, with the charges it needs; a key given twice keeps its last value.
+    const std::string r = Pede(Valida(";DATAPAGAMENTO=28/03/2024;JUROS=1,00;TOTALRECOLHER=101,00"));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("DataPagamento").AsString(), "28/03/2024");
+    EXPECT_EQ(F("TotalRecolher").AsString(), "101");
+}
+
+TEST_F(RequisicaoTest, ItemQueFalhaEncerraSemGuardarNada) {
+    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=12345678901;RAZAOSOCIAL=ALGUEM;UF=SP");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 9] CPF inválido");
+    EXPECT_EQ(r.back(), ';');
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->UltimoIdKOVA, 0);
+}
+
+TEST_F(RequisicaoTest, FalhaNoArmazenamentoResponde001ComAMensagem) {
+    // Every field passes as it is given; the whole-record check finds the missing address.
+    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+                               "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=X");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 125] Informe endereço");
+    EXPECT_NE(r.back(), ';');
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+TEST_F(RequisicaoTest, ValorQueOCampoNaoAceitaLevantaFalhaECancela) {
+    frm->Requisicao = Valida(";JUROS=abc");
+    EXPECT_THROW(ValidaRequisicao(*frm), EConvertError);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+TEST_F(RequisicaoTest, CourierDaImportacao) {
+    Pede(Valida(";EMPRESACOURIER=5"));
+    EXPECT_EQ(dm->CodigoCourier, "5");
+    const std::string r = Pede(Valida(";EMPRESACOURIER=05X"));  // the first two characters count
+    EXPECT_EQ(dm->CodigoCourier, "5");
+    EXPECT_NE(r.find("[Erro: 135]"), std::string::npos) << r;  // courier only with revenue 10005-6
+}
+
+}  // namespace
