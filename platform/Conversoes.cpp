@@ -322,6 +322,14 @@ std::string FormatFloat(std::string_view pattern, double v) {
     return r;
 }
 
+std::string FormatarMoeda(double valor) {
+    std::string numero = FormatFloat("#,##0.00", valor);
+    const std::string& simbolo = FormatSettings().CurrencyString;
+    if (simbolo.empty()) return numero;
+    if (!numero.empty() && numero[0] == '-') return "-" + simbolo + " " + numero.substr(1);
+    return simbolo + " " + numero;
+}
+
 double Arredonda(int n, double x) {
     double f = std::pow(10.0, n);
     double xf = x * f;

@@ -55,6 +55,10 @@ bool TryStrToFloat(std::string_view s, double& out);
 // grouping) and literal characters, as in "00-0", "000" or "#,##0.00".
 std::string FormatFloat(std::string_view pattern, double v);
 
+// Amounts as people read them: the currency symbol in force (if any) and a blank, "." between
+// thousands, "," and two decimals.
+std::string FormatarMoeda(double valor);
+
 // Rounds x to n decimals: the integer part of x*10^n, plus one when the remainder is one half
 // or more; negative values are therefore truncated toward zero.
 double Arredonda(int n, double x);

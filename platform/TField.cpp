@@ -107,6 +107,7 @@ std::string TField::DisplayText() const {
         OnGetText(const_cast<TField&>(*this), t, true);
         return t;
     }
+    if (def_.type == TFieldType::ftCurrency && !IsNull()) return FormatarMoeda(AsFloat());
     return AsString();
 }
 

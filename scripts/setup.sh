@@ -8,6 +8,7 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev sqlite3 zlib1g-dev
     zint zbar-tools imagemagick
+    qt6-base-dev fonts-liberation fonts-liberation2 xvfb xauth poppler-utils
 )
 
 missing=()

@@ -234,12 +234,4 @@ std::string MensagemCE(bool receitaICMSImportacao, const std::string& endereco) 
     return Prefixo("144") + kCE1058 + endereco;
 }
 
-std::string FormatarMoeda(double valor) {
-    std::string numero = FormatFloat("#,##0.00", valor);
-    const std::string& simbolo = FormatSettings().CurrencyString;
-    if (simbolo.empty()) return numero;
-    if (!numero.empty() && numero[0] == '-') return "-" + simbolo + " " + numero.substr(1);
-    return simbolo + " " + numero;
-}
-
 }  // namespace kova

@@ -36,8 +36,6 @@ std::string Mensagem84(TDate vencimentoReferencia, TDate vencimento);
 std::string Mensagem113ou114(bool silencioso, double informado, double soma);
 std::string MensagemCE(bool receitaICMSImportacao, const std::string& endereco);
 
-// Amounts in messages: the currency symbol in force, "." between thousands, "," and two decimals.
-std::string FormatarMoeda(double valor);
 
 // The finance department of Minas Gerais named in error 64.
 inline constexpr const char* kSecretariaFazendaMG = "Secretaria de Estado de Fazenda de Minas Gerais";

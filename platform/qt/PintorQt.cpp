@@ -1,0 +1,118 @@
+#include "PintorQt.h"
+
+#include <QFont>
+#include <QPageLayout>
+#include <QPageSize>
+#include <QPdfWriter>
+
+#include "Errors.h"
+#include "Texto.h"
+
+namespace kova {
+namespace {
+
+QString Familia(const std::string& f) {
+    if (f == "Arial Narrow") return QStringLiteral("Liberation Sans Narrow");
+    if (f == "Courier New") return QStringLiteral("Liberation Mono");
+    return QStringLiteral("Liberation Sans");
+}
+
+QString Texto(const std::string& cp1252) { return QString::fromStdString(Cp1252ToUtf8(cp1252)); }
+
+QImage ImagemDoBitmap(const TBitmap1& b) {
+    QImage img(b.Width(), b.Height(), QImage::Format_RGB32);
+    for (int y = 0; y < b.Height(); ++y) {
+        for (int x = 0; x < b.Width(); ++x) img.setPixel(x, y, b.Pixel(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
+    }
+    return img;
+}
+
+}  // namespace
+
+void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
+    p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    for (const TItemDesenho& item : pagina.itens) {
+        const QRectF r(item.x * k, item.y * k, item.largura * k, item.altura * k);
+        switch (item.tipo) {
+            case TItemDesenho::Tipo::Retangulo: {
+                QPen pen(Qt::black);
+                pen.setWidthF(0.2 * k);
+                p.setPen(pen);
+                p.setBrush(Qt::NoBrush);
+                p.drawRect(r);
+                break;
+            }
+            case TItemDesenho::Tipo::LinhaPontilhada: {
+                QPen pen(Qt::black);
+                pen.setWidthF(0.25 * k);
+                pen.setStyle(Qt::DotLine);
+                p.setPen(pen);
+                p.drawLine(QPointF(r.left(), r.center().y()), QPointF(r.right(), r.center().y()));
+                break;
+            }
+            case TItemDesenho::Tipo::Imagem:
+                if (item.imagem) p.drawImage(r, ImagemDoBitmap(*item.imagem));
+                break;
+            case TItemDesenho::Tipo::Texto: {
+                if (item.texto.empty()) break;
+                QFont fonte(Familia(item.fonte.familia));
+                fonte.setPointSizeF(item.fonte.tamanho);
+                fonte.setBold(item.fonte.negrito);
+                fonte.setItalic(item.fonte.italico);
+                p.setFont(fonte);
+                p.setPen(item.fonte.cinza ? QColor(128, 128, 128) : QColor(Qt::black));
+                int flags = Qt::AlignTop;
+                flags |= item.alinhamento == TAlinhamento::Centro    ? Qt::AlignHCenter
+                         : item.alinhamento == TAlinhamento::Direita ? Qt::AlignRight
+                                                                     : Qt::AlignLeft;
+                if (item.quebraLinhas) flags |= Qt::TextWordWrap;
+                p.drawText(r, flags, Texto(item.texto));
+                break;
+            }
+        }
+    }
+}
+
+void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
+    QPdfWriter pdf(QString::fromStdString(caminho));
+    pdf.setResolution(1200);
+    pdf.setTitle(QStringLiteral("KOVA"));
+    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                  QPageLayout::Millimeter));
+    QPainter painter;
+    if (!painter.begin(&pdf)) throw Exception("Não foi possível gravar o arquivo " + caminho);
+    const double k = 1200 / 25.4;
+    for (size_t i = 0; i < paginas.size(); ++i) {
+        if (i > 0) pdf.newPage();
+        PintaPagina(painter, paginas[i], k);
+    }
+    painter.end();
+}
+
+void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora) {
+    impressora.setDocName(QStringLiteral("KOVA"));
+    impressora.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                         QPageLayout::Millimeter));
+    impressora.setFullPage(true);
+    QPainter painter;
+    if (!painter.begin(&impressora)) throw Exception("Não foi possível imprimir na impressora escolhida");
+    const double k = impressora.resolution() / 25.4;
+    for (size_t i = 0; i < paginas.size(); ++i) {
+        if (i > 0) impressora.newPage();
+        PintaPagina(painter, paginas[i], k);
+    }
+    painter.end();
+}
+
+QImage ImagemDaPagina(const TPagina& pagina, double dpi) {
+    const double k = dpi / 25.4;
+    QImage img(int(210 * k), int(297 * k), QImage::Format_RGB32);
+    img.fill(Qt::white);
+    img.setDotsPerMeterX(int(dpi / 0.0254));
+    img.setDotsPerMeterY(int(dpi / 0.0254));
+    QPainter painter(&img);
+    PintaPagina(painter, pagina, k);
+    return img;
+}
+
+}  // namespace kova

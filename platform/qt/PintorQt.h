@@ -1,0 +1,25 @@
+#pragma once
+// Paints the report engine's pages with Qt: into a PDF file, on a printer, or into page images
+// for a preview. Millimetres become device units here; Arial, Arial Narrow and Courier New are
+// drawn with their metric-compatible Liberation families.
+
+#include <QImage>
+#include <QPainter>
+#include <QPrinter>
+#include <string>
+#include <vector>
+
+#include "TRelatorio.h"
+
+namespace kova {
+
+// Draws one page; the painter's device has pontosPorMm device units per millimetre.
+void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm);
+// Writes the pages to an A4 PDF file; throws kova::Exception when the file cannot be written.
+void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho);
+// Prints the pages on a printer the person chose (A4, no margins of its own).
+void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora);
+// The page as a picture at the given resolution (dots per inch), for a preview.
+QImage ImagemDaPagina(const TPagina& pagina, double dpi);
+
+}  // namespace kova
