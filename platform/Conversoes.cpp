@@ -179,6 +179,21 @@ bool TryStrToInt(std::string_view text, int32_t& out) {
 }
 
 std::string FloatToStr(double v) {
+    // Amounts of whole cents are written without going through printf.
+    if (std::fabs(v) < 1e13) {
+        const long long centavos = std::llround(v * 100);
+        if (double(centavos) / 100 == v) {
+            const unsigned long long a = centavos < 0 ? 0ULL - (unsigned long long)centavos : (unsigned long long)centavos;
+            std::string r = (centavos < 0 ? "-" : "") + std::to_string(a / 100);
+            const unsigned frac = unsigned(a % 100);
+            if (frac != 0) {
+                r += FormatSettings().DecimalSeparator;
+                r += char('0' + frac / 10);
+                if (frac % 10) r += char('0' + frac % 10);
+            }
+            return r;
+        }
+    }
     if (std::isnan(v)) return "NAN";
     if (std::isinf(v)) return v > 0 ? "INF" : "-INF";
     char b[64];

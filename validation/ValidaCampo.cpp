@@ -70,17 +70,26 @@ const TRamosPorCampo& RamosPorCampo() {
 
 // The branches of a field of the slips table, found through the field itself: the table's
 // layout is fixed, so each field's branches are looked up by name once.
-const std::vector<TRegra>& RamosDoCampo(const TField& campo) {
-    static std::vector<const std::vector<TRegra>*> porIndice;
+struct TCampoNormalizado {
+    const TField* campo = nullptr;
+    std::string nome;  // upper case
+    const std::vector<TRegra>* ramos = nullptr;
+};
+
+const TCampoNormalizado& Normalizado(const TField& campo) {
+    static std::vector<TCampoNormalizado> porIndice;
     static const std::vector<TRegra> nenhum;
     const size_t i = size_t(campo.Index());
-    if (porIndice.size() <= i) porIndice.resize(i + 1, nullptr);
-    if (!porIndice[i]) {
+    if (porIndice.size() <= i) porIndice.resize(i + 1);
+    TCampoNormalizado& n = porIndice[i];
+    if (n.campo != &campo) {
+        n.campo = &campo;
+        n.nome = UpperCase(campo.FieldName());
         const auto& ramos = RamosPorCampo();
-        auto it = ramos.find(UpperCase(campo.FieldName()));
-        porIndice[i] = it == ramos.end() ? &nenhum : &it->second;
+        auto it = ramos.find(n.nome);
+        n.ramos = it == ramos.end() ? &nenhum : &it->second;
     }
-    return *porIndice[i];
+    return n;
 }
 
 }  // namespace
@@ -93,11 +102,12 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit) return false;
     const bool comBrancos = !campo.empty() && (campo.front() == ' ' || campo.back() == ' ');
     TField* f = kova.FindField(comBrancos ? Trim(campo) : campo);
-    TCritica c{*DM, kova, f ? UpperCase(f->FieldName()) : UpperCase(Trim(campo)), {}, {}, false};
+    const TCampoNormalizado* normal = f ? &Normalizado(*f) : nullptr;
+    TCritica c{*DM, kova, normal ? normal->nome : UpperCase(Trim(campo)), {}, {}, false};
     c.v = f ? Trim(f->AsString()) : std::string();
 
-    if (f) {
-        for (TRegra regra : RamosDoCampo(*f)) {
+    if (normal) {
+        for (TRegra regra : *normal->ramos) {
             regra(c);
             if (!c.mensagem.empty() || c.encerrada) break;
         }
