@@ -5,7 +5,4 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
 "$root/scripts/build.sh"
 build="${KOVA_BUILD_DIR:-$root/build}"
-if [ -x "$build/shell/kova" ]; then
-    exec "$build/shell/kova" "$@"
-fi
-echo "The desktop program is not built yet: only the engine and its tests exist so far."
+exec "$build/bin/kova" "$@"

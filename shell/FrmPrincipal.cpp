@@ -1,0 +1,157 @@
+#include "FrmPrincipal.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QMenuBar>
+#include <QPageSetupDialog>
+#include <QPrinter>
+#include <QStatusBar>
+#include <QTimer>
+#include <QToolBar>
+#include <QVBoxLayout>
+
+#include "Clock.h"
+#include "DialogosQt.h"
+#include "FrmImprimir.h"
+#include "QtTexto.h"
+#include "TDM.h"
+#include "TqrpKOVA.h"
+
+namespace kova {
+namespace {
+
+void NaoDisponivel() {
+    MessageDlg("Esta função ainda não está disponível nesta versão do KOVA.", TMsgDlgType::mtInformation);
+}
+
+}  // namespace
+
+FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai), relatorio_(relatorio) {
+    setWindowTitle(Q("KOVA - Fennolar"));
+    auto acao = [this](QMenu* menu, const char* legenda, const char* dica, std::function<void()> f) {
+        QAction* a = menu->addAction(Q(legenda));
+        a->setStatusTip(Q(dica));
+        connect(a, &QAction::triggered, this, [f] { Protege(f); });
+        return a;
+    };
+    QMenu* opcao = menuBar()->addMenu(Q("&Opção"));
+    QAction* mniDigitar = acao(opcao, "&Digitar KOVA", "Digitar KOVA", NaoDisponivel);
+    mniImprimir = acao(opcao, "&Imprimir KOVA", "Imprimir KOVA", [this] { mniImprimirClick(); });
+    acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar", NaoDisponivel);
+    opcao->addSeparator();
+    acao(opcao, "In&corporar Arquivo", "", NaoDisponivel);
+    opcao->addSeparator();
+    QAction* mniSair = acao(opcao, "&Sair", "Sair do programa", [this] { close(); });
+    mniSair->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
+    QMenu* utilitarios = menuBar()->addMenu(Q("&Utilitários"));
+    acao(utilitarios, "&Remover KOVA impressas", "Remover as KOVA's já impressas", NaoDisponivel);
+    utilitarios->addSeparator();
+    acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows", [this] {
+        QPrinter impressora;
+        QPageSetupDialog(&impressora, this).exec();
+    });
+    QMenu* ajuda = menuBar()->addMenu(Q("A&juda"));
+    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", NaoDisponivel);
+    acao(ajuda, "Relação de Unidades da Federação", "", NaoDisponivel);
+    acao(ajuda, "Relação de Receitas por Unidade da Federação", "", NaoDisponivel);
+    acao(ajuda, "Relação de Produtos por Unidade da Federação", "", NaoDisponivel);
+    ajuda->addSeparator();
+    acao(ajuda, "&Sobre", "Sobre o sistema", [this] { mniSobreClick(); });
+
+    QToolBar* barra = addToolBar(Q("Ferramentas"));
+    barra->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    QAction* btnDigitar = barra->addAction(Q("&Digitar"));
+    btnDigitar->setStatusTip(Q("Digitação de KOVA"));
+    connect(btnDigitar, &QAction::triggered, mniDigitar, &QAction::trigger);
+    btnImprimir = barra->addAction(Q("&Imprimir"));
+    btnImprimir->setStatusTip(Q("Imprimir KOVA"));
+    connect(btnImprimir, &QAction::triggered, mniImprimir, &QAction::trigger);
+    barra->addSeparator();
+    QAction* btnSair = barra->addAction(Q("&Sair"));
+    btnSair->setStatusTip(Q("Sair da aplicação"));
+    connect(btnSair, &QAction::triggered, mniSair, &QAction::trigger);
+
+    auto* centro = new QWidget;
+    auto* layout = new QVBoxLayout(centro);
+    layout->addStretch();
+    auto* titulo = new QLabel(Q("KOVA"));
+    QFont grande = titulo->font();
+    grande.setPointSize(48);
+    grande.setBold(true);
+    titulo->setFont(grande);
+    titulo->setAlignment(Qt::AlignRight);
+    layout->addWidget(titulo);
+    std::string versao = "Versão: " + std::to_string(DM->Versao) + "." + DM->VersaoRelease;
+    if (DM->VersaoTestes > 0) versao += ".T-" + std::to_string(DM->VersaoTestes);
+    lblVersao = new QLabel(Q(versao));
+    lblVersao->setAlignment(Qt::AlignRight);
+    layout->addWidget(lblVersao);
+    setCentralWidget(centro);
+
+    painelData = new QLabel;
+    painelHora = new QLabel;
+    painelDica = new QLabel;
+    for (QLabel* l : {painelData, painelHora}) {
+        l->setAlignment(Qt::AlignCenter);
+        l->setMinimumWidth(75);
+        statusBar()->addWidget(l);
+    }
+    statusBar()->addWidget(painelDica, 1);
+    statusBar()->installEventFilter(this);
+    Timer = new QTimer(this);
+    Timer->setInterval(1000);
+    connect(Timer, &QTimer::timeout, this, [this] { TimerTimer(); });
+    Timer->start();
+    TimerTimer();
+    AtualizaMenus();
+    resize(760, 480);
+}
+
+void FrmPrincipal::TimerTimer() {
+    const TDateTime agora = Clock::Now();
+    painelData->setText(Q(DateToStr(DateOf(agora))));
+    painelHora->setText(Q(TimeToStr(agora)));
+}
+
+void FrmPrincipal::StatusBarDblClick() {
+    if (Timer->isActive()) {
+        Timer->stop();
+    } else {
+        Timer->start();
+    }
+}
+
+bool FrmPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
+    if (evento->type() == QEvent::MouseButtonDblClick) StatusBarDblClick();
+    if (evento->type() == QEvent::StatusTip) painelDica->setText(static_cast<QStatusTipEvent*>(evento)->tip());
+    return QMainWindow::eventFilter(objeto, evento);
+}
+
+void FrmPrincipal::AtualizaMenus() {
+    const bool temKOVA = DM->cdsKOVA.Active() && DM->cdsKOVA.RecordCount() > 0;
+    mniImprimir->setEnabled(temKOVA);
+    btnImprimir->setEnabled(temKOVA);
+}
+
+void FrmPrincipal::mniImprimirClick() {
+    FrmImprimir imprimir(relatorio_, this);
+    imprimir.exec();
+    AtualizaMenus();
+}
+
+void FrmPrincipal::mniSobreClick() {
+    std::string texto = "KOVA\nFennolar\n\n" + C(lblVersao->text());
+    MessageDlg(texto, TMsgDlgType::mtInformation);
+}
+
+void FrmPrincipal::closeEvent(QCloseEvent* evento) {
+    if (!SairSemConfirmar &&
+        MessageDlg("\rDeseja sair do programa KOVA?", TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
+            TModalResult::mrYes) {
+        evento->ignore();
+        return;
+    }
+    evento->accept();
+}
+
+}  // namespace kova

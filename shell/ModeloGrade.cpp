@@ -1,0 +1,56 @@
+#include "ModeloGrade.h"
+
+#include "QtTexto.h"
+
+namespace kova {
+
+ModeloGrade::ModeloGrade(TDataSet& tabela, std::vector<TColunaGrade> colunas, QObject* pai)
+    : QAbstractTableModel(pai), tabela_(tabela), colunas_(std::move(colunas)) {
+    Atualizar();
+}
+
+int ModeloGrade::rowCount(const QModelIndex& pai) const { return pai.isValid() ? 0 : int(linhas_.size()); }
+
+int ModeloGrade::columnCount(const QModelIndex& pai) const { return pai.isValid() ? 0 : int(colunas_.size()); }
+
+QVariant ModeloGrade::data(const QModelIndex& indice, int papel) const {
+    if (!indice.isValid()) return {};
+    const TColunaGrade& coluna = colunas_[size_t(indice.column())];
+    if (papel == Qt::TextAlignmentRole) return int(coluna.alinhamento);
+    if (papel != Qt::DisplayRole) return {};
+    TField* f = tabela_.FindField(coluna.campo);
+    if (!f) return {};
+    const TValue v = const_cast<TDataSet&>(tabela_).ValueAt(linhas_[size_t(indice.row())], f->Index());
+    if (IsNull(v)) return QString();
+    if (f->DataType() == TFieldType::ftCurrency) return Q(FormatarMoeda(std::get<double>(ConvertValue(v, TFieldType::ftFloat))));
+    return Q(ValueToString(v));
+}
+
+QVariant ModeloGrade::headerData(int secao, Qt::Orientation orientacao, int papel) const {
+    if (orientacao != Qt::Horizontal) return {};
+    if (papel == Qt::DisplayRole) return Q(colunas_[size_t(secao)].titulo);
+    if (papel == Qt::TextAlignmentRole) return int(colunas_[size_t(secao)].alinhamentoTitulo);
+    return {};
+}
+
+void ModeloGrade::Atualizar() {
+    beginResetModel();
+    linhas_ = tabela_.VisibleRecords();
+    endResetModel();
+}
+
+int ModeloGrade::LinhaAtual() const {
+    const TBookmark atual = tabela_.GetBookmark();
+    for (size_t i = 0; i < linhas_.size(); ++i) {
+        if (linhas_[i] == atual) return int(i);
+    }
+    return -1;
+}
+
+void ModeloGrade::IrPara(int linha) {
+    if (linha >= 0 && linha < int(linhas_.size()) && linhas_[size_t(linha)] != tabela_.GetBookmark()) {
+        tabela_.GotoBookmark(linhas_[size_t(linha)]);
+    }
+}
+
+}  // namespace kova

@@ -1,0 +1,42 @@
+#pragma once
+// A grid's view of a table: the visible records in the current order, chosen columns with titles
+// and alignment, and the selected row kept on the table's current record.
+
+#include <QAbstractTableModel>
+#include <string>
+#include <vector>
+
+#include "TDataSet.h"
+
+namespace kova {
+
+struct TColunaGrade {
+    std::string campo;
+    std::string titulo;
+    Qt::Alignment alinhamento = Qt::AlignLeft | Qt::AlignVCenter;
+    Qt::Alignment alinhamentoTitulo = Qt::AlignLeft | Qt::AlignVCenter;
+};
+
+class ModeloGrade : public QAbstractTableModel {
+public:
+    ModeloGrade(TDataSet& tabela, std::vector<TColunaGrade> colunas, QObject* pai = nullptr);
+
+    int rowCount(const QModelIndex& pai = QModelIndex()) const override;
+    int columnCount(const QModelIndex& pai = QModelIndex()) const override;
+    QVariant data(const QModelIndex& indice, int papel) const override;
+    QVariant headerData(int secao, Qt::Orientation orientacao, int papel) const override;
+
+    // Reads the table again (after a filter, index or data change).
+    void Atualizar();
+    // The row of the table's current record, or -1.
+    int LinhaAtual() const;
+    // Makes the record of a row the table's current record.
+    void IrPara(int linha);
+
+private:
+    TDataSet& tabela_;
+    std::vector<TColunaGrade> colunas_;
+    std::vector<TBookmark> linhas_;
+};
+
+}  // namespace kova

@@ -1,0 +1,60 @@
+// KOVA, the desktop program: splash, data module, main window, event loop; the slips file is
+// written after every change and once more at the end.
+
+#include <QApplication>
+#include <QLabel>
+#include <QVBoxLayout>
+#include <memory>
+
+#include "DialogosQt.h"
+#include "FrmPrincipal.h"
+#include "QtTexto.h"
+#include "TDM.h"
+#include "TqrpKOVA.h"
+
+using namespace kova;
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    app.setApplicationName(Q("KOVA - Fennolar"));
+
+    auto splash = std::make_unique<QWidget>(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
+    auto* layout = new QVBoxLayout(splash.get());
+    auto* kova = new QLabel(Q("KOVA"));
+    QFont grande = kova->font();
+    grande.setPointSize(36);
+    grande.setBold(true);
+    kova->setFont(grande);
+    kova->setAlignment(Qt::AlignCenter);
+    layout->addWidget(kova);
+    auto* nome = new QLabel(Q("Fennolar"));
+    nome->setAlignment(Qt::AlignCenter);
+    layout->addWidget(nome);
+    auto* carregando = new QLabel(Q("Carregando..."));
+    carregando->setAlignment(Qt::AlignCenter);
+    layout->addWidget(carregando);
+    splash->resize(320, 200);
+    splash->show();
+    app.processEvents();
+
+    DialogosQt dialogos;
+    SetDialogService(&dialogos);
+    auto dm = std::make_unique<TDM>();
+    FormatSettings().CurrencyString.clear();
+    dm->DMCreate();
+    splash.reset();
+    if (dm->TerminacaoSolicitada) return 1;
+    dm->GravarAposAlteracao = true;
+
+    TqrpKOVA relatorio;
+    if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
+    FrmPrincipal principal(relatorio);
+    principal.show();
+    if (argc > 1) {
+        // The unattended import of a file comes with a later version; the name is shown.
+        MessageDlg(argv[1], TMsgDlgType::mtInformation);
+    }
+    const int resultado = app.exec();
+    Protege([&] { dm->DMDestroy(); });
+    return resultado;
+}
