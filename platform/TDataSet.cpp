@@ -783,6 +783,13 @@ TValue TDataSet::ValueAt(TBookmark bookmark, int field) {
     return r->values[size_t(field)];
 }
 
+std::string TDataSet::DisplayTextAt(TBookmark bookmark, int field) {
+    auto it = owned_.find(bookmark);
+    if (it == owned_.end()) return std::string();
+    StateGuard g(*this, state_, it->second.get());
+    return fields_[size_t(field)]->DisplayText();
+}
+
 // ---------------------------------------------------------------- data links
 
 void TDataSet::AttachSource(TDataSource* s) { sources_.push_back(s); }

@@ -153,6 +153,8 @@ public:
     // A field of a visible record as the current record would show it (calculated fields are
     // calculated for it); does not move.
     TValue ValueAt(TBookmark bookmark, int field);
+    // The display text of a field of a record (its get-text event sees that record); no move.
+    std::string DisplayTextAt(TBookmark bookmark, int field);
 
     // Used by TField.
     const TValue& GetFieldValue(int index) const;

@@ -11,6 +11,7 @@
 #include <QVBoxLayout>
 
 #include "DialogosQt.h"
+#include "Navegacao.h"
 #include "PintorQt.h"
 #include "QtTexto.h"
 #include "TDM.h"
@@ -64,7 +65,8 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     barra->addSeparator();
     QAction* configurar = barra->addAction(Q("&Configurar"));
     barra->addSeparator();
-    barra->addAction(Q("&Ajuda"));
+    QAction* ajuda = barra->addAction(Q("&Ajuda"));
+    connect(ajuda, &QAction::triggered, this, [] { Protege([] { AbrirAjuda(27); }); });
     QAction* fechar = barra->addAction(Q("&Fechar"));
     fechar->setStatusTip(Q("Fechar"));
     layout->addWidget(barra);

@@ -13,6 +13,8 @@
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "FrmImprimir.h"
+#include "FrmUtilitarios.h"
+#include "Navegacao.h"
 #include "QtTexto.h"
 #include "TDM.h"
 #include "TqrpKOVA.h"
@@ -44,17 +46,22 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     QAction* mniSair = acao(opcao, "&Sair", "Sair do programa", [this] { close(); });
     mniSair->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
     QMenu* utilitarios = menuBar()->addMenu(Q("&Utilitários"));
-    acao(utilitarios, "&Remover KOVA impressas", "Remover as KOVA's já impressas", NaoDisponivel);
+    acao(utilitarios, "&Remover KOVA impressas", "Remover as KOVA's já impressas", [this] {
+        FrmRemoverKOVA(this).exec();
+        AtualizaMenus();
+    });
     utilitarios->addSeparator();
     acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows", [this] {
         QPrinter impressora;
         QPageSetupDialog(&impressora, this).exec();
     });
     QMenu* ajuda = menuBar()->addMenu(Q("A&juda"));
-    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", NaoDisponivel);
-    acao(ajuda, "Relação de Unidades da Federação", "", NaoDisponivel);
-    acao(ajuda, "Relação de Receitas por Unidade da Federação", "", NaoDisponivel);
-    acao(ajuda, "Relação de Produtos por Unidade da Federação", "", NaoDisponivel);
+    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", [] { AbrirAjuda(1); });
+    acao(ajuda, "Relação de Unidades da Federação", "", [this] { FrmConsulta(FrmConsulta::Tipo::UF, this).exec(); });
+    acao(ajuda, "Relação de Receitas por Unidade da Federação", "",
+         [this] { FrmConsulta(FrmConsulta::Tipo::UFReceita, this).exec(); });
+    acao(ajuda, "Relação de Produtos por Unidade da Federação", "",
+         [this] { FrmConsulta(FrmConsulta::Tipo::UFProduto, this).exec(); });
     ajuda->addSeparator();
     acao(ajuda, "&Sobre", "Sobre o sistema", [this] { mniSobreClick(); });
 
@@ -123,8 +130,16 @@ void FrmPrincipal::StatusBarDblClick() {
 
 bool FrmPrincipal::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() == QEvent::MouseButtonDblClick) StatusBarDblClick();
-    if (evento->type() == QEvent::StatusTip) painelDica->setText(static_cast<QStatusTipEvent*>(evento)->tip());
     return QMainWindow::eventFilter(objeto, evento);
+}
+
+bool FrmPrincipal::event(QEvent* evento) {
+    // The hint of the item under the pointer goes to its own panel.
+    if (evento->type() == QEvent::StatusTip) {
+        painelDica->setText(static_cast<QStatusTipEvent*>(evento)->tip());
+        return true;
+    }
+    return QMainWindow::event(evento);
 }
 
 void FrmPrincipal::AtualizaMenus() {

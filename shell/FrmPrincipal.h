@@ -34,6 +34,7 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
+    bool event(QEvent* evento) override;
     bool eventFilter(QObject* objeto, QEvent* evento) override;
 
 private:

@@ -20,10 +20,7 @@ QVariant ModeloGrade::data(const QModelIndex& indice, int papel) const {
     if (papel != Qt::DisplayRole) return {};
     TField* f = tabela_.FindField(coluna.campo);
     if (!f) return {};
-    const TValue v = const_cast<TDataSet&>(tabela_).ValueAt(linhas_[size_t(indice.row())], f->Index());
-    if (IsNull(v)) return QString();
-    if (f->DataType() == TFieldType::ftCurrency) return Q(FormatarMoeda(std::get<double>(ConvertValue(v, TFieldType::ftFloat))));
-    return Q(ValueToString(v));
+    return Q(const_cast<TDataSet&>(tabela_).DisplayTextAt(linhas_[size_t(indice.row())], f->Index()));
 }
 
 QVariant ModeloGrade::headerData(int secao, Qt::Orientation orientacao, int papel) const {

@@ -8,6 +8,7 @@
 
 #include "DialogosQt.h"
 #include "FrmPrincipal.h"
+#include "Inicio.h"
 #include "QtTexto.h"
 #include "TDM.h"
 #include "TqrpKOVA.h"
@@ -39,19 +40,16 @@ int main(int argc, char** argv) {
 
     DialogosQt dialogos;
     SetDialogService(&dialogos);
-    auto dm = std::make_unique<TDM>();
-    FormatSettings().CurrencyString.clear();
-    dm->DMCreate();
+    std::unique_ptr<TDM> dm = CriaModuloDeDados();
     splash.reset();
-    if (dm->TerminacaoSolicitada) return 1;
-    dm->GravarAposAlteracao = true;
+    if (!dm) return 1;
 
     TqrpKOVA relatorio;
     if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
     FrmPrincipal principal(relatorio);
     principal.show();
-    if (argc > 1) {
-        // The unattended import of a file comes with a later version; the name is shown.
+    if (ArgumentoDeImportacao(argc, argv)) {
+        // The unattended import of the file comes with a later version; its name is shown.
         MessageDlg(argv[1], TMsgDlgType::mtInformation);
     }
     const int resultado = app.exec();

@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QToolButton>
+#include <QDateEdit>
 #include <QLabel>
 #include <QTimer>
 #include <QPrinter>
@@ -13,6 +16,9 @@
 #include "Dialogs.h"
 #include "FrmImprimir.h"
 #include "FrmPrincipal.h"
+#include "FrmUtilitarios.h"
+#include "Inicio.h"
+#include "Navegacao.h"
 #include "TabelasDeTeste.h"
 #include "TqrpKOVA.h"
 
@@ -145,6 +151,97 @@ TEST_F(TelasTest, JanelaPrincipalMenusRelogioESaida) {
     EXPECT_EQ(dialogs.Texts().back(), "\rDeseja sair do programa KOVA?");
     dialogs.Answer(TModalResult::mrYes);
     EXPECT_TRUE(p.close());
+}
+
+TEST_F(TelasTest, RemocaoComODiaDeOntemEAMensagem) {
+    FrmRemoverKOVA f;
+    EXPECT_EQ(f.dtpData->date(), QDate(2024, 3, 14));
+    KOVAs(2);
+    dm->cdsKOVA.First();
+    dm->MarcaImpressa();  // printed today: stays with the default day
+    f.btnRemoverClick();
+    EXPECT_EQ(dialogs.Texts().back(), "Remoção concluida com sucesso\r\rRemovidos: 0\rDisponíveis para impressão: 2");
+    f.dtpData->setDate(QDate(2024, 3, 15));
+    f.btnRemoverClick();
+    EXPECT_EQ(dialogs.Texts().back(), "Remoção concluida com sucesso\r\rRemovidos: 1\rDisponíveis para impressão: 1");
+}
+
+TEST_F(TelasTest, NavegadoresDeEstadosReceitasEProdutos) {
+    Regra(*dm, "MG", "100048", "BL", "");
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(9)}, {"Descricao", T("Gasolina")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(1)}, {"Descricao", T("Diesel")}});
+    {
+        FrmConsulta f(FrmConsulta::Tipo::UF);
+        f.show();
+        EXPECT_EQ(f.modelo->rowCount(), 2);
+        EXPECT_EQ(f.modelo->data(f.modelo->index(1, 2), Qt::DisplayRole).toString(), QStringLiteral("SIM"));
+        Captura(f, "estados");
+    }
+    {
+        FrmConsulta f(FrmConsulta::Tipo::UFReceita);
+        f.show();
+        EXPECT_EQ(f.cbxUF->currentText(), QStringLiteral("MG"));
+        EXPECT_EQ(f.modelo->rowCount(), 1);  // 100048 is blocked for MG
+        EXPECT_EQ(f.modelo->data(f.modelo->index(0, 2), Qt::DisplayRole).toString(), QStringLiteral("014.05.003"));
+        Captura(f, "receitas");
+        f.cbxUF->setCurrentIndex(1);
+        EXPECT_EQ(f.modelo->rowCount(), 2);
+    }
+    EXPECT_FALSE(dm->cdsReceita.Filtered());
+    EXPECT_FALSE(dm->ModoConsultaUFReceita);
+    {
+        FrmConsulta f(FrmConsulta::Tipo::UFProduto);
+        f.show();
+        EXPECT_EQ(f.cbxUF->itemText(0), QStringLiteral("MG"));  // in product order: product 1 first
+        EXPECT_EQ(f.cbxUF->itemText(1), QStringLiteral("SP"));
+        EXPECT_EQ(f.modelo->rowCount(), 1);
+        Captura(f, "produtos");
+    }
+    EXPECT_FALSE(dm->cdsUFProduto.Filtered());
+}
+
+TEST_F(TelasTest, NavegadorEListaDeConsulta) {
+    KOVAs(3);
+    NavegadorRegistros nav(dm->cdsKOVA);
+    dm->cdsKOVA.First();
+    nav.Atualizar();
+    EXPECT_FALSE(nav.anterior->isEnabled());
+    EXPECT_TRUE(nav.proximo->isEnabled());
+    nav.ultimo->click();
+    EXPECT_EQ(dm->cdsKOVA.FieldByName("IdKOVA").AsInteger(), 3);
+    EXPECT_FALSE(nav.proximo->isEnabled());
+    QComboBox lista;
+    PreencheLookup(lista, dm->cdsUF, "UF", {"UFDescricao", "UF"}, "SP");
+    ASSERT_EQ(lista.count(), 2);
+    EXPECT_EQ(lista.currentText(), QStringLiteral("26-1 São Paulo - SP"));
+    EXPECT_EQ(lista.currentData().toString(), QStringLiteral("SP"));
+}
+
+TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    char modelo[] = "/tmp/kova-inicio-XXXXXX";
+    const std::string dir = std::string(mkdtemp(modelo)) + "/";
+    setenv("KOVA_WINDIR", dir.c_str(), 1);
+    std::string ini = dir + "KOVA.INI";
+    FILE* f = fopen(ini.c_str(), "w");
+    fprintf(f, "[KOVA]\r\nDirDados=%snada\r\n", dir.c_str());
+    fclose(f);
+    auto dm = kova::CriaModuloDeDados();
+    EXPECT_EQ(dm, nullptr);
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_NE(dialogs.Texts()[0].find("Arquivo não localizado"), std::string::npos);
+    EXPECT_EQ(DM, nullptr);
+    char programa[] = "kova";
+    char arquivo[] = "/etc/hostname";
+    char padrao[] = "C:\\Arquivos de Programas\\KOVA\\KOVA.exe";
+    char* comImportacao[] = {programa, arquivo};
+    char* comPadrao[] = {programa, padrao};
+    EXPECT_TRUE(kova::ArgumentoDeImportacao(2, comImportacao));
+    EXPECT_FALSE(kova::ArgumentoDeImportacao(2, comPadrao));
+    EXPECT_FALSE(kova::ArgumentoDeImportacao(1, comImportacao));
+    unsetenv("KOVA_WINDIR");
+    std::remove(ini.c_str());
 }
 
 }  // namespace

@@ -1,0 +1,19 @@
+#pragma once
+// The start of the desktop program, apart from its main() so that tests can run it: the data
+// module is created and loaded; a failed load has told the person and ends the program before
+// any window.
+
+#include <memory>
+
+#include "TDM.h"
+
+namespace kova {
+
+// The loaded data module, or null when the program must end (its messages have been shown).
+std::unique_ptr<TDM> CriaModuloDeDados();
+
+// Whether the first command-line argument asks for an unattended import: an existing file other
+// than the program's default installation path.
+bool ArgumentoDeImportacao(int argc, char** argv);
+
+}  // namespace kova
