@@ -1,0 +1,249 @@
+#include "Incorporacao.h"
+
+#include <exception>
+#include <fstream>
+
+#include "Conversoes.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "TDM.h"
+#include "TfrmDigitar.h"
+#include "Texto.h"
+#include "TqrpKOVA.h"
+
+namespace kova {
+namespace {
+
+bool Controle(char c) { return static_cast<unsigned char>(c) <= ' '; }
+
+std::string SemFinal(std::string_view texto) {
+    size_t fim = texto.size();
+    while (fim > 0 && Controle(texto[fim - 1])) --fim;
+    return std::string(texto.substr(0, fim));
+}
+
+// The table engine's plain text assignment: an empty text leaves the field without a value.
+void Atribui(TField& campo, const std::string& texto) {
+    if (texto.empty()) {
+        campo.Clear();
+    } else {
+        campo.SetAsString(texto);
+    }
+}
+
+// Positions 1 to 20 of a line and how each is treated before it is assigned.
+enum class Tratamento { Nenhum, Aparado, SemMascara };
+struct TColuna {
+    const char* campo;
+    Tratamento tratamento;
+};
+constexpr TColuna kColunas[20] = {
+    {"UFFavorecida", Tratamento::Nenhum},    {"Receita", Tratamento::Nenhum},
+    {"CICContribuinte", Tratamento::SemMascara}, {"DocumentoOrigem", Tratamento::SemMascara},
+    {"Referencia", Tratamento::Nenhum},      {"ValorPrincipal", Tratamento::Nenhum},
+    {"AtualizacaoMonetaria", Tratamento::Nenhum}, {"Juros", Tratamento::Nenhum},
+    {"Multa", Tratamento::Nenhum},           {"TotalRecolher", Tratamento::Nenhum},
+    {"DataVencimento", Tratamento::Nenhum},  {"Convenio", Tratamento::Nenhum},
+    {"RazaoSocial", Tratamento::Aparado},    {"InscricaoEstadual", Tratamento::SemMascara},
+    {"Endereco", Tratamento::Nenhum},        {"Municipio", Tratamento::Nenhum},
+    {"UF", Tratamento::Nenhum},              {"CEP", Tratamento::Nenhum},
+    {"Telefone", Tratamento::Nenhum},        {"Informacoes", Tratamento::Nenhum},
+};
+
+class TModoImportacao {
+public:
+    explicit TModoImportacao(TDM& dm) : dm_(dm) { dm_.ModoImportacao = true; }
+    ~TModoImportacao() { dm_.ModoImportacao = false; }
+    TModoImportacao(const TModoImportacao&) = delete;
+    TModoImportacao& operator=(const TModoImportacao&) = delete;
+
+private:
+    TDM& dm_;
+};
+
+bool Inserindo(TDataSet& t) { return t.State() == TDataSetState::dsInsert; }
+
+}  // namespace
+
+std::vector<std::string> SeparaCampos(const std::string& linha) {
+    std::vector<std::string> campos;
+    std::string_view resto = linha;
+    while (!resto.empty()) {
+        const size_t tab = resto.find('\t');
+        if (tab == std::string_view::npos) {
+            campos.push_back(TrimRight(resto));
+            break;
+        }
+        campos.push_back(SemFinal(resto.substr(0, tab)));
+        resto.remove_prefix(tab + 1);
+    }
+    return campos;
+}
+
+std::string RetiraMascara(const std::string& texto) {
+    std::string s;
+    s.reserve(texto.size());
+    for (char c : texto) {
+        if (c != '-' && c != '/' && c != '.') s += c;
+    }
+    return s;
+}
+
+TIncorporacao::TIncorporacao(TDM& dm, TfrmDigitar& formulario, TqrpKOVA& relatorio)
+    : dm_(dm), formulario_(formulario), relatorio_(relatorio) {}
+
+void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
+    TModoImportacao modo(dm_);
+    TDataSet& k = dm_.cdsKOVA;
+    IdInicial = dm_.UltimoIdKOVA;
+    Linha = 0;
+    Incorporadas = 0;
+    Impressas = 0;
+    std::exception_ptr falha;
+    {
+        // The slips file is written once, when the import and its print run are over.
+        TDM::TAdiaGravacao umaGravacao(dm_);
+        try {
+            std::ifstream arquivo(nomeArquivo, std::ios::binary);
+            if (!arquivo) throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
+            std::string linha;
+            while (std::getline(arquivo, linha)) {
+                ++Linha;
+                if (!linha.empty() && linha.back() == '\r') linha.pop_back();
+                Incorpora(linha, SeparaCampos(linha));
+                if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0) Progresso(Linha);
+            }
+            if (arquivo.bad()) throw Exception("Erro de leitura no arquivo de incorporação\r\r" + nomeArquivo);
+            if (Progresso) Progresso(Linha);
+            if (!desassistido) {
+                MessageDlg(std::to_string(Incorporadas) + " KOVA incorporadas com sucesso", TMsgDlgType::mtInformation);
+            }
+        } catch (...) {
+            falha = std::current_exception();
+            if (Inserindo(k)) k.Cancel();
+            MessageDlg("Erro na incorporação das KOVA.\r\rRegistro Nº " + std::to_string(Linha) + " com problemas",
+                       TMsgDlgType::mtError);
+            if (Incorporadas > 0 &&
+                MessageDlg("Foram incorporadas com sucesso as primeiras " + std::to_string(Incorporadas) +
+                               " KOVA\r\rDeseja preservá-las?",
+                           TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
+                DesfazNovas();
+            }
+        }
+        try {
+            if (dm_.UltimoIdKOVA > IdInicial &&
+                (desassistido || MessageDlg("Deseja imprimir todas as KOVA incorporadas?", TMsgDlgType::mtConfirmation,
+                                            TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)) {
+                ImprimeNovas();
+                MessageDlg(std::to_string(Incorporadas) + " KOVA impressas com sucesso", TMsgDlgType::mtInformation);
+            }
+        } catch (...) {
+            // A print failure is told after the import's own failure, if there was one.
+            if (!falha) falha = std::current_exception();
+        }
+    }
+    if (AtualizaMenus) AtualizaMenus();
+    if (desassistido && FecharPrincipal) FecharPrincipal();
+    if (falha) std::rethrow_exception(falha);
+}
+
+void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::string>& campos) {
+    if (campos.size() > 24 || campos.size() < 20) {
+        throw Exception("Registro Nº " + std::to_string(Linha) +
+                        " inválido para incorporação\r\rNúmero de campos inválido\r\r" + linha);
+    }
+    TDataSet& k = dm_.cdsKOVA;
+    k.Append();
+    for (size_t i = 0; i < 20; ++i) {
+        const TColuna& c = kColunas[i];
+        switch (c.tratamento) {
+            case Tratamento::Nenhum: Atribui(k.FieldByName(c.campo), campos[i]); break;
+            case Tratamento::Aparado: Atribui(k.FieldByName(c.campo), Trim(campos[i])); break;
+            case Tratamento::SemMascara: Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i]))); break;
+        }
+    }
+    TField& pagamento = k.FieldByName("DataPagamento");
+    const TField& vencimento = k.FieldByName("DataVencimento");
+    if (!pagamento.IsNull() && !vencimento.IsNull() && pagamento.AsDate() < vencimento.AsDate()) {
+        pagamento.SetAsDate(vencimento.AsDate());
+    }
+    if (campos.size() > 20) Atribui(k.FieldByName("Produto"), campos[20]);
+    Grava();
+}
+
+void TIncorporacao::Grava() {
+    TDataSet& k = dm_.cdsKOVA;
+    for (;;) {
+        try {
+            k.Post();
+            ++Incorporadas;
+            return;
+        } catch (const EAbort&) {
+            throw;
+        } catch (const std::exception& e) {
+            const std::string mensagem = e.what();
+            if (mensagem.find("Informe produto") == std::string::npos) throw;
+            if (!EscolheProduto()) {
+                k.Cancel();
+                MessageDlg(mensagem, TMsgDlgType::mtError);
+                Abort();
+            }
+        }
+    }
+}
+
+bool TIncorporacao::EscolheProduto() {
+    TDataSet& k = dm_.cdsKOVA;
+    TDataSet& produtos = dm_.cdsUFProduto;
+    struct TIndiceRestaurado {
+        TDataSet& t;
+        ~TIndiceRestaurado() { t.SetIndexName("pk_UFProduto"); }
+    } restaurado{produtos};
+    produtos.SetIndexName("sk_Descricao");
+    try {
+        produtos.Locate("Produto", {k.FieldByName("Produto").AsInteger()});
+    } catch (const std::exception&) {
+        // A product that cannot be found leaves the list where it was.
+    }
+    const TField& vencimento = k.FieldByName("DataVencimento");
+    TPedidoDialogo pedido;
+    pedido.nome = "TfrmSelecionaProduto";
+    pedido.titulo = "Selecione Produto - Reg Nº " + std::to_string(Linha) + " - " +
+                    k.FieldByName("UFFavorecida").AsString() + " - " + k.FieldByName("Receita").AsString() +
+                    " - " + (vencimento.IsNull() ? std::string() : DateToStr(vencimento.AsDate())) + " - " +
+                    FormatarMoeda(k.FieldByName("ValorPrincipal").AsFloat());
+    pedido.fonte = &dm_.dtsUFProduto;
+    if (!ExecutarDialogo(pedido)) return false;
+    k.FieldByName("Produto").SetAsInteger(produtos.FieldByName("Produto").AsInteger());
+    return true;
+}
+
+void TIncorporacao::DesfazNovas() {
+    TDataSet& k = dm_.cdsKOVA;
+    for (int id = dm_.UltimoIdKOVA; id > IdInicial; --id) {
+        if (k.Locate("IdKOVA", {id})) k.Delete();
+    }
+    dm_.UltimoIdKOVA = IdInicial;
+}
+
+void TIncorporacao::ImprimeNovas() {
+    TDataSet& k = dm_.cdsKOVA;
+    const std::string indice = k.IndexName();
+    k.SetIndexName("pk_IdKOVA");
+    const int campoId = k.FieldByName("IdKOVA").Index();
+    std::vector<TBookmark> novas;
+    for (TBookmark b : k.VisibleRecords()) {
+        const TValue id = k.ValueAt(b, campoId);
+        if (!IsNull(id) && std::get<int32_t>(id) > IdInicial) novas.push_back(b);
+    }
+    for (TBookmark b : novas) {
+        k.GotoBookmark(b);
+        const std::vector<TPagina> paginas = relatorio_.Executa(3);
+        if (EnviarImpressora) EnviarImpressora(paginas);
+        dm_.MarcaImpressa();
+        ++Impressas;
+    }
+    if (!indice.empty()) k.SetIndexName(indice);
+}
+
+}  // namespace kova

@@ -1,0 +1,61 @@
+#pragma once
+// Slips in bulk from a tab-separated text file made by another system: one line per slip, each
+// saved through the same checks as a typed slip, and the new slips printed at once on request.
+// Headless: the desktop's main window and the command-line front end give it where printed pages
+// go, how the menus refresh and how the program ends.
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "TRelatorio.h"
+
+namespace kova {
+
+class TDM;
+class TfrmDigitar;
+class TqrpKOVA;
+
+// The fields of one import line: cut at each tab, trailing blanks and control characters
+// removed; a tab at the very end adds no empty field and an empty line gives none.
+std::vector<std::string> SeparaCampos(const std::string& linha);
+// The text without "-", "/" and ".".
+std::string RetiraMascara(const std::string& texto);
+
+class TIncorporacao {
+public:
+    // The entry form is the one that checks every slip; the report prints the new slips.
+    TIncorporacao(TDM& dm, TfrmDigitar& formulario, TqrpKOVA& relatorio);
+
+    // Where the three copies of each printed slip go; a failure raised here ends the print run.
+    std::function<void(const std::vector<TPagina>&)> EnviarImpressora;
+    std::function<void()> AtualizaMenus;
+    // Unattended: ends the program without the exit question.
+    std::function<void()> FecharPrincipal;
+    // Lines read so far, now and then on a long file.
+    std::function<void(int linhas)> Progresso;
+    int IntervaloProgresso = 5000;
+
+    // Imports the file; a failure has been told to the person (messages and the keep question)
+    // and is raised again at the end, an abandoned product choice as a silent abort.
+    void IncorporarArquivo(const std::string& nomeArquivo, bool desassistido);
+
+    // Figures of the last import.
+    int Linha = 0;
+    int Incorporadas = 0;
+    int Impressas = 0;
+    int IdInicial = 0;
+
+private:
+    void Incorpora(const std::string& linha, const std::vector<std::string>& campos);
+    void Grava();
+    bool EscolheProduto();
+    void DesfazNovas();
+    void ImprimeNovas();
+
+    TDM& dm_;
+    TfrmDigitar& formulario_;
+    TqrpKOVA& relatorio_;
+};
+
+}  // namespace kova

@@ -1,0 +1,262 @@
+#include "Incorporacao.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+
+#include "Clock.h"
+#include "DiretorioDeTeste.h"
+#include "Dialogs.h"
+#include "Errors.h"
+#include "TabelasDeTeste.h"
+#include "TfrmDigitar.h"
+#include "TqrpKOVA.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+TEST(SeparaCampos, CortaNosTabsSemCampoFinalVazio) {
+    EXPECT_TRUE(SeparaCampos("").empty());
+    EXPECT_EQ(SeparaCampos("a\tb"), (std::vector<std::string>{"a", "b"}));
+    EXPECT_EQ(SeparaCampos("a\t\tb\t"), (std::vector<std::string>{"a", "", "b"}));
+    // Leading blanks stay, trailing blanks and control characters go.
+    EXPECT_EQ(SeparaCampos("  a \x01\t b  "), (std::vector<std::string>{"  a", " b"}));
+    EXPECT_EQ(RetiraMascara("11.222.333/0001-81"), "11222333000181");
+}
+
+// Fields of a line that passes every check on the reference rows of ReferenciasBasicas
+// (15/03/2024 is today).
+std::vector<std::string> LinhaValida() {
+    return {"SP", "100048", "11.222.333/0001-81", "", "001", "100,00", "0", "0", "0", "100,00",
+            "25/03/2024", "", "EMPRESA DE TESTE LTDA", "", "RUA DAS FLORES, 100", "CAMPINAS", "SP",
+            "13010-000", "", "PEDIDO 1"};
+}
+
+std::string Junta(const std::vector<std::string>& campos) {
+    std::string s;
+    for (size_t i = 0; i < campos.size(); ++i) s += (i ? "\t" : "") + campos[i];
+    return s;
+}
+
+class IncorporacaoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
+        dm = std::make_unique<TDM>();
+        dm->AbrirTabelasVazias();
+        ReferenciasBasicas(*dm);
+        // Two slips from before the import.
+        for (int i = 0; i < 2; ++i) {
+            dm->cdsKOVA.Append();
+            PreencheKOVAValida(*dm);
+            dm->cdsKOVA.Post();
+        }
+        form = std::make_unique<TfrmDigitar>(*dm);
+        relatorio = std::make_unique<TqrpKOVA>();
+        imp = std::make_unique<TIncorporacao>(*dm, *form, *relatorio);
+        imp->EnviarImpressora = [this](const std::vector<TPagina>& p) {
+            if (falharImpressao) throw Exception("Impressora desligada");
+            paginas += int(p.size());
+        };
+        imp->AtualizaMenus = [this] { ++menus; };
+        imp->FecharPrincipal = [this] { ++fechamentos; };
+    }
+    void TearDown() override {
+        imp.reset();
+        relatorio.reset();
+        form.reset();
+        dm.reset();
+        Clock::Reset();
+        EXPECT_TRUE(dialogs.Unexpected().empty());
+    }
+    // Writes the lines (Windows-1252) with the given line ending; the last line has none when
+    // semFinal is set.
+    std::string Arquivo(const std::vector<std::string>& linhas, const char* fim = "\r\n", bool semFinal = false) {
+        const std::string nome = dir.Raiz() + "KOVA.txt";
+        std::ofstream f(nome, std::ios::binary);
+        for (size_t i = 0; i < linhas.size(); ++i) {
+            f << linhas[i];
+            if (!(semFinal && i + 1 == linhas.size())) f << fim;
+        }
+        return nome;
+    }
+    TField& F(const char* nome) { return dm->cdsKOVA.FieldByName(nome); }
+    bool Vai(int id) { return dm->cdsKOVA.Locate("IdKOVA", {id}); }
+    std::string Falha(const std::string& arquivo, bool desassistido = false) {
+        try {
+            imp->IncorporarArquivo(arquivo, desassistido);
+        } catch (const EAbort&) {
+            return "abort";
+        } catch (const std::exception& e) {
+            return e.what();
+        }
+        return "";
+    }
+
+    DiretorioDeTeste dir;
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfrmDigitar> form;
+    std::unique_ptr<TqrpKOVA> relatorio;
+    std::unique_ptr<TIncorporacao> imp;
+    bool falharImpressao = false;
+    int paginas = 0, menus = 0, fechamentos = 0;
+};
+
+TEST_F(IncorporacaoTest, TresLinhasNumeradasDepoisDaMaiorEMensagem) {
+    auto l = LinhaValida();
+    dialogs.Answer(TModalResult::mrNo);  // no print
+    const std::string nome = Arquivo({Junta(l), Junta(l), Junta(l)}, "\n", true);
+    EXPECT_EQ(Falha(nome), "");
+    EXPECT_EQ(imp->Incorporadas, 3);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 5);
+    for (int id = 3; id <= 5; ++id) {
+        ASSERT_TRUE(Vai(id));
+        EXPECT_EQ(F("Situacao").AsString(), "N");
+        // Masks go from the CNPJ; the CEP stays as written.
+        EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+        EXPECT_EQ(F("CEP").AsString(), "13010-000");
+        EXPECT_EQ(F("Produto").AsInteger(), 0);
+    }
+    const auto textos = dialogs.Texts();
+    ASSERT_EQ(textos.size(), 2u);
+    EXPECT_EQ(textos[0], "3 KOVA incorporadas com sucesso");
+    EXPECT_EQ(textos[1], "Deseja imprimir todas as KOVA incorporadas?");
+    EXPECT_EQ(menus, 1);
+    EXPECT_EQ(fechamentos, 0);
+    EXPECT_FALSE(dm->ModoImportacao);
+}
+
+TEST_F(IncorporacaoTest, QuantidadeDeCamposDecideALinha) {
+    auto l = LinhaValida();
+    auto com19 = l;
+    com19.pop_back();
+    // 20 fields and a trailing tab is a line of 20 fields; 22 to 24 ignore the extras.
+    auto com24 = l;
+    for (const char* extra : {"", "x", "y", "z"}) com24.push_back(extra);
+    com24[20] = "0";
+    dialogs.Answer(TModalResult::mrYes);  // keep the two saved
+    dialogs.Answer(TModalResult::mrNo);   // no print
+    const std::string nome = Arquivo({Junta(l) + "\t", Junta(com24), Junta(com19)});
+    const std::string erro = Falha(nome);
+    EXPECT_EQ(erro, "Registro Nº 3 inválido para incorporação\r\rNúmero de campos inválido\r\r" + Junta(com19));
+    EXPECT_EQ(imp->Incorporadas, 2);
+    const auto textos = dialogs.Texts();
+    ASSERT_EQ(textos.size(), 3u);
+    EXPECT_EQ(textos[0], "Erro na incorporação das KOVA.\r\rRegistro Nº 3 com problemas");
+    EXPECT_EQ(textos[1], "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las?");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 4);
+
+    auto com25 = com24;
+    com25.push_back("w");
+    dialogs.Clear();
+    EXPECT_NE(Falha(Arquivo({Junta(com25)})).find("Registro Nº 1 inválido"), std::string::npos);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 4);
+}
+
+TEST_F(IncorporacaoTest, ProdutoDataDePagamentoEValoresVazios) {
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}, {"Descricao", T("Zinco")}});
+    auto l = LinhaValida();
+    l.push_back("36");
+    dialogs.Answer(TModalResult::mrNo);
+    EXPECT_EQ(Falha(Arquivo({Junta(l)})), "");
+    ASSERT_TRUE(Vai(3));
+    EXPECT_EQ(F("Produto").AsInteger(), 36);
+    // Today + validity is before the due date: the payment date is raised to it.
+    EXPECT_EQ(F("DataPagamento").AsString(), "25/03/2024");
+
+    // A line without a product for a revenue that needs one: the person picks it.
+    l.pop_back();
+    dialogs.Clear();
+    dialogs.ResponderDialogo(true, [this](const TPedidoDialogo& p) {
+        EXPECT_EQ(p.nome, "TfrmSelecionaProduto");
+        EXPECT_EQ(p.titulo, "Selecione Produto - Reg Nº 1 - SP - 100048 - 25/03/2024 - 100,00");
+        EXPECT_EQ(dm->cdsUFProduto.IndexName(), "sk_Descricao");
+        dm->cdsUFProduto.Locate("Produto", {int32_t(36)});
+    });
+    dialogs.Answer(TModalResult::mrNo);
+    EXPECT_EQ(Falha(Arquivo({Junta(l)})), "");
+    ASSERT_TRUE(Vai(4));
+    EXPECT_EQ(F("Produto").AsInteger(), 36);
+    EXPECT_EQ(dm->cdsUFProduto.IndexName(), "pk_UFProduto");
+
+    // Declining the pick ends the import silently after the validation message.
+    dialogs.Clear();
+    dialogs.ResponderDialogo(false);
+    EXPECT_EQ(Falha(Arquivo({Junta(l)})), "abort");
+    const auto textos = dialogs.Texts();
+    ASSERT_EQ(textos.size(), 2u);
+    EXPECT_EQ(textos[0], "[Erro: 133] Informe produto para esta receita");
+    EXPECT_EQ(textos[1], "Erro na incorporação das KOVA.\r\rRegistro Nº 1 com problemas");
+    EXPECT_EQ(dm->UltimoIdKOVA, 4);
+
+    // An empty principal leaves it without a value; a text that is no number stops the line.
+    Inserir(dm->cdsUFProduto, {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(1)}, {"Descricao", T("x")}});
+    dm->cdsUFProduto.SetFiltered(false);
+    auto semValor = LinhaValida();
+    semValor[5] = "1O,00";
+    dialogs.Clear();
+    EXPECT_EQ(Falha(Arquivo({Junta(semValor)})), "'1O,00' is not a valid floating point value");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+}
+
+TEST_F(IncorporacaoTest, RecusarPreservarDesfazAsNovasEDevolveOsNumeros) {
+    auto l = LinhaValida();
+    auto ruim = l;
+    ruim[0] = "XX";
+    dialogs.Answer(TModalResult::mrNo);  // do not keep
+    const std::string erro = Falha(Arquivo({Junta(l), Junta(l), Junta(l), Junta(l), Junta(ruim)}));
+    EXPECT_EQ(erro, "[Erro: 2] Informe UF Favorecida válida");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 2);
+    EXPECT_EQ(dm->UltimoIdKOVA, 2);
+    EXPECT_EQ(dialogs.Texts().size(), 2u);  // no print question: nothing new remains
+    dm->cdsKOVA.Append();
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 3);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(IncorporacaoTest, DesassistidaImprimeMarcaEFecha) {
+    auto l = LinhaValida();
+    const std::string nome = Arquivo({Junta(l), Junta(l)});
+    EXPECT_EQ(Falha(nome, true), "");
+    EXPECT_EQ(imp->Impressas, 2);
+    EXPECT_GT(paginas, 0);
+    for (int id : {3, 4}) {
+        ASSERT_TRUE(Vai(id));
+        EXPECT_EQ(F("Situacao").AsString(), "I");
+    }
+    ASSERT_TRUE(Vai(1));
+    EXPECT_EQ(F("Situacao").AsString(), "N");  // older slips are not printed
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"2 KOVA impressas com sucesso"});
+    EXPECT_EQ(fechamentos, 1);
+
+    // A printer failure is told and the program still ends.
+    falharImpressao = true;
+    dialogs.Clear();
+    EXPECT_EQ(Falha(Arquivo({Junta(l)}), true), "Impressora desligada");
+    EXPECT_EQ(fechamentos, 2);
+    ASSERT_TRUE(Vai(5));
+    EXPECT_NE(F("Situacao").AsString(), "I");
+}
+
+TEST_F(IncorporacaoTest, TextosAcentuadosEFinaisDeLinha) {
+    auto l = LinhaValida();
+    l[12] = "  AÇÚCAR & CAFÉ Ltda  ";
+    l[15] = "SÃO JOÃO";
+    dialogs.Answer(TModalResult::mrNo);
+    // LF alone, and a last line without an ending.
+    EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(l)}, "\n", true)), "");
+    ASSERT_TRUE(Vai(4));
+    EXPECT_EQ(F("RazaoSocial").AsString(), "AÇÚCAR & CAFÉ Ltda");
+    EXPECT_EQ(F("Municipio").AsString(), "SÃO JOÃO");
+
+    dialogs.Clear();
+    EXPECT_NE(Falha(dir.Raiz() + "nao-existe.txt").find("nao-existe.txt"), std::string::npos);
+    EXPECT_EQ(dialogs.Texts().front(), "Erro na incorporação das KOVA.\r\rRegistro Nº 0 com problemas");
+}
+
+}  // namespace
