@@ -7,10 +7,13 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QTableView>
 #include <QVBoxLayout>
 
 #include "Errors.h"
+#include "ModeloGrade.h"
 #include "QtTexto.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
@@ -51,7 +54,53 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, T
     return buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrCancel;
 }
 
+namespace {
+
+// The product and sub-code pickers: a grid over the table, its chosen row the table's current
+// record; Enter or a double click confirms.
+bool EscolheNaGrade(const TPedidoDialogo& pedido, std::vector<TColunaGrade> colunas) {
+    TDataSet& tabela = *pedido.fonte->DataSet();
+    QDialog dialogo(QApplication::activeWindow());
+    dialogo.setWindowTitle(Q(pedido.titulo));
+    auto* layout = new QVBoxLayout(&dialogo);
+    auto* grade = new QTableView;
+    auto* modelo = new ModeloGrade(tabela, std::move(colunas), grade);
+    grade->setModel(modelo);
+    grade->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grade->setSelectionMode(QAbstractItemView::SingleSelection);
+    grade->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grade->verticalHeader()->hide();
+    grade->horizontalHeader()->setStretchLastSection(true);
+    if (modelo->LinhaAtual() >= 0) grade->selectRow(modelo->LinhaAtual());
+    layout->addWidget(grade);
+    auto* botoes = new QDialogButtonBox;
+    QPushButton* selecionar = botoes->addButton(Q("&Selecionar"), QDialogButtonBox::AcceptRole);
+    botoes->addButton(Q("&Fechar"), QDialogButtonBox::RejectRole);
+    selecionar->setDefault(true);
+    layout->addWidget(botoes);
+    QObject::connect(botoes, &QDialogButtonBox::accepted, &dialogo, &QDialog::accept);
+    QObject::connect(botoes, &QDialogButtonBox::rejected, &dialogo, &QDialog::reject);
+    QObject::connect(grade, &QTableView::doubleClicked, &dialogo, &QDialog::accept);
+    grade->setFocus();
+    dialogo.resize(520, 360);
+    if (dialogo.exec() != QDialog::Accepted) return false;
+    const QModelIndexList linhas = grade->selectionModel()->selectedRows();
+    if (!linhas.isEmpty()) modelo->IrPara(linhas.front().row());
+    return true;
+}
+
+}  // namespace
+
 bool DialogosQt::Executar(const TPedidoDialogo& pedido) {
+    if (pedido.fonte && pedido.fonte->DataSet()) {
+        if (pedido.nome == "TfrmSelecionaProduto") {
+            return EscolheNaGrade(pedido, {{"Descricao", "Produto"},
+                                           {"Produto", "Código", Qt::AlignCenter, Qt::AlignCenter}});
+        }
+        if (pedido.nome == "TfrmSelecionaSubReceita") {
+            return EscolheNaGrade(pedido, {{"Descricao", "Detalhamento da Receita"}});
+        }
+    }
     QDialog dialogo(QApplication::activeWindow());
     dialogo.setWindowTitle(Q(pedido.titulo));
     auto* layout = new QVBoxLayout(&dialogo);

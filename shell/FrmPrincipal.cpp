@@ -1,10 +1,13 @@
 #include "FrmPrincipal.h"
 
+#include <QApplication>
 #include <QCloseEvent>
+#include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPageSetupDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -12,7 +15,12 @@
 
 #include "Clock.h"
 #include "DialogosQt.h"
+#include "Errors.h"
 #include "FrmImprimir.h"
+#include "Incorporacao.h"
+#include "Diretorios.h"
+#include "PintorQt.h"
+#include "TfrmDigitar.h"
 #include "FrmUtilitarios.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
@@ -41,7 +49,7 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     mniImprimir = acao(opcao, "&Imprimir KOVA", "Imprimir KOVA", [this] { mniImprimirClick(); });
     acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar", NaoDisponivel);
     opcao->addSeparator();
-    acao(opcao, "In&corporar Arquivo", "", NaoDisponivel);
+    acao(opcao, "In&corporar Arquivo", "", [this] { mniIncorporarClick(); });
     opcao->addSeparator();
     QAction* mniSair = acao(opcao, "&Sair", "Sair do programa", [this] { close(); });
     mniSair->setShortcut(QKeySequence(Qt::ALT | Qt::Key_F4));
@@ -152,6 +160,53 @@ void FrmPrincipal::mniImprimirClick() {
     FrmImprimir imprimir(relatorio_, this);
     imprimir.exec();
     AtualizaMenus();
+}
+
+FrmPrincipal::~FrmPrincipal() = default;
+
+TfrmDigitar& FrmPrincipal::Formulario() {
+    if (!frmDigitar_) frmDigitar_ = std::make_unique<TfrmDigitar>(*DM);
+    return *frmDigitar_;
+}
+
+void FrmPrincipal::mniIncorporarClick() {
+    QFileDialog dialogo(this);
+    dialogo.setFileMode(QFileDialog::ExistingFile);
+    dialogo.setAcceptMode(QFileDialog::AcceptOpen);
+    dialogo.setDefaultSuffix(QStringLiteral("txt"));
+    dialogo.setNameFilters({Q("KOVA (*.txt)"), Q("Todos (*)")});
+    dialogo.selectFile(QStringLiteral("KOVA.txt"));
+    if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty()) return;
+    const std::string nome = C(dialogo.selectedFiles().front());
+    if (!ExisteArquivoDisco(nome)) throw Exception("Arquivo de incorporação não encontrado\r\r" + nome);
+    IncorporarArquivo(nome, false);
+}
+
+void FrmPrincipal::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
+    TIncorporacao importacao(*DM, Formulario(), relatorio_);
+    QPrinter impressora(QPrinter::HighResolution);
+    if (QPrinterInfo::availablePrinters().isEmpty()) {
+        // No printer on this machine: the slips go to a PDF file beside the imported file.
+        const size_t ponto = nomeArquivo.find_last_of('.');
+        const size_t barra = nomeArquivo.find_last_of('/');
+        const bool temExtensao = ponto != std::string::npos && (barra == std::string::npos || ponto > barra);
+        impressora.setOutputFormat(QPrinter::PdfFormat);
+        impressora.setOutputFileName(Q((temExtensao ? nomeArquivo.substr(0, ponto) : nomeArquivo) + ".pdf"));
+    }
+    importacao.EnviarImpressora = [&](const std::vector<TPagina>& paginas) { ImprimePaginas(paginas, impressora); };
+    importacao.AtualizaMenus = [this] { AtualizaMenus(); };
+    importacao.FecharPrincipal = [this] {
+        SairSemConfirmar = true;
+        close();
+    };
+    importacao.IntervaloProgresso = 500;
+    importacao.Progresso = [this](int linhas) {
+        painelDica->setText(Q("Incorporando: " + std::to_string(linhas) + " linhas lidas"));
+        QApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    };
+    BusyCursor ocupado;
+    importacao.IncorporarArquivo(nomeArquivo, desassistido);
+    painelDica->clear();
 }
 
 void FrmPrincipal::mniSobreClick() {

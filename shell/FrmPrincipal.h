@@ -5,6 +5,9 @@
 
 #include <QMainWindow>
 
+#include <memory>
+#include <string>
+
 class QAction;
 class QLabel;
 class QTimer;
@@ -12,6 +15,7 @@ class QTimer;
 namespace kova {
 
 class TqrpKOVA;
+class TfrmDigitar;
 
 class FrmPrincipal : public QMainWindow {
 public:
@@ -22,6 +26,12 @@ public:
     void StatusBarDblClick();
     void mniImprimirClick();
     void mniSobreClick();
+    void mniIncorporarClick();
+    // Imports a slips file; unattended, the new slips are printed and the program ends.
+    void IncorporarArquivo(const std::string& nomeArquivo, bool desassistido);
+    // The entry form that checks every slip, created on first need.
+    TfrmDigitar& Formulario();
+    ~FrmPrincipal() override;
 
     bool SairSemConfirmar = false;
     QAction* mniImprimir;
@@ -39,6 +49,7 @@ protected:
 
 private:
     TqrpKOVA& relatorio_;
+    std::unique_ptr<TfrmDigitar> frmDigitar_;
 };
 
 }  // namespace kova

@@ -161,6 +161,9 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
             case Tratamento::Aparado: Atribui(k.FieldByName(c.campo), Trim(campos[i])); break;
             case Tratamento::SemMascara: Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i]))); break;
         }
+        // A picker the person declined (the revenue's sub-code) has cancelled the new slip: the
+        // line ends there without an engine message.
+        if (!Inserindo(k)) Abort();
     }
     TField& pagamento = k.FieldByName("DataPagamento");
     const TField& vencimento = k.FieldByName("DataVencimento");

@@ -3,6 +3,7 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
 
@@ -48,11 +49,26 @@ int main(int argc, char** argv) {
     if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
     FrmPrincipal principal(relatorio);
     principal.show();
+    int resultado = 0;
     if (ArgumentoDeImportacao(argc, argv)) {
-        // The unattended import of the file comes with a later version; its name is shown.
-        MessageDlg(argv[1], TMsgDlgType::mtInformation);
+        // A file named on the command line is imported and printed unattended; the program then
+        // ends by itself, with a failure status when the import stopped.
+        const std::string arquivo = argv[1];
+        QTimer::singleShot(0, &principal, [&, arquivo] {
+            bool ok = false;
+            Protege([&] {
+                principal.IncorporarArquivo(arquivo, true);
+                ok = true;
+            });
+            if (!ok) {
+                resultado = 1;
+                principal.SairSemConfirmar = true;
+                principal.close();
+            }
+        });
     }
-    const int resultado = app.exec();
+    const int fim = app.exec();
+    if (resultado == 0) resultado = fim;
     Protege([&] { dm->DMDestroy(); });
     return resultado;
 }

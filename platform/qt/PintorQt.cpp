@@ -89,6 +89,36 @@ void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
     painter.end();
 }
 
+struct TArquivoPDF::Dados {
+    explicit Dados(const std::string& caminho) : pdf(QString::fromStdString(caminho)) {}
+    QPdfWriter pdf;
+    QPainter painter;
+};
+
+TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(new Dados(caminho)) {
+    d_->pdf.setResolution(1200);
+    d_->pdf.setTitle(QStringLiteral("KOVA"));
+    d_->pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                      QPageLayout::Millimeter));
+    if (!d_->painter.begin(&d_->pdf)) {
+        delete d_;
+        throw Exception("Não foi possível gravar o arquivo " + caminho);
+    }
+}
+
+TArquivoPDF::~TArquivoPDF() {
+    d_->painter.end();
+    delete d_;
+}
+
+void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
+    for (const TPagina& p : paginas) {
+        if (paginas_ > 0) d_->pdf.newPage();
+        PintaPagina(d_->painter, p, 1200 / 25.4);
+        ++paginas_;
+    }
+}
+
 void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora) {
     impressora.setDocName(QStringLiteral("KOVA"));
     impressora.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),

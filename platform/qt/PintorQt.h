@@ -6,6 +6,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QPrinter>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,22 @@ namespace kova {
 void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm);
 // Writes the pages to an A4 PDF file; throws kova::Exception when the file cannot be written.
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho);
+// A PDF file written a few pages at a time (a long print run), finished when it goes.
+class TArquivoPDF {
+public:
+    // Throws kova::Exception when the file cannot be created.
+    explicit TArquivoPDF(const std::string& caminho);
+    ~TArquivoPDF();
+    TArquivoPDF(const TArquivoPDF&) = delete;
+    TArquivoPDF& operator=(const TArquivoPDF&) = delete;
+    void Acrescenta(const std::vector<TPagina>& paginas);
+    int Paginas() const { return paginas_; }
+
+private:
+    struct Dados;
+    Dados* d_;
+    int paginas_ = 0;
+};
 // Prints the pages on a printer the person chose (A4, no margins of its own).
 void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora);
 // The page as a picture at the given resolution (dots per inch), for a preview.

@@ -8,12 +8,14 @@
 #include <vector>
 
 #include "Conversao.h"
+#include "Incorporar.h"
 #include "kovadll.h"
 
 namespace {
 
 const char* kAjuda =
     "uso: kovacli [--cp1252] [REQUISICAO ...]\n"
+    "     kovacli incorporar ARQUIVO [opções]   (veja kovacli incorporar --help)\n"
     "\n"
     "Envia cada requisição (dos argumentos ou, sem eles, uma por linha da entrada padrão) ao\n"
     "pedido desassistido da biblioteca (kova2) e escreve a resposta, uma por linha.\n"
@@ -29,6 +31,7 @@ const char* kAjuda =
 }  // namespace
 
 int main(int argc, char** argv) {
+    if (argc > 1 && std::strcmp(argv[1], "incorporar") == 0) return Incorporar(argc - 2, argv + 2);
     bool cp1252 = false;
     std::vector<std::string> requisicoes;
     for (int i = 1; i < argc; ++i) {

@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <QPrinter>
 #include <QTableView>
+#include <cstdio>
+#include <fstream>
 #include <memory>
 
 #include "Clock.h"
@@ -215,6 +217,30 @@ TEST_F(TelasTest, NavegadorEListaDeConsulta) {
     ASSERT_EQ(lista.count(), 2);
     EXPECT_EQ(lista.currentText(), QStringLiteral("26-1 São Paulo - SP"));
     EXPECT_EQ(lista.currentData().toString(), QStringLiteral("SP"));
+}
+
+TEST_F(TelasTest, IncorporacaoDesassistidaImprimeEFecha) {
+    KOVAs(1);
+    const std::string base = ::testing::TempDir() + "kova_incorporar";
+    {
+        std::ofstream f(base + ".txt", std::ios::binary);
+        for (int i = 0; i < 2; ++i) {
+            f << "SP\t100048\t11.222.333/0001-81\t\t001\t100,00\t0\t0\t0\t100,00\t25/03/2024\t\t"
+                 "EMPRESA DE TESTE LTDA\t\tRUA DAS FLORES, 100\tCAMPINAS\tSP\t13010-000\t\tPEDIDO\r\n";
+        }
+    }
+    std::remove((base + ".pdf").c_str());
+    FrmPrincipal principal(*relatorio);
+    principal.show();
+    principal.IncorporarArquivo(base + ".txt", true);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"2 KOVA impressas com sucesso"});
+    EXPECT_FALSE(principal.isVisible());  // closed without the exit question
+    for (int id : {2, 3}) {
+        ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
+        EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(), "I");
+    }
+    EXPECT_TRUE(std::ifstream(base + ".pdf").good());  // no printer here: the copies went to a PDF
+    EXPECT_TRUE(principal.mniImprimir->isEnabled());
 }
 
 TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
