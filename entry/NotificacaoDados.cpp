@@ -82,12 +82,17 @@ void TfrmDigitar::RemoverLogos() {
 void TfrmDigitar::CriarLogos(const std::string& uf) {
     int n = 0;
     TDataSet& ufBanco = dm_.cdsUFBanco;
+    const int campoUF = ufBanco.FieldByName("UFID").Index();
+    const int campoBanco = ufBanco.FieldByName("BancoID").Index();
+    const TField& campoLogo = dm_.cdsBanco.FieldByName("LogoTipo");
     for (TBookmark b : ufBanco.VisibleRecords()) {
-        if (ValueToString(ufBanco.ValueAt(b, ufBanco.FieldByName("UFID").Index())) != uf) continue;
-        const std::string id = ValueToString(ufBanco.ValueAt(b, ufBanco.FieldByName("BancoID").Index()));
+        if (ValueToString(ufBanco.ValueAt(b, campoUF)) != uf) continue;
+        const std::string id = ValueToString(ufBanco.ValueAt(b, campoBanco));
         if (!dm_.cdsBanco.FindKey({id})) continue;
-        const TBytes logo = dm_.cdsBanco.FieldByName("LogoTipo").AsBytes();
-        if (logo.empty()) continue;
+        // Read in place: a logo is a whole bitmap, and this runs on every change of state.
+        const TBytes* bytes = std::get_if<TBytes>(&campoLogo.Value());
+        if (!bytes || bytes->empty()) continue;
+        const TBytes& logo = *bytes;
         // The logo is a bitmap: its width is in its header.
         int largura = logo.size() >= 22 ? logo[18] | (logo[19] << 8) | (logo[20] << 16) | (logo[21] << 24) : 0;
         TControlState c;

@@ -51,6 +51,7 @@ TField& TDataSet::AddField(TFieldDef def) {
 }
 
 void TDataSet::ClearFields() {
+    Mudou();
     if (Active()) throw EDatabaseError(name_ + ": Cannot remove fields of an open dataset");
     filter_.reset();
     filterText_.clear();
@@ -92,6 +93,7 @@ std::vector<int> TDataSet::ResolveFields(const std::string& fields) const {
 }
 
 void TDataSet::AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive) {
+    Mudou();
     for (const auto& d : indexDefs_) {
         if (SameText(d.name, name)) throw EDatabaseError(name_ + ": Duplicate index name '" + name + "'");
     }
@@ -107,12 +109,14 @@ void TDataSet::AddIndex(const std::string& name, const std::string& fields, bool
 }
 
 void TDataSet::ClearIndexes() {
+    Mudou();
     indexDefs_.clear();
     indexes_.clear();
     currentIndex_ = -1;
 }
 
 void TDataSet::SetIndexName(const std::string& name) {
+    Mudou();
     int novo = -1;
     if (!name.empty()) {
         for (size_t i = 0; i < indexes_.size(); ++i) {
@@ -136,6 +140,7 @@ std::string TDataSet::IndexName() const {
 // ---------------------------------------------------------------- life
 
 void TDataSet::CreateDataSet() {
+    Mudou();
     if (fields_.empty()) throw EDatabaseError(name_ + ": Missing data provider or data packet");
     if (Active()) Close();
     state_ = TDataSetState::dsBrowse;
@@ -145,6 +150,7 @@ void TDataSet::CreateDataSet() {
 }
 
 void TDataSet::Close() {
+    Mudou();
     if (!Active()) return;
     calculated_ = nullptr;
     buffer_.reset();
@@ -160,6 +166,7 @@ void TDataSet::Close() {
 }
 
 void TDataSet::EmptyDataSet() {
+    Mudou();
     CheckActive();
     if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Cancel();
     calculated_ = nullptr;
@@ -202,6 +209,7 @@ int TDataSet::CompareKey(const Index& ix, const Record* r, const std::vector<TVa
 }
 
 void TDataSet::SortIndex(Index& ix) {
+    Mudou();
     std::sort(ix.order.begin(), ix.order.end(),
               [&](const Record* a, const Record* b) { return Less(ix, a, b); });
 }
@@ -217,6 +225,7 @@ size_t TDataSet::PosOf(const Record* r) const {
 }
 
 void TDataSet::InsertInOrders(Record* r) {
+    Mudou();
     auto itn = std::lower_bound(natural_.begin(), natural_.end(), r,
                                 [](const Record* a, const Record* b) { return a->seq < b->seq; });
     natural_.insert(itn, r);
@@ -228,6 +237,7 @@ void TDataSet::InsertInOrders(Record* r) {
 }
 
 void TDataSet::RemoveFromOrders(Record* r) {
+    Mudou();
     natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
                                     [](const Record* a, const Record* b) { return a->seq < b->seq; }));
     for (auto& ix : indexes_) {
@@ -274,6 +284,7 @@ TDataSet::Record* TDataSet::NearestVisible(size_t pos) const {
 }
 
 void TDataSet::SetFilter(const std::string& text) {
+    Mudou();
     if (filter_ && text == filterText_) {
         if (Active() && filtered_) Refresh();
         return;
@@ -295,6 +306,7 @@ void TDataSet::SetFilter(const std::string& text) {
 }
 
 void TDataSet::SetFiltered(bool on) {
+    Mudou();
     if (filtered_ == on) return;
     if (Active()) CheckBrowseMode();
     filtered_ = on;
@@ -302,6 +314,7 @@ void TDataSet::SetFiltered(bool on) {
 }
 
 void TDataSet::Refresh() {
+    Mudou();
     CheckActive();
     CheckBrowseMode();
     // The current record stays when it is still visible; otherwise the view starts over.
@@ -393,6 +406,7 @@ std::unique_ptr<TDataSet::Record> TDataSet::NewRecord() {
 }
 
 void TDataSet::Append() {
+    Mudou();
     CheckActive();
     CheckBrowseMode();
     if (BeforeInsert) BeforeInsert(*this);
@@ -420,6 +434,7 @@ void TDataSet::Append() {
 void TDataSet::Insert() { Append(); }
 
 void TDataSet::Edit() {
+    Mudou();
     CheckActive();
     if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) return;
     if (!current_) {
@@ -437,6 +452,7 @@ void TDataSet::Edit() {
 }
 
 void TDataSet::Post() {
+    Mudou();
     CheckActive();
     if (state_ == TDataSetState::dsSetKey) {
         state_ = TDataSetState::dsBrowse;
@@ -471,6 +487,7 @@ void TDataSet::Post() {
 }
 
 void TDataSet::Cancel() {
+    Mudou();
     CheckActive();
     if (state_ == TDataSetState::dsSetKey) {
         keyBuffer_.reset();
@@ -492,6 +509,7 @@ void TDataSet::Cancel() {
 }
 
 void TDataSet::Delete() {
+    Mudou();
     CheckActive();
     if (state_ == TDataSetState::dsInsert || state_ == TDataSetState::dsSetKey) {
         Cancel();
@@ -517,6 +535,7 @@ void TDataSet::Delete() {
 }
 
 void TDataSet::AppendRecord(const std::vector<TValue>& values) {
+    Mudou();
     Append();
     try {
         for (size_t i = 0; i < values.size() && i < fields_.size(); ++i) {
@@ -562,6 +581,7 @@ const TValue& TDataSet::GetFieldValue(int index) const {
 }
 
 void TDataSet::SetFieldValue(TField& field, TValue value) {
+    Mudou();
     if (state_ == TDataSetState::dsCalcFields) {
         if (!field.Calculated()) {
             throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' cannot be modified");
@@ -619,16 +639,38 @@ size_t TDataSet::LowerBound(const std::vector<TValue>& keys, std::vector<TValue>
 }
 
 bool TDataSet::FindKey(const std::vector<TValue>& keys) {
+    CheckActive();
+    CheckBrowseMode();
+    // A filter event may look at anything, so its answers are never kept.
+    const bool guardavel = !filtered_ || !OnFilterRecord;
+    UltimaBusca& u = ultimaBusca_;
+    if (guardavel && u.versao == versao_ && u.indice == CurrentIndex() && u.filtroExpressao == FilterCaseInsensitive &&
+        u.chaves == keys) {
+        if (!u.registro) return false;
+        MoveTo(u.registro);
+        bof_ = eof_ = false;
+        return true;
+    }
     std::vector<TValue> k;
+    Record* achado = nullptr;
     const auto& o = Order();
     for (size_t i = LowerBound(keys, k); i < o.size() && CompareKey(*CurrentIndex(), o[i], k) == 0; ++i) {
         if (Accept(o[i])) {
-            MoveTo(o[i]);
-            bof_ = eof_ = false;
-            return true;
+            achado = o[i];
+            break;
         }
     }
-    return false;
+    if (guardavel) {
+        u.versao = versao_;
+        u.indice = CurrentIndex();
+        u.filtroExpressao = FilterCaseInsensitive;
+        u.chaves = keys;
+        u.registro = achado;
+    }
+    if (!achado) return false;
+    MoveTo(achado);
+    bof_ = eof_ = false;
+    return true;
 }
 
 bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
@@ -745,6 +787,7 @@ void TDataSet::GotoBookmark(TBookmark bookmark) {
 // ---------------------------------------------------------------- whole-table access
 
 void TDataSet::LoadRecords(std::vector<std::vector<TValue>> records) {
+    Mudou();
     CheckActive();
     for (auto& values : records) {
         auto r = NewRecord();

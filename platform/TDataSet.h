@@ -237,6 +237,18 @@ private:
     std::string filterText_;
     std::unique_ptr<TFilterExpression> filter_;
     bool filtered_ = false;
+    // The last key search and its answer, good while nothing that could change it happens (any
+    // change of records, order or filter bumps versao_). Lookups of the same key come in runs
+    // while a slip is checked.
+    uint64_t versao_ = 0;
+    struct UltimaBusca {
+        uint64_t versao = ~uint64_t(0);
+        const void* indice = nullptr;
+        bool filtroExpressao = false;
+        std::vector<TValue> chaves;
+        Record* registro = nullptr;
+    } ultimaBusca_;
+    void Mudou() { ++versao_; }
 
     std::vector<TDataSource*> sources_;
     int disableCount_ = 0;
