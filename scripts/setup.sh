@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build ccache pkg-config
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev sqlite3 zlib1g-dev
-    zint zbar-tools imagemagick
+    zint zbar-tools imagemagick python3
     qt6-base-dev fonts-liberation fonts-liberation2 xvfb xauth poppler-utils
 )
 
