@@ -80,15 +80,30 @@ void TfrmDigitar::RemoverLogos() {
 }
 
 void TfrmDigitar::CriarLogos(const std::string& uf) {
-    int n = 0;
     TDataSet& ufBanco = dm_.cdsUFBanco;
+    if (logos_.valido && logos_.uf == uf && logos_.versaoUFBanco == ufBanco.Versao() &&
+        logos_.versaoBanco == dm_.cdsBanco.Versao()) {
+        for (const TControlState& c : logos_.controles) {
+            Controles.Add(TControlState(c));
+            Controles.Get("PanelBancos").width = c.left + c.width;
+        }
+        if (!logos_.ultimoBanco.empty()) dm_.cdsBanco.FindKey({logos_.ultimoBanco});
+        Controles.SetVisible("GBBancos", !logos_.controles.empty());
+        return;
+    }
+    logos_.valido = false;
+    logos_.controles.clear();
+    logos_.ultimoBanco.clear();
+    int n = 0;
     const int campoUF = ufBanco.FieldByName("UFID").Index();
     const int campoBanco = ufBanco.FieldByName("BancoID").Index();
     const TField& campoLogo = dm_.cdsBanco.FieldByName("LogoTipo");
     for (TBookmark b : ufBanco.VisibleRecords()) {
-        if (ValueToString(ufBanco.ValueAt(b, campoUF)) != uf) continue;
+        const std::string* ufid = std::get_if<std::string>(&ufBanco.ValueAt(b, campoUF));
+        if (!ufid || *ufid != uf) continue;
         const std::string id = ValueToString(ufBanco.ValueAt(b, campoBanco));
         if (!dm_.cdsBanco.FindKey({id})) continue;
+        logos_.ultimoBanco = id;
         // Read in place: a logo is a whole bitmap, and this runs on every change of state.
         const TBytes* bytes = std::get_if<TBytes>(&campoLogo.Value());
         if (!bytes || bytes->empty()) continue;
@@ -102,11 +117,16 @@ void TfrmDigitar::CriarLogos(const std::string& uf) {
         c.hint = dm_.cdsBanco.FieldByName("Nome").AsString();
         c.left = n * (largura + 5);
         c.width = largura;
+        logos_.controles.push_back(c);
         Controles.Add(std::move(c));
         Controles.Get("PanelBancos").width = n * (largura + 5) + largura;
         ++n;
     }
     Controles.SetVisible("GBBancos", n > 0);
+    logos_.uf = uf;
+    logos_.versaoUFBanco = ufBanco.Versao();
+    logos_.versaoBanco = dm_.cdsBanco.Versao();
+    logos_.valido = true;
 }
 
 void TfrmDigitar::MontarPeriodos(const std::string& periodicidade) {

@@ -100,6 +100,15 @@ public:
     void AtualizarCores();
 
 private:
+    // The bank logos last laid out, by state, while the bank tables stay unchanged: the layout runs
+    // on every change of a slip being checked.
+    struct TLogosDaUF {
+        std::string uf;
+        uint64_t versaoUFBanco = 0, versaoBanco = 0;
+        std::vector<TControlState> controles;
+        std::string ultimoBanco;
+        bool valido = false;
+    } logos_;
     void FormCreate();
     void CriarControles();
     // Reports a message the way the modes ask; throws ECritica while importing.

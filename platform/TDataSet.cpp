@@ -1,5 +1,7 @@
 #include "TDataSet.h"
 
+#include <cstring>
+
 #include <algorithm>
 
 #include "Errors.h"
@@ -47,6 +49,7 @@ TField& TDataSet::AddField(TFieldDef def) {
     hasCalculated_ = hasCalculated_ || def.calculated;
     fields_.push_back(std::make_unique<TField>(*this, int(fields_.size()), std::move(def)));
     fieldsByName_[fields_.back()->FieldName()] = fields_.back().get();
+    EsqueceCampos();
     return *fields_.back();
 }
 
@@ -60,12 +63,21 @@ void TDataSet::ClearFields() {
     currentIndex_ = -1;
     fields_.clear();
     fieldsByName_.clear();
+    EsqueceCampos();
     hasCalculated_ = false;
     calculated_ = nullptr;
 }
 
 TField* TDataSet::FindField(std::string_view name) const {
-    if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) return it->second;
+    CampoLembrado& lembrado = camposLembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kCamposLembrados];
+    if (lembrado.texto == name.data() && lembrado.tamanho == name.size() && lembrado.campo &&
+        std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0) {
+        return lembrado.campo;
+    }
+    if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) {
+        if (it->second->FieldName().size() == name.size()) lembrado = {name.data(), name.size(), it->second};
+        return it->second;
+    }
     for (const auto& f : fields_) {
         if (SameText(f->FieldName(), name)) return f.get();
     }
@@ -127,6 +139,7 @@ void TDataSet::SetIndexName(const std::string& name) {
     if (novo == currentIndex_) return;
     if (Active()) CheckBrowseMode();
     currentIndex_ = novo;
+    if (novo >= 0 && indexes_[size_t(novo)]->desordenado) SortIndex(*indexes_[size_t(novo)]);
     if (Active()) {
         bof_ = eof_ = false;
         NotifyData(nullptr);
@@ -212,6 +225,7 @@ void TDataSet::SortIndex(Index& ix) {
     Mudou();
     std::sort(ix.order.begin(), ix.order.end(),
               [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+    ix.desordenado = false;
 }
 
 size_t TDataSet::PosOf(const Record* r) const {
@@ -229,7 +243,13 @@ void TDataSet::InsertInOrders(Record* r) {
     auto itn = std::lower_bound(natural_.begin(), natural_.end(), r,
                                 [](const Record* a, const Record* b) { return a->seq < b->seq; });
     natural_.insert(itn, r);
+    const Index* atual = CurrentIndex();
     for (auto& ix : indexes_) {
+        if (ix.get() != atual) {
+            if (!ix->desordenado && !ix->order.empty() && Less(*ix, r, ix->order.back())) ix->desordenado = true;
+            ix->order.push_back(r);
+            continue;
+        }
         auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
                                    [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
         ix->order.insert(it, r);
@@ -241,8 +261,9 @@ void TDataSet::RemoveFromOrders(Record* r) {
     natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
                                     [](const Record* a, const Record* b) { return a->seq < b->seq; }));
     for (auto& ix : indexes_) {
-        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
-                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
+        auto it = ix->desordenado ? ix->order.end()
+                                  : std::lower_bound(ix->order.begin(), ix->order.end(), r,
+                                                     [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
         if (it == ix->order.end() || *it != r) it = std::find(ix->order.begin(), ix->order.end(), r);
         ix->order.erase(it);
     }
@@ -643,13 +664,16 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     CheckBrowseMode();
     // A filter event may look at anything, so its answers are never kept.
     const bool guardavel = !filtered_ || !OnFilterRecord;
-    UltimaBusca& u = ultimaBusca_;
-    if (guardavel && u.versao == versao_ && u.indice == CurrentIndex() && u.filtroExpressao == FilterCaseInsensitive &&
-        u.chaves == keys) {
-        if (!u.registro) return false;
-        MoveTo(u.registro);
-        bof_ = eof_ = false;
-        return true;
+    if (guardavel) {
+        for (const UltimaBusca& u : buscas_) {
+            if (u.versao == versao_ && u.indice == CurrentIndex() && u.filtroExpressao == FilterCaseInsensitive &&
+                u.chaves == keys) {
+                if (!u.registro) return false;
+                MoveTo(u.registro);
+                bof_ = eof_ = false;
+                return true;
+            }
+        }
     }
     std::vector<TValue> k;
     Record* achado = nullptr;
@@ -661,6 +685,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
         }
     }
     if (guardavel) {
+        UltimaBusca& u = buscas_[proximaBusca_++ % kBuscasGuardadas];
         u.versao = versao_;
         u.indice = CurrentIndex();
         u.filtroExpressao = FilterCaseInsensitive;
@@ -818,9 +843,10 @@ std::vector<TBookmark> TDataSet::VisibleRecords() const {
     return r;
 }
 
-TValue TDataSet::ValueAt(TBookmark bookmark, int field) {
+const TValue& TDataSet::ValueAt(TBookmark bookmark, int field) {
+    static const TValue nenhum;
     auto it = owned_.find(bookmark);
-    if (it == owned_.end()) return TValue{};
+    if (it == owned_.end()) return nenhum;
     Record* r = it->second.get();
     if (fields_[size_t(field)]->Calculated()) Calculate(r);
     return r->values[size_t(field)];

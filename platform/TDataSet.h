@@ -117,6 +117,9 @@ public:
     const std::string& Filter() const { return filterText_; }
     void SetFiltered(bool on);
     bool Filtered() const { return filtered_; }
+    // Goes up with every change of records, order or filter: a cache of answers drawn from the
+    // table is good while it stays the same.
+    uint64_t Versao() const { return versao_; }
     bool FilterCaseInsensitive = false;
     // Re-applies the filter to the current record after a change of the filter callback's data.
     void Refresh();
@@ -152,7 +155,7 @@ public:
     std::vector<TBookmark> VisibleRecords() const;
     // A field of a visible record as the current record would show it (calculated fields are
     // calculated for it); does not move.
-    TValue ValueAt(TBookmark bookmark, int field);
+    const TValue& ValueAt(TBookmark bookmark, int field);
     // The display text of a field of a record (its get-text event sees that record); no move.
     std::string DisplayTextAt(TBookmark bookmark, int field);
 
@@ -170,6 +173,9 @@ private:
         TIndexDef def;
         std::vector<int> fields;
         std::vector<Record*> order;
+        // An index not in use takes new records at its end and is put in order when it is next
+        // chosen: an import of many slips would otherwise shift it once per slip.
+        bool desordenado = false;
     };
     class StateGuard;
 
@@ -214,6 +220,18 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, TField*, HashNome, std::equal_to<>> fieldsByName_;
+    // Field names mostly come as the same literals again and again: the last field found through
+    // each text address, checked against the name before use.
+    struct CampoLembrado {
+        const char* texto = nullptr;
+        size_t tamanho = 0;
+        TField* campo = nullptr;
+    };
+    static constexpr size_t kCamposLembrados = 64;
+    mutable CampoLembrado camposLembrados_[kCamposLembrados];
+    void EsqueceCampos() const {
+        for (CampoLembrado& c : camposLembrados_) c = CampoLembrado{};
+    }
     bool hasCalculated_ = false;
     // The record whose calculated fields are up to date: they are worked out when first read.
     mutable const Record* calculated_ = nullptr;
@@ -237,9 +255,9 @@ private:
     std::string filterText_;
     std::unique_ptr<TFilterExpression> filter_;
     bool filtered_ = false;
-    // The last key search and its answer, good while nothing that could change it happens (any
-    // change of records, order or filter bumps versao_). Lookups of the same key come in runs
-    // while a slip is checked.
+    // The latest key searches and their answers, good while nothing that could change them
+    // happens (any change of records, order or filter bumps versao_). Checking a slip looks up
+    // the same few rule rows again and again.
     uint64_t versao_ = 0;
     struct UltimaBusca {
         uint64_t versao = ~uint64_t(0);
@@ -247,7 +265,10 @@ private:
         bool filtroExpressao = false;
         std::vector<TValue> chaves;
         Record* registro = nullptr;
-    } ultimaBusca_;
+    };
+    static constexpr size_t kBuscasGuardadas = 16;
+    UltimaBusca buscas_[kBuscasGuardadas];
+    size_t proximaBusca_ = 0;
     void Mudou() { ++versao_; }
 
     std::vector<TDataSource*> sources_;

@@ -82,6 +82,32 @@ TEST_F(TabelaTest, FindKeyNoIndiceCorrenteComChaveParcialESemCaixa) {
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
 }
 
+TEST_F(TabelaTest, IndiceForaDeUsoSeOrdenaAoSerEscolhidoEBuscasSeguemAsMudancas) {
+    t.SetIndexName("sk_Numero");
+    Linha("SP", "100013", "B", "b", 30);
+    Linha("MG", "100013", "A", "a", 20);
+    Linha("RJ", "100013", "C", "c", 10);
+    // The rule index took the rows out of order while another one was in use.
+    t.SetIndexName("pk_Regra");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "c", "b"}));
+    t.SetIndexName("sk_Numero");
+    ASSERT_TRUE(t.FindKey(std::vector<TValue>{int32_t(30)}));
+    t.Delete();  // removed from the rule index while it is out of use
+    Linha("AC", "100013", "D", "d", 40);
+    EXPECT_TRUE(t.FindKey(std::vector<TValue>{int32_t(40)}));
+    EXPECT_FALSE(t.FindKey(std::vector<TValue>{int32_t(30)}));  // a remembered answer gives way
+    t.SetIndexName("pk_Regra");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"d", "a", "c"}));
+    // Editing a key field moves the row and the search answers follow it.
+    EXPECT_TRUE(t.FindKey({"MG", "100013", "A"}));
+    t.Edit();
+    t.FieldByName("UF").SetAsString("TO");
+    t.Post();
+    EXPECT_FALSE(t.FindKey({"MG", "100013", "A"}));
+    EXPECT_TRUE(t.FindKey({"TO", "100013", "A"}));
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"d", "c", "a"}));
+}
+
 TEST_F(TabelaTest, FindKeySemIndiceFalha) {
     Linha("SP", "1", "T", "a", 1);
     EXPECT_THROW(t.FindKey({"SP"}), EDatabaseError);
