@@ -17,10 +17,7 @@ namespace {
 class RequisicaoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         frm = std::make_unique<TfrmDigitar>(*dm);
     }
     void TearDown() override {

@@ -16,10 +16,7 @@ namespace {
 class FluxosTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         for (int i = 0; i < 3; ++i) {
             dm->cdsKOVA.Append();
             PreencheKOVAValida(*dm);

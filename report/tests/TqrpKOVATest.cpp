@@ -17,10 +17,7 @@ namespace {
 class RelatorioTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         dm->Versao = 5;
         dm->VersaoRelease = "03";
         dm->cdsKOVA.Append();

@@ -44,10 +44,7 @@ std::string Junta(const std::vector<std::string>& campos) {
 class IncorporacaoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         // Two slips from before the import.
         for (int i = 0; i < 2; ++i) {
             dm->cdsKOVA.Append();

@@ -33,10 +33,7 @@ namespace {
 class TelasTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         dm->Versao = 1;
         dm->VersaoRelease = "03";
         relatorio = std::make_unique<TqrpKOVA>();

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests that need a data module with a few reference rows in memory.
 
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -39,6 +40,16 @@ inline void ReferenciasBasicas(TDM& dm) {
         Inserir(dm.cdsSubReceita, {{"Codigo", T("100048")}, {"SubReceita", int32_t(s)}, {"Descricao", T("sub")}});
     }
     Inserir(dm.cdsEmpresaCourier, {{"Codigo", int32_t(5)}, {"Nome", T("Courier Cinco")}});
+}
+
+// The data module most tests start from: the clock at 15/03/2024 10:00, every table open and
+// empty, and the reference rows above.
+inline std::unique_ptr<TDM> ModuloDeTeste() {
+    Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
+    auto dm = std::make_unique<TDM>();
+    dm->AbrirTabelasVazias();
+    ReferenciasBasicas(*dm);
+    return dm;
 }
 
 // Fills the current slip (being inserted or edited) with values that pass every field rule on the

@@ -18,10 +18,7 @@ namespace kova::teste {
 class RegrasTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-        dm = std::make_unique<TDM>();
-        dm->AbrirTabelasVazias();
-        ReferenciasBasicas(*dm);
+        dm = ModuloDeTeste();
         Inserir(dm->cdsReceita, {{"Codigo", T("100013")}, {"DocumentoOrigem", T("N")}, {"CodigoBarra", int32_t(1)}});
         fonte.SetDataSet(&dm->cdsKOVA);
         fonte.OnDataChange = [this](TDataSource&, TField* f) {
