@@ -75,6 +75,15 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
 
 // ------------------------------------------------------------------ A: the favoured state
 
+// A rule row stops the slip: the unattended request records its text, a person is told it.
+void TfrmDigitar::RecusaPelaRegra() {
+    if (Desassistido()) {
+        dm_.UltimoErro = TextoRegra();
+    } else {
+        Reportar(TextoRegra());
+    }
+}
+
 void TfrmDigitar::RemoverLogos() {
     if (Controles.Find("Banco0")) Controles.RemoveChildren("PanelBancos");
 }
@@ -203,11 +212,7 @@ bool TfrmDigitar::PassoReceita(TField*) {
             Abre("dbeDataVencimento", false);
             AtualizarCores();
         }
-        if (Desassistido()) {
-            dm_.UltimoErro = TextoRegra();
-        } else {
-            Reportar(TextoRegra());
-        }
+        RecusaPelaRegra();
         return false;
     }
     TDataSet& produtos = dm_.cdsUFProduto;
@@ -394,11 +399,7 @@ bool TfrmDigitar::PassoContribuinte() {
     const std::string receita = Campo("Receita");
     if (receita == "100080" && dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() == 11 &&
         Regra(uf, receita, "MC")) {
-        if (Desassistido()) {
-            dm_.UltimoErro = TextoRegra();
-        } else {
-            Reportar(TextoRegra());
-        }
+        RecusaPelaRegra();
         return false;
     }
     return true;
@@ -421,11 +422,7 @@ bool TfrmDigitar::PassoDocumento() {
         }
     }
     if (Regra(uf, receita, "MD") && doc.substr(0, 5) != "16000") {
-        if (Desassistido()) {
-            dm_.UltimoErro = TextoRegra();
-        } else {
-            Reportar(TextoRegra());
-        }
+        RecusaPelaRegra();
         return false;
     }
     return true;

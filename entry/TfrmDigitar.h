@@ -113,6 +113,7 @@ private:
     void CriarControles();
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
+    void RecusaPelaRegra();
     bool Editando() const;
     bool Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
     bool Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
