@@ -73,4 +73,17 @@ void TAsBarcode::PaintBars(TBitmap1& bitmap) const {
     }
 }
 
+TAsBarcode SimboloDaKOVA(const std::string& conteudo) {
+    TAsBarcode b;
+    b.Top = 0;
+    b.Left = 0;
+    b.SetModul(1);
+    b.Ratio = 3.0;
+    b.Typ = TBarcodeType::bcCode_2_5_interleaved;
+    b.Height = 70;
+    b.SetWidth(481);
+    b.Text = conteudo;
+    return b;
+}
+
 }  // namespace kova

@@ -57,4 +57,7 @@ private:
     int modul_ = 1;
 };
 
+// The symbol as the slip prints it: Interleaved 2 of 5, module 1, ratio 3, 481 by 70 dots.
+TAsBarcode SimboloDaKOVA(const std::string& conteudo);
+
 }  // namespace kova

@@ -96,16 +96,7 @@ void TqrpKOVA::Montar() {
     r.BeforePrint = [this] {
         ViaAtual = 0;
         CalculaCodigoBarra();
-        TAsBarcode barra;
-        barra.Top = 0;
-        barra.Left = 0;
-        barra.SetModul(1);
-        barra.Ratio = 3.0;
-        barra.Typ = TBarcodeType::bcCode_2_5_interleaved;
-        barra.Height = 70;
-        barra.SetWidth(481);
-        barra.Text = DM->cdsKOVA.FieldByName("CodigoBarra").AsString();
-        barra.PaintBars(*Simbolo);
+        SimboloDaKOVA(DM->cdsKOVA.FieldByName("CodigoBarra").AsString()).PaintBars(*Simbolo);
         Relatorio.Banda("qrbLinhaDigitavel").Componente("qrLinhaDigitavel").caption =
             LinhaDigitavel(DM->cdsKOVA.FieldByName("CodigoBarra").AsString());
     };

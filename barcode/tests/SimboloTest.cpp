@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "CalculaCodigoBarra.h"
+#include "Comando.h"
 #include "Clock.h"
 #include "Errors.h"
 #include "LinhaDigitavel.h"
@@ -25,30 +26,16 @@ TEST(LinhaDigitavel, ExemploComQuatroBlocos) {
     EXPECT_THROW(LinhaDigitavel("8585000000123450260518000000000000000000000X"), EConvertError);
 }
 
-// The component as the report sets it up.
-TAsBarcode Simbolo(const std::string& texto) {
-    TAsBarcode b;
-    b.Top = 0;
-    b.Left = 0;
-    b.SetModul(1);
-    b.Ratio = 3.0;
-    b.Typ = TBarcodeType::bcCode_2_5_interleaved;
-    b.Height = 70;
-    b.SetWidth(481);
-    b.Text = texto;
-    return b;
-}
-
 TEST(TAsBarcode, PadraoELarguraDoExemplo) {
-    TAsBarcode b = Simbolo("1234");
+    TAsBarcode b = SimboloDaKOVA("1234");
     EXPECT_EQ(b.BarPattern(), "505060515050616060515051605");
     EXPECT_EQ(b.Width(), 45);
-    EXPECT_EQ(Simbolo("").BarPattern(), "5050605");
-    EXPECT_EQ(Simbolo(" 12 ").BarPattern(), Simbolo("12").BarPattern());
-    EXPECT_EQ(Simbolo("123").BarPattern(), Simbolo("12").BarPattern());  // an odd last digit is dropped
-    EXPECT_EQ(Simbolo(std::string(44, '7')).Width(), 405);
-    EXPECT_EQ(Simbolo(std::string(44, '7')).BarPattern().size(), 227u);
-    EXPECT_EQ(Simbolo("1234").Modul(), 1);  // the width of 481 asked on the empty text is ignored
+    EXPECT_EQ(SimboloDaKOVA("").BarPattern(), "5050605");
+    EXPECT_EQ(SimboloDaKOVA(" 12 ").BarPattern(), SimboloDaKOVA("12").BarPattern());
+    EXPECT_EQ(SimboloDaKOVA("123").BarPattern(), SimboloDaKOVA("12").BarPattern());  // an odd last digit is dropped
+    EXPECT_EQ(SimboloDaKOVA(std::string(44, '7')).Width(), 405);
+    EXPECT_EQ(SimboloDaKOVA(std::string(44, '7')).BarPattern().size(), 227u);
+    EXPECT_EQ(SimboloDaKOVA("1234").Modul(), 1);  // the width of 481 asked on the empty text is ignored
 }
 
 TEST(TAsBarcode, PropriedadesEFalhas) {
@@ -96,16 +83,6 @@ std::string Modulos(const std::string& padrao) {
     return m;
 }
 
-std::string Executa(const std::string& comando) {
-    std::string saida;
-    FILE* p = popen(comando.c_str(), "r");
-    if (!p) return saida;
-    char b[4096];
-    size_t n;
-    while ((n = fread(b, 1, sizeof b, p)) > 0) saida.append(b, n);
-    pclose(p);
-    return saida;
-}
 
 bool Disponivel(const char* programa) { return std::system((std::string("command -v ") + programa + " >/dev/null").c_str()) == 0; }
 
@@ -126,7 +103,7 @@ TEST(TAsBarcode, PadraoIgualAoDeOutroCodificador) {
                 for (int k = 3; k >= 0; --k) bits += (v >> k) & 1 ? '1' : '0';
             }
         }
-        std::string nossos = Modulos(Simbolo(digitos).BarPattern());
+        std::string nossos = Modulos(SimboloDaKOVA(digitos).BarPattern());
         ASSERT_GE(bits.size(), nossos.size()) << digitos;
         EXPECT_EQ(bits.substr(0, nossos.size()), nossos) << digitos;
         EXPECT_EQ(bits.find('1', nossos.size()), std::string::npos);
@@ -137,14 +114,14 @@ TEST(TAsBarcode, SimboloImpressoELidoPorUmLeitor) {
     if (!Disponivel("zbarimg")) GTEST_SKIP() << "zbarimg is not installed";
     const std::string conteudo = "85850000001234502605180000000000000000000000";
     TBitmap1 bitmap(417, 41);
-    Simbolo(conteudo).PaintBars(bitmap);
+    SimboloDaKOVA(conteudo).PaintBars(bitmap);
     // Bars run the bitmap's full height; spaces are painted white.
     EXPECT_TRUE(bitmap.Pixel(0, 40));
     EXPECT_FALSE(bitmap.Pixel(1, 40));
     EXPECT_FALSE(bitmap.Pixel(410, 20));
     // At print size (about four pixels a narrow element at 300 dpi) with a quiet zone.
     TBitmap1 folha(417 + 40, 41);
-    TAsBarcode b = Simbolo(conteudo);
+    TAsBarcode b = SimboloDaKOVA(conteudo);
     b.Left = 20;
     b.PaintBars(folha);
     const std::string path = ::testing::TempDir() + "kova_simbolo.pbm";

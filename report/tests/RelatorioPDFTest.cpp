@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 
 #include "Clock.h"
+#include "Comando.h"
 #include "Dialogs.h"
 #include "KOVAEmPDF.h"
 #include "TabelasDeTeste.h"
@@ -16,16 +17,6 @@ using namespace kova::teste;
 
 namespace {
 
-std::string Executa(const std::string& comando) {
-    std::string saida;
-    FILE* p = popen(comando.c_str(), "r");
-    if (!p) return saida;
-    char b[4096];
-    size_t n;
-    while ((n = fread(b, 1, sizeof b, p)) > 0) saida.append(b, n);
-    pclose(p);
-    return saida;
-}
 
 bool Disponivel(const char* programa) {
     return std::system((std::string("command -v ") + programa + " >/dev/null").c_str()) == 0;
