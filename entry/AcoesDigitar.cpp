@@ -268,7 +268,10 @@ bool TfrmDigitar::DialogoDataPagamento() {
     return ExecutarDialogo(pedido);
 }
 
-void TfrmDigitar::btnProdutoClick() {
+void TfrmDigitar::btnProdutoClick() { EscolherProduto(""); }
+
+bool TfrmDigitar::EscolherProduto(const std::string& complementoTitulo) {
+    bool confirmado = false;
     TDataSet& produtos = dm_.cdsUFProduto;
     produtos.SetIndexName("sk_Descricao");
     try {
@@ -279,10 +282,11 @@ void TfrmDigitar::btnProdutoClick() {
         }
         TPedidoDialogo pedido;
         pedido.nome = "TfrmSelecionaProduto";
-        pedido.titulo = "Selecione Produto";
+        pedido.titulo = "Selecione Produto" + complementoTitulo;
         pedido.fonte = &dm_.dtsUFProduto;
         const TDataSetState s = dm_.cdsKOVA.State();
-        if (ExecutarDialogo(pedido) &&
+        confirmado = ExecutarDialogo(pedido);
+        if (confirmado &&
             (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey)) {
             dm_.cdsKOVA.FieldByName("Produto").SetAsInteger(produtos.FieldByName("Produto").AsInteger());
         }
@@ -291,6 +295,7 @@ void TfrmDigitar::btnProdutoClick() {
         throw;
     }
     produtos.SetIndexName("pk_UFProduto");
+    return confirmado;
 }
 
 void TfrmDigitar::MostrarMsgLink(const std::string& endereco) {

@@ -91,6 +91,9 @@ public:
     void cbxPeriodoDiaChange();
     void dblcProdutoEnter() { Controles.SetFocus("btnProduto"); }
     void btnProdutoClick();
+    // The product picker over the slip's products, its title followed by the given text; a
+    // confirmed choice goes into the slip being edited. True when confirmed.
+    bool EscolherProduto(const std::string& complementoTitulo);
 
     // --- Key filters: the character typed, or '\0' when it is dropped ---
     static char dbeCICContribuinteKeyPress(char c);

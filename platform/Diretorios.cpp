@@ -67,6 +67,13 @@ std::string NomeArquivo(const std::string& path) {
     return p == std::string::npos ? path : path.substr(p + 1);
 }
 
+std::string TrocaExtensao(const std::string& path, const std::string& extensao) {
+    const size_t ponto = path.find_last_of('.');
+    const size_t barra = path.find_last_of("/\\");
+    const bool temExtensao = ponto != std::string::npos && (barra == std::string::npos || ponto > barra);
+    return (temExtensao ? path.substr(0, ponto) : path) + extensao;
+}
+
 std::string IncluiBarra(const std::string& dir) {
     if (!dir.empty() && dir.back() == '/') return dir;
     return dir + "/";

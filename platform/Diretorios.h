@@ -21,6 +21,8 @@ bool ExisteArquivoDisco(const std::string& path);
 bool ExisteDiretorio(const std::string& path);
 // Everything after the last "/" (or "\").
 std::string NomeArquivo(const std::string& path);
+// The path with its file's extension (from the last "." of the name) replaced, or added.
+std::string TrocaExtensao(const std::string& path, const std::string& extensao);
 std::string IncluiBarra(const std::string& dir);
 // Copies a file, replacing the target; false on failure.
 bool CopiaArquivo(const std::string& origem, const std::string& destino);

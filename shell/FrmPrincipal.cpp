@@ -187,11 +187,8 @@ void FrmPrincipal::IncorporarArquivo(const std::string& nomeArquivo, bool desass
     QPrinter impressora(QPrinter::HighResolution);
     if (QPrinterInfo::availablePrinters().isEmpty()) {
         // No printer on this machine: the slips go to a PDF file beside the imported file.
-        const size_t ponto = nomeArquivo.find_last_of('.');
-        const size_t barra = nomeArquivo.find_last_of('/');
-        const bool temExtensao = ponto != std::string::npos && (barra == std::string::npos || ponto > barra);
         impressora.setOutputFormat(QPrinter::PdfFormat);
-        impressora.setOutputFileName(Q((temExtensao ? nomeArquivo.substr(0, ponto) : nomeArquivo) + ".pdf"));
+        impressora.setOutputFileName(Q(TrocaExtensao(nomeArquivo, ".pdf")));
     }
     importacao.EnviarImpressora = [&](const std::vector<TPagina>& paginas) { ImprimePaginas(paginas, impressora); };
     importacao.AtualizaMenus = [this] { AtualizaMenus(); };

@@ -9,6 +9,7 @@
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
+#include "FluxosImpressao.h"
 #include "TqrpKOVA.h"
 
 namespace kova {
@@ -197,28 +198,12 @@ void TIncorporacao::Grava() {
 
 bool TIncorporacao::EscolheProduto() {
     TDataSet& k = dm_.cdsKOVA;
-    TDataSet& produtos = dm_.cdsUFProduto;
-    struct TIndiceRestaurado {
-        TDataSet& t;
-        ~TIndiceRestaurado() { t.SetIndexName("pk_UFProduto"); }
-    } restaurado{produtos};
-    produtos.SetIndexName("sk_Descricao");
-    try {
-        produtos.Locate("Produto", {k.FieldByName("Produto").AsInteger()});
-    } catch (const std::exception&) {
-        // A product that cannot be found leaves the list where it was.
-    }
     const TField& vencimento = k.FieldByName("DataVencimento");
-    TPedidoDialogo pedido;
-    pedido.nome = "TfrmSelecionaProduto";
-    pedido.titulo = "Selecione Produto - Reg Nº " + std::to_string(Linha) + " - " +
-                    k.FieldByName("UFFavorecida").AsString() + " - " + k.FieldByName("Receita").AsString() +
-                    " - " + (vencimento.IsNull() ? std::string() : DateToStr(vencimento.AsDate())) + " - " +
-                    FormatarMoeda(k.FieldByName("ValorPrincipal").AsFloat());
-    pedido.fonte = &dm_.dtsUFProduto;
-    if (!ExecutarDialogo(pedido)) return false;
-    k.FieldByName("Produto").SetAsInteger(produtos.FieldByName("Produto").AsInteger());
-    return true;
+    return formulario_.EscolherProduto(
+        " - Reg Nº " + std::to_string(Linha) + " - " + k.FieldByName("UFFavorecida").AsString() + " - " +
+        k.FieldByName("Receita").AsString() + " - " +
+        (vencimento.IsNull() ? std::string() : DateToStr(vencimento.AsDate())) + " - " +
+        FormatarMoeda(k.FieldByName("ValorPrincipal").AsFloat()));
 }
 
 void TIncorporacao::DesfazNovas() {
@@ -239,11 +224,11 @@ void TIncorporacao::ImprimeNovas() {
         const TValue id = k.ValueAt(b, campoId);
         if (!IsNull(id) && std::get<int32_t>(id) > IdInicial) novas.push_back(b);
     }
+    TFluxosImpressao fluxos(relatorio_);
+    fluxos.EnviarImpressora = EnviarImpressora;
     for (TBookmark b : novas) {
         k.GotoBookmark(b);
-        const std::vector<TPagina> paginas = relatorio_.Executa(3);
-        if (EnviarImpressora) EnviarImpressora(paginas);
-        dm_.MarcaImpressa();
+        fluxos.Imprimir();
         ++Impressas;
     }
     if (!indice.empty()) k.SetIndexName(indice);

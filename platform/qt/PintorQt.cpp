@@ -73,43 +73,21 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
     }
 }
 
-void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
-    QPdfWriter pdf(QString::fromStdString(caminho));
-    pdf.setResolution(1200);
-    pdf.setTitle(QStringLiteral("KOVA"));
-    pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                  QPageLayout::Millimeter));
-    QPainter painter;
-    if (!painter.begin(&pdf)) throw Exception("Não foi possível gravar o arquivo " + caminho);
-    const double k = 1200 / 25.4;
-    for (size_t i = 0; i < paginas.size(); ++i) {
-        if (i > 0) pdf.newPage();
-        PintaPagina(painter, paginas[i], k);
-    }
-    painter.end();
-}
-
 struct TArquivoPDF::Dados {
     explicit Dados(const std::string& caminho) : pdf(QString::fromStdString(caminho)) {}
     QPdfWriter pdf;
     QPainter painter;
 };
 
-TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(new Dados(caminho)) {
+TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(std::make_unique<Dados>(caminho)) {
     d_->pdf.setResolution(1200);
     d_->pdf.setTitle(QStringLiteral("KOVA"));
     d_->pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
                                       QPageLayout::Millimeter));
-    if (!d_->painter.begin(&d_->pdf)) {
-        delete d_;
-        throw Exception("Não foi possível gravar o arquivo " + caminho);
-    }
+    if (!d_->painter.begin(&d_->pdf)) throw Exception("Não foi possível gravar o arquivo " + caminho);
 }
 
-TArquivoPDF::~TArquivoPDF() {
-    d_->painter.end();
-    delete d_;
-}
+TArquivoPDF::~TArquivoPDF() { d_->painter.end(); }
 
 void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
     for (const TPagina& p : paginas) {
@@ -117,6 +95,10 @@ void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
         PintaPagina(d_->painter, p, 1200 / 25.4);
         ++paginas_;
     }
+}
+
+void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
+    TArquivoPDF(caminho).Acrescenta(paginas);
 }
 
 void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora) {

@@ -31,7 +31,7 @@ public:
 
 private:
     struct Dados;
-    Dados* d_;
+    std::unique_ptr<Dados> d_;
     int paginas_ = 0;
 };
 // Prints the pages on a printer the person chose (A4, no margins of its own).

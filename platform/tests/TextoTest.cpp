@@ -24,3 +24,15 @@ TEST(Texto, Utf8IdaEVolta) {
     EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // a character Windows-1252 lacks
     EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");           // cut sequence
 }
+
+#include "Diretorios.h"
+
+namespace {
+
+TEST(Caminhos, TrocaExtensaoSoNoNomeDoArquivo) {
+    EXPECT_EQ(kova::TrocaExtensao("/dados/KOVA.txt", ".pdf"), "/dados/KOVA.pdf");
+    EXPECT_EQ(kova::TrocaExtensao("/dados.2026/KOVA", ".pdf"), "/dados.2026/KOVA.pdf");
+    EXPECT_EQ(kova::TrocaExtensao("lote.1.txt", ".pdf"), "lote.1.pdf");
+}
+
+}  // namespace

@@ -6,10 +6,8 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <memory>
-#include <optional>
 #include <string>
 
 #include "Conversao.h"
@@ -113,13 +111,7 @@ int Incorporar(int argc, char** argv) {
         std::cerr << ParaUtf8(kAjuda);
         return 2;
     }
-    if (pdf.empty()) {
-        const size_t ponto = arquivo.find_last_of('.');
-        const size_t barra = arquivo.find_last_of('/');
-        pdf = (ponto != std::string::npos && (barra == std::string::npos || ponto > barra) ? arquivo.substr(0, ponto)
-                                                                                          : arquivo) +
-              ".pdf";
-    }
+    if (pdf.empty()) pdf = TrocaExtensao(arquivo, ".pdf");
 
     // Fonts and the PDF writer need a GUI application, never a display.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
