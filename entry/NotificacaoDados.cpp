@@ -124,6 +124,7 @@ void TfrmDigitar::CriarLogos(const std::string& uf) {
         c.kind = TControlKind::Other;
         c.parent = "PanelBancos";
         c.hint = dm_.cdsBanco.FieldByName("Nome").AsString();
+        c.caption = id;  // the bank whose logo a view draws
         c.left = n * (largura + 5);
         c.width = largura;
         logos_.controles.push_back(c);

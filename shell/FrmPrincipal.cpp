@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPageSetupDialog>
+#include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
 #include <QStatusBar>
@@ -16,7 +17,9 @@
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "Errors.h"
+#include "FrmDigitar.h"
 #include "FrmImprimir.h"
+#include "FluxosImpressao.h"
 #include "Incorporacao.h"
 #include "Diretorios.h"
 #include "PintorQt.h"
@@ -28,13 +31,6 @@
 #include "TqrpKOVA.h"
 
 namespace kova {
-namespace {
-
-void NaoDisponivel() {
-    MessageDlg("Esta função ainda não está disponível nesta versão do KOVA.", TMsgDlgType::mtInformation);
-}
-
-}  // namespace
 
 FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai), relatorio_(relatorio) {
     setWindowTitle(Q("KOVA - Fennolar"));
@@ -45,9 +41,10 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
         return a;
     };
     QMenu* opcao = menuBar()->addMenu(Q("&Opção"));
-    QAction* mniDigitar = acao(opcao, "&Digitar KOVA", "Digitar KOVA", NaoDisponivel);
+    QAction* mniDigitar = acao(opcao, "&Digitar KOVA", "Digitar KOVA", [this] { Tela().IniciarNovaKOVA(); });
     mniImprimir = acao(opcao, "&Imprimir KOVA", "Imprimir KOVA", [this] { mniImprimirClick(); });
-    acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar", NaoDisponivel);
+    acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar",
+         [this] { Tela().AbrirPesquisa(); });
     opcao->addSeparator();
     acao(opcao, "In&corporar Arquivo", "", [this] { mniIncorporarClick(); });
     opcao->addSeparator();
@@ -162,11 +159,36 @@ void FrmPrincipal::mniImprimirClick() {
     AtualizaMenus();
 }
 
-FrmPrincipal::~FrmPrincipal() = default;
+FrmPrincipal::~FrmPrincipal() {
+    // The screen goes before the form it draws.
+    tela_.reset();
+}
 
 TfrmDigitar& FrmPrincipal::Formulario() {
     if (!frmDigitar_) frmDigitar_ = std::make_unique<TfrmDigitar>(*DM);
     return *frmDigitar_;
+}
+
+FrmDigitar& FrmPrincipal::Tela() {
+    if (!tela_) {
+        TfrmDigitar& form = Formulario();
+        tela_ = std::make_unique<FrmDigitar>(form, *DM, this);
+        // Print on the entry screen opens the preview of the current slip; its Print button prints
+        // the three copies on the printer chosen then.
+        fluxosTela_ = std::make_unique<TFluxosImpressao>(relatorio_);
+        fluxosTela_->AbrirVisualizacao = [this](const std::vector<TPagina>& paginas) {
+            (new FrmVisualizar(paginas, *fluxosTela_, tela_.get()))->show();
+        };
+        fluxosTela_->EnviarImpressora = [this](const std::vector<TPagina>& paginas) {
+            QPrinter impressora(QPrinter::HighResolution);
+            QPrintDialog dialogo(&impressora, tela_.get());
+            if (dialogo.exec() != QDialog::Accepted) throw EAbort();
+            ImprimePaginas(paginas, impressora);
+        };
+        form.OnImprimir = [this] { fluxosTela_->Visualizar(); };
+        connect(tela_.get(), &QDialog::finished, this, [this] { AtualizaMenus(); });
+    }
+    return *tela_;
 }
 
 void FrmPrincipal::mniIncorporarClick() {

@@ -14,6 +14,8 @@ class QTimer;
 
 namespace kova {
 
+class FrmDigitar;
+class TFluxosImpressao;
 class TqrpKOVA;
 class TfrmDigitar;
 
@@ -31,6 +33,8 @@ public:
     void IncorporarArquivo(const std::string& nomeArquivo, bool desassistido);
     // The entry form that checks every slip, created on first need.
     TfrmDigitar& Formulario();
+    // The entry screen drawn over that form, created on first use.
+    FrmDigitar& Tela();
     ~FrmPrincipal() override;
 
     bool SairSemConfirmar = false;
@@ -50,6 +54,8 @@ protected:
 private:
     TqrpKOVA& relatorio_;
     std::unique_ptr<TfrmDigitar> frmDigitar_;
+    std::unique_ptr<TFluxosImpressao> fluxosTela_;
+    std::unique_ptr<FrmDigitar> tela_;
 };
 
 }  // namespace kova

@@ -16,6 +16,8 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "FrmDigitar.h"
+#include "TfrmDigitar.h"
 #include "FrmImprimir.h"
 #include "FrmPrincipal.h"
 #include "FrmUtilitarios.h"
@@ -150,6 +152,28 @@ TEST_F(TelasTest, JanelaPrincipalMenusRelogioESaida) {
     EXPECT_EQ(dialogs.Texts().back(), "\rDeseja sair do programa KOVA?");
     dialogs.Answer(TModalResult::mrYes);
     EXPECT_TRUE(p.close());
+}
+
+TEST_F(TelasTest, MenusAbremATelaDeDigitacao) {
+    KOVAs(1);
+    FrmPrincipal p(*relatorio);
+    FrmDigitar& tela = p.Tela();
+    tela.IniciarNovaKOVA();
+    EXPECT_TRUE(tela.isVisible());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    tela.reject();  // Escape: the new slip is cancelled, the screen stays
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    tela.reject();  // and then closes it
+    EXPECT_FALSE(tela.isVisible());
+    tela.AbrirPesquisa();
+    EXPECT_EQ(p.Formulario().PaginaAtiva, "tbsPesquisar");
+    // The screen's Print opens the preview of the current slip.
+    tela.Controle<QToolButton>("btnImprimir")->click();
+    EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(), "A");
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->windowTitle() == QStringLiteral("Visualizar KOVA")) w->close();
+    }
+    tela.close();
 }
 
 TEST_F(TelasTest, RemocaoComODiaDeOntemEAMensagem) {

@@ -1,7 +1,9 @@
 #include "DialogosQt.h"
 
 #include <QApplication>
-#include <QDateEdit>
+#include <QLineEdit>
+#include <QStyle>
+#include <algorithm>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
@@ -17,6 +19,7 @@
 #include "QtTexto.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
+#include "TfrmDigitar.h"
 
 namespace kova {
 
@@ -89,6 +92,83 @@ bool EscolheNaGrade(const TPedidoDialogo& pedido, std::vector<TColunaGrade> colu
     return true;
 }
 
+// The payment-date dialog: its box is bound to the slip's payment date, so a complete date is
+// written at once (and checked there); Enter in the box confirms.
+bool DataPagamento(const TPedidoDialogo& pedido) {
+    TField& campo = pedido.fonte->DataSet()->FieldByName("DataPagamento");
+    QDialog dialogo(QApplication::activeWindow());
+    dialogo.setWindowTitle(Q(pedido.titulo));
+    auto* layout = new QVBoxLayout(&dialogo);
+    auto* linha = new QHBoxLayout;
+    linha->addWidget(new QLabel(Q(pedido.texto)));
+    auto* data = new QLineEdit;
+    data->setObjectName(QStringLiteral("dbeDataPagamento"));
+    data->setInputMask(QStringLiteral("99/99/9999;_"));
+    data->setText(Q(campo.Text()));
+    linha->addWidget(data);
+    layout->addLayout(linha);
+    auto* botoes = new QDialogButtonBox;
+    QPushButton* ok = botoes->addButton(Q("&Ok"), QDialogButtonBox::AcceptRole);
+    botoes->addButton(Q("&Cancelar"), QDialogButtonBox::RejectRole);
+    ok->setDefault(true);
+    layout->addWidget(botoes);
+    auto grava = [&campo, data] {
+        const std::string texto = C(data->text());
+        if (!data->hasAcceptableInput() || texto == campo.Text()) return;
+        Protege([&] { campo.SetText(texto); });
+    };
+    QObject::connect(data, &QLineEdit::textEdited, &dialogo, grava);
+    QObject::connect(botoes, &QDialogButtonBox::accepted, &dialogo, [&] {
+        grava();
+        dialogo.accept();
+    });
+    QObject::connect(botoes, &QDialogButtonBox::rejected, &dialogo, &QDialog::reject);
+    data->setFocus();
+    return dialogo.exec() == QDialog::Accepted;
+}
+
+// The notice of a state that issues its slips in a program of its own, with the page's address
+// as a link.
+void MsgLink(const TPedidoDialogo& pedido) {
+    QDialog dialogo(QApplication::activeWindow());
+    dialogo.setWindowTitle(Q(pedido.titulo));
+    auto* layout = new QVBoxLayout(&dialogo);
+    auto* corpo = new QHBoxLayout;
+    auto* figura = new QLabel;
+    figura->setPixmap(QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(40, 40));
+    figura->setAlignment(Qt::AlignTop);
+    corpo->addWidget(figura);
+    std::string texto = pedido.texto;
+    texto.erase(std::remove(texto.begin(), texto.end(), '\r'), texto.end());
+    auto* rotulo = new QLabel(Q(texto));
+    rotulo->setWordWrap(true);
+    corpo->addWidget(rotulo, 1);
+    layout->addLayout(corpo);
+    auto* link = new QLabel(Q(pedido.link));
+    link->setObjectName(QStringLiteral("lblLink"));
+    link->setAlignment(Qt::AlignCenter);
+    link->setStyleSheet(QStringLiteral("color: navy; text-decoration: underline;"));
+    link->setCursor(Qt::PointingHandCursor);
+    layout->addWidget(link);
+    auto* botoes = new QDialogButtonBox;
+    QPushButton* ok = botoes->addButton(Q("Ok"), QDialogButtonBox::AcceptRole);
+    ok->setDefault(true);
+    layout->addWidget(botoes);
+    QObject::connect(botoes, &QDialogButtonBox::accepted, &dialogo, &QDialog::accept);
+    // A click on the link opens the page; the dialog stays.
+    struct Clique : QObject {
+        std::string endereco;
+        bool eventFilter(QObject*, QEvent* e) override {
+            if (e->type() == QEvent::MouseButtonRelease) Protege([this] { AbrirPagina(endereco); });
+            return false;
+        }
+    } clique;
+    clique.endereco = pedido.link;
+    link->installEventFilter(&clique);
+    dialogo.resize(440, dialogo.sizeHint().height());
+    dialogo.exec();
+}
+
 }  // namespace
 
 bool DialogosQt::Executar(const TPedidoDialogo& pedido) {
@@ -100,37 +180,24 @@ bool DialogosQt::Executar(const TPedidoDialogo& pedido) {
         if (pedido.nome == "TfrmSelecionaSubReceita") {
             return EscolheNaGrade(pedido, {{"Descricao", "Detalhamento da Receita"}});
         }
+        if (pedido.nome == "TfrmDataPagamento") return DataPagamento(pedido);
     }
+    if (pedido.nome == "TfrmMsgLink") {
+        MsgLink(pedido);
+        return true;
+    }
+    // Any other request: its text and Ok / Cancel.
     QDialog dialogo(QApplication::activeWindow());
     dialogo.setWindowTitle(Q(pedido.titulo));
     auto* layout = new QVBoxLayout(&dialogo);
-    QDateEdit* data = nullptr;
-    if (pedido.nome == "TfrmDataPagamento" && pedido.fonte && pedido.fonte->DataSet()) {
-        auto* linha = new QHBoxLayout;
-        linha->addWidget(new QLabel(Q(pedido.texto)));
-        data = new QDateEdit;
-        data->setDisplayFormat(QStringLiteral("dd/MM/yyyy"));
-        data->setCalendarPopup(true);
-        const TField& f = pedido.fonte->DataSet()->FieldByName("DataPagamento");
-        if (!f.IsNull()) data->setDate(QDate(YearOf(f.AsDate()), int(MonthOf(f.AsDate())), int(DayOf(f.AsDate()))));
-        linha->addWidget(data);
-        layout->addLayout(linha);
-    } else {
-        auto* rotulo = new QLabel(Q(pedido.texto + (pedido.link.empty() ? "" : "\n\n" + pedido.link)));
-        rotulo->setWordWrap(true);
-        layout->addWidget(rotulo);
-    }
+    auto* rotulo = new QLabel(Q(pedido.texto));
+    rotulo->setWordWrap(true);
+    layout->addWidget(rotulo);
     auto* botoes = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     layout->addWidget(botoes);
     QObject::connect(botoes, &QDialogButtonBox::accepted, &dialogo, &QDialog::accept);
     QObject::connect(botoes, &QDialogButtonBox::rejected, &dialogo, &QDialog::reject);
-    const bool ok = dialogo.exec() == QDialog::Accepted;
-    if (ok && data) {
-        const QDate d = data->date();
-        pedido.fonte->DataSet()->FieldByName("DataPagamento").SetAsDate(
-            MakeDate(d.year(), unsigned(d.month()), unsigned(d.day())));
-    }
-    return ok;
+    return dialogo.exec() == QDialog::Accepted;
 }
 
 void DialogosQt::SetBusy(bool busy) {

@@ -1,0 +1,838 @@
+#include "FrmDigitar.h"
+
+#include <QApplication>
+#include <QBoxLayout>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRegularExpression>
+#include <QScrollArea>
+#include <QStandardItemModel>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolBar>
+#include <QToolButton>
+#include <QValidator>
+
+#include <algorithm>
+#include <cctype>
+
+#include "DialogosQt.h"
+#include "ModeloGrade.h"
+#include "Navegacao.h"
+#include "QtTexto.h"
+#include "TDM.h"
+#include "TfrmDigitar.h"
+
+namespace kova {
+namespace {
+
+// Boxes typed in capitals.
+const char* const kMaiusculas[] = {"dbeConvenio",  "dbeRazaoSocial", "dbeInscricaoEstadual",
+                                   "dbeEndereco",  "dbeMunicipio",   "dbeInformacoes"};
+const char* const kValores[] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta",
+                                "dbeTotalReceber"};
+
+// A lookup list: the table it offers, the key written into the slip and the shown columns.
+struct TLookup {
+    const char* nome;
+    TDataSet TDM::*tabela;
+    const char* chave;
+    std::vector<const char*> colunas;
+    int linhas;
+};
+
+const TLookup kLookups[] = {
+    {"dblcUFFavorecida", &TDM::cdsUF, "UF", {"UFDescricao", "UF"}, 26},
+    {"dblcReceita", &TDM::cdsReceita, "Codigo", {"CodigoDigito", "Descricao"}, 11},
+    {"dblcUFFavorecida2", &TDM::cdsUF, "UF", {"Descricao"}, 10},
+    {"dblcUF", &TDM::cdsUF, "UF", {"UF", "Descricao"}, 10},
+    {"dblcProduto", &TDM::cdsUFProduto, "Produto", {"Descricao"}, 10},
+};
+
+const TLookup* Lookup(const std::string& nome) {
+    for (const TLookup& l : kLookups) {
+        if (nome == l.nome) return &l;
+    }
+    return nullptr;
+}
+
+class Maiusculas : public QValidator {
+public:
+    using QValidator::QValidator;
+    State validate(QString& texto, int&) const override {
+        texto = texto.toUpper();
+        return Acceptable;
+    }
+};
+
+// An edit mask of a field as Qt reads it: the same layout, with required and optional digits
+// swapped ('0' must be typed in a field's mask, '9' in Qt's).
+QString MascaraQt(const std::string& mascara) {
+    const std::string m = mascara.substr(0, mascara.find(';'));
+    QString r;
+    for (size_t i = 0; i < m.size(); ++i) {
+        const char c = m[i];
+        if (c == '!' && i == 0) continue;
+        if (c == '\\' && i + 1 < m.size()) {
+            r += '\\';
+            r += QChar(m[++i]);
+        } else {
+            r += QChar(c == '0' ? '9' : c == '9' ? '0' : c);
+        }
+    }
+    return r + ";_";
+}
+
+bool Editando(const TDataSet& t) {
+    return t.State() == TDataSetState::dsEdit || t.State() == TDataSetState::dsInsert;
+}
+
+QIcon Icone(QStyle::StandardPixmap p) { return QApplication::style()->standardIcon(p); }
+
+}  // namespace
+
+FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai), form_(form), dm_(dm) {
+    setWindowTitle(Q("Digitação de KOVA"));
+    setWindowFlag(Qt::WindowMaximizeButtonHint);
+    auto* layout = new QVBoxLayout(this);
+    MontaBarra(*layout);
+    abas_ = new QTabWidget;
+    abas_->addTab(MontaPaginaKOVA(), Q("KOVA"));
+    abas_->addTab(MontaPesquisa(), Q("Pesquisar"));
+    layout->addWidget(abas_, 1);
+    connect(abas_, &QTabWidget::currentChanged, this, [this](int i) { form_.PaginaAtiva = NomeDe(abas_->widget(i)); });
+    auto* rodape = new QHBoxLayout;
+    auto* registro = new QLabel;
+    QFont negrito = registro->font();
+    negrito.setBold(true);
+    registro->setFont(negrito);
+    Registra("dbtRegistro", registro);
+    rodape->addWidget(registro);
+    auto* estado = new QLabel;
+    estado->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    Registra("lblState", estado);
+    rodape->addWidget(estado, 1);
+    layout->addLayout(rodape);
+
+    // Tab order is the form's creation order, whatever the layout.
+    QWidget* anterior = nullptr;
+    for (const auto& c : form_.Controles.Controls()) {
+        QWidget* w = Controle(c->name);
+        const bool caixa = c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo ||
+                           c->kind == TControlKind::ComboBox || c->name == "btnProduto";
+        if (!w || !caixa) continue;
+        if (anterior) setTabOrder(anterior, w);
+        anterior = w;
+    }
+
+    for (const auto& c : form_.Controles.Controls()) Aplica(*c);
+    form_.Controles.OnChange = [this](const TControlState& c) { Aplica(c); };
+    form_.Controles.OnFocus = [this](const std::string& nome) {
+        ++focosDoForm_;
+        Foca(nome);
+    };
+    form_.OnFechar = [this] { Fechou(); };
+    form_.OnTrazerParaFrente = [this] {
+        raise();
+        activateWindow();
+    };
+    vinculo_.SetDataSet(&dm_.cdsKOVA);
+    vinculo_.OnDataChange = [this](TDataSource&, TField* campo) { DadosMudaram(campo); };
+    vinculo_.OnStateChange = [this](TDataSource&) { EstadoMudou(); };
+    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* a, QWidget* n) { FocoMudou(a, n); });
+    for (const auto& [w, nome] : nomes_) const_cast<QWidget*>(w)->installEventFilter(this);
+    EstadoMudou();
+    DadosMudaram(nullptr);
+    resize(980, 660);
+}
+
+FrmDigitar::~FrmDigitar() {
+    // The widgets outlive this part of the window while they are destroyed: nothing of theirs may
+    // call back into it.
+    QObject::disconnect(qApp, nullptr, this, nullptr);
+    for (QObject* o : findChildren<QObject*>()) QObject::disconnect(o, nullptr, this, nullptr);
+    form_.Controles.OnChange = nullptr;
+    form_.Controles.OnFocus = nullptr;
+    form_.OnFechar = nullptr;
+    form_.OnTrazerParaFrente = nullptr;
+    vinculo_.SetDataSet(nullptr);
+}
+
+void FrmDigitar::Registra(const std::string& nome, QWidget* w) {
+    widgets_[nome] = w;
+    nomes_[w] = nome;
+    w->setObjectName(QString::fromStdString(nome));
+}
+
+QWidget* FrmDigitar::Controle(const std::string& nome) const {
+    auto it = widgets_.find(nome);
+    return it == widgets_.end() ? nullptr : it->second;
+}
+
+std::string FrmDigitar::NomeDe(QWidget* w) const {
+    auto it = nomes_.find(w);
+    return it == nomes_.end() ? std::string() : it->second;
+}
+
+// ------------------------------------------------------------------ building
+
+void FrmDigitar::MontaBarra(QBoxLayout& layout) {
+    auto* barra = new QToolBar;
+    barra->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    barra->setIconSize(QSize(22, 22));
+    auto botao = [&](const char* nome, QStyle::StandardPixmap icone, std::function<void()> acao) {
+        auto* b = new QToolButton;
+        b->setIcon(Icone(icone));
+        b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+        b->setAutoRaise(true);
+        b->setFocusPolicy(Qt::NoFocus);
+        Registra(nome, b);
+        barra->addWidget(b);
+        connect(b, &QToolButton::clicked, this, [this, acao] { Executa(acao); });
+    };
+    botao("btnIncluir", QStyle::SP_FileIcon, [this] { form_.btnIncluirClick(); });
+    botao("btnAlterar", QStyle::SP_FileDialogDetailedView, [this] { form_.btnAlterarClick(); });
+    botao("btnExcluir", QStyle::SP_TrashIcon, [this] { form_.btnExcluirClick(); });
+    barra->addSeparator();
+    botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] {
+        GravaCaixaComFoco();
+        form_.btnSalvarClick();
+    });
+    botao("btnDesfazer", QStyle::SP_DialogCancelButton, [this] { form_.btnDesfazerClick(); });
+    navegador_ = new NavegadorRegistros(dm_.cdsKOVA);
+    for (QWidget* b : navegador_->findChildren<QWidget*>()) b->setFocusPolicy(Qt::NoFocus);
+    Registra("dbnNavegador", navegador_);
+    barra->addWidget(navegador_);
+    barra->addSeparator();
+    botao("btnImprimir", QStyle::SP_FileDialogContentsView, [this] { form_.btnImprimirClick(); });
+    botao("btnAjuda", QStyle::SP_DialogHelpButton, [] { AbrirAjuda(30); });
+    botao("btnFechar", QStyle::SP_DialogCloseButton, [this] { close(); });
+    layout.addWidget(barra);
+}
+
+QWidget* FrmDigitar::MontaPaginaKOVA() {
+    auto* pagina = new QWidget;
+    Registra("tbsKOVA", pagina);
+    auto* layout = new QVBoxLayout(pagina);
+
+    // The slip's name, with the accredited banks' logos over it once a state is chosen.
+    auto* topo = new QGridLayout;
+    auto* titulo = new QGroupBox;
+    auto* tituloLayout = new QHBoxLayout(titulo);
+    auto* nome = new QLabel(Q("FENNOLAR - KOVA"));
+    QFont grande = nome->font();
+    grande.setPointSize(grande.pointSize() + 6);
+    grande.setBold(true);
+    nome->setFont(grande);
+    nome->setAlignment(Qt::AlignCenter);
+    tituloLayout->addWidget(nome);
+    topo->addWidget(titulo, 0, 0);
+    auto* bancos = new QGroupBox;
+    bancos->setAutoFillBackground(true);
+    Registra("GBBancos", bancos);
+    auto* bancosLayout = new QHBoxLayout(bancos);
+    bancosLayout->setContentsMargins(4, 4, 4, 4);
+    faixaBancos_ = new QScrollArea;
+    faixaBancos_->setFrameShape(QFrame::NoFrame);
+    faixaBancos_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    faixaBancos_->setFixedHeight(titulo->sizeHint().height());
+    painelBancos_ = new QWidget;
+    Registra("PanelBancos", painelBancos_);
+    faixaBancos_->setWidget(painelBancos_);
+    bancosLayout->addWidget(faixaBancos_);
+    topo->addWidget(bancos, 0, 0);
+    // The title keeps the height of the strip that covers it, so nothing below moves.
+    titulo->setMinimumHeight(bancos->sizeHint().height());
+    layout->addLayout(topo);
+
+    // One box: its numbered caption over the widget.
+    auto caixa = [&](const char* nomeCaixa, QWidget* w) {
+        auto* celula = new QWidget;
+        auto* v = new QVBoxLayout(celula);
+        v->setContentsMargins(0, 0, 0, 0);
+        v->setSpacing(1);
+        auto* rotulo = new QLabel;
+        Registra(std::string("lbl") + nomeCaixa, rotulo);
+        rotulo->setBuddy(w);
+        v->addWidget(rotulo);
+        v->addWidget(w);
+        return celula;
+    };
+    auto edicao = [&](const char* nomeCaixa) {
+        auto* e = new QLineEdit;
+        Registra(nomeCaixa, e);
+        return caixa(nomeCaixa, e);
+    };
+    auto lista = [&](const char* nomeCaixa) {
+        const TLookup* l = Lookup(nomeCaixa);
+        auto* c = new QComboBox;
+        auto* vista = new QTableView;
+        vista->setSelectionBehavior(QAbstractItemView::SelectRows);
+        vista->verticalHeader()->hide();
+        vista->horizontalHeader()->hide();
+        vista->horizontalHeader()->setStretchLastSection(true);
+        vista->setShowGrid(false);
+        c->setModel(new QStandardItemModel(c));
+        c->setView(vista);
+        c->setMaxVisibleItems(l->linhas);
+        c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+        Registra(nomeCaixa, c);
+        connect(c, &QComboBox::activated, this, [this, c, l](int i) {
+            const std::string chave = C(c->itemData(i).toString());
+            Executa([this, l, chave] {
+                if (Editando(dm_.cdsKOVA)) {
+                    const TControlState* s = form_.Controles.Find(l->nome);
+                    dm_.cdsKOVA.FieldByName(s->field).SetAsString(chave);
+                }
+            });
+        });
+        return caixa(nomeCaixa, c);
+    };
+
+    auto* corpo = new QHBoxLayout;
+    auto* guia = new QGroupBox;
+    Registra("GBGuia", guia);
+    auto* g = new QGridLayout(guia);
+    g->addWidget(lista("dblcUFFavorecida2"), 0, 0, 1, 2);
+    g->addWidget(edicao("dbeDataVencimento"), 0, 2, 1, 2);
+    g->addWidget(edicao("dbeConvenio"), 1, 0, 1, 4);
+    g->addWidget(edicao("dbeRazaoSocial"), 2, 0, 1, 4);
+    g->addWidget(edicao("dbeInscricaoEstadual"), 3, 0, 1, 2);
+    g->addWidget(edicao("dbeEndereco"), 4, 0, 1, 4);
+    g->addWidget(edicao("dbeMunicipio"), 5, 0);
+    g->addWidget(lista("dblcUF"), 5, 1);
+    g->addWidget(edicao("dbeCEP"), 5, 2);
+    g->addWidget(edicao("dbeTelefone"), 5, 3);
+    g->addWidget(edicao("dbeInformacoes"), 6, 0, 1, 4);
+    auto* produto = new QWidget;
+    Registra("pnlProduto", produto);
+    auto* p = new QHBoxLayout(produto);
+    p->setContentsMargins(0, 0, 0, 0);
+    auto* rotuloProduto = new QLabel;
+    Registra("lblProduto", rotuloProduto);
+    p->addWidget(rotuloProduto);
+    p->addWidget(lista("dblcProduto"), 1);
+    auto* btnProduto = new QToolButton;
+    btnProduto->setText(QStringLiteral("..."));
+    btnProduto->setFocusPolicy(Qt::StrongFocus);
+    Registra("btnProduto", btnProduto);
+    connect(btnProduto, &QToolButton::clicked, this, [this] { Executa([this] { form_.btnProdutoClick(); }); });
+    p->addWidget(btnProduto);
+    g->addWidget(produto, 7, 0, 1, 4);
+    g->setRowStretch(8, 1);
+    for (int col = 0; col < 4; ++col) g->setColumnStretch(col, 1);
+    corpo->addWidget(guia, 3);
+
+    auto* direita = new QVBoxLayout;
+    auto* valores = new QGroupBox;
+    Registra("GBValores", valores);
+    auto* v = new QVBoxLayout(valores);
+    v->setSpacing(3);
+    v->addWidget(lista("dblcUFFavorecida"));
+    v->addWidget(lista("dblcReceita"));
+    v->addWidget(edicao("dbeCICContribuinte"));
+    v->addWidget(edicao("dbeDocumentoOrigem"));
+    // Box 05 with its three period pickers, which cover it when shown.
+    QWidget* referencia = edicao("dbeReferencia");
+    auto* periodos = new QHBoxLayout;
+    for (const char* nomePicker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        auto* c = new QComboBox;
+        Registra(nomePicker, c);
+        periodos->addWidget(c, std::string(nomePicker) == "cbxPeriodoDia" ? 2 : 1);
+        connect(c, &QComboBox::activated, this, [this, nomePicker](int i) {
+            Executa([this, nomePicker, i] {
+                form_.Controles.SetItemIndex(nomePicker, i);
+                form_.cbxPeriodoDiaChange();
+            });
+        });
+    }
+    static_cast<QVBoxLayout*>(referencia->layout())->addLayout(periodos);
+    v->addWidget(referencia);
+    for (const char* valor : kValores) v->addWidget(edicao(valor));
+    v->addStretch();
+    direita->addWidget(valores);
+    auto* autenticacao = new QGroupBox;
+    Registra("GBAutenticacao", autenticacao);
+    autenticacao->setMinimumHeight(70);
+    direita->addWidget(autenticacao);
+    corpo->addLayout(direita, 2);
+    layout->addLayout(corpo, 1);
+
+    // What each box accepts.
+    for (const auto& c : form_.Controles.Controls()) {
+        auto* e = Controle<QLineEdit>(c->name);
+        if (!e || c->field.empty()) continue;
+        const TField& f = dm_.cdsKOVA.FieldByName(c->field);
+        if (!f.EditMask().empty()) e->setInputMask(MascaraQt(f.EditMask()));
+        if (f.DataType() == TFieldType::ftString && f.Size() > 0) e->setMaxLength(f.Size());
+    }
+    for (const char* n : kMaiusculas) Controle<QLineEdit>(n)->setValidator(new Maiusculas(this));
+    for (const char* n : kValores) Controle<QLineEdit>(n)->setMaxLength(12);
+    return pagina;
+}
+
+QWidget* FrmDigitar::MontaPesquisa() {
+    auto* pagina = new QWidget;
+    Registra("tbsPesquisar", pagina);
+    auto* layout = new QVBoxLayout(pagina);
+    grade_ = new QTableView;
+    Registra("dbgSolicitacaoKOVA", grade_);
+    const auto centro = Qt::AlignCenter;
+    const auto direita = Qt::AlignRight | Qt::AlignVCenter;
+    const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
+    modeloGrade_ = new ModeloGrade(dm_.cdsKOVA,
+                                   {{"IdKOVA", "KOVA", centro, esquerda},
+                                    {"UFFavorecida", "UF Favorecida", centro, esquerda},
+                                    {"Receita", "Receita", centro, esquerda},
+                                    {"CICContribuinte", "CNPJ ou CPF do Contribuinte", esquerda, esquerda},
+                                    {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
+                                    {"Referencia", "Referência", esquerda, esquerda},
+                                    {"ValorPrincipal", "Valor Principal", direita, esquerda},
+                                    {"AtualizacaoMonetaria", "Atualização Monetaria", direita, esquerda},
+                                    {"Juros", "Juros", direita, esquerda},
+                                    {"Multa", "Multa", direita, esquerda},
+                                    {"TotalRecolher", "Total a Recolher", direita, esquerda},
+                                    {"DataVencimento", "Data Vencimento", centro, esquerda},
+                                    {"Situacao", "Situação", centro, esquerda},
+                                    {"DataHora", "Data Hora", esquerda, esquerda}},
+                                   grade_);
+    grade_->setModel(modeloGrade_);
+    grade_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grade_->setSelectionMode(QAbstractItemView::SingleSelection);
+    grade_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grade_->verticalHeader()->hide();
+    connect(grade_->selectionModel(), &QItemSelectionModel::currentChanged, this,
+            [this](const QModelIndex& atual) {
+                if (ocupado_ > 0 || !atual.isValid()) return;
+                form_.ColunaGrade = atual.column();
+                Executa([this, linha = atual.row()] { modeloGrade_->IrPara(linha); });
+            });
+    connect(grade_, &QTableView::doubleClicked, this,
+            [this] { Executa([this] { form_.dbgSolicitacaoKOVADblClick(); }); });
+    layout->addWidget(grade_, 1);
+    auto* ordem = new QHBoxLayout;
+    ordem->addWidget(new QLabel(Q("Classificar por:")));
+    auto radio = [&](const char* nome, std::function<void()> acao) {
+        auto* r = new QRadioButton;
+        Registra(nome, r);
+        ordem->addWidget(r);
+        connect(r, &QRadioButton::toggled, this, [this, acao](bool marcado) {
+            if (!marcado || ocupado_ > 0) return;
+            Executa(acao);
+            RefrescaGrade();
+        });
+    };
+    radio("rdbKOVA", [this] {
+        form_.Controles.Get("rdbKOVA").itemIndex = 1;
+        form_.Controles.Get("RDGCICContribuinte").itemIndex = 0;
+        form_.rdbKOVAClick();
+    });
+    radio("RDGCICContribuinte", [this] {
+        form_.Controles.Get("rdbKOVA").itemIndex = 0;
+        form_.Controles.Get("RDGCICContribuinte").itemIndex = 1;
+        form_.RDGCICContribuinteClick();
+    });
+    ordem->addStretch();
+    layout->addLayout(ordem);
+    return pagina;
+}
+
+// ------------------------------------------------------------------ model to widgets
+
+void FrmDigitar::Aplica(const TControlState& c) {
+    if (c.parent == "PanelBancos") {
+        RefrescaLogos();
+        return;
+    }
+    QWidget* w = Controle(c.name);
+    if (!w) return;
+    if (c.kind == TControlKind::Tab) {
+        const int i = abas_->indexOf(w);
+        abas_->setTabVisible(i, c.visible);
+        abas_->setTabText(i, Q(c.caption));
+        return;
+    }
+    w->setEnabled(c.enabled);
+    w->setHidden(!c.visible);
+    if (!c.hint.empty()) w->setToolTip(Q(c.hint));
+    if (c.name == "cbxPeriodoDia") {
+        // The pickers cover box 05.
+        if (QWidget* r = Controle("dbeReferencia")) r->setHidden(c.visible);
+    }
+    if (auto* rotulo = qobject_cast<QLabel*>(w); rotulo && c.field.empty()) rotulo->setText(Q(c.caption));
+    if (auto* grupo = qobject_cast<QGroupBox*>(w)) grupo->setTitle(Q(c.caption));
+    if (auto* radio = qobject_cast<QRadioButton*>(w)) {
+        radio->setText(Q(c.caption));
+        const QSignalBlocker bloqueio(radio);
+        radio->setChecked(c.itemIndex == 1);
+    } else if (auto* botao = qobject_cast<QToolButton*>(w); botao && !c.caption.empty()) {
+        botao->setText(Q(c.caption));
+    }
+    if (auto* combo = qobject_cast<QComboBox*>(w)) {
+        const QSignalBlocker bloqueio(combo);
+        if (c.kind == TControlKind::ComboBox) {
+            QStringList itens;
+            for (const std::string& i : c.items) itens << Q(i);
+            QStringList atuais;
+            for (int i = 0; i < combo->count(); ++i) atuais << combo->itemText(i);
+            if (itens != atuais) {
+                combo->clear();
+                combo->addItems(itens);
+            }
+            combo->setCurrentIndex(c.itemIndex < combo->count() ? c.itemIndex : -1);
+        } else if (c.kind == TControlKind::LookupCombo && c.itemIndex < 0 && combo->currentIndex() >= 0 &&
+                   dm_.cdsKOVA.Active()) {
+            // The form cleared the shown choice: it stays clear until the field takes another value.
+            combo->setCurrentIndex(-1);
+            semEscolha_[c.name] = dm_.cdsKOVA.FieldByName(c.field).AsString();
+        }
+    }
+    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo || c.kind == TControlKind::ComboBox) {
+        const QColor cor = QApplication::palette().color(c.color == TColor::Window ? QPalette::Base : QPalette::Button);
+        QPalette paleta = w->palette();
+        for (auto grupo : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+            paleta.setColor(grupo, QPalette::Base, cor);
+        }
+        w->setPalette(paleta);
+    }
+}
+
+void FrmDigitar::Foca(const std::string& nome) {
+    QWidget* w = Controle(nome);
+    if (!w || QApplication::focusWidget() == w) return;
+    ++ocupado_;
+    w->setFocus(Qt::OtherFocusReason);
+    --ocupado_;
+    // An empty masked box is typed from its start.
+    auto* e = qobject_cast<QLineEdit*>(w);
+    if (e && !e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
+        e->setCursorPosition(0);
+    }
+}
+
+void FrmDigitar::DadosMudaram(TField* campo) {
+    for (const auto& c : form_.Controles.Controls()) {
+        if (c->field.empty() || c->parent == "PanelBancos") continue;
+        if (!campo || SameText(c->field, campo->FieldName())) RefrescaCaixa(*c);
+    }
+    for (const TLookup& l : kLookups) RefrescaLista(l.nome);
+    RefrescaLogos();
+    if (!campo) {
+        navegador_->Atualizar();
+        RefrescaGrade();
+    }
+}
+
+void FrmDigitar::EstadoMudou() {
+    modeloGrade_->Atualizar();
+    RefrescaGrade();
+    navegador_->Atualizar();
+    SincronizaPagina();
+}
+
+void FrmDigitar::RefrescaCaixa(const TControlState& c) {
+    QWidget* w = Controle(c.name);
+    if (!w || !dm_.cdsKOVA.Active()) return;
+    const TField& f = dm_.cdsKOVA.FieldByName(c.field);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        const QString texto = Q(Editando(dm_.cdsKOVA) || e->hasFocus() ? f.Text() : f.DisplayText());
+        if (e->text() != texto) {
+            e->setText(texto);
+            e->setCursorPosition(0);
+        }
+    } else if (auto* rotulo = qobject_cast<QLabel*>(w)) {
+        rotulo->setText(Q(f.DisplayText()));
+    } else if (qobject_cast<QComboBox*>(w)) {
+        RefrescaLista(c.name);
+    }
+}
+
+void FrmDigitar::RefrescaLista(const std::string& nome) {
+    const TLookup* l = Lookup(nome);
+    auto* combo = Controle<QComboBox>(nome);
+    if (!l || !combo) return;
+    TDataSet& tabela = dm_.*(l->tabela);
+    if (!tabela.Active()) return;
+    const QSignalBlocker bloqueio(combo);
+    auto* modelo = static_cast<QStandardItemModel*>(combo->model());
+    if (versoesListas_[nome] != tabela.Versao() + 1) {
+        versoesListas_[nome] = tabela.Versao() + 1;
+        modelo->clear();
+        const int chave = tabela.FieldByName(l->chave).Index();
+        for (TBookmark b : tabela.VisibleRecords()) {
+            QList<QStandardItem*> linha;
+            for (const char* coluna : l->colunas) {
+                linha << new QStandardItem(Q(tabela.DisplayTextAt(b, tabela.FieldByName(coluna).Index())));
+            }
+            linha.front()->setData(Q(ValueToString(tabela.ValueAt(b, chave))), Qt::UserRole);
+            modelo->appendRow(linha);
+        }
+        auto* vista = static_cast<QTableView*>(combo->view());
+        vista->resizeColumnsToContents();
+        vista->setMinimumWidth(vista->horizontalHeader()->length() + 24);
+    }
+    TControlState& c = form_.Controles.Get(nome);
+    const std::string atual = dm_.cdsKOVA.Active() ? dm_.cdsKOVA.FieldByName(c.field).AsString() : std::string();
+    if (auto limpa = semEscolha_.find(nome); limpa != semEscolha_.end()) {
+        if (limpa->second == atual) {
+            combo->setCurrentIndex(-1);
+            c.itemIndex = -1;
+            return;
+        }
+        semEscolha_.erase(limpa);
+    }
+    combo->setCurrentIndex(atual.empty() ? -1 : combo->findData(Q(atual), Qt::UserRole));
+    // The model knows the shown choice, so that the form clearing it is told apart.
+    c.itemIndex = combo->currentIndex();
+}
+
+void FrmDigitar::RefrescaLogos() {
+    std::string assinatura;
+    std::vector<const TControlState*> logos;
+    for (const auto& c : form_.Controles.Controls()) {
+        if (c->parent != "PanelBancos") continue;
+        logos.push_back(c.get());
+        assinatura += c->name + "=" + c->caption + ";";
+    }
+    if (assinatura == logosMostrados_) return;
+    logosMostrados_ = assinatura;
+    qDeleteAll(painelBancos_->findChildren<QLabel*>(Qt::FindDirectChildrenOnly));
+    TDataSet& bancos = dm_.cdsBanco;
+    int altura = 1;
+    if (bancos.Active()) {
+        const int id = bancos.FieldByName("ID").Index();
+        const int logo = bancos.FieldByName("LogoTipo").Index();
+        for (const TControlState* c : logos) {
+            for (TBookmark b : bancos.VisibleRecords()) {
+                if (ValueToString(bancos.ValueAt(b, id)) != c->caption) continue;
+                const auto* bytes = std::get_if<TBytes>(&bancos.ValueAt(b, logo));
+                if (!bytes) break;
+                QImage imagem = QImage::fromData(bytes->data(), int(bytes->size()), "BMP");
+                auto* rotulo = new QLabel(painelBancos_);
+                rotulo->setPixmap(QPixmap::fromImage(imagem));
+                rotulo->setToolTip(Q(c->hint));
+                rotulo->setGeometry(c->left, 0, imagem.width(), imagem.height());
+                rotulo->show();
+                altura = std::max(altura, imagem.height());
+                break;
+            }
+        }
+    }
+    const TControlState* painel = form_.Controles.Find("PanelBancos");
+    painelBancos_->setFixedSize(std::max(1, painel ? painel->width : 1), altura);
+}
+
+void FrmDigitar::RefrescaGrade() {
+    if (!dm_.cdsKOVA.Active()) return;
+    if (modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
+        modeloGrade_->Atualizar();
+    }
+    grade_->viewport()->update();
+    ++ocupado_;
+    const int l = modeloGrade_->LinhaAtual();
+    if (l >= 0) {
+        grade_->setCurrentIndex(modeloGrade_->index(l, std::clamp(form_.ColunaGrade, 0, TfrmDigitar::kColunasGrade - 1)));
+    }
+    --ocupado_;
+}
+
+void FrmDigitar::SincronizaPagina() {
+    QWidget* pagina = Controle(form_.PaginaAtiva);
+    if (pagina && abas_->currentWidget() != pagina) {
+        const QSignalBlocker bloqueio(abas_);
+        abas_->setCurrentWidget(pagina);
+    }
+}
+
+// ------------------------------------------------------------------ the person to the form
+
+void FrmDigitar::Executa(const std::function<void()>& acao) {
+    ++ocupado_;
+    Protege(acao);
+    --ocupado_;
+    SincronizaPagina();
+    if (ocupado_ > 0 || !isVisible()) return;
+    // The focus the form chose, unless the person's own move already put it there.
+    QWidget* w = Controle(form_.Controles.Focused());
+    if (w && w->isEnabled() && w->isVisible() && QApplication::focusWidget() != w) Foca(form_.Controles.Focused());
+}
+
+void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
+    // Only moves inside this window are the person's: activating another window is no exit.
+    if (ocupado_ > 0 || !novo || novo->window() != this) return;
+    const std::string saiu = NomeDe(antigo);
+    const std::string entrou = NomeDe(novo);
+    ++ocupado_;
+    if (!saiu.empty()) Protege([&] { Saida(saiu); });
+    --ocupado_;
+    if (QApplication::focusWidget() != novo || entrou.empty()) return;
+    ++ocupado_;
+    form_.Controles.SetFocus(entrou);
+    Protege([&] { Entrada(entrou); });
+    --ocupado_;
+    SincronizaPagina();
+    QWidget* w = Controle(form_.Controles.Focused());
+    if (w && w != QApplication::focusWidget() && w->isEnabled() && w->isVisible()) Foca(form_.Controles.Focused());
+}
+
+void FrmDigitar::ProximaCaixa(const std::string& nome) {
+    ++ocupado_;
+    form_.Controles.SetFocus(nome);
+    const int focos = focosDoForm_;
+    Protege([&] { Saida(nome); });
+    // The form may have placed the focus itself (a refused field, the boxes opened by a due date).
+    const bool moveu = focosDoForm_ != focos;
+    if (!moveu) Protege([this] { form_.TeclaEnter(); });
+    --ocupado_;
+    SincronizaPagina();
+    const std::string destino = form_.Controles.Focused();
+    Foca(destino);
+    if (!moveu && destino != nome) {
+        ++ocupado_;
+        Protege([&] { Entrada(destino); });
+        --ocupado_;
+        Foca(form_.Controles.Focused());
+    }
+}
+
+void FrmDigitar::Saida(const std::string& nome) {
+    if (!GravaCaixa(nome)) return;
+    if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
+    if (nome == "dblcReceita") form_.dblcReceitaExit();
+    if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
+    if (nome.rfind("cbxPeriodo", 0) == 0) form_.cbxPeriodoDiaChange();
+}
+
+void FrmDigitar::Entrada(const std::string& nome) {
+    if (nome == "dbeReferencia") form_.dbeReferenciaEnter();
+    if (nome == "dbeDocumentoOrigem") form_.dbeDocumentoOrigemEnter();
+    if (nome == "dblcProduto") form_.dblcProdutoEnter();
+}
+
+bool FrmDigitar::GravaCaixa(const std::string& nome) {
+    auto* caixa = Controle<QLineEdit>(nome);
+    const TControlState* c = form_.Controles.Find(nome);
+    if (!caixa || !c || c->field.empty() || !caixa->isEnabled() || !Editando(dm_.cdsKOVA)) return true;
+    TField& campo = dm_.cdsKOVA.FieldByName(c->field);
+    std::string texto = C(caixa->text());
+    // A masked box left blank holds only the mask's separators.
+    if (!caixa->inputMask().isEmpty() &&
+        std::none_of(texto.begin(), texto.end(), [](unsigned char ch) { return std::isalnum(ch); })) {
+        texto.clear();
+    }
+    if (texto == campo.Text()) return true;
+    try {
+        campo.SetText(texto);
+    } catch (const std::exception& e) {
+        // A text the field cannot take (a date that does not exist): the box keeps it.
+        MessageDlg(e.what(), TMsgDlgType::mtError);
+        Foca(nome);
+        return false;
+    }
+    return true;
+}
+
+void FrmDigitar::GravaCaixaComFoco() {
+    const std::string nome = NomeDe(QApplication::focusWidget());
+    if (!nome.empty()) GravaCaixa(nome);
+}
+
+bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
+    if (evento->type() != QEvent::KeyPress) return QDialog::eventFilter(objeto, evento);
+    auto* w = qobject_cast<QWidget*>(objeto);
+    const std::string nome = NomeDe(w);
+    if (nome.empty()) return QDialog::eventFilter(objeto, evento);
+    auto* tecla = static_cast<QKeyEvent*>(evento);
+    const bool enter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter;
+    if (enter && w == grade_) {
+        form_.TeclaEnter();
+        RefrescaGrade();
+        return true;
+    }
+    // Enter, like Tab, leaves the box first (its field written, its exit run) and then moves to the
+    // next box that is open after that: leaving a box may open the ones after it.
+    if ((enter || (tecla->key() == Qt::Key_Tab && tecla->modifiers() == Qt::NoModifier)) && w != grade_) {
+        ProximaCaixa(nome);
+        return true;
+    }
+    if (nome == "btnProduto" && tecla->key() == Qt::Key_Down && (tecla->modifiers() & Qt::AltModifier)) {
+        Executa([this] { form_.btnProdutoClick(); });
+        return true;
+    }
+    const QString texto = tecla->text();
+    if (texto.size() == 1 && texto[0].unicode() < 128) {
+        const char c = char(texto[0].unicode());
+        char (*filtro)(char) = nome == "dbeCICContribuinte" ? &TfrmDigitar::dbeCICContribuinteKeyPress
+                               : nome == "dbeMunicipio"     ? &TfrmDigitar::dbeMunicipioKeyPress
+                               : nome == "dbeCEP"           ? &TfrmDigitar::dbeCEPKeyPress
+                                                            : nullptr;
+        if (filtro && filtro(c) == '\0') return true;
+    }
+    return QDialog::eventFilter(objeto, evento);
+}
+
+// ------------------------------------------------------------------ showing and closing
+
+void FrmDigitar::IniciarNovaKOVA() {
+    show();
+    raise();
+    activateWindow();
+    Executa([this] { form_.IniciarNovaKOVA(); });
+}
+
+void FrmDigitar::AbrirPesquisa() {
+    show();
+    raise();
+    activateWindow();
+    Executa([this] { form_.AbrirPesquisa(); });
+}
+
+void FrmDigitar::ExibirModal() {
+    if (form_.TimerAtivo) {
+        QTimer::singleShot(500, this, [this] {
+            if (form_.TimerAtivo) form_.TimerTimer();
+        });
+    }
+    SincronizaPagina();
+    DadosMudaram(nullptr);
+    QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
+    exec();
+}
+
+void FrmDigitar::Fechou() {
+    ++ocupado_;
+    done(QDialog::Accepted);
+    --ocupado_;
+}
+
+void FrmDigitar::reject() {
+    Executa([this] { form_.btnDesfazerClick(); });
+}
+
+void FrmDigitar::closeEvent(QCloseEvent* evento) {
+    if (!form_.Visivel) {
+        evento->accept();
+        return;
+    }
+    bool fechou = false;
+    Executa([this, &fechou] {
+        GravaCaixaComFoco();
+        fechou = form_.Fechar();
+    });
+    if (fechou) {
+        evento->accept();
+    } else {
+        evento->ignore();
+    }
+}
+
+}  // namespace kova

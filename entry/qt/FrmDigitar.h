@@ -1,0 +1,111 @@
+#pragma once
+// The entry screen drawn in Qt ("Digitação de KOVA"). The entry form object decides everything:
+// this window mirrors its control model into widgets and sends the person's input back through
+// it. A box writes its field when the person leaves it (or before a save), a list writes on a
+// choice, a button runs the form's operation; the form's own notifications then open and close
+// the boxes, and the window follows.
+
+#include <QDialog>
+
+#include <functional>
+#include <map>
+#include <string>
+
+#include "TDataSource.h"
+
+class QBoxLayout;
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QRadioButton;
+class QScrollArea;
+class QTabWidget;
+class QTableView;
+
+namespace kova {
+
+class ModeloGrade;
+class NavegadorRegistros;
+class TDM;
+class TField;
+class TfrmDigitar;
+struct TControlState;
+
+class FrmDigitar : public QDialog {
+public:
+    FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai = nullptr);
+    ~FrmDigitar() override;
+
+    // The desktop's two ways in: a new slip, or the search page.
+    void IniciarNovaKOVA();
+    void AbrirPesquisa();
+    // The hosted request: shows the screen modally until the form closes it (save, cancel, close).
+    void ExibirModal();
+
+    // The widget drawn for a control of the form by its name, or null.
+    QWidget* Controle(const std::string& nome) const;
+    template <typename W>
+    W* Controle(const std::string& nome) const {
+        return qobject_cast<W*>(Controle(nome));
+    }
+
+    // Escape: the form's cancel, which closes the screen when nothing is being edited.
+    void reject() override;
+
+protected:
+    void closeEvent(QCloseEvent* evento) override;
+    bool eventFilter(QObject* objeto, QEvent* evento) override;
+
+private:
+    void MontaBarra(QBoxLayout& layout);
+    QWidget* MontaPaginaKOVA();
+    QWidget* MontaPesquisa();
+    void Registra(const std::string& nome, QWidget* w);
+
+    // Runs an action of the person: failures are shown, the page and focus follow the form.
+    void Executa(const std::function<void()>& acao);
+    void Aplica(const TControlState& c);
+    void Foca(const std::string& nome);
+    void FocoMudou(QWidget* antigo, QWidget* novo);
+    void ProximaCaixa(const std::string& nome);
+    void Saida(const std::string& nome);
+    void Entrada(const std::string& nome);
+    // Writes a box's text into its field; false when the text was refused (the box keeps it).
+    bool GravaCaixa(const std::string& nome);
+    void GravaCaixaComFoco();
+
+    void DadosMudaram(TField* campo);
+    void EstadoMudou();
+    void RefrescaCaixa(const TControlState& c);
+    void RefrescaLista(const std::string& nome);
+    void RefrescaLogos();
+    void RefrescaGrade();
+    void SincronizaPagina();
+    void Fechou();
+    std::string NomeDe(QWidget* w) const;
+
+    TfrmDigitar& form_;
+    TDM& dm_;
+    TDataSource vinculo_{"dtsTela"};
+    std::map<std::string, QWidget*> widgets_;
+    std::map<const QWidget*, std::string> nomes_;
+    // The lists' row sets, by the table version they were read at.
+    std::map<std::string, uint64_t> versoesListas_;
+    // Lookup lists the form has cleared, with their field's value then: they show no choice until
+    // the field takes another value.
+    std::map<std::string, std::string> semEscolha_;
+    QTabWidget* abas_ = nullptr;
+    QTableView* grade_ = nullptr;
+    ModeloGrade* modeloGrade_ = nullptr;
+    NavegadorRegistros* navegador_ = nullptr;
+    QScrollArea* faixaBancos_ = nullptr;
+    QWidget* painelBancos_ = nullptr;
+    std::string logosMostrados_;
+    // Above zero while the window itself moves the focus or runs an action: focus changes are then
+    // not the person's.
+    int ocupado_ = 0;
+    // Counts the focus moves the form asked for.
+    int focosDoForm_ = 0;
+};
+
+}  // namespace kova

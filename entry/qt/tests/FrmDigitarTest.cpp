@@ -1,0 +1,310 @@
+// The entry screen as a person uses it: keys typed into the widgets, buttons clicked, dialogs
+// answered through the scripted dialog service. With KOVA_CAPTURAS set, pictures of the screen
+// are saved there.
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTimer>
+#include <QToolButton>
+#include <QtTest/QTest>
+
+#include <cstdlib>
+#include <memory>
+
+#include "Clock.h"
+#include "DialogosQt.h"
+#include "FrmDigitar.h"
+#include "TabelasDeTeste.h"
+#include "TfrmDigitar.h"
+
+using namespace kova;
+using namespace kova::teste;
+
+namespace {
+
+class FrmDigitarTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dm = ModuloDeTeste();
+        form = std::make_unique<TfrmDigitar>(*dm);
+        tela = std::make_unique<FrmDigitar>(*form, *dm);
+    }
+    void TearDown() override {
+        tela.reset();
+        form.reset();
+        dm.reset();
+        Clock::Reset();
+        EXPECT_TRUE(dialogs.Unexpected().empty()) << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
+    }
+    QWidget* W(const char* nome) { return tela->Controle(nome); }
+    QLineEdit* E(const char* nome) { return tela->Controle<QLineEdit>(nome); }
+    TField& F(const char* nome) { return dm->cdsKOVA.FieldByName(nome); }
+    std::string Foco() {
+        QWidget* w = QApplication::focusWidget();
+        return w ? w->objectName().toStdString() : std::string();
+    }
+    // Types into the box that has the focus, then presses Enter.
+    void Digita(const char* texto) {
+        QWidget* w = QApplication::focusWidget();
+        ASSERT_NE(w, nullptr);
+        QTest::keyClicks(w, QString::fromUtf8(texto));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    }
+    void Abre() {
+        tela->IniciarNovaKOVA();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    }
+    void Captura(const char* nome) {
+        if (const char* pasta = std::getenv("KOVA_CAPTURAS")) {
+            tela->grab().save(QString::fromUtf8(pasta) + "/" + nome + ".png");
+        }
+    }
+    void Clica(const char* botao) { QTest::mouseClick(W(botao), Qt::LeftButton); }
+    void KOVAGravada() {
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        dm->cdsKOVA.Post();
+    }
+
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    std::unique_ptr<TDM> dm;
+    std::unique_ptr<TfrmDigitar> form;
+    std::unique_ptr<FrmDigitar> tela;
+};
+
+TEST_F(FrmDigitarTest, UmaKOVADigitadaTeclaATeclaEGravada) {
+    Abre();
+    Captura("digitar_vazia");
+    EXPECT_EQ(tela->windowTitle(), QStringLiteral("Digitação de KOVA"));
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    EXPECT_FALSE(W("dblcReceita")->isEnabled());
+    EXPECT_EQ(qobject_cast<QLabel*>(W("lblState"))->text(), QStringLiteral("Incluindo"));
+    auto* abas = tela->findChild<QTabWidget*>();
+    EXPECT_FALSE(abas->isTabVisible(1));  // no search page while editing
+
+    Digita("26");  // the list is searched by what it shows: "26-1 São Paulo"
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    EXPECT_EQ(Foco(), "dblcReceita");
+    EXPECT_FALSE(W("dblcUFFavorecida")->isEnabled());
+    Digita("10004");
+    EXPECT_EQ(F("Receita").AsString(), "100048");
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    EXPECT_FALSE(W("dbeCICContribuinte")->isEnabled());
+
+    dialogs.ResponderDialogo(true, [](const TPedidoDialogo& p) { EXPECT_EQ(p.titulo, "Data de Pagamento"); });
+    Digita("25032024");
+    EXPECT_EQ(F("DataVencimento").AsString(), "25/03/2024");
+    EXPECT_EQ(F("DataPagamento").AsString(), "25/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    EXPECT_FALSE(W("dbeDataVencimento")->isEnabled());
+    EXPECT_FALSE(W("dbeDocumentoOrigem")->isEnabled());
+
+    Digita("11.222.333/0001-81");  // the dots, slash and dash never reach the box
+    EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+    EXPECT_EQ(Foco(), "dbeReferencia");
+    Digita("001");
+    Digita("150,00");
+    Digita("");
+    Digita("2,50");
+    EXPECT_EQ(F("TotalRecolher").AsFloat(), 152.5);
+    EXPECT_EQ(E("dbeTotalReceber")->text(), QString::fromStdString(F("TotalRecolher").Text()));
+    Captura("digitar_meio");
+    Digita("");
+    EXPECT_EQ(Foco(), "dbeConvenio");
+    Digita("");
+    Digita("empresa de teste ltda");
+    Digita("");
+    Digita("rua das flores, 100");
+    Digita("campinas2");
+    EXPECT_EQ(F("Municipio").AsString(), "CAMPINAS");
+    EXPECT_EQ(Foco(), "dblcUF");
+    Digita("SP");
+    Digita("13010-000");
+
+    EXPECT_EQ(F("CEP").AsString(), "13010-000");
+    Digita("1133334444");
+    Digita("pago em dia");
+
+    Clica("btnSalvar");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(F("RazaoSocial").AsString(), "EMPRESA DE TESTE LTDA");
+    EXPECT_EQ(F("Endereco").AsString(), "RUA DAS FLORES, 100");
+    EXPECT_EQ(F("UF").AsString(), "SP");
+    EXPECT_EQ(F("Referencia").AsString(), "001");
+    EXPECT_EQ(F("ValorPrincipal").AsFloat(), 150.0);
+    EXPECT_EQ(F("Juros").AsFloat(), 2.5);
+    EXPECT_EQ(F("Telefone").AsString(), "1133334444");
+    EXPECT_EQ(F("Informacoes").AsString(), "PAGO EM DIA");
+    EXPECT_EQ(F("Situacao").AsString(), "N");
+    EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_TRUE(W("btnIncluir")->isEnabled());
+    EXPECT_FALSE(W("btnSalvar")->isEnabled());
+    EXPECT_TRUE(abas->isTabVisible(1));
+    EXPECT_EQ(qobject_cast<QLabel*>(W("dbtRegistro"))->text(), QStringLiteral("1"));
+}
+
+TEST_F(FrmDigitarTest, CampoRecusadoGuardaOFocoNaCaixa) {
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000100");  // a wrong check digit
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtError);
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    EXPECT_EQ(E("dbeCICContribuinte")->text(), QStringLiteral("11222333000100"));
+    Captura("digitar_recusa");
+}
+
+TEST_F(FrmDigitarTest, EscapeCancelaOuFechaEPerguntaAoFechar) {
+    KOVAGravada();
+    Abre();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // editing: the new slip is cancelled
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_TRUE(tela->isVisible());
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+
+    dialogs.ResponderDialogo(true);  // a change asks for the payment date at once
+    Clica("btnAlterar");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
+    dialogs.Answer(TModalResult::mrCancel);  // the close prompt: Cancel keeps the screen and the edit
+    tela->close();
+    EXPECT_TRUE(tela->isVisible());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(dialogs.History().back().text, "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
+    dialogs.Answer(TModalResult::mrNo);  // No: the edit is cancelled and the screen closes
+    tela->close();
+    EXPECT_FALSE(tela->isVisible());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+
+    tela->AbrirPesquisa();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    dialogs.ResponderDialogo(true);
+    Clica("btnAlterar");
+    E("dbeRazaoSocial")->setText(QStringLiteral("OUTRA RAZAO"));
+    E("dbeRazaoSocial")->setFocus();
+    dialogs.Answer(TModalResult::mrYes);  // Yes: saved, with what the box held
+    tela->close();
+    EXPECT_FALSE(tela->isVisible());
+    EXPECT_EQ(F("RazaoSocial").AsString(), "OUTRA RAZAO");
+
+    tela->AbrirPesquisa();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    QTest::keyClick(tela.get(), Qt::Key_Escape);  // browsing: Escape closes
+    EXPECT_FALSE(tela->isVisible());
+}
+
+TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
+    KOVAGravada();
+    KOVAGravada();
+    tela->AbrirPesquisa();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    auto* abas = tela->findChild<QTabWidget*>();
+    EXPECT_EQ(abas->currentWidget(), W("tbsPesquisar"));
+    auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
+    EXPECT_EQ(grade->model()->rowCount(), 2);
+    EXPECT_EQ(grade->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("CNPJ ou CPF do Contribuinte"));
+    Captura("digitar_pesquisa");
+    grade->setFocus();
+    grade->setCurrentIndex(grade->model()->index(0, 13));
+    QTest::keyClick(grade, Qt::Key_Return);  // Enter on the last column goes back to the first
+    EXPECT_EQ(grade->currentIndex().column(), 0);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 1);
+    const QPoint linha2 = grade->visualRect(grade->model()->index(1, 0)).center();
+    QTest::mouseClick(grade->viewport(), Qt::LeftButton, {}, linha2);
+    QTest::mouseDClick(grade->viewport(), Qt::LeftButton, {}, linha2);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 2);
+    EXPECT_EQ(abas->currentWidget(), W("tbsKOVA"));
+
+    dialogs.Answer(TModalResult::mrNo);
+    Clica("btnExcluir");
+    EXPECT_EQ(dialogs.History().back().text, "Confirma exclusão desta KOVA");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 2);
+    dialogs.Answer(TModalResult::mrYes);
+    Clica("btnExcluir");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(grade->model()->rowCount(), 1);
+
+    Clica("RDGCICContribuinte");
+    EXPECT_EQ(dm->cdsKOVA.IndexName(), "pk_CICContribuinte");
+}
+
+// The Qt dialogs themselves, answered by keys as a person would.
+class DialogosQtTest : public FrmDigitarTest {
+protected:
+    // Runs the next modal dialog's check and answer once it is shown.
+    void NoDialogo(std::function<void(QDialog&)> acao) {
+        QTimer::singleShot(0, [acao] {
+            auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(d, nullptr);
+            acao(*d);
+        });
+    }
+    DialogosQt qt;
+};
+
+TEST_F(DialogosQtTest, DataDePagamentoPorTeclado) {
+    ScopedDialogService real{qt};
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    TPedidoDialogo pedido{"TfrmDataPagamento", "Data de Pagamento", "Cálculo para pagamento em:", "", &form->dtsPadrao};
+    NoDialogo([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Data de Pagamento"));
+        auto* caixa = d.findChild<QLineEdit*>(QStringLiteral("dbeDataPagamento"));
+        ASSERT_NE(caixa, nullptr);
+        caixa->selectAll();
+        QTest::keyClicks(caixa, QStringLiteral("20032024"));
+        QTest::keyClick(caixa, Qt::Key_Return);  // Enter in the box confirms
+    });
+    EXPECT_TRUE(qt.Executar(pedido));
+    EXPECT_EQ(F("DataPagamento").AsString(), "20/03/2024");
+    NoDialogo([](QDialog& d) { QTest::keyClick(&d, Qt::Key_Escape); });
+    EXPECT_FALSE(qt.Executar(pedido));
+}
+
+TEST_F(DialogosQtTest, SeletorDeProdutoEAvisoComLink) {
+    ScopedDialogService real{qt};
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(3)}, {"Descricao", T("Cerveja")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(9)}, {"Descricao", T("Água")}});
+    dm->cdsUFProduto.First();
+    TPedidoDialogo pedido{"TfrmSelecionaProduto", "Selecione Produto", "", "", &dm->dtsUFProduto};
+    NoDialogo([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Selecione Produto"));
+        auto* grade = d.findChild<QTableView*>();
+        EXPECT_EQ(grade->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Código"));
+        QTest::keyClick(grade, Qt::Key_Down);
+        QTest::keyClick(grade, Qt::Key_Return);
+    });
+    EXPECT_TRUE(qt.Executar(pedido));
+    EXPECT_EQ(dm->cdsUFProduto.FieldByName("Produto").AsInteger(), 9);
+
+    TPedidoDialogo link{"TfrmMsgLink", "Atenção", "Emissão em programa próprio.", "https://exemplo.gov.br", nullptr};
+    NoDialogo([](QDialog& d) {
+        EXPECT_EQ(d.windowTitle(), QStringLiteral("Atenção"));
+        auto* rotulo = d.findChild<QLabel*>(QStringLiteral("lblLink"));
+        ASSERT_NE(rotulo, nullptr);
+        EXPECT_EQ(rotulo->text(), QStringLiteral("https://exemplo.gov.br"));
+        d.findChild<QPushButton*>()->click();
+    });
+    EXPECT_TRUE(qt.Executar(link));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setenv("QT_QPA_PLATFORM", "offscreen", 0);
+    QApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
