@@ -51,6 +51,8 @@ public:
     std::function<void()> OnFechar;
     std::function<void()> OnTrazerParaFrente;
     std::function<void()> OnImprimir;
+    // The hosted display: shows the screen modally and returns when it has closed.
+    std::function<void()> OnExibirModal;
 
     // --- Notifications of the data link ---
     void dtsPadraoDataChange(TDataSource& sender, TField* field);

@@ -7,10 +7,12 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
+#include "Interface.h"
 #include "Requisicao.h"
 #include "TDM.h"
+#include "TelaBiblioteca.h"
 #include "TfrmDigitar.h"
-#include "Interface.h"
+#include "TqrpKOVA.h"
 
 namespace kova {
 namespace {
@@ -65,11 +67,36 @@ bool Protegido(F&& corpo) {
     return false;
 }
 
-std::string RespostaIndisponivel(TfrmDigitar& frm) {
-    return AssinaResposta(frm, "Retorno=001;Mensagem_Retorno=Função não disponível nesta versão");
-}
-
 std::string resposta;
+std::unique_ptr<TqrpKOVA> relatorio;
+// The script that stands in for the person in tests, and what it saw.
+std::unique_ptr<std::string> roteiro;
+std::string relato;
+
+// The hosted request: the person sees the screen and its dialogs (or the script acts for them).
+bool Hospedada(TfrmDigitar& frm) {
+    relato.clear();
+    std::unique_ptr<TRoteiro> pessoa = roteiro ? std::make_unique<TRoteiro>(*roteiro) : nullptr;
+    GarantirAplicacao(true, pessoa != nullptr);
+    ScopedDialogService servico(pessoa ? pessoa->Dialogos() : DialogosDaTela());
+    frm.OnExibirModal = [&frm, &pessoa] { ExibirTela(frm, pessoa.get()); };
+    auto conclui = [&] {
+        frm.OnExibirModal = nullptr;
+        if (pessoa) {
+            pessoa->Conclui();
+            relato = pessoa->Relato;
+        }
+    };
+    bool salvo = false;
+    try {
+        salvo = ProcessaRequisicao(frm);
+    } catch (...) {
+        conclui();
+        throw;
+    }
+    conclui();
+    return salvo;
+}
 
 }  // namespace
 }  // namespace kova
@@ -80,10 +107,7 @@ using namespace kova;
 
 bool Teste() {
     bool salvo = false;
-    Protegido([&] {
-        Objetos();
-        salvo = false;
-    });
+    Protegido([&] { salvo = Hospedada(Objetos()); });
     return salvo;
 }
 
@@ -91,7 +115,7 @@ bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
         frm.Requisicao = requisicao;
-        frm.Requisicao = RespostaIndisponivel(frm);
+        Hospedada(frm);
         resposta = frm.Requisicao;
     });
     *texto = resposta.c_str();
@@ -111,10 +135,34 @@ bool Kova2(const char* requisicao, const char** texto, size_t* tamanho) {
     return ok;
 }
 
-bool Imprime(const char*, const char*, const char*) {
-    return Protegido([&] { throw Exception("Função não disponível nesta versão"); });
+bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
+    return Protegido([&] {
+        Objetos();
+        GarantirAplicacao(false, false);
+        if (!relatorio) relatorio = std::make_unique<TqrpKOVA>();
+        relatorio->Textos[0] = texto1 ? texto1 : "";
+        relatorio->Textos[1] = texto2 ? texto2 : "";
+        relatorio->Textos[2] = texto3 ? texto3 : "";
+        TDM& dm = *DM;
+        dm.ModoBiblioteca = true;
+        if (dm.cdsKOVA.IsEmpty()) throw Exception("Não há KOVA para imprimir");
+        // The three copies of a desktop print; the slip is not marked printed.
+        const auto paginas = relatorio->Executa(3);
+        const std::string pasta = dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao;
+        ImprimirOuGravar(paginas, pasta, "KOVA_" + dm.cdsKOVA.FieldByName("IdKOVA").AsString() + ".pdf");
+    });
 }
 
 const char* UltimoErro() { return ultimoErro.c_str(); }
+
+void DefineRoteiro(const char* texto) {
+    if (texto && *texto) {
+        roteiro = std::make_unique<std::string>(texto);
+    } else {
+        roteiro.reset();
+    }
+}
+
+const char* Relato() { return relato.c_str(); }
 
 }  // namespace kovadll

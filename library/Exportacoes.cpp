@@ -52,8 +52,22 @@ KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
 }
 
 KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
+    static const char kNaoImpressa[] = "001KOVA não incluida";
     const bool ok = kovadll::Imprime(texto1, texto2, texto3);
-    if (resultado) std::memcpy(resultado, ok ? "000" : "001", 4);
+    if (resultado) {
+        if (ok) {
+            std::memcpy(resultado, "000", 4);
+        } else {
+            std::memcpy(resultado, kNaoImpressa, sizeof kNaoImpressa);
+        }
+    }
+}
+
+KOVADLL_API void kova_roteiro_teste(const char* roteiro) { kovadll::DefineRoteiro(roteiro); }
+
+KOVADLL_API size_t kova_relato_teste(char* texto, size_t tamanho) {
+    const char* relato = kovadll::Relato();
+    return Copia(relato, std::strlen(relato), texto, tamanho);
 }
 
 KOVADLL_API size_t kova_ultimo_erro(char* texto, size_t tamanho) {

@@ -12,5 +12,9 @@ bool Kova(const char* requisicao, const char** resposta, size_t* tamanho);
 bool Kova2(const char* requisicao, const char** resposta, size_t* tamanho);
 bool Imprime(const char* texto1, const char* texto2, const char* texto3);
 const char* UltimoErro();
+// Tests only: a script that acts for the person in hosted requests (null: a person again), and
+// what the last scripted request saw.
+void DefineRoteiro(const char* texto);
+const char* Relato();
 
 }  // namespace kovadll

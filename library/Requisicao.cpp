@@ -58,6 +58,15 @@ TDate Data(const std::string& v) {
     return d;
 }
 
+// The key of an item, or null when it has none.
+const TChave* ChaveDoItem(const std::string& item) {
+    for (const TChave& c : kChaves) {
+        const size_t n = std::strlen(c.chave);
+        if (item.size() >= n && SameText(item.substr(0, n), c.chave)) return &c;
+    }
+    return nullptr;
+}
+
 void CancelaAberta(TDataSet& k) {
     const TDataSetState s = k.State();
     if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey) k.Cancel();
@@ -113,20 +122,18 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 
     try {
         for (const std::string& item : itens) {
-            for (const TChave& c : kChaves) {
-                const size_t n = std::strlen(c.chave);
-                if (item.size() < n || !SameText(item.substr(0, n), c.chave)) continue;
-                if (std::strcmp(c.chave, "EMPRESACOURIER=") == 0) {
+            if (const TChave* c = ChaveDoItem(item)) {
+                const size_t n = std::strlen(c->chave);
+                if (std::strcmp(c->chave, "EMPRESACOURIER=") == 0) {
                     int32_t courier;
                     if (TryStrToInt(item.substr(n, 2), courier)) {
                         dm.CodigoCourier = std::to_string(courier);
                     } else {
                         dm.UltimoErro = "O campo COURIER não está preenchido ou o valor informado é inválido";
                     }
-                } else if (c.campo) {
-                    PreencheCampo(frm, c.campo, item, n);
+                } else if (c->campo) {
+                    PreencheCampo(frm, c->campo, item, n);
                 }
-                break;
             }
             if (!dm.UltimoErro.empty()) {
                 frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
@@ -149,6 +156,102 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
         CancelaAberta(k);
     }
     CancelaAberta(k);
+    frm.Requisicao = AssinaResposta(frm, frm.Requisicao);
+    return frm.QtdeIncluidas > 0;
+}
+
+// ------------------------------------------------------------------ the hosted request
+
+void PreencheCampoHospedado(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao) {
+    const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string());
+    if (valor.empty()) return;
+    TField& f = DM->cdsKOVA.FieldByName(campo);
+    if (SameText(campo, "DataVencimento")) {
+        f.SetAsDate(Data(valor));
+    } else if (SameText(campo, "AtualizacaoMonetaria") || SameText(campo, "Juros") || SameText(campo, "Multa")) {
+        f.SetAsFloat(Decimal(valor));
+    } else {
+        f.SetAsString(valor);
+    }
+    // What the request filled is not the person's to change.
+    for (const auto& c : frm.Controles.Controls()) {
+        if (c->field.empty()) continue;
+        bool livre = false;
+        if (c->kind == TControlKind::Edit) {
+            for (const char* nome : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "DataVencimento", "Convenio"}) {
+                livre = livre || SameText(c->field, nome);
+            }
+        } else if (c->kind == TControlKind::LookupCombo) {
+            livre = SameText(c->field, "UFFavorecida") || SameText(c->field, "Receita");
+        } else {
+            continue;
+        }
+        if (!livre) frm.Controles.SetEnabled(c->name, false);
+    }
+}
+
+bool ProcessaRequisicao(TfrmDigitar& frm) {
+    TDM& dm = *DM;
+    TDataSet& k = dm.cdsKOVA;
+    frm.PaginaAtiva = "tbsKOVA";
+    dm.ModoBiblioteca = true;
+    dm.ModoSilencioso = false;
+    frm.QtdeIncluidas = 0;
+    dm.ConfirmarDataPagamento = 0;
+    dm.PedirDataPagamento = 0;
+    dm.CodigoCourier.clear();
+    if (!k.Active()) throw Exception("cdsKOVA não ativo");
+
+    // A slip left open by a failed call is shown as it stands, without this request.
+    if (k.State() != TDataSetState::dsInsert && k.State() != TDataSetState::dsEdit) {
+        frm.Controles.SetEnabled("dblcUFFavorecida", true);
+        for (const auto& c : frm.Controles.Controls()) {
+            if (!c->field.empty() && (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
+                frm.Controles.SetEnabled(c->name, true);
+            }
+        }
+        k.Append();
+        for (const std::string& item : DivideTexto(';', frm.Requisicao)) {
+            const TChave* c = ChaveDoItem(item);
+            if (!c || !c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 ||
+                std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
+                continue;
+            }
+            PreencheCampoHospedado(frm, c->campo, item, std::strlen(c->chave));
+        }
+        frm.Controles.SetEnabled("dblcReceita", true);
+    }
+    if (!k.FieldByName("DataVencimento").Text().empty()) dm.PedirDataPagamento = 1;
+
+    frm.TimerAtivo = true;
+    frm.Mostrar();
+    if (!frm.OnExibirModal) throw Exception("Não há onde mostrar a tela de digitação");
+    frm.OnExibirModal();
+    // A display that ended without the screen's own close leaves nothing half-done.
+    if (frm.Visivel) frm.btnDesfazerClick();
+
+    if (frm.QtdeIncluidas < 1) {
+        frm.Requisicao += ";Retorno=001;Mensagem_Retorno=KOVA não incluída";
+    } else {
+        std::string resposta;
+        for (int i = 0; i < k.FieldCount(); ++i) {
+            const TField& f = k.Fields(i);
+            if (i > 0) resposta += ";";
+            resposta += f.FieldName() + "=" + (f.IsNull() ? std::string() : f.AsString());
+        }
+        const int32_t produto = k.FieldByName("Produto").IsNull() ? 0 : k.FieldByName("Produto").AsInteger();
+        if (produto != 0) {
+            TDataSet& produtos = dm.cdsUFProduto;
+            produtos.SetFilter("UF='" + k.FieldByName("UFFavorecida").AsString() + "' and Receita ='" +
+                               k.FieldByName("Receita").AsString() + "'");
+            produtos.SetFiltered(true);
+            if (produtos.Locate("Produto", {produto})) {
+                resposta += ";Produto_Descricao=" + Trim(produtos.FieldByName("Descricao").AsString());
+            }
+            produtos.SetFiltered(false);
+        }
+        frm.Requisicao = resposta + ";Retorno=000;Mensagem_Retorno=KOVA incluída com sucesso";
+    }
     frm.Requisicao = AssinaResposta(frm, frm.Requisicao);
     return frm.QtdeIncluidas > 0;
 }

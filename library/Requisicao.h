@@ -13,6 +13,15 @@ namespace kova {
 // was stored. A value a field cannot take raises a failure after the open slip is cancelled.
 bool ValidaRequisicao(TfrmDigitar& frm);
 
+// The hosted request (kova, teste): fills a new slip from frm.Requisicao (or takes up the slip left
+// open by a failed call), shows the screen modally through frm.OnExibirModal for a person to
+// complete and save, and leaves the reply in frm.Requisicao; true when a slip was saved.
+bool ProcessaRequisicao(TfrmDigitar& frm);
+
+// Assigns the value of an item to a slip field as kova does, then closes the boxes a person may no
+// longer change: all but the amounts, the due date, the agreement number and the two selectors.
+void PreencheCampoHospedado(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao);
+
 // Assigns the value of an item to a slip field as kova2 does.
 void PreencheCampo(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao);
 

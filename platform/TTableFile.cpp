@@ -229,8 +229,17 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Banco db(raw);
     auto falha = [&](const char* acao) {
-        throw Exception(std::string("Erro ao gravar o arquivo ") + path + " (" + acao + "): " +
-                        (db ? sqlite3_errmsg(db.get()) : "sem memória"));
+        // The cause as a person reads it: a full disk, a folder closed to writing, or the disk itself.
+        std::string causa = db ? sqlite3_errmsg(db.get()) : "sem memória";
+        switch (db ? sqlite3_errcode(db.get()) & 0xff : SQLITE_NOMEM) {
+            case SQLITE_FULL: causa = "o disco está cheio"; break;
+            case SQLITE_IOERR: causa = "falha de gravação no disco (disco cheio ou com defeito)"; break;
+            case SQLITE_CANTOPEN:
+            case SQLITE_READONLY:
+            case SQLITE_PERM: causa = "a pasta não permite gravar"; break;
+            default: break;
+        }
+        throw Exception(std::string("Erro ao gravar o arquivo ") + path + " (" + acao + "): " + causa);
     };
     if (rc != SQLITE_OK) falha("abertura");
     auto executar = [&](const std::string& sql) {

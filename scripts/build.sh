@@ -3,6 +3,7 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 build="${KOVA_BUILD_DIR:-$root/build}"
-export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
-cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${KOVA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
+src="${KOVA_SOURCE_DIR:-$root}"
+export CCACHE_BASEDIR="$src" CCACHE_NOHASHDIR=1
+cmake -S "$src" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE="${KOVA_BUILD_TYPE:-RelWithDebInfo}" "$@" >/dev/null
 cmake --build "$build" -j "$(nproc)"

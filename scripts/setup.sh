@@ -9,6 +9,7 @@ packages=(
     libsqlite3-dev sqlite3 zlib1g-dev
     zint zbar-tools imagemagick python3
     qt6-base-dev fonts-liberation fonts-liberation2 xvfb xauth poppler-utils
+    clang libclang-rt-14-dev
 )
 
 missing=()

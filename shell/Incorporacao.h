@@ -40,6 +40,10 @@ public:
     // and is raised again at the end, an abandoned product choice as a silent abort.
     void IncorporarArquivo(const std::string& nomeArquivo, bool desassistido);
 
+    // One line of a file, already cut into its fields, made into a slip (the step the file's loop
+    // repeats, with the import mode on); throws with the line's number when it is refused.
+    void Incorpora(const std::string& linha, const std::vector<std::string>& campos);
+
     // Figures of the last import.
     int Linha = 0;
     int Incorporadas = 0;
@@ -47,7 +51,6 @@ public:
     int IdInicial = 0;
 
 private:
-    void Incorpora(const std::string& linha, const std::vector<std::string>& campos);
     void Grava();
     bool EscolheProduto();
     void DesfazNovas();

@@ -123,6 +123,9 @@ public:
     // and the Ceará finance office (overdue notices). Config.ini may replace them.
     std::string EnderecoAutuacoesMG = "https://www.fazenda.mg.gov.br";
     std::string EnderecoFazendaCE = "https://www.sefaz.ce.gov.br";
+    // Where the library writes a print as a PDF file when the machine has no printer; empty: the
+    // folder "Impressoes" of the data directory.
+    std::string PastaImpressao;
 
     // --- Mode flags ---
     bool ModoImportacao = false;

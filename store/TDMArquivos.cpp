@@ -79,6 +79,8 @@ bool TDM::Configurar() {
     if (!temConfig && ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
         TIniFile kovaIni(DirWindows + "KOVA.INI");
         DirDados = NormalizaCaminho(kovaIni.ReadString("KOVA", "DirDados", DirWindows + "Dados"));
+        const std::string pasta = kovaIni.ReadString("KOVA", "PastaImpressao", "");
+        if (!Trim(pasta).empty()) PastaImpressao = NormalizaCaminho(pasta);
         return true;
     }
     if (!temConfig) {
@@ -91,6 +93,8 @@ bool TDM::Configurar() {
     DirDados = NormalizaCaminho(config.ReadString("Dados", "Path", DirPrograma + "Dados"));
     EnderecoAutuacoesMG = config.ReadString("Opções", "EnderecoAutuacoesMG", EnderecoAutuacoesMG);
     EnderecoFazendaCE = config.ReadString("Opções", "EnderecoFazendaCE", EnderecoFazendaCE);
+    const std::string pasta = config.ReadString("Opções", "PastaImpressao", "");
+    if (!Trim(pasta).empty()) PastaImpressao = NormalizaCaminho(pasta);
 
     const std::string pedido = UpperCase(instalacao);
     for (const char* forma : {"NovaVersão", "Nova Versão", "NovaVersao", "Nova Versao"}) {
@@ -308,11 +312,20 @@ void TDM::SalvarKOVA() {
     const std::string controle = DirDados + "ControleCRC.cds";
     std::remove((kova + kNovo).c_str());
     std::remove((controle + kNovo).c_str());
+    // A save that cannot be done names the slips file, not the working copy, and says the file on
+    // disk is still the previous one.
+    auto naoGravou = [&](const std::exception& e) {
+        std::string causa = e.what();
+        const size_t dois = causa.rfind("): ");
+        if (dois != std::string::npos) causa = causa.substr(dois + 3);
+        return Exception("Erro ao gravar o arquivo " + kova + ": " + causa +
+                         "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
+    };
     try {
         WriteTableFile(cdsKOVA, kova + kNovo);
-    } catch (...) {
+    } catch (const std::exception& e) {
         std::remove((kova + kNovo).c_str());
-        throw;
+        throw naoGravou(e);
     }
     TChecksum checksum;
     const std::string crc = checksum.FileCRC(kova + kNovo);
@@ -340,7 +353,7 @@ void TDM::SalvarKOVA() {
         }
         // The mark is the moment the new pair becomes the truth.
         EscreverArquivoAtomico(DirDados + kMarcaGravacao, marca);
-    } catch (...) {
+    } catch (const std::exception& e) {
         // The disk keeps the old pair; so must the table in memory.
         if (mudou && achou) {
             gravarCRC(anterior);
@@ -349,7 +362,7 @@ void TDM::SalvarKOVA() {
         }
         std::remove((kova + kNovo).c_str());
         std::remove((controle + kNovo).c_str());
-        throw;
+        throw naoGravou(e);
     }
     RecuperarGravacao(DirDados);
 }

@@ -12,6 +12,12 @@
  * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
  * text can be read with kova_ultimo_erro.
  *
+ * kova and teste show the entry screen with Qt on the calling thread. A host that runs its own
+ * QApplication keeps it: the screen opens inside it. A host without one gets one made by the
+ * library on the first call that needs it, kept for the life of the process. With no display
+ * (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM set), kova and teste fail with
+ * "Não há tela onde mostrar a KOVA" and imprime works off screen.
+ *
  * Requests are items KEY=value separated by ";" (at most 255 characters a value, no ";" inside):
  * VERSAO, UFFAVORECIDA, RECEITA, EMPRESACOURIER, SUBRECEITA, CICCONTRIBUINTE, DOCUMENTOORIGEM,
  * REFERENCIA, CONVENIO, RAZAOSOCIAL, INSCRICAOESTADUAL, ENDERECO, MUNICIPIO, UF, CEP, TELEFONE,
@@ -35,13 +41,20 @@ extern "C" {
 
 #define KOVADLL_API __attribute__((visibility("default")))
 
-/* Runs the hosted request (the entry screen shown to a person) on the last request given to kova;
- * true when at least one slip was saved. */
+/* Runs the hosted request (the entry screen shown to a person) on the last request given to kova,
+ * or on an empty slip before any; true when at least one slip was saved. */
 KOVADLL_API bool teste(void);
 
-/* The hosted request: the entry screen, filled from the request, is shown modally; the reply
- * lists every field of the saved slip. The buffer holds the request and receives the reply, which
- * may be up to 1,500 bytes (a failure reply is the request plus 61 bytes). */
+/* The hosted request: the entry screen, filled from the request, is shown modally until the
+ * person saves or cancels; the fields the request filled stay closed, but for the amounts, the
+ * due date, the agreement number and the state and revenue lists. A request with a due date asks
+ * for the payment date at the save. The buffer holds the request and receives the reply, which
+ * may be up to 1,500 bytes:
+ *   IdKOVA=<n>;UFFavorecida=..;...;DataHora=[;Produto_Descricao=..];Retorno=000;
+ *       Mensagem_Retorno=KOVA incluída com sucesso;CRC=XXXXXXXX
+ *   <the request>;Retorno=001;Mensagem_Retorno=KOVA não incluída;CRC=XXXXXXXX
+ * A value a field cannot take (a date that does not exist) fails the call; the slip stays open
+ * and the next kova or teste shows it as it stands. */
 KOVADLL_API void kova(char *requisicao);
 
 /* The unattended request: fills, checks and stores a slip without showing anything. The buffer
@@ -51,7 +64,13 @@ KOVADLL_API void kova(char *requisicao);
  * Between 5 and 25 items (a final ";" adds none). */
 KOVADLL_API void kova2(char *requisicao);
 
-/* Prints the current slip of the library's slips table; writes "000" into resultado on success. */
+/* Prints the three copies of the current slip of the library's slips table (normally the slip of
+ * the last request) and writes "000" into resultado; when nothing was printed it writes
+ * "001KOVA não incluida" (resultado must hold 21 bytes). The slip is not marked printed. The pages
+ * go to the system's default printer; on a machine without one they are written as the PDF file
+ * KOVA_<IdKOVA>.pdf in the folder of the setting PastaImpressao (section [KOVA] of KOVA.INI, or
+ * [Opções] of Config.ini), by default the folder Impressoes of the data directory. The three texts
+ * are kept with the report and not printed. */
 KOVADLL_API void imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
 
 /* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is
@@ -63,6 +82,17 @@ KOVADLL_API size_t kova2_n(char *requisicao, size_t tamanho);
 /* The text of the last failure of a call (empty when the last call succeeded), cut to fit
  * tamanho bytes; returns the size the whole text needs, zero byte included. */
 KOVADLL_API size_t kova_ultimo_erro(char *texto, size_t tamanho);
+
+/* FOR TESTS ONLY. With a script set, kova and teste do not wait for a person: the script answers
+ * the dialogs and acts on the screen (drawn off screen). Steps separated by "|": sim, nao, cancela
+ * (the next question), confirma, recusa (the next dialog of the screen: payment date, pickers),
+ * then, in order once the screen is shown, salvar, desfazer, fechar, escape, and abertas (writes
+ * down the boxes a person could type in). NULL or "" gives the screen back to a person. */
+KOVADLL_API void kova_roteiro_teste(const char *roteiro);
+
+/* FOR TESTS ONLY. What the last scripted request saw, one line each: "abertas=<boxes>",
+ * "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
+KOVADLL_API size_t kova_relato_teste(char *texto, size_t tamanho);
 
 #ifdef __cplusplus
 }

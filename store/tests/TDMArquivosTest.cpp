@@ -1,4 +1,7 @@
 #include <gtest/gtest.h>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -13,6 +16,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "Diretorios.h"
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TIniFile.h"
@@ -429,6 +433,80 @@ TEST_F(ArquivosTest, MortoNoMeioDaGravacaoOProximoInicioCarregaAntigasOuNovas) {
         dm.reset();
     }
     EXPECT_GT(anterior, 0);
+}
+
+// Saving in a child process that cannot write (the file size limited as a full disk would, or the
+// data folder closed to it): the child gets a clear message, and the next start finds the slips
+// of the file that was there before, whole.
+std::string SalvaSemPoder(const DiretorioDeTeste& dir, bool discoCheio) {
+    int canal[2];
+    if (pipe(canal) != 0) return "pipe";
+    pid_t filho = fork();
+    if (filho == 0) {
+        close(canal[0]);
+        std::string relato = "gravou";
+        try {
+            ScriptedDialogs silencio;
+            ScopedDialogService s(silencio);
+            TDM d;
+            d.DirPrograma = dir.Programa();
+            d.DMCreate();
+            for (int i = 0; i < 2000; ++i) {
+                d.cdsKOVA.Append();
+                d.cdsKOVA.FieldByName("Informacoes").SetAsString(std::string(200, 'X'));
+                d.cdsKOVA.Post();
+            }
+            if (discoCheio) {
+                signal(SIGXFSZ, SIG_IGN);
+                rlimit limite{64 * 1024, 64 * 1024};
+                setrlimit(RLIMIT_FSIZE, &limite);
+            } else {
+                chmod(dir.Raiz().c_str(), 0755);
+                chmod(dir.Dados().c_str(), 0555);
+                // Permissions do not stop the superuser: save as nobody.
+                if (geteuid() == 0 && setuid(65534) != 0) _exit(3);
+            }
+            try {
+                d.SalvarKOVA();
+            } catch (const std::exception& e) {
+                relato = e.what();
+            }
+        } catch (const std::exception& e) {
+            relato = std::string("falha antes de gravar: ") + e.what();
+        }
+        if (write(canal[1], relato.data(), relato.size()) < 0) _exit(4);
+        _exit(0);
+    }
+    close(canal[1]);
+    std::string relato;
+    char bloco[512];
+    for (ssize_t n; (n = read(canal[0], bloco, sizeof bloco)) > 0;) relato.append(bloco, size_t(n));
+    close(canal[0]);
+    int estado = 0;
+    waitpid(filho, &estado, 0);
+    chmod(dir.Dados().c_str(), 0755);
+    return relato;
+}
+
+TEST_F(ArquivosTest, DiscoCheioOuPastaFechadaMantemOArquivoAnterior) {
+    dir.ConfigPadrao();
+    GravaKOVAs(5);
+    dm.reset();
+    for (bool discoCheio : {true, false}) {
+        const std::string relato = SalvaSemPoder(dir, discoCheio);
+        EXPECT_EQ(relato.rfind("Erro ao gravar o arquivo " + dir.Dados() + "KOVA.cds: " +
+                                   (discoCheio ? "falha de gravação no disco" : "a pasta não permite gravar"),
+                               0),
+                  0u)
+            << relato;
+        EXPECT_NE(relato.find("O arquivo anterior foi mantido"), std::string::npos);
+        EXPECT_FALSE(ExisteArquivoDisco(dir.Dados() + "KOVA.cds.novo"));
+        dialogs.Clear();
+        TDM& d = Carrega();
+        EXPECT_TRUE(dialogs.History().empty()) << dialogs.Texts()[0];
+        EXPECT_EQ(d.cdsKOVA.RecordCount(), 5);
+        dm.reset();
+    }
 }
 
 }  // namespace

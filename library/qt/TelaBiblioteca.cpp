@@ -1,0 +1,133 @@
+#include "TelaBiblioteca.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QTimer>
+#include <QToolButton>
+
+#include <cstdlib>
+
+#include "DialogosQt.h"
+#include "Dialogs.h"
+#include "Diretorios.h"
+#include "Errors.h"
+#include "FrmDigitar.h"
+#include "PintorQt.h"
+#include "Predicados.h"
+#include "QtTexto.h"
+#include "TDM.h"
+#include "TfrmDigitar.h"
+#include "Texto.h"
+
+namespace kova {
+
+TRoteiro::TRoteiro(const std::string& texto) {
+    auto dialogos = std::make_shared<ScriptedDialogs>();
+    for (const std::string& passo : DivideTexto('|', texto)) {
+        const std::string p = LowerCase(Trim(passo));
+        if (p == "sim") {
+            dialogos->Answer(TModalResult::mrYes);
+        } else if (p == "nao" || p == "não") {
+            dialogos->Answer(TModalResult::mrNo);
+        } else if (p == "cancela") {
+            dialogos->Answer(TModalResult::mrCancel);
+        } else if (p == "confirma" || p == "recusa") {
+            dialogos->ResponderDialogo(p == "confirma");
+        } else if (!p.empty()) {
+            acoes_.push_back(p);
+        }
+    }
+    dialogos_ = dialogos;
+}
+
+IDialogService& TRoteiro::Dialogos() { return *dialogos_; }
+
+void TRoteiro::Atua(FrmDigitar& tela) {
+    auto botao = [&](const char* nome) {
+        if (auto* b = tela.Controle<QToolButton>(nome); b && b->isEnabled()) b->click();
+    };
+    for (const std::string& acao : acoes_) {
+        if (!tela.isVisible()) break;
+        if (acao == "salvar") {
+            botao("btnSalvar");
+        } else if (acao == "desfazer") {
+            botao("btnDesfazer");
+        } else if (acao == "fechar") {
+            tela.close();
+        } else if (acao == "escape") {
+            tela.reject();
+        } else if (acao == "abertas") {
+            std::string abertas;
+            for (const auto& c : frmDigitar->Controles.Controls()) {
+                if (c->field.empty() || (c->kind != TControlKind::Edit && c->kind != TControlKind::LookupCombo)) continue;
+                QWidget* w = tela.Controle(c->name);
+                if (w && w->isEnabled() && w->isVisibleTo(&tela)) abertas += (abertas.empty() ? "" : ",") + c->name;
+            }
+            Relato += "abertas=" + abertas + "\n";
+        } else {
+            Relato += "passo desconhecido=" + acao + "\n";
+        }
+    }
+    if (tela.isVisible()) {
+        Relato += "fim do roteiro com a tela aberta\n";
+        tela.reject();
+        if (tela.isVisible()) tela.reject();
+    }
+}
+
+void TRoteiro::Conclui() {
+    const auto& d = static_cast<ScriptedDialogs&>(*dialogos_);
+    for (const TPedidoDialogo& p : d.Pedidos()) Relato += "dialogo=" + p.nome + "\n";
+    for (const auto& m : d.History()) Relato += "mensagem=" + m.text + "\n";
+}
+
+void GarantirAplicacao(bool comTela, bool roteiro) {
+    if (!QCoreApplication::instance()) {
+        // Kept for the life of the process: the host may call again at any time.
+        static int argc = 1;
+        static char nome[] = "kovadll", opcao[] = "-platform", foraDaTela[] = "offscreen";
+        static char* argv[] = {nome, opcao, foraDaTela, nullptr};
+        const bool semTela = !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+        if (semTela && comTela && !roteiro) throw Exception("Não há tela onde mostrar a KOVA");
+        if (semTela) argc = 3;
+        static QApplication* aplicacao = new QApplication(argc, argv);
+        (void)aplicacao;
+    }
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        throw Exception("O programa que chamou a KOVA usa Qt sem janelas: a KOVA não pode ser mostrada");
+    }
+    const QString plataforma = QGuiApplication::platformName();
+    if (comTela && !roteiro && (plataforma == "offscreen" || plataforma == "minimal")) {
+        throw Exception("Não há tela onde mostrar a KOVA");
+    }
+}
+
+IDialogService& DialogosDaTela() {
+    static DialogosQt dialogos;
+    return dialogos;
+}
+
+void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro) {
+    FrmDigitar tela(frm, *DM);
+    if (roteiro) QTimer::singleShot(0, &tela, [&tela, roteiro] { roteiro->Atua(tela); });
+    tela.ExibirModal();
+}
+
+std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF,
+                             const std::string& nomePDF) {
+    if (paginas.empty()) throw Exception("Nada a imprimir");
+    const QPrinterInfo padrao = QPrinterInfo::defaultPrinter();
+    if (!padrao.isNull()) {
+        QPrinter impressora(padrao, QPrinter::HighResolution);
+        ImprimePaginas(paginas, impressora);
+        return C(padrao.printerName());
+    }
+    if (!QDir().mkpath(Q(pastaPDF))) throw Exception("Não foi possível criar a pasta " + pastaPDF);
+    const std::string caminho = IncluiBarra(pastaPDF) + nomePDF;
+    GravaPDF(paginas, caminho);
+    return caminho;
+}
+
+}  // namespace kova

@@ -1,0 +1,212 @@
+/* The hosted request (kova, teste) and the print request (imprime) through the library's C
+ * exports, as a host program written in C uses them. The person at the screen is played by the
+ * library's test script (kova_roteiro_teste); the screen itself is drawn off screen. */
+
+#include <dirent.h>
+#include <dlfcn.h>
+#include <stdbool.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <zlib.h>
+
+typedef void (*Kova)(char *);
+typedef bool (*Teste)(void);
+typedef void (*Imprime)(const char *, const char *, const char *, char *);
+typedef void (*Roteiro)(const char *);
+typedef size_t (*Texto)(char *, size_t);
+
+static int passou = 0, falhou = 0;
+static Kova kova, kova2;
+static Teste teste;
+static Imprime imprime;
+static Roteiro roteiro;
+static Texto relato_teste, ultimo_erro;
+
+#define CONFERE(cond, ...)                                \
+    do {                                                  \
+        if (cond) {                                       \
+            ++passou;                                     \
+        } else {                                          \
+            ++falhou;                                     \
+            printf("FALHOU %s:%d: ", __FILE__, __LINE__); \
+            printf(__VA_ARGS__);                          \
+            printf("\n");                                 \
+        }                                                 \
+    } while (0)
+
+static bool CRCConfere(const char *resposta) {
+    const char *p = strstr(resposta, ";CRC=");
+    if (!p || strlen(p) != 13) return false;
+    uLong crc = crc32(0L, (const Bytef *)resposta, (uInt)(p - resposta));
+    char hex[9];
+    snprintf(hex, sizeof hex, "%08lX", crc);
+    return strncmp(p + 5, hex, 8) == 0;
+}
+
+/* Whether the last "abertas" line of the script's record names a box. */
+static bool Aberta(const char *relato, const char *caixa) {
+    const char *linha = strstr(relato, "abertas=");
+    if (!linha) return false;
+    linha += 8;
+    size_t n = strlen(caixa);
+    for (const char *p = linha; *p && *p != '\n';) {
+        if (strncmp(p, caixa, n) == 0 && (p[n] == ',' || p[n] == '\n' || p[n] == '\0')) return true;
+        while (*p && *p != ',' && *p != '\n') ++p;
+        if (*p == ',') ++p;
+    }
+    return false;
+}
+
+static char relato[8192];
+
+static const char *Relato(void) {
+    relato_teste(relato, sizeof relato);
+    return relato;
+}
+
+static const char *kRequisicao =
+    "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;DOCUMENTOORIGEM=1234567890;"
+    "REFERENCIA=1052009;VALORPRINCIPAL=100,00;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;"
+    "DATAVENCIMENTO=15/06/2009;RAZAOSOCIAL=EMPRESA DE TESTE LTDA;ENDERECO=RUA DAS FLORES, 100;"
+    "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37;TELEFONE=1999999999;CONVENIO=X";
+
+static void *Carrega(const char *windir, const char *pasta) {
+    setenv("KOVA_WINDIR", windir, 1);
+    setenv("KOVA_SYSDIR", windir, 1);
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    char ini[512];
+    snprintf(ini, sizeof ini, "%s/KOVA.INI", windir);
+    FILE *f = fopen(ini, "w");
+    fprintf(f, "[KOVA]\r\nDirDados=%s\r\nPastaImpressao=%s\r\n", KOVA_DADOS_TESTE, pasta);
+    fclose(f);
+    void *lib = dlopen(KOVA_BIBLIOTECA, RTLD_NOW | RTLD_LOCAL);
+    if (!lib) {
+        printf("%s\n", dlerror());
+        exit(2);
+    }
+    kova = (Kova)dlsym(lib, "kova");
+    kova2 = (Kova)dlsym(lib, "kova2");
+    teste = (Teste)dlsym(lib, "teste");
+    imprime = (Imprime)dlsym(lib, "imprime");
+    roteiro = (Roteiro)dlsym(lib, "kova_roteiro_teste");
+    relato_teste = (Texto)dlsym(lib, "kova_relato_teste");
+    ultimo_erro = (Texto)dlsym(lib, "kova_ultimo_erro");
+    if (!kova || !kova2 || !teste || !imprime || !roteiro || !relato_teste || !ultimo_erro) exit(2);
+    return lib;
+}
+
+/* A print that cannot take place: its folder cannot be made. Run in a process of its own, since
+ * the settings are read once per process. */
+static int ImpressaoQueFalha(const char *windir) {
+    pid_t filho = fork();
+    if (filho == 0) {
+        Carrega(windir, "/proc/kova-nao-pode");
+        char req[2048], resultado[64] = "";
+        snprintf(req, sizeof req, "%s", kRequisicao);
+        kova2(req);
+        imprime("a", "b", "c", resultado);
+        _exit(strcmp(resultado, "001KOVA n\xe3o incluida") == 0 ? 0 : 1);
+    }
+    int estado = 0;
+    waitpid(filho, &estado, 0);
+    return WIFEXITED(estado) ? WEXITSTATUS(estado) : 99;
+}
+
+int main(void) {
+    char windir[] = "/tmp/kova-hospedada-XXXXXX";
+    if (!mkdtemp(windir)) return 2;
+    CONFERE(ImpressaoQueFalha(windir) == 0, "a failed print answers the failure text");
+
+    char pasta[512];
+    snprintf(pasta, sizeof pasta, "%s/pdf", windir);
+    Carrega(windir, pasta);
+    char req[4096];
+
+    /* teste before any kova: an empty screen; cancelled, nothing saved. */
+    roteiro("abertas|desfazer");
+    CONFERE(!teste(), "teste cancelled returns false");
+    CONFERE(Aberta(Relato(), "dblcUFFavorecida") && !Aberta(relato, "dbeCICContribuinte"),
+            "empty screen: %s", relato);
+
+    /* Cancelled: the request, then the failure reply and its CRC. */
+    roteiro("desfazer");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    const char *falha = ";Retorno=001;Mensagem_Retorno=KOVA n\xe3o inclu\xed" "da;CRC=";
+    CONFERE(strncmp(req, kRequisicao, strlen(kRequisicao)) == 0 &&
+                strncmp(req + strlen(kRequisicao), falha, strlen(falha)) == 0 && CRCConfere(req),
+            "cancelled: %s", req);
+
+    /* A due date in the request: the save asks for the payment date; declining it cancels. Only
+     * the amounts, the due date, the agreement and the two selectors are left to the person. */
+    roteiro("abertas|recusa|salvar");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(strstr(req, ";Retorno=001;") != NULL && CRCConfere(req), "declined payment date: %s", req);
+    CONFERE(strstr(Relato(), "dialogo=TfrmDataPagamento") != NULL, "payment date asked: %s", relato);
+    const char *livres[] = {"dblcUFFavorecida", "dblcReceita", "dbeValorPrincipal", "dbeJuros", "dbeMulta",
+                            "dbeDataVencimento", "dbeConvenio"};
+    const char *presos[] = {"dbeCICContribuinte", "dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco",
+                            "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dblcUFFavorecida2"};
+    for (size_t i = 0; i < sizeof livres / sizeof *livres; ++i) {
+        CONFERE(Aberta(relato, livres[i]), "%s open: %s", livres[i], relato);
+    }
+    for (size_t i = 0; i < sizeof presos / sizeof *presos; ++i) {
+        CONFERE(!Aberta(relato, presos[i]), "%s closed: %s", presos[i], relato);
+    }
+
+    /* Saved: every field of the slip, the product's description, the success text, the CRC. */
+    roteiro("confirma|salvar");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(strncmp(req, "IdKOVA=", 7) == 0 && strstr(req, ";UFFavorecida=SP;Receita=100013;") != NULL &&
+                strstr(req, ";Produto_Descricao=CERVEJA EM LATA;") != NULL &&
+                strstr(req, ";Retorno=000;Mensagem_Retorno=KOVA inclu\xed" "da com sucesso;CRC=") != NULL &&
+                CRCConfere(req),
+            "saved: %s", req);
+    CONFERE(strstr(req, ";Situacao=N;") != NULL && strstr(req, ";DataHora=;") != NULL, "stored by the barcode build: %s", req);
+
+    /* A value the field cannot take ends the call; the slip stays open for the next one. */
+    roteiro("desfazer");
+    snprintf(req, sizeof req, "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009");
+    kova(req);
+    char erro[512];
+    ultimo_erro(erro, sizeof erro);
+    CONFERE(strcmp(req, "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009") == 0 &&
+                erro[0] != '\0',
+            "raised failure keeps the request: %s / %s", req, erro);
+    roteiro("abertas|desfazer");
+    CONFERE(!teste(), "open slip shown and cancelled");
+    /* The half-filled slip, not a new one: its revenue code opened the amounts. */
+    CONFERE(Aberta(Relato(), "dbeValorPrincipal") && !Aberta(relato, "dbeRazaoSocial"), "open slip: %s", relato);
+
+    /* imprime after kova2: three copies of the current slip, "000". */
+    roteiro(NULL);
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova2(req);
+    CONFERE(strstr(req, ";Retorno=000;") != NULL, "kova2: %s", req);
+    char resultado[64] = "xxxxxxxxxxxxxxxxxxxx";
+    imprime("um", "dois", "tres", resultado);
+    CONFERE(strcmp(resultado, "000") == 0, "imprime: %s", resultado);
+    DIR *d = opendir(pasta);
+    char pdf[1024] = "";
+    for (struct dirent *e; d && (e = readdir(d));) {
+        if (strncmp(e->d_name, "KOVA_", 5) == 0) snprintf(pdf, sizeof pdf, "%s/%s", pasta, e->d_name);
+    }
+    if (d) closedir(d);
+    CONFERE(pdf[0] != '\0', "no PDF in %s", pasta);
+    char comando[1200], texto[65536] = "";
+    snprintf(comando, sizeof comando, "pdftotext -layout '%s' - 2>/dev/null", pdf);
+    FILE *p = popen(comando, "r");
+    size_t lidos = p ? fread(texto, 1, sizeof texto - 1, p) : 0;
+    texto[lidos] = '\0';
+    if (p) pclose(p);
+    CONFERE(strstr(texto, "PRIMEIRA VIA") && strstr(texto, "SEGUNDA VIA") && strstr(texto, "TERCEIRA VIA"),
+            "three copies in %s", pdf);
+
+    printf("%d passed, %d failed\n", passou, falhou);
+    return falhou == 0 ? 0 : 1;
+}
