@@ -14,5 +14,6 @@ KOVA_SOURCE_DIR="$build/fonte" KOVA_BUILD_DIR="$build/obj" KOVA_BUILD_TYPE=RelWi
     "$root/scripts/build.sh" -DKOVA_SANITIZE=ON -DKOVA_FUZZ=ON
 export ASAN_OPTIONS="detect_leaks=1:abort_on_error=1"
 export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+export LSAN_OPTIONS="suppressions=$root/scripts/lsan.supp:print_suppressions=0"
 ctest --test-dir "$build/obj" --output-on-failure -j "$(nproc)"
 KOVA_BUILD_DIR="$build/obj" "$root/scripts/fuzz.sh" "${KOVA_FUZZ_SEGUNDOS:-30}"
