@@ -62,7 +62,7 @@ TDate Data(const std::string& v) {
 const TChave* ChaveDoItem(const std::string& item) {
     for (const TChave& c : kChaves) {
         const size_t n = std::strlen(c.chave);
-        if (item.size() >= n && SameText(item.substr(0, n), c.chave)) return &c;
+        if (item.size() >= n && SameText(std::string_view(item).substr(0, n), c.chave)) return &c;
     }
     return nullptr;
 }

@@ -12,22 +12,22 @@ TControlState& TControlModel::Add(TControlState state) {
     return *controls_.back();
 }
 
-TControlState* TControlModel::Find(const std::string& name) {
+TControlState* TControlModel::Find(std::string_view name) {
     auto it = byName_.find(name);
     return it == byName_.end() ? nullptr : it->second;
 }
 
-TControlState& TControlModel::Get(const std::string& name) {
+TControlState& TControlModel::Get(std::string_view name) {
     TControlState* c = Find(name);
-    if (!c) throw std::out_of_range("no control " + name);
+    if (!c) throw std::out_of_range("no control " + std::string(name));
     return *c;
 }
 
-const TControlState& TControlModel::Get(const std::string& name) const {
+const TControlState& TControlModel::Get(std::string_view name) const {
     return const_cast<TControlModel*>(this)->Get(name);
 }
 
-void TControlModel::RemoveChildren(const std::string& parent) {
+void TControlModel::RemoveChildren(std::string_view parent) {
     for (const auto& c : controls_) {
         if (c->parent == parent) byName_.erase(c->name);
     }
@@ -40,50 +40,50 @@ void TControlModel::Changed(const TControlState& s) {
     if (OnChange) OnChange(s);
 }
 
-void TControlModel::SetEnabled(const std::string& name, bool enabled) {
+void TControlModel::SetEnabled(std::string_view name, bool enabled) {
     TControlState& c = Get(name);
     if (c.enabled == enabled) return;
     c.enabled = enabled;
     Changed(c);
 }
 
-void TControlModel::SetVisible(const std::string& name, bool visible) {
+void TControlModel::SetVisible(std::string_view name, bool visible) {
     TControlState& c = Get(name);
     if (c.visible == visible) return;
     c.visible = visible;
     Changed(c);
 }
 
-void TControlModel::SetItems(const std::string& name, std::vector<std::string> items, int index) {
+void TControlModel::SetItems(std::string_view name, std::vector<std::string> items, int index) {
     TControlState& c = Get(name);
     c.items = std::move(items);
     c.itemIndex = index;
     Changed(c);
 }
 
-void TControlModel::SetItemIndex(const std::string& name, int index) {
+void TControlModel::SetItemIndex(std::string_view name, int index) {
     TControlState& c = Get(name);
     if (c.itemIndex == index) return;
     c.itemIndex = index;
     Changed(c);
 }
 
-void TControlModel::SetCaption(const std::string& name, std::string caption) {
+void TControlModel::SetCaption(std::string_view name, std::string caption) {
     TControlState& c = Get(name);
     if (c.caption == caption) return;
     c.caption = std::move(caption);
     Changed(c);
 }
 
-void TControlModel::SetColor(const std::string& name, TColor color) {
+void TControlModel::SetColor(std::string_view name, TColor color) {
     TControlState& c = Get(name);
     if (c.color == color) return;
     c.color = color;
     Changed(c);
 }
 
-bool TControlModel::Showing(const std::string& name) const {
-    std::string n = name;
+bool TControlModel::Showing(std::string_view name) const {
+    std::string_view n = name;
     // Containers are few levels deep; the bound guards against a cycle in a bad layout.
     for (int depth = 0; !n.empty() && depth < 32; ++depth) {
         const TControlState& c = Get(n);
@@ -93,11 +93,11 @@ bool TControlModel::Showing(const std::string& name) const {
     return true;
 }
 
-bool TControlModel::SetFocus(const std::string& name) {
+bool TControlModel::SetFocus(std::string_view name) {
     const TControlState& c = Get(name);
     if (!c.enabled || !Showing(name)) return false;
     focused_ = name;
-    if (OnFocus) OnFocus(name);
+    if (OnFocus) OnFocus(focused_);
     return true;
 }
 

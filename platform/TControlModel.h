@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -51,23 +52,23 @@ public:
 
     TControlState& Add(TControlState state);
     // Throws std::out_of_range for an unknown name.
-    TControlState& Get(const std::string& name);
-    const TControlState& Get(const std::string& name) const;
-    TControlState* Find(const std::string& name);
+    TControlState& Get(std::string_view name);
+    const TControlState& Get(std::string_view name) const;
+    TControlState* Find(std::string_view name);
     const std::vector<std::unique_ptr<TControlState>>& Controls() const { return controls_; }
     // Removes the controls created inside a container (the bank logos are made anew).
-    void RemoveChildren(const std::string& parent);
+    void RemoveChildren(std::string_view parent);
 
-    void SetEnabled(const std::string& name, bool enabled);
-    void SetVisible(const std::string& name, bool visible);
-    void SetItems(const std::string& name, std::vector<std::string> items, int index = -1);
-    void SetItemIndex(const std::string& name, int index);
-    void SetCaption(const std::string& name, std::string caption);
-    void SetColor(const std::string& name, TColor color);
+    void SetEnabled(std::string_view name, bool enabled);
+    void SetVisible(std::string_view name, bool visible);
+    void SetItems(std::string_view name, std::vector<std::string> items, int index = -1);
+    void SetItemIndex(std::string_view name, int index);
+    void SetCaption(std::string_view name, std::string caption);
+    void SetColor(std::string_view name, TColor color);
     // Visible itself and inside visible containers.
-    bool Showing(const std::string& name) const;
+    bool Showing(std::string_view name) const;
     // Gives the focus when the control is showing and enabled; false otherwise.
-    bool SetFocus(const std::string& name);
+    bool SetFocus(std::string_view name);
     const std::string& Focused() const { return focused_; }
 
     TChange OnChange;
@@ -77,7 +78,12 @@ private:
     void Changed(const TControlState& s);
 
     std::vector<std::unique_ptr<TControlState>> controls_;
-    std::unordered_map<std::string, TControlState*> byName_;
+    // Looked up by the names the screen rules write as literals, without making a string of them.
+    struct HashNome {
+        using is_transparent = void;
+        size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
+    };
+    std::unordered_map<std::string, TControlState*, HashNome, std::equal_to<>> byName_;
     std::string focused_;
 };
 

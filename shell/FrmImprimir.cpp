@@ -71,25 +71,7 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     fechar->setStatusTip(Q("Fechar"));
     layout->addWidget(barra);
 
-    auto direita = Qt::AlignRight | Qt::AlignVCenter;
-    auto centro = Qt::AlignCenter;
-    auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
-    modelo = new ModeloGrade(DM->cdsKOVA,
-                             {{"IdKOVA", "KOVA", centro, esquerda},
-                              {"UFFavorecida", "UF Favorecida", esquerda, esquerda},
-                              {"Receita", "Receita", centro, esquerda},
-                              {"CICContribuinte", "CNPJ ou CPF do Contribuinte", esquerda, esquerda},
-                              {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
-                              {"Referencia", "Referência", esquerda, esquerda},
-                              {"ValorPrincipal", "Valor Principal", direita, direita},
-                              {"AtualizacaoMonetaria", "Atualização Monetaria", direita, direita},
-                              {"Juros", "Juros", direita, direita},
-                              {"Multa", "Multa", direita, direita},
-                              {"TotalRecolher", "Total a Recolher", direita, direita},
-                              {"DataVencimento", "Data Vencimento", centro, esquerda},
-                              {"Situacao", "Situação", centro, esquerda},
-                              {"DataHora", "Data Hora", centro, esquerda}},
-                             this);
+    modelo = new ModeloGrade(DM->cdsKOVA, ColunasDaKOVA(), this);
     dbgSolicitacaoKOVA = new QTableView;
     dbgSolicitacaoKOVA->setModel(modelo);
     dbgSolicitacaoKOVA->setSelectionBehavior(QAbstractItemView::SelectRows);

@@ -386,25 +386,7 @@ QWidget* FrmDigitar::MontaPesquisa() {
     auto* layout = new QVBoxLayout(pagina);
     grade_ = new QTableView;
     Registra("dbgSolicitacaoKOVA", grade_);
-    const auto centro = Qt::AlignCenter;
-    const auto direita = Qt::AlignRight | Qt::AlignVCenter;
-    const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
-    modeloGrade_ = new ModeloGrade(dm_.cdsKOVA,
-                                   {{"IdKOVA", "KOVA", centro, esquerda},
-                                    {"UFFavorecida", "UF Favorecida", centro, esquerda},
-                                    {"Receita", "Receita", centro, esquerda},
-                                    {"CICContribuinte", "CNPJ ou CPF do Contribuinte", esquerda, esquerda},
-                                    {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
-                                    {"Referencia", "Referência", esquerda, esquerda},
-                                    {"ValorPrincipal", "Valor Principal", direita, esquerda},
-                                    {"AtualizacaoMonetaria", "Atualização Monetaria", direita, esquerda},
-                                    {"Juros", "Juros", direita, esquerda},
-                                    {"Multa", "Multa", direita, esquerda},
-                                    {"TotalRecolher", "Total a Recolher", direita, esquerda},
-                                    {"DataVencimento", "Data Vencimento", centro, esquerda},
-                                    {"Situacao", "Situação", centro, esquerda},
-                                    {"DataHora", "Data Hora", esquerda, esquerda}},
-                                   grade_);
+    modeloGrade_ = new ModeloGrade(dm_.cdsKOVA, ColunasDaKOVA(), grade_);
     grade_->setModel(modeloGrade_);
     grade_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);

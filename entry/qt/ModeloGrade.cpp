@@ -50,4 +50,24 @@ void ModeloGrade::IrPara(int linha) {
     }
 }
 
+std::vector<TColunaGrade> ColunasDaKOVA() {
+    const auto direita = Qt::AlignRight | Qt::AlignVCenter;
+    const auto centro = Qt::AlignCenter;
+    const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
+    return {{"IdKOVA", "KOVA", centro, esquerda},
+            {"UFFavorecida", "UF Favorecida", centro, esquerda},
+            {"Receita", "Receita", centro, esquerda},
+            {"CICContribuinte", "CNPJ ou CPF do Contribuinte", esquerda, esquerda},
+            {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
+            {"Referencia", "Referência", esquerda, esquerda},
+            {"ValorPrincipal", "Valor Principal", direita, direita},
+            {"AtualizacaoMonetaria", "Atualização Monetaria", direita, direita},
+            {"Juros", "Juros", direita, direita},
+            {"Multa", "Multa", direita, direita},
+            {"TotalRecolher", "Total a Recolher", direita, direita},
+            {"DataVencimento", "Data Vencimento", centro, esquerda},
+            {"Situacao", "Situação", centro, esquerda},
+            {"DataHora", "Data Hora", centro, esquerda}};
+}
+
 }  // namespace kova

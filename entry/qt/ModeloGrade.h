@@ -39,4 +39,7 @@ private:
     std::vector<TBookmark> linhas_;
 };
 
+// The columns of a grid of slips (the entry screen's search page, the print list).
+std::vector<TColunaGrade> ColunasDaKOVA();
+
 }  // namespace kova

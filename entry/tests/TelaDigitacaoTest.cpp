@@ -46,7 +46,7 @@ protected:
     }
     // The payment-date box typed and confirmed (or declined).
     void RespondeDataPagamento(bool confirma, TDate data = TDate{}) {
-        dialogs.ResponderDialogo(confirma, [this, data](const TPedidoDialogo& p) {
+        dialogs.ResponderDialogo(confirma, [data](const TPedidoDialogo& p) {
             EXPECT_EQ(p.nome, "TfrmDataPagamento");
             EXPECT_EQ(p.titulo, "Data de Pagamento");
             if (data != TDate{}) p.fonte->DataSet()->FieldByName("DataPagamento").SetAsDate(data);

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <string>
 
+#include "KovaIniDeTeste.h"
 #include "kovadll.h"
 
 namespace {
@@ -29,11 +30,7 @@ long Residente() {
 void Prepara() {
     static bool feito = false;
     if (feito) return;
-    char dir[] = "/tmp/kova-bench-XXXXXX";
-    mkdtemp(dir);
-    setenv("KOVA_WINDIR", dir, 1);
-    setenv("KOVA_SYSDIR", dir, 1);
-    std::ofstream(std::string(dir) + "/KOVA.INI") << "[KOVA]\r\nDirDados=" << KOVA_DADOS_TESTE << "\r\n";
+    PreparaKovaIni(KOVA_DADOS_TESTE);
     feito = true;
 }
 

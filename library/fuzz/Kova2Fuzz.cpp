@@ -7,19 +7,11 @@
 #include <string>
 #include <vector>
 
+#include "KovaIniDeTeste.h"
 #include "kovadll.h"
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    // The library finds the test data through KOVA.INI in a Windows directory of its own.
-    char modelo[] = "/tmp/kova-fuzz-XXXXXX";
-    const char* dir = mkdtemp(modelo);
-    if (!dir) std::abort();
-    setenv("KOVA_WINDIR", dir, 1);
-    setenv("KOVA_SYSDIR", dir, 1);
-    const std::string ini = std::string(dir) + "/KOVA.INI";
-    FILE* f = std::fopen(ini.c_str(), "w");
-    std::fprintf(f, "[KOVA]\r\nDirDados=%s\r\n", KOVA_DADOS_TESTE);
-    std::fclose(f);
+    PreparaKovaIni(KOVA_DADOS_TESTE);
     return 0;
 }
 

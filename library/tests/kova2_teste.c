@@ -9,36 +9,15 @@
 #include <time.h>
 #include <zlib.h>
 
+#include "Confere.h"
+
 typedef void (*Kova2)(char *);
 typedef size_t (*Kova2N)(char *, size_t);
 typedef size_t (*UltimoErro)(char *, size_t);
 
-static int passou = 0, falhou = 0;
 static Kova2 kova2;
 static Kova2N kova2_n;
 static UltimoErro kova_ultimo_erro;
-
-#define CONFERE(cond, ...)                                     \
-    do {                                                       \
-        if (cond) {                                            \
-            ++passou;                                          \
-        } else {                                               \
-            ++falhou;                                          \
-            printf("FALHOU %s:%d: ", __FILE__, __LINE__);      \
-            printf(__VA_ARGS__);                               \
-            printf("\n");                                      \
-        }                                                      \
-    } while (0)
-
-/* The reply's checksum: the CRC-32 of the text before ";CRC=". */
-static bool CRCConfere(const char *resposta) {
-    const char *p = strstr(resposta, ";CRC=");
-    if (!p || strlen(p) < 13) return false;
-    uLong crc = crc32(0L, (const Bytef *)resposta, (uInt)(p - resposta));
-    char hex[9];
-    snprintf(hex, sizeof hex, "%08lX", crc);
-    return strncmp(p + 5, hex, 8) == 0 && (p[13] == '\0' || (p[13] == ';' && p[14] == '\0'));
-}
 
 static char buffer[4096];
 

@@ -12,39 +12,19 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "Confere.h"
+
 typedef void (*Kova)(char *);
 typedef bool (*Teste)(void);
 typedef void (*Imprime)(const char *, const char *, const char *, char *);
 typedef void (*Roteiro)(const char *);
 typedef size_t (*Texto)(char *, size_t);
 
-static int passou = 0, falhou = 0;
 static Kova kova, kova2;
 static Teste teste;
 static Imprime imprime;
 static Roteiro roteiro;
 static Texto relato_teste, ultimo_erro;
-
-#define CONFERE(cond, ...)                                \
-    do {                                                  \
-        if (cond) {                                       \
-            ++passou;                                     \
-        } else {                                          \
-            ++falhou;                                     \
-            printf("FALHOU %s:%d: ", __FILE__, __LINE__); \
-            printf(__VA_ARGS__);                          \
-            printf("\n");                                 \
-        }                                                 \
-    } while (0)
-
-static bool CRCConfere(const char *resposta) {
-    const char *p = strstr(resposta, ";CRC=");
-    if (!p || strlen(p) != 13) return false;
-    uLong crc = crc32(0L, (const Bytef *)resposta, (uInt)(p - resposta));
-    char hex[9];
-    snprintf(hex, sizeof hex, "%08lX", crc);
-    return strncmp(p + 5, hex, 8) == 0;
-}
 
 /* Whether the last "abertas" line of the script's record names a box. */
 static bool Aberta(const char *relato, const char *caixa) {

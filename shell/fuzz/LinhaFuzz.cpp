@@ -9,6 +9,7 @@
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Incorporacao.h"
+#include "KovaIniDeTeste.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
@@ -17,15 +18,7 @@ namespace {
 
 struct Ambiente {
     Ambiente() {
-        char modelo[] = "/tmp/kova-fuzz-XXXXXX";
-        const char* dir = mkdtemp(modelo);
-        if (!dir) std::abort();
-        setenv("KOVA_WINDIR", dir, 1);
-        setenv("KOVA_SYSDIR", dir, 1);
-        const std::string ini = std::string(dir) + "/KOVA.INI";
-        FILE* f = std::fopen(ini.c_str(), "w");
-        std::fprintf(f, "[KOVA]\r\nDirDados=%s\r\n", KOVA_DADOS_TESTE);
-        std::fclose(f);
+        PreparaKovaIni(KOVA_DADOS_TESTE);
         dm = std::make_unique<kova::TDM>();
         dm->DMCreate();
         if (dm->TerminacaoSolicitada) std::abort();

@@ -293,9 +293,4 @@ TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    QApplication app(argc, argv);
-    ::testing::InitGoogleTest(&argc, argv);
-    return RUN_ALL_TESTS();
-}
+#include "MainQt.h"
