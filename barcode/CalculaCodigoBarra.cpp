@@ -16,13 +16,11 @@ namespace {
 
 // A whole number written with at least n digits (a minus sign before them when negative).
 std::string N(long long v, int n) {
-    char b[32];
-    if (v < 0) {
-        std::snprintf(b, sizeof b, "-%0*lld", n, -v);
-    } else {
-        std::snprintf(b, sizeof b, "%0*lld", n, v);
-    }
-    return b;
+    // Zero-padded to n digits (more when the number needs them), a "-" before a negative one.
+    const unsigned long long a = v < 0 ? 0ULL - (unsigned long long)v : (unsigned long long)v;
+    std::string digitos = std::to_string(a);
+    if (int(digitos.size()) < n) digitos.insert(0, size_t(n) - digitos.size(), '0');
+    return v < 0 ? "-" + digitos : digitos;
 }
 
 std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto, "0", n); }

@@ -59,10 +59,13 @@ TDate Data(const std::string& v) {
 }
 
 // The key of an item, or null when it has none.
+// Every key ends at its only "=", so the item's text up to its first "=" is the one candidate.
 const TChave* ChaveDoItem(const std::string& item) {
+    const size_t igual = item.find('=');
+    if (igual == std::string::npos) return nullptr;
+    const std::string_view candidata(item.data(), igual + 1);
     for (const TChave& c : kChaves) {
-        const size_t n = std::strlen(c.chave);
-        if (item.size() >= n && SameText(std::string_view(item).substr(0, n), c.chave)) return &c;
+        if (std::strlen(c.chave) == candidata.size() && SameText(candidata, c.chave)) return &c;
     }
     return nullptr;
 }

@@ -97,10 +97,17 @@ bool LerData(std::string_view s, size_t& i, TDate& out) {
 std::string DateToStr(TDate d) {
     year_month_day ymd(d);
     const char sep = FormatSettings().DateSeparator;
-    char b[16];
-    std::snprintf(b, sizeof b, "%02u%c%02u%c%04d", unsigned(ymd.day()), sep, unsigned(ymd.month()),
-                  sep, int(ymd.year()));
-    return b;
+    const int ano = int(ymd.year());
+    if (ano < 0 || ano > 9999) {
+        char b[32];
+        std::snprintf(b, sizeof b, "%02u%c%02u%c%04d", unsigned(ymd.day()), sep, unsigned(ymd.month()), sep, ano);
+        return b;
+    }
+    // Dates are written on every check of a slip: by hand, not through printf.
+    const unsigned dia = unsigned(ymd.day()), mes = unsigned(ymd.month()), a = unsigned(ano);
+    const char b[10] = {char('0' + dia / 10), char('0' + dia % 10), sep, char('0' + mes / 10), char('0' + mes % 10),
+                        sep, char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10), char('0' + a % 10)};
+    return std::string(b, 10);
 }
 
 std::string TimeToStr(TDateTime dt) {
@@ -249,6 +256,30 @@ bool TryStrToFloat(std::string_view text, double& out) {
         if (!expDig) return false;
     }
     if (i != s.size()) return false;
+    // A plain decimal of at most 15 digits: its digits as a whole number divided by a power of ten
+    // are both exact in a double, and the division rounds as strtod does.
+    if (c.find('e') == std::string::npos) {
+        long long inteiro = 0;
+        int digitos = 0, casas = 0;
+        bool fracao = false;
+        for (char ch : c) {
+            if (ch == '.') {
+                fracao = true;
+            } else if (ch >= '0' && ch <= '9') {
+                if (inteiro != 0 || ch != '0') ++digitos;
+                if (digitos <= 15) inteiro = inteiro * 10 + (ch - '0');
+                if (fracao) ++casas;
+            }
+        }
+        if (digitos <= 15 && casas <= 22) {
+            static const double kPotencias[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+            double v = double(inteiro) / kPotencias[casas];
+            out = c[0] == '-' ? -v : v;
+            return true;
+        }
+    }
     char* end = nullptr;
     double v = std::strtod(c.c_str(), &end);
     if (end == nullptr || *end != '\0' || std::isinf(v)) return false;

@@ -1,6 +1,7 @@
 #include "TControlModel.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <stdexcept>
 
 namespace kova {
@@ -13,8 +14,13 @@ TControlState& TControlModel::Add(TControlState state) {
 }
 
 TControlState* TControlModel::Find(std::string_view name) {
+    // The screen rules name controls by literals: their address finds the control again.
+    Lembrado& l = lembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kLembrados];
+    if (l.texto == name.data() && l.controle && l.controle->name == name) return l.controle;
     auto it = byName_.find(name);
-    return it == byName_.end() ? nullptr : it->second;
+    if (it == byName_.end()) return nullptr;
+    l = {name.data(), it->second};
+    return it->second;
 }
 
 TControlState& TControlModel::Get(std::string_view name) {
@@ -28,6 +34,7 @@ const TControlState& TControlModel::Get(std::string_view name) const {
 }
 
 void TControlModel::RemoveChildren(std::string_view parent) {
+    for (Lembrado& l : lembrados_) l = Lembrado{};
     for (const auto& c : controls_) {
         if (c->parent == parent) byName_.erase(c->name);
     }

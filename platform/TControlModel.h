@@ -84,6 +84,12 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, TControlState*, HashNome, std::equal_to<>> byName_;
+    struct Lembrado {
+        const char* texto = nullptr;
+        TControlState* controle = nullptr;
+    };
+    static constexpr size_t kLembrados = 128;
+    Lembrado lembrados_[kLembrados];
     std::string focused_;
 };
 

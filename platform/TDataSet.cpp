@@ -659,20 +659,70 @@ size_t TDataSet::LowerBound(const std::vector<TValue>& keys, std::vector<TValue>
     return size_t(it - o.begin());
 }
 
+namespace {
+
+// FNV-1a over the keys' texts and kinds: cheap enough to run on every search.
+uint64_t Mistura(uint64_t h, std::string_view s) {
+    for (unsigned char c : s) h = (h ^ c) * 1099511628211ull;
+    return (h ^ 0xff) * 1099511628211ull;
+}
+
+uint64_t Resumo(const std::vector<TValue>& keys) {
+    uint64_t h = 14695981039346656037ull;
+    for (const TValue& v : keys) {
+        if (const auto* s = std::get_if<std::string>(&v)) {
+            h = Mistura(h, *s);
+        } else {
+            h = Mistura(h, std::to_string(v.index()) + ValueToString(v));
+        }
+    }
+    return h;
+}
+
+uint64_t Resumo(std::initializer_list<std::string> keys) {
+    uint64_t h = 14695981039346656037ull;
+    for (const std::string& s : keys) h = Mistura(h, s);
+    return h;
+}
+
+bool MesmasChaves(const std::vector<TValue>& a, const std::vector<TValue>& b) { return a == b; }
+
+bool MesmasChaves(const std::vector<TValue>& a, std::initializer_list<std::string> b) {
+    if (a.size() != b.size()) return false;
+    auto it = b.begin();
+    for (const TValue& v : a) {
+        const auto* s = std::get_if<std::string>(&v);
+        if (!s || *s != *it++) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+template <typename Chaves>
+const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_t resumo) const {
+    const void* indice = CurrentIndex();
+    for (const UltimaBusca& u : buscas_) {
+        if (u.resumo == resumo && u.versao == versao_ && u.indice == indice &&
+            u.filtroExpressao == FilterCaseInsensitive && MesmasChaves(u.chaves, keys)) {
+            return &u;
+        }
+    }
+    return nullptr;
+}
+
 bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     CheckActive();
     CheckBrowseMode();
     // A filter event may look at anything, so its answers are never kept.
     const bool guardavel = !filtered_ || !OnFilterRecord;
+    const uint64_t resumo = guardavel ? Resumo(keys) : 0;
     if (guardavel) {
-        for (const UltimaBusca& u : buscas_) {
-            if (u.versao == versao_ && u.indice == CurrentIndex() && u.filtroExpressao == FilterCaseInsensitive &&
-                u.chaves == keys) {
-                if (!u.registro) return false;
-                MoveTo(u.registro);
-                bof_ = eof_ = false;
-                return true;
-            }
+        if (const UltimaBusca* u = BuscaGuardada(keys, resumo)) {
+            if (!u->registro) return false;
+            MoveTo(u->registro);
+            bof_ = eof_ = false;
+            return true;
         }
     }
     std::vector<TValue> k;
@@ -689,6 +739,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
         u.versao = versao_;
         u.indice = CurrentIndex();
         u.filtroExpressao = FilterCaseInsensitive;
+        u.resumo = resumo;
         u.chaves = keys;
         u.registro = achado;
     }
@@ -699,7 +750,17 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
 }
 
 bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
+    // Most searches repeat one already answered: that answer needs no list of values.
+    if (Active() && state_ == TDataSetState::dsBrowse && (!filtered_ || !OnFilterRecord)) {
+        if (const UltimaBusca* u = BuscaGuardada(keys, Resumo(keys))) {
+            if (!u->registro) return false;
+            MoveTo(u->registro);
+            bof_ = eof_ = false;
+            return true;
+        }
+    }
     std::vector<TValue> k;
+    k.reserve(keys.size());
     for (const auto& s : keys) k.emplace_back(s);
     return FindKey(k);
 }

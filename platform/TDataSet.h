@@ -263,10 +263,14 @@ private:
         uint64_t versao = ~uint64_t(0);
         const void* indice = nullptr;
         bool filtroExpressao = false;
+        uint64_t resumo = 0;  // a hash of the keys, compared before the keys themselves
         std::vector<TValue> chaves;
         Record* registro = nullptr;
     };
-    static constexpr size_t kBuscasGuardadas = 16;
+    static constexpr size_t kBuscasGuardadas = 32;
+    // The kept answer for these keys, or null; *achou tells whether there is one.
+    template <typename Chaves>
+    const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo) const;
     UltimaBusca buscas_[kBuscasGuardadas];
     size_t proximaBusca_ = 0;
     void Mudou() { ++versao_; }

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <random>
+
 using namespace kova;
 
 TEST(Conversoes, DatasNoFormatoRegional) {
@@ -23,6 +27,28 @@ TEST(Conversoes, DatasNoFormatoRegional) {
     EXPECT_EQ(DateTimeToStr(MakeDateTime(2024, 2, 1)), "01/02/2024");
     EXPECT_EQ(DayOfWeek(MakeDate(2024, 6, 2)), 1);  // a Sunday
     EXPECT_EQ(DayOfWeek(MakeDate(2024, 6, 8)), 7);
+}
+
+// Typed amounts are read without strtod when they are short; the value must be the very same.
+TEST(Conversoes, DecimalLidoIgualAoDoStrtod) {
+    DefinirFormatosRegionais();
+    std::mt19937_64 gerador(11);
+    for (int n = 0; n < 200000; ++n) {
+        const int digitos = 1 + int(gerador() % 20);
+        std::string texto = gerador() % 4 == 0 ? "-" : "";
+        for (int d = 0; d < digitos; ++d) texto += char('0' + gerador() % 10);
+        const size_t virgula = gerador() % (digitos + 1);
+        if (virgula < size_t(digitos)) texto.insert(texto.size() - virgula, 1, ',');
+        std::string c = texto;
+        for (char& ch : c) {
+            if (ch == ',') ch = '.';
+        }
+        double lido;
+        ASSERT_TRUE(TryStrToFloat(texto, lido)) << texto;
+        const double esperado = std::strtod(c.c_str(), nullptr);
+        ASSERT_EQ(std::memcmp(&lido, &esperado, sizeof lido), 0) << texto;
+    }
+    EXPECT_EQ(DateToStr(MakeDate(2009, 6, 5)), "05/06/2009");
 }
 
 TEST(Conversoes, NumerosComVirgulaDecimalSemSeparadorDeMilhar) {
