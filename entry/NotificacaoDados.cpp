@@ -44,7 +44,7 @@ const char* const kCaixasDependentes[] = {
 void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
     if (frmDigitar != this) return;
     if (CriticaCampoAlterado(sender, field)) return;
-    const std::string nome = field ? field->FieldName() : std::string();
+    const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
 
     if (nome == "UFFavorecida" || (!field && sender.State() == TDataSetState::dsEdit)) {
         if (!PassoUFFavorecida(field)) return;
