@@ -81,7 +81,12 @@ std::string TrimRight(std::string_view s) {
     return std::string(s.substr(0, n));
 }
 
-std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(std::string_view s) {
+    size_t i = 0, n = s.size();
+    while (n > 0 && EhBranco(s[n - 1])) --n;
+    while (i < n && EhBranco(s[i])) ++i;
+    return std::string(s.substr(i, n - i));
+}
 
 int CompareText(std::string_view a, std::string_view b) {
     size_t n = a.size() < b.size() ? a.size() : b.size();
