@@ -701,12 +701,11 @@ bool MesmasChaves(const std::vector<TValue>& a, std::initializer_list<std::strin
 
 template <typename Chaves>
 const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_t resumo) const {
-    const void* indice = CurrentIndex();
-    for (const UltimaBusca& u : buscas_) {
-        if (u.resumo == resumo && u.versao == versao_ && u.indice == indice &&
-            u.filtroExpressao == FilterCaseInsensitive && MesmasChaves(u.chaves, keys)) {
-            return &u;
-        }
+    // Each search has one place, chosen by its hash.
+    const UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
+    if (u.resumo == resumo && u.versao == versao_ && u.indice == CurrentIndex() &&
+        u.filtroExpressao == FilterCaseInsensitive && MesmasChaves(u.chaves, keys)) {
+        return &u;
     }
     return nullptr;
 }
@@ -735,7 +734,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
         }
     }
     if (guardavel) {
-        UltimaBusca& u = buscas_[proximaBusca_++ % kBuscasGuardadas];
+        UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
         u.versao = versao_;
         u.indice = CurrentIndex();
         u.filtroExpressao = FilterCaseInsensitive;

@@ -267,12 +267,11 @@ private:
         std::vector<TValue> chaves;
         Record* registro = nullptr;
     };
-    static constexpr size_t kBuscasGuardadas = 32;
+    static constexpr size_t kBuscasGuardadas = 64;
     // The kept answer for these keys, or null; *achou tells whether there is one.
     template <typename Chaves>
     const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo) const;
     UltimaBusca buscas_[kBuscasGuardadas];
-    size_t proximaBusca_ = 0;
     void Mudou() { ++versao_; }
 
     std::vector<TDataSource*> sources_;
