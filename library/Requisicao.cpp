@@ -1,6 +1,8 @@
 #include "Requisicao.h"
 
+#include <array>
 #include <cstring>
+#include <iterator>
 
 #include "CalculaCodigoBarra.h"
 #include "Errors.h"
@@ -64,8 +66,13 @@ const TChave* ChaveDoItem(const std::string& item) {
     const size_t igual = item.find('=');
     if (igual == std::string::npos) return nullptr;
     const std::string_view candidata(item.data(), igual + 1);
-    for (const TChave& c : kChaves) {
-        if (std::strlen(c.chave) == candidata.size() && SameText(candidata, c.chave)) return &c;
+    static const auto tamanhos = [] {
+        std::array<size_t, std::size(kChaves)> t{};
+        for (size_t i = 0; i < t.size(); ++i) t[i] = std::strlen(kChaves[i].chave);
+        return t;
+    }();
+    for (size_t i = 0; i < tamanhos.size(); ++i) {
+        if (tamanhos[i] == candidata.size() && SameText(candidata, kChaves[i].chave)) return &kChaves[i];
     }
     return nullptr;
 }
