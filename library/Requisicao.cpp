@@ -88,9 +88,9 @@ std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
     return texto + ";CRC=" + frm.Checksum.StringCRC(texto);
 }
 
-void PreencheCampo(TfrmDigitar&, const std::string& campo, const std::string& item, size_t posicao) {
+bool PreencheCampo(TfrmDigitar&, const std::string& campo, const std::string& item, size_t posicao) {
     const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string());
-    if (valor.empty()) return;
+    if (valor.empty()) return false;
     TDataSet& k = DM->cdsKOVA;
     TField& f = k.FieldByName(campo);
     if (SameText(campo, "DataVencimento")) {
@@ -105,6 +105,7 @@ void PreencheCampo(TfrmDigitar&, const std::string& campo, const std::string& it
     } else {
         f.SetAsString(valor);
     }
+    return true;
 }
 
 bool ValidaRequisicao(TfrmDigitar& frm) {
@@ -173,16 +174,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 // ------------------------------------------------------------------ the hosted request
 
 void PreencheCampoHospedado(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao) {
-    const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string());
-    if (valor.empty()) return;
-    TField& f = DM->cdsKOVA.FieldByName(campo);
-    if (SameText(campo, "DataVencimento")) {
-        f.SetAsDate(Data(valor));
-    } else if (SameText(campo, "AtualizacaoMonetaria") || SameText(campo, "Juros") || SameText(campo, "Multa")) {
-        f.SetAsFloat(Decimal(valor));
-    } else {
-        f.SetAsString(valor);
-    }
+    // The payment date never comes this way: the hosted request leaves it to the person.
+    if (!PreencheCampo(frm, campo, item, posicao)) return;
     // What the request filled is not the person's to change.
     for (const auto& c : frm.Controles.Controls()) {
         if (c->field.empty()) continue;
@@ -214,7 +207,7 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
 
     // A slip left open by a failed call is shown as it stands, without this request.
     if (k.State() != TDataSetState::dsInsert && k.State() != TDataSetState::dsEdit) {
-        frm.Controles.SetEnabled("dblcUFFavorecida", true);
+        // The favoured-state list and every data box open; the request then closes what it fills.
         for (const auto& c : frm.Controles.Controls()) {
             if (!c->field.empty() && (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
                 frm.Controles.SetEnabled(c->name, true);

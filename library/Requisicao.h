@@ -22,8 +22,9 @@ bool ProcessaRequisicao(TfrmDigitar& frm);
 // longer change: all but the amounts, the due date, the agreement number and the two selectors.
 void PreencheCampoHospedado(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao);
 
-// Assigns the value of an item to a slip field as kova2 does.
-void PreencheCampo(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao);
+// Assigns the value of an item to a slip field as kova2 does; false when the value is empty and
+// nothing was assigned.
+bool PreencheCampo(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao);
 
 // The reply signed: text + ";CRC=" + its checksum.
 std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto);

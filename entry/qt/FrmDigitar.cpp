@@ -643,6 +643,10 @@ void FrmDigitar::Executa(const std::function<void()>& acao) {
     --ocupado_;
     SincronizaPagina();
     if (ocupado_ > 0 || !isVisible()) return;
+    SegueFocoDoForm();
+}
+
+void FrmDigitar::SegueFocoDoForm() {
     // The focus the form chose, unless the person's own move already put it there.
     QWidget* w = Controle(form_.Controles.Focused());
     if (w && w->isEnabled() && w->isVisible() && QApplication::focusWidget() != w) Foca(form_.Controles.Focused());
@@ -662,8 +666,7 @@ void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
     Protege([&] { Entrada(entrou); });
     --ocupado_;
     SincronizaPagina();
-    QWidget* w = Controle(form_.Controles.Focused());
-    if (w && w != QApplication::focusWidget() && w->isEnabled() && w->isVisible()) Foca(form_.Controles.Focused());
+    SegueFocoDoForm();
 }
 
 void FrmDigitar::ProximaCaixa(const std::string& nome) {

@@ -66,6 +66,8 @@ private:
     void Executa(const std::function<void()>& acao);
     void Aplica(const TControlState& c);
     void Foca(const std::string& nome);
+    // Gives the focus to the control the form last chose, when it can take it.
+    void SegueFocoDoForm();
     void FocoMudou(QWidget* antigo, QWidget* novo);
     void ProximaCaixa(const std::string& nome);
     void Saida(const std::string& nome);
