@@ -1,6 +1,7 @@
 #include "Conversoes.h"
 
 #include <cmath>
+#include <iterator>
 #include <cstdio>
 #include <cstdlib>
 #include <limits>
@@ -288,6 +289,14 @@ bool TryStrToFloat(std::string_view text, double& out) {
 }
 
 std::string FormatFloat(std::string_view pattern, double v) {
+    // A pattern of zeros alone on a small whole number (day and month labels) needs no printf.
+    if (!pattern.empty() && pattern.size() <= 18 && pattern.find_first_not_of('0') == std::string_view::npos &&
+        v >= 0 && v < 1e15 && v == std::trunc(v)) {
+        std::string r = std::to_string(static_cast<long long>(v));
+        if (r == "0") r.clear();
+        if (r.size() < pattern.size()) r.insert(0, pattern.size() - r.size(), '0');
+        return r;
+    }
     std::string p(pattern.substr(0, pattern.find(';')));
     size_t dp = p.find('.');
     std::string inteira = p.substr(0, dp);
@@ -377,7 +386,9 @@ std::string FormatarMoeda(double valor) {
 }
 
 double Arredonda(int n, double x) {
-    double f = std::pow(10.0, n);
+    // The powers amounts use are exact doubles: the same values pow gives, without its cost.
+    static constexpr double kPotencias[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    double f = n >= 0 && n < int(std::size(kPotencias)) ? kPotencias[n] : std::pow(10.0, n);
     double xf = x * f;
     double inteiro = std::trunc(xf);
     // The tolerance absorbs binary representation: an amount typed as 0,285 is 28.4999... in

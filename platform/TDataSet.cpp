@@ -90,7 +90,12 @@ TField& TDataSet::FieldByName(std::string_view name) const {
     return *f;
 }
 
-std::vector<int> TDataSet::ResolveFields(const std::string& fields) const {
+const std::vector<int>& TDataSet::ResolveFields(const std::string& fields) const {
+    // Searches name the same few field lists (the program's own texts) over and over. Kept
+    // lists stay where they are while more are added, as a search may be running on one.
+    for (const auto& [texto, indices] : listasResolvidas_) {
+        if (texto == fields) return indices;
+    }
     std::vector<int> r;
     size_t ini = 0;
     while (ini <= fields.size()) {
@@ -101,7 +106,8 @@ std::vector<int> TDataSet::ResolveFields(const std::string& fields) const {
         ini = fim + 1;
     }
     if (r.empty()) throw EDatabaseError(name_ + ": No fields given");
-    return r;
+    listasResolvidas_.emplace_back(fields, std::move(r));
+    return listasResolvidas_.back().second;
 }
 
 void TDataSet::AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive) {
@@ -327,8 +333,8 @@ void TDataSet::SetFilter(const std::string& text) {
 }
 
 void TDataSet::SetFiltered(bool on) {
-    Mudou();
     if (filtered_ == on) return;
+    Mudou();
     if (Active()) CheckBrowseMode();
     filtered_ = on;
     if (Active()) Refresh();
@@ -700,24 +706,34 @@ bool MesmasChaves(const std::vector<TValue>& a, std::initializer_list<std::strin
 }  // namespace
 
 template <typename Chaves>
-const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_t resumo) const {
+const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_t resumo,
+                                                     const std::string& chaveFiltro) const {
     // Each search has one place, chosen by its hash.
     const UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
     if (u.resumo == resumo && u.versao == versao_ && u.indice == CurrentIndex() &&
-        u.filtroExpressao == FilterCaseInsensitive && MesmasChaves(u.chaves, keys)) {
+        u.filtroExpressao == FilterCaseInsensitive && u.chaveFiltro == chaveFiltro && MesmasChaves(u.chaves, keys)) {
         return &u;
     }
     return nullptr;
 }
 
+bool TDataSet::BuscaGuardavel(std::string& chaveFiltro) const {
+    chaveFiltro.clear();
+    if (!filtered_ || !OnFilterRecord) return true;
+    // A filter event may look at anything: only one that says what it reads has answers kept.
+    if (!OnFilterKey) return false;
+    chaveFiltro = OnFilterKey();
+    return true;
+}
+
 bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     CheckActive();
     CheckBrowseMode();
-    // A filter event may look at anything, so its answers are never kept.
-    const bool guardavel = !filtered_ || !OnFilterRecord;
+    std::string chaveFiltro;
+    const bool guardavel = BuscaGuardavel(chaveFiltro);
     const uint64_t resumo = guardavel ? Resumo(keys) : 0;
     if (guardavel) {
-        if (const UltimaBusca* u = BuscaGuardada(keys, resumo)) {
+        if (const UltimaBusca* u = BuscaGuardada(keys, resumo, chaveFiltro)) {
             if (!u->registro) return false;
             MoveTo(u->registro);
             bof_ = eof_ = false;
@@ -740,6 +756,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
         u.filtroExpressao = FilterCaseInsensitive;
         u.resumo = resumo;
         u.chaves = keys;
+        u.chaveFiltro = std::move(chaveFiltro);
         u.registro = achado;
     }
     if (!achado) return false;
@@ -750,8 +767,9 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
 
 bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
     // Most searches repeat one already answered: that answer needs no list of values.
-    if (Active() && state_ == TDataSetState::dsBrowse && (!filtered_ || !OnFilterRecord)) {
-        if (const UltimaBusca* u = BuscaGuardada(keys, Resumo(keys))) {
+    std::string chaveFiltro;
+    if (Active() && state_ == TDataSetState::dsBrowse && BuscaGuardavel(chaveFiltro)) {
+        if (const UltimaBusca* u = BuscaGuardada(keys, Resumo(keys), chaveFiltro)) {
             if (!u->registro) return false;
             MoveTo(u->registro);
             bof_ = eof_ = false;
@@ -815,7 +833,7 @@ bool TDataSet::Locate(const std::string& fields, const std::vector<TValue>& valu
                       TLocateOptions options) {
     CheckActive();
     CheckBrowseMode();
-    std::vector<int> fs = ResolveFields(fields);
+    const std::vector<int>& fs = ResolveFields(fields);
     if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Locate needs one value per field");
     for (Record* r : Order()) {
         bool ok = true;
@@ -834,7 +852,7 @@ bool TDataSet::Locate(const std::string& fields, const std::vector<TValue>& valu
 TValue TDataSet::Lookup(const std::string& keyFields, const std::vector<TValue>& values,
                         const std::string& resultField) {
     CheckActive();
-    std::vector<int> fs = ResolveFields(keyFields);
+    const std::vector<int>& fs = ResolveFields(keyFields);
     int res = FieldByName(resultField).Index();
     if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Lookup needs one value per field");
     for (Record* r : Order()) {

@@ -11,6 +11,7 @@
 // reached (before-post and before-cancel leave the record as it was being edited).
 
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -145,6 +146,9 @@ public:
     TEvent AfterScroll;
     TEvent OnCalcFields;
     TFilterEvent OnFilterRecord;
+    // Everything the filter event reads, written as one text: while it stays the same the event
+    // answers as before, so searches under the event may keep their answers.
+    std::function<std::string()> OnFilterKey;
 
     // --- Whole-table access for the file layer and grids (no events) ---
     size_t StoredCount() const { return natural_.size(); }
@@ -209,7 +213,7 @@ private:
     // Position of the first record not below the keys on the current index.
     size_t LowerBound(const std::vector<TValue>& keys, std::vector<TValue>& converted);
     std::vector<TValue> EndSetKey();
-    std::vector<int> ResolveFields(const std::string& fields) const;
+    const std::vector<int>& ResolveFields(const std::string& fields) const;
     std::unique_ptr<Record> NewRecord();
 
     std::string name_;
@@ -229,7 +233,9 @@ private:
     };
     static constexpr size_t kCamposLembrados = 64;
     mutable CampoLembrado camposLembrados_[kCamposLembrados];
+    mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
     void EsqueceCampos() const {
+        listasResolvidas_.clear();
         for (CampoLembrado& c : camposLembrados_) c = CampoLembrado{};
     }
     bool hasCalculated_ = false;
@@ -265,12 +271,15 @@ private:
         bool filtroExpressao = false;
         uint64_t resumo = 0;  // a hash of the keys, compared before the keys themselves
         std::vector<TValue> chaves;
+        std::string chaveFiltro;  // the filter event's inputs when the answer was found
         Record* registro = nullptr;
     };
     static constexpr size_t kBuscasGuardadas = 64;
     // The kept answer for these keys, or null; *achou tells whether there is one.
     template <typename Chaves>
-    const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo) const;
+    const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo, const std::string& chaveFiltro) const;
+    // Whether a search's answer may be kept, and under which filter inputs.
+    bool BuscaGuardavel(std::string& chaveFiltro) const;
     UltimaBusca buscas_[kBuscasGuardadas];
     void Mudou() { ++versao_; }
 

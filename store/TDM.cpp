@@ -122,6 +122,7 @@ void TDM::DefinirTabelas() {
     cdsReceita.AddIndex("pk_Codigo", "Codigo");
     cdsReceita.OnCalcFields = [this](TDataSet& d) { cdsReceitaCalcFields(d); };
     cdsReceita.OnFilterRecord = [this](TDataSet& d) { return cdsReceitaFilterRecord(d); };
+    cdsReceita.OnFilterKey = [this] { return cdsReceitaFilterKey(); };
     cdsReceita.FieldByName("Descricao").OnGetText = [this](TField& f, std::string& s, bool disp) {
         cdsReceitaDescricaoGetText(f, s, disp);
     };
@@ -305,6 +306,15 @@ bool TDM::cdsReceitaFilterRecord(TDataSet& ds) {
     std::string uf = ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString()
                                            : cdsKOVA.FieldByName("UFFavorecida").AsString();
     return !cdsUFReceita.FindKey({uf, ds.FieldByName("Codigo").AsString(), "BL"});
+}
+
+// The revenue filter reads the state it filters by and the rule table.
+std::string TDM::cdsReceitaFilterKey() {
+    std::string chave = ModoConsultaUFReceita ? "C" : "K";
+    chave += ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString() : cdsKOVA.FieldByName("UFFavorecida").AsString();
+    chave += '\x1f';
+    chave += std::to_string(cdsUFReceita.Versao());
+    return chave;
 }
 
 bool TDM::cdsSubReceitaFilterRecord(TDataSet& ds) {

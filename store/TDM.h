@@ -161,6 +161,7 @@ public:
     void cdsReceitaCalcFields(TDataSet& ds);
     void cdsReceitaDescricaoGetText(TField& field, std::string& text, bool displayText);
     bool cdsReceitaFilterRecord(TDataSet& ds);
+    std::string cdsReceitaFilterKey();
     bool cdsSubReceitaFilterRecord(TDataSet& ds);
 
 private:

@@ -103,6 +103,8 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     const bool comBrancos = !campo.empty() && (campo.front() == ' ' || campo.back() == ' ');
     TField* f = kova.FindField(comBrancos ? Trim(campo) : campo);
     const TCampoNormalizado* normal = f ? &Normalizado(*f) : nullptr;
+    // Most fields have no rule of their own: nothing to read or judge.
+    if ((!normal || normal->ramos->empty()) && DM->CodigoCourier.empty()) return false;
     TCritica c{*DM, kova, normal ? normal->nome : UpperCase(Trim(campo)), {}, {}, false};
     c.v = f ? Trim(f->AsString()) : std::string();
 

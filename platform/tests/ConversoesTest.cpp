@@ -74,6 +74,16 @@ TEST(Conversoes, NumerosComVirgulaDecimalSemSeparadorDeMilhar) {
     EXPECT_FALSE(TryStrToInt("12a", i));
 }
 
+TEST(Conversoes, FormatFloatDeZerosIgualAoCaminhoGeral) {
+    // "00;" takes the general path with the same pattern: both must write the same digits.
+    for (const char* zeros : {"0", "00", "0000"}) {
+        const std::string geral = std::string(zeros) + ";";
+        for (double v : {0.0, -0.0, 1.0, 9.0, 10.0, 28.0, 31.0, 99.0, 100.0, 2024.0, 123456789.0, 0.5, 2.5, 12.49, -3.0}) {
+            EXPECT_EQ(FormatFloat(zeros, v), FormatFloat(geral, v)) << zeros << " " << v;
+        }
+    }
+}
+
 TEST(Conversoes, FormatFloatComLiteraisEMilhares) {
     DefinirFormatosRegionais();
     EXPECT_EQ(FormatFloat("00-0", 261), "26-1");

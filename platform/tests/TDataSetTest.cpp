@@ -204,6 +204,41 @@ TEST_F(TabelaTest, CallbackDeFiltroLeOsCamposDoRegistroCandidato) {
     EXPECT_TRUE(t.Bof());
 }
 
+TEST_F(TabelaTest, BuscaSobEventoDeFiltroGuardaARespostaSoEnquantoAsEntradasDoEventoSaoAsMesmas) {
+    Linha("SP", "1", "T", "a", 1);
+    Linha("RJ", "1", "T", "b", 2);
+    t.SetIndexName("pk_Regra");
+    std::string permitido = "SP";
+    int chamadas = 0;
+    t.OnFilterRecord = [&](TDataSet& ds) {
+        ++chamadas;
+        return ds.FieldByName("UF").AsString() == permitido;
+    };
+    t.SetFiltered(true);
+    // Without a key the event is asked on every search.
+    chamadas = 0;
+    EXPECT_TRUE(t.FindKey({"SP", "1", "T"}));
+    EXPECT_TRUE(t.FindKey({"SP", "1", "T"}));
+    EXPECT_EQ(chamadas, 2);
+
+    t.OnFilterKey = [&] { return permitido; };
+    chamadas = 0;
+    EXPECT_TRUE(t.FindKey({"SP", "1", "T"}));
+    EXPECT_FALSE(t.FindKey({"RJ", "1", "T"}));
+    t.First();
+    const int primeiras = chamadas;
+    EXPECT_TRUE(t.FindKey({"SP", "1", "T"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");  // a kept answer still moves the cursor
+    EXPECT_FALSE(t.FindKey({"RJ", "1", "T"}));
+    EXPECT_EQ(chamadas, primeiras);
+    // Other inputs: the event is asked again and its new answers count.
+    permitido = "RJ";
+    EXPECT_FALSE(t.FindKey({"SP", "1", "T"}));
+    EXPECT_TRUE(t.FindKey({"RJ", "1", "T"}));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+    EXPECT_GT(chamadas, primeiras);
+}
+
 TEST_F(TabelaTest, BookmarkSobreviveATrocaDeFiltroEFalhaQuandoOculto) {
     Linha("SP", "1", "N", "a", 1);
     Linha("SP", "1", "I", "b", 2);
