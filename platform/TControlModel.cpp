@@ -1,5 +1,7 @@
 #include "TControlModel.h"
 
+#include "Texto.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
@@ -16,10 +18,12 @@ TControlState& TControlModel::Add(TControlState state) {
 TControlState* TControlModel::Find(std::string_view name) {
     // The screen rules name controls by literals: their address finds the control again.
     Lembrado& l = lembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kLembrados];
-    if (l.texto == name.data() && l.controle && l.controle->name == name) return l.controle;
+    if (l.texto == name.data() && l.tamanho == name.size() && l.controle && (l.fixo || l.controle->name == name)) {
+        return l.controle;
+    }
     auto it = byName_.find(name);
     if (it == byName_.end()) return nullptr;
-    l = {name.data(), it->second};
+    l = {name.data(), name.size(), it->second, TextoFixo(name.data())};
     return it->second;
 }
 

@@ -86,7 +86,9 @@ private:
     std::unordered_map<std::string, TControlState*, HashNome, std::equal_to<>> byName_;
     struct Lembrado {
         const char* texto = nullptr;
+        size_t tamanho = 0;
         TControlState* controle = nullptr;
+        bool fixo = false;  // a literal of the program: its text needs no second look
     };
     static constexpr size_t kLembrados = 128;
     Lembrado lembrados_[kLembrados];

@@ -71,11 +71,13 @@ void TDataSet::ClearFields() {
 TField* TDataSet::FindField(std::string_view name) const {
     CampoLembrado& lembrado = camposLembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kCamposLembrados];
     if (lembrado.texto == name.data() && lembrado.tamanho == name.size() && lembrado.campo &&
-        std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0) {
+        (lembrado.fixo || std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0)) {
         return lembrado.campo;
     }
     if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) {
-        if (it->second->FieldName().size() == name.size()) lembrado = {name.data(), name.size(), it->second};
+        if (it->second->FieldName().size() == name.size()) {
+            lembrado = {name.data(), name.size(), it->second, TextoFixo(name.data())};
+        }
         return it->second;
     }
     for (const auto& f : fields_) {
@@ -685,15 +687,15 @@ uint64_t Resumo(const std::vector<TValue>& keys) {
     return h;
 }
 
-uint64_t Resumo(std::initializer_list<std::string> keys) {
+uint64_t Resumo(std::initializer_list<std::string_view> keys) {
     uint64_t h = 14695981039346656037ull;
-    for (const std::string& s : keys) h = Mistura(h, s);
+    for (std::string_view s : keys) h = Mistura(h, s);
     return h;
 }
 
 bool MesmasChaves(const std::vector<TValue>& a, const std::vector<TValue>& b) { return a == b; }
 
-bool MesmasChaves(const std::vector<TValue>& a, std::initializer_list<std::string> b) {
+bool MesmasChaves(const std::vector<TValue>& a, std::initializer_list<std::string_view> b) {
     if (a.size() != b.size()) return false;
     auto it = b.begin();
     for (const TValue& v : a) {
@@ -765,7 +767,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     return true;
 }
 
-bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
+bool TDataSet::FindKey(std::initializer_list<std::string_view> keys) {
     // Most searches repeat one already answered: that answer needs no list of values.
     std::string chaveFiltro;
     if (Active() && state_ == TDataSetState::dsBrowse && BuscaGuardavel(chaveFiltro)) {
@@ -778,7 +780,7 @@ bool TDataSet::FindKey(std::initializer_list<std::string> keys) {
     }
     std::vector<TValue> k;
     k.reserve(keys.size());
-    for (const auto& s : keys) k.emplace_back(s);
+    for (std::string_view s : keys) k.emplace_back(std::in_place_type<std::string>, s);
     return FindKey(k);
 }
 

@@ -101,7 +101,7 @@ public:
 
     // --- Keys (current index) ---
     bool FindKey(const std::vector<TValue>& keys);
-    bool FindKey(std::initializer_list<std::string> keys);
+    bool FindKey(std::initializer_list<std::string_view> keys);
     void FindNearest(const std::vector<TValue>& keys);
     void SetKey();
     bool GotoKey();
@@ -230,6 +230,7 @@ private:
         const char* texto = nullptr;
         size_t tamanho = 0;
         TField* campo = nullptr;
+        bool fixo = false;  // a literal of the program: its text needs no second look
     };
     static constexpr size_t kCamposLembrados = 64;
     mutable CampoLembrado camposLembrados_[kCamposLembrados];

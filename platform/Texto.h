@@ -12,7 +12,15 @@ char UpperChar(char c);
 char LowerChar(char c);
 std::string UpperCase(std::string_view s);
 std::string LowerCase(std::string_view s);
+// Whether a text lies in this program's read-only data (a literal of its own): the text at that
+// address is then the same for as long as the program runs.
+bool TextoFixo(const void* texto);
+
 std::string Trim(std::string_view s);
+// The same on a text that is no longer needed: trimmed where it stands, without a copy.
+std::string Trim(std::string&& s);
+inline std::string Trim(const char* s) { return Trim(std::string_view(s)); }
+inline std::string Trim(const std::string& s) { return Trim(std::string_view(s)); }
 std::string TrimLeft(std::string_view s);
 std::string TrimRight(std::string_view s);
 

@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
+#include "TControlModel.h"
+
 #include "Errors.h"
 #include "TDataSource.h"
 
@@ -202,6 +206,36 @@ TEST_F(TabelaTest, CallbackDeFiltroLeOsCamposDoRegistroCandidato) {
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");
     t.Prior();
     EXPECT_TRUE(t.Bof());
+}
+
+TEST_F(TabelaTest, NomeDeCampoNumTextoReaproveitadoAchaOCampoDoTextoAtual) {
+    // A buffer that held one name and then another: the field of the second name comes back.
+    char nome[16] = "Texto";
+    EXPECT_EQ(t.FindField(nome), &t.FieldByName("Texto"));
+    std::strcpy(nome, "Flag");
+    EXPECT_EQ(t.FindField(nome), &t.FieldByName("Flag"));
+    std::strcpy(nome, "Nada");
+    EXPECT_EQ(t.FindField(nome), nullptr);
+    std::strcpy(nome, "UF");
+    EXPECT_EQ(t.FindField(std::string_view(nome, 2)), &t.FieldByName("UF"));
+}
+
+TEST(ModeloDeControles, NomeNumTextoReaproveitadoAchaOControleDoTextoAtual) {
+    TControlModel m;
+    TControlState a;
+    a.name = "dbeJuros";
+    m.Add(a);
+    TControlState b;
+    b.name = "dbeMulta";
+    m.Add(b);
+    char nome[16] = "dbeJuros";
+    EXPECT_EQ(m.Find(nome)->name, "dbeJuros");
+    std::strcpy(nome, "dbeMulta");
+    EXPECT_EQ(m.Find(nome)->name, "dbeMulta");
+    std::strcpy(nome, "dbeNada");
+    EXPECT_EQ(m.Find(nome), nullptr);
+    EXPECT_EQ(m.Find("dbeJuros")->name, "dbeJuros");
+    EXPECT_EQ(m.Find("dbeJuros")->name, "dbeJuros");
 }
 
 TEST_F(TabelaTest, BuscaSobEventoDeFiltroGuardaARespostaSoEnquantoAsEntradasDoEventoSaoAsMesmas) {

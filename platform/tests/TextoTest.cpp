@@ -15,6 +15,21 @@ TEST(Texto, MaiusculasEComparacaoConhecemOsAcentos) {
     EXPECT_EQ(Trim("  a b \t"), "a b");
 }
 
+TEST(Texto, SoLiteraisDoProgramaSaoTextosFixos) {
+    EXPECT_TRUE(TextoFixo("UFFavorecida"));
+    const std::string noHeap(40, 'x');
+    EXPECT_FALSE(TextoFixo(noHeap.data()));
+    char naPilha[] = "Receita";
+    EXPECT_FALSE(TextoFixo(naPilha));
+    EXPECT_FALSE(TextoFixo(nullptr));
+}
+
+TEST(Texto, TrimDeTextoDescartadoIgualAoDeCopia) {
+    for (const char* t : {"", "   ", " a", "a ", "  um texto longo o bastante para o heap  ", "\tx\t"}) {
+        EXPECT_EQ(Trim(std::string(t)), Trim(std::string_view(t))) << t;
+    }
+}
+
 TEST(Texto, Utf8IdaEVolta) {
     std::string cp = "Digitação de € e “aspas”";
     std::string u = Cp1252ToUtf8(cp);
