@@ -88,8 +88,8 @@ std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
     return texto + ";CRC=" + frm.Checksum.StringCRC(texto);
 }
 
-bool PreencheCampo(TfrmDigitar&, const std::string& campo, const std::string& item, size_t posicao) {
-    const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string());
+bool PreencheCampo(TfrmDigitar&, std::string_view campo, const std::string& item, size_t posicao) {
+    const std::string valor = Trim(item.size() > posicao ? std::string_view(item).substr(posicao, 255) : std::string_view());
     if (valor.empty()) return false;
     TDataSet& k = DM->cdsKOVA;
     TField& f = k.FieldByName(campo);
@@ -173,7 +173,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 
 // ------------------------------------------------------------------ the hosted request
 
-void PreencheCampoHospedado(TfrmDigitar& frm, const std::string& campo, const std::string& item, size_t posicao) {
+void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, const std::string& item, size_t posicao) {
     // The payment date never comes this way: the hosted request leaves it to the person.
     if (!PreencheCampo(frm, campo, item, posicao)) return;
     // What the request filled is not the person's to change.

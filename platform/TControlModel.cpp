@@ -17,7 +17,7 @@ TControlState& TControlModel::Add(TControlState state) {
 
 TControlState* TControlModel::Find(std::string_view name) {
     // The screen rules name controls by literals: their address finds the control again.
-    Lembrado& l = lembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kLembrados];
+    Lembrado& l = lembrados_[(reinterpret_cast<uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados)];
     if (l.texto == name.data() && l.tamanho == name.size() && l.controle && (l.fixo || l.controle->name == name)) {
         return l.controle;
     }

@@ -90,7 +90,8 @@ private:
         TControlState* controle = nullptr;
         bool fixo = false;  // a literal of the program: its text needs no second look
     };
-    static constexpr size_t kLembrados = 128;
+    static constexpr unsigned kBitsLembrados = 10;
+    static constexpr size_t kLembrados = size_t(1) << kBitsLembrados;
     Lembrado lembrados_[kLembrados];
     std::string focused_;
 };

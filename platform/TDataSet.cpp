@@ -69,7 +69,7 @@ void TDataSet::ClearFields() {
 }
 
 TField* TDataSet::FindField(std::string_view name) const {
-    CampoLembrado& lembrado = camposLembrados_[(reinterpret_cast<uintptr_t>(name.data()) >> 3) % kCamposLembrados];
+    CampoLembrado& lembrado = camposLembrados_[(reinterpret_cast<uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados)];
     if (lembrado.texto == name.data() && lembrado.tamanho == name.size() && lembrado.campo &&
         (lembrado.fixo || std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0)) {
         return lembrado.campo;

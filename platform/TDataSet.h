@@ -232,7 +232,8 @@ private:
         TField* campo = nullptr;
         bool fixo = false;  // a literal of the program: its text needs no second look
     };
-    static constexpr size_t kCamposLembrados = 64;
+    static constexpr unsigned kBitsLembrados = 8;
+    static constexpr size_t kCamposLembrados = size_t(1) << kBitsLembrados;
     mutable CampoLembrado camposLembrados_[kCamposLembrados];
     mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
     void EsqueceCampos() const {

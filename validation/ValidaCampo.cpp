@@ -101,7 +101,8 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     TDataSet& kova = *DM->dtsEntrada->DataSet();
     if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit) return false;
     const bool comBrancos = !campo.empty() && (campo.front() == ' ' || campo.back() == ' ');
-    TField* f = kova.FindField(comBrancos ? Trim(campo) : campo);
+    // The name as given when it has no blanks: the field's own name is found again by its address.
+    TField* f = comBrancos ? kova.FindField(Trim(campo)) : kova.FindField(campo);
     const TCampoNormalizado* normal = f ? &Normalizado(*f) : nullptr;
     // Most fields have no rule of their own: nothing to read or judge.
     if ((!normal || normal->ramos->empty()) && DM->CodigoCourier.empty()) return false;
