@@ -203,7 +203,11 @@ bool TfrmDigitar::Editando() const {
     return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert;
 }
 
-std::string TfrmDigitar::Campo(const char* nome) const { return Trim(dm_.cdsKOVA.FieldByName(nome).AsString()); }
+std::string TfrmDigitar::Campo(const char* nome) const {
+    const TField& f = dm_.cdsKOVA.FieldByName(nome);
+    if (const std::string* texto = f.TextoGuardado()) return Trim(std::string_view(*texto));
+    return Trim(f.AsString());
+}
 
 bool TfrmDigitar::Regra(const std::string& uf, const std::string& receita, const char* flag) {
     return dm_.cdsUFReceita.FindKey({uf, receita, flag});

@@ -225,7 +225,47 @@ std::string FloatToStr(double v) {
     return mant + exp;
 }
 
+namespace {
+
+constexpr double kPotenciasExatas[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+// A plain decimal of at most 15 digits: its digits as a whole number divided by a power of ten
+// are both exact in a double, and the division rounds as strtod does. False when the text is
+// anything else (an exponent, more digits, stray characters).
+bool DecimalSimples(std::string_view text, char separador, double& out) {
+    size_t i = 0, fim = text.size();
+    while (fim > 0 && static_cast<unsigned char>(text[fim - 1]) <= ' ') --fim;
+    while (i < fim && static_cast<unsigned char>(text[i]) <= ' ') ++i;
+    bool negativo = false;
+    if (i < fim && (text[i] == '-' || text[i] == '+')) negativo = text[i++] == '-';
+    long long inteiro = 0;
+    int digitos = 0, casas = 0;
+    bool fracao = false, algum = false;
+    for (; i < fim; ++i) {
+        const char ch = text[i];
+        if (ch >= '0' && ch <= '9') {
+            algum = true;
+            if (inteiro != 0 || ch != '0') ++digitos;
+            if (digitos > 15) return false;
+            inteiro = inteiro * 10 + (ch - '0');
+            if (fracao) ++casas;
+        } else if (ch == separador && !fracao) {
+            fracao = true;
+        } else {
+            return false;
+        }
+    }
+    if (!algum || casas > 22) return false;
+    const double v = double(inteiro) / kPotenciasExatas[casas];
+    out = negativo ? -v : v;
+    return true;
+}
+
+}  // namespace
+
 bool TryStrToFloat(std::string_view text, double& out) {
+    if (DecimalSimples(text, FormatSettings().DecimalSeparator, out)) return true;
     std::string s = Trim(text);
     const char dec = FormatSettings().DecimalSeparator;
     std::string c;
@@ -257,30 +297,6 @@ bool TryStrToFloat(std::string_view text, double& out) {
         if (!expDig) return false;
     }
     if (i != s.size()) return false;
-    // A plain decimal of at most 15 digits: its digits as a whole number divided by a power of ten
-    // are both exact in a double, and the division rounds as strtod does.
-    if (c.find('e') == std::string::npos) {
-        long long inteiro = 0;
-        int digitos = 0, casas = 0;
-        bool fracao = false;
-        for (char ch : c) {
-            if (ch == '.') {
-                fracao = true;
-            } else if (ch >= '0' && ch <= '9') {
-                if (inteiro != 0 || ch != '0') ++digitos;
-                if (digitos <= 15) inteiro = inteiro * 10 + (ch - '0');
-                if (fracao) ++casas;
-            }
-        }
-        if (digitos <= 15 && casas <= 22) {
-            static const double kPotencias[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                                1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                                1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-            double v = double(inteiro) / kPotencias[casas];
-            out = c[0] == '-' ? -v : v;
-            return true;
-        }
-    }
     char* end = nullptr;
     double v = std::strtod(c.c_str(), &end);
     if (end == nullptr || *end != '\0' || std::isinf(v)) return false;

@@ -47,6 +47,8 @@ public:
     TDataSet& DataSet() const { return dataSet_; }
 
     const TValue& Value() const;
+    // A text value read in place; null when the value is of another kind.
+    const std::string* TextoGuardado() const { return std::get_if<std::string>(&Value()); }
     // Converts the value to the field's type; text is cut to the field size.
     void SetValue(const TValue& v);
     bool IsNull() const;

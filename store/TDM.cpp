@@ -312,8 +312,9 @@ bool TDM::cdsReceitaFilterRecord(TDataSet& ds) {
 std::string TDM::cdsReceitaFilterKey() {
     std::string chave = ModoConsultaUFReceita ? "C" : "K";
     chave += ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString() : cdsKOVA.FieldByName("UFFavorecida").AsString();
+    const uint64_t versao = cdsUFReceita.Versao();
     chave += '\x1f';
-    chave += std::to_string(cdsUFReceita.Versao());
+    chave.append(reinterpret_cast<const char*>(&versao), sizeof versao);
     return chave;
 }
 

@@ -37,10 +37,10 @@ std::vector<std::string> DivideTexto(char separador, const std::string& texto) {
     std::vector<std::string> itens;
     size_t ini = 0;
     for (size_t p = texto.find(separador); p != std::string::npos; p = texto.find(separador, ini)) {
-        itens.push_back(TrimRight(texto.substr(ini, p - ini)));
+        itens.push_back(TrimRight(std::string_view(texto).substr(ini, p - ini)));
         ini = p + 1;
     }
-    if (ini < texto.size()) itens.push_back(TrimRight(texto.substr(ini)));
+    if (ini < texto.size()) itens.push_back(TrimRight(std::string_view(texto).substr(ini)));
     return itens;
 }
 

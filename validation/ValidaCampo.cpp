@@ -11,7 +11,11 @@
 
 namespace kova {
 
-std::string TCritica::Campo(const char* nome) const { return Trim(kova.FieldByName(nome).AsString()); }
+std::string TCritica::Campo(const char* nome) const {
+    const TField& f = kova.FieldByName(nome);
+    if (const std::string* texto = f.TextoGuardado()) return Trim(std::string_view(*texto));
+    return Trim(f.AsString());
+}
 
 bool TCritica::Regra(const std::string& uf, const std::string& receita, const char* flag) {
     return dm.cdsUFReceita.FindKey({uf, receita, flag});
@@ -107,7 +111,11 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     // Most fields have no rule of their own: nothing to read or judge.
     if ((!normal || normal->ramos->empty()) && DM->CodigoCourier.empty()) return false;
     TCritica c{*DM, kova, normal ? normal->nome : UpperCase(Trim(campo)), {}, {}, false};
-    c.v = f ? Trim(f->AsString()) : std::string();
+    if (const std::string* texto = f ? f->TextoGuardado() : nullptr) {
+        c.v = Trim(std::string_view(*texto));
+    } else if (f) {
+        c.v = Trim(f->AsString());
+    }
 
     if (normal) {
         for (TRegra regra : *normal->ramos) {
