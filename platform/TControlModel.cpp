@@ -15,9 +15,8 @@ TControlState& TControlModel::Add(TControlState state) {
     return *controls_.back();
 }
 
-TControlState* TControlModel::Find(std::string_view name) {
-    // The screen rules name controls by literals: their address finds the control again.
-    Lembrado& l = lembrados_[(reinterpret_cast<uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados)];
+TControlState* TControlModel::Procura(std::string_view name) {
+    Lembrado& l = lembrados_[PosicaoLembrada(name.data())];
     if (l.texto == name.data() && l.tamanho == name.size() && l.controle && (l.fixo || l.controle->name == name)) {
         return l.controle;
     }
@@ -27,14 +26,8 @@ TControlState* TControlModel::Find(std::string_view name) {
     return it->second;
 }
 
-TControlState& TControlModel::Get(std::string_view name) {
-    TControlState* c = Find(name);
-    if (!c) throw std::out_of_range("no control " + std::string(name));
-    return *c;
-}
-
-const TControlState& TControlModel::Get(std::string_view name) const {
-    return const_cast<TControlModel*>(this)->Get(name);
+void TControlModel::ControleInexistente(std::string_view name) {
+    throw std::out_of_range("no control " + std::string(name));
 }
 
 void TControlModel::RemoveChildren(std::string_view parent) {

@@ -5,6 +5,7 @@
 // mirrors it into real widgets (it hears every change through OnChange) and feeds the person's
 // input back.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string>
@@ -52,9 +53,18 @@ public:
 
     TControlState& Add(TControlState state);
     // Throws std::out_of_range for an unknown name.
-    TControlState& Get(std::string_view name);
-    const TControlState& Get(std::string_view name) const;
-    TControlState* Find(std::string_view name);
+    TControlState& Get(std::string_view name) {
+        TControlState* c = Find(name);
+        if (!c) ControleInexistente(name);
+        return *c;
+    }
+    const TControlState& Get(std::string_view name) const { return const_cast<TControlModel*>(this)->Get(name); }
+    TControlState* Find(std::string_view name) {
+        // The screen rules name controls by literals: their address finds the control again.
+        const Lembrado& l = lembrados_[PosicaoLembrada(name.data())];
+        if (l.texto == name.data() && l.tamanho == name.size() && l.fixo) return l.controle;
+        return Procura(name);
+    }
     const std::vector<std::unique_ptr<TControlState>>& Controls() const { return controls_; }
     // Removes the controls created inside a container (the bank logos are made anew).
     void RemoveChildren(std::string_view parent);
@@ -93,6 +103,11 @@ private:
     static constexpr unsigned kBitsLembrados = 10;
     static constexpr size_t kLembrados = size_t(1) << kBitsLembrados;
     Lembrado lembrados_[kLembrados];
+    static size_t PosicaoLembrada(const char* texto) {
+        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados));
+    }
+    TControlState* Procura(std::string_view name);
+    [[noreturn]] static void ControleInexistente(std::string_view name);
     std::string focused_;
 };
 

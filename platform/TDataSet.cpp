@@ -68,8 +68,8 @@ void TDataSet::ClearFields() {
     calculated_ = nullptr;
 }
 
-TField* TDataSet::FindField(std::string_view name) const {
-    CampoLembrado& lembrado = camposLembrados_[(reinterpret_cast<uintptr_t>(name.data()) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados)];
+TField* TDataSet::ProcuraCampo(std::string_view name) const {
+    CampoLembrado& lembrado = camposLembrados_[PosicaoLembrada(name.data())];
     if (lembrado.texto == name.data() && lembrado.tamanho == name.size() && lembrado.campo &&
         (lembrado.fixo || std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0)) {
         return lembrado.campo;
@@ -86,10 +86,8 @@ TField* TDataSet::FindField(std::string_view name) const {
     return nullptr;
 }
 
-TField& TDataSet::FieldByName(std::string_view name) const {
-    TField* f = FindField(name);
-    if (!f) throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
-    return *f;
+void TDataSet::CampoInexistente(std::string_view name) const {
+    throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
 }
 
 const std::vector<int>& TDataSet::ResolveFields(const std::string& fields) const {

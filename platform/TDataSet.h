@@ -59,8 +59,17 @@ public:
     void ClearFields();
     int FieldCount() const { return int(fields_.size()); }
     TField& Fields(int i) const { return *fields_[size_t(i)]; }
-    TField& FieldByName(std::string_view name) const;
-    TField* FindField(std::string_view name) const;
+    TField& FieldByName(std::string_view name) const {
+        TField* f = FindField(name);
+        if (!f) CampoInexistente(name);
+        return *f;
+    }
+    TField* FindField(std::string_view name) const {
+        // A literal of the program asked for again: found without a look at its text.
+        const CampoLembrado& l = camposLembrados_[PosicaoLembrada(name.data())];
+        if (l.texto == name.data() && l.tamanho == name.size() && l.fixo) return l.campo;
+        return ProcuraCampo(name);
+    }
     void AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive = true);
     void ClearIndexes();
     const std::vector<TIndexDef>& IndexDefs() const { return indexDefs_; }
@@ -236,6 +245,11 @@ private:
     static constexpr size_t kCamposLembrados = size_t(1) << kBitsLembrados;
     mutable CampoLembrado camposLembrados_[kCamposLembrados];
     mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
+    static size_t PosicaoLembrada(const char* texto) {
+        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados));
+    }
+    TField* ProcuraCampo(std::string_view name) const;
+    [[noreturn]] void CampoInexistente(std::string_view name) const;
     void EsqueceCampos() const {
         listasResolvidas_.clear();
         for (CampoLembrado& c : camposLembrados_) c = CampoLembrado{};
