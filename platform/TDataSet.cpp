@@ -601,7 +601,8 @@ TDataSet::Record* TDataSet::ActiveRecord() const {
 const TValue& TDataSet::GetFieldValue(int index) const {
     Record* r = ActiveRecord();
     if (!r) return kNull;
-    if (r != calculated_ && state_ != TDataSetState::dsCalcFields && fields_[size_t(index)]->Calculated()) {
+    if (hasCalculated_ && r != calculated_ && state_ != TDataSetState::dsCalcFields &&
+        fields_[size_t(index)]->Calculated()) {
         const_cast<TDataSet*>(this)->Calculate(r);
     }
     return r->values[size_t(index)];

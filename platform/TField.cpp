@@ -52,6 +52,7 @@ void TField::SetAsString(const std::string& s) { SetValue(s); }
 
 int32_t TField::AsInteger() const {
     const TValue& v = Value();
+    if (const auto* i = std::get_if<int32_t>(&v)) return *i;
     if (kova::IsNull(v)) return 0;
     return std::get<int32_t>(ConvertValue(v, TFieldType::ftInteger));
 }
@@ -60,6 +61,7 @@ void TField::SetAsInteger(int32_t v) { SetValue(v); }
 
 double TField::AsFloat() const {
     const TValue& v = Value();
+    if (const auto* d = std::get_if<double>(&v)) return *d;
     if (kova::IsNull(v)) return 0;
     return std::get<double>(ConvertValue(v, TFieldType::ftFloat));
 }

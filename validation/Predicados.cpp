@@ -4,7 +4,13 @@
 
 namespace kova {
 
-bool EstaVazio(const std::string& v) { return Trim(v).empty(); }
+// Blank: nothing but blanks and control characters, as trimming removes them.
+bool EstaVazio(const std::string& v) {
+    for (char c : v) {
+        if (static_cast<unsigned char>(c) > ' ') return false;
+    }
+    return true;
+}
 
 bool SoZeros(const std::string& v) { return v.find_first_not_of('0') == std::string::npos; }
 
@@ -24,8 +30,13 @@ bool NaoEhNumero(const std::string& v) {
 }
 
 bool TemNaoDigito(const std::string& v) {
-    std::string t = Trim(v);
-    return !t.empty() && t.find_first_not_of("0123456789") != std::string::npos;
+    size_t ini = 0, fim = v.size();
+    while (fim > 0 && static_cast<unsigned char>(v[fim - 1]) <= ' ') --fim;
+    while (ini < fim && static_cast<unsigned char>(v[ini]) <= ' ') ++ini;
+    for (size_t i = ini; i < fim; ++i) {
+        if (v[i] < '0' || v[i] > '9') return true;
+    }
+    return false;
 }
 
 TDate ProximoDiaUtil(TDate d) {

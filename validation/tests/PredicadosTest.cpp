@@ -22,6 +22,12 @@ TEST(Predicados, ValoresNasFronteiras) {
     EXPECT_FALSE(TemNaoDigito(""));
     EXPECT_FALSE(TemNaoDigito(" 123 "));
     EXPECT_TRUE(TemNaoDigito("12.3"));
+    // Tabs and line breaks count as blanks, as trimming removes them; accented letters do not.
+    EXPECT_TRUE(EstaVazio("\t\r\n "));
+    EXPECT_FALSE(EstaVazio(" \xC9 "));
+    EXPECT_FALSE(TemNaoDigito("\t42\r\n"));
+    EXPECT_TRUE(TemNaoDigito(" 4 2 "));
+    EXPECT_TRUE(TemNaoDigito("\xB9"));
 }
 
 TEST(Predicados, ProximoDiaUtilPulaSoOFimDeSemana) {
