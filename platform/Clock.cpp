@@ -10,8 +10,13 @@ TDateTime Clock::Now() {
     if (fixed_) return *fixed_;
     // Local wall-clock time: the slips speak of the user's day, not of UTC.
     std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
+    // The calendar of a second is worked out once: slips ask for the date many times a second.
+    thread_local std::time_t segundo = -1;
+    thread_local std::tm local{};
+    if (t != segundo) {
+        localtime_r(&t, &local);
+        segundo = t;
+    }
     auto agora = std::chrono::system_clock::now();
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(agora.time_since_epoch()) %
               1000;
