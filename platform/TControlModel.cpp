@@ -16,13 +16,18 @@ TControlState& TControlModel::Add(TControlState state) {
 }
 
 TControlState* TControlModel::Procura(std::string_view name) {
-    Lembrado& l = lembrados_[PosicaoLembrada(name.data())];
-    if (l.texto == name.data() && l.tamanho == name.size() && l.controle && (l.fixo || l.controle->name == name)) {
-        return l.controle;
+    const size_t p = PosicaoLembrada(name.data());
+    for (const Lembrado* l : {&lembrados_[p], &lembrados_[p ^ 1]}) {
+        if (l->texto == name.data() && l->tamanho == name.size() && l->controle &&
+            (l->fixo || l->controle->name == name)) {
+            return l->controle;
+        }
     }
     auto it = byName_.find(name);
     if (it == byName_.end()) return nullptr;
-    l = {name.data(), name.size(), it->second, TextoFixo(name.data())};
+    // The newest name takes the first place; the one there moves to the second.
+    lembrados_[p ^ 1] = lembrados_[p];
+    lembrados_[p] = {name.data(), name.size(), it->second, TextoFixo(name.data())};
     return it->second;
 }
 

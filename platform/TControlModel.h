@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -60,9 +61,12 @@ public:
     }
     const TControlState& Get(std::string_view name) const { return const_cast<TControlModel*>(this)->Get(name); }
     TControlState* Find(std::string_view name) {
-        // The screen rules name controls by literals: their address finds the control again.
-        const Lembrado& l = lembrados_[PosicaoLembrada(name.data())];
-        if (l.texto == name.data() && l.tamanho == name.size() && l.fixo) return l.controle;
+        // The screen rules name controls by literals: their address finds the control again. Each
+        // address has two places, so that two names sharing one both stay.
+        const size_t p = PosicaoLembrada(name.data());
+        for (const Lembrado* l : {&lembrados_[p], &lembrados_[p ^ 1]}) {
+            if (l->texto == name.data() && l->tamanho == name.size() && l->fixo) return l->controle;
+        }
         return Procura(name);
     }
     const std::vector<std::unique_ptr<TControlState>>& Controls() const { return controls_; }

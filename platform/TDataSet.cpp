@@ -69,16 +69,22 @@ void TDataSet::ClearFields() {
 }
 
 TField* TDataSet::ProcuraCampo(std::string_view name) const {
-    CampoLembrado& lembrado = camposLembrados_[PosicaoLembrada(name.data())];
-    if (lembrado.texto == name.data() && lembrado.tamanho == name.size() && lembrado.campo &&
-        (lembrado.fixo || std::memcmp(name.data(), lembrado.campo->FieldName().data(), name.size()) == 0)) {
-        return lembrado.campo;
+    const size_t p = PosicaoLembrada(name.data());
+    for (const CampoLembrado* l : {&camposLembrados_[p], &camposLembrados_[p ^ 1]}) {
+        if (l->texto == name.data() && l->tamanho == name.size() && l->campo &&
+            (l->fixo || std::memcmp(name.data(), l->campo->FieldName().data(), name.size()) == 0)) {
+            return l->campo;
+        }
     }
     if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) {
-        if (it->second->FieldName().size() == name.size()) {
-            lembrado = {name.data(), name.size(), it->second, TextoFixo(name.data())};
+        TField* campo = it->second;
+        if (campo->FieldName().size() == name.size()) {
+            // The newest name takes the first place; the one there moves to the second.
+            camposLembrados_[p ^ 1] = camposLembrados_[p];
+            const bool fixo = name.data() == campo->FieldName().data() || TextoFixo(name.data());
+            camposLembrados_[p] = {name.data(), name.size(), campo, fixo};
         }
-        return it->second;
+        return campo;
     }
     for (const auto& f : fields_) {
         if (SameText(f->FieldName(), name)) return f.get();

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -65,9 +66,12 @@ public:
         return *f;
     }
     TField* FindField(std::string_view name) const {
-        // A literal of the program asked for again: found without a look at its text.
-        const CampoLembrado& l = camposLembrados_[PosicaoLembrada(name.data())];
-        if (l.texto == name.data() && l.tamanho == name.size() && l.fixo) return l.campo;
+        // A literal of the program, or a field's own name, asked for again: found without a look
+        // at its text. Each address has two places, so that two names sharing one both stay.
+        const size_t p = PosicaoLembrada(name.data());
+        for (const CampoLembrado* l : {&camposLembrados_[p], &camposLembrados_[p ^ 1]}) {
+            if (l->texto == name.data() && l->tamanho == name.size() && l->fixo) return l->campo;
+        }
         return ProcuraCampo(name);
     }
     void AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive = true);
@@ -239,7 +243,7 @@ private:
         const char* texto = nullptr;
         size_t tamanho = 0;
         TField* campo = nullptr;
-        bool fixo = false;  // a literal of the program: its text needs no second look
+        bool fixo = false;  // a literal of the program or the field's own name: its text needs no second look
     };
     static constexpr unsigned kBitsLembrados = 8;
     static constexpr size_t kCamposLembrados = size_t(1) << kBitsLembrados;
