@@ -214,8 +214,10 @@ bool Avalia(const TFilterExpression::Node& n, const TFilterExpression::FieldRead
     const TValue& v = read(n.field);
     int c;
     if (n.type == TFieldType::ftString) {
-        // A null text compares as the empty text.
-        std::string s = ValueToString(v);
+        // A null text compares as the empty text; a text is compared where it stands.
+        const std::string* guardado = std::get_if<std::string>(&v);
+        const std::string convertido = guardado ? std::string() : ValueToString(v);
+        const std::string& s = guardado ? *guardado : convertido;
         const std::string& l = std::get<std::string>(n.literal);
         c = ci ? CompareText(s, l) : CompareStr(s, l);
     } else {
