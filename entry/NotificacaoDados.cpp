@@ -217,9 +217,7 @@ bool TfrmDigitar::PassoReceita(TField*) {
         return false;
     }
     TDataSet& produtos = dm_.cdsUFProduto;
-    produtos.SetFiltered(false);
-    produtos.SetFilter("UF='" + uf + "' and Receita ='" + receita + "'");
-    produtos.SetFiltered(true);
+    produtos.AplicaFiltro("UF='" + uf + "' and Receita ='" + receita + "'");
     Controles.SetVisible("pnlProduto", !produtos.IsEmpty());
 
     if (Regra(uf, receita, "SR")) {

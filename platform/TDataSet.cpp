@@ -303,6 +303,16 @@ TDataSet::Record* TDataSet::NextVisible(size_t from) const {
     return nullptr;
 }
 
+TDataSet::Record* TDataSet::PrimeiroVisivel() const {
+    std::string chave;
+    if (!BuscaGuardavel(chave)) return NextVisible(0);
+    // A filter that hides every record would otherwise be run over the whole table each time.
+    if (primeiro_.versao == versao_ && primeiro_.chaveFiltro == chave) return primeiro_.registro;
+    Record* r = NextVisible(0);
+    primeiro_ = {versao_, std::move(chave), r};
+    return r;
+}
+
 TDataSet::Record* TDataSet::PriorVisible(size_t before) const {
     const auto& o = Order();
     for (size_t i = std::min(before, o.size()); i > 0; --i) {
@@ -338,6 +348,14 @@ void TDataSet::SetFilter(const std::string& text) {
     if (Active() && filtered_) Refresh();
 }
 
+void TDataSet::AplicaFiltro(const std::string& text) {
+    // With the filter in force the current record is already a visible one: nothing would change.
+    if (filtered_ && filter_ && text == filterText_) return;
+    SetFiltered(false);
+    SetFilter(text);
+    SetFiltered(true);
+}
+
 void TDataSet::SetFiltered(bool on) {
     if (filtered_ == on) return;
     Mudou();
@@ -352,7 +370,7 @@ void TDataSet::Refresh() {
     CheckBrowseMode();
     // The current record stays when it is still visible; otherwise the view starts over.
     if (!current_ || !Accept(current_)) {
-        current_ = NextVisible(0);
+        current_ = PrimeiroVisivel();
         bof_ = true;
         eof_ = current_ == nullptr;
     }
@@ -372,7 +390,7 @@ void TDataSet::MoveTo(Record* r) {
 void TDataSet::First() {
     CheckActive();
     CheckBrowseMode();
-    MoveTo(NextVisible(0));
+    MoveTo(PrimeiroVisivel());
     bof_ = true;
     eof_ = current_ == nullptr;
 }
@@ -409,7 +427,7 @@ void TDataSet::Prior() {
     bof_ = eof_ = false;
 }
 
-bool TDataSet::IsEmpty() const { return !Active() || NextVisible(0) == nullptr; }
+bool TDataSet::IsEmpty() const { return !Active() || PrimeiroVisivel() == nullptr; }
 
 int TDataSet::RecordCount() const {
     if (!Active()) return 0;

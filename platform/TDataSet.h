@@ -131,6 +131,9 @@ public:
     const std::string& Filter() const { return filterText_; }
     void SetFiltered(bool on);
     bool Filtered() const { return filtered_; }
+    // Shows only the records of this filter expression: filtering is turned off, the expression
+    // set and filtering turned on again, unless that expression is already the one in force.
+    void AplicaFiltro(const std::string& text);
     // Goes up with every change of records, order or filter: a cache of answers drawn from the
     // table is good while it stays the same.
     uint64_t Versao() const { return versao_; }
@@ -301,6 +304,14 @@ private:
     // Whether a search's answer may be kept, and under which filter inputs.
     bool BuscaGuardavel(std::string& chaveFiltro) const;
     UltimaBusca buscas_[kBuscasGuardadas];
+    // The first visible record, kept for the version and filter inputs it was found under.
+    struct PrimeiroGuardado {
+        uint64_t versao = ~uint64_t(0);
+        std::string chaveFiltro;
+        Record* registro = nullptr;
+    };
+    mutable PrimeiroGuardado primeiro_;
+    Record* PrimeiroVisivel() const;
     void Mudou() { ++versao_; }
 
     std::vector<TDataSource*> sources_;

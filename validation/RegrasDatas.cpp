@@ -72,9 +72,7 @@ void RegraProduto(TCritica& c) {
     const std::string receita = c.Campo("Receita");
     TDataSet& produtos = c.dm.cdsUFProduto;
     // The filter stays on afterwards: the entry screen shows the same list.
-    produtos.SetFiltered(false);
-    produtos.SetFilter("UF=" + Literal(uf) + " and Receita =" + Literal(receita));
-    produtos.SetFiltered(true);
+    produtos.AplicaFiltro("UF=" + Literal(uf) + " and Receita =" + Literal(receita));
     if (produtos.IsEmpty()) return;
     int32_t produto = 0;
     if (EstaVazio(c.v) || !TryStrToInt(c.v, produto) || produto == 0) return c.Erro("133");

@@ -108,14 +108,37 @@ BENCHMARK(Kova2Valida)->Unit(benchmark::kMicrosecond)->MinTime(3.0);
 
 }  // namespace
 
-int main(int argc, char** argv) {
+// Takes an option of this program (and its value, when it has one) out of the arguments.
+bool TiraOpcao(int& argc, char** argv, const char* nome, const char** valor = nullptr) {
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--dados-distribuidos") == 0) {
-            dadosDistribuidos = true;
-            for (int j = i; j + 1 < argc; ++j) argv[j] = argv[j + 1];
-            --argc;
-            break;
+        if (std::strcmp(argv[i], nome) != 0) continue;
+        const int n = valor ? 2 : 1;
+        if (i + n > argc) return false;
+        if (valor) *valor = argv[i + 1];
+        for (int j = i; j + n < argc; ++j) argv[j] = argv[j + n];
+        argc -= n;
+        return true;
+    }
+    return false;
+}
+
+int main(int argc, char** argv) {
+    dadosDistribuidos = TiraOpcao(argc, argv, "--dados-distribuidos");
+    // --pedidos N: just N requests, untimed, for an instruction count under callgrind.
+    const char* pedidos = nullptr;
+    if (TiraOpcao(argc, argv, "--pedidos", &pedidos)) {
+        Prepara();
+        if (requisicao.empty()) return 1;
+        char buffer[2048];
+        for (long i = std::atol(pedidos); i > 0; --i) {
+            std::strcpy(buffer, requisicao.c_str());
+            kova2(buffer);
+            if (std::strstr(buffer, ";Retorno=000;") == nullptr) {
+                std::fprintf(stderr, "%s\n", buffer);
+                return 1;
+            }
         }
+        return 0;
     }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;

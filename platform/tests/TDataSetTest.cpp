@@ -273,6 +273,52 @@ TEST_F(TabelaTest, BuscaSobEventoDeFiltroGuardaARespostaSoEnquantoAsEntradasDoEv
     EXPECT_GT(chamadas, primeiras);
 }
 
+TEST_F(TabelaTest, FiltroJaEmVigorNaoSeReaplicaEOutroFiltraDeNovo) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("SP", "2", "N", "b", 2);
+    Linha("RJ", "1", "N", "c", 3);
+    int avisos = 0;
+    TDataSource ds("dts");
+    ds.SetDataSet(&t);
+    ds.OnDataChange = [&](TDataSource&, TField*) { ++avisos; };
+    t.AplicaFiltro("UF='SP'");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a", "b"}));
+    t.Last();
+    avisos = 0;
+    t.AplicaFiltro("UF='SP'");
+    EXPECT_EQ(avisos, 0);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");  // the cursor stays
+    t.AplicaFiltro("UF='RJ'");
+    EXPECT_GT(avisos, 0);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "c");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"c"}));
+}
+
+TEST_F(TabelaTest, VaziaSobFiltroAcompanhaOsDadosEAsEntradasDoEvento) {
+    Linha("SP", "1", "N", "a", 1);
+    t.AplicaFiltro("UF='MG'");
+    EXPECT_TRUE(t.IsEmpty());
+    EXPECT_TRUE(t.IsEmpty());
+    Linha("MG", "1", "N", "b", 2);  // a record the filter shows
+    EXPECT_FALSE(t.IsEmpty());
+    t.First();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+    t.Delete();
+    EXPECT_TRUE(t.IsEmpty());
+
+    t.SetFiltered(false);
+    t.SetFilter("");
+    std::string permitido = "XX";
+    t.OnFilterRecord = [&](TDataSet& d) { return d.FieldByName("UF").AsString() == permitido; };
+    t.OnFilterKey = [&] { return permitido; };
+    t.SetFiltered(true);
+    EXPECT_TRUE(t.IsEmpty());
+    permitido = "SP";
+    EXPECT_FALSE(t.IsEmpty());
+    t.First();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "a");
+}
+
 TEST_F(TabelaTest, BookmarkSobreviveATrocaDeFiltroEFalhaQuandoOculto) {
     Linha("SP", "1", "N", "a", 1);
     Linha("SP", "1", "I", "b", 2);
