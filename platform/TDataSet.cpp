@@ -307,9 +307,11 @@ TDataSet::Record* TDataSet::PrimeiroVisivel() const {
     std::string chave;
     if (!BuscaGuardavel(chave)) return NextVisible(0);
     // A filter that hides every record would otherwise be run over the whole table each time.
-    if (primeiro_.versao == versao_ && primeiro_.chaveFiltro == chave) return primeiro_.registro;
+    if (primeiro_.versao == versaoDados_ && primeiro_.estadoFiltro == EstadoFiltro() && primeiro_.chaveFiltro == chave) {
+        return primeiro_.registro;
+    }
     Record* r = NextVisible(0);
-    primeiro_ = {versao_, std::move(chave), r};
+    primeiro_ = {versaoDados_, EstadoFiltro(), std::move(chave), r};
     return r;
 }
 
@@ -327,7 +329,7 @@ TDataSet::Record* TDataSet::NearestVisible(size_t pos) const {
 }
 
 void TDataSet::SetFilter(const std::string& text) {
-    Mudou();
+    MudouFiltro();
     if (filter_ && text == filterText_) {
         if (Active() && filtered_) Refresh();
         return;
@@ -335,6 +337,7 @@ void TDataSet::SetFilter(const std::string& text) {
     if (Trim(text).empty()) {
         filter_.reset();
         filterText_.clear();
+        ++geracaoFiltro_;
     } else {
         filter_ = TFilterExpression::Parse(text, [this](const std::string& n, int& idx, TFieldType& t) {
             TField* f = FindField(n);
@@ -344,6 +347,7 @@ void TDataSet::SetFilter(const std::string& text) {
             return true;
         });
         filterText_ = text;
+        ++geracaoFiltro_;
     }
     if (Active() && filtered_) Refresh();
 }
@@ -358,14 +362,14 @@ void TDataSet::AplicaFiltro(const std::string& text) {
 
 void TDataSet::SetFiltered(bool on) {
     if (filtered_ == on) return;
-    Mudou();
+    MudouFiltro();
     if (Active()) CheckBrowseMode();
     filtered_ = on;
     if (Active()) Refresh();
 }
 
 void TDataSet::Refresh() {
-    Mudou();
+    MudouFiltro();
     CheckActive();
     CheckBrowseMode();
     // The current record stays when it is still visible; otherwise the view starts over.
@@ -735,8 +739,8 @@ const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_
                                                      const std::string& chaveFiltro) const {
     // Each search has one place, chosen by its hash.
     const UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
-    if (u.resumo == resumo && u.versao == versao_ && u.indice == CurrentIndex() &&
-        u.filtroExpressao == FilterCaseInsensitive && u.chaveFiltro == chaveFiltro && MesmasChaves(u.chaves, keys)) {
+    if (u.resumo == resumo && u.versao == versaoDados_ && u.estadoFiltro == EstadoFiltro() &&
+        u.indice == CurrentIndex() && u.chaveFiltro == chaveFiltro && MesmasChaves(u.chaves, keys)) {
         return &u;
     }
     return nullptr;
@@ -756,7 +760,8 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     CheckBrowseMode();
     std::string chaveFiltro;
     const bool guardavel = BuscaGuardavel(chaveFiltro);
-    const uint64_t resumo = guardavel ? Resumo(keys) : 0;
+    // The filter's inputs take part in the hash: the same keys under other inputs keep their own place.
+    const uint64_t resumo = guardavel ? Mistura(Resumo(keys), chaveFiltro) : 0;
     if (guardavel) {
         if (const UltimaBusca* u = BuscaGuardada(keys, resumo, chaveFiltro)) {
             if (!u->registro) return false;
@@ -776,9 +781,9 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     }
     if (guardavel) {
         UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
-        u.versao = versao_;
+        u.versao = versaoDados_;
+        u.estadoFiltro = EstadoFiltro();
         u.indice = CurrentIndex();
-        u.filtroExpressao = FilterCaseInsensitive;
         u.resumo = resumo;
         u.chaves = keys;
         u.chaveFiltro = std::move(chaveFiltro);
@@ -794,7 +799,7 @@ bool TDataSet::FindKey(std::initializer_list<std::string_view> keys) {
     // Most searches repeat one already answered: that answer needs no list of values.
     std::string chaveFiltro;
     if (Active() && state_ == TDataSetState::dsBrowse && BuscaGuardavel(chaveFiltro)) {
-        if (const UltimaBusca* u = BuscaGuardada(keys, Resumo(keys), chaveFiltro)) {
+        if (const UltimaBusca* u = BuscaGuardada(keys, Mistura(Resumo(keys), chaveFiltro), chaveFiltro)) {
             if (!u->registro) return false;
             MoveTo(u->registro);
             bof_ = eof_ = false;

@@ -284,14 +284,19 @@ private:
     std::string filterText_;
     std::unique_ptr<TFilterExpression> filter_;
     bool filtered_ = false;
-    // The latest key searches and their answers, good while nothing that could change them
-    // happens (any change of records, order or filter bumps versao_). Checking a slip looks up
-    // the same few rule rows again and again.
+    // Any change of records, order or filter bumps versao_; versaoDados_ leaves out the filter,
+    // whose state a kept answer records apart (geracaoFiltro_ counts the expressions set), so
+    // that turning a filter off and on again finds the earlier answers still good.
     uint64_t versao_ = 0;
+    uint64_t versaoDados_ = 0;
+    uint64_t geracaoFiltro_ = 0;
+    uint64_t EstadoFiltro() const { return geracaoFiltro_ * 4 + (filtered_ ? 2 : 0) + (FilterCaseInsensitive ? 1 : 0); }
+    // The latest key searches and their answers, good while nothing that could change them
+    // happens. Checking a slip looks up the same few rule rows again and again.
     struct UltimaBusca {
         uint64_t versao = ~uint64_t(0);
+        uint64_t estadoFiltro = 0;
         const void* indice = nullptr;
-        bool filtroExpressao = false;
         uint64_t resumo = 0;  // a hash of the keys, compared before the keys themselves
         std::vector<TValue> chaves;
         std::string chaveFiltro;  // the filter event's inputs when the answer was found
@@ -307,12 +312,17 @@ private:
     // The first visible record, kept for the version and filter inputs it was found under.
     struct PrimeiroGuardado {
         uint64_t versao = ~uint64_t(0);
+        uint64_t estadoFiltro = 0;
         std::string chaveFiltro;
         Record* registro = nullptr;
     };
     mutable PrimeiroGuardado primeiro_;
     Record* PrimeiroVisivel() const;
-    void Mudou() { ++versao_; }
+    void Mudou() {
+        ++versao_;
+        ++versaoDados_;
+    }
+    void MudouFiltro() { ++versao_; }
 
     std::vector<TDataSource*> sources_;
     int disableCount_ = 0;

@@ -273,6 +273,33 @@ TEST_F(TabelaTest, BuscaSobEventoDeFiltroGuardaARespostaSoEnquantoAsEntradasDoEv
     EXPECT_GT(chamadas, primeiras);
 }
 
+TEST_F(TabelaTest, RespostasDeBuscaSeguemOFiltroLigadoDesligadoETrocado) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("RJ", "1", "N", "b", 2);
+    t.SetIndexName("pk_Regra");
+    for (int volta = 0; volta < 2; ++volta) {
+        SCOPED_TRACE(volta);
+        t.SetFilter("UF='SP'");
+        t.SetFiltered(true);
+        EXPECT_TRUE(t.FindKey({"SP", "1", "N"}));
+        EXPECT_FALSE(t.FindKey({"RJ", "1", "N"}));
+        t.SetFiltered(false);
+        EXPECT_TRUE(t.FindKey({"RJ", "1", "N"}));
+        EXPECT_EQ(t.FieldByName("Texto").AsString(), "b");
+        t.SetFiltered(true);
+        EXPECT_FALSE(t.FindKey({"RJ", "1", "N"}));
+        t.SetFilter("UF='RJ'");
+        EXPECT_TRUE(t.FindKey({"RJ", "1", "N"}));
+        EXPECT_FALSE(t.FindKey({"SP", "1", "N"}));
+        t.FilterCaseInsensitive = true;
+        t.SetFilter("UF='rj'");
+        EXPECT_TRUE(t.FindKey({"RJ", "1", "N"}));
+        t.FilterCaseInsensitive = false;
+        EXPECT_FALSE(t.FindKey({"RJ", "1", "N"}));
+        t.SetFiltered(false);
+    }
+}
+
 TEST_F(TabelaTest, FiltroJaEmVigorNaoSeReaplicaEOutroFiltraDeNovo) {
     Linha("SP", "1", "N", "a", 1);
     Linha("SP", "2", "N", "b", 2);
