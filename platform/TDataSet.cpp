@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include <algorithm>
+#include <iterator>
 
 #include "Errors.h"
 #include "FilterExpression.h"
@@ -276,8 +277,12 @@ void TDataSet::RemoveFromOrders(Record* r) {
         auto it = ix->desordenado ? ix->order.end()
                                   : std::lower_bound(ix->order.begin(), ix->order.end(), r,
                                                      [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
-        if (it == ix->order.end() || *it != r) it = std::find(ix->order.begin(), ix->order.end(), r);
-        ix->order.erase(it);
+        if (it == ix->order.end() || *it != r) {
+            // An order not kept sorted has its newest records at the back, where edits mostly fall.
+            auto atras = std::find(ix->order.rbegin(), ix->order.rend(), r);
+            it = atras == ix->order.rend() ? ix->order.end() : std::prev(atras.base());
+        }
+        if (it != ix->order.end()) ix->order.erase(it);
     }
 }
 

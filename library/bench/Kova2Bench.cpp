@@ -9,11 +9,13 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "KovaIniDeTeste.h"
 #include "kovadll.h"
@@ -30,6 +32,38 @@ std::string Requisicao(const std::string& referencia, const std::string& vencime
 
 bool dadosDistribuidos = false;
 std::string requisicao;
+// The same request for distinct taxpayers, as a company issuing slips in bulk sends them: each
+// stored slip then takes its own place in the taxpayer index.
+std::vector<std::string> requisicoes;
+
+std::string Cnpj(uint64_t base) {
+    char texto[16];
+    std::snprintf(texto, sizeof texto, "%012llu", static_cast<unsigned long long>(base % 1000000000000ULL));
+    std::string c = texto;
+    for (int n : {12, 13}) {
+        int soma = 0;
+        for (int i = 0; i < n; ++i) soma += (c[size_t(i)] - '0') * ((n - 1 - i) % 8 + 2);
+        const int resto = soma % 11;
+        c += char('0' + (resto < 2 ? 0 : 11 - resto));
+    }
+    return c;
+}
+
+void VariaContribuintes() {
+    const std::string modelo = "CICCONTRIBUINTE=12345678000195";
+    const size_t pos = requisicao.find(modelo);
+    uint64_t x = 88172645463325252ULL;
+    requisicoes.clear();
+    for (int i = 0; i < 1024 && pos != std::string::npos; ++i) {
+        x ^= x << 13;
+        x ^= x >> 7;
+        x ^= x << 17;
+        std::string r = requisicao;
+        r.replace(pos, modelo.size(), "CICCONTRIBUINTE=" + Cnpj(x % 900000000000ULL + 100000000000ULL));
+        requisicoes.push_back(std::move(r));
+    }
+    if (requisicoes.empty()) requisicoes.push_back(requisicao);
+}
 
 bool Aceita(const std::string& r) {
     char buffer[2048];
@@ -70,6 +104,7 @@ void Prepara() {
     if (!dadosDistribuidos) {
         PreparaKovaIni(KOVA_DADOS_TESTE);
         requisicao = Requisicao("1052009", "15/06/2009");
+        VariaContribuintes();
         return;
     }
     // A copy: the shipped directory stays as it was built.
@@ -80,6 +115,7 @@ void Prepara() {
     std::filesystem::copy(KOVA_DADOS_DISTRIBUIDOS, copia, std::filesystem::copy_options::recursive);
     PreparaKovaIni(copia);
     requisicao = RequisicaoDistribuida();
+    VariaContribuintes();
 }
 
 void Kova2Valida(benchmark::State& state) {
@@ -89,15 +125,19 @@ void Kova2Valida(benchmark::State& state) {
         state.SkipWithError("no due date ahead was accepted by the shipped tables");
         return;
     }
-    std::strcpy(buffer, requisicao.c_str());
-    kova2(buffer);  // creates the data module before timing
-    if (std::strstr(buffer, ";Retorno=000;") == nullptr) {
-        state.SkipWithError(buffer);
-        return;
+    // Every taxpayer's request is accepted (this also creates the data module before timing).
+    for (const std::string& r : requisicoes) {
+        std::strcpy(buffer, r.c_str());
+        kova2(buffer);
+        if (std::strstr(buffer, ";Retorno=000;") == nullptr) {
+            state.SkipWithError(buffer);
+            return;
+        }
     }
     const long antes = Residente();
+    size_t i = 0;
     for (auto _ : state) {
-        std::strcpy(buffer, requisicao.c_str());
+        std::strcpy(buffer, requisicoes[i++ % requisicoes.size()].c_str());
         kova2(buffer);
         benchmark::DoNotOptimize(buffer);
     }
@@ -131,7 +171,7 @@ int main(int argc, char** argv) {
         if (requisicao.empty()) return 1;
         char buffer[2048];
         for (long i = std::atol(pedidos); i > 0; --i) {
-            std::strcpy(buffer, requisicao.c_str());
+            std::strcpy(buffer, requisicoes[size_t(i) % requisicoes.size()].c_str());
             kova2(buffer);
             if (std::strstr(buffer, ";Retorno=000;") == nullptr) {
                 std::fprintf(stderr, "%s\n", buffer);

@@ -273,6 +273,22 @@ TEST_F(TabelaTest, BuscaSobEventoDeFiltroGuardaARespostaSoEnquantoAsEntradasDoEv
     EXPECT_GT(chamadas, primeiras);
 }
 
+TEST_F(TabelaTest, EdicaoComIndiceForaDeOrdemMantemCadaRegistroUmaVezNaOrdem) {
+    t.SetIndexName("pk_Regra");
+    // Numbers arrive out of order while another index is in use: that index is sorted later.
+    for (int n : {5, 3, 9, 1}) Linha("SP", std::to_string(n), "N", "t" + std::to_string(n), n);
+    t.FindKey({"SP", "3", "N"});
+    t.Edit();
+    t.FieldByName("Numero").SetAsInteger(7);
+    t.Post();
+    t.FindKey({"SP", "9", "N"});
+    t.Edit();
+    t.FieldByName("Numero").SetAsInteger(0);
+    t.Post();
+    t.SetIndexName("sk_Numero");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"t9", "t1", "t5", "t3"}));
+}
+
 TEST_F(TabelaTest, RespostasDeBuscaSeguemOFiltroLigadoDesligadoETrocado) {
     Linha("SP", "1", "N", "a", 1);
     Linha("RJ", "1", "N", "b", 2);
