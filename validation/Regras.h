@@ -13,7 +13,7 @@ namespace kova {
 struct TCritica {
     TDM& dm;
     TDataSet& kova;
-    std::string campo;  // blanks trimmed, upper case
+    const std::string& campo;  // blanks trimmed, upper case
     std::string v;      // the field's text, trimmed
     std::string mensagem;
     bool encerrada = false;  // ended early without a message: the courier rule is not applied

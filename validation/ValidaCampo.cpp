@@ -110,7 +110,9 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     const TCampoNormalizado* normal = f ? &Normalizado(*f) : nullptr;
     // Most fields have no rule of their own: nothing to read or judge.
     if ((!normal || normal->ramos->empty()) && DM->CodigoCourier.empty()) return false;
-    TCritica c{*DM, kova, normal ? normal->nome : UpperCase(Trim(campo)), {}, {}, false};
+    std::string nomeAvulso;
+    if (!normal) nomeAvulso = UpperCase(Trim(campo));
+    TCritica c{*DM, kova, normal ? normal->nome : nomeAvulso, {}, {}, false};
     if (const std::string* texto = f ? f->TextoGuardado() : nullptr) {
         c.v = Trim(std::string_view(*texto));
     } else if (f) {
@@ -125,7 +127,7 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     }
     if (c.mensagem.empty() && !c.encerrada && !DM->CodigoCourier.empty()) RegraCourier(c);
 
-    mensagem = c.mensagem;
+    mensagem = std::move(c.mensagem);
     if (!mensagem.empty()) tipo = TTipoMensagem::Erro;
     return !mensagem.empty();
 }
