@@ -62,9 +62,9 @@ TDate Data(const std::string& v) {
 
 // The key of an item, or null when it has none.
 // Every key ends at its only "=", so the item's text up to its first "=" is the one candidate.
-const TChave* ChaveDoItem(const std::string& item) {
+const TChave* ChaveDoItem(std::string_view item) {
     const size_t igual = item.find('=');
-    if (igual == std::string::npos) return nullptr;
+    if (igual == std::string_view::npos) return nullptr;
     const std::string_view candidata(item.data(), igual + 1);
     static const auto tamanhos = [] {
         std::array<size_t, std::size(kChaves)> t{};
@@ -88,8 +88,8 @@ std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
     return texto + ";CRC=" + frm.Checksum.StringCRC(texto);
 }
 
-bool PreencheCampo(TfrmDigitar&, std::string_view campo, const std::string& item, size_t posicao) {
-    const std::string valor = Trim(item.size() > posicao ? std::string_view(item).substr(posicao, 255) : std::string_view());
+bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, size_t posicao) {
+    const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
     if (valor.empty()) return false;
     TDataSet& k = DM->cdsKOVA;
     TField& f = k.FieldByName(campo);
@@ -116,7 +116,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     dm.CodigoCourier.clear();
     dm.SelecionarSubReceita = 0;
 
-    const std::vector<std::string> itens = DivideTexto(';', frm.Requisicao);
+    const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
     if (itens.size() < 5 || itens.size() > 25) {
         frm.Requisicao = AssinaResposta(frm, std::string(kRejeitada) + "Número de Campos Inválido - KOVA Rejeitada");
         return false;
@@ -132,7 +132,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
-        for (const std::string& item : itens) {
+        for (std::string_view item : itens) {
             if (const TChave* c = ChaveDoItem(item)) {
                 const size_t n = std::strlen(c->chave);
                 if (std::strcmp(c->chave, "EMPRESACOURIER=") == 0) {
@@ -173,7 +173,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 
 // ------------------------------------------------------------------ the hosted request
 
-void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, const std::string& item, size_t posicao) {
+void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::string_view item, size_t posicao) {
     // The payment date never comes this way: the hosted request leaves it to the person.
     if (!PreencheCampo(frm, campo, item, posicao)) return;
     // What the request filled is not the person's to change.

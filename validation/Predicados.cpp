@@ -55,6 +55,21 @@ std::vector<std::string> DivideTexto(char separador, const std::string& texto) {
     return itens;
 }
 
+std::vector<std::string_view> DivideEmVistas(char separador, std::string_view texto) {
+    auto semBrancosAoFim = [](std::string_view v) {
+        while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.remove_suffix(1);
+        return v;
+    };
+    std::vector<std::string_view> itens;
+    size_t ini = 0;
+    for (size_t p = texto.find(separador); p != std::string_view::npos; p = texto.find(separador, ini)) {
+        itens.push_back(semBrancosAoFim(texto.substr(ini, p - ini)));
+        ini = p + 1;
+    }
+    if (ini < texto.size()) itens.push_back(semBrancosAoFim(texto.substr(ini)));
+    return itens;
+}
+
 std::string ConverterQuebras(const std::string& texto) {
     std::string s = texto;
     for (size_t p = s.find("#13"); p != std::string::npos; p = s.find("#13")) {

@@ -3,6 +3,7 @@
 // the rules read it: dates "dd/mm/yyyy", amounts with "," as decimal separator.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "Conversoes.h"
@@ -22,6 +23,8 @@ TDate ProximoDiaUtil(TDate d);
 // Cuts a text at every separator; pieces lose their trailing blanks; a separator at the very end
 // adds no empty piece; two in a row give an empty one.
 std::vector<std::string> DivideTexto(char separador, const std::string& texto);
+// The same items as views into the text, which must outlive them.
+std::vector<std::string_view> DivideEmVistas(char separador, std::string_view texto);
 // Turns each "#13" of a rule text into a carriage return, keeping at most 1024 characters after
 // each marker.
 std::string ConverterQuebras(const std::string& texto);

@@ -59,3 +59,12 @@ TEST(Predicados, ConverterQuebrasComVariosMarcadoresECorte) {
     std::string dois = "#13" + std::string(1030, 'a') + "#13b";
     EXPECT_EQ(ConverterQuebras(dois), "\r" + std::string(1024, 'a'));
 }
+
+TEST(Predicados, DivisaoEmVistasIgualADivisaoEmTextos) {
+    for (const char* texto : {"", ";", "a", "a;", ";a", "a;;b", "A=1 ;B=2\t;C=3  ", "x;y; ;z;", "UF=SP;RECEITA=100013"}) {
+        const std::vector<std::string> textos = DivideTexto(';', texto);
+        const std::vector<std::string_view> vistas = DivideEmVistas(';', texto);
+        ASSERT_EQ(textos.size(), vistas.size()) << texto;
+        for (size_t i = 0; i < textos.size(); ++i) EXPECT_EQ(textos[i], vistas[i]) << texto;
+    }
+}
