@@ -16,18 +16,10 @@ TControlState& TControlModel::Add(TControlState state) {
 }
 
 TControlState* TControlModel::Procura(std::string_view name) {
-    const size_t p = PosicaoLembrada(name.data());
-    for (const Lembrado* l : {&lembrados_[p], &lembrados_[p ^ 1]}) {
-        if (l->texto == name.data() && l->tamanho == name.size() && l->controle &&
-            (l->fixo || l->controle->name == name)) {
-            return l->controle;
-        }
-    }
+    if (TControlState* c = lembrados_.Conferido(name, [](const TControlState& s) -> const std::string& { return s.name; })) return c;
     auto it = byName_.find(name);
     if (it == byName_.end()) return nullptr;
-    // The newest name takes the first place; the one there moves to the second.
-    lembrados_[p ^ 1] = lembrados_[p];
-    lembrados_[p] = {name.data(), name.size(), it->second, TextoFixo(name.data())};
+    lembrados_.Guarda(name, it->second, TextoFixo(name.data()));
     return it->second;
 }
 
@@ -36,7 +28,7 @@ void TControlModel::ControleInexistente(std::string_view name) {
 }
 
 void TControlModel::RemoveChildren(std::string_view parent) {
-    for (Lembrado& l : lembrados_) l = Lembrado{};
+    lembrados_.Esquece();
     for (const auto& c : controls_) {
         if (c->parent == parent) byName_.erase(c->name);
     }

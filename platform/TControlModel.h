@@ -7,12 +7,13 @@
 
 #include <cstdint>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
+
+#include "NomesLembrados.h"
 
 namespace kova {
 
@@ -61,12 +62,8 @@ public:
     }
     const TControlState& Get(std::string_view name) const { return const_cast<TControlModel*>(this)->Get(name); }
     TControlState* Find(std::string_view name) {
-        // The screen rules name controls by literals: their address finds the control again. Each
-        // address has two places, so that two names sharing one both stay.
-        const size_t p = PosicaoLembrada(name.data());
-        for (const Lembrado* l : {&lembrados_[p], &lembrados_[p ^ 1]}) {
-            if (l->texto == name.data() && l->tamanho == name.size() && l->fixo) return l->controle;
-        }
+        // The screen rules name controls by literals: their address finds the control again.
+        if (TControlState* c = lembrados_.Fixo(name)) return c;
         return Procura(name);
     }
     const std::vector<std::unique_ptr<TControlState>>& Controls() const { return controls_; }
@@ -98,18 +95,7 @@ private:
         size_t operator()(std::string_view s) const { return std::hash<std::string_view>{}(s); }
     };
     std::unordered_map<std::string, TControlState*, HashNome, std::equal_to<>> byName_;
-    struct Lembrado {
-        const char* texto = nullptr;
-        size_t tamanho = 0;
-        TControlState* controle = nullptr;
-        bool fixo = false;  // a literal of the program: its text needs no second look
-    };
-    static constexpr unsigned kBitsLembrados = 10;
-    static constexpr size_t kLembrados = size_t(1) << kBitsLembrados;
-    Lembrado lembrados_[kLembrados];
-    static size_t PosicaoLembrada(const char* texto) {
-        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados));
-    }
+    TNomesLembrados<TControlState, 10> lembrados_;
     TControlState* Procura(std::string_view name);
     [[noreturn]] static void ControleInexistente(std::string_view name);
     std::string focused_;

@@ -70,20 +70,11 @@ void TDataSet::ClearFields() {
 }
 
 TField* TDataSet::ProcuraCampo(std::string_view name) const {
-    const size_t p = PosicaoLembrada(name.data());
-    for (const CampoLembrado* l : {&camposLembrados_[p], &camposLembrados_[p ^ 1]}) {
-        if (l->texto == name.data() && l->tamanho == name.size() && l->campo &&
-            (l->fixo || std::memcmp(name.data(), l->campo->FieldName().data(), name.size()) == 0)) {
-            return l->campo;
-        }
-    }
+    if (TField* f = camposLembrados_.Conferido(name, [](const TField& c) -> const std::string& { return c.FieldName(); })) return f;
     if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) {
         TField* campo = it->second;
         if (campo->FieldName().size() == name.size()) {
-            // The newest name takes the first place; the one there moves to the second.
-            camposLembrados_[p ^ 1] = camposLembrados_[p];
-            const bool fixo = name.data() == campo->FieldName().data() || TextoFixo(name.data());
-            camposLembrados_[p] = {name.data(), name.size(), campo, fixo};
+            camposLembrados_.Guarda(name, campo, name.data() == campo->FieldName().data() || TextoFixo(name.data()));
         }
         return campo;
     }

@@ -13,13 +13,13 @@
 #include <cstdint>
 #include <deque>
 #include <functional>
-#include <initializer_list>
 #include <memory>
 #include <string>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
 
+#include "NomesLembrados.h"
 #include "TField.h"
 #include "TValue.h"
 
@@ -67,11 +67,8 @@ public:
     }
     TField* FindField(std::string_view name) const {
         // A literal of the program, or a field's own name, asked for again: found without a look
-        // at its text. Each address has two places, so that two names sharing one both stay.
-        const size_t p = PosicaoLembrada(name.data());
-        for (const CampoLembrado* l : {&camposLembrados_[p], &camposLembrados_[p ^ 1]}) {
-            if (l->texto == name.data() && l->tamanho == name.size() && l->fixo) return l->campo;
-        }
+        // at its text.
+        if (TField* f = camposLembrados_.Fixo(name)) return f;
         return ProcuraCampo(name);
     }
     void AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive = true);
@@ -241,25 +238,14 @@ private:
     };
     std::unordered_map<std::string, TField*, HashNome, std::equal_to<>> fieldsByName_;
     // Field names mostly come as the same literals again and again: the last field found through
-    // each text address, checked against the name before use.
-    struct CampoLembrado {
-        const char* texto = nullptr;
-        size_t tamanho = 0;
-        TField* campo = nullptr;
-        bool fixo = false;  // a literal of the program or the field's own name: its text needs no second look
-    };
-    static constexpr unsigned kBitsLembrados = 8;
-    static constexpr size_t kCamposLembrados = size_t(1) << kBitsLembrados;
-    mutable CampoLembrado camposLembrados_[kCamposLembrados];
+    // each text address.
+    mutable TNomesLembrados<TField, 8> camposLembrados_;
     mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
-    static size_t PosicaoLembrada(const char* texto) {
-        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - kBitsLembrados));
-    }
     TField* ProcuraCampo(std::string_view name) const;
     [[noreturn]] void CampoInexistente(std::string_view name) const;
     void EsqueceCampos() const {
         listasResolvidas_.clear();
-        for (CampoLembrado& c : camposLembrados_) c = CampoLembrado{};
+        camposLembrados_.Esquece();
     }
     bool hasCalculated_ = false;
     // The record whose calculated fields are up to date: they are worked out when first read.

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "NomesLembrados.h"
 #include "TControlModel.h"
 
 #include "Errors.h"
@@ -218,6 +219,35 @@ TEST_F(TabelaTest, NomeDeCampoNumTextoReaproveitadoAchaOCampoDoTextoAtual) {
     EXPECT_EQ(t.FindField(nome), nullptr);
     std::strcpy(nome, "UF");
     EXPECT_EQ(t.FindField(std::string_view(nome, 2)), &t.FieldByName("UF"));
+}
+
+TEST(NomesLembrados, UmParGuardaOsDoisNomesMaisRecentes) {
+    struct Objeto {
+        std::string nome;
+    };
+    auto nomeDe = [](const Objeto& o) -> const std::string& { return o.nome; };
+    TNomesLembrados<Objeto, 1> lembrados;  // a single pair: every name falls in it
+    Objeto a{"alfa"}, b{"beta"}, c{"gama"};
+    const char* const alfa = "alfa";
+    const char* const beta = "beta";
+    const char* const gama = "gama";
+    lembrados.Guarda(alfa, &a, true);
+    lembrados.Guarda(beta, &b, true);
+    EXPECT_EQ(lembrados.Fixo(alfa), &a);
+    EXPECT_EQ(lembrados.Fixo(beta), &b);
+    lembrados.Guarda(gama, &c, true);
+    EXPECT_EQ(lembrados.Fixo(alfa), nullptr);
+    EXPECT_EQ(lembrados.Fixo(beta), &b);
+    EXPECT_EQ(lembrados.Fixo(gama), &c);
+    // A text that is not fixed counts only while it still spells the object's name.
+    char texto[] = "beta";
+    lembrados.Guarda(texto, &b, false);
+    EXPECT_EQ(lembrados.Fixo(texto), nullptr);
+    EXPECT_EQ(lembrados.Conferido(texto, nomeDe), &b);
+    texto[0] = 'z';
+    EXPECT_EQ(lembrados.Conferido(texto, nomeDe), nullptr);
+    lembrados.Esquece();
+    EXPECT_EQ(lembrados.Fixo(gama), nullptr);
 }
 
 TEST(ModeloDeControles, NomeNumTextoReaproveitadoAchaOControleDoTextoAtual) {
