@@ -1,7 +1,5 @@
 #include "TDataSet.h"
 
-#include <cstring>
-
 #include <algorithm>
 #include <iterator>
 

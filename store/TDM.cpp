@@ -302,16 +302,19 @@ void TDM::cdsReceitaDescricaoGetText(TField& field, std::string& text, bool) {
     }
 }
 
+// The state whose blocked revenue codes the revenue filter hides.
+std::string TDM::UFDoFiltroReceita() {
+    return ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString() : cdsKOVA.FieldByName("UFFavorecida").AsString();
+}
+
 bool TDM::cdsReceitaFilterRecord(TDataSet& ds) {
-    std::string uf = ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString()
-                                           : cdsKOVA.FieldByName("UFFavorecida").AsString();
-    return !cdsUFReceita.FindKey({uf, ds.FieldByName("Codigo").AsString(), "BL"});
+    return !cdsUFReceita.FindKey({UFDoFiltroReceita(), ds.FieldByName("Codigo").AsString(), "BL"});
 }
 
 // The revenue filter reads the state it filters by and the rule table.
 std::string TDM::cdsReceitaFilterKey() {
     std::string chave = ModoConsultaUFReceita ? "C" : "K";
-    chave += ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString() : cdsKOVA.FieldByName("UFFavorecida").AsString();
+    chave += UFDoFiltroReceita();
     const uint64_t versao = cdsUFReceita.Versao();
     chave += '\x1f';
     chave.append(reinterpret_cast<const char*>(&versao), sizeof versao);

@@ -162,6 +162,7 @@ public:
     void cdsReceitaDescricaoGetText(TField& field, std::string& text, bool displayText);
     bool cdsReceitaFilterRecord(TDataSet& ds);
     std::string cdsReceitaFilterKey();
+    std::string UFDoFiltroReceita();
     bool cdsSubReceitaFilterRecord(TDataSet& ds);
 
 private:
