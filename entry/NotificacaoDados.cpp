@@ -265,8 +265,10 @@ bool TfrmDigitar::PassoReceita(TField*) {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, true);
         Controles.SetItemIndex("cbxPeriodoDia", 0);
         Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
-        Controles.SetItemIndex("cbxPeriodoAno", int(Controles.Get("cbxPeriodoAno").items.size()) - 1);
-        if (inserindo) cbxPeriodoDiaChange();
+        Controles.SetItemIndex("cbxPeriodoAno", PosicaoAnoAtual);
+        // Unattended, nobody sees the pickers: a period the caller did not give is left empty and
+        // refused as missing instead of being issued with a month nobody chose.
+        if (inserindo && !dm_.ModoSilencioso) cbxPeriodoDiaChange();
     } else {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
         if (inserindo && !Campo("Referencia").empty()) dm_.cdsKOVA.FieldByName("Referencia").Clear();
