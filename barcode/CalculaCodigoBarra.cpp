@@ -237,7 +237,9 @@ struct Montagem {
 
     std::string Monta() {
         std::string s = "8580";
-        s += N(std::llround(total * 100), 11);
+        // The cents the total check and the printed box read, also for a slip stored before
+        // amounts were held to the cent.
+        s += N(std::llround(Arredonda(2, total) * 100), 11);
 
         const bool temUF = dm.cdsUF.FindKey({uf});
         if (temUF) periodicidade = dm.cdsUF.FieldByName("Periodicidade").AsString();

@@ -67,8 +67,9 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
         Editando()) {
         TDataSet& k = dm_.cdsKOVA;
         k.FieldByName("TotalRecolher")
-            .SetAsFloat(k.FieldByName("ValorPrincipal").AsFloat() + k.FieldByName("AtualizacaoMonetaria").AsFloat() +
-                        k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+            .SetAsFloat(ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                                       k.FieldByName("AtualizacaoMonetaria").AsFloat() + k.FieldByName("Juros").AsFloat() +
+                                       k.FieldByName("Multa").AsFloat()));
     }
     if (Visivel) AtualizarCores();
 }

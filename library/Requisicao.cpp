@@ -100,8 +100,11 @@ bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, 
         // A payment before the due date is paid on the due date.
         const TField& venc = k.FieldByName("DataVencimento");
         if (!venc.IsNull() && f.AsDate() < venc.AsDate()) f.SetAsDate(venc.AsDate());
-    } else if (SameText(campo, "AtualizacaoMonetaria") || SameText(campo, "Juros") || SameText(campo, "Multa")) {
-        f.SetAsFloat(Decimal(valor));
+    } else if (SameText(campo, "UFFavorecida") || SameText(campo, "UF")) {
+        // In capitals, as the screen types them, before any rule compares them.
+        f.SetAsString(UpperCase(valor));
+    } else if (f.DataType() == TFieldType::ftCurrency) {
+        f.SetAsFloat(ArredondaValor(Decimal(valor)));
     } else {
         f.SetAsString(valor);
     }

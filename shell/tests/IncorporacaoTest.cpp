@@ -256,4 +256,35 @@ TEST_F(IncorporacaoTest, TextosAcentuadosEFinaisDeLinha) {
     EXPECT_EQ(dialogs.Texts().front(), "Erro na incorporação das KOVA.\r\rRegistro Nº 0 com problemas");
 }
 
+TEST_F(IncorporacaoTest, ValoresNoCentavoEstadosEmMaiusculasEBrancasNoFim) {
+    auto l = LinhaValida();
+    l[0] = "sp";
+    l[16] = "sp";
+    l[5] = "9,995";  // 10,00 in the check and on the slip alike
+    l[9] = "10,00";
+    auto m = LinhaValida();
+    m[5] = "1,005";
+    m[7] = "2,005";
+    m[9] = "3,02";
+    dialogs.Answer(TModalResult::mrNo);  // no print
+    // Blank lines after the last slip are no slips.
+    EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(m), "", "  ", ""})), "");
+    EXPECT_EQ(imp->Incorporadas, 2);
+    ASSERT_TRUE(Vai(3));
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    EXPECT_EQ(F("UF").AsString(), "SP");
+    EXPECT_EQ(F("ValorPrincipal").AsString(), "10");
+    ASSERT_TRUE(Vai(4));
+    EXPECT_EQ(F("ValorPrincipal").AsString(), "1,01");
+    EXPECT_EQ(F("Juros").AsString(), "2,01");
+
+    // A blank line between slips still stops the import at its own number.
+    dialogs.Clear();
+    dialogs.Answer(TModalResult::mrYes);  // keep the first
+    dialogs.Answer(TModalResult::mrNo);   // no print
+    const std::string erro = Falha(Arquivo({Junta(LinhaValida()), "", "", Junta(LinhaValida())}));
+    EXPECT_EQ(erro.rfind("Registro Nº 2 inválido para incorporação", 0), 0u) << erro;
+    EXPECT_EQ(imp->Incorporadas, 1);
+}
+
 }  // namespace
