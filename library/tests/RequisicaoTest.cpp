@@ -188,3 +188,21 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
 }
 
 }  // namespace
+
+namespace {
+
+// A revenue the state does not offer is refused by the revenue lookup itself, whatever revenue
+// the previous request left current.
+TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior) {
+    Regra(*dm, "SP", "100056", "BL", "");
+    const std::string bloqueada = "UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;"
+                                  "DATAVENCIMENTO=25/03/2024;UF=SP;VALORPRINCIPAL=10;TOTALRECOLHER=10";
+    const std::string primeira = Pede(bloqueada);
+    EXPECT_EQ(primeira.rfind("Retorno=001;Mensagem_Retorno=[Erro: 117] ", 0), 0u) << primeira;
+    ASSERT_EQ(Pede(Valida("")).substr(44, 13), ";Retorno=000;");
+    EXPECT_EQ(Pede(bloqueada), primeira);
+    dm->cdsReceita.FindKey({"100056"});
+    EXPECT_EQ(Pede(bloqueada), primeira);
+}
+
+}  // namespace

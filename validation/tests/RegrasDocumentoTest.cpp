@@ -139,8 +139,9 @@ TEST_F(DocumentoTest, ObrigatoriedadeEPreenchimento) {
     EXPECT_EQ(Doc(""), "");
     Define("Receita", std::string("999999"));
     EXPECT_EQ(Doc("1"), Erro("13"));
-    dm->ModoBiblioteca = true;  // the library uses the revenue record that is current (100099)
-    EXPECT_EQ(Doc(""), Erro("15"));
+    // The library looks the revenue up as well, never judging by the record left current (100099).
+    dm->ModoBiblioteca = true;
+    EXPECT_EQ(Doc(""), Erro("13"));
 }
 
 TEST_F(DocumentoTest, RegraDOPreencheComZerosEConfereDeNovo) {
