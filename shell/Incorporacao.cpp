@@ -37,7 +37,7 @@ void Atribui(TField& campo, const std::string& texto) {
 }
 
 // Positions 1 to 20 of a line and how each is treated before it is assigned.
-enum class Tratamento { Nenhum, Aparado, SemMascara, Maiusculas };
+enum class Tratamento { Nenhum, Aparado, SemMascara, Maiusculas, Contribuinte };
 struct TColuna {
     const char* campo;
     Tratamento tratamento;
@@ -45,7 +45,7 @@ struct TColuna {
 constexpr TColuna kColunas[20] = {
     // State codes in capitals, as the screen types them, before any rule compares them.
     {"UFFavorecida", Tratamento::Maiusculas}, {"Receita", Tratamento::Nenhum},
-    {"CICContribuinte", Tratamento::SemMascara}, {"DocumentoOrigem", Tratamento::SemMascara},
+    {"CICContribuinte", Tratamento::Contribuinte}, {"DocumentoOrigem", Tratamento::SemMascara},
     {"Referencia", Tratamento::Nenhum},      {"ValorPrincipal", Tratamento::Nenhum},
     {"AtualizacaoMonetaria", Tratamento::Nenhum}, {"Juros", Tratamento::Nenhum},
     {"Multa", Tratamento::Nenhum},           {"TotalRecolher", Tratamento::Nenhum},
@@ -179,6 +179,10 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
             case Tratamento::Aparado: Atribui(k.FieldByName(c.campo), Trim(campos[i])); break;
             case Tratamento::SemMascara: Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i]))); break;
             case Tratamento::Maiusculas: Atribui(k.FieldByName(c.campo), UpperCase(campos[i])); break;
+            // Without its mask and with the letters of an alphanumeric CNPJ in capitals.
+            case Tratamento::Contribuinte:
+                Atribui(k.FieldByName(c.campo), UpperCase(RetiraMascara(Trim(campos[i]))));
+                break;
         }
         // A picker the person declined (the revenue's sub-code) has cancelled the new slip: the
         // line ends there without an engine message.

@@ -205,4 +205,20 @@ TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior)
     EXPECT_EQ(Pede(bloqueada), primeira);
 }
 
+// A slip whose barcode cannot be built from it (layout 2 reads the document's year) is answered
+// with the reason and not kept.
+TEST_F(RequisicaoTest, CodigoQueNaoSeMontaRespondeOMotivoENaoGuarda) {
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("Declaração")}, {"CodigoBarra", int32_t(8)},
+                             {"LayoutCodigoBarra", 2.0}, {"TipoDocumento", T("0")}});
+    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
+                               "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
+                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O ano do "
+              "documento de origem '' não é um número válido para o código de barras");
+    EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(frm->QtdeIncluidas, 0);
+}
+
 }  // namespace

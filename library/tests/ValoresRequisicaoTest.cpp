@@ -152,4 +152,25 @@ TEST_F(ValoresRequisicaoTest, EstadosGuardadosEmMaiusculas) {
     EXPECT_EQ(F("UF").AsString(), "SP");
 }
 
+// The barcode of revenue 100048 (layout 1) packs the taxpayer's digits; layout 16 does not.
+TEST_F(ValoresRequisicaoTest, CNPJComLetrasSoOndeOCodigoNaoLevaOContribuinte) {
+    Inserir(dm->cdsReceita, {{"Codigo", T("100021")}, {"Descricao", T("Taxa")}, {"CodigoBarra", int32_t(2)},
+                             {"LayoutCodigoBarra", 16.0}, {"TipoDocumento", T("0")}});
+    auto pedido = [&](const char* receita, const char* cnpj) {
+        frm->Requisicao = std::string("UFFAVORECIDA=SP;RECEITA=") + receita + ";CICCONTRIBUINTE=" + cnpj +
+                          ";REFERENCIA=001;VALORPRINCIPAL=5;TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;"
+                          "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+        ValidaRequisicao(*frm);
+        return frm->Requisicao.substr(0, frm->Requisicao.find(";CRC="));
+    };
+    EXPECT_EQ(pedido("100048", "12ABC34501DE35"),
+              "Retorno=001;Mensagem_Retorno=O código de barras da receita 100048 leva os dígitos do CNPJ/CPF do "
+              "contribuinte e não comporta um CNPJ com letras");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(pedido("100048", "12ABC34501DE25"), "Retorno=001;Mensagem_Retorno=[Erro: 11] CNPJ inválido");
+    const std::string aceita = pedido("100021", "12abc34501de35");  // capitals once stored
+    ASSERT_EQ(aceita.substr(44), ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso") << aceita;
+    EXPECT_EQ(F("CICContribuinte").AsString(), "12ABC34501DE35");
+}
+
 }  // namespace

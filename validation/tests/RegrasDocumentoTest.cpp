@@ -199,6 +199,16 @@ TEST_F(DocumentoTest, DeclaracaoDeImportacaoDaReceita100056) {
     EXPECT_EQ(Doc("123"), "");
 }
 
+// Documents of 12 (PB) and 14 (RN) digits have bases beyond 32 bits: they are read whole.
+TEST(DigitosVerificadores, RestoDe97DeBasesLongas) {
+    EXPECT_EQ(Resto97("9876543210"), "06");          // (9876543210 - 100) mod 97
+    EXPECT_EQ(Resto97("987654321098"), "25");
+    EXPECT_EQ(Resto97("123456789012345678"), "65");
+    EXPECT_EQ(Resto97("1234567890123456789012"), "18");  // beyond 64 bits, digit by digit
+    EXPECT_EQ(ClasseDocumento("98765432109825", 14), 2);
+    EXPECT_THROW(Resto97("12a"), EConvertError);
+}
+
 TEST(DigitosVerificadores, RotinasNasFronteiras) {
     EXPECT_EQ(Modulo11Pesos2a11("0"), "1");    // remainder 0 gives 1
     EXPECT_EQ(Modulo11Resto1("0", 9), "0");
