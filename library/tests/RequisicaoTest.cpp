@@ -176,6 +176,16 @@ protected:
     }
 };
 
+// Hosted, the person sees the pickers: the default period of this December is saved as shown.
+TEST_F(DezembroTest, HospedadaSalvaOPeriodoPadraoDesteMes) {
+    dialogs.ResponderDialogo(true);  // the payment date
+    frm->Requisicao = Periodo("");
+    frm->OnExibirModal = [this] { frm->btnSalvarClick(); };
+    ASSERT_TRUE(ProcessaRequisicao(*frm)) << frm->Requisicao;
+    EXPECT_NE(frm->Requisicao.find(";Referencia=1122026;"), std::string::npos) << frm->Requisicao;
+    EXPECT_NE(frm->Requisicao.find(";Retorno=000;"), std::string::npos) << frm->Requisicao;
+}
+
 TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     std::string r = Pede(Periodo(";REFERENCIA=1122026"));
     EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;

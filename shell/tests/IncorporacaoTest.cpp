@@ -287,4 +287,43 @@ TEST_F(IncorporacaoTest, ValoresNoCentavoEstadosEmMaiusculasEBrancasNoFim) {
     EXPECT_EQ(imp->Incorporadas, 1);
 }
 
+// An import in December: the period written in the file is the one kept, this month's passes and
+// an empty one is asked for.
+TEST(IncorporacaoDezembro, PeriodoDoArquivoPassaEVazioEhPedido) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    DiretorioDeTeste dir;
+    Clock::Set(MakeDateTime(2026, 12, 9, 10, 0));
+    TDM dm;
+    dm.AbrirTabelasVazias();
+    ReferenciasBasicas(dm);
+    Inserir(dm.cdsReceita, {{"Codigo", T("100013")}, {"Descricao", T("ICMS comunicação")}, {"CodigoBarra", int32_t(1)},
+                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 1.0}, {"TipoDocumento", T("0")}});
+    Regra(dm, "SP", "000000", "MA", "KOVA vencida");
+    TfrmDigitar form(dm);
+    TqrpKOVA relatorio;
+    TIncorporacao imp(dm, form, relatorio);
+    auto l = LinhaValida();
+    l[1] = "100013";
+    l[4] = "1122026";
+    l[10] = "15/12/2026";
+    auto vazia = l;
+    vazia[4] = "";
+    const std::string nome = dir.Raiz() + "dezembro.txt";
+    std::ofstream(nome, std::ios::binary) << Junta(l) << "\r\n" << Junta(vazia) << "\r\n";
+    dialogs.Answer(TModalResult::mrYes);  // keep the first
+    dialogs.Answer(TModalResult::mrNo);   // no print
+    std::string erro;
+    try {
+        imp.IncorporarArquivo(nome, false);
+    } catch (const std::exception& e) {
+        erro = e.what();
+    }
+    EXPECT_EQ(erro.rfind("[Erro: 75] ", 0), 0u) << erro;
+    EXPECT_EQ(imp.Incorporadas, 1);
+    ASSERT_TRUE(dm.cdsKOVA.Locate("IdKOVA", {int32_t(1)}));
+    EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "1122026");
+    Clock::Reset();
+}
+
 }  // namespace
