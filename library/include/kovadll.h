@@ -7,7 +7,16 @@
  * Windows-1252. The library creates nothing when it is loaded; the first call creates the data
  * module (reading Config.ini beside the host program, or KOVA.INI, and loading the data directory)
  * and keeps it for the life of the process. Slips stored through the library live in memory only:
- * the library never writes the slips file. Calls must come from one thread at a time.
+ * the library never writes the slips file. It keeps the newest of them, at most the number set by
+ * MaximoKOVAsGuardadas in section [KOVA] of KOVA.INI (10,000 when unset): past it the oldest are
+ * released, a tenth of that number at a time, and the numbering goes on.
+ *
+ * Threads: the library serves one call at a time in the whole process. Every export holds one
+ * process-wide lock for its whole call, so a call from a second thread waits until the first one
+ * returns (a kova showing its screen holds the lock until the person saves or cancels; the other
+ * thread never acts on the slip being shown). A call made on the same thread from inside another
+ * (a host's event handler running while the screen is shown) is not served: it fails at once with
+ * its reason in kova_ultimo_erro, and the buffer keeps the request.
  *
  * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
  * text can be read with kova_ultimo_erro.
@@ -41,8 +50,10 @@ extern "C" {
 
 #define KOVADLL_API __attribute__((visibility("default")))
 
-/* Runs the hosted request (the entry screen shown to a person) on the last request given to kova,
- * or on an empty slip before any; true when at least one slip was saved. */
+/* Runs the hosted request (the entry screen shown to a person) on the text the library holds as its
+ * request: after a kova call that is that call's reply (the saved slip's fields, or the request
+ * followed by its refusal), after a kova2 call its reply, and before any call an empty request,
+ * which opens an empty slip. True when at least one slip was saved. */
 KOVADLL_API bool teste(void);
 
 /* The hosted request: the entry screen, filled from the request, is shown modally until the
@@ -75,7 +86,9 @@ KOVADLL_API void imprime(const char *texto1, const char *texto2, const char *tex
 
 /* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is
  * cut to tamanho - 1 bytes and a zero byte when it does not fit) and return the size the whole
- * reply needs, zero byte included; 0 when the call failed (the buffer keeps the request). */
+ * reply needs, zero byte included; 0 when the call failed (the buffer keeps the request). A null
+ * buffer, a size of 0 or a request without a zero byte within tamanho is refused with 0 and its
+ * reason in kova_ultimo_erro. */
 KOVADLL_API size_t kova_n(char *requisicao, size_t tamanho);
 KOVADLL_API size_t kova2_n(char *requisicao, size_t tamanho);
 

@@ -15,9 +15,11 @@
 
 typedef void (*Kova)(char *);
 typedef void (*Roteiro)(const char *);
+typedef size_t (*KovaN)(char *, size_t);
 
 static Kova kova, kova2;
 static Roteiro roteiro;
+static KovaN kova2_n, kova_ultimo_erro;
 
 enum { kPedidosPorLinha = 10000 };
 
@@ -91,7 +93,17 @@ int main(void) {
     kova = (Kova)dlsym(lib, "kova");
     kova2 = (Kova)dlsym(lib, "kova2");
     roteiro = (Roteiro)dlsym(lib, "kova_roteiro_teste");
-    if (!kova || !kova2 || !roteiro) return 2;
+    kova2_n = (KovaN)dlsym(lib, "kova2_n");
+    kova_ultimo_erro = (KovaN)dlsym(lib, "kova_ultimo_erro");
+    if (!kova || !kova2 || !roteiro || !kova2_n || !kova_ultimo_erro) return 2;
+
+    /* A buffer the length-checked form refuses says why. */
+    char erro[200], curto[4] = {'A', 'B', 'C', 'D'};
+    CONFERE(kova2_n(NULL, 10) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1, "null buffer: %s", erro);
+    CONFERE(kova2_n(curto, 0) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1, "size 0: %s", erro);
+    CONFERE(kova2_n(curto, sizeof curto) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1 &&
+                memcmp(curto, "ABCD", 4) == 0,
+            "no zero byte: %s", erro);
 
     const int aceitas = Rodada(2) + Rodada(8);
     CONFERE(aceitas == 10 * (kPedidosPorLinha - (kPedidosPorLinha + 3) / 7), "accepted %d", aceitas);
