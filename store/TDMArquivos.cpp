@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "Clock.h"
+#include "DadosDoUsuario.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
@@ -76,6 +77,15 @@ bool TDM::Configurar() {
     DirWindows = IncluiBarra(Trim(DiretorioWindows()));
     std::string dirConfig = DirPrograma;
     const bool temConfig = ExisteArquivoDisco(DirPrograma + "Config.ini");
+    if (!temConfig && !ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
+        try {
+            PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(), DadosInstalados());
+        } catch (const std::exception& e) {
+            Erro(e.what());
+            SolicitarTerminacao();
+            return false;
+        }
+    }
     if (!temConfig && ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
         TIniFile kovaIni(DirWindows + "KOVA.INI");
         DirDados = NormalizaCaminho(kovaIni.ReadString("KOVA", "DirDados", DirWindows + "Dados"));

@@ -33,8 +33,11 @@ bool ValidaInscricaoEstadual(const std::string& uf, const std::string& inscricao
     const std::string sistema = IncluiBarra(Trim(DiretorioSistema())) + kComponenteInscricao;
     const std::string local = Trim(DM ? DM->DirPrograma : DiretorioPrograma()) + kComponenteInscricao;
     BusyCursor ampulheta;
-    if (!ExisteArquivoDisco(sistema) && ExisteArquivoDisco(local)) {
-        CopiaArquivo(local, sistema);
+    // Installed from the package, the component every user shares stands in the library folder.
+    const std::string instalado = std::string(KOVA_DIR_COMPONENTE_INSTALADO) + kComponenteInscricao;
+    const std::string origem = ExisteArquivoDisco(local) ? local : instalado;
+    if (!ExisteArquivoDisco(sistema) && ExisteArquivoDisco(origem)) {
+        CopiaArquivo(origem, sistema);
         if (!ExisteArquivoDisco(sistema)) {
             MessageDlg(std::string("Erro no Copy da DLL: ") + kComponenteInscricao, TMsgDlgType::mtError);
         }
