@@ -373,6 +373,96 @@ TEST_F(TelasTest, IncorporacaoDesassistidaImprimeEFecha) {
     EXPECT_TRUE(principal.mniImprimir->isEnabled());
 }
 
+// Prints on a real print queue: programs/tests/impressao_real.sh starts its own print service,
+// gives its socket in KOVA_CUPS_SERVER and a folder in KOVA_FILA_REAL where these tests write the
+// barcode content of every slip they print, to be read back from what the queue printed.
+class ImpressaoReal : public TelasTest {
+protected:
+    void SetUp() override {
+        const char* pasta = std::getenv("KOVA_FILA_REAL");
+        const char* servidor = std::getenv("KOVA_CUPS_SERVER");
+        if (!pasta || !servidor) GTEST_SKIP() << "sem fila própria: programs/tests/impressao_real.sh as roda";
+        TelasTest::SetUp();
+        pasta_ = pasta;
+        setenv("CUPS_SERVER", servidor, 1);
+    }
+    static bool Parada() { return std::getenv("KOVA_FILA_PARADA") != nullptr; }
+    void Anota(const char* arquivo, int id) {
+        ASSERT_EQ(Situacao(id), "I");
+        const bool filtrado = dm->cdsKOVA.Filtered();
+        dm->cdsKOVA.SetFiltered(false);
+        ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
+        std::ofstream(pasta_ + "/" + arquivo, std::ios::app) << dm->cdsKOVA.FieldByName("CodigoBarra").AsString() << "\n";
+        dm->cdsKOVA.SetFiltered(filtrado);
+    }
+    // Answers the next printer set-up dialog with the named queue (empty: as it comes), noting
+    // the queue it offered first.
+    void EscolheNoDialogo(const QString& fila) {
+        QTimer::singleShot(200, [this, fila] {
+            auto* dialogo = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialogo) return;
+            for (QComboBox* c : dialogo->findChildren<QComboBox*>()) {
+                const int i = c->findText(QStringLiteral("KOVA_PDF"));
+                if (i < 0) continue;
+                oferecida = c->currentText();
+                if (!fila.isEmpty()) c->setCurrentIndex(c->findText(fila));
+            }
+            dialogo->accept();
+        });
+    }
+    std::string pasta_;
+    QString oferecida;
+};
+
+TEST_F(ImpressaoReal, TodosNaFilaPadraoMarcaCadaKOVAAceita) {
+    if (Parada()) GTEST_SKIP();
+    KOVAs(2);
+    VigiaJanelasModais();
+    FrmImprimir f(*relatorio);
+    f.btnImprimirTodosClick();
+    EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+    EXPECT_TRUE(modais.empty());
+    EXPECT_EQ(f.modelo->rowCount(), 0);
+    Anota("padrao.txt", 1);
+    Anota("padrao.txt", 2);
+}
+
+TEST_F(ImpressaoReal, ConfigurarDaJanelaPrincipalEscolheAFilaDasProximasImpressoes) {
+    if (Parada()) GTEST_SKIP();
+    KOVAs(1);
+    FrmPrincipal p(*relatorio);
+    QAction* configurar = nullptr;
+    for (QAction* a : p.findChildren<QAction*>()) {
+        if (a->text() == QStringLiteral("&Configurar impressora")) configurar = a;
+    }
+    ASSERT_NE(configurar, nullptr);
+    EscolheNoDialogo(QStringLiteral("KOVA_OUTRA"));
+    configurar->trigger();
+    EXPECT_EQ(oferecida, QStringLiteral("KOVA_PDF"));  // the default printer
+    EXPECT_EQ(ImpressoraEscolhida().impressora, "KOVA_OUTRA");
+    {
+        // The print list's "Configurar" offers the same choice.
+        FrmImprimir f(*relatorio);
+        EscolheNoDialogo(QString());
+        f.btnConfigurar->trigger();
+        EXPECT_EQ(oferecida, QStringLiteral("KOVA_OUTRA"));
+        f.btnImprimirClick();
+        EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+    }
+    Anota("outra.txt", 1);
+}
+
+TEST_F(ImpressaoReal, FilaParadaNaoMarcaEDizPorque) {
+    if (!Parada()) GTEST_SKIP();
+    KOVAs(2);
+    FrmImprimir f(*relatorio);
+    f.btnImprimirTodosClick();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"A KOVA Nº 1 não foi impressa\r\rA impressora \"KOVA_PDF\" está parada"});
+    EXPECT_EQ(f.modelo->rowCount(), 2);
+    EXPECT_NE(Situacao(1), "I");
+    EXPECT_NE(Situacao(2), "I");
+}
+
 TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
     ScriptedDialogs dialogs;
     ScopedDialogService servico(dialogs);
