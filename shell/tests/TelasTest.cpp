@@ -398,17 +398,21 @@ protected:
     // Answers the next printer set-up dialog with the named queue (empty: as it comes), noting
     // the queue it offered first.
     void EscolheNoDialogo(const QString& fila) {
-        QTimer::singleShot(200, [this, fila] {
+        auto* espera = new QTimer(qApp);
+        espera->setInterval(50);
+        QObject::connect(espera, &QTimer::timeout, [this, espera, fila] {
             auto* dialogo = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-            if (!dialogo) return;
+            if (!dialogo) return;  // not shown yet
+            espera->deleteLater();
+            espera->stop();
             for (QComboBox* c : dialogo->findChildren<QComboBox*>()) {
-                const int i = c->findText(QStringLiteral("KOVA_PDF"));
-                if (i < 0) continue;
+                if (c->findText(QStringLiteral("KOVA_PDF")) < 0) continue;
                 oferecida = c->currentText();
                 if (!fila.isEmpty()) c->setCurrentIndex(c->findText(fila));
             }
             dialogo->accept();
         });
+        espera->start();
     }
     std::string pasta_;
     QString oferecida;
