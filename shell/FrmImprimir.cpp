@@ -1,5 +1,6 @@
 #include "FrmImprimir.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -78,8 +79,13 @@ void TImpressaoDaMesa::Avisa() {
 }
 
 QAction* AcaoComAtalho(QToolBar* barra, const char* legenda, const char* dica) {
-    QAction* a = barra->addAction(Q(legenda));
+    QAction* a = new QAction(Q(legenda), barra);
+    // The button shows the caption as given, its letter underlined; Alt and that letter is the
+    // action's own shortcut (the button's would not reach it from a toolbar).
+    a->setIconText(a->text());
     a->setShortcut(QKeySequence::mnemonic(a->text()));
+    barra->addAction(a);
+    if (auto* botao = qobject_cast<QAbstractButton*>(barra->widgetForAction(a))) botao->setShortcut(QKeySequence());
     if (dica) a->setStatusTip(Q(dica));
     return a;
 }
