@@ -145,14 +145,13 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     ckbNaoImpressos = new QCheckBox(Q("Visualizar apenas as KOVA's não impressas"));
     layout->addWidget(ckbNaoImpressos);
 
-    Configurar = [this] { ConfigurarImpressora(this); };
     connect(dbgSolicitacaoKOVA->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& atual) { Protege([&] { modelo->IrPara(atual.row()); }); });
     connect(ckbNaoImpressos, &QCheckBox::clicked, this, [this] { Protege([this] { ckbNaoImpressosClick(); }); });
     connect(btnVisualizar, &QAction::triggered, this, [this] { Protege([this] { btnVisualizarClick(); }); });
     connect(btnImprimir, &QAction::triggered, this, [this] { Protege([this] { btnImprimirClick(); }); });
     connect(btnTodos, &QAction::triggered, this, [this] { Protege([this] { btnImprimirTodosClick(); }); });
-    connect(btnConfigurar, &QAction::triggered, this, [this] { Protege([this] { Configurar(); }); });
+    connect(btnConfigurar, &QAction::triggered, this, [this] { Protege([this] { ConfigurarImpressora(this); }); });
     connect(btnFechar, &QAction::triggered, this, &QDialog::close);
 
     fluxos_.AbrirSaida = [this] { return saida_.Abre(); };

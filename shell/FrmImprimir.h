@@ -65,8 +65,6 @@ public:
     QAction* btnFechar;
     QTableView* dbgSolicitacaoKOVA;
     ModeloGrade* modelo;
-    // The printer set-up dialog; tests put their own choice here.
-    std::function<void()> Configurar;
 
 private:
     void Atualizar();
