@@ -1,6 +1,7 @@
 #include "FluxosImpressao.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "Errors.h"
 #include "TDM.h"
@@ -89,53 +90,60 @@ int TFluxosImpressao::ImprimirLista(const std::vector<TBookmark>& kovas) {
     std::unique_ptr<TSaidaImpressao> saida = AbrirSaida();
     TDataSet& k = DM->cdsKOVA;
     const int campoId = k.FieldByName("IdKOVA").Index();
-    TDM::TAdiaGravacao umaGravacao(*DM);
-    TSemFiltro semFiltro(k);
-    std::vector<TBookmark> aguardando;  // copies written to a file not yet complete
-    // A slip being edited (the entry screen's preview) is printed where it stands.
-    auto vaiPara = [&](TBookmark b) {
-        if (k.GetBookmark() != b) k.GotoBookmark(b);
-    };
-    auto marca = [&](TBookmark b) {
-        vaiPara(b);
-        DM->MarcaImpressa();
-        ++Marcadas;
-    };
-    // Taken off the list before the file is completed: a file that fails marks none of them.
-    auto marcaAguardando = [&] {
-        const std::vector<TBookmark> prontas = std::move(aguardando);
-        aguardando.clear();
-        saida->Conclui();
-        for (TBookmark b : prontas) marca(b);
-    };
-    TBookmark atual = kovas.front();
-    try {
-        for (TBookmark b : kovas) {
-            atual = b;
+    std::string falha;
+    std::exception_ptr aborto;
+    {
+        // The marks reach the slips file once, when the run is over, failed or not.
+        TDM::TAdiaGravacao umaGravacao(*DM);
+        TSemFiltro semFiltro(k);
+        std::vector<TBookmark> aguardando;  // copies written to a file not yet complete
+        // A slip being edited (the entry screen's preview) is printed where it stands.
+        auto vaiPara = [&](TBookmark b) {
+            if (k.GetBookmark() != b) k.GotoBookmark(b);
+        };
+        auto marca = [&](TBookmark b) {
             vaiPara(b);
-            auto paginas = relatorio_.Executa(3);
-            ConfereViasNaPagina(relatorio_.Relatorio, paginas);
-            if (saida->Envia(paginas)) {
-                marca(b);
-            } else {
-                aguardando.push_back(b);
+            DM->MarcaImpressa();
+            ++Marcadas;
+        };
+        // Taken off the list before the file is completed: a file that fails marks none of them.
+        auto marcaAguardando = [&] {
+            const std::vector<TBookmark> prontas = std::move(aguardando);
+            aguardando.clear();
+            saida->Conclui();
+            for (TBookmark b : prontas) marca(b);
+        };
+        TBookmark atual = kovas.front();
+        try {
+            for (TBookmark b : kovas) {
+                atual = b;
+                vaiPara(b);
+                auto paginas = relatorio_.Executa(3);
+                ConfereViasNaPagina(relatorio_.Relatorio, paginas);
+                if (saida->Envia(paginas)) {
+                    marca(b);
+                } else {
+                    aguardando.push_back(b);
+                }
+            }
+            marcaAguardando();
+        } catch (const EAbort&) {
+            aborto = std::current_exception();
+        } catch (const std::exception& e) {
+            const TValue id = k.ValueAt(atual, campoId);
+            const std::string numero = IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
+            falha = "A KOVA" + numero + " não foi impressa\r\r" + Motivo(e);
+        }
+        if (aborto || !falha.empty()) {
+            // The slips whose copies were already written are kept in the file and marked.
+            try {
+                marcaAguardando();
+            } catch (...) {
             }
         }
-        marcaAguardando();
-    } catch (const EAbort&) {
-        marcaAguardando();
-        throw;
-    } catch (const std::exception& e) {
-        const TValue id = k.ValueAt(atual, campoId);
-        const std::string numero = IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
-        const std::string mensagem = "A KOVA" + numero + " não foi impressa\r\r" + Motivo(e);
-        // The slips whose copies were already written are kept in the file and marked.
-        try {
-            marcaAguardando();
-        } catch (...) {
-        }
-        throw Exception(mensagem);
     }
+    if (aborto) std::rethrow_exception(aborto);
+    if (!falha.empty()) throw Exception(falha);
     return Marcadas;
 }
 
