@@ -189,6 +189,24 @@ TEST_F(TelasTest, PreviaImprimeComoPrimeiraAcaoPelasTeclasAltSemJanelaDeImpressa
     EXPECT_FALSE(f.isVisible());
 }
 
+TEST_F(TelasTest, PreviaDaTelaDeDigitacaoImprimeSemPerguntarAImpressora) {
+    KOVAs(1);
+    VigiaJanelasModais();
+    FrmPrincipal p(*relatorio);
+    FrmDigitar& tela = p.Tela();
+    tela.AbrirPesquisa();
+    tela.Controle<QToolButton>("btnImprimir")->click();  // the preview of the current slip
+    auto* previa = dynamic_cast<FrmVisualizar*>(Previa());
+    ASSERT_NE(previa, nullptr);
+    previa->btnImprimir->trigger();
+    EXPECT_EQ(Situacao(1), "I");
+    EXPECT_EQ(PaginasDoPDF(dm->PastaImpressao + "KOVA_1.pdf"), 1);
+    EXPECT_EQ(dialogs.Texts().size(), 1u);  // where the PDF went, no printer here
+    EXPECT_TRUE(modais.empty());
+    previa->close();
+    tela.close();
+}
+
 TEST_F(TelasTest, TodosComUmaKOVAQueFalhaMantemAListaEFalaPortugues) {
     KOVAs(3);
     ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {2}));
