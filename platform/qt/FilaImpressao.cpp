@@ -26,8 +26,15 @@ std::string Aspas(const std::string& nome) { return "\"" + nome + "\""; }
 }  // namespace
 
 std::string ImpressoraPadrao() {
-    Destino d(cupsGetNamedDest(CUPS_HTTP_DEFAULT, nullptr, nullptr));
-    return d ? d->name : "";
+    // The default read from the list of queues, as the print dialogs read it: asking the print
+    // service for the unnamed default leaves the process in a state that the leak checker of the
+    // sanitizer builds cannot walk at exit.
+    cups_dest_t* destinos = nullptr;
+    const int n = cupsGetDests2(CUPS_HTTP_DEFAULT, &destinos);
+    const cups_dest_t* padrao = cupsGetDest(nullptr, nullptr, n, destinos);
+    std::string nome = padrao ? padrao->name : "";
+    cupsFreeDests(n, destinos);
+    return nome;
 }
 
 int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF, const std::string& titulo) {
