@@ -110,12 +110,20 @@ for fila in KOVA_PDF KOVA_OUTRA; do
 done
 lpadmin -d KOVA_PDF || falha "lpadmin -d"
 
-# Waits until the folder holds n PDF files and no job is left in any queue.
+# Whether every PDF file of the folder is complete (cups-pdf writes it in place).
+completos() {
+    for pdf in "$1"/*.pdf; do
+        [ -e "$pdf" ] || continue
+        pdfinfo "$pdf" >/dev/null 2>&1 || return 1
+    done
+}
+
+# Waits until the folder holds n complete PDF files and no job is left in any queue.
 espera() {
     t=0
     while :; do
         feitos=$(find "$1" -name '*.pdf' | wc -l)
-        if [ "$feitos" -ge "$2" ] && [ -z "$(lpstat -o 2>/dev/null)" ]; then break; fi
+        if [ "$feitos" -ge "$2" ] && [ -z "$(lpstat -o 2>/dev/null)" ] && completos "$1"; then break; fi
         t=$((t + 1))
         [ $t -lt 600 ] || falha "$1: $feitos de $2 arquivos da fila"
         sleep 0.1
