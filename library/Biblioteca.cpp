@@ -9,6 +9,7 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
+#include "FluxosImpressao.h"
 #include "Interface.h"
 #include "Requisicao.h"
 #include "TDM.h"
@@ -179,8 +180,9 @@ bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
         if (dm.cdsKOVA.IsEmpty()) throw Exception("Não há KOVA para imprimir");
         // The three copies of a desktop print; the slip is not marked printed.
         const auto paginas = relatorio->Executa(3);
+        ConfereViasNaPagina(relatorio->Relatorio, paginas);
         const std::string pasta = dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao;
-        ImprimirOuGravar(paginas, pasta, "KOVA_" + dm.cdsKOVA.FieldByName("IdKOVA").AsString() + ".pdf");
+        ImprimirOuGravar(paginas, pasta);
     });
 }
 

@@ -1,6 +1,7 @@
 #include "FormatacaoImpressao.h"
 
 #include "Conversoes.h"
+#include "Errors.h"
 #include "TDM.h"
 #include "Texto.h"
 
@@ -40,10 +41,12 @@ std::string TextoReferencia(const std::string& r, const std::string& uf) {
     if (r.size() != 7) return r;
     const std::string mm = r.substr(1, 2), aaaa = r.substr(3, 4);
     if (!DM->cdsUF.FindKey({uf})) return mm + "/" + aaaa;
+    // Validation keeps such a reference out of stored slips; one that got in anyway stops the
+    // print rather than printing a period that does not exist.
     int32_t mes = 0, ano = 0, p = 0;
-    TryStrToInt(mm, mes);
-    TryStrToInt(aaaa, ano);
-    TryStrToInt(r.substr(0, 1), p);
+    if (!TryStrToInt(mm, mes) || !TryStrToInt(aaaa, ano) || !TryStrToInt(r.substr(0, 1), p)) {
+        throw Exception("Período de referência inválido para impressão: " + r);
+    }
     int ultimo = 0;
     if (mes == 1 || mes == 3 || mes == 5 || mes == 7 || mes == 8 || mes == 10 || mes == 12) {
         ultimo = 31;

@@ -10,6 +10,7 @@ packages=(
     zint zbar-tools imagemagick python3
     qt6-base-dev fonts-liberation fonts-liberation2 xvfb xauth poppler-utils
     clang libclang-rt-14-dev
+    libcups2-dev cups printer-driver-cups-pdf openbox xdotool
 )
 
 missing=()

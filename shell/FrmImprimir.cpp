@@ -1,25 +1,93 @@
 #include "FrmImprimir.h"
 
+#include <QAbstractButton>
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QPrinterInfo>
 #include <QScrollArea>
 #include <QTableView>
 #include <QToolBar>
 #include <QVBoxLayout>
 
 #include "DialogosQt.h"
+#include "Dialogs.h"
 #include "Navegacao.h"
 #include "PintorQt.h"
 #include "QtTexto.h"
+#include "SaidasImpressao.h"
 #include "TDM.h"
 
 namespace kova {
 
-void EnviaParaImpressora(const std::vector<TPagina>& paginas, QPrinter& impressora) {
-    ImprimePaginas(paginas, impressora);
+bool ConfigurarImpressora(QWidget* pai) {
+    TImpressoraEscolhida& escolha = ImpressoraEscolhida();
+    QPrinter impressora(QPrinter::HighResolution);
+    if (!escolha.impressora.empty()) {
+        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(escolha.impressora));
+        if (!info.isNull()) impressora.setPrinterName(info.printerName());
+    }
+    if (!escolha.arquivoPDF.empty()) {
+        impressora.setOutputFormat(QPrinter::PdfFormat);
+        impressora.setOutputFileName(QString::fromStdString(escolha.arquivoPDF));
+    }
+    QPrintDialog dialogo(&impressora, pai);
+    dialogo.setWindowTitle(Q("Configurar impressora"));
+    if (dialogo.exec() != QDialog::Accepted) return false;
+    if (impressora.outputFormat() == QPrinter::PdfFormat && !impressora.outputFileName().isEmpty()) {
+        escolha = {std::string(), impressora.outputFileName().toStdString()};
+    } else {
+        escolha = {impressora.printerName().toStdString(), std::string()};
+    }
+    return true;
+}
+
+namespace {
+
+// Files in the print folder, noted once one of them is written.
+class TPastaAvisada : public TSaidaPastaPDF {
+public:
+    TPastaAvisada(const std::string& pasta, std::string& gravada) : TSaidaPastaPDF(pasta), gravada_(gravada) {}
+    bool Envia(const std::vector<TPagina>& paginas) override {
+        TSaidaPastaPDF::Envia(paginas);
+        gravada_ = Pasta();
+        return true;
+    }
+
+private:
+    std::string& gravada_;
+};
+
+}  // namespace
+
+std::unique_ptr<TSaidaImpressao> TImpressaoDaMesa::Abre() {
+    pastaUsada_.clear();
+    const std::string pasta = DM->PastaImpressao.empty() ? DM->DirDados + "Impressoes/" : DM->PastaImpressao;
+    auto saida = AbreSaidaDaMesa(std::string(), pasta);
+    if (dynamic_cast<TSaidaPastaPDF*>(saida.get())) return std::make_unique<TPastaAvisada>(pasta, pastaUsada_);
+    return saida;
+}
+
+void TImpressaoDaMesa::Avisa() {
+    if (pastaUsada_.empty()) return;
+    const std::string pasta = pastaUsada_;
+    pastaUsada_.clear();
+    MessageDlg("Não há impressora instalada: as KOVA foram gravadas em PDF na pasta\r\r" + pasta,
+               TMsgDlgType::mtInformation);
+}
+
+QAction* AcaoComAtalho(QToolBar* barra, const char* legenda, const char* dica) {
+    QAction* a = new QAction(Q(legenda), barra);
+    // The button shows the caption as given, its letter underlined; Alt and that letter is the
+    // action's own shortcut (the button's would not reach it from a toolbar).
+    a->setIconText(a->text());
+    a->setShortcut(QKeySequence::mnemonic(a->text()));
+    barra->addAction(a);
+    if (auto* botao = qobject_cast<QAbstractButton*>(barra->widgetForAction(a))) botao->setShortcut(QKeySequence());
+    if (dica) a->setStatusTip(Q(dica));
+    return a;
 }
 
 FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpressao& fluxos, QWidget* pai)
@@ -39,17 +107,16 @@ FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpress
     area->setWidget(folhas);
     layout->addWidget(area);
     auto* barra = new QToolBar;
-    QAction* imprimir = barra->addAction(Q("&Imprimir"));
-    imprimir->setStatusTip(Q("Imprimir esta KOVA na impressora"));
-    QAction* fechar = barra->addAction(Q("&Fechar"));
-    fechar->setStatusTip(Q("Fechar a visualização desta KOVA"));
+    btnImprimir = AcaoComAtalho(barra, "&Imprimir", "Imprimir esta KOVA na impressora");
+    btnFechar = AcaoComAtalho(barra, "&Fechar", "Fechar a visualização desta KOVA");
     layout->addWidget(barra);
-    connect(imprimir, &QAction::triggered, this, [imprimir, &fluxos] {
-        imprimir->setEnabled(false);
+    connect(btnImprimir, &QAction::triggered, this, [this, &fluxos] {
+        btnImprimir->setEnabled(false);
         Protege([&] { fluxos.Imprimir(); });
-        imprimir->setEnabled(true);
+        btnImprimir->setEnabled(true);
+        if (AposImprimir) AposImprimir();
     });
-    connect(fechar, &QAction::triggered, this, &QDialog::close);
+    connect(btnFechar, &QAction::triggered, this, &QDialog::close);
     resize(1040, 760);
 }
 
@@ -57,18 +124,15 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     setWindowTitle(Q("Imprimir KOVA"));
     auto* layout = new QVBoxLayout(this);
     auto* barra = new QToolBar;
-    btnVisualizar = barra->addAction(Q("&Visualizar"));
-    btnImprimir = barra->addAction(Q("&Imprimir"));
-    btnImprimir->setStatusTip(Q("Imprimir KOVA"));
-    btnTodos = barra->addAction(Q("&Todos"));
-    btnTodos->setStatusTip(Q("Imprimir todos os KOVAs não impressos"));
+    btnVisualizar = AcaoComAtalho(barra, "&Visualizar");
+    btnImprimir = AcaoComAtalho(barra, "&Imprimir", "Imprimir KOVA");
+    btnTodos = AcaoComAtalho(barra, "&Todos", "Imprimir todos os KOVAs não impressos");
     barra->addSeparator();
-    QAction* configurar = barra->addAction(Q("&Configurar"));
+    btnConfigurar = AcaoComAtalho(barra, "&Configurar");
     barra->addSeparator();
-    QAction* ajuda = barra->addAction(Q("&Ajuda"));
-    connect(ajuda, &QAction::triggered, this, [] { Protege([] { AbrirAjuda(27); }); });
-    QAction* fechar = barra->addAction(Q("&Fechar"));
-    fechar->setStatusTip(Q("Fechar"));
+    btnAjuda = AcaoComAtalho(barra, "&Ajuda");
+    connect(btnAjuda, &QAction::triggered, this, [] { Protege([] { AbrirAjuda(27); }); });
+    btnFechar = AcaoComAtalho(barra, "&Fechar", "Fechar");
     layout->addWidget(barra);
 
     modelo = new ModeloGrade(DM->cdsKOVA, ColunasDaKOVA(), this);
@@ -87,20 +151,17 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     connect(btnVisualizar, &QAction::triggered, this, [this] { Protege([this] { btnVisualizarClick(); }); });
     connect(btnImprimir, &QAction::triggered, this, [this] { Protege([this] { btnImprimirClick(); }); });
     connect(btnTodos, &QAction::triggered, this, [this] { Protege([this] { btnImprimirTodosClick(); }); });
-    connect(configurar, &QAction::triggered, this, [this] {
-        if (!impressora_) impressora_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        QPrintDialog(impressora_.get(), this).exec();
-    });
-    connect(fechar, &QAction::triggered, this, &QDialog::close);
+    connect(btnConfigurar, &QAction::triggered, this, [this] { Protege([this] { ConfigurarImpressora(this); }); });
+    connect(btnFechar, &QAction::triggered, this, &QDialog::close);
 
-    EscolherImpressora = [this] {
-        if (!impressora_) impressora_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-        QPrintDialog dialogo(impressora_.get(), this);
-        return dialogo.exec() == QDialog::Accepted;
-    };
-    fluxos_.EnviarImpressora = [this](const std::vector<TPagina>& paginas) { EnviaParaImpressora(paginas, *impressora_); };
+    fluxos_.AbrirSaida = [this] { return saida_.Abre(); };
     fluxos_.AbrirVisualizacao = [this](const std::vector<TPagina>& paginas) {
-        (new FrmVisualizar(paginas, fluxos_, this))->show();
+        auto* previa = new FrmVisualizar(paginas, fluxos_, this);
+        previa->AposImprimir = [this] {
+            Atualizar();
+            Protege([this] { saida_.Avisa(); });
+        };
+        previa->show();
     };
 
     ckbNaoImpressos->setChecked(true);
@@ -136,16 +197,16 @@ void FrmImprimir::btnVisualizarClick() {
 }
 
 void FrmImprimir::btnImprimirClick() {
-    if (!EscolherImpressora()) return;
     btnImprimir->setEnabled(false);
     Protege([this] { fluxos_.Imprimir(); });
     Atualizar();
+    saida_.Avisa();
 }
 
 void FrmImprimir::btnImprimirTodosClick() {
-    if (!EscolherImpressora()) return;
     Protege([this] { fluxos_.ImprimirTodos(); });
     Atualizar();
+    saida_.Avisa();
 }
 
 }  // namespace kova

@@ -5,10 +5,6 @@
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
-#include <QPageSetupDialog>
-#include <QPrintDialog>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -22,11 +18,11 @@
 #include "FluxosImpressao.h"
 #include "Incorporacao.h"
 #include "Diretorios.h"
-#include "PintorQt.h"
 #include "TfrmDigitar.h"
 #include "FrmUtilitarios.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
+#include "SaidasImpressao.h"
 #include "TDM.h"
 #include "TqrpKOVA.h"
 
@@ -56,10 +52,9 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
         AtualizaMenus();
     });
     utilitarios->addSeparator();
-    acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows", [this] {
-        QPrinter impressora;
-        QPageSetupDialog(&impressora, this).exec();
-    });
+    // The same choice as the print list's "Configurar": the printer of the next prints.
+    acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows",
+         [this] { ConfigurarImpressora(this); });
     QMenu* ajuda = menuBar()->addMenu(Q("A&juda"));
     acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", [] { AbrirAjuda(1); });
     acao(ajuda, "Relação de Unidades da Federação", "", [this] { FrmConsulta(FrmConsulta::Tipo::UF, this).exec(); });
@@ -177,14 +172,12 @@ FrmDigitar& FrmPrincipal::Tela() {
         // the three copies on the printer chosen then.
         fluxosTela_ = std::make_unique<TFluxosImpressao>(relatorio_);
         fluxosTela_->AbrirVisualizacao = [this](const std::vector<TPagina>& paginas) {
-            (new FrmVisualizar(paginas, *fluxosTela_, tela_.get()))->show();
+            auto* previa = new FrmVisualizar(paginas, *fluxosTela_, tela_.get());
+            previa->AposImprimir = [this] { Protege([this] { saidaTela_->Avisa(); }); };
+            previa->show();
         };
-        fluxosTela_->EnviarImpressora = [this](const std::vector<TPagina>& paginas) {
-            QPrinter impressora(QPrinter::HighResolution);
-            QPrintDialog dialogo(&impressora, tela_.get());
-            if (dialogo.exec() != QDialog::Accepted) throw EAbort();
-            ImprimePaginas(paginas, impressora);
-        };
+        saidaTela_ = std::make_unique<TImpressaoDaMesa>();
+        fluxosTela_->AbrirSaida = [this] { return saidaTela_->Abre(); };
         form.OnImprimir = [this] { fluxosTela_->Visualizar(); };
         connect(tela_.get(), &QDialog::finished, this, [this] { AtualizaMenus(); });
     }
@@ -206,13 +199,9 @@ void FrmPrincipal::mniIncorporarClick() {
 
 void FrmPrincipal::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
     TIncorporacao importacao(*DM, Formulario(), relatorio_);
-    QPrinter impressora(QPrinter::HighResolution);
-    if (QPrinterInfo::availablePrinters().isEmpty()) {
-        // No printer on this machine: the slips go to a PDF file beside the imported file.
-        impressora.setOutputFormat(QPrinter::PdfFormat);
-        impressora.setOutputFileName(Q(TrocaExtensao(nomeArquivo, ".pdf")));
-    }
-    importacao.EnviarImpressora = [&](const std::vector<TPagina>& paginas) { ImprimePaginas(paginas, impressora); };
+    // No printer on this machine: the slips go to one PDF file beside the imported file.
+    const std::string pdf = TrocaExtensao(nomeArquivo, ".pdf");
+    importacao.AbrirSaida = [pdf] { return AbreSaidaDaMesa(pdf, std::string()); };
     importacao.AtualizaMenus = [this] { AtualizaMenus(); };
     importacao.FecharPrincipal = [this] {
         SairSemConfirmar = true;

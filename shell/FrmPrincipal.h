@@ -16,6 +16,7 @@ namespace kova {
 
 class FrmDigitar;
 class TFluxosImpressao;
+class TImpressaoDaMesa;
 class TqrpKOVA;
 class TfrmDigitar;
 
@@ -55,6 +56,7 @@ private:
     TqrpKOVA& relatorio_;
     std::unique_ptr<TfrmDigitar> frmDigitar_;
     std::unique_ptr<TFluxosImpressao> fluxosTela_;
+    std::unique_ptr<TImpressaoDaMesa> saidaTela_;
     std::unique_ptr<FrmDigitar> tela_;
 };
 

@@ -246,13 +246,17 @@ void TIncorporacao::ImprimeNovas() {
         const TValue id = k.ValueAt(b, campoId);
         if (!IsNull(id) && std::get<int32_t>(id) > IdInicial) novas.push_back(b);
     }
+    // Each slip is marked once its copies exist; a failure leaves the rest unmarked.
     TFluxosImpressao fluxos(relatorio_);
-    fluxos.EnviarImpressora = EnviarImpressora;
-    for (TBookmark b : novas) {
-        k.GotoBookmark(b);
-        fluxos.Imprimir();
-        ++Impressas;
+    fluxos.AbrirSaida = AbrirSaida;
+    try {
+        fluxos.ImprimirLista(novas);
+    } catch (...) {
+        Impressas = fluxos.Marcadas;
+        if (!indice.empty()) k.SetIndexName(indice);
+        throw;
     }
+    Impressas = fluxos.Marcadas;
     if (!indice.empty()) k.SetIndexName(indice);
 }
 

@@ -5,10 +5,11 @@
 // go, how the menus refresh and how the program ends.
 
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
-#include "TRelatorio.h"
+#include "FluxosImpressao.h"
 
 namespace kova {
 
@@ -27,8 +28,9 @@ public:
     // The entry form is the one that checks every slip; the report prints the new slips.
     TIncorporacao(TDM& dm, TfrmDigitar& formulario, TqrpKOVA& relatorio);
 
-    // Where the three copies of each printed slip go; a failure raised here ends the print run.
-    std::function<void(const std::vector<TPagina>&)> EnviarImpressora;
+    // Where the three copies of the printed slips go, opened when the print run starts; a
+    // failure raised there ends the print run.
+    std::function<std::unique_ptr<TSaidaImpressao>()> AbrirSaida;
     std::function<void()> AtualizaMenus;
     // Unattended: ends the program without the exit question.
     std::function<void()> FecharPrincipal;

@@ -78,10 +78,11 @@ KOVADLL_API void kova2(char *requisicao);
 /* Prints the three copies of the current slip of the library's slips table (normally the slip of
  * the last request) and writes "000" into resultado; when nothing was printed it writes
  * "001KOVA não incluida" (resultado must hold 21 bytes). The slip is not marked printed. The pages
- * go to the system's default printer; on a machine without one they are written as the PDF file
- * KOVA_<IdKOVA>.pdf in the folder of the setting PastaImpressao (section [KOVA] of KOVA.INI, or
- * [Opções] of Config.ini), by default the folder Impressoes of the data directory. The three texts
- * are kept with the report and not printed. */
+ * go to the system's default printer, "000" once its queue accepted the job (a stopped queue, or
+ * one not taking jobs, gets nothing: "001", the reason in kova_ultimo_erro); on a machine without
+ * one they are written as the PDF file KOVA_<IdKOVA>.pdf in the folder of the setting
+ * PastaImpressao (section [KOVA] of KOVA.INI, or [Opções] of Config.ini), by default the folder
+ * Impressoes of the data directory. The three texts are kept with the report and not printed. */
 KOVADLL_API void imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
 
 /* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is

@@ -2,8 +2,6 @@
 
 #include <QApplication>
 #include <QDir>
-#include <QPrinter>
-#include <QPrinterInfo>
 #include <QTimer>
 #include <QToolButton>
 
@@ -13,10 +11,12 @@
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "FilaImpressao.h"
 #include "FrmDigitar.h"
 #include "PintorQt.h"
 #include "Predicados.h"
 #include "QtTexto.h"
+#include "SaidasImpressao.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
@@ -115,19 +115,16 @@ void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro) {
     tela.ExibirModal();
 }
 
-std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF,
-                             const std::string& nomePDF) {
+std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF) {
     if (paginas.empty()) throw Exception("Nada a imprimir");
-    const QPrinterInfo padrao = QPrinterInfo::defaultPrinter();
-    if (!padrao.isNull()) {
-        QPrinter impressora(padrao, QPrinter::HighResolution);
-        ImprimePaginas(paginas, impressora);
-        return C(padrao.printerName());
+    const std::string padrao = ImpressoraPadrao();
+    if (!padrao.empty()) {
+        TSaidaFila(padrao).Envia(paginas);
+        return padrao;
     }
-    if (!QDir().mkpath(Q(pastaPDF))) throw Exception("Não foi possível criar a pasta " + pastaPDF);
-    const std::string caminho = IncluiBarra(pastaPDF) + nomePDF;
-    GravaPDF(paginas, caminho);
-    return caminho;
+    TSaidaPastaPDF pasta(pastaPDF);
+    pasta.Envia(paginas);
+    return pasta.Ultimo();
 }
 
 }  // namespace kova

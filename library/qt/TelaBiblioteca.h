@@ -47,9 +47,9 @@ IDialogService& DialogosDaTela();
 // Shows the entry screen modally over the form, or plays the script on it.
 void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro);
 
-// Prints on the default printer; with none, writes a PDF file named nomePDF into pastaPDF (made
-// when missing). Returns where the pages went. Throws when nothing was printed or written.
-std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF,
-                             const std::string& nomePDF);
+// Prints on the default printer (one job, taken by the queue when this returns); with none,
+// writes the PDF file KOVA_<number>.pdf of the current slip into pastaPDF (made when missing).
+// Returns where the pages went. Throws when nothing was printed or written.
+std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF);
 
 }  // namespace kova

@@ -56,6 +56,8 @@ static const char *kRequisicao =
 static void *Carrega(const char *windir, const char *pasta) {
     setenv("KOVA_WINDIR", windir, 1);
     setenv("KOVA_SYSDIR", windir, 1);
+    /* No print service for this run: imprime takes the way of a machine without printers. */
+    setenv("CUPS_SERVER", "/nonexistent/kova-sem-impressora.sock", 1);
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
     char ini[512];
     snprintf(ini, sizeof ini, "%s/KOVA.INI", windir);

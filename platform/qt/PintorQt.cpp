@@ -101,21 +101,6 @@ void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
     TArquivoPDF(caminho).Acrescenta(paginas);
 }
 
-void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora) {
-    impressora.setDocName(QStringLiteral("KOVA"));
-    impressora.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                         QPageLayout::Millimeter));
-    impressora.setFullPage(true);
-    QPainter painter;
-    if (!painter.begin(&impressora)) throw Exception("Não foi possível imprimir na impressora escolhida");
-    const double k = impressora.resolution() / 25.4;
-    for (size_t i = 0; i < paginas.size(); ++i) {
-        if (i > 0) impressora.newPage();
-        PintaPagina(painter, paginas[i], k);
-    }
-    painter.end();
-}
-
 QImage ImagemDaPagina(const TPagina& pagina, double dpi) {
     const double k = dpi / 25.4;
     QImage img(int(210 * k), int(297 * k), QImage::Format_RGB32);

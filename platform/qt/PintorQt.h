@@ -1,11 +1,10 @@
 #pragma once
-// Paints the report engine's pages with Qt: into a PDF file, on a printer, or into page images
-// for a preview. Millimetres become device units here; Arial, Arial Narrow and Courier New are
-// drawn with their metric-compatible Liberation families.
+// Paints the report engine's pages with Qt: into a PDF file (what a print queue is also given) or
+// into page images for a preview. Millimetres become device units here; Arial, Arial Narrow and
+// Courier New are drawn with their metric-compatible Liberation families.
 
 #include <QImage>
 #include <QPainter>
-#include <QPrinter>
 #include <memory>
 #include <string>
 #include <vector>
@@ -34,8 +33,6 @@ private:
     std::unique_ptr<Dados> d_;
     int paginas_ = 0;
 };
-// Prints the pages on a printer the person chose (A4, no margins of its own).
-void ImprimePaginas(const std::vector<TPagina>& paginas, QPrinter& impressora);
 // The page as a picture at the given resolution (dots per inch), for a preview.
 QImage ImagemDaPagina(const TPagina& pagina, double dpi);
 

@@ -15,7 +15,7 @@
 #include "Diretorios.h"
 #include "Errors.h"
 #include "Incorporacao.h"
-#include "PintorQt.h"
+#include "SaidasImpressao.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
@@ -134,12 +134,8 @@ int Incorporar(int argc, char** argv) {
         TfrmDigitar formulario(*dm);
         TqrpKOVA relatorio;
         if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
-        std::unique_ptr<TArquivoPDF> saida;
         TIncorporacao importacao(*dm, formulario, relatorio);
-        importacao.EnviarImpressora = [&](const std::vector<TPagina>& paginas) {
-            if (!saida) saida = std::make_unique<TArquivoPDF>(pdf);
-            saida->Acrescenta(paginas);
-        };
+        importacao.AbrirSaida = [&pdf] { return std::make_unique<TSaidaArquivoPDF>(pdf); };
         const bool terminal = isatty(2);
         importacao.IntervaloProgresso = 1000;
         importacao.Progresso = [&](int linhas) {
@@ -154,7 +150,6 @@ int Incorporar(int argc, char** argv) {
             std::cerr << Legivel(e.what()) << "\n";
             resultado = 1;
         }
-        saida.reset();
         const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
         if (terminal) std::cerr << "\n";
         std::cerr << "kovacli: " << importacao.Linha << " linhas lidas, " << importacao.Incorporadas

@@ -43,6 +43,25 @@ std::string Junta(const std::vector<std::string>& campos) {
 
 class IncorporacaoTest : public ::testing::Test {
 protected:
+    // A printer (each slip's pages exist at once) or one PDF file for the run (they exist once
+    // it is complete); the slips marked when each page arrives are noted.
+    struct Saida : TSaidaImpressao {
+        explicit Saida(IncorporacaoTest& t) : t(t) {}
+        bool Envia(const std::vector<TPagina>& p) override {
+            if (t.falharImpressao) throw Exception("Impressora desligada");
+            t.paginas += int(p.size());
+            return !t.arquivo;
+        }
+        void Conclui() override { t.marcadasAoConcluir = t.Marcadas(); }
+        IncorporacaoTest& t;
+    };
+    int Marcadas() {
+        int n = 0;
+        for (TBookmark b : dm->cdsKOVA.VisibleRecords()) {
+            n += std::get<std::string>(dm->cdsKOVA.ValueAt(b, F("Situacao").Index())) == "I";
+        }
+        return n;
+    }
     void SetUp() override {
         dm = ModuloDeTeste();
         // Two slips from before the import.
@@ -54,10 +73,7 @@ protected:
         form = std::make_unique<TfrmDigitar>(*dm);
         relatorio = std::make_unique<TqrpKOVA>();
         imp = std::make_unique<TIncorporacao>(*dm, *form, *relatorio);
-        imp->EnviarImpressora = [this](const std::vector<TPagina>& p) {
-            if (falharImpressao) throw Exception("Impressora desligada");
-            paginas += int(p.size());
-        };
+        imp->AbrirSaida = [this] { return std::make_unique<Saida>(*this); };
         imp->AtualizaMenus = [this] { ++menus; };
         imp->FecharPrincipal = [this] { ++fechamentos; };
     }
@@ -100,8 +116,8 @@ protected:
     std::unique_ptr<TfrmDigitar> form;
     std::unique_ptr<TqrpKOVA> relatorio;
     std::unique_ptr<TIncorporacao> imp;
-    bool falharImpressao = false;
-    int paginas = 0, menus = 0, fechamentos = 0;
+    bool falharImpressao = false, arquivo = false;
+    int paginas = 0, menus = 0, fechamentos = 0, marcadasAoConcluir = -1;
 };
 
 TEST_F(IncorporacaoTest, TresLinhasNumeradasDepoisDaMaiorEMensagem) {
@@ -234,10 +250,20 @@ TEST_F(IncorporacaoTest, DesassistidaImprimeMarcaEFecha) {
     // A printer failure is told and the program still ends.
     falharImpressao = true;
     dialogs.Clear();
-    EXPECT_EQ(Falha(Arquivo({Junta(l)}), true), "Impressora desligada");
+    EXPECT_EQ(Falha(Arquivo({Junta(l)}), true), "A KOVA Nº 5 não foi impressa\r\rImpressora desligada");
     EXPECT_EQ(fechamentos, 2);
     ASSERT_TRUE(Vai(5));
     EXPECT_NE(F("Situacao").AsString(), "I");
+}
+
+TEST_F(IncorporacaoTest, SemImpressoraCadaKOVAMarcadaTemSuaPaginaNoArquivo) {
+    arquivo = true;
+    auto l = LinhaValida();
+    EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(l), Junta(l)}), true), "");
+    EXPECT_EQ(paginas, 3);  // three slips, one page each
+    EXPECT_EQ(marcadasAoConcluir, 0);  // nothing marked before the file is complete
+    EXPECT_EQ(imp->Impressas, 3);
+    EXPECT_EQ(Marcadas(), 3);
 }
 
 TEST_F(IncorporacaoTest, TextosAcentuadosEFinaisDeLinha) {

@@ -8,8 +8,9 @@
 #include <QDateEdit>
 #include <QLabel>
 #include <QTimer>
-#include <QPrinter>
 #include <QTableView>
+#include <QtTest/QTest>
+#include <unistd.h>
 #include <cstdio>
 #include <fstream>
 #include <memory>
@@ -23,6 +24,7 @@
 #include "FrmUtilitarios.h"
 #include "Inicio.h"
 #include "Navegacao.h"
+#include "SaidasImpressao.h"
 #include "TabelasDeTeste.h"
 #include "TqrpKOVA.h"
 
@@ -35,12 +37,18 @@ namespace {
 class TelasTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        // No print service here: prints take the way of a machine without printers.
+        setenv("CUPS_SERVER", "/nonexistent/kova-sem-impressora.sock", 1);
+        ImpressoraEscolhida() = {};
         dm = ModuloDeTeste();
+        dm->PastaImpressao = ::testing::TempDir() + "kova-impressoes-" + std::to_string(getpid()) + "/";
         dm->Versao = 1;
         dm->VersaoRelease = "03";
         relatorio = std::make_unique<TqrpKOVA>();
     }
     void TearDown() override {
+        vigia_.reset();
+        ImpressoraEscolhida() = {};
         relatorio.reset();
         dm.reset();
         Clock::Reset();
@@ -58,16 +66,60 @@ protected:
             w.grab().save(QString::fromUtf8(pasta) + "/" + nome + ".png");
         }
     }
-    // Prints go to a PDF file instead of a printer.
-    void ParaPDF(FrmImprimir& f) {
-        f.EscolherImpressora = [&f] {
-            f.impressora_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
-            f.impressora_->setOutputFormat(QPrinter::PdfFormat);
-            f.impressora_->setOutputFileName(QString::fromStdString(::testing::TempDir() + "kova_lista.pdf"));
-            return true;
-        };
+    // Prints go to a PDF file, as when the printer set-up dialog printed to a file.
+    static std::string ParaPDF(const char* nome) {
+        const std::string caminho = ::testing::TempDir() + nome + std::to_string(getpid()) + ".pdf";
+        std::remove(caminho.c_str());
+        ImpressoraEscolhida() = {std::string(), caminho};
+        return caminho;
+    }
+    // Pages of a PDF file that Qt wrote.
+    static int PaginasDoPDF(const std::string& caminho) {
+        std::ifstream f(caminho, std::ios::binary);
+        const std::string pdf((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        int n = 0;
+        for (size_t i = pdf.find("/Type /Page"); i != std::string::npos; i = pdf.find("/Type /Page", i + 1)) {
+            n += pdf.compare(i, 12, "/Type /Pages") != 0;
+        }
+        return n;
+    }
+    // Any window of Qt's own that opens modally (the system's print dialog) is noted and closed.
+    void VigiaJanelasModais() {
+        auto* vigia = new QTimer(qApp);
+        vigia->setInterval(20);
+        QObject::connect(vigia, &QTimer::timeout, [this] {
+            if (QWidget* w = QApplication::activeModalWidget()) {
+                modais.push_back(w->metaObject()->className());
+                if (auto* d = qobject_cast<QDialog*>(w)) d->reject();
+            }
+        });
+        vigia->start();
+        vigia_.reset(vigia);
+    }
+    // The window that takes the keys, as when the person clicks on it.
+    static void Ativa(QWidget* w) {
+        w->activateWindow();
+        QApplication::setActiveWindow(w);
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::activeWindow(), w);
+    }
+    static QWidget* Previa() {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->windowTitle() == QStringLiteral("Visualizar KOVA")) return w;
+        }
+        return nullptr;
+    }
+    std::string Situacao(int id) {
+        const bool filtrado = dm->cdsKOVA.Filtered();
+        dm->cdsKOVA.SetFiltered(false);
+        EXPECT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
+        std::string s = dm->cdsKOVA.FieldByName("Situacao").AsString();
+        dm->cdsKOVA.SetFiltered(filtrado);
+        return s;
     }
 
+    std::vector<std::string> modais;
+    std::unique_ptr<QTimer> vigia_;
     ScriptedDialogs dialogs;
     ScopedDialogService servico{dialogs};
     std::unique_ptr<TDM> dm;
@@ -91,8 +143,8 @@ TEST_F(TelasTest, ListaSemKOVANaoImpressaDesligaOsBotoes) {
 
 TEST_F(TelasTest, ImprimirTodasPelaListaMarcaEEsvazia) {
     KOVAs(3);
+    const std::string pdf = ParaPDF("kova_lista");
     FrmImprimir f(*relatorio);
-    ParaPDF(f);
     f.show();
     EXPECT_EQ(f.modelo->rowCount(), 3);
     EXPECT_EQ(f.modelo->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Valor Principal"));
@@ -101,18 +153,93 @@ TEST_F(TelasTest, ImprimirTodasPelaListaMarcaEEsvazia) {
     f.btnImprimirTodosClick();
     EXPECT_EQ(f.modelo->rowCount(), 0);
     EXPECT_FALSE(f.btnTodos->isEnabled());
+    EXPECT_EQ(PaginasDoPDF(pdf), 3);  // one page of three copies for each slip
     dm->cdsKOVA.SetFiltered(false);
     for (dm->cdsKOVA.First(); !dm->cdsKOVA.Eof(); dm->cdsKOVA.Next()) {
         EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(), "I");
     }
 }
 
+TEST_F(TelasTest, PreviaImprimeComoPrimeiraAcaoPelasTeclasAltSemJanelaDeImpressao) {
+    KOVAs(2);
+    VigiaJanelasModais();
+    FrmImprimir f(*relatorio);
+    f.show();
+    f.modelo->IrPara(0);
+    Ativa(&f);
+    QTest::keyClick(&f, Qt::Key_V, Qt::AltModifier);  // "&Visualizar"
+    QWidget* previa = Previa();
+    ASSERT_NE(previa, nullptr);
+    Ativa(previa);
+    QTest::keyClick(previa, Qt::Key_I, Qt::AltModifier);  // "&Imprimir" of the preview, first print
+    EXPECT_EQ(Situacao(1), "I");
+    ASSERT_FALSE(dialogs.Texts().empty());
+    EXPECT_EQ(dialogs.Texts().back(),
+              "Não há impressora instalada: as KOVA foram gravadas em PDF na pasta\r\r" + dm->PastaImpressao);
+    EXPECT_EQ(PaginasDoPDF(dm->PastaImpressao + "KOVA_1.pdf"), 1);
+    EXPECT_EQ(f.modelo->rowCount(), 1);  // the printed slip left the list
+    QTest::keyClick(previa, Qt::Key_F, Qt::AltModifier);  // "&Fechar"
+    EXPECT_EQ(Previa(), nullptr);
+    Ativa(&f);
+    QTest::keyClick(&f, Qt::Key_I, Qt::AltModifier);  // "&Imprimir" of the list
+    EXPECT_EQ(Situacao(2), "I");
+    EXPECT_EQ(PaginasDoPDF(dm->PastaImpressao + "KOVA_2.pdf"), 1);
+    EXPECT_TRUE(modais.empty()) << modais.front();  // no print dialog on the way
+    QTest::keyClick(&f, Qt::Key_F, Qt::AltModifier);
+    EXPECT_FALSE(f.isVisible());
+}
+
+TEST_F(TelasTest, PreviaDaTelaDeDigitacaoImprimeSemPerguntarAImpressora) {
+    KOVAs(1);
+    VigiaJanelasModais();
+    FrmPrincipal p(*relatorio);
+    FrmDigitar& tela = p.Tela();
+    tela.AbrirPesquisa();
+    tela.Controle<QToolButton>("btnImprimir")->click();  // the preview of the current slip
+    auto* previa = dynamic_cast<FrmVisualizar*>(Previa());
+    ASSERT_NE(previa, nullptr);
+    previa->btnImprimir->trigger();
+    EXPECT_EQ(Situacao(1), "I");
+    EXPECT_EQ(PaginasDoPDF(dm->PastaImpressao + "KOVA_1.pdf"), 1);
+    EXPECT_EQ(dialogs.Texts().size(), 1u);  // where the PDF went, no printer here
+    EXPECT_TRUE(modais.empty());
+    previa->close();
+    tela.close();
+}
+
+TEST_F(TelasTest, TodosComUmaKOVAQueFalhaMantemAListaEFalaPortugues) {
+    KOVAs(3);
+    ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {2}));
+    dm->cdsKOVA.Edit();
+    dm->cdsKOVA.FieldByName("UFFavorecida").SetAsString("MG");
+    dm->cdsKOVA.Post();
+    Regra(*dm, "MG", "100048", "LY", "sete");  // its barcode cannot be built
+    const std::string pdf = ParaPDF("kova_falha");
+    FrmImprimir f(*relatorio);
+    f.btnImprimirTodosClick();
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0].rfind("A KOVA Nº 2 não foi impressa\r\rValor inválido na KOVA: O leiaute do código de barras 'sete'", 0), 0u);
+    EXPECT_EQ(f.modelo->rowCount(), 2);  // slip 1 was printed and left the list at once
+    EXPECT_TRUE(dm->cdsKOVA.Filtered());
+    EXPECT_EQ(Situacao(1), "I");
+    EXPECT_EQ(PaginasDoPDF(pdf), 1);
+
+    // Copies pushed off the page by the top margin are refused and nothing is marked.
+    relatorio->Relatorio.margemSuperior = 100000;
+    dialogs.Clear();
+    f.modelo->IrPara(1);
+    f.btnImprimirClick();
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_NE(dialogs.Texts()[0].find("fora da página"), std::string::npos);
+    EXPECT_NE(Situacao(3), "I");
+}
+
 TEST_F(TelasTest, ReimpressaoEPreviaPelaLista) {
     KOVAs(2);
     dm->cdsKOVA.First();
     dm->MarcaImpressa();
+    ParaPDF("kova_reimpressao");
     FrmImprimir f(*relatorio);
-    ParaPDF(f);
     f.ckbNaoImpressos->setChecked(false);
     f.ckbNaoImpressosClick();  // printed slips are listed too
     EXPECT_EQ(f.modelo->rowCount(), 2);
@@ -260,8 +387,102 @@ TEST_F(TelasTest, IncorporacaoDesassistidaImprimeEFecha) {
         ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
         EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(), "I");
     }
-    EXPECT_TRUE(std::ifstream(base + ".pdf").good());  // no printer here: the copies went to a PDF
+    EXPECT_EQ(PaginasDoPDF(base + ".pdf"), 2);  // no printer here: each slip's page in one PDF
     EXPECT_TRUE(principal.mniImprimir->isEnabled());
+}
+
+// Prints on a real print queue: programs/tests/impressao_real.sh starts its own print service,
+// gives its socket in KOVA_CUPS_SERVER and a folder in KOVA_FILA_REAL where these tests write the
+// barcode content of every slip they print, to be read back from what the queue printed.
+class ImpressaoReal : public TelasTest {
+protected:
+    void SetUp() override {
+        const char* pasta = std::getenv("KOVA_FILA_REAL");
+        const char* servidor = std::getenv("KOVA_CUPS_SERVER");
+        if (!pasta || !servidor) GTEST_SKIP() << "sem fila própria: programs/tests/impressao_real.sh as roda";
+        TelasTest::SetUp();
+        pasta_ = pasta;
+        setenv("CUPS_SERVER", servidor, 1);
+    }
+    static bool Parada() { return std::getenv("KOVA_FILA_PARADA") != nullptr; }
+    void Anota(const char* arquivo, int id) {
+        ASSERT_EQ(Situacao(id), "I");
+        const bool filtrado = dm->cdsKOVA.Filtered();
+        dm->cdsKOVA.SetFiltered(false);
+        ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
+        std::ofstream(pasta_ + "/" + arquivo, std::ios::app) << dm->cdsKOVA.FieldByName("CodigoBarra").AsString() << "\n";
+        dm->cdsKOVA.SetFiltered(filtrado);
+    }
+    // Answers the next printer set-up dialog with the named queue (empty: as it comes), noting
+    // the queue it offered first.
+    void EscolheNoDialogo(const QString& fila) {
+        auto* espera = new QTimer(qApp);
+        espera->setInterval(50);
+        QObject::connect(espera, &QTimer::timeout, [this, espera, fila] {
+            auto* dialogo = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            if (!dialogo) return;  // not shown yet
+            espera->deleteLater();
+            espera->stop();
+            for (QComboBox* c : dialogo->findChildren<QComboBox*>()) {
+                if (c->findText(QStringLiteral("KOVA_PDF")) < 0) continue;
+                oferecida = c->currentText();
+                if (!fila.isEmpty()) c->setCurrentIndex(c->findText(fila));
+            }
+            dialogo->accept();
+        });
+        espera->start();
+    }
+    std::string pasta_;
+    QString oferecida;
+};
+
+TEST_F(ImpressaoReal, TodosNaFilaPadraoMarcaCadaKOVAAceita) {
+    if (Parada()) GTEST_SKIP();
+    KOVAs(2);
+    VigiaJanelasModais();
+    FrmImprimir f(*relatorio);
+    f.btnImprimirTodosClick();
+    EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+    EXPECT_TRUE(modais.empty());
+    EXPECT_EQ(f.modelo->rowCount(), 0);
+    Anota("padrao.txt", 1);
+    Anota("padrao.txt", 2);
+}
+
+TEST_F(ImpressaoReal, ConfigurarDaJanelaPrincipalEscolheAFilaDasProximasImpressoes) {
+    if (Parada()) GTEST_SKIP();
+    KOVAs(1);
+    FrmPrincipal p(*relatorio);
+    QAction* configurar = nullptr;
+    for (QAction* a : p.findChildren<QAction*>()) {
+        if (a->text() == QStringLiteral("&Configurar impressora")) configurar = a;
+    }
+    ASSERT_NE(configurar, nullptr);
+    EscolheNoDialogo(QStringLiteral("KOVA_OUTRA"));
+    configurar->trigger();
+    EXPECT_EQ(oferecida, QStringLiteral("KOVA_PDF"));  // the default printer
+    EXPECT_EQ(ImpressoraEscolhida().impressora, "KOVA_OUTRA");
+    {
+        // The print list's "Configurar" offers the same choice.
+        FrmImprimir f(*relatorio);
+        EscolheNoDialogo(QString());
+        f.btnConfigurar->trigger();
+        EXPECT_EQ(oferecida, QStringLiteral("KOVA_OUTRA"));
+        f.btnImprimirClick();
+        EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+    }
+    Anota("outra.txt", 1);
+}
+
+TEST_F(ImpressaoReal, FilaParadaNaoMarcaEDizPorque) {
+    if (!Parada()) GTEST_SKIP();
+    KOVAs(2);
+    FrmImprimir f(*relatorio);
+    f.btnImprimirTodosClick();
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"A KOVA Nº 1 não foi impressa\r\rA impressora \"KOVA_PDF\" está parada"});
+    EXPECT_EQ(f.modelo->rowCount(), 2);
+    EXPECT_NE(Situacao(1), "I");
+    EXPECT_NE(Situacao(2), "I");
 }
 
 TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
