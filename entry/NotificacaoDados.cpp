@@ -266,7 +266,16 @@ bool TfrmDigitar::PassoReceita(TField*) {
         Controles.SetItemIndex("cbxPeriodoDia", 0);
         Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
         Controles.SetItemIndex("cbxPeriodoAno", int(Controles.Get("cbxPeriodoAno").items.size()) - 1);
-        if (inserindo) cbxPeriodoDiaChange();
+        if (inserindo) {
+            cbxPeriodoDiaChange();
+        } else if (const std::string guardada = Campo("Referencia"); !guardada.empty()) {
+            // A stored slip shows its own period: the defaults would rewrite it on the way through.
+            const std::string periodicidade =
+                dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+            PosicionarPeriodos(guardada, periodicidade);
+            if (!periodicidade.empty()) RotularPeriodos(periodicidade);
+            dm_.cdsReceita.FindKey({receita});
+        }
     } else {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
         if (inserindo && !Campo("Referencia").empty()) dm_.cdsKOVA.FieldByName("Referencia").Clear();
@@ -458,32 +467,8 @@ void TfrmDigitar::RotularPeriodos(const std::string& periodicidade) {
     Controles.SetItems("cbxPeriodoDia", std::move(itens), dia.itemIndex);
 }
 
-bool TfrmDigitar::PassoReferencia() {
-    const std::string referencia = Campo("Referencia");
-    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
-    const std::string uf = Campo("UFFavorecida");
-    const std::string receita = Campo("Receita");
-    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
-    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
-    const bool declaracao = receita == "100056";
-    const char* erro = nullptr;
-    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
-        erro = Desassistido() ? "149" : "150";
-    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
-        erro = Desassistido() ? "151" : "152";
-    }
-    if (erro) {
-        if (Desassistido()) {
-            dm_.UltimoErro = Mensagem(erro);
-        } else {
-            Reportar(Mensagem(erro));
-        }
-        return false;
-    }
-    if (Desassistido() && !dm_.UltimoErro.empty()) return false;
-
+void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::string& periodicidade) {
     const bool periodoCodificado = dm_.ModoBiblioteca || dm_.ModoImportacao;
-    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
     int32_t d = 0;
     TryStrToInt(referencia.substr(0, 1), d);
     int posicao = Controles.Get("cbxPeriodoDia").itemIndex;
@@ -511,6 +496,34 @@ bool TfrmDigitar::PassoReferencia() {
     };
     posicionar("cbxPeriodoMes", referencia.size() >= 3 ? referencia.substr(1, 2) : "");
     posicionar("cbxPeriodoAno", referencia.size() >= 7 ? referencia.substr(3, 4) : "");
+}
+
+bool TfrmDigitar::PassoReferencia() {
+    const std::string referencia = Campo("Referencia");
+    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
+    const bool declaracao = receita == "100056";
+    const char* erro = nullptr;
+    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
+        erro = Desassistido() ? "149" : "150";
+    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
+        erro = Desassistido() ? "151" : "152";
+    }
+    if (erro) {
+        if (Desassistido()) {
+            dm_.UltimoErro = Mensagem(erro);
+        } else {
+            Reportar(Mensagem(erro));
+        }
+        return false;
+    }
+    if (Desassistido() && !dm_.UltimoErro.empty()) return false;
+
+    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+    PosicionarPeriodos(referencia, periodicidade);
 
     const TControlState& mes = Controles.Get("cbxPeriodoMes");
     const TControlState& ano = Controles.Get("cbxPeriodoAno");

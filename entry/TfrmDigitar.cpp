@@ -99,7 +99,7 @@ void TfrmDigitar::CriarControles() {
     // Boxes are made in the order of their groups, so a failed field focuses its typing box
     // (box 01) before its display copy (box 13).
     auto caixas = [&](const char* grupo, std::initializer_list<Caixa> lista) {
-        Controles.Add(Controle(grupo, K::Group, "tbsKOVA"));
+        if (!Controles.Find(grupo)) Controles.Add(Controle(grupo, K::Group, "tbsKOVA"));
         for (const Caixa& c : lista) {
             Controles.Add(Controle(std::string("lbl") + c.nome, K::Label, grupo, c.legenda));
             TControlState& caixa = Controles.Add(Controle(c.nome, c.tipo, grupo, c.legenda));
@@ -113,6 +113,12 @@ void TfrmDigitar::CriarControles() {
         {"dbeCICContribuinte", K::Edit, "CICContribuinte", false, "03-CNPJ / CPF do Contribuinte"},
         {"dbeDocumentoOrigem", K::Edit, "DocumentoOrigem", false, "04-Nº do Documento Origem"},
         {"dbeReferencia", K::Edit, "Referencia", false, "05-Período de Ref. ou Nº Parcela"},
+    });
+    // The period pickers stand in box 05's place, in the tab order too: box 06 follows them.
+    for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
+    }
+    caixas("GBValores", {
         {"dbeValorPrincipal", K::Edit, "ValorPrincipal", false, "06-Valor Principal"},
         {"dbeAtualizacaoMonetaria", K::Edit, "AtualizacaoMonetaria", false, "07-Atualização Monetária"},
         {"dbeJuros", K::Edit, "Juros", false, "08-Juros"},
@@ -120,9 +126,6 @@ void TfrmDigitar::CriarControles() {
         {"dbeTotalReceber", K::Edit, "TotalRecolher", false, "10-Total a Recolher"},
     });
     Controles.Get("dblcUFFavorecida").hint = "Selecione o código da UF favorecida";
-    for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
-        Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
-    }
     std::vector<std::string> meses;
     for (int m = 1; m <= 12; ++m) meses.push_back(FormatFloat("00", m));
     Controles.SetItems("cbxPeriodoMes", std::move(meses), -1);
@@ -168,6 +171,15 @@ void TfrmDigitar::FormCreate() {
     std::vector<std::string> anos;
     for (int a = ano - 6; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
     Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
+}
+
+void TfrmDigitar::Abre(const char* controle, bool aberto) {
+    Controles.SetEnabled(controle, aberto);
+    if (!Visivel) return;
+    const TControlState& c = Controles.Get(controle);
+    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo || c.kind == TControlKind::ComboBox) {
+        Controles.SetColor(controle, aberto ? TColor::Window : TColor::ButtonFace);
+    }
 }
 
 void TfrmDigitar::AtualizarCores() {
