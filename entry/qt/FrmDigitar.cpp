@@ -8,6 +8,7 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -64,6 +65,24 @@ const TLookup* Lookup(const std::string& nome) {
     }
     return nullptr;
 }
+
+// A list whose typed search and arrow keys only move the highlight: the choice is taken when the
+// person confirms it (Enter, Tab, leaving the list, a click in its open list), so the entries
+// passed on the way commit nothing.
+class Lista : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* evento) override {
+        const QSignalBlocker bloqueio(this);
+        QComboBox::keyPressEvent(evento);
+    }
+    void wheelEvent(QWheelEvent* evento) override {
+        const QSignalBlocker bloqueio(this);
+        QComboBox::wheelEvent(evento);
+    }
+};
 
 class Maiusculas : public QValidator {
 public:
@@ -274,7 +293,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     };
     auto lista = [&](const char* nomeCaixa) {
         const TLookup* l = Lookup(nomeCaixa);
-        auto* c = new QComboBox;
+        auto* c = new Lista;
         auto* vista = new QTableView;
         vista->setSelectionBehavior(QAbstractItemView::SelectRows);
         vista->verticalHeader()->hide();
@@ -345,7 +364,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     QWidget* referencia = edicao("dbeReferencia");
     auto* periodos = new QHBoxLayout;
     for (const char* nomePicker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
-        auto* c = new QComboBox;
+        auto* c = new Lista;
         Registra(nomePicker, c);
         periodos->addWidget(c, std::string(nomePicker) == "cbxPeriodoDia" ? 2 : 1);
         connect(c, &QComboBox::activated, this, [this, nomePicker](int i) {
@@ -494,10 +513,13 @@ void FrmDigitar::Foca(const std::string& nome) {
     ++ocupado_;
     w->setFocus(Qt::OtherFocusReason);
     --ocupado_;
-    // An empty masked box is typed from its start.
-    auto* e = qobject_cast<QLineEdit*>(w);
-    if (e && !e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
-        e->setCursorPosition(0);
+    // What is typed replaces the box's text; an empty masked box is typed from its start.
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (!e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
+            e->setCursorPosition(0);
+        } else {
+            e->selectAll();
+        }
     }
 }
 
@@ -654,9 +676,17 @@ void FrmDigitar::SegueFocoDoForm() {
 
 void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
     // Only moves inside this window are the person's: activating another window is no exit.
-    if (ocupado_ > 0 || !novo || novo->window() != this) return;
-    const std::string saiu = NomeDe(antigo);
+    if (!novo || novo->window() != this) return;
     const std::string entrou = NomeDe(novo);
+    const std::string anterior = caixaAtual_;
+    if (!entrou.empty()) caixaAtual_ = entrou;
+    if (ocupado_ > 0) return;
+    // The focus given back by a dialog or another window to the box it left is no move of the
+    // person: neither the box's exit nor its entry runs again (a notice shown on entry would come
+    // back after every OK).
+    const bool deFora = !antigo || antigo->window() != this;
+    if (deFora && entrou == anterior) return;
+    const std::string saiu = deFora ? anterior : NomeDe(antigo);
     ++ocupado_;
     if (!saiu.empty()) Protege([&] { Saida(saiu); });
     --ocupado_;
@@ -673,7 +703,14 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
     ++ocupado_;
     form_.Controles.SetFocus(nome);
     const int focos = focosDoForm_;
-    Protege([&] { Saida(nome); });
+    bool gravou = true;
+    Protege([&] { gravou = Saida(nome); });
+    if (!gravou) {
+        // A refused text: the person stays in the box, which shows its field again.
+        --ocupado_;
+        Foca(nome);
+        return;
+    }
     // The form may have placed the focus itself (a refused field, the boxes opened by a due date).
     const bool moveu = focosDoForm_ != focos;
     if (!moveu) Protege([this] { form_.TeclaEnter(); });
@@ -689,12 +726,19 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
     }
 }
 
-void FrmDigitar::Saida(const std::string& nome) {
-    if (!GravaCaixa(nome)) return;
+bool FrmDigitar::Saida(const std::string& nome) {
+    if (!GravaCaixa(nome)) return false;
     if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
     if (nome == "dblcReceita") form_.dblcReceitaExit();
     if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
-    if (nome.rfind("cbxPeriodo", 0) == 0) form_.cbxPeriodoDiaChange();
+    if (nome.rfind("cbxPeriodo", 0) == 0) {
+        // A stored period is rewritten only by a choice of the person's.
+        auto* picker = Controle<QComboBox>(nome);
+        const bool escolheu = picker && picker->currentIndex() != form_.Controles.Get(nome).itemIndex;
+        if (escolheu) form_.Controles.SetItemIndex(nome, picker->currentIndex());
+        if (escolheu || dm_.cdsKOVA.State() == TDataSetState::dsInsert) form_.cbxPeriodoDiaChange();
+    }
+    return true;
 }
 
 void FrmDigitar::Entrada(const std::string& nome) {
@@ -704,9 +748,19 @@ void FrmDigitar::Entrada(const std::string& nome) {
 }
 
 bool FrmDigitar::GravaCaixa(const std::string& nome) {
-    auto* caixa = Controle<QLineEdit>(nome);
     const TControlState* c = form_.Controles.Find(nome);
-    if (!caixa || !c || c->field.empty() || !caixa->isEnabled() || !Editando(dm_.cdsKOVA)) return true;
+    if (!c || c->field.empty() || !Editando(dm_.cdsKOVA)) return true;
+    if (auto* lista = Controle<QComboBox>(nome); lista && c->kind == TControlKind::LookupCombo) {
+        // The highlighted entry becomes the choice when the person confirms it.
+        const int i = lista->currentIndex();
+        if (!lista->isEnabled() || i < 0) return true;
+        const std::string chave = C(lista->itemData(i).toString());
+        TField& campo = dm_.cdsKOVA.FieldByName(c->field);
+        if (chave != campo.AsString()) campo.SetAsString(chave);
+        return true;
+    }
+    auto* caixa = Controle<QLineEdit>(nome);
+    if (!caixa || !caixa->isEnabled()) return true;
     TField& campo = dm_.cdsKOVA.FieldByName(c->field);
     std::string texto = C(caixa->text());
     // A masked box left blank holds only the mask's separators.
@@ -714,14 +768,22 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         std::none_of(texto.begin(), texto.end(), [](unsigned char ch) { return std::isalnum(ch); })) {
         texto.clear();
     }
-    if (texto == campo.Text()) return true;
-    try {
-        campo.SetText(texto);
-    } catch (const std::exception& e) {
-        // A text the field cannot take (a date that does not exist): the box keeps it.
-        MessageDlg(e.what(), TMsgDlgType::mtError);
-        Foca(nome);
-        return false;
+    if (texto != campo.Text()) {
+        try {
+            campo.SetText(texto);
+        } catch (const std::exception& e) {
+            // A text the field cannot take (a negative amount, a date that does not exist): the
+            // field keeps its value, and the box shows that value again for the person to retype.
+            MessageDlg(e.what(), TMsgDlgType::mtError);
+            caixa->setText(Q(campo.Text()));
+            Foca(nome);
+            caixa->selectAll();
+            return false;
+        }
+    }
+    // The box shows what the field holds (an amount rounded, a text cut to its size).
+    if (caixa->isEnabled() && C(caixa->text()) != campo.Text() && !(texto.empty() && campo.Text().empty())) {
+        caixa->setText(Q(campo.Text()));
     }
     return true;
 }

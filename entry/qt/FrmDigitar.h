@@ -70,7 +70,8 @@ private:
     void SegueFocoDoForm();
     void FocoMudou(QWidget* antigo, QWidget* novo);
     void ProximaCaixa(const std::string& nome);
-    void Saida(const std::string& nome);
+    // The exit of a box; false when its text was refused (the person stays in it).
+    bool Saida(const std::string& nome);
     void Entrada(const std::string& nome);
     // Writes a box's text into its field; false when the text was refused (the box keeps it).
     bool GravaCaixa(const std::string& nome);
@@ -108,6 +109,8 @@ private:
     int ocupado_ = 0;
     // Counts the focus moves the form asked for.
     int focosDoForm_ = 0;
+    // The box of this window that last had the focus.
+    std::string caixaAtual_;
 };
 
 }  // namespace kova
