@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -171,7 +172,23 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     for (const auto& [w, nome] : nomes_) const_cast<QWidget*>(w)->installEventFilter(this);
     EstadoMudou();
     DadosMudaram(nullptr);
-    resize(980, 660);
+    // The title and the bank strip that covers it share one height (their captions are set by
+    // now), so nothing below moves when the strip appears.
+    const int alturaTopo = std::max(titulo_->sizeHint().height(), Controle("GBBancos")->sizeHint().height());
+    titulo_->setFixedHeight(alturaTopo);
+    Controle("GBBancos")->setFixedHeight(alturaTopo);
+    resize(980, 640);
+}
+
+void FrmDigitar::CabeNaTela() {
+    // The window, its frame and its footer inside the screen's free area, centred on it.
+    QScreen* tela = screen();
+    if (!tela) return;
+    const QRect livre = tela->availableGeometry();
+    const int moldura = 32;
+    const QSize tamanho = size().boundedTo(livre.size() - QSize(moldura, 2 * moldura));
+    resize(tamanho.expandedTo(minimumSizeHint().boundedTo(tamanho)));
+    move(livre.center() - QPoint(width() / 2, (height() + moldura) / 2));
 }
 
 FrmDigitar::~FrmDigitar() {
@@ -246,6 +263,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     // The slip's name, with the accredited banks' logos over it once a state is chosen.
     auto* topo = new QGridLayout;
     auto* titulo = new QGroupBox;
+    titulo_ = titulo;
     auto* tituloLayout = new QHBoxLayout(titulo);
     auto* nome = new QLabel(Q("FENNOLAR - KOVA"));
     QFont grande = nome->font();
@@ -269,8 +287,6 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     faixaBancos_->setWidget(painelBancos_);
     bancosLayout->addWidget(faixaBancos_);
     topo->addWidget(bancos, 0, 0);
-    // The title keeps the height of the strip that covers it, so nothing below moves.
-    titulo->setMinimumHeight(bancos->sizeHint().height());
     layout->addLayout(topo);
 
     // One box: its numbered caption over the widget.
@@ -347,6 +363,12 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     connect(btnProduto, &QToolButton::clicked, this, [this] { Executa([this] { form_.btnProdutoClick(); }); });
     p->addWidget(btnProduto);
     g->addWidget(produto, 7, 0, 1, 4);
+    // The authentication group fills the foot of the left-hand side, so the window stays low
+    // enough for a small screen.
+    auto* autenticacao = new QGroupBox;
+    Registra("GBAutenticacao", autenticacao);
+    autenticacao->setMinimumHeight(60);
+    g->addWidget(autenticacao, 8, 0, 1, 4);
     g->setRowStretch(8, 1);
     for (int col = 0; col < 4; ++col) g->setColumnStretch(col, 1);
     corpo->addWidget(guia, 3);
@@ -379,10 +401,6 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     for (const char* valor : kValores) v->addWidget(edicao(valor));
     v->addStretch();
     direita->addWidget(valores);
-    auto* autenticacao = new QGroupBox;
-    Registra("GBAutenticacao", autenticacao);
-    autenticacao->setMinimumHeight(70);
-    direita->addWidget(autenticacao);
     corpo->addLayout(direita, 2);
     layout->addLayout(corpo, 1);
 
@@ -538,6 +556,8 @@ void FrmDigitar::DadosMudaram(TField* campo) {
 
 void FrmDigitar::EstadoMudou() {
     modeloGrade_->Atualizar();
+    // Columns as wide as their titles and contents; the grid shows only outside editing.
+    if (!Editando(dm_.cdsKOVA)) grade_->resizeColumnsToContents();
     RefrescaGrade();
     navegador_->Atualizar();
     SincronizaPagina();
@@ -639,6 +659,7 @@ void FrmDigitar::RefrescaGrade() {
     if (!dm_.cdsKOVA.Active()) return;
     if (modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
+        grade_->resizeColumnsToContents();
     }
     grade_->viewport()->update();
     ++ocupado_;
@@ -830,6 +851,7 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
 // ------------------------------------------------------------------ showing and closing
 
 void FrmDigitar::IniciarNovaKOVA() {
+    if (!isVisible()) CabeNaTela();
     show();
     raise();
     activateWindow();
@@ -837,6 +859,7 @@ void FrmDigitar::IniciarNovaKOVA() {
 }
 
 void FrmDigitar::AbrirPesquisa() {
+    if (!isVisible()) CabeNaTela();
     show();
     raise();
     activateWindow();
@@ -852,6 +875,7 @@ void FrmDigitar::ExibirModal() {
     SincronizaPagina();
     DadosMudaram(nullptr);
     QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
+    CabeNaTela();
     exec();
 }
 

@@ -61,6 +61,7 @@ private:
     QWidget* MontaPaginaKOVA();
     QWidget* MontaPesquisa();
     void Registra(const std::string& nome, QWidget* w);
+    void CabeNaTela();
 
     // Runs an action of the person: failures are shown, the page and focus follow the form.
     void Executa(const std::function<void()>& acao);
@@ -102,6 +103,7 @@ private:
     ModeloGrade* modeloGrade_ = nullptr;
     NavegadorRegistros* navegador_ = nullptr;
     QScrollArea* faixaBancos_ = nullptr;
+    QWidget* titulo_ = nullptr;
     QWidget* painelBancos_ = nullptr;
     std::string logosMostrados_;
     // Above zero while the window itself moves the focus or runs an action: focus changes are then
