@@ -265,10 +265,12 @@ bool TfrmDigitar::PassoReceita(TField*) {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, true);
         Controles.SetItemIndex("cbxPeriodoDia", 0);
         Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
-        Controles.SetItemIndex("cbxPeriodoAno", int(Controles.Get("cbxPeriodoAno").items.size()) - 1);
-        if (inserindo) {
+        Controles.SetItemIndex("cbxPeriodoAno", PosicaoAnoAtual);
+        // Unattended, nobody sees the pickers: a period the caller did not give is left empty and
+        // refused as missing instead of being issued with a month nobody chose.
+        if (inserindo && !dm_.ModoSilencioso) {
             cbxPeriodoDiaChange();
-        } else if (const std::string guardada = Campo("Referencia"); !guardada.empty()) {
+        } else if (const std::string guardada = Campo("Referencia"); !inserindo && !guardada.empty()) {
             // A stored slip shows its own period: the defaults would rewrite it on the way through.
             const std::string periodicidade =
                 dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";

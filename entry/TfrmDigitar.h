@@ -36,6 +36,8 @@ public:
     int QtdeIncluidas = 0;
     // Calendar month when the screen was created.
     int MesAtual = 0;
+    // Position of this year in the year picker, the period's default year.
+    int PosicaoAnoAtual = 0;
     // True while the screen is shown (it is then the active window).
     bool Visivel = false;
     // The page in front: "tbsKOVA" (the slip) or "tbsPesquisar" (the search grid).

@@ -549,3 +549,39 @@ TEST_F(TelaTest, AlterarMostraEGuardaOPeriodo) {
     dm->cdsKOVA.Cancel();
     EXPECT_EQ(F("Referencia").AsString(), "3022021");
 }
+
+// In December the year picker also offers next year; the default period must still be this month
+// of this year, or every slip with a period would be a future one.
+TEST(DigitarDezembro, PeriodoPadraoEhEsteMesDesteAno) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    Clock::Set(MakeDateTime(2026, 12, 9, 10, 0));
+    TDM dm;
+    dm.AbrirTabelasVazias();
+    ReferenciasBasicas(dm);
+    Regra(dm, "SP", "000000", "MA", "KOVA vencida ou periodo futuro");
+    TfrmDigitar form(dm);
+    ASSERT_EQ(form.Controles.Get("cbxPeriodoAno").items.back(), "2027");
+
+    form.Mostrar();
+    form.btnIncluirClick();
+    dm.cdsKOVA.FieldByName("UFFavorecida").SetAsString("SP");
+    dm.cdsKOVA.FieldByName("Receita").SetAsString("100056");
+    EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "1122026");
+    EXPECT_EQ(form.Controles.Get("cbxPeriodoAno").items[size_t(form.Controles.Get("cbxPeriodoAno").itemIndex)],
+              "2026");
+    EXPECT_TRUE(dialogs.History().empty()) << dialogs.Texts()[0];
+    dm.cdsKOVA.Cancel();
+
+    // Unattended, a period the caller did not give stays empty: it is refused as missing when the
+    // slip is checked, never issued with a month nobody chose.
+    dm.ModoBiblioteca = dm.ModoSilencioso = true;
+    dm.cdsKOVA.Append();
+    dm.cdsKOVA.FieldByName("UFFavorecida").SetAsString("SP");
+    dm.cdsKOVA.FieldByName("Receita").SetAsString("100056");
+    EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "");
+    EXPECT_EQ(dm.UltimoErro, "");
+    dm.cdsKOVA.Cancel();
+    Clock::Reset();
+    EXPECT_TRUE(dialogs.Unexpected().empty());
+}

@@ -152,3 +152,39 @@ TEST_F(HospedadaTest, ValorImpossivelDeixaAKOVAAbertaParaAProxima) {
     });
     EXPECT_NE(r.find("RAZAOSOCIAL=OUTRA;Retorno=001;"), std::string::npos);
 }
+
+namespace {
+
+// A request for a revenue with a reference period, on a December day.
+class DezembroTest : public RequisicaoTest {
+protected:
+    void SetUp() override {
+        Clock::Set(MakeDateTime(2026, 12, 9, 10, 0));  // the module and the year picker of this December
+        dm = std::make_unique<TDM>();
+        dm->AbrirTabelasVazias();
+        ReferenciasBasicas(*dm);
+        frm = std::make_unique<TfrmDigitar>(*dm);
+        Inserir(dm->cdsReceita, {{"Codigo", T("100013")}, {"Descricao", T("ICMS comunicação")},
+                                 {"CodigoBarra", int32_t(1)}, {"Referencia", T("D")},
+                                 {"LayoutCodigoBarra", 1.0}, {"TipoDocumento", T("0")}});
+        Regra(*dm, "SP", "000000", "MA", "KOVA vencida: encargos pela legislação do estado.");
+    }
+    static std::string Periodo(const std::string& extra) {
+        return "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=100,00;"
+               "TOTALRECOLHER=100,00;DATAVENCIMENTO=15/12/2026;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
+               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" + extra;
+    }
+};
+
+TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
+    std::string r = Pede(Periodo(";REFERENCIA=1122026"));
+    EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("Referencia").AsString(), "1122026");
+    r = Pede(Periodo(""));
+    EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 76] ", 0), 0u) << r;
+    // Next year's period, offered in the December list, is judged as the caller gave it.
+    r = Pede(Periodo(";REFERENCIA=1012027"));
+    EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 84] ", 0), 0u) << r;
+}
+
+}  // namespace
