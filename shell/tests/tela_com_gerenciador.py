@@ -137,19 +137,32 @@ class Sessao:
 
     # ------------------------------------------------------------------ the program
 
-    def inicia_programa(self):
+    def inicia_programa(self, *argumentos, dezembro=True):
         env = dict(self.env)
         env["KOVA_WINDIR"] = self.windir + "/"
         env["KOVA_SYSDIR"] = self.sysdir + "/"
-        env["LD_PRELOAD"] = LIBFAKETIME
-        env["FAKETIME"] = "@" + DIA_DE_DEZEMBRO
-        # Qt's timers keep the real pace.
-        env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
-        self.saida = open(os.path.join(self.pasta, "kova.log"), "wb")
-        self.programa = subprocess.Popen([self.kova], env=env, cwd=self.pasta, stdout=self.saida,
+        # No printer: the machine's own print service is never reached.
+        env["CUPS_SERVER"] = os.path.join(self.pasta, "sem-cups.sock")
+        if dezembro:
+            env["LD_PRELOAD"] = LIBFAKETIME
+            env["FAKETIME"] = "@" + DIA_DE_DEZEMBRO
+            # Qt's timers keep the real pace.
+            env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
+        saida = open(os.path.join(self.pasta, "kova.log"), "ab")
+        self.programa = subprocess.Popen([self.kova, *argumentos], env=env, cwd=self.pasta, stdout=saida,
                                          stderr=subprocess.STDOUT, start_new_session=True)
+        saida.close()
         self.processos.append(self.programa)
         self.janela(PRINCIPAL, 30)
+
+    def visiveis(self, titulo):
+        return len(self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + titulo + "$"]).split())
+
+    def fim_do_programa(self, segundos=30):
+        try:
+            return self.programa.wait(timeout=segundos)
+        except subprocess.TimeoutExpired:
+            raise Falha("o programa não terminou")
 
     def menu(self, *teclas):
         """A menu item of the main window, by its keys."""
@@ -337,11 +350,59 @@ def cenario_pesquisa(s):
     s.teclas("Escape")
 
 
+def cenario_sobre_ajuda_e_arquivo(s):
+    s.teclas("Escape")
+    s.menu("alt+j", "s")
+    s.janela("Sobre")
+    s.captura("sobre")
+    s.teclas("Return")  # Fechar
+    s.janela(PRINCIPAL)
+    s.menu("alt+j", "a")  # no help is installed beside the test's program: it says so
+    s.janela("Informação")
+    s.captura("ajuda_ausente")
+    s.teclas("Return")
+    s.janela(PRINCIPAL)
+    s.menu("alt+o", "c")
+    s.espera(lambda: s.ativa() not in (PRINCIPAL, ""), "o diálogo de arquivo")
+    titulo = s.ativa()
+    s.captura("incorporar_arquivo")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
+    if titulo != "Abrir":
+        raise Falha('o diálogo de arquivo se chama "%s"' % titulo)
+    # Closing asks first.
+    s.menu("alt+o", "s")
+    s.confirma("Confirmação")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha")
+
+
+def cenario_incorporacao_pela_linha_de_comando(s, gerador):
+    arquivo = os.path.join(s.pasta, "lote.txt")
+    with open(arquivo, "wb") as f:
+        f.write(subprocess.run([sys.executable, gerador, "1"], stdout=subprocess.PIPE, check=True).stdout)
+    antes = len(s.kovas())
+    s.inicia_programa(arquivo, dezembro=False)
+    # The file's path is shown first, over the main window.
+    s.espera(lambda: s.visiveis(PRINCIPAL) == 2, "a mensagem com o caminho do arquivo")
+    s.captura("linha_de_comando")
+    s.teclas("Return")
+    s.confirma("Informação")  # the slips printed
+    if s.fim_do_programa() != 0:
+        raise Falha("a incorporação pela linha de comando falhou")
+    kovas = s.kovas()
+    if len(kovas) != antes + 1 or kovas[-1]["Situacao"] != "I":
+        raise Falha("a KOVA incorporada não foi gravada como impressa")
+    if not os.path.exists(os.path.join(s.pasta, "lote.pdf")):
+        raise Falha("as vias não foram para lote.pdf")
+
+
 def main():
     argumentos = argparse.ArgumentParser()
     argumentos.add_argument("--kova", required=True)
     argumentos.add_argument("--dados", required=True)
     argumentos.add_argument("--capturas", required=True)
+    argumentos.add_argument("--gerador", required=True, help="bench/gera_incorporacao.py")
     a = argumentos.parse_args()
     for programa in ("Xvfb", "openbox", "xdotool", "xprop", "import"):
         if not shutil.which(programa):
@@ -362,9 +423,13 @@ def main():
                                ("aviso de Minas uma vez", cenario_aviso_de_minas_uma_vez),
                                ("prefixo não escolhe", cenario_prefixo_nao_escolhe),
                                ("seletor de produto", cenario_seletor_de_produto),
-                               ("pesquisa", cenario_pesquisa)):
+                               ("pesquisa", cenario_pesquisa),
+                               ("sobre, ajuda e arquivo", cenario_sobre_ajuda_e_arquivo)):
             cenario(s)
             print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
+        etapa = "incorporação pela linha de comando"
+        cenario_incorporacao_pela_linha_de_comando(s, a.gerador)
+        print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         return 0
     except (Falha, subprocess.TimeoutExpired) as e:
         try:
