@@ -129,6 +129,18 @@ class Sessao:
         self.janela(titulo)
         self.teclas("Return")
 
+    def dentro_da_tela(self):
+        """The active window, footer included, lies inside the 1366x768 screen."""
+        janela = self.x(["xdotool", "getactivewindow"]).decode().strip()
+        info = {}
+        for linha in self.x(["xwininfo", "-id", janela]).decode().splitlines():
+            chave, _, valor = linha.strip().partition(":")
+            info[chave] = valor.strip()
+        x, y = int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"])
+        largura, altura = int(info["Width"]), int(info["Height"])
+        if x < 0 or y < 0 or x + largura > 1366 or y + altura > 768:
+            raise Falha('"%s" sai da tela: %dx%d em %d,%d' % (self.ativa(), largura, altura, x, y))
+
     def captura(self, nome):
         os.makedirs(self.capturas, exist_ok=True)
         destino = os.path.join(self.capturas, nome + ".png")
@@ -205,6 +217,7 @@ class Sessao:
 def nova_kova(s):
     s.menu("alt+o", "d")
     s.janela(TELA)
+    s.dentro_da_tela()
 
 
 def digita_acre_regime_especial(s, mes_anterior=False):
@@ -346,6 +359,7 @@ def cenario_pesquisa(s):
     s.teclas("Escape")  # nothing being typed: the screen closes
     s.menu("alt+o", "p")
     s.janela(TELA)
+    s.dentro_da_tela()
     s.captura("pesquisa")
     s.teclas("Escape")
 
@@ -404,7 +418,7 @@ def main():
     argumentos.add_argument("--capturas", required=True)
     argumentos.add_argument("--gerador", required=True, help="bench/gera_incorporacao.py")
     a = argumentos.parse_args()
-    for programa in ("Xvfb", "openbox", "xdotool", "xprop", "import"):
+    for programa in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"):
         if not shutil.which(programa):
             print("falta o programa %s (scripts/setup.sh o instala)" % programa)
             return 1
