@@ -451,6 +451,11 @@ def main():
         except Exception:
             pass
         print("FALHOU em %s: %s" % (etapa, e))
+        try:
+            with open(os.path.join(s.pasta, "kova.log"), "rb") as f:
+                print("saída do programa:\n" + f.read()[-6000:].decode(errors="replace"))
+        except OSError:
+            pass
         return 1
     finally:
         s.encerra()
