@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QScrollArea>
 #include <QStandardItemModel>
@@ -763,6 +764,9 @@ bool FrmDigitar::Saida(const std::string& nome) {
 }
 
 void FrmDigitar::Entrada(const std::string& nome) {
+    // An entry handler never runs inside itself: a notice it shows cannot bring itself back.
+    if (entrando_) return;
+    const QScopedValueRollback<bool> entrando(entrando_, true);
     if (nome == "dbeReferencia") form_.dbeReferenciaEnter();
     if (nome == "dbeDocumentoOrigem") form_.dbeDocumentoOrigemEnter();
     if (nome == "dblcProduto") form_.dblcProdutoEnter();

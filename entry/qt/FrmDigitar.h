@@ -113,6 +113,7 @@ private:
     int focosDoForm_ = 0;
     // The box of this window that last had the focus.
     std::string caixaAtual_;
+    bool entrando_ = false;
 };
 
 }  // namespace kova
