@@ -25,9 +25,12 @@ std::string N(long long v, int n) {
 
 std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto, "0", n); }
 
-int ParaInteiro(const std::string& texto) {
+// A part of the slip that a layout reads as a number; `parte` names it in the failure.
+int ParaInteiro(const std::string& texto, const char* parte) {
     int32_t v;
-    if (!TryStrToInt(texto, v)) throw EConvertError("'" + texto + "' is not a valid integer value");
+    if (!TryStrToInt(texto, v)) {
+        throw EConvertError(std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
+    }
     return v;
 }
 
@@ -39,6 +42,33 @@ int ParaInteiroPadrao(const std::string& texto, int padrao) {
 // Characters de..de+n-1 (from 1) of a text, as much of them as there is.
 std::string Copia(const std::string& s, size_t de, size_t n) {
     return de - 1 < s.size() ? s.substr(de - 1, n) : std::string();
+}
+
+bool TemLetra(const std::string& cic) {
+    return cic.find_first_not_of("0123456789") != std::string::npos;
+}
+
+std::string MensagemContribuinteComLetras(const std::string& receita) {
+    return "O código de barras da receita " + receita +
+           " leva os dígitos do CNPJ/CPF do contribuinte e não comporta um CNPJ com letras";
+}
+
+// Layouts whose 22 positions carry the taxpayer's digits.
+bool LevaContribuinte(int L) {
+    switch (L) {
+        case 1: case 2: case 9: case 12: case 14: case 15: case 17: case 18: case 20: case 21: case 22:
+        case 23: case 24: case 25: case 26: case 27: case 28: case 29: case 30:
+            return true;
+        default:
+            return false;
+    }
+}
+
+int Layout(TDM& dm, const std::string& uf, const std::string& receita) {
+    int L = dm.cdsReceita.FindKey({receita}) ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
+    if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString(), "O leiaute do código de barras");
+    if (!dm.CodigoCourier.empty()) L = 30;
+    return L;
 }
 
 // An empty date counts as the zero date of the calendar the slips were first kept in.
@@ -112,6 +142,7 @@ struct Montagem {
     }
     std::string AnoVencimento() const { return Yd(YearOf(vencimento)); }
     std::string CIC12(int t) const {
+        if (TemLetra(cic)) throw Exception(MensagemContribuinteComLetras(receita));
         std::string c = t == 1 ? (cic.size() >= 2 ? cic.substr(0, cic.size() - 2) : std::string()) : cic;
         return Pad(c, 12);
     }
@@ -136,7 +167,7 @@ struct Montagem {
         s[20] = doc.size() == 11 ? '6' : '5';
         s[21] = std::to_string(anoPosicao22 - B - 10 * (V - 4))[0];
         std::string docl = doc.size() == 11 ? doc.substr(1) : doc;
-        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2)));
+        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2), "O ano do documento de origem"));
         return CodigoMes(mes, T, Decada(Y), true) + CIC12(T) + Pad(docl, 10).substr(1, 8);
     }
 
@@ -159,7 +190,7 @@ struct Montagem {
             case 6:
                 return Pad(doc, 9) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 6) + "00";
             case 7:
-                return Pad(doc, 11) + N(ParaInteiro(referencia), 3) + Fracao(JR, 1000, 5) + "000";
+                return Pad(doc, 11) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(JR, 1000, 5) + "000";
             case 8:
                 return Pad(doc, 12) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 5);
             case 9:
@@ -170,7 +201,7 @@ struct Montagem {
             }
             case 11: {
                 long double pr = principal == total ? 0 : PR;
-                return Pad(doc, 12) + N(ParaInteiro(referencia), 3) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) +
+                return Pad(doc, 12) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) +
                        Fracao(MR, 1, 2);
             }
             case 12: {
@@ -185,8 +216,8 @@ struct Montagem {
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), false) + CIC12(Tl) + Pad(SomenteDigitos(semUltimo), 8);
             }
             case 15: {
-                int mes = ParaInteiro(Copia(referencia, 2, 2));
-                int ano = ParaInteiro(Copia(referencia, 4, 4));
+                int mes = ParaInteiro(Copia(referencia, 2, 2), "O mês do período de referência");
+                int ano = ParaInteiro(Copia(referencia, 4, 4), "O ano do período de referência");
                 return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) + Pad(doc, 8);
             }
             case 16: {
@@ -204,6 +235,7 @@ struct Montagem {
             case 24:
                 return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + N(m, 2) + Yd(y) + SubCodigo();
             case 21:
+                if (TemLetra(cic)) throw Exception(MensagemContribuinteComLetras(receita));
                 return std::to_string(T) + Pad(cic, 14) + Pad(SomenteDigitos(doc), 6) + "0";
             case 22:
                 return std::to_string(Tl) + CIC12(Tl) + Pad(SomenteDigitos(doc), 9);
@@ -221,7 +253,7 @@ struct Montagem {
             case 28: {
                 std::string digitoProduto = produto == 37 ? "1" : (produto == 99 ? "9" : "0");
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
-                       std::to_string(ParaInteiro(Copia(referencia, 7, 1))) + digitoProduto;
+                       std::to_string(ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência")) + digitoProduto;
             }
             case 29: {
                 std::string d = SomenteDigitos(doc);
@@ -237,7 +269,9 @@ struct Montagem {
 
     std::string Monta() {
         std::string s = "8580";
-        s += N(std::llround(total * 100), 11);
+        // The cents the total check and the printed box read, also for a slip stored before
+        // amounts were held to the cent.
+        s += N(std::llround(Arredonda(2, total) * 100), 11);
 
         const bool temUF = dm.cdsUF.FindKey({uf});
         if (temUF) periodicidade = dm.cdsUF.FieldByName("Periodicidade").AsString();
@@ -263,7 +297,7 @@ struct Montagem {
         if (temReceita) {
             R = dm.cdsReceita.FieldByName("CodigoBarra").AsInteger();
             std::string tipo = dm.cdsReceita.FieldByName("TipoDocumento").AsString();
-            T = tipo == "0" ? Tl : ParaInteiro(tipo);
+            T = tipo == "0" ? Tl : ParaInteiro(tipo, "O tipo de documento da receita");
         }
 
         if (total > 0) {
@@ -275,9 +309,7 @@ struct Montagem {
         if (uf == "GO" && R == 13) R = 99;
         s += receita == "100056" && !dm.CodigoCourier.empty() ? std::string("14") : N(R, 2);
 
-        int L = temReceita ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
-        if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString());
-        if (!dm.CodigoCourier.empty()) L = 30;
+        const int L = kova::Layout(dm, uf, receita);
 
         p = ParaInteiroPadrao(Copia(referencia, 1, 1), 1);
         m = ParaInteiroPadrao(Copia(referencia, 2, 2), 1);
@@ -291,6 +323,18 @@ struct Montagem {
 };
 
 }  // namespace
+
+int LayoutCodigoBarra() {
+    TDM& dm = *DM;
+    return Layout(dm, dm.cdsKOVA.FieldByName("UFFavorecida").AsString(), dm.cdsKOVA.FieldByName("Receita").AsString());
+}
+
+std::string RecusaContribuinteNoCodigoBarra() {
+    TDM& dm = *DM;
+    const std::string cic = Trim(dm.cdsKOVA.FieldByName("CICContribuinte").AsString());
+    if (!TemLetra(cic) || !LevaContribuinte(LayoutCodigoBarra())) return {};
+    return MensagemContribuinteComLetras(dm.cdsKOVA.FieldByName("Receita").AsString());
+}
 
 std::string MontaCodigoBarra() {
     Montagem montagem(*DM);

@@ -86,7 +86,7 @@ void TfrmDigitar::btnAlterarClick() {
         const std::string referencia = Campo("Referencia");
         int32_t d;
         if (!TryStrToInt(referencia.substr(0, 1), d)) {
-            throw EConvertError("'" + referencia.substr(0, 1) + "' is not a valid integer value");
+            throw EConvertError("'" + referencia.substr(0, 1) + "' não é um número inteiro válido");
         }
         Controles.SetItemIndex("cbxPeriodoDia", d - 1);
     }

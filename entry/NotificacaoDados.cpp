@@ -67,8 +67,9 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
         Editando()) {
         TDataSet& k = dm_.cdsKOVA;
         k.FieldByName("TotalRecolher")
-            .SetAsFloat(k.FieldByName("ValorPrincipal").AsFloat() + k.FieldByName("AtualizacaoMonetaria").AsFloat() +
-                        k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+            .SetAsFloat(ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                                       k.FieldByName("AtualizacaoMonetaria").AsFloat() + k.FieldByName("Juros").AsFloat() +
+                                       k.FieldByName("Multa").AsFloat()));
     }
     if (Visivel) AtualizarCores();
 }
@@ -423,7 +424,7 @@ bool TfrmDigitar::PassoDocumento() {
     const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
     // The revenue code is read as a number even when the slip has none yet.
     int32_t numero;
-    if (!TryStrToInt(receita, numero)) throw EConvertError("'" + receita + "' is not a valid integer value");
+    if (!TryStrToInt(receita, numero)) throw EConvertError("'" + receita + "' não é um número inteiro válido");
     if (numero == 100056 && !Desassistido()) {
         if (doc.size() == 10 && doc.substr(0, 2) != anoRef && Controles.Get("dbeReferencia").enabled) {
             MessageDlg(Mensagem("147"), TMsgDlgType::mtWarning);

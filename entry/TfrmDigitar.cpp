@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Texto.h"
@@ -271,6 +272,12 @@ bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
 bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
     for (int i = 0; i < tabela.FieldCount(); ++i) {
         if (CriticaField(tabela.Fields(i).FieldName(), false)) return true;
+    }
+    // A slip that passes every field but whose barcode cannot carry its taxpayer is not stored.
+    if (const std::string motivo = RecusaContribuinteNoCodigoBarra(); !motivo.empty()) {
+        Reportar(motivo);
+        if (Visivel) Controles.SetFocus("dbeCICContribuinte");
+        return true;
     }
     return false;
 }

@@ -2,7 +2,9 @@
 // its request and turns any failure into a result the host can read: nothing thrown crosses here.
 
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <string>
 
 #include "Dialogs.h"
@@ -10,6 +12,7 @@
 #include "Interface.h"
 #include "Requisicao.h"
 #include "TDM.h"
+#include "TIniFile.h"
 #include "TelaBiblioteca.h"
 #include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
@@ -34,6 +37,29 @@ std::string ultimoErro;
 std::unique_ptr<TDM> modulo;
 std::unique_ptr<TfrmDigitar> formulario;
 
+// The slips the library stored, oldest first. A host that issues slips all day would otherwise
+// hold every one of them: past the limit the oldest are released, a tenth of the limit at a time,
+// so the cost of releasing is spread over many requests. The newest (the current slip, the one
+// imprime prints) is always kept; the numbering goes on.
+constexpr int kMaximoGuardadasPadrao = 10000;
+int maximoGuardadas = kMaximoGuardadasPadrao;
+std::deque<TBookmark> guardadas;
+
+int MaximoGuardadas(const TDM& dm) {
+    const int n = TIniFile(dm.DirWindows + "KOVA.INI").ReadInteger("KOVA", "MaximoKOVAsGuardadas", kMaximoGuardadasPadrao);
+    return n >= 1 ? n : kMaximoGuardadasPadrao;
+}
+
+void Guarda(TDataSet& k) {
+    if (k.State() != TDataSetState::dsBrowse || k.IsEmpty()) return;
+    guardadas.push_back(k.GetBookmark());
+    if (int(guardadas.size()) <= maximoGuardadas) return;
+    const size_t ficam = size_t(maximoGuardadas - maximoGuardadas / 10);
+    std::vector<TBookmark> liberadas(guardadas.begin(), guardadas.end() - std::ptrdiff_t(ficam));
+    guardadas.erase(guardadas.begin(), guardadas.end() - std::ptrdiff_t(ficam));
+    k.ReleaseRecords(liberadas);
+}
+
 // The data module and the entry form, created on the first call. A data directory that does not
 // load leaves nothing behind, so that the next call tries again.
 TfrmDigitar& Objetos() {
@@ -48,6 +74,8 @@ TfrmDigitar& Objetos() {
             modulo.reset();
             throw Exception(motivo);
         }
+        maximoGuardadas = MaximoGuardadas(*modulo);
+        guardadas.clear();
     }
     if (!frmDigitar) formulario = std::make_unique<TfrmDigitar>(*DM);
     return *frmDigitar;
@@ -107,7 +135,10 @@ using namespace kova;
 
 bool Teste() {
     bool salvo = false;
-    Protegido([&] { salvo = Hospedada(Objetos()); });
+    Protegido([&] {
+        salvo = Hospedada(Objetos());
+        if (salvo) Guarda(DM->cdsKOVA);
+    });
     return salvo;
 }
 
@@ -115,7 +146,7 @@ bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
         frm.Requisicao = requisicao;
-        Hospedada(frm);
+        if (Hospedada(frm)) Guarda(DM->cdsKOVA);
         resposta = frm.Requisicao;
     });
     *texto = resposta.c_str();
@@ -127,7 +158,7 @@ bool Kova2(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
         frm.Requisicao = requisicao;
-        ValidaRequisicao(frm);
+        if (ValidaRequisicao(frm)) Guarda(DM->cdsKOVA);
         resposta = frm.Requisicao;
     });
     *texto = resposta.c_str();
@@ -154,6 +185,25 @@ bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
 }
 
 const char* UltimoErro() { return ultimoErro.c_str(); }
+
+void DefineErro(const char* texto) { ultimoErro = texto; }
+
+namespace {
+std::mutex umaChamada;
+thread_local bool nestaLinha = false;
+}  // namespace
+
+TChamada::TChamada() : aceita_(!nestaLinha) {
+    if (!aceita_) return;
+    umaChamada.lock();
+    nestaLinha = true;
+}
+
+TChamada::~TChamada() {
+    if (!aceita_) return;
+    nestaLinha = false;
+    umaChamada.unlock();
+}
 
 void DefineRoteiro(const char* texto) {
     if (texto && *texto) {

@@ -8,6 +8,10 @@
 
 namespace {
 
+using kovadll::TChamada;
+
+constexpr const char* kOutraChamada = "KOVA já está atendendo uma chamada nesta linha de execução";
+
 size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
     if (destino && tamanho > 0) {
         const size_t k = std::min(n, tamanho - 1);
@@ -17,26 +21,56 @@ size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
     return n + 1;
 }
 
+// A buffer the length-checked forms refuse, with the reason kova_ultimo_erro gives.
+bool BufferRecusado(const char* requisicao, size_t tamanho) {
+    if (!requisicao) {
+        kovadll::DefineErro("Requisição nula");
+    } else if (tamanho == 0) {
+        kovadll::DefineErro("Tamanho do buffer da requisição igual a zero");
+    } else if (!std::memchr(requisicao, '\0', tamanho)) {
+        kovadll::DefineErro("A requisição não termina com um byte zero dentro do tamanho informado");
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The export's part of a refused call: the reason, and the request left as it was.
+bool Recusada(const TChamada& chamada) {
+    if (chamada.Aceita()) return false;
+    kovadll::DefineErro(kOutraChamada);
+    return true;
+}
+
 }  // namespace
 
 extern "C" {
 
-KOVADLL_API bool teste(void) { return kovadll::Teste(); }
+KOVADLL_API bool teste(void) {
+    TChamada chamada;
+    if (Recusada(chamada)) return false;
+    return kovadll::Teste();
+}
 
 KOVADLL_API void kova(char* requisicao) {
+    TChamada chamada;
+    if (Recusada(chamada)) return;
     const char* resposta;
     size_t n;
     if (requisicao && kovadll::Kova(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
 }
 
 KOVADLL_API void kova2(char* requisicao) {
+    TChamada chamada;
+    if (Recusada(chamada)) return;
     const char* resposta;
     size_t n;
     if (requisicao && kovadll::Kova2(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
 }
 
 KOVADLL_API size_t kova_n(char* requisicao, size_t tamanho) {
-    if (!requisicao || tamanho == 0 || !std::memchr(requisicao, '\0', tamanho)) return 0;
+    TChamada chamada;
+    if (Recusada(chamada) || BufferRecusado(requisicao, tamanho)) return 0;
     const char* resposta;
     size_t n;
     if (!kovadll::Kova(requisicao, &resposta, &n)) return 0;
@@ -44,7 +78,8 @@ KOVADLL_API size_t kova_n(char* requisicao, size_t tamanho) {
 }
 
 KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
-    if (!requisicao || tamanho == 0 || !std::memchr(requisicao, '\0', tamanho)) return 0;
+    TChamada chamada;
+    if (Recusada(chamada) || BufferRecusado(requisicao, tamanho)) return 0;
     const char* resposta;
     size_t n;
     if (!kovadll::Kova2(requisicao, &resposta, &n)) return 0;
@@ -53,7 +88,8 @@ KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
 
 KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
     static const char kNaoImpressa[] = "001KOVA não incluida";
-    const bool ok = kovadll::Imprime(texto1, texto2, texto3);
+    TChamada chamada;
+    const bool ok = !Recusada(chamada) && kovadll::Imprime(texto1, texto2, texto3);
     if (resultado) {
         if (ok) {
             std::memcpy(resultado, "000", 4);
@@ -63,14 +99,19 @@ KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* tex
     }
 }
 
-KOVADLL_API void kova_roteiro_teste(const char* roteiro) { kovadll::DefineRoteiro(roteiro); }
+KOVADLL_API void kova_roteiro_teste(const char* roteiro) {
+    TChamada chamada;
+    if (!Recusada(chamada)) kovadll::DefineRoteiro(roteiro);
+}
 
 KOVADLL_API size_t kova_relato_teste(char* texto, size_t tamanho) {
+    TChamada chamada;  // read on this thread while it holds the call, or under the lock
     const char* relato = kovadll::Relato();
     return Copia(relato, std::strlen(relato), texto, tamanho);
 }
 
 KOVADLL_API size_t kova_ultimo_erro(char* texto, size_t tamanho) {
+    TChamada chamada;  // read on this thread while it holds the call, or under the lock
     const char* erro = kovadll::UltimoErro();
     return Copia(erro, std::strlen(erro), texto, tamanho);
 }

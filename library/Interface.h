@@ -12,6 +12,23 @@ bool Kova(const char* requisicao, const char** resposta, size_t* tamanho);
 bool Kova2(const char* requisicao, const char** resposta, size_t* tamanho);
 bool Imprime(const char* texto1, const char* texto2, const char* texto3);
 const char* UltimoErro();
+// Sets the text kova_ultimo_erro gives, for a call refused before its request ran.
+void DefineErro(const char* texto);
+
+// One call at a time in the whole process: every export holds this for its whole call, so a second
+// thread waits its turn. A call made from inside another on the same thread (a host's handler
+// running while the screen is shown) is not accepted rather than waiting for itself.
+class TChamada {
+public:
+    TChamada();
+    ~TChamada();
+    TChamada(const TChamada&) = delete;
+    TChamada& operator=(const TChamada&) = delete;
+    bool Aceita() const { return aceita_; }
+
+private:
+    bool aceita_;
+};
 // Tests only: a script that acts for the person in hosted requests (null: a person again), and
 // what the last scripted request saw.
 void DefineRoteiro(const char* texto);

@@ -100,8 +100,12 @@ bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, 
         // A payment before the due date is paid on the due date.
         const TField& venc = k.FieldByName("DataVencimento");
         if (!venc.IsNull() && f.AsDate() < venc.AsDate()) f.SetAsDate(venc.AsDate());
-    } else if (SameText(campo, "AtualizacaoMonetaria") || SameText(campo, "Juros") || SameText(campo, "Multa")) {
-        f.SetAsFloat(Decimal(valor));
+    } else if (SameText(campo, "UFFavorecida") || SameText(campo, "UF") || SameText(campo, "CICContribuinte")) {
+        // In capitals, as the screen types them, before any rule compares them (the letters of
+        // an alphanumeric CNPJ as well).
+        f.SetAsString(UpperCase(valor));
+    } else if (f.DataType() == TFieldType::ftCurrency) {
+        f.SetAsFloat(ArredondaValor(Decimal(valor)));
     } else {
         f.SetAsString(valor);
     }
@@ -157,13 +161,22 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
         throw;
     }
 
+    bool guardada = false;
     try {
         k.Post();
-        ++frm.QtdeIncluidas;
+        guardada = true;
         const std::string conteudo = CalculaCodigoBarra();
+        ++frm.QtdeIncluidas;
         frm.Requisicao = conteudo + ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso";
-    } catch (const std::exception&) {
-        frm.Requisicao = kRejeitada + dm.UltimoErro;
+    } catch (const std::exception& e) {
+        std::string motivo = dm.UltimoErro;
+        if (guardada) {
+            // The caller is told the slip was rejected, so it is not kept without its barcode.
+            CancelaAberta(k);
+            k.Delete();
+            motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") + e.what();
+        }
+        frm.Requisicao = kRejeitada + motivo;
         CancelaAberta(k);
     }
     CancelaAberta(k);

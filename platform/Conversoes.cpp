@@ -1,5 +1,6 @@
 #include "Conversoes.h"
 
+#include <charconv>
 #include <cmath>
 #include <iterator>
 #include <cstdio>
@@ -304,6 +305,43 @@ bool TryStrToFloat(std::string_view text, double& out) {
     return true;
 }
 
+namespace {
+
+// The digits of |x| at `casas` decimals, read from its shortest decimal text (the text a person
+// typed, for a number read from text): 9,995 is 9.99499... in binary and still rounds to 10,00.
+// Half up when `arredondar`, otherwise the further decimals are cut. False when x is not finite.
+bool DigitosDecimais(double x, int casas, bool arredondar, std::string& inteiro, std::string& fracao) {
+    if (!std::isfinite(x)) return false;
+    char b[400];
+    const auto [fim, erro] = std::to_chars(b, b + sizeof b, std::fabs(x), std::chars_format::fixed);
+    if (erro != std::errc()) return false;
+    const std::string_view texto(b, size_t(fim - b));
+    const size_t ponto = texto.find('.');
+    inteiro.assign(texto.substr(0, ponto));
+    const std::string_view resto = ponto == std::string_view::npos ? std::string_view() : texto.substr(ponto + 1);
+    fracao.assign(resto.substr(0, size_t(casas)));
+    fracao.resize(size_t(casas), '0');
+    if (arredondar && resto.size() > size_t(casas) && resto[size_t(casas)] >= '5') {
+        // Carry one through the fraction and then the whole part.
+        int i = casas - 1;
+        for (; i >= 0 && fracao[size_t(i)] == '9'; --i) fracao[size_t(i)] = '0';
+        if (i >= 0) {
+            ++fracao[size_t(i)];
+        } else {
+            int j = int(inteiro.size()) - 1;
+            for (; j >= 0 && inteiro[size_t(j)] == '9'; --j) inteiro[size_t(j)] = '0';
+            if (j >= 0) {
+                ++inteiro[size_t(j)];
+            } else {
+                inteiro.insert(inteiro.begin(), '1');
+            }
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string FormatFloat(std::string_view pattern, double v) {
     // A pattern of zeros alone on a small whole number (day and month labels) needs no printf.
     if (!pattern.empty() && pattern.size() <= 18 && pattern.find_first_not_of('0') == std::string_view::npos &&
@@ -330,11 +368,14 @@ std::string FormatFloat(std::string_view pattern, double v) {
         if (zeroVisto && (c == '0' || c == '#')) ++minInt;
     }
 
-    char b[512];
-    std::snprintf(b, sizeof b, "%.*f", fracMax, std::fabs(v));
-    std::string num(b);
-    std::string digInt = num.substr(0, num.find('.'));
-    std::string digFrac = num.find('.') == std::string::npos ? "" : num.substr(num.find('.') + 1);
+    std::string digInt, digFrac;
+    if (!DigitosDecimais(v, fracMax, true, digInt, digFrac)) {
+        char b[512];
+        std::snprintf(b, sizeof b, "%.*f", fracMax, std::fabs(v));
+        std::string num(b);
+        digInt = num.substr(0, num.find('.'));
+        digFrac = num.find('.') == std::string::npos ? "" : num.substr(num.find('.') + 1);
+    }
     while (int(digFrac.size()) > fracMin && !digFrac.empty() && digFrac.back() == '0') {
         digFrac.pop_back();
     }
@@ -402,15 +443,21 @@ std::string FormatarMoeda(double valor) {
 }
 
 double Arredonda(int n, double x) {
-    // The powers amounts use are exact doubles: the same values pow gives, without its cost.
-    static constexpr double kPotencias[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
-    double f = n >= 0 && n < int(std::size(kPotencias)) ? kPotencias[n] : std::pow(10.0, n);
-    double xf = x * f;
-    double inteiro = std::trunc(xf);
-    // The tolerance absorbs binary representation: an amount typed as 0,285 is 28.4999... in
-    // a double and must still round to 0,29.
-    if (xf - inteiro >= 0.5 - 1e-9) inteiro += 1;
-    return inteiro / f;
+    std::string inteiro, fracao;
+    if (n < 0 || n > 15 || !DigitosDecimais(x, n, x >= 0, inteiro, fracao)) {
+        const double f = std::pow(10.0, n);
+        const double xf = x * f;
+        double parte = std::trunc(xf);
+        if (xf - parte >= 0.5) parte += 1;
+        return parte / f;
+    }
+    std::string texto = (x < 0 ? "-" : "") + inteiro;
+    if (n > 0) texto += "." + fracao;
+    double r = x;
+    std::from_chars(texto.data(), texto.data() + texto.size(), r);
+    return r;
 }
+
+double ArredondaValor(double v) { return v >= 0 ? Arredonda(2, v) : v; }
 
 }  // namespace kova

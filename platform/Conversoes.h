@@ -59,8 +59,15 @@ std::string FormatFloat(std::string_view pattern, double v);
 // thousands, "," and two decimals.
 std::string FormatarMoeda(double valor);
 
-// Rounds x to n decimals: the integer part of x*10^n, plus one when the remainder is one half
-// or more; negative values are therefore truncated toward zero.
+// Rounds x to n decimals as its decimal text reads (0,285 → 0,29; 1,005 → 1,01): the integer
+// part of x*10^n, plus one when the remainder is one half or more; negative values are therefore
+// truncated toward zero. FormatFloat rounds the digits it shows from the same decimal text, half
+// up on the magnitude.
 double Arredonda(int n, double x);
+
+// An amount as a slip holds it, whichever way it was entered: to the cent, rounded as its decimal
+// text reads, so that the sum check, the barcode, the printed boxes and the replies read the same
+// cents. A negative amount is kept as given, for its check to refuse.
+double ArredondaValor(double v);
 
 }  // namespace kova

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 
 #include "Errors.h"
 #include "FilterExpression.h"
@@ -909,6 +910,25 @@ void TDataSet::GotoBookmark(TBookmark bookmark) {
     }
     MoveTo(it->second.get());
     bof_ = eof_ = false;
+}
+
+void TDataSet::ReleaseRecords(const std::vector<TBookmark>& bookmarks) {
+    CheckActive();
+    CheckBrowseMode();
+    std::unordered_set<const Record*> fora;
+    for (TBookmark b : bookmarks) {
+        auto it = owned_.find(b);
+        if (it != owned_.end() && it->second.get() != current_) fora.insert(it->second.get());
+    }
+    if (fora.empty()) return;
+    Mudou();
+    auto sai = [&fora](const Record* r) { return fora.count(r) > 0; };
+    std::erase_if(natural_, sai);
+    for (auto& ix : indexes_) std::erase_if(ix->order, sai);
+    for (const Record* r : fora) {
+        if (calculated_ == r) calculated_ = nullptr;
+        owned_.erase(r->seq);
+    }
 }
 
 // ---------------------------------------------------------------- whole-table access

@@ -144,6 +144,10 @@ public:
     void GotoBookmark(TBookmark bookmark);
     bool BookmarkValid(TBookmark bookmark) const;
     void FreeBookmark(TBookmark) {}
+    // Releases the records of the bookmarks in one pass over each order, without events or
+    // notifications: housekeeping of memory, not a person's deletion. The current record and
+    // bookmarks no longer valid are left alone. Browse state only.
+    void ReleaseRecords(const std::vector<TBookmark>& bookmarks);
 
     // --- Data links ---
     void DisableControls();

@@ -23,31 +23,36 @@ std::string SemFinal(std::string_view texto) {
     return std::string(texto.substr(0, fim));
 }
 
-// The table engine's plain text assignment: an empty text leaves the field without a value.
+// The table engine's plain text assignment: an empty text leaves the field without a value. An
+// amount is held to the cent before its check reads it.
 void Atribui(TField& campo, const std::string& texto) {
+    double valor;
     if (texto.empty()) {
         campo.Clear();
+    } else if (campo.DataType() == TFieldType::ftCurrency && TryStrToFloat(texto, valor)) {
+        campo.SetAsFloat(ArredondaValor(valor));
     } else {
         campo.SetAsString(texto);
     }
 }
 
 // Positions 1 to 20 of a line and how each is treated before it is assigned.
-enum class Tratamento { Nenhum, Aparado, SemMascara };
+enum class Tratamento { Nenhum, Aparado, SemMascara, Maiusculas, Contribuinte };
 struct TColuna {
     const char* campo;
     Tratamento tratamento;
 };
 constexpr TColuna kColunas[20] = {
-    {"UFFavorecida", Tratamento::Nenhum},    {"Receita", Tratamento::Nenhum},
-    {"CICContribuinte", Tratamento::SemMascara}, {"DocumentoOrigem", Tratamento::SemMascara},
+    // State codes in capitals, as the screen types them, before any rule compares them.
+    {"UFFavorecida", Tratamento::Maiusculas}, {"Receita", Tratamento::Nenhum},
+    {"CICContribuinte", Tratamento::Contribuinte}, {"DocumentoOrigem", Tratamento::SemMascara},
     {"Referencia", Tratamento::Nenhum},      {"ValorPrincipal", Tratamento::Nenhum},
     {"AtualizacaoMonetaria", Tratamento::Nenhum}, {"Juros", Tratamento::Nenhum},
     {"Multa", Tratamento::Nenhum},           {"TotalRecolher", Tratamento::Nenhum},
     {"DataVencimento", Tratamento::Nenhum},  {"Convenio", Tratamento::Nenhum},
     {"RazaoSocial", Tratamento::Aparado},    {"InscricaoEstadual", Tratamento::SemMascara},
     {"Endereco", Tratamento::Nenhum},        {"Municipio", Tratamento::Nenhum},
-    {"UF", Tratamento::Nenhum},              {"CEP", Tratamento::Nenhum},
+    {"UF", Tratamento::Maiusculas},          {"CEP", Tratamento::Nenhum},
     {"Telefone", Tratamento::Nenhum},        {"Informacoes", Tratamento::Nenhum},
 };
 
@@ -108,9 +113,21 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
             std::ifstream arquivo(nomeArquivo, std::ios::binary);
             if (!arquivo) throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
             std::string linha;
+            // Blank lines are held back: at the end of the file they are no slips, before another
+            // line the first of them stops the import as any short line does.
+            int brancas = 0;
+            std::string primeiraBranca;
             while (std::getline(arquivo, linha)) {
                 ++Linha;
                 if (!linha.empty() && linha.back() == '\r') linha.pop_back();
+                if (Trim(linha).empty()) {
+                    if (brancas++ == 0) primeiraBranca = linha;
+                    continue;
+                }
+                if (brancas > 0) {
+                    Linha -= brancas;
+                    Incorpora(primeiraBranca, SeparaCampos(primeiraBranca));
+                }
                 Incorpora(linha, SeparaCampos(linha));
                 if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0) Progresso(Linha);
             }
@@ -161,6 +178,11 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
             case Tratamento::Nenhum: Atribui(k.FieldByName(c.campo), campos[i]); break;
             case Tratamento::Aparado: Atribui(k.FieldByName(c.campo), Trim(campos[i])); break;
             case Tratamento::SemMascara: Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i]))); break;
+            case Tratamento::Maiusculas: Atribui(k.FieldByName(c.campo), UpperCase(campos[i])); break;
+            // Without its mask and with the letters of an alphanumeric CNPJ in capitals.
+            case Tratamento::Contribuinte:
+                Atribui(k.FieldByName(c.campo), UpperCase(RetiraMascara(Trim(campos[i]))));
+                break;
         }
         // A picker the person declined (the revenue's sub-code) has cancelled the new slip: the
         // line ends there without an engine message.

@@ -10,7 +10,7 @@ namespace kova {
 namespace {
 
 int Digito(char c, const std::string& texto) {
-    if (c < '0' || c > '9') throw EConvertError("'" + texto + "' is not a valid integer value");
+    if (c < '0' || c > '9') throw EConvertError("'" + texto + "' não é um número inteiro válido");
     return c - '0';
 }
 
@@ -34,7 +34,7 @@ std::string SemUltimos(const std::string& s, size_t n) { return s.size() >= n ? 
 
 int32_t InteiroOuFalha(const std::string& texto) {
     int32_t v;
-    if (!TryStrToInt(texto, v)) throw EConvertError("'" + texto + "' is not a valid integer value");
+    if (!TryStrToInt(texto, v)) throw EConvertError("'" + texto + "' não é um número inteiro válido");
     return v;
 }
 
@@ -50,12 +50,43 @@ bool ConfereCPF(const std::string& cpf) {
 
 bool ConfereCNPJ(const std::string& cnpj) {
     if (cnpj.size() < 2) return false;
-    return Ultimos(cnpj, 2) == DoisDigitosModulo11(SemUltimos(cnpj, 2), 9);
+    const std::string base = SemUltimos(cnpj, 2);
+    if (base.find_first_not_of("0123456789") == std::string::npos) {
+        return Ultimos(cnpj, 2) == DoisDigitosModulo11(base, 9);
+    }
+    // A CNPJ with capital letters in its first twelve positions: each character weighs its code
+    // minus 48 (A is 17), with the weights of the numeric CNPJ; the two check digits stay digits.
+    auto digito = [](const std::string& corpo) {
+        long soma = 0;
+        int peso = 2;
+        for (size_t k = corpo.size(); k > 0; --k) {
+            soma += (static_cast<unsigned char>(corpo[k - 1]) - 48) * peso;
+            peso = peso == 9 ? 2 : peso + 1;
+        }
+        const long r = soma % 11;
+        return char('0' + (r < 2 ? 0 : 11 - r));
+    };
+    for (char c : base) {
+        if (!((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z'))) return false;
+    }
+    const char d1 = digito(base);
+    const char d2 = digito(base + d1);
+    return Ultimos(cnpj, 2) == std::string{d1, d2};
 }
 
 std::string Resto97(const std::string& base) {
-    long long x = InteiroOuFalha(base);
-    long long r = (x - 100) % 97;
+    // Real documents of 12 and 14 digits have bases beyond 32 bits: a base of digits alone is read
+    // whole, and one too long even for 64 bits is reduced digit by digit (it is then far above 100).
+    long long r;
+    if (!base.empty() && base.size() <= 18 && base.find_first_not_of("0123456789") == std::string::npos) {
+        r = (std::stoll(base) - 100) % 97;
+    } else if (base.size() > 18 && base.find_first_not_of("0123456789") == std::string::npos) {
+        long long m = 0;
+        for (char c : base) m = (m * 10 + (c - '0')) % 97;
+        r = (m - 100 % 97 + 97) % 97;
+    } else {
+        r = (static_cast<long long>(InteiroOuFalha(base)) - 100) % 97;
+    }
     char b[8];
     if (r < 0) {
         std::snprintf(b, sizeof b, "-%02lld", -r);
@@ -128,7 +159,7 @@ std::string DigitoTipo23(const std::string& v) {
     char* fim = nullptr;
     errno = 0;
     long long x = std::strtoll(v.c_str(), &fim, 10);
-    if (v.empty() || *fim != '\0' || errno == ERANGE) throw EConvertError("'" + v + "' is not a valid integer value");
+    if (v.empty() || *fim != '\0' || errno == ERANGE) throw EConvertError("'" + v + "' não é um número inteiro válido");
     if (v.size() < 9) throw EConvertError("'" + v + "' has no ninth character");
     int c[10];
     for (int i = 1; i <= 9; ++i) c[i] = Digito(v[size_t(i - 1)], v);

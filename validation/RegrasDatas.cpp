@@ -24,7 +24,7 @@ std::string Literal(const std::string& s) {
 void RegraDataVencimento(TCritica& c) {
     if (EstaVazio(c.v)) return c.Erro("115");
     if (NaoEhData(c.v)) return c.Erro("116");
-    if (!c.dm.ModoBiblioteca && !c.dm.cdsReceita.FindKey({c.Campo("Receita")})) return c.Erro("117");
+    if (!c.dm.cdsReceita.FindKey({c.Campo("Receita")})) return c.Erro("117");
 }
 
 void RegraDataPagamento(TCritica& c) {
@@ -52,7 +52,7 @@ void RegraUF(TCritica& c) {
     if (EstaVazio(c.v)) return c.Erro("127");
     // The lookup leaves the state table on the payer's state, whose flag is read below.
     if (!c.dm.cdsUF.FindKey({c.v})) return c.Erro("128");
-    if (!c.dm.ModoBiblioteca && !c.dm.cdsReceita.FindKey({c.Campo("Receita")})) return c.Erro("129");
+    if (!c.dm.cdsReceita.FindKey({c.Campo("Receita")})) return c.Erro("129");
     if (c.dm.cdsUF.FieldByName("UFEndIgual").AsString() == "N" &&
         UpperCase(c.dm.cdsReceita.FieldByName("UFEndIgualFavorec").AsString()) == "N" &&
         c.v == c.Campo("UFFavorecida")) {

@@ -160,7 +160,7 @@ void RegraDocumentoOrigem(TCritica& c) {
     const std::string receita = c.Campo("Receita");
     std::string v = c.v;
 
-    if (!dm.ModoBiblioteca && !dm.cdsReceita.FindKey({receita})) return c.Erro("13");
+    if (!dm.cdsReceita.FindKey({receita})) return c.Erro("13");
     if (dm.cdsReceita.FieldByName("DocumentoOrigem").AsString() == "S") {
         if (EstaVazio(v)) {
             if (receita == "100099" && uf == "GO") return c.Erro("14");

@@ -165,13 +165,19 @@ bool TiraOpcao(int& argc, char** argv, const char* nome, const char** valor = nu
 
 int main(int argc, char** argv) {
     dadosDistribuidos = TiraOpcao(argc, argv, "--dados-distribuidos");
-    // --pedidos N: just N requests, untimed, for an instruction count under callgrind.
+    // --pedidos N: just N requests, untimed, for an instruction count under callgrind; with
+    // --memoria, the resident memory after each tenth of them.
     const char* pedidos = nullptr;
+    const bool memoria = TiraOpcao(argc, argv, "--memoria");
     if (TiraOpcao(argc, argv, "--pedidos", &pedidos)) {
         Prepara();
         if (requisicao.empty()) return 1;
         char buffer[2048];
-        for (long i = std::atol(pedidos); i > 0; --i) {
+        const long n = std::atol(pedidos);
+        for (long i = n; i > 0; --i) {
+            if (memoria && n >= 10 && (n - i) % (n / 10) == 0) {
+                std::printf("%ld pedidos: %.1f MB residentes\n", n - i, double(Residente()) / 1e6);
+            }
             std::strcpy(buffer, requisicoes[size_t(i) % requisicoes.size()].c_str());
             kova2(buffer);
             if (std::strstr(buffer, ";Retorno=000;") == nullptr) {
@@ -179,6 +185,7 @@ int main(int argc, char** argv) {
                 return 1;
             }
         }
+        if (memoria) std::printf("%ld pedidos: %.1f MB residentes\n", n, double(Residente()) / 1e6);
         return 0;
     }
     benchmark::Initialize(&argc, argv);

@@ -176,6 +176,16 @@ protected:
     }
 };
 
+// Hosted, the person sees the pickers: the default period of this December is saved as shown.
+TEST_F(DezembroTest, HospedadaSalvaOPeriodoPadraoDesteMes) {
+    dialogs.ResponderDialogo(true);  // the payment date
+    frm->Requisicao = Periodo("");
+    frm->OnExibirModal = [this] { frm->btnSalvarClick(); };
+    ASSERT_TRUE(ProcessaRequisicao(*frm)) << frm->Requisicao;
+    EXPECT_NE(frm->Requisicao.find(";Referencia=1122026;"), std::string::npos) << frm->Requisicao;
+    EXPECT_NE(frm->Requisicao.find(";Retorno=000;"), std::string::npos) << frm->Requisicao;
+}
+
 TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     std::string r = Pede(Periodo(";REFERENCIA=1122026"));
     EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
@@ -185,6 +195,40 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     // Next year's period, offered in the December list, is judged as the caller gave it.
     r = Pede(Periodo(";REFERENCIA=1012027"));
     EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 84] ", 0), 0u) << r;
+}
+
+}  // namespace
+
+namespace {
+
+// A revenue the state does not offer is refused by the revenue lookup itself, whatever revenue
+// the previous request left current.
+TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior) {
+    Regra(*dm, "SP", "100056", "BL", "");
+    const std::string bloqueada = "UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;"
+                                  "DATAVENCIMENTO=25/03/2024;UF=SP;VALORPRINCIPAL=10;TOTALRECOLHER=10";
+    const std::string primeira = Pede(bloqueada);
+    EXPECT_EQ(primeira.rfind("Retorno=001;Mensagem_Retorno=[Erro: 117] ", 0), 0u) << primeira;
+    ASSERT_EQ(Pede(Valida("")).substr(44, 13), ";Retorno=000;");
+    EXPECT_EQ(Pede(bloqueada), primeira);
+    dm->cdsReceita.FindKey({"100056"});
+    EXPECT_EQ(Pede(bloqueada), primeira);
+}
+
+// A slip whose barcode cannot be built from it (layout 2 reads the document's year) is answered
+// with the reason and not kept.
+TEST_F(RequisicaoTest, CodigoQueNaoSeMontaRespondeOMotivoENaoGuarda) {
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("Declaração")}, {"CodigoBarra", int32_t(8)},
+                             {"LayoutCodigoBarra", 2.0}, {"TipoDocumento", T("0")}});
+    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
+                               "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
+                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O ano do "
+              "documento de origem '' não é um número válido para o código de barras");
+    EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(frm->QtdeIncluidas, 0);
 }
 
 }  // namespace

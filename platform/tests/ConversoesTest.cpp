@@ -107,3 +107,26 @@ TEST(Conversoes, ArredondaMetadeParaCimaENegativosTruncados) {
     EXPECT_DOUBLE_EQ(Arredonda(2, -0.125), -0.12);
     EXPECT_DOUBLE_EQ(Arredonda(2, 10), 10);
 }
+
+// Every amount is rounded as its decimal text reads, wherever it is rounded or shown: the binary
+// value of 9,995 lies below the half and must still give 10,00.
+TEST(Conversoes, CentavosComoOTextoDecimalLe) {
+    struct Caso {
+        double valor;
+        double arredondado;
+        const char* moeda;
+    };
+    for (const Caso& c : {Caso{1.005, 1.01, "1,01"}, Caso{9.995, 10, "10,00"}, Caso{100.004, 100, "100,00"},
+                          Caso{0.125, 0.13, "0,13"}, Caso{0.285, 0.29, "0,29"}, Caso{0.1 + 0.2, 0.3, "0,30"},
+                          Caso{999999999.995, 1000000000, "1.000.000.000,00"}, Caso{1.0049999, 1, "1,00"},
+                          Caso{0.001, 0, "0,00"}, Caso{19.99, 19.99, "19,99"}}) {
+        SCOPED_TRACE(c.moeda);
+        EXPECT_EQ(Arredonda(2, c.valor), c.arredondado);
+        EXPECT_EQ(ArredondaValor(c.valor), c.arredondado);
+        EXPECT_EQ(FormatFloat("#,##0.00", c.valor), c.moeda);
+    }
+    EXPECT_EQ(Arredonda(2, -0.29), -0.29);  // -28.999... in binary, cut to -0,28 before
+    EXPECT_EQ(ArredondaValor(-5.005), -5.005);  // kept for its check to refuse
+    EXPECT_EQ(FormatFloat("#,##0.00", -0.125), "-0,13");
+    EXPECT_EQ(FormatFloat("0.###", 2.0005), "2,001");
+}

@@ -178,4 +178,17 @@ TEST_F(RelatorioTest, ProdutoValidadeEVersaoDeTeste) {
     EXPECT_EQ(TextoTipoVersao(), "Versão para Teste e Demonstração");
 }
 
+// A slip stored before amounts were held to the cent prints the cents its barcode carries.
+TEST_F(RelatorioTest, CaixasEBarraComOsMesmosCentavos) {
+    dm->cdsKOVA.Edit();
+    dm->cdsKOVA.FieldByName("ValorPrincipal").SetValue(9.995);
+    dm->cdsKOVA.FieldByName("TotalRecolher").SetValue(9.995);
+    dm->cdsKOVA.Post();
+    auto paginas = relatorio->Executa(3);
+    ASSERT_EQ(paginas.size(), 1u);
+    EXPECT_EQ(Itens(paginas[0], "QRDBText17").at(0)->texto, "10,00");
+    EXPECT_EQ(Itens(paginas[0], "QRDBText21").at(0)->texto, "10,00");
+    EXPECT_EQ(dm->cdsKOVA.FieldByName("CodigoBarra").AsString().substr(4, 11), "00000001000");
+}
+
 }  // namespace

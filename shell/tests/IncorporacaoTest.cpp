@@ -256,4 +256,74 @@ TEST_F(IncorporacaoTest, TextosAcentuadosEFinaisDeLinha) {
     EXPECT_EQ(dialogs.Texts().front(), "Erro na incorporação das KOVA.\r\rRegistro Nº 0 com problemas");
 }
 
+TEST_F(IncorporacaoTest, ValoresNoCentavoEstadosEmMaiusculasEBrancasNoFim) {
+    auto l = LinhaValida();
+    l[0] = "sp";
+    l[16] = "sp";
+    l[5] = "9,995";  // 10,00 in the check and on the slip alike
+    l[9] = "10,00";
+    auto m = LinhaValida();
+    m[5] = "1,005";
+    m[7] = "2,005";
+    m[9] = "3,02";
+    dialogs.Answer(TModalResult::mrNo);  // no print
+    // Blank lines after the last slip are no slips.
+    EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(m), "", "  ", ""})), "");
+    EXPECT_EQ(imp->Incorporadas, 2);
+    ASSERT_TRUE(Vai(3));
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    EXPECT_EQ(F("UF").AsString(), "SP");
+    EXPECT_EQ(F("ValorPrincipal").AsString(), "10");
+    ASSERT_TRUE(Vai(4));
+    EXPECT_EQ(F("ValorPrincipal").AsString(), "1,01");
+    EXPECT_EQ(F("Juros").AsString(), "2,01");
+
+    // A blank line between slips still stops the import at its own number.
+    dialogs.Clear();
+    dialogs.Answer(TModalResult::mrYes);  // keep the first
+    dialogs.Answer(TModalResult::mrNo);   // no print
+    const std::string erro = Falha(Arquivo({Junta(LinhaValida()), "", "", Junta(LinhaValida())}));
+    EXPECT_EQ(erro.rfind("Registro Nº 2 inválido para incorporação", 0), 0u) << erro;
+    EXPECT_EQ(imp->Incorporadas, 1);
+}
+
+// An import in December: the period written in the file is the one kept, this month's passes and
+// an empty one is asked for.
+TEST(IncorporacaoDezembro, PeriodoDoArquivoPassaEVazioEhPedido) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico{dialogs};
+    DiretorioDeTeste dir;
+    Clock::Set(MakeDateTime(2026, 12, 9, 10, 0));
+    TDM dm;
+    dm.AbrirTabelasVazias();
+    ReferenciasBasicas(dm);
+    Inserir(dm.cdsReceita, {{"Codigo", T("100013")}, {"Descricao", T("ICMS comunicação")}, {"CodigoBarra", int32_t(1)},
+                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 1.0}, {"TipoDocumento", T("0")}});
+    Regra(dm, "SP", "000000", "MA", "KOVA vencida");
+    TfrmDigitar form(dm);
+    TqrpKOVA relatorio;
+    TIncorporacao imp(dm, form, relatorio);
+    auto l = LinhaValida();
+    l[1] = "100013";
+    l[4] = "1122026";
+    l[10] = "15/12/2026";
+    auto vazia = l;
+    vazia[4] = "";
+    const std::string nome = dir.Raiz() + "dezembro.txt";
+    std::ofstream(nome, std::ios::binary) << Junta(l) << "\r\n" << Junta(vazia) << "\r\n";
+    dialogs.Answer(TModalResult::mrYes);  // keep the first
+    dialogs.Answer(TModalResult::mrNo);   // no print
+    std::string erro;
+    try {
+        imp.IncorporarArquivo(nome, false);
+    } catch (const std::exception& e) {
+        erro = e.what();
+    }
+    EXPECT_EQ(erro.rfind("[Erro: 75] ", 0), 0u) << erro;
+    EXPECT_EQ(imp.Incorporadas, 1);
+    ASSERT_TRUE(dm.cdsKOVA.Locate("IdKOVA", {int32_t(1)}));
+    EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "1122026");
+    Clock::Reset();
+}
+
 }  // namespace

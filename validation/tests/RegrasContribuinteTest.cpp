@@ -8,6 +8,7 @@
 #include "DigitosVerificadores.h"
 #include "Errors.h"
 #include "InscricaoEstadual.h"
+#include "Mensagens.h"
 #include "RegrasValidacaoTeste.h"
 
 using namespace kova;
@@ -55,6 +56,25 @@ TEST_F(ContribuinteTest, CPFECNPJConferemComOsVetoresDeReferencia) {
         ++n;
     }
     EXPECT_GT(n, 700);
+}
+
+// CNPJs with letters in their first twelve positions are checked by their own rule, never ending
+// in a conversion failure; a letter where a check digit stands fails as any wrong digit does.
+TEST_F(ContribuinteTest, CNPJAlfanumericoConfereComOsVetoresDeReferencia) {
+    std::ifstream in(KOVA_VETORES_CNPJ_ALFANUMERICO);
+    std::string linha;
+    std::getline(in, linha);
+    int n = 0;
+    while (std::getline(in, linha)) {
+        std::stringstream s(linha);
+        std::string numero, valido;
+        std::getline(s, numero, ',');
+        std::getline(s, valido, ',');
+        EXPECT_EQ(Checa("CICContribuinte", numero), valido == "true" ? std::string() : Mensagem("11")) << linha;
+        ++n;
+    }
+    EXPECT_GE(n, 60);
+    EXPECT_EQ(Checa("CICContribuinte", "12abc34501de35"), Mensagem("11"));  // capitals only
 }
 
 TEST_F(ContribuinteTest, DigitosRepetidosEComprimentos) {

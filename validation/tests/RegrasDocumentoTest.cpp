@@ -139,8 +139,9 @@ TEST_F(DocumentoTest, ObrigatoriedadeEPreenchimento) {
     EXPECT_EQ(Doc(""), "");
     Define("Receita", std::string("999999"));
     EXPECT_EQ(Doc("1"), Erro("13"));
-    dm->ModoBiblioteca = true;  // the library uses the revenue record that is current (100099)
-    EXPECT_EQ(Doc(""), Erro("15"));
+    // The library looks the revenue up as well, never judging by the record left current (100099).
+    dm->ModoBiblioteca = true;
+    EXPECT_EQ(Doc(""), Erro("13"));
 }
 
 TEST_F(DocumentoTest, RegraDOPreencheComZerosEConfereDeNovo) {
@@ -196,6 +197,16 @@ TEST_F(DocumentoTest, DeclaracaoDeImportacaoDaReceita100056) {
     // A courier request skips the format.
     dm->CodigoCourier = "5";
     EXPECT_EQ(Doc("123"), "");
+}
+
+// Documents of 12 (PB) and 14 (RN) digits have bases beyond 32 bits: they are read whole.
+TEST(DigitosVerificadores, RestoDe97DeBasesLongas) {
+    EXPECT_EQ(Resto97("9876543210"), "06");          // (9876543210 - 100) mod 97
+    EXPECT_EQ(Resto97("987654321098"), "25");
+    EXPECT_EQ(Resto97("123456789012345678"), "65");
+    EXPECT_EQ(Resto97("1234567890123456789012"), "18");  // beyond 64 bits, digit by digit
+    EXPECT_EQ(ClasseDocumento("98765432109825", 14), 2);
+    EXPECT_THROW(Resto97("12a"), EConvertError);
 }
 
 TEST(DigitosVerificadores, RotinasNasFronteiras) {

@@ -207,8 +207,8 @@ TEST_F(DatasTest, VencimentoEPagamento) {
     EXPECT_EQ(Valida("DataVencimento"), "");
     Define("Receita", std::string("999999"));
     EXPECT_EQ(Valida("DataVencimento"), Erro("117"));
-    dm->ModoBiblioteca = true;
-    EXPECT_EQ(Valida("DataVencimento"), "");
+    dm->ModoBiblioteca = true;  // the same answer in the library
+    EXPECT_EQ(Valida("DataVencimento"), Erro("117"));
     dm->ModoBiblioteca = false;
     Define("Receita", std::string("100048"));
     Define("DataPagamento", MakeDate(2024, 3, 15));  // today
