@@ -81,7 +81,7 @@ class Sessao:
                               stderr=subprocess.DEVNULL, start_new_session=True)
         self.processos.append(wm)
         self.espera(lambda: b"window id" in self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
-                    "o gerenciador de janelas")
+                    "o gerenciador de janelas", 30)
 
     def x(self, comando):
         r = subprocess.run(comando, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
@@ -108,8 +108,10 @@ class Sessao:
         """The entry screen stays the active window: no dialog comes up."""
         limite = time.time() + segundos
         while time.time() < limite:
-            if self.ativa() != TELA:
-                raise Falha('uma janela "%s" apareceu' % self.ativa())
+            ativa = self.ativa()
+            # An empty name is the moment between two windows, not a dialog.
+            if ativa not in (TELA, ""):
+                raise Falha('uma janela "%s" apareceu' % ativa)
             time.sleep(0.05)
 
     def teclas(self, *teclas):
@@ -165,7 +167,12 @@ class Sessao:
                                          stderr=subprocess.STDOUT, start_new_session=True)
         saida.close()
         self.processos.append(self.programa)
-        self.janela(PRINCIPAL, 30)
+        # A loaded machine may take its time to load the tables; the program must not end meanwhile.
+        self.espera(lambda: self.programa.poll() is not None or self.visiveis(PRINCIPAL) > 0,
+                    "a janela principal", 60)
+        if self.programa.poll() is not None:
+            raise Falha("o programa terminou ao iniciar (status %d)" % self.programa.returncode)
+        self.ativa_principal()
 
     def visiveis(self, titulo):
         return len(self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + titulo + "$"]).split())
@@ -176,14 +183,17 @@ class Sessao:
         except subprocess.TimeoutExpired:
             raise Falha("o programa não terminou")
 
-    def menu(self, *teclas):
-        """A menu item of the main window, by its keys."""
+    def ativa_principal(self):
         if self.ativa() != PRINCIPAL:
             principal = self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + PRINCIPAL + "$"]).split()
             if not principal:
                 raise Falha("a janela principal sumiu")
             self.x(["xdotool", "windowactivate", principal[0]])
         self.janela(PRINCIPAL)
+
+    def menu(self, *teclas):
+        """A menu item of the main window, by its keys."""
+        self.ativa_principal()
         self.teclas(*teclas)
 
     def kovas(self):
