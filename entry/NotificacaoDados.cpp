@@ -269,7 +269,16 @@ bool TfrmDigitar::PassoReceita(TField*) {
         Controles.SetItemIndex("cbxPeriodoAno", PosicaoAnoAtual);
         // Unattended, nobody sees the pickers: a period the caller did not give is left empty and
         // refused as missing instead of being issued with a month nobody chose.
-        if (inserindo && !dm_.ModoSilencioso) cbxPeriodoDiaChange();
+        if (inserindo && !dm_.ModoSilencioso) {
+            cbxPeriodoDiaChange();
+        } else if (const std::string guardada = Campo("Referencia"); !inserindo && !guardada.empty()) {
+            // A stored slip shows its own period: the defaults would rewrite it on the way through.
+            const std::string periodicidade =
+                dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+            PosicionarPeriodos(guardada, periodicidade);
+            if (!periodicidade.empty()) RotularPeriodos(periodicidade);
+            dm_.cdsReceita.FindKey({receita});
+        }
     } else {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
         if (inserindo && !Campo("Referencia").empty()) dm_.cdsKOVA.FieldByName("Referencia").Clear();
@@ -461,32 +470,8 @@ void TfrmDigitar::RotularPeriodos(const std::string& periodicidade) {
     Controles.SetItems("cbxPeriodoDia", std::move(itens), dia.itemIndex);
 }
 
-bool TfrmDigitar::PassoReferencia() {
-    const std::string referencia = Campo("Referencia");
-    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
-    const std::string uf = Campo("UFFavorecida");
-    const std::string receita = Campo("Receita");
-    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
-    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
-    const bool declaracao = receita == "100056";
-    const char* erro = nullptr;
-    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
-        erro = Desassistido() ? "149" : "150";
-    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
-        erro = Desassistido() ? "151" : "152";
-    }
-    if (erro) {
-        if (Desassistido()) {
-            dm_.UltimoErro = Mensagem(erro);
-        } else {
-            Reportar(Mensagem(erro));
-        }
-        return false;
-    }
-    if (Desassistido() && !dm_.UltimoErro.empty()) return false;
-
+void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::string& periodicidade) {
     const bool periodoCodificado = dm_.ModoBiblioteca || dm_.ModoImportacao;
-    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
     int32_t d = 0;
     TryStrToInt(referencia.substr(0, 1), d);
     int posicao = Controles.Get("cbxPeriodoDia").itemIndex;
@@ -514,6 +499,34 @@ bool TfrmDigitar::PassoReferencia() {
     };
     posicionar("cbxPeriodoMes", referencia.size() >= 3 ? referencia.substr(1, 2) : "");
     posicionar("cbxPeriodoAno", referencia.size() >= 7 ? referencia.substr(3, 4) : "");
+}
+
+bool TfrmDigitar::PassoReferencia() {
+    const std::string referencia = Campo("Referencia");
+    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
+    const bool declaracao = receita == "100056";
+    const char* erro = nullptr;
+    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
+        erro = Desassistido() ? "149" : "150";
+    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
+        erro = Desassistido() ? "151" : "152";
+    }
+    if (erro) {
+        if (Desassistido()) {
+            dm_.UltimoErro = Mensagem(erro);
+        } else {
+            Reportar(Mensagem(erro));
+        }
+        return false;
+    }
+    if (Desassistido() && !dm_.UltimoErro.empty()) return false;
+
+    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+    PosicionarPeriodos(referencia, periodicidade);
 
     const TControlState& mes = Controles.Get("cbxPeriodoMes");
     const TControlState& ano = Controles.Get("cbxPeriodoAno");

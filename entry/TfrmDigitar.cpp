@@ -100,7 +100,7 @@ void TfrmDigitar::CriarControles() {
     // Boxes are made in the order of their groups, so a failed field focuses its typing box
     // (box 01) before its display copy (box 13).
     auto caixas = [&](const char* grupo, std::initializer_list<Caixa> lista) {
-        Controles.Add(Controle(grupo, K::Group, "tbsKOVA"));
+        if (!Controles.Find(grupo)) Controles.Add(Controle(grupo, K::Group, "tbsKOVA"));
         for (const Caixa& c : lista) {
             Controles.Add(Controle(std::string("lbl") + c.nome, K::Label, grupo, c.legenda));
             TControlState& caixa = Controles.Add(Controle(c.nome, c.tipo, grupo, c.legenda));
@@ -114,6 +114,12 @@ void TfrmDigitar::CriarControles() {
         {"dbeCICContribuinte", K::Edit, "CICContribuinte", false, "03-CNPJ / CPF do Contribuinte"},
         {"dbeDocumentoOrigem", K::Edit, "DocumentoOrigem", false, "04-Nº do Documento Origem"},
         {"dbeReferencia", K::Edit, "Referencia", false, "05-Período de Ref. ou Nº Parcela"},
+    });
+    // The period pickers stand in box 05's place, in the tab order too: box 06 follows them.
+    for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
+    }
+    caixas("GBValores", {
         {"dbeValorPrincipal", K::Edit, "ValorPrincipal", false, "06-Valor Principal"},
         {"dbeAtualizacaoMonetaria", K::Edit, "AtualizacaoMonetaria", false, "07-Atualização Monetária"},
         {"dbeJuros", K::Edit, "Juros", false, "08-Juros"},
@@ -121,9 +127,6 @@ void TfrmDigitar::CriarControles() {
         {"dbeTotalReceber", K::Edit, "TotalRecolher", false, "10-Total a Recolher"},
     });
     Controles.Get("dblcUFFavorecida").hint = "Selecione o código da UF favorecida";
-    for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
-        Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
-    }
     std::vector<std::string> meses;
     for (int m = 1; m <= 12; ++m) meses.push_back(FormatFloat("00", m));
     Controles.SetItems("cbxPeriodoMes", std::move(meses), -1);
@@ -172,6 +175,15 @@ void TfrmDigitar::FormCreate() {
     // A period defaults to this month of this year: next year, offered in December, would be a
     // future period and refuse a slip the person never touched.
     PosicaoAnoAtual = 6;
+}
+
+void TfrmDigitar::Abre(const char* controle, bool aberto) {
+    Controles.SetEnabled(controle, aberto);
+    if (!Visivel) return;
+    const TControlState& c = Controles.Get(controle);
+    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo || c.kind == TControlKind::ComboBox) {
+        Controles.SetColor(controle, aberto ? TColor::Window : TColor::ButtonFace);
+    }
 }
 
 void TfrmDigitar::AtualizarCores() {

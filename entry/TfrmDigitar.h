@@ -125,7 +125,8 @@ private:
     bool Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
     bool Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
     bool ReceitaEncontrada();
-    void Abre(const char* controle, bool aberto = true) { Controles.SetEnabled(controle, aberto); }
+    // Opens or closes a box; on screen its colour follows at once.
+    void Abre(const char* controle, bool aberto = true);
     std::string Campo(const char* nome) const;
     bool Regra(const std::string& uf, const std::string& receita, const char* flag);
     std::string TextoRegra() const;
@@ -142,6 +143,8 @@ private:
     void CriarLogos(const std::string& uf);
     void MontarPeriodos(const std::string& periodicidade);
     void RotularPeriodos(const std::string& periodicidade);
+    // The three pickers set from a reference DMMAAAA (no entry chosen where the list has none).
+    void PosicionarPeriodos(const std::string& referencia, const std::string& periodicidade);
     // The payment-date checks of the calendar; false when refused.
     bool ConferePagamento();
 

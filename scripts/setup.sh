@@ -8,9 +8,10 @@ packages=(
     libgtest-dev libgmock-dev libbenchmark-dev
     libsqlite3-dev sqlite3 zlib1g-dev
     zint zbar-tools imagemagick python3
-    qt6-base-dev fonts-liberation fonts-liberation2 xvfb xauth poppler-utils
+    qt6-base-dev qt6-translations-l10n fonts-liberation fonts-liberation2 fonts-dejavu-core
+    xvfb xauth openbox xdotool x11-utils faketime libfaketime poppler-utils
     clang libclang-rt-14-dev
-    libcups2-dev cups printer-driver-cups-pdf openbox xdotool
+    libcups2-dev cups printer-driver-cups-pdf qt6-qpa-plugins
 )
 
 missing=()

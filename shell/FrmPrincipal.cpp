@@ -2,6 +2,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QFileDialog>
 #include <QLabel>
 #include <QMenuBar>
@@ -218,8 +221,29 @@ void FrmPrincipal::IncorporarArquivo(const std::string& nomeArquivo, bool desass
 }
 
 void FrmPrincipal::mniSobreClick() {
-    std::string texto = "KOVA\nFennolar\n\n" + C(lblVersao->text());
-    MessageDlg(texto, TMsgDlgType::mtInformation);
+    // TfrmSobre: made for one showing and released when it closes.
+    QDialog sobre(this);
+    sobre.setObjectName(QStringLiteral("TfrmSobre"));
+    sobre.setWindowTitle(Q("Sobre"));
+    auto* layout = new QVBoxLayout(&sobre);
+    auto* kova = new QLabel(Q("KOVA"));
+    QFont grande = kova->font();
+    grande.setPointSize(28);
+    grande.setBold(true);
+    kova->setFont(grande);
+    auto* nome = new QLabel(Q("Fennolar"));
+    auto* versao = new QLabel(lblVersao->text());
+    for (QLabel* l : {kova, nome, versao}) {
+        l->setAlignment(Qt::AlignCenter);
+        layout->addWidget(l);
+    }
+    auto* botoes = new QDialogButtonBox;
+    QPushButton* fechar = botoes->addButton(Q("Fechar"), QDialogButtonBox::RejectRole);
+    fechar->setDefault(true);
+    connect(botoes, &QDialogButtonBox::rejected, &sobre, &QDialog::reject);
+    layout->addWidget(botoes);
+    sobre.setMinimumWidth(280);
+    sobre.exec();
 }
 
 void FrmPrincipal::closeEvent(QCloseEvent* evento) {

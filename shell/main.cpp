@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QLocale>
+#include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <memory>
@@ -19,6 +21,9 @@ using namespace kova;
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName(Q("KOVA - Fennolar"));
+    // Qt's own dialogs and buttons speak the system's language.
+    QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
+    const TraducaoQt traducao;
 
     auto splash = std::make_unique<QWidget>(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
     auto* layout = new QVBoxLayout(splash.get());
@@ -55,6 +60,9 @@ int main(int argc, char** argv) {
         // ends by itself, with a failure status when the import stopped.
         const std::string arquivo = argv[1];
         QTimer::singleShot(0, &principal, [&, arquivo] {
+            // The person sees first which file is being imported.
+            QMessageBox caminho(QMessageBox::NoIcon, Q("KOVA - Fennolar"), Q(arquivo), QMessageBox::Ok, &principal);
+            caminho.exec();
             bool ok = false;
             Protege([&] {
                 principal.IncorporarArquivo(arquivo, true);

@@ -1,15 +1,21 @@
 #include "DialogosQt.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
 #include <QLineEdit>
+#include <QLocale>
+#include <QTranslator>
 #include <QStyle>
 #include <algorithm>
+#include <regex>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMessageBox>
 #include <QHeaderView>
+#include <QScreen>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTableView>
 #include <QVBoxLayout>
@@ -23,13 +29,45 @@
 
 namespace kova {
 
+std::string TextoEmPortugues(const std::string& texto) {
+    static const std::pair<std::regex, const char*> kTraducoes[] = {
+        {std::regex("'([^']*)' is not a valid date"), "'$1' não é uma data válida"},
+        {std::regex("'([^']*)' is not a valid integer value"), "'$1' não é um número inteiro válido"},
+        {std::regex("'([^']*)' is not a valid floating point value"), "'$1' não é um número válido"},
+        {std::regex("'([^']*)' is not a valid boolean value"), "'$1' não é um valor lógico válido"},
+        {std::regex("(-?[0-9]+) is not a valid value for field '([^']*)'\\. The allowed range is (-?[0-9]+) to (-?[0-9]+)"),
+         "$1 não é um valor válido para o campo '$2': os valores permitidos vão de $3 a $4"},
+        {std::regex("Could not convert value to a number"), "Não foi possível converter o valor em número"},
+        {std::regex("Could not convert value to an integer"), "Não foi possível converter o valor em número inteiro"},
+        {std::regex("Could not convert value to a date"), "Não foi possível converter o valor em data"},
+        {std::regex("Cannot perform this operation on an empty dataset"), "operação impossível em uma tabela vazia"},
+        {std::regex("Cannot perform this operation on a closed dataset"), "operação impossível em uma tabela fechada"},
+        {std::regex("Record not found"), "registro não encontrado"},
+        {std::regex("Field '([^']*)' not found"), "campo '$1' não encontrado"},
+        {std::regex("Field '([^']*)' cannot be modified"), "o campo '$1' não pode ser alterado"},
+    };
+    std::string r = texto;
+    for (const auto& [padrao, traducao] : kTraducoes) r = std::regex_replace(r, padrao, traducao);
+    return r;
+}
+
+TraducaoQt::TraducaoQt() : tradutor_(std::make_unique<QTranslator>()) {
+    carregada_ = tradutor_->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    if (carregada_) carregada_ = QCoreApplication::installTranslator(tradutor_.get());
+}
+
+TraducaoQt::~TraducaoQt() {
+    if (carregada_ && QCoreApplication::instance()) QCoreApplication::removeTranslator(tradutor_.get());
+}
+
 TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
     QMessageBox caixa(QApplication::activeWindow());
     caixa.setWindowTitle(Q(kind == TMsgDlgType::mtError         ? "Erro"
                            : kind == TMsgDlgType::mtWarning     ? "Aviso"
                            : kind == TMsgDlgType::mtConfirmation ? "Confirmação"
                                                                 : "Informação"));
-    std::string texto = text;
+    std::string texto = TextoEmPortugues(text);
     for (char& c : texto) {
         if (c == '\r') c = '\n';
     }
@@ -73,7 +111,9 @@ bool EscolheNaGrade(const TPedidoDialogo& pedido, std::vector<TColunaGrade> colu
     grade->setSelectionMode(QAbstractItemView::SingleSelection);
     grade->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grade->verticalHeader()->hide();
-    grade->horizontalHeader()->setStretchLastSection(true);
+    // The description (first column) as wide as its longest text; it takes any room left over.
+    grade->resizeColumnsToContents();
+    grade->horizontalHeader()->setSectionResizeMode(0, QHeaderView::Stretch);
     if (modelo->LinhaAtual() >= 0) grade->selectRow(modelo->LinhaAtual());
     layout->addWidget(grade);
     auto* botoes = new QDialogButtonBox;
@@ -85,7 +125,10 @@ bool EscolheNaGrade(const TPedidoDialogo& pedido, std::vector<TColunaGrade> colu
     QObject::connect(botoes, &QDialogButtonBox::rejected, &dialogo, &QDialog::reject);
     QObject::connect(grade, &QTableView::doubleClicked, &dialogo, &QDialog::accept);
     grade->setFocus();
-    dialogo.resize(520, 360);
+    int largura = grade->frameWidth() * 2 + grade->verticalScrollBar()->sizeHint().width() + 40;
+    for (int c = 0; c < modelo->columnCount(); ++c) largura += grade->columnWidth(c);
+    const QRect livre = dialogo.screen() ? dialogo.screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    dialogo.resize(std::clamp(largura, 520, std::max(520, livre.width() - 40)), 360);
     if (dialogo.exec() != QDialog::Accepted) return false;
     const QModelIndexList linhas = grade->selectionModel()->selectedRows();
     if (!linhas.isEmpty()) modelo->IrPara(linhas.front().row());

@@ -3,9 +3,12 @@
 // application's error handler that shows a failure's message.
 
 #include <functional>
+#include <memory>
+#include <string>
 
 #include "Dialogs.h"
 
+class QTranslator;
 class QWidget;
 
 namespace kova {
@@ -15,6 +18,25 @@ public:
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
     bool Executar(const TPedidoDialogo& pedido) override;
     void SetBusy(bool busy) override;
+};
+
+// A text for the person: the table engine's conversion and table messages (written in English
+// for the callers that read them) in the system's Portuguese; any other text unchanged.
+std::string TextoEmPortugues(const std::string& texto);
+
+// Qt's own texts (file and print dialogs, standard buttons, edit menus) in Portuguese while the
+// object lives.
+class TraducaoQt {
+public:
+    TraducaoQt();
+    ~TraducaoQt();
+    TraducaoQt(const TraducaoQt&) = delete;
+    TraducaoQt& operator=(const TraducaoQt&) = delete;
+    bool Carregada() const { return carregada_; }
+
+private:
+    std::unique_ptr<QTranslator> tradutor_;
+    bool carregada_ = false;
 };
 
 // Runs an action of a window; a failure is shown in an error box and a silent abort shows nothing.

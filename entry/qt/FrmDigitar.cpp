@@ -8,10 +8,13 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRegularExpression>
+#include <QScopedValueRollback>
+#include <QScreen>
 #include <QScrollArea>
 #include <QStandardItemModel>
 #include <QStyle>
@@ -64,6 +67,24 @@ const TLookup* Lookup(const std::string& nome) {
     }
     return nullptr;
 }
+
+// A list whose typed search and arrow keys only move the highlight: the choice is taken when the
+// person confirms it (Enter, Tab, leaving the list, a click in its open list), so the entries
+// passed on the way commit nothing.
+class Lista : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+
+protected:
+    void keyPressEvent(QKeyEvent* evento) override {
+        const QSignalBlocker bloqueio(this);
+        QComboBox::keyPressEvent(evento);
+    }
+    void wheelEvent(QWheelEvent* evento) override {
+        const QSignalBlocker bloqueio(this);
+        QComboBox::wheelEvent(evento);
+    }
+};
 
 class Maiusculas : public QValidator {
 public:
@@ -152,7 +173,23 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     for (const auto& [w, nome] : nomes_) const_cast<QWidget*>(w)->installEventFilter(this);
     EstadoMudou();
     DadosMudaram(nullptr);
-    resize(980, 660);
+    // The title and the bank strip that covers it share one height (their captions are set by
+    // now), so nothing below moves when the strip appears.
+    const int alturaTopo = std::max(titulo_->sizeHint().height(), Controle("GBBancos")->sizeHint().height());
+    titulo_->setFixedHeight(alturaTopo);
+    Controle("GBBancos")->setFixedHeight(alturaTopo);
+    resize(980, 640);
+}
+
+void FrmDigitar::CabeNaTela() {
+    // The window, its frame and its footer inside the screen's free area, centred on it.
+    QScreen* tela = screen();
+    if (!tela) return;
+    const QRect livre = tela->availableGeometry();
+    const int moldura = 32;
+    const QSize tamanho = size().boundedTo(livre.size() - QSize(moldura, 2 * moldura));
+    resize(tamanho.expandedTo(minimumSizeHint().boundedTo(tamanho)));
+    move(livre.center() - QPoint(width() / 2, (height() + moldura) / 2));
 }
 
 FrmDigitar::~FrmDigitar() {
@@ -227,6 +264,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     // The slip's name, with the accredited banks' logos over it once a state is chosen.
     auto* topo = new QGridLayout;
     auto* titulo = new QGroupBox;
+    titulo_ = titulo;
     auto* tituloLayout = new QHBoxLayout(titulo);
     auto* nome = new QLabel(Q("FENNOLAR - KOVA"));
     QFont grande = nome->font();
@@ -250,8 +288,6 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     faixaBancos_->setWidget(painelBancos_);
     bancosLayout->addWidget(faixaBancos_);
     topo->addWidget(bancos, 0, 0);
-    // The title keeps the height of the strip that covers it, so nothing below moves.
-    titulo->setMinimumHeight(bancos->sizeHint().height());
     layout->addLayout(topo);
 
     // One box: its numbered caption over the widget.
@@ -274,7 +310,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     };
     auto lista = [&](const char* nomeCaixa) {
         const TLookup* l = Lookup(nomeCaixa);
-        auto* c = new QComboBox;
+        auto* c = new Lista;
         auto* vista = new QTableView;
         vista->setSelectionBehavior(QAbstractItemView::SelectRows);
         vista->verticalHeader()->hide();
@@ -328,6 +364,12 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     connect(btnProduto, &QToolButton::clicked, this, [this] { Executa([this] { form_.btnProdutoClick(); }); });
     p->addWidget(btnProduto);
     g->addWidget(produto, 7, 0, 1, 4);
+    // The authentication group fills the foot of the left-hand side, so the window stays low
+    // enough for a small screen.
+    auto* autenticacao = new QGroupBox;
+    Registra("GBAutenticacao", autenticacao);
+    autenticacao->setMinimumHeight(60);
+    g->addWidget(autenticacao, 8, 0, 1, 4);
     g->setRowStretch(8, 1);
     for (int col = 0; col < 4; ++col) g->setColumnStretch(col, 1);
     corpo->addWidget(guia, 3);
@@ -345,7 +387,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     QWidget* referencia = edicao("dbeReferencia");
     auto* periodos = new QHBoxLayout;
     for (const char* nomePicker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
-        auto* c = new QComboBox;
+        auto* c = new Lista;
         Registra(nomePicker, c);
         periodos->addWidget(c, std::string(nomePicker) == "cbxPeriodoDia" ? 2 : 1);
         connect(c, &QComboBox::activated, this, [this, nomePicker](int i) {
@@ -360,10 +402,6 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     for (const char* valor : kValores) v->addWidget(edicao(valor));
     v->addStretch();
     direita->addWidget(valores);
-    auto* autenticacao = new QGroupBox;
-    Registra("GBAutenticacao", autenticacao);
-    autenticacao->setMinimumHeight(70);
-    direita->addWidget(autenticacao);
     corpo->addLayout(direita, 2);
     layout->addLayout(corpo, 1);
 
@@ -494,10 +532,13 @@ void FrmDigitar::Foca(const std::string& nome) {
     ++ocupado_;
     w->setFocus(Qt::OtherFocusReason);
     --ocupado_;
-    // An empty masked box is typed from its start.
-    auto* e = qobject_cast<QLineEdit*>(w);
-    if (e && !e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
-        e->setCursorPosition(0);
+    // What is typed replaces the box's text; an empty masked box is typed from its start.
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
+        if (!e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
+            e->setCursorPosition(0);
+        } else {
+            e->selectAll();
+        }
     }
 }
 
@@ -516,6 +557,8 @@ void FrmDigitar::DadosMudaram(TField* campo) {
 
 void FrmDigitar::EstadoMudou() {
     modeloGrade_->Atualizar();
+    // Columns as wide as their titles and contents; the grid shows only outside editing.
+    if (!Editando(dm_.cdsKOVA)) grade_->resizeColumnsToContents();
     RefrescaGrade();
     navegador_->Atualizar();
     SincronizaPagina();
@@ -617,6 +660,7 @@ void FrmDigitar::RefrescaGrade() {
     if (!dm_.cdsKOVA.Active()) return;
     if (modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
+        grade_->resizeColumnsToContents();
     }
     grade_->viewport()->update();
     ++ocupado_;
@@ -654,9 +698,17 @@ void FrmDigitar::SegueFocoDoForm() {
 
 void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
     // Only moves inside this window are the person's: activating another window is no exit.
-    if (ocupado_ > 0 || !novo || novo->window() != this) return;
-    const std::string saiu = NomeDe(antigo);
+    if (!novo || novo->window() != this) return;
     const std::string entrou = NomeDe(novo);
+    const std::string anterior = caixaAtual_;
+    if (!entrou.empty()) caixaAtual_ = entrou;
+    if (ocupado_ > 0) return;
+    // The focus given back by a dialog or another window to the box it left is no move of the
+    // person: neither the box's exit nor its entry runs again (a notice shown on entry would come
+    // back after every OK).
+    const bool deFora = !antigo || antigo->window() != this;
+    if (deFora && entrou == anterior) return;
+    const std::string saiu = deFora ? anterior : NomeDe(antigo);
     ++ocupado_;
     if (!saiu.empty()) Protege([&] { Saida(saiu); });
     --ocupado_;
@@ -673,7 +725,14 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
     ++ocupado_;
     form_.Controles.SetFocus(nome);
     const int focos = focosDoForm_;
-    Protege([&] { Saida(nome); });
+    bool gravou = true;
+    Protege([&] { gravou = Saida(nome); });
+    if (!gravou) {
+        // A refused text: the person stays in the box, which shows its field again.
+        --ocupado_;
+        Foca(nome);
+        return;
+    }
     // The form may have placed the focus itself (a refused field, the boxes opened by a due date).
     const bool moveu = focosDoForm_ != focos;
     if (!moveu) Protege([this] { form_.TeclaEnter(); });
@@ -689,24 +748,44 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
     }
 }
 
-void FrmDigitar::Saida(const std::string& nome) {
-    if (!GravaCaixa(nome)) return;
+bool FrmDigitar::Saida(const std::string& nome) {
+    if (!GravaCaixa(nome)) return false;
     if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
     if (nome == "dblcReceita") form_.dblcReceitaExit();
     if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
-    if (nome.rfind("cbxPeriodo", 0) == 0) form_.cbxPeriodoDiaChange();
+    if (nome.rfind("cbxPeriodo", 0) == 0) {
+        // A stored period is rewritten only by a choice of the person's.
+        auto* picker = Controle<QComboBox>(nome);
+        const bool escolheu = picker && picker->currentIndex() != form_.Controles.Get(nome).itemIndex;
+        if (escolheu) form_.Controles.SetItemIndex(nome, picker->currentIndex());
+        if (escolheu || dm_.cdsKOVA.State() == TDataSetState::dsInsert) form_.cbxPeriodoDiaChange();
+    }
+    return true;
 }
 
 void FrmDigitar::Entrada(const std::string& nome) {
+    // An entry handler never runs inside itself: a notice it shows cannot bring itself back.
+    if (entrando_) return;
+    const QScopedValueRollback<bool> entrando(entrando_, true);
     if (nome == "dbeReferencia") form_.dbeReferenciaEnter();
     if (nome == "dbeDocumentoOrigem") form_.dbeDocumentoOrigemEnter();
     if (nome == "dblcProduto") form_.dblcProdutoEnter();
 }
 
 bool FrmDigitar::GravaCaixa(const std::string& nome) {
-    auto* caixa = Controle<QLineEdit>(nome);
     const TControlState* c = form_.Controles.Find(nome);
-    if (!caixa || !c || c->field.empty() || !caixa->isEnabled() || !Editando(dm_.cdsKOVA)) return true;
+    if (!c || c->field.empty() || !Editando(dm_.cdsKOVA)) return true;
+    if (auto* lista = Controle<QComboBox>(nome); lista && c->kind == TControlKind::LookupCombo) {
+        // The highlighted entry becomes the choice when the person confirms it.
+        const int i = lista->currentIndex();
+        if (!lista->isEnabled() || i < 0) return true;
+        const std::string chave = C(lista->itemData(i).toString());
+        TField& campo = dm_.cdsKOVA.FieldByName(c->field);
+        if (chave != campo.AsString()) campo.SetAsString(chave);
+        return true;
+    }
+    auto* caixa = Controle<QLineEdit>(nome);
+    if (!caixa || !caixa->isEnabled()) return true;
     TField& campo = dm_.cdsKOVA.FieldByName(c->field);
     std::string texto = C(caixa->text());
     // A masked box left blank holds only the mask's separators.
@@ -714,14 +793,22 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         std::none_of(texto.begin(), texto.end(), [](unsigned char ch) { return std::isalnum(ch); })) {
         texto.clear();
     }
-    if (texto == campo.Text()) return true;
-    try {
-        campo.SetText(texto);
-    } catch (const std::exception& e) {
-        // A text the field cannot take (a date that does not exist): the box keeps it.
-        MessageDlg(e.what(), TMsgDlgType::mtError);
-        Foca(nome);
-        return false;
+    if (texto != campo.Text()) {
+        try {
+            campo.SetText(texto);
+        } catch (const std::exception& e) {
+            // A text the field cannot take (a negative amount, a date that does not exist): the
+            // field keeps its value, and the box shows that value again for the person to retype.
+            MessageDlg(e.what(), TMsgDlgType::mtError);
+            caixa->setText(Q(campo.Text()));
+            Foca(nome);
+            caixa->selectAll();
+            return false;
+        }
+    }
+    // The box shows what the field holds (an amount rounded, a text cut to its size).
+    if (caixa->isEnabled() && C(caixa->text()) != campo.Text() && !(texto.empty() && campo.Text().empty())) {
+        caixa->setText(Q(campo.Text()));
     }
     return true;
 }
@@ -768,6 +855,7 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
 // ------------------------------------------------------------------ showing and closing
 
 void FrmDigitar::IniciarNovaKOVA() {
+    if (!isVisible()) CabeNaTela();
     show();
     raise();
     activateWindow();
@@ -775,6 +863,7 @@ void FrmDigitar::IniciarNovaKOVA() {
 }
 
 void FrmDigitar::AbrirPesquisa() {
+    if (!isVisible()) CabeNaTela();
     show();
     raise();
     activateWindow();
@@ -790,6 +879,7 @@ void FrmDigitar::ExibirModal() {
     SincronizaPagina();
     DadosMudaram(nullptr);
     QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
+    CabeNaTela();
     exec();
 }
 

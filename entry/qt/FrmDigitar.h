@@ -61,6 +61,7 @@ private:
     QWidget* MontaPaginaKOVA();
     QWidget* MontaPesquisa();
     void Registra(const std::string& nome, QWidget* w);
+    void CabeNaTela();
 
     // Runs an action of the person: failures are shown, the page and focus follow the form.
     void Executa(const std::function<void()>& acao);
@@ -70,7 +71,8 @@ private:
     void SegueFocoDoForm();
     void FocoMudou(QWidget* antigo, QWidget* novo);
     void ProximaCaixa(const std::string& nome);
-    void Saida(const std::string& nome);
+    // The exit of a box; false when its text was refused (the person stays in it).
+    bool Saida(const std::string& nome);
     void Entrada(const std::string& nome);
     // Writes a box's text into its field; false when the text was refused (the box keeps it).
     bool GravaCaixa(const std::string& nome);
@@ -101,6 +103,7 @@ private:
     ModeloGrade* modeloGrade_ = nullptr;
     NavegadorRegistros* navegador_ = nullptr;
     QScrollArea* faixaBancos_ = nullptr;
+    QWidget* titulo_ = nullptr;
     QWidget* painelBancos_ = nullptr;
     std::string logosMostrados_;
     // Above zero while the window itself moves the focus or runs an action: focus changes are then
@@ -108,6 +111,9 @@ private:
     int ocupado_ = 0;
     // Counts the focus moves the form asked for.
     int focosDoForm_ = 0;
+    // The box of this window that last had the focus.
+    std::string caixaAtual_;
+    bool entrando_ = false;
 };
 
 }  // namespace kova

@@ -489,6 +489,67 @@ TEST_F(TelaTest, DeclaracaoDeImportacaoComAnoDaReferencia) {
 
 }  // namespace
 
+// The pickers stand in box 05's place: Enter from the year goes on to box 06, and a box closed on
+// screen takes the closed colour at once.
+TEST_F(TelaTest, PeriodoSeguidoDoValorECoresAoFecharCaixa) {
+    form->Mostrar();
+    form->btnIncluirClick();
+    F("UFFavorecida").SetAsString("MG");
+    EXPECT_EQ(form->Controles.Get("dblcUFFavorecida").color, TColor::Window);
+    form->dblcUFFavorecidaExit();
+    EXPECT_FALSE(Aberta("dblcUFFavorecida"));
+    EXPECT_EQ(form->Controles.Get("dblcUFFavorecida").color, TColor::ButtonFace);
+    F("Receita").SetAsString("100056");
+    EXPECT_EQ(form->Controles.Get("dbeDataVencimento").color, TColor::Window);
+    RespondeDataPagamento(true);
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
+    for (const char* de : {"cbxPeriodoDia", "cbxPeriodoMes"}) {
+        ASSERT_TRUE(form->Controles.SetFocus(de));
+        form->TeclaEnter();
+        EXPECT_NE(Foco(), "dbeConvenio") << de;
+    }
+    EXPECT_EQ(Foco(), "cbxPeriodoAno");
+    form->TeclaEnter();
+    EXPECT_EQ(Foco(), "dbeValorPrincipal");
+    dm->cdsKOVA.Cancel();
+}
+
+// Changing a stored slip shows its own period in the pickers; passing through them keeps it.
+TEST_F(TelaTest, AlterarMostraEGuardaOPeriodo) {
+    KOVAGravada();
+    // Stored as a slip of the desktop would be: "21 a 31" of February 2021 (position 2 + 1).
+    form->dtsPadrao.SetDataSet(nullptr);
+    dm->cdsKOVA.Edit();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("MG");
+    F("Receita").SetAsString("100056");
+    F("Referencia").SetAsString("3022021");
+    dm->CriandoRegistro = false;
+    dm->cdsKOVA.Post();
+    form->dtsPadrao.SetDataSet(&dm->cdsKOVA);
+
+    form->Mostrar();
+    RespondeDataPagamento(true);
+    form->btnAlterarClick();
+    ASSERT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
+    EXPECT_TRUE(form->Controles.Showing("cbxPeriodoDia"));
+    const auto escolhido = [&](const char* picker) {
+        const TControlState& c = form->Controles.Get(picker);
+        return c.itemIndex < 0 ? std::string() : c.items.at(size_t(c.itemIndex));
+    };
+    EXPECT_EQ(escolhido("cbxPeriodoDia"), "21 a 28");
+    EXPECT_EQ(escolhido("cbxPeriodoMes"), "02");
+    EXPECT_EQ(escolhido("cbxPeriodoAno"), "2021");
+    form->cbxPeriodoDiaChange();
+    EXPECT_EQ(F("Referencia").AsString(), "3022021");
+    // A choice of the person still changes it.
+    form->Controles.SetItemIndex("cbxPeriodoDia", 0);
+    form->cbxPeriodoDiaChange();
+    EXPECT_EQ(F("Referencia").AsString(), "1022021");
+    dm->cdsKOVA.Cancel();
+    EXPECT_EQ(F("Referencia").AsString(), "3022021");
+}
+
 // In December the year picker also offers next year; the default period must still be this month
 // of this year, or every slip with a period would be a future one.
 TEST(DigitarDezembro, PeriodoPadraoEhEsteMesDesteAno) {

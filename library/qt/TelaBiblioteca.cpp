@@ -110,6 +110,8 @@ IDialogService& DialogosDaTela() {
 }
 
 void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro) {
+    // Qt's own texts in Portuguese while the screen is shown, and only then: the host keeps its own.
+    const TraducaoQt traducao;
     FrmDigitar tela(frm, *DM);
     if (roteiro) QTimer::singleShot(0, &tela, [&tela, roteiro] { roteiro->Atua(tela); });
     tela.ExibirModal();

@@ -204,18 +204,47 @@ done
 export DISPLAY=":$(cat "$dir/display")"
 openbox >/dev/null 2>&1 </dev/null &
 pids="$pids $!"
+# A window the program maps while the window manager is still starting may never be shown.
+t=0
+until xprop -root _NET_SUPPORTING_WM_CHECK 2>/dev/null | grep -q 'window id'; do
+    t=$((t + 1))
+    [ $t -lt 100 ] || pula "o openbox não iniciou"
+    sleep 0.1
+done
 importa() {
     KOVA_WINDIR="$dir/win/" KOVA_SYSDIR="$dir/win/" "$bin/kova" "$dir/imp/k.txt" >"$dir/kova.out" 2>&1 &
     kova=$!
     : >"$dir/caixas"
     t=0
+    caminho=""
     while kill -0 $kova 2>/dev/null; do
+        # The program shows first which file it imports, in a box titled like its main window:
+        # the narrower of the two.
+        if [ -z "$caminho" ]; then
+            janelas=$(xdotool search --onlyvisible --name '^KOVA - Fennolar$' 2>/dev/null || true)
+            if [ "$(echo "$janelas" | grep -c .)" -ge 2 ]; then
+                caixa=$(for w in $janelas; do
+                    echo "$(xdotool getwindowgeometry "$w" | sed -n 's/.*Geometry: \([0-9]*\)x.*/\1/p') $w"
+                done | sort -n | head -1 | cut -d' ' -f2)
+                xdotool windowactivate --sync "$caixa" key Return 2>/dev/null || true
+                caminho=1
+            fi
+        fi
         for w in $(xdotool search --onlyvisible --name '^(Informação|Erro|Aviso|Confirmação)$' 2>/dev/null); do
             echo "$(xdotool getwindowname "$w")" >>"$dir/caixas"
             xdotool windowactivate --sync "$w" key Return 2>/dev/null || true
         done
         t=$((t + 1))
-        [ $t -lt 600 ] || { kill $kova; falha "kova ARQUIVO.txt não terminou"; }
+        if [ $t -ge 600 ]; then
+            for w in $(xdotool search --name '.' 2>/dev/null); do
+                echo "janela: $(xdotool getwindowname "$w") $(xdotool getwindowgeometry "$w" | tr '\n' ' ')" >&2
+            done
+            echo "caminho=$caminho caixas: $(cat "$dir/caixas" | tr '\n' ' ')" >&2
+            ps -o pid,stat,etime,cmd -C openbox -C Xvfb -C kova >&2 || true
+            cat "$dir/kova.out" >&2
+            kill $kova
+            falha "kova ARQUIVO.txt não terminou"
+        fi
         sleep 0.1
     done
     set +e

@@ -240,6 +240,76 @@ TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
     EXPECT_EQ(dm->cdsKOVA.IndexName(), "pk_CICContribuinte");
 }
 
+// Typing in a list only moves its highlight; Enter takes the choice, as a click in its open list
+// would.
+TEST_F(FrmDigitarTest, ListaEscolheSoAoConfirmar) {
+    Abre();
+    QTest::keyClicks(W("dblcUFFavorecida"), QStringLiteral("3"));  // "31-1 Minas Gerais" highlighted
+    EXPECT_EQ(qobject_cast<QComboBox*>(W("dblcUFFavorecida"))->currentText(), QStringLiteral("31-1 Minas Gerais"));
+    EXPECT_EQ(F("UFFavorecida").AsString(), "");
+    EXPECT_FALSE(W("dblcReceita")->isEnabled());
+    QTest::keyClick(W("dblcUFFavorecida"), Qt::Key_Down);  // the arrows move the highlight only
+    EXPECT_EQ(F("UFFavorecida").AsString(), "");
+    EXPECT_FALSE(W("dblcReceita")->isEnabled());
+    QTest::keyClick(W("dblcUFFavorecida"), Qt::Key_Up);
+    QTest::keyClick(W("dblcUFFavorecida"), Qt::Key_Return);
+    EXPECT_EQ(F("UFFavorecida").AsString(), "MG");
+    EXPECT_EQ(Foco(), "dblcReceita");
+    QTest::keyClicks(W("dblcReceita"), QStringLiteral("10005"));
+    EXPECT_EQ(F("Receita").AsString(), "");
+    EXPECT_FALSE(W("dbeDataVencimento")->isEnabled());
+    QTest::keyClick(W("dblcReceita"), Qt::Key_Tab);
+    EXPECT_EQ(F("Receita").AsString(), "100056");
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+// An amount box is typed over, never after its 0; a refused amount keeps the person in the box,
+// which shows the field's value again.
+TEST_F(FrmDigitarTest, ValorDigitadoSubstituiERecusadoFicaNaCaixa) {
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000181");
+    Digita("001");
+    ASSERT_EQ(Foco(), "dbeValorPrincipal");
+    EXPECT_EQ(E("dbeValorPrincipal")->selectedText(), QStringLiteral("0"));
+    Digita("150");
+    EXPECT_EQ(F("ValorPrincipal").AsFloat(), 150.0);
+    EXPECT_EQ(E("dbeValorPrincipal")->text(), QStringLiteral("150"));
+    ASSERT_EQ(Foco(), "dbeAtualizacaoMonetaria");
+    for (const char* recusado : {"-5", "1.234,56"}) {
+        SCOPED_TRACE(recusado);
+        Digita(recusado);
+        ASSERT_FALSE(dialogs.History().empty());
+        EXPECT_EQ(dialogs.History().back().kind, TMsgDlgType::mtError);
+        EXPECT_EQ(Foco(), "dbeAtualizacaoMonetaria");
+        EXPECT_EQ(E("dbeAtualizacaoMonetaria")->text(), QStringLiteral("0"));
+        EXPECT_EQ(E("dbeAtualizacaoMonetaria")->selectedText(), QStringLiteral("0"));
+    }
+    EXPECT_EQ(dialogs.History()[0].text, "Valor negativo não é permitido: -5");
+    EXPECT_EQ(dialogs.History()[1].text, "Valor não é um número válido: 1.234,56");
+    Digita("2,5");
+    EXPECT_EQ(F("AtualizacaoMonetaria").AsFloat(), 2.5);
+    EXPECT_EQ(F("TotalRecolher").AsFloat(), 152.5);
+    dm->cdsKOVA.Cancel();
+}
+
+TEST(TextoEmPortugues, MensagensDeConversaoParaAPessoa) {
+    const std::pair<const char*, const char*> casos[] = {
+        {"'31/02/2026' is not a valid date", "'31/02/2026' não é uma data válida"},
+        {"'1O,00' is not a valid floating point value", "'1O,00' não é um número válido"},
+        {"Linha 3: 'x' is not a valid integer value", "Linha 3: 'x' não é um número inteiro válido"},
+        {"70000 is not a valid value for field 'Produto'. The allowed range is -32768 to 32767",
+         "70000 não é um valor válido para o campo 'Produto': os valores permitidos vão de -32768 a 32767"},
+        {"cdsKOVA: Record not found", "cdsKOVA: registro não encontrado"},
+        {"[Erro: 7] Informe CNPJ/CPF do contribuinte", "[Erro: 7] Informe CNPJ/CPF do contribuinte"},
+    };
+    for (const auto& [ingles, portugues] : casos) EXPECT_EQ(TextoEmPortugues(ingles), portugues);
+}
+
 // The Qt dialogs themselves, answered by keys as a person would.
 class DialogosQtTest : public FrmDigitarTest {
 protected:

@@ -1,0 +1,475 @@
+#!/usr/bin/env python3
+"""The desktop program in a clerk's hands: the real kova on its own X display (Xvfb) under a
+window manager (openbox), keys typed with xdotool, pictures of the screen taken with import, and
+the slips read back from the slips file KOVA.cds.
+
+A December day is given to the program with libfaketime, so a slip typed with the default period
+must pass whatever the month the test runs in.
+
+Usage: tela_com_gerenciador.py --kova BIN --dados DIR --capturas DIR
+"""
+
+import argparse
+import glob
+import os
+import shutil
+import signal
+import sqlite3
+import subprocess
+import sys
+import tempfile
+import time
+
+TELA = "Digitação de KOVA"
+PRINCIPAL = "KOVA - Fennolar"
+LIBFAKETIME = next(iter(sorted(glob.glob("/usr/lib/*/faketime/libfaketime.so.1"))), "")
+DIA_DE_DEZEMBRO = "2026-12-09 10:00:00"  # a Wednesday; the 10th is no holiday
+
+
+class Falha(Exception):
+    pass
+
+
+class Sessao:
+    """One display with its window manager and, in turn, runs of the program."""
+
+    def __init__(self, kova, dados, capturas):
+        self.kova = os.path.abspath(kova)
+        self.capturas = os.path.abspath(capturas)
+        self.pasta = tempfile.mkdtemp(prefix="kova_tela_")
+        self.dados = os.path.join(self.pasta, "Dados")
+        shutil.copytree(dados, self.dados)
+        self.windir = os.path.join(self.pasta, "win")
+        self.sysdir = os.path.join(self.pasta, "sys")
+        os.makedirs(self.windir)
+        os.makedirs(self.sysdir)
+        with open(os.path.join(self.windir, "KOVA.INI"), "w") as f:
+            f.write("[KOVA]\r\nDirDados=%s/\r\n" % self.dados)
+        componente = os.path.join(os.path.dirname(kova), "DllInscE32.Dll")
+        if os.path.exists(componente):
+            shutil.copy(componente, self.sysdir)
+        self.processos = []
+        self.programa = None
+        self.env = dict(os.environ)
+        for nome in ("QT_QPA_PLATFORM", "WAYLAND_DISPLAY", "FAKETIME", "LD_PRELOAD"):
+            self.env.pop(nome, None)
+        self.env["XDG_RUNTIME_DIR"] = self.pasta
+        self.env["HOME"] = self.pasta
+
+    # ------------------------------------------------------------------ display
+
+    def inicia_tela(self):
+        leitura, escrita = os.pipe()
+        xvfb = subprocess.Popen(
+            ["Xvfb", "-displayfd", str(escrita), "-screen", "0", "1366x768x24", "-nolisten", "tcp"],
+            pass_fds=(escrita,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+            start_new_session=True)
+        self.processos.append(xvfb)
+        os.close(escrita)
+        numero = b""
+        limite = time.time() + 15
+        while not numero.endswith(b"\n"):
+            if time.time() > limite:
+                raise Falha("Xvfb não informou seu display")
+            parte = os.read(leitura, 16)
+            if not parte:
+                raise Falha("Xvfb terminou ao iniciar")
+            numero += parte
+        os.close(leitura)
+        self.env["DISPLAY"] = ":" + numero.decode().strip()
+        wm = subprocess.Popen(["openbox"], env=self.env, stdout=subprocess.DEVNULL,
+                              stderr=subprocess.DEVNULL, start_new_session=True)
+        self.processos.append(wm)
+        self.espera(lambda: b"window id" in self.x(["xprop", "-root", "_NET_SUPPORTING_WM_CHECK"]),
+                    "o gerenciador de janelas", 30)
+
+    def x(self, comando):
+        r = subprocess.run(comando, env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                           timeout=10)
+        return r.stdout
+
+    def espera(self, condicao, oque, segundos=10):
+        limite = time.time() + segundos
+        while time.time() < limite:
+            if condicao():
+                return
+            time.sleep(0.05)
+        raise Falha("esperando " + oque)
+
+    def ativa(self):
+        return self.x(["xdotool", "getactivewindow", "getwindowname"]).decode(errors="replace").strip()
+
+    def janela(self, titulo, segundos=10):
+        """Waits until the window with this title is the active one."""
+        self.espera(lambda: self.ativa() == titulo, 'a janela "%s" (ativa: "%s")' % (titulo, self.ativa()),
+                    segundos)
+
+    def nenhum_dialogo(self, segundos=1.0):
+        """The entry screen stays the active window: no dialog comes up."""
+        limite = time.time() + segundos
+        while time.time() < limite:
+            ativa = self.ativa()
+            # An empty name is the moment between two windows, not a dialog.
+            if ativa not in (TELA, ""):
+                raise Falha('uma janela "%s" apareceu' % ativa)
+            time.sleep(0.05)
+
+    def teclas(self, *teclas):
+        for t in teclas:
+            self.x(["xdotool", "key", "--clearmodifiers", t])
+            time.sleep(0.12)
+
+    def digita(self, texto, enter=True):
+        self.x(["xdotool", "type", "--delay", "40", "--", texto])
+        if enter:
+            self.teclas("Return")
+        else:
+            time.sleep(0.12)
+
+    def confirma(self, titulo):
+        """A dialog with this title is shown: OK (Enter)."""
+        self.janela(titulo)
+        self.teclas("Return")
+
+    def dentro_da_tela(self):
+        """The active window, footer included, lies inside the 1366x768 screen."""
+        janela = self.x(["xdotool", "getactivewindow"]).decode().strip()
+        info = {}
+        for linha in self.x(["xwininfo", "-id", janela]).decode().splitlines():
+            chave, _, valor = linha.strip().partition(":")
+            info[chave] = valor.strip()
+        x, y = int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"])
+        largura, altura = int(info["Width"]), int(info["Height"])
+        if x < 0 or y < 0 or x + largura > 1366 or y + altura > 768:
+            raise Falha('"%s" sai da tela: %dx%d em %d,%d' % (self.ativa(), largura, altura, x, y))
+
+    def captura(self, nome):
+        os.makedirs(self.capturas, exist_ok=True)
+        destino = os.path.join(self.capturas, nome + ".png")
+        self.x(["import", "-window", "root", destino])
+        return destino
+
+    # ------------------------------------------------------------------ the program
+
+    def inicia_programa(self, *argumentos, dezembro=True):
+        env = dict(self.env)
+        env["KOVA_WINDIR"] = self.windir + "/"
+        env["KOVA_SYSDIR"] = self.sysdir + "/"
+        # No printer: the machine's own print service is never reached.
+        env["CUPS_SERVER"] = os.path.join(self.pasta, "sem-cups.sock")
+        if dezembro:
+            env["LD_PRELOAD"] = LIBFAKETIME
+            env["FAKETIME"] = "@" + DIA_DE_DEZEMBRO
+            # Qt's timers keep the real pace.
+            env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
+        saida = open(os.path.join(self.pasta, "kova.log"), "ab")
+        self.programa = subprocess.Popen([self.kova, *argumentos], env=env, cwd=self.pasta, stdout=saida,
+                                         stderr=subprocess.STDOUT, start_new_session=True)
+        saida.close()
+        self.processos.append(self.programa)
+        # A loaded machine may take its time to load the tables; the program must not end meanwhile.
+        self.espera(lambda: self.programa.poll() is not None or self.visiveis(PRINCIPAL) > 0,
+                    "a janela principal", 60)
+        if self.programa.poll() is not None:
+            raise Falha("o programa terminou ao iniciar (status %d)" % self.programa.returncode)
+        self.ativa_principal()
+
+    def visiveis(self, titulo):
+        return len(self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + titulo + "$"]).split())
+
+    def fim_do_programa(self, segundos=30):
+        try:
+            return self.programa.wait(timeout=segundos)
+        except subprocess.TimeoutExpired:
+            raise Falha("o programa não terminou")
+
+    def ativa_principal(self):
+        if self.ativa() != PRINCIPAL:
+            principal = self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + PRINCIPAL + "$"]).split()
+            if not principal:
+                raise Falha("a janela principal sumiu")
+            self.x(["xdotool", "windowactivate", principal[0]])
+        self.janela(PRINCIPAL)
+
+    def menu(self, *teclas):
+        """A menu item of the main window, by its keys."""
+        self.ativa_principal()
+        self.teclas(*teclas)
+
+    def kovas(self):
+        banco = sqlite3.connect("file:%s?mode=ro" % os.path.join(self.dados, "KOVA.cds"), uri=True)
+        banco.text_factory = lambda b: b.decode("cp1252")
+        banco.row_factory = sqlite3.Row
+        try:
+            return [dict(r) for r in banco.execute("select * from registros order by IdKOVA")]
+        finally:
+            banco.close()
+
+    def encerra(self):
+        for p in reversed(self.processos):
+            if p.poll() is None:
+                try:
+                    os.killpg(p.pid, signal.SIGTERM)
+                except ProcessLookupError:
+                    pass
+        for p in reversed(self.processos):
+            try:
+                p.wait(timeout=5)
+            except subprocess.TimeoutExpired:
+                os.killpg(p.pid, signal.SIGKILL)
+                p.wait()
+        shutil.rmtree(self.pasta, ignore_errors=True)
+
+
+# ---------------------------------------------------------------------- the slips typed
+
+
+def nova_kova(s):
+    s.menu("alt+o", "d")
+    s.janela(TELA)
+    s.dentro_da_tela()
+
+
+def digita_acre_regime_especial(s, mes_anterior=False):
+    """AC, revenue 10011-0 (period of a month), due 10/12/2026: the period pickers appear."""
+    s.digita("12")
+    s.digita("10011")
+    s.digita("10122026")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.digita("52998224725")
+    # Box 04 is closed for this revenue: the period pickers follow, then box 06.
+    s.teclas("Return")  # day
+    if mes_anterior:
+        s.teclas("Up")  # the highlight only: taken when the person goes on
+    s.teclas("Return", "Return")  # month, year
+    s.captura("digitar_periodo")
+
+
+def completa_e_salva(s):
+    # Boxes 15 to 23.
+    s.teclas("Return")
+    s.digita("EMPRESA DE TESTE LTDA")
+    s.teclas("Return")
+    s.digita("RUA DAS FLORES 100")
+    s.digita("RIO BRANCO")
+    s.digita("AC")
+    s.digita("69900000")
+    s.teclas("Return", "Return")
+    s.teclas("alt+s")
+    s.nenhum_dialogo(0.6)
+
+
+def cenario_valores_e_dezembro(s):
+    nova_kova(s)
+    digita_acre_regime_especial(s)
+    s.digita("150")  # box 06, typed over its 0
+    s.digita("-5")  # box 07
+    s.confirma("Erro")
+    s.janela(TELA)
+    s.captura("digitar_valor_recusado")
+    s.teclas("Return")  # the box shows its field (0) again: nothing more is refused
+    s.nenhum_dialogo(0.5)
+    s.digita("1.234,56")  # box 08
+    s.confirma("Erro")
+    s.janela(TELA)
+    s.digita("2,5")  # still in box 08
+    s.teclas("Return")  # box 09
+    s.captura("digitar_preenchida")
+    completa_e_salva(s)
+    kovas = s.kovas()
+    if len(kovas) != 1:
+        raise Falha("esperava 1 KOVA gravada, há %d" % len(kovas))
+    k = kovas[0]
+    esperado = {"UFFavorecida": "AC", "Receita": "100110", "ValorPrincipal": 150.0,
+                "AtualizacaoMonetaria": 0.0, "Juros": 2.5, "Multa": 0.0, "TotalRecolher": 152.5,
+                "Referencia": "1122026", "CICContribuinte": "52998224725", "Situacao": "N"}
+    for campo, valor in esperado.items():
+        if k[campo] != valor:
+            raise Falha("%s gravado como %r, esperado %r" % (campo, k[campo], valor))
+
+
+def cenario_alterar_mantem_periodo(s):
+    s.teclas("alt+n")
+    digita_acre_regime_especial(s, mes_anterior=True)
+    s.digita("80")
+    s.teclas("Return", "Return", "Return")
+    completa_e_salva(s)
+    kovas = s.kovas()
+    if len(kovas) != 2 or kovas[1]["Referencia"] != "1112026":
+        raise Falha("a segunda KOVA deveria guardar o período 1112026: %r" % [k["Referencia"] for k in kovas])
+    # Change it and go round every open box, the pickers included.
+    s.teclas("alt+a")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.captura("alterar_periodo")
+    for _ in range(22):
+        s.teclas("Tab")
+    s.teclas("alt+s")
+    s.nenhum_dialogo(0.6)
+    referencia = s.kovas()[1]["Referencia"]
+    if referencia != "1112026":
+        raise Falha("Alterar reescreveu o período: %s" % referencia)
+
+
+def cenario_aviso_de_minas_uma_vez(s):
+    s.teclas("alt+n")
+    s.digita("31")
+    s.digita("10006")
+    # The revenue's own notice on choosing it.
+    s.confirma("Aviso")
+    s.janela(TELA)
+    s.digita("10122026")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.digita("52998224725")  # on to box 04
+    s.confirma("Aviso")
+    s.nenhum_dialogo(1.5)  # the focus comes back to box 04: no new notice
+    s.captura("digitar_minas")
+    s.teclas("Escape")
+    s.nenhum_dialogo(0.3)
+
+
+def cenario_prefixo_nao_escolhe(s):
+    s.teclas("alt+n")
+    s.digita("16", enter=False)  # through Acre on the way to Amapá
+    s.nenhum_dialogo(0.6)
+    s.captura("digitar_prefixo")
+    s.teclas("Return")
+    s.confirma("Atenção")  # Amapá issues its slips in a program of its own
+    s.janela(TELA)
+    antes = len(s.kovas())
+    s.teclas("alt+s")
+    s.confirma("Erro")  # box 02 never opened: no revenue, nothing saved
+    s.janela(TELA)
+    s.teclas("Escape")
+    if len(s.kovas()) != antes:
+        raise Falha("uma KOVA do Amapá foi gravada")
+
+
+def cenario_seletor_de_produto(s):
+    s.teclas("alt+n")
+    s.digita("29")
+    s.digita("10009")
+    s.digita("10122026")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    # From box 03 to the product button: 03, 04, three pickers, 06 to 09, 15 to 23, the list.
+    for _ in range(18):
+        s.teclas("Return")
+    s.teclas("alt+Down")
+    s.janela("Selecione Produto")
+    s.captura("seletor_produto")
+    s.teclas("Escape")
+    s.janela(TELA)
+    s.teclas("Escape")
+
+
+def cenario_pesquisa(s):
+    s.teclas("Escape")  # nothing being typed: the screen closes
+    s.menu("alt+o", "p")
+    s.janela(TELA)
+    s.dentro_da_tela()
+    s.captura("pesquisa")
+    s.teclas("Escape")
+
+
+def cenario_sobre_ajuda_e_arquivo(s):
+    s.teclas("Escape")
+    s.menu("alt+j", "s")
+    s.janela("Sobre")
+    s.captura("sobre")
+    s.teclas("Return")  # Fechar
+    s.janela(PRINCIPAL)
+    s.menu("alt+j", "a")  # no help is installed beside the test's program: it says so
+    s.janela("Informação")
+    s.captura("ajuda_ausente")
+    s.teclas("Return")
+    s.janela(PRINCIPAL)
+    s.menu("alt+o", "c")
+    s.espera(lambda: s.ativa() not in (PRINCIPAL, ""), "o diálogo de arquivo")
+    titulo = s.ativa()
+    s.captura("incorporar_arquivo")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
+    if titulo != "Abrir":
+        raise Falha('o diálogo de arquivo se chama "%s"' % titulo)
+    # Closing asks first.
+    s.menu("alt+o", "s")
+    s.confirma("Confirmação")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha")
+
+
+def cenario_incorporacao_pela_linha_de_comando(s, gerador):
+    arquivo = os.path.join(s.pasta, "lote.txt")
+    with open(arquivo, "wb") as f:
+        f.write(subprocess.run([sys.executable, gerador, "1"], stdout=subprocess.PIPE, check=True).stdout)
+    antes = len(s.kovas())
+    s.inicia_programa(arquivo, dezembro=False)
+    # The file's path is shown first, over the main window.
+    s.espera(lambda: s.visiveis(PRINCIPAL) == 2, "a mensagem com o caminho do arquivo")
+    s.captura("linha_de_comando")
+    s.teclas("Return")
+    s.confirma("Informação")  # the slips printed
+    if s.fim_do_programa() != 0:
+        raise Falha("a incorporação pela linha de comando falhou")
+    kovas = s.kovas()
+    if len(kovas) != antes + 1 or kovas[-1]["Situacao"] != "I":
+        raise Falha("a KOVA incorporada não foi gravada como impressa")
+    if not os.path.exists(os.path.join(s.pasta, "lote.pdf")):
+        raise Falha("as vias não foram para lote.pdf")
+
+
+def main():
+    argumentos = argparse.ArgumentParser()
+    argumentos.add_argument("--kova", required=True)
+    argumentos.add_argument("--dados", required=True)
+    argumentos.add_argument("--capturas", required=True)
+    argumentos.add_argument("--gerador", required=True, help="bench/gera_incorporacao.py")
+    a = argumentos.parse_args()
+    for programa in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"):
+        if not shutil.which(programa):
+            print("falta o programa %s (scripts/setup.sh o instala)" % programa)
+            return 1
+    if not LIBFAKETIME:
+        print("falta a libfaketime (scripts/setup.sh a instala)")
+        return 1
+    s = Sessao(a.kova, a.dados, a.capturas)
+    inicio = time.time()
+    etapa = "início"
+    try:
+        s.inicia_tela()
+        s.inicia_programa()
+        s.captura("principal")
+        for etapa, cenario in (("valores e dezembro", cenario_valores_e_dezembro),
+                               ("alterar mantém o período", cenario_alterar_mantem_periodo),
+                               ("aviso de Minas uma vez", cenario_aviso_de_minas_uma_vez),
+                               ("prefixo não escolhe", cenario_prefixo_nao_escolhe),
+                               ("seletor de produto", cenario_seletor_de_produto),
+                               ("pesquisa", cenario_pesquisa),
+                               ("sobre, ajuda e arquivo", cenario_sobre_ajuda_e_arquivo)):
+            cenario(s)
+            print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
+        etapa = "incorporação pela linha de comando"
+        cenario_incorporacao_pela_linha_de_comando(s, a.gerador)
+        print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
+        return 0
+    except (Falha, subprocess.TimeoutExpired) as e:
+        try:
+            print("captura da falha: " + s.captura("falha"))
+        except Exception:
+            pass
+        print("FALHOU em %s: %s" % (etapa, e))
+        try:
+            with open(os.path.join(s.pasta, "kova.log"), "rb") as f:
+                print("saída do programa:\n" + f.read()[-6000:].decode(errors="replace"))
+        except OSError:
+            pass
+        return 1
+    finally:
+        s.encerra()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
