@@ -72,9 +72,13 @@ public:
         ~TAdiaGravacao() noexcept(false);
         TAdiaGravacao(const TAdiaGravacao&) = delete;
         TAdiaGravacao& operator=(const TAdiaGravacao&) = delete;
+        // Ends the holding back at once: the file is written now when this was the last guard
+        // (throws as SalvarKOVA does), and the end of the guard does nothing more.
+        void Concluir();
 
     private:
         TDM& dm_;
+        bool concluido_ = false;
     };
     // Defines the slips table's fields and indexes (also used to rebuild the slips file).
     void DefinirCamposKOVA(TDataSet& t);

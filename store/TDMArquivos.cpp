@@ -126,7 +126,15 @@ std::string TrocaBarras(std::string s) {
 }  // namespace
 
 TDM::TAdiaGravacao::~TAdiaGravacao() noexcept(false) {
+    if (concluido_) return;
+    concluido_ = true;
     if (--dm_.adiamentos_ == 0 && dm_.pendente_ && !std::uncaught_exceptions()) dm_.KOVAAlterada();
+}
+
+void TDM::TAdiaGravacao::Concluir() {
+    if (concluido_) return;
+    concluido_ = true;
+    if (--dm_.adiamentos_ == 0 && dm_.pendente_) dm_.KOVAAlterada();
 }
 
 void TDM::KOVAAlterada() {
