@@ -558,8 +558,9 @@ void TDataSet::Post() {
         modified_ = true;
         bof_ = eof_ = false;
         calculated_ = nullptr;
+        // The record's values are the ones the links showed before the post: only the state
+        // changes back.
         NotifyState();
-        NotifyData(nullptr);
         throw;
     }
 }
