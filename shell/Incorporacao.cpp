@@ -125,19 +125,29 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
         falha = std::current_exception();
         if (!FalhaGravacao) {
             if (Inserindo(k)) k.Cancel();
+            try {
+                // The slips imported before the failure are on disk before the question tells of them.
+                GravaNovas(umaGravacao);
+            } catch (...) {
+                // Not written after all: this failure is the one to tell.
+                falha = std::current_exception();
+            }
+        }
+        if (!FalhaGravacao) {
             MessageDlg("Erro na incorporação das KOVA.\r\rRegistro Nº " + std::to_string(Linha) + " com problemas",
                        TMsgDlgType::mtError);
             if (Incorporadas > 0 &&
                 MessageDlg("Foram incorporadas com sucesso as primeiras " + std::to_string(Incorporadas) +
                                " KOVA\r\rDeseja preservá-las?",
                            TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
+                TDM::TAdiaGravacao umaRemocao(dm_);
                 DesfazNovas();
-            }
-            try {
-                GravaNovas(umaGravacao);
-            } catch (...) {
-                // Not written after all: this failure is the one to tell.
-                falha = std::current_exception();
+                try {
+                    umaRemocao.Concluir();
+                } catch (const EGravacaoKOVA&) {
+                    FalhaGravacao = true;
+                    falha = std::current_exception();
+                }
             }
         }
     }
