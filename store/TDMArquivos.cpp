@@ -230,8 +230,9 @@ bool TDM::InstalaNovaVersao() {
         kovaIni.WriteString("KOVA", "DirDados", programa + "Dados");
     } catch (const std::exception& e) {
         // Nothing else is done: the request stays in Config.ini for a start that can record it.
-        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows + "KOVA.INI\r\r" + e.what() +
-             "\r\rVerifique se a pasta do Windows existe e permite gravar.");
+        const auto* g = dynamic_cast<const EErroGravacao*>(&e);
+        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows + "KOVA.INI (" +
+             (g ? g->Causa() : std::string(e.what())) + ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
         SolicitarTerminacao();
         return false;
     }
