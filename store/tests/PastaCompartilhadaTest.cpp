@@ -308,6 +308,20 @@ TEST_F(PastaCompartilhadaTest, GravacaoQueFalhaEDitaUmaVezEmPortuguesEDesfeita) 
     EXPECT_EQ(Carrega().cdsKOVA.RecordCount(), 2);
 }
 
+// A checksum that cannot be taken is never recorded ("********" would lock every later start out).
+TEST_F(PastaCompartilhadaTest, CRCQueNaoSePodeCalcularNaoEGravado) {
+    TDM& d = Carrega();
+    const std::string antes = TChecksum().FileCRC(dir.Dados() + "ControleCRC.cds");
+    try {
+        d.AtualizaCRC(dir.Dados() + "Sumiu.cds");
+        ADD_FAILURE() << "no failure";
+    } catch (const Exception& e) {
+        EXPECT_EQ(std::string(e.what()), "Erro ao calcular o CRC do arquivo " + dir.Dados() +
+                                             "Sumiu.cds\r\rO controle de CRC não foi alterado.");
+    }
+    EXPECT_EQ(TChecksum().FileCRC(dir.Dados() + "ControleCRC.cds"), antes);
+}
+
 // A new-version installation whose Windows directory is missing or closed to writing: the start
 // tells why in Portuguese and ends; nothing aborts, and the request stays for the next start.
 TEST_F(PastaCompartilhadaTest, NovaVersaoSemPastaDoWindowsGravavelFalhaComMensagem) {
