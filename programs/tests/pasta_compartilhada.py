@@ -69,7 +69,7 @@ def main():
 
         def segundo_escritor():
             i = 0
-            while not fim.wait(0.5):
+            while not fim.wait(1.0):
                 r = importa('S%d' % i)
                 erro = r.stderr.decode('utf-8', 'replace')
                 if r.returncode == 3:
@@ -91,7 +91,7 @@ def main():
                     falhas.append('request: %s' % r.stderr.decode('utf-8', 'replace'))
                     fim.set()
                 # A host program asks now and then, not without pause.
-                fim.wait(0.05)
+                fim.wait(0.1)
 
         linhas = [threading.Thread(target=escritor), threading.Thread(target=segundo_escritor)]
         linhas += [threading.Thread(target=leitor, args=(k,)) for k in range(2)]

@@ -94,7 +94,7 @@ int Espera(pid_t pid) {
 // A writer saving slips over and over beside programs that load the directory the whole time (the
 // library's start): no load ever sees half a save, and every slip the writer saved is there.
 TEST_F(PastaCompartilhadaTest, LeitoresAoLadoDeUmEscritorNuncaVeemMeiaGravacao) {
-    constexpr int kGravacoes = 220;
+    constexpr int kGravacoes = 200;
     int canal[2];
     ASSERT_EQ(pipe(canal), 0);
     const pid_t escritor = Filho([&] {
@@ -132,7 +132,7 @@ TEST_F(PastaCompartilhadaTest, LeitoresAoLadoDeUmEscritorNuncaVeemMeiaGravacao) 
                 }
                 ++cargas;
                 // A host program loads now and then, not without pause.
-                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
             }
             return 0;
         }));
@@ -239,7 +239,10 @@ TEST_F(PastaCompartilhadaTest, RecuperacaoSoSemOutroDetentorEAteLaLeAtravesDaMar
 // Many saves killed at random instants leave temporary files; the next save or start removes them.
 TEST_F(PastaCompartilhadaTest, RestosDeGravacoesMortasSaoRemovidos) {
     for (int rodada = 0; rodada < 12; ++rodada) {
+        int canal[2];
+        ASSERT_EQ(pipe(canal), 0);
         const pid_t filho = Filho([&] {
+            close(canal[0]);
             TDM d;
             d.DirPrograma = dir.Programa();
             d.Escritor = true;
@@ -248,11 +251,17 @@ TEST_F(PastaCompartilhadaTest, RestosDeGravacoesMortasSaoRemovidos) {
             for (;;) {
                 d.cdsKOVA.Append();
                 d.cdsKOVA.Post();
+                if (write(canal[1], "s", 1) != 1) return 3;
             }
             return 0;
         });
-        std::this_thread::sleep_for(std::chrono::microseconds(3000 + rodada * 2500));
+        close(canal[1]);
+        // Killed a little after its first save, at a different instant each round.
+        char c;
+        ASSERT_EQ(read(canal[0], &c, 1), 1);
+        std::this_thread::sleep_for(std::chrono::microseconds(rodada * 900));
         kill(filho, SIGKILL);
+        close(canal[0]);
         Espera(filho);
     }
     // Whatever the kills left, as a kill between the temporary file and its rename leaves it.
@@ -263,7 +272,7 @@ TEST_F(PastaCompartilhadaTest, RestosDeGravacoesMortasSaoRemovidos) {
         EXPECT_TRUE(nome.find(".novo") == std::string::npos && nome.find("gravacao") == std::string::npos)
             << nome << " left behind";
     }
-    EXPECT_GT(d.cdsKOVA.RecordCount(), 0);
+    EXPECT_GE(d.cdsKOVA.RecordCount(), 12);
 }
 
 // A mark that cannot be written (a folder of that name stands in the way): the save fails once, in
