@@ -101,10 +101,28 @@ std::string DiretorioDe(const std::string& path) {
 
 }  // namespace
 
+std::string DescricaoErroSistema(int erro) {
+    switch (erro) {
+        case ENOSPC: return "o disco está cheio";
+        case EDQUOT: return "a cota de disco do usuário acabou";
+        case EFBIG: return "o arquivo excede o tamanho permitido";
+        case EACCES:
+        case EPERM: return "a pasta não permite gravar";
+        case EROFS: return "o disco só permite leitura";
+        case ENOENT: return "a pasta não existe";
+        case ENOTDIR: return "o caminho não é uma pasta";
+        case EISDIR: return "já existe uma pasta com esse nome";
+        case EIO: return "falha de gravação no disco (disco cheio ou com defeito)";
+        case EMFILE:
+        case ENFILE: return "arquivos abertos demais";
+        default: return "erro do sistema " + std::to_string(erro);
+    }
+}
+
 void EscreverArquivoAtomico(const std::string& path, const std::string& content) {
     std::string modelo = path + ".XXXXXX";
     int fd = ::mkstemp(modelo.data());
-    if (fd < 0) throw Exception("Erro ao gravar o arquivo " + path + ": " + std::strerror(errno));
+    if (fd < 0) throw EErroGravacao(path, DescricaoErroSistema(errno));
     const char* p = content.data();
     size_t resto = content.size();
     int erro = 0;
@@ -124,7 +142,7 @@ void EscreverArquivoAtomico(const std::string& path, const std::string& content)
     if (!erro && ::rename(modelo.c_str(), path.c_str()) != 0) erro = errno;
     if (erro) {
         ::unlink(modelo.c_str());
-        throw Exception("Erro ao gravar o arquivo " + path + ": " + std::strerror(erro));
+        throw EErroGravacao(path, DescricaoErroSistema(erro));
     }
     SincronizarCaminho(DiretorioDe(path));
 }

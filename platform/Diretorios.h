@@ -27,9 +27,13 @@ std::string IncluiBarra(const std::string& dir);
 // Copies a file, replacing the target; false on failure.
 bool CopiaArquivo(const std::string& origem, const std::string& destino);
 
+// Why a call of the system failed, in the user's words (errno value given).
+std::string DescricaoErroSistema(int erro);
+
 // Writes the whole content to a temporary file in the same folder, flushes it to the disk and
 // renames it over the target, so the target is always either the old or the new content.
-// Throws kova::Exception with the system's reason on failure; the old file stays intact.
+// Throws EErroGravacao with the reason on failure; the old file stays intact and no temporary
+// file is left.
 void EscreverArquivoAtomico(const std::string& path, const std::string& content);
 // Flushes a file's data (and, for a directory, its entries) to the disk.
 void SincronizarCaminho(const std::string& path);

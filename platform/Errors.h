@@ -27,6 +27,18 @@ public:
     using Exception::Exception;
 };
 
+// A file that could not be written: the whole message names the file, Causa() says why in a few
+// words ("o disco está cheio"), for callers that tell the reason in their own sentence.
+class EErroGravacao : public Exception {
+public:
+    EErroGravacao(const std::string& arquivo, const std::string& causa)
+        : Exception("Erro ao gravar o arquivo " + arquivo + ": " + causa), causa_(causa) {}
+    const std::string& Causa() const { return causa_; }
+
+private:
+    std::string causa_;
+};
+
 // The silent abort: stops the operation, shows nothing.
 class EAbort : public std::exception {
 public:

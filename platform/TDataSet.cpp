@@ -512,6 +512,9 @@ void TDataSet::Post() {
     if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
     if (BeforePost) BeforePost(*this);
     if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert) return;
+    const TDataSetState estado = state_;
+    Record* const anterior = current_;
+    std::vector<TValue> antigos;
     Record* r;
     if (state_ == TDataSetState::dsInsert) {
         r = buffer_.get();
@@ -521,6 +524,7 @@ void TDataSet::Post() {
     } else {
         r = current_;
         RemoveFromOrders(r);
+        if (AfterPost) antigos = r->values;
         r->values = std::move(buffer_->values);
         buffer_.reset();
         InsertInOrders(r);
@@ -533,7 +537,33 @@ void TDataSet::Post() {
     calculated_ = nullptr;
     NotifyState();
     NotifyData(nullptr);
-    if (AfterPost) AfterPost(*this);
+    if (!AfterPost) return;
+    try {
+        AfterPost(*this);
+    } catch (...) {
+        // The post did not count: the record is back being edited, with its new values.
+        RemoveFromOrders(r);
+        Invalidate(r);
+        if (estado == TDataSetState::dsInsert) {
+            auto it = owned_.find(r->seq);
+            buffer_ = std::move(it->second);
+            owned_.erase(it);
+            current_ = anterior;
+        } else {
+            buffer_ = std::make_unique<Record>(Record{r->seq, std::move(r->values)});
+            r->values = std::move(antigos);
+            InsertInOrders(r);
+            current_ = r;
+        }
+        state_ = estado;
+        modified_ = true;
+        bof_ = eof_ = false;
+        calculated_ = nullptr;
+        // The record's values are the ones the links showed before the post: only the state
+        // changes back.
+        NotifyState();
+        throw;
+    }
 }
 
 void TDataSet::Cancel() {
@@ -572,7 +602,9 @@ void TDataSet::Delete() {
     size_t pos = PosOf(r);
     RemoveFromOrders(r);
     Invalidate(r);
-    owned_.erase(r->seq);
+    auto guardado = owned_.find(r->seq);
+    std::unique_ptr<Record> apagado = std::move(guardado->second);
+    owned_.erase(guardado);
     buffer_.reset();
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
@@ -581,7 +613,19 @@ void TDataSet::Delete() {
     calculated_ = nullptr;
     if (antes != state_) NotifyState();
     NotifyData(nullptr);
-    if (AfterDelete) AfterDelete(*this);
+    if (!AfterDelete) return;
+    try {
+        AfterDelete(*this);
+    } catch (...) {
+        // The delete did not count: the record is back, current.
+        owned_[r->seq] = std::move(apagado);
+        InsertInOrders(r);
+        current_ = r;
+        bof_ = eof_ = false;
+        calculated_ = nullptr;
+        NotifyData(nullptr);
+        throw;
+    }
 }
 
 void TDataSet::AppendRecord(const std::vector<TValue>& values) {

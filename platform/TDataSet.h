@@ -8,7 +8,10 @@
 //
 // Single-threaded, like the rest of the system. Event handlers may change the table; a handler
 // that throws stops the operation at that point, with the table in the state the operation had
-// reached (before-post and before-cancel leave the record as it was being edited).
+// reached (before-post and before-cancel leave the record as it was being edited), except the
+// after-post and after-delete handlers: when one of them throws, the post or delete is undone (the
+// record is back being edited with its new values, or back in the table), so a handler that puts
+// the change on disk can refuse it.
 
 #include <cstdint>
 #include <deque>

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <memory>
@@ -228,7 +229,7 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Banco db(raw);
-    auto falha = [&](const char* acao) {
+    auto falha = [&]() {
         // The cause as a person reads it: a full disk, a folder closed to writing, or the disk itself.
         std::string causa = db ? sqlite3_errmsg(db.get()) : "sem memória";
         switch (db ? sqlite3_errcode(db.get()) & 0xff : SQLITE_NOMEM) {
@@ -237,13 +238,15 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
             case SQLITE_CANTOPEN:
             case SQLITE_READONLY:
             case SQLITE_PERM: causa = "a pasta não permite gravar"; break;
-            default: break;
+            default:
+                causa = "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db.get())) + ")";
+                break;
         }
-        throw Exception(std::string("Erro ao gravar o arquivo ") + path + " (" + acao + "): " + causa);
+        throw EErroGravacao(path, causa);
     };
-    if (rc != SQLITE_OK) falha("abertura");
+    if (rc != SQLITE_OK) falha();
     auto executar = [&](const std::string& sql) {
-        if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) falha("escrita");
+        if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) falha();
     };
     // The file is complete before it is renamed into place, so SQLite's own journal adds nothing.
     executar("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;");
@@ -255,7 +258,7 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
         Comando c(nullptr);
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(db.get(), "INSERT INTO campos VALUES(?,?,?,?)", -1, &s, nullptr) != SQLITE_OK) {
-            falha("escrita");
+            falha();
         }
         c.reset(s);
         for (int i = 0; i < table.FieldCount(); ++i) {
@@ -265,7 +268,7 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
             sqlite3_bind_text(s, 2, f.FieldName().c_str(), -1, SQLITE_TRANSIENT);
             sqlite3_bind_text(s, 3, FieldTypeName(f.DataType()), -1, SQLITE_STATIC);
             sqlite3_bind_int(s, 4, f.Size());
-            if (sqlite3_step(s) != SQLITE_DONE) falha("escrita");
+            if (sqlite3_step(s) != SQLITE_DONE) falha();
             sqlite3_reset(s);
             colunas += (gravados.empty() ? "" : ", ") + Aspas(f.FieldName()) + " " + TipoSQL(f.DataType());
             marcas += gravados.empty() ? "?" : ",?";
@@ -277,33 +280,33 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(db.get(), ("INSERT INTO registros VALUES(" + marcas + ")").c_str(), -1, &s,
                                nullptr) != SQLITE_OK) {
-            falha("escrita");
+            falha();
         }
         Comando c(s);
         for (size_t r = 0; r < table.StoredCount(); ++r) {
             const auto& valores = table.StoredValues(r);
             for (size_t k = 0; k < gravados.size(); ++k) {
-                if (Vincular(s, int(k) + 1, valores[size_t(gravados[k])]) != SQLITE_OK) falha("escrita");
+                if (Vincular(s, int(k) + 1, valores[size_t(gravados[k])]) != SQLITE_OK) falha();
             }
-            if (sqlite3_step(s) != SQLITE_DONE) falha("escrita");
+            if (sqlite3_step(s) != SQLITE_DONE) falha();
             sqlite3_reset(s);
         }
     }
     executar("COMMIT");
-    if (sqlite3_close(db.release()) != SQLITE_OK) throw Exception("Erro ao gravar o arquivo " + path);
+    if (sqlite3_close(db.release()) != SQLITE_OK) throw EErroGravacao(path, "falha ao fechar o arquivo");
     SincronizarCaminho(path);
 }
 
 void SaveToFile(const TDataSet& table, const std::string& path) {
     std::string temporario = path + ".XXXXXX";
     int fd = ::mkstemp(temporario.data());
-    if (fd < 0) throw Exception("Erro ao gravar o arquivo " + path + ": não foi possível criar o arquivo temporário");
+    if (fd < 0) throw EErroGravacao(path, DescricaoErroSistema(errno));
     ::close(fd);
     ::unlink(temporario.c_str());
     try {
         WriteTableFile(table, temporario);
         if (std::rename(temporario.c_str(), path.c_str()) != 0) {
-            throw Exception("Erro ao gravar o arquivo " + path + ": não foi possível substituí-lo");
+            throw EErroGravacao(path, DescricaoErroSistema(errno));
         }
     } catch (...) {
         ::unlink(temporario.c_str());

@@ -105,64 +105,117 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
     Linha = 0;
     Incorporadas = 0;
     Impressas = 0;
+    FalhaGravacao = false;
     std::exception_ptr falha;
-    {
-        // The slips file is written once, when the import and its print run are over.
-        TDM::TAdiaGravacao umaGravacao(dm_);
-        try {
-            std::ifstream arquivo(nomeArquivo, std::ios::binary);
-            if (!arquivo) throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
-            std::string linha;
-            // Blank lines are held back: at the end of the file they are no slips, before another
-            // line the first of them stops the import as any short line does.
-            int brancas = 0;
-            std::string primeiraBranca;
-            while (std::getline(arquivo, linha)) {
-                ++Linha;
-                if (!linha.empty() && linha.back() == '\r') linha.pop_back();
-                if (Trim(linha).empty()) {
-                    if (brancas++ == 0) primeiraBranca = linha;
-                    continue;
-                }
-                if (brancas > 0) {
-                    Linha -= brancas;
-                    Incorpora(primeiraBranca, SeparaCampos(primeiraBranca));
-                }
-                Incorpora(linha, SeparaCampos(linha));
-                if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0) Progresso(Linha);
+    // The slips of the file are written once, when the lines are read, and before anyone is told
+    // of them or any of them is printed.
+    TDM::TAdiaGravacao umaGravacao(dm_);
+    try {
+        std::ifstream arquivo(nomeArquivo, std::ios::binary);
+        if (!arquivo) throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
+        std::string linha;
+        // Blank lines are held back: at the end of the file they are no slips, before another
+        // line the first of them stops the import as any short line does.
+        int brancas = 0;
+        std::string primeiraBranca;
+        while (std::getline(arquivo, linha)) {
+            ++Linha;
+            if (!linha.empty() && linha.back() == '\r') linha.pop_back();
+            if (Trim(linha).empty()) {
+                if (brancas++ == 0) primeiraBranca = linha;
+                continue;
             }
-            if (arquivo.bad()) throw Exception("Erro de leitura no arquivo de incorporação\r\r" + nomeArquivo);
-            if (Progresso) Progresso(Linha);
-            if (!desassistido) {
-                MessageDlg(std::to_string(Incorporadas) + " KOVA incorporadas com sucesso", TMsgDlgType::mtInformation);
+            if (brancas > 0) {
+                Linha -= brancas;
+                Incorpora(primeiraBranca, SeparaCampos(primeiraBranca));
             }
-        } catch (...) {
-            falha = std::current_exception();
+            Incorpora(linha, SeparaCampos(linha));
+            if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0) Progresso(Linha);
+        }
+        if (arquivo.bad()) throw Exception("Erro de leitura no arquivo de incorporação\r\r" + nomeArquivo);
+        if (Progresso) Progresso(Linha);
+        GravaNovas(umaGravacao);
+        if (!desassistido) {
+            MessageDlg(std::to_string(Incorporadas) + " KOVA incorporadas com sucesso", TMsgDlgType::mtInformation);
+        }
+    } catch (...) {
+        falha = std::current_exception();
+        if (!FalhaGravacao) {
             if (Inserindo(k)) k.Cancel();
+            try {
+                // The slips imported before the failure are on disk before the question tells of them.
+                GravaNovas(umaGravacao);
+            } catch (...) {
+                // Not written after all: this failure is the one to tell.
+                falha = std::current_exception();
+            }
+        }
+        if (!FalhaGravacao) {
             MessageDlg("Erro na incorporação das KOVA.\r\rRegistro Nº " + std::to_string(Linha) + " com problemas",
                        TMsgDlgType::mtError);
             if (Incorporadas > 0 &&
                 MessageDlg("Foram incorporadas com sucesso as primeiras " + std::to_string(Incorporadas) +
                                " KOVA\r\rDeseja preservá-las?",
                            TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
+                TDM::TAdiaGravacao umaRemocao(dm_);
                 DesfazNovas();
+                try {
+                    umaRemocao.Concluir();
+                } catch (const EGravacaoKOVA&) {
+                    FalhaGravacao = true;
+                    falha = std::current_exception();
+                }
             }
         }
-        try {
-            if (dm_.UltimoIdKOVA > IdInicial &&
-                (desassistido || MessageDlg("Deseja imprimir todas as KOVA incorporadas?", TMsgDlgType::mtConfirmation,
-                                            TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)) {
+    }
+    try {
+        if (!FalhaGravacao && dm_.UltimoIdKOVA > IdInicial &&
+            (desassistido || MessageDlg("Deseja imprimir todas as KOVA incorporadas?", TMsgDlgType::mtConfirmation,
+                                        TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)) {
+            // The printed marks reach the disk as soon as the print run is over, also when it
+            // stopped half-way.
+            TDM::TAdiaGravacao marcas(dm_);
+            try {
                 ImprimeNovas();
-                MessageDlg(std::to_string(Incorporadas) + " KOVA impressas com sucesso", TMsgDlgType::mtInformation);
+            } catch (...) {
+                marcas.Concluir();
+                throw;
             }
-        } catch (...) {
-            // A print failure is told after the import's own failure, if there was one.
-            if (!falha) falha = std::current_exception();
+            marcas.Concluir();
+            MessageDlg(std::to_string(Incorporadas) + " KOVA impressas com sucesso", TMsgDlgType::mtInformation);
         }
+    } catch (const EGravacaoKOVA& e) {
+        if (!falha) {
+            FalhaGravacao = true;
+            falha = std::make_exception_ptr(EGravacaoKOVA(
+                std::to_string(Impressas) + " KOVA foram impressas, mas não foi possível gravar que estão impressas.\r\r" +
+                e.what()));
+        }
+    } catch (...) {
+        // A print failure is told after the import's own failure, if there was one.
+        if (!falha) falha = std::current_exception();
     }
     if (AtualizaMenus) AtualizaMenus();
     if (desassistido && FecharPrincipal) FecharPrincipal();
     if (falha) std::rethrow_exception(falha);
+}
+
+void TIncorporacao::GravaNovas(TDM::TAdiaGravacao& adiamento) {
+    try {
+        adiamento.Concluir();
+    } catch (const EGravacaoKOVA& e) {
+        // Nothing of this file is on disk: nothing of it stays in memory either, and its numbers
+        // are handed out again.
+        FalhaGravacao = true;
+        const int incorporadas = Incorporadas;
+        const bool gravar = dm_.GravarAposAlteracao;
+        dm_.GravarAposAlteracao = false;
+        DesfazNovas();
+        dm_.GravarAposAlteracao = gravar;
+        Incorporadas = 0;
+        throw EGravacaoKOVA(std::string(e.what()) + "\r\rAs " + std::to_string(incorporadas) +
+                            " KOVA deste arquivo não foram incorporadas.");
+    }
 }
 
 void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::string>& campos) {

@@ -10,10 +10,11 @@
 #include <vector>
 
 #include "FluxosImpressao.h"
+#include "TDM.h"
+#include "TRelatorio.h"
 
 namespace kova {
 
-class TDM;
 class TfrmDigitar;
 class TqrpKOVA;
 
@@ -51,9 +52,13 @@ public:
     int Incorporadas = 0;
     int Impressas = 0;
     int IdInicial = 0;
+    // The slips could not be written to the disk (EGravacaoKOVA was raised): none of the file's
+    // slips was kept, or, after the print run, their printed marks were not written.
+    bool FalhaGravacao = false;
 
 private:
     void Grava();
+    void GravaNovas(TDM::TAdiaGravacao& adiamento);
     bool EscolheProduto();
     void DesfazNovas();
     void ImprimeNovas();

@@ -10,6 +10,8 @@ std::unique_ptr<TDM> CriaModuloDeDados() {
     auto dm = std::make_unique<TDM>();
     // The desktop shows amounts without a currency symbol.
     FormatSettings().CurrencyString.clear();
+    // The desktop writes the slips file: one such program at a time on a data directory.
+    dm->Escritor = true;
     dm->DMCreate();
     if (dm->TerminacaoSolicitada) return nullptr;
     dm->GravarAposAlteracao = true;

@@ -352,12 +352,18 @@ void TDM::MarcaImpressa() {
         cdsKOVA.SetFiltered(false);
         cdsKOVA.GotoBookmark(marca);
     }
-    if (cdsKOVA.State() != TDataSetState::dsEdit && cdsKOVA.State() != TDataSetState::dsInsert) {
-        cdsKOVA.Edit();
-    }
+    const bool editou = cdsKOVA.State() != TDataSetState::dsEdit && cdsKOVA.State() != TDataSetState::dsInsert;
+    if (editou) cdsKOVA.Edit();
     cdsKOVA.FieldByName("Situacao").SetAsString("I");
     cdsKOVA.FieldByName("DataHora").SetAsDateTime(Clock::Now());
-    cdsKOVA.Post();
+    try {
+        cdsKOVA.Post();
+    } catch (...) {
+        // Not written: the slip stays as the disk has it, not printed.
+        if (editou && cdsKOVA.State() == TDataSetState::dsEdit) cdsKOVA.Cancel();
+        if (filtrado) cdsKOVA.SetFiltered(true);
+        throw;
+    }
     if (filtrado) cdsKOVA.SetFiltered(true);
     try {
         cdsKOVA.GotoBookmark(marca);

@@ -10,11 +10,20 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
+#include "Errors.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
+#include "TTrava.h"
 
 namespace kova {
+
+// A save of the slips file that did not happen: the file on disk is still the previous one.
+class EGravacaoKOVA : public Exception {
+public:
+    using Exception::Exception;
+};
 
 class TDM {
 public:
@@ -43,10 +52,17 @@ public:
     // Writes the slips table (every slip, whatever the filter) and its checksum.
     void GravaKOVA();
     // Writes the slips file and its checksum as one step: whatever instant the process dies, the
-    // next start finds the old pair or the new one, never a mixture.
+    // next start finds the old pair or the new one, never a mixture. Holds the directory's lock
+    // exclusively meanwhile, so that no other program loads half of it. Throws EGravacaoKOVA,
+    // with the reason, when the file could not be written; the previous pair stays.
     void SalvarKOVA();
-    // Finishes or discards a save that a crash interrupted; run before the files are checked.
+    // Finishes or discards a save that a crash interrupted, and removes the temporary files such a
+    // save leaves. Only under the directory's exclusive lock, held by no one else.
     static void RecuperarGravacao(const std::string& dirDados);
+    // Makes the new files of a save (each NAME written completely as NAME.novo) the directory's
+    // files as one step; under the exclusive lock. Throws EErroGravacao, and removes them, when
+    // the step cannot be taken.
+    static void ConcluirGravacao(const std::string& dirDados, const std::vector<std::string>& nomes);
 
     // Holds back the writing of the slips file during a run of many changes (an import, a print
     // of every slip, a removal); the file is written once when the last guard ends.
@@ -56,9 +72,13 @@ public:
         ~TAdiaGravacao() noexcept(false);
         TAdiaGravacao(const TAdiaGravacao&) = delete;
         TAdiaGravacao& operator=(const TAdiaGravacao&) = delete;
+        // Ends the holding back at once: the file is written now when this was the last guard
+        // (throws as SalvarKOVA does), and the end of the guard does nothing more.
+        void Concluir();
 
     private:
         TDM& dm_;
+        bool concluido_ = false;
     };
     // Defines the slips table's fields and indexes (also used to rebuild the slips file).
     void DefinirCamposKOVA(TDataSet& t);
@@ -107,6 +127,11 @@ public:
     // The desktop writes the slips file after every change that stores, deletes or marks slips;
     // the library never writes it.
     bool GravarAposAlteracao = false;
+    // Set before DMCreate by a program that writes the slips file (the desktop, an import): the
+    // creation takes the data directory's writer lock for the rest of the run, and refuses to go
+    // on (EscritaRecusada, termination requested) while another program holds it.
+    bool Escritor = false;
+    bool EscritaRecusada = false;
 
     // --- Run-time settings ---
     std::string DirDados;  // always ends with the path separator once configured
@@ -169,12 +194,18 @@ private:
     void DefinirTabelas();
     bool Configurar();
     bool CarregarTabelas();
+    bool CarregarArquivos(const std::function<std::string(const std::string& nome)>& lido);
+    // Checks the file read in the place of path (a save's new file) against path's entry.
+    bool ConfereCRC(const std::string& path, const std::string& lido);
+    // The writer lock of DirDados; false (the refusal shown) when another program holds it.
+    bool TomarEscrita();
     void GarantirControleCRC();
     void KOVAAlterada();
     void SolicitarTerminacao() { TerminacaoSolicitada = true; }
 
     int adiamentos_ = 0;
     bool pendente_ = false;
+    TTrava escritor_;
 };
 
 // The one data module of the process, or null while none exists.

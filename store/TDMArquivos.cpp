@@ -1,9 +1,13 @@
 // The data module's start-up and files: the clock check, the configuration, the new-version
 // installation, the load of the table files with their checksums, and the saving of the slips.
 
+#include <dirent.h>
+
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <utility>
+#include <vector>
 
 #include "Clock.h"
 #include "DadosDoUsuario.h"
@@ -14,6 +18,7 @@
 #include "TDM.h"
 #include "TIniFile.h"
 #include "TTableFile.h"
+#include "TTrava.h"
 #include "Texto.h"
 
 namespace kova {
@@ -23,7 +28,94 @@ namespace {
 constexpr const char* kMarcaGravacao = "KOVA.gravacao";
 constexpr const char* kNovo = ".novo";
 
-void Erro(const std::string& texto) { MessageDlg(texto, TMsgDlgType::mtError, TMsgDlgButtons::mbOK); }
+// Messages of a load wait until its lock is released: a dialog waiting for a person must not hold
+// up another program's save.
+std::vector<std::pair<TMsgDlgType, std::string>>* mensagensAdiadas = nullptr;
+
+void Mostra(const std::string& texto, TMsgDlgType tipo) {
+    if (mensagensAdiadas) {
+        mensagensAdiadas->emplace_back(tipo, texto);
+    } else {
+        MessageDlg(texto, tipo, TMsgDlgButtons::mbOK);
+    }
+}
+
+void Erro(const std::string& texto) { Mostra(texto, TMsgDlgType::mtError); }
+
+class TAdiaMensagens {
+public:
+    TAdiaMensagens() { mensagensAdiadas = &fila_; }
+    ~TAdiaMensagens() {
+        try {
+            Mostrar();
+        } catch (...) {
+            // Only the messages are lost; the failure that ended the load goes on.
+        }
+    }
+    TAdiaMensagens(const TAdiaMensagens&) = delete;
+    TAdiaMensagens& operator=(const TAdiaMensagens&) = delete;
+    void Mostrar() {
+        mensagensAdiadas = nullptr;
+        for (const auto& [tipo, texto] : fila_) MessageDlg(texto, tipo, TMsgDlgButtons::mbOK);
+        fila_.clear();
+    }
+
+private:
+    std::vector<std::pair<TMsgDlgType, std::string>> fila_;
+};
+
+// The files a crashed save leaves behind: its new pair, and the temporary files of the mark and of
+// the checksum table ("KOVA.gravacao.Ab12Cd", made by mkstemp).
+bool EhTemporarioDe(const std::string& nome, const std::string& base) {
+    if (nome.size() != base.size() + 7 || nome.compare(0, base.size(), base) != 0 || nome[base.size()] != '.') {
+        return false;
+    }
+    for (size_t i = base.size() + 1; i < nome.size(); ++i) {
+        const char c = nome[i];
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+    }
+    return true;
+}
+
+std::vector<std::string> Temporarios(const std::string& dirDados) {
+    std::vector<std::string> r;
+    DIR* d = ::opendir(dirDados.c_str());
+    if (!d) return r;
+    while (dirent* e = ::readdir(d)) {
+        const std::string nome = e->d_name;
+        if (EhTemporarioDe(nome, "KOVA.gravacao") || EhTemporarioDe(nome, "ControleCRC.cds") ||
+            EhTemporarioDe(nome, "KOVA.cds")) {
+            r.push_back(nome);
+        }
+    }
+    ::closedir(d);
+    return r;
+}
+
+// The files of the mark of a complete save whose pair is not all in place yet.
+std::vector<std::string> NomesDaMarca(const std::string& dirDados) {
+    std::vector<std::string> nomes;
+    std::ifstream in(dirDados + "KOVA.gravacao");
+    std::string nome;
+    while (std::getline(in, nome)) {
+        if (!nome.empty() && nome.find('/') == std::string::npos) nomes.push_back(nome);
+    }
+    return nomes;
+}
+
+// Whatever a crashed save may have left in the directory.
+bool HaRestos(const std::string& dirDados) {
+    if (ExisteArquivoDisco(dirDados + "KOVA.gravacao")) return true;
+    for (const char* nome : {"KOVA.cds", "ControleCRC.cds"}) {
+        if (ExisteArquivoDisco(dirDados + nome + ".novo")) return true;
+    }
+    return !Temporarios(dirDados).empty();
+}
+
+std::string NomePrograma() {
+    std::string nome = NomeArquivo(CaminhoPrograma());
+    return nome.empty() ? std::string("KOVA") : nome;
+}
 
 std::string TrocaBarras(std::string s) {
     for (char& c : s) {
@@ -35,7 +127,15 @@ std::string TrocaBarras(std::string s) {
 }  // namespace
 
 TDM::TAdiaGravacao::~TAdiaGravacao() noexcept(false) {
+    if (concluido_) return;
+    concluido_ = true;
     if (--dm_.adiamentos_ == 0 && dm_.pendente_ && !std::uncaught_exceptions()) dm_.KOVAAlterada();
+}
+
+void TDM::TAdiaGravacao::Concluir() {
+    if (concluido_) return;
+    concluido_ = true;
+    if (--dm_.adiamentos_ == 0 && dm_.pendente_) dm_.KOVAAlterada();
 }
 
 void TDM::KOVAAlterada() {
@@ -109,7 +209,19 @@ bool TDM::Configurar() {
     const std::string pedido = UpperCase(instalacao);
     for (const char* forma : {"NovaVersão", "Nova Versão", "NovaVersao", "Nova Versao"}) {
         if (pedido == UpperCase(forma)) {
-            if (InstalaNovaVersao()) config.DeleteKey("Opções", "Instalação");
+            // The installation rewrites the slips file: not while another program writes it.
+            if (!TomarEscrita()) return false;
+            const bool instalou = InstalaNovaVersao();
+            if (!Escritor) escritor_.Liberar();
+            if (instalou && !TerminacaoSolicitada) {
+                try {
+                    config.DeleteKey("Opções", "Instalação");
+                } catch (const std::exception& e) {
+                    // Installed; the next start installs again, which keeps the slips.
+                    Erro("A nova versão foi instalada, mas não foi possível retirar o pedido de instalação de " +
+                         dirConfig + "Config.ini:\r" + e.what());
+                }
+            }
             break;
         }
     }
@@ -121,10 +233,19 @@ bool TDM::InstalaNovaVersao() {
     const std::string sistema = IncluiBarra(Trim(DiretorioSistema()));
     const std::string programa = Trim(DirPrograma);
 
-    TIniFile kovaIni(DirWindows + "KOVA.INI");
-    kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
-    kovaIni.WriteString("KOVA", "DirExe", programa);
-    kovaIni.WriteString("KOVA", "DirDados", programa + "Dados");
+    try {
+        TIniFile kovaIni(DirWindows + "KOVA.INI");
+        kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
+        kovaIni.WriteString("KOVA", "DirExe", programa);
+        kovaIni.WriteString("KOVA", "DirDados", programa + "Dados");
+    } catch (const std::exception& e) {
+        // Nothing else is done: the request stays in Config.ini for a start that can record it.
+        const auto* g = dynamic_cast<const EErroGravacao*>(&e);
+        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows + "KOVA.INI (" +
+             (g ? g->Causa() : std::string(e.what())) + ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
+        SolicitarTerminacao();
+        return false;
+    }
 
     const char* componente = "DllInscE32.Dll";
     if (ExisteArquivoDisco(programa + componente)) {
@@ -192,13 +313,15 @@ bool TDM::ExisteArquivo(const std::string& path) {
     return false;
 }
 
-bool TDM::ConfereCRC(const std::string& path) {
-    if (!ExisteArquivo(path)) {
+bool TDM::ConfereCRC(const std::string& path) { return ConfereCRC(path, path); }
+
+bool TDM::ConfereCRC(const std::string& path, const std::string& lido) {
+    if (!ExisteArquivo(lido)) {
         SolicitarTerminacao();
         return false;
     }
     TChecksum checksum;
-    std::string crc = checksum.FileCRC(path);
+    std::string crc = checksum.FileCRC(lido);
     if (cdsControleCRC.Active() && cdsControleCRC.FindKey({UpperCase(NomeArquivo(path))}) &&
         cdsControleCRC.FieldByName("CRC").AsString() != crc) {
         Erro("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path);
@@ -209,6 +332,36 @@ bool TDM::ConfereCRC(const std::string& path) {
 }
 
 bool TDM::CarregarTabelas() {
+    // A save in progress elsewhere is waited for; what a crashed one left is put right only when no
+    // other program holds the lock, otherwise the load reads through it.
+    TAdiaMensagens mensagens;
+    TTrava trava;
+    if (HaRestos(DirDados)) {
+        trava = TTrava::TentarExclusiva(DirDados);
+        if (trava.Travada()) {
+            RecuperarGravacao(DirDados);
+            trava.Compartilhar();
+        } else {
+            trava.Liberar();
+        }
+    }
+    if (!trava.Travada()) trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+    // A crashed save that had completed its pair (its mark lists it) without putting it in place:
+    // the new files are the truth.
+    std::vector<std::string> vigentes;
+    if (ExisteArquivoDisco(DirDados + kMarcaGravacao)) vigentes = NomesDaMarca(DirDados);
+    const bool carregou = CarregarArquivos([&](const std::string& nome) {
+        for (const std::string& v : vigentes) {
+            if (v == nome && ExisteArquivoDisco(DirDados + nome + kNovo)) return DirDados + nome + kNovo;
+        }
+        return DirDados + nome;
+    });
+    trava.Liberar();
+    mensagens.Mostrar();
+    return carregou;
+}
+
+bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>& lido) {
     struct Arquivo {
         const char* nome;
         TDataSet* tabela;
@@ -221,14 +374,14 @@ bool TDM::CarregarTabelas() {
         {"EmpresaCourier.cds", &cdsEmpresaCourier}, {"Banco.cds", &cdsBanco},
         {"UFBanco.cds", &cdsUFBanco},         {"KOVA.cds", &cdsKOVA},
     };
-    RecuperarGravacao(DirDados);
     for (const Arquivo& a : arquivos) {
         const std::string path = DirDados + a.nome;
+        const std::string arquivo = lido(a.nome);
         try {
             a.tabela->Close();
-            const bool ok = a.tabela == &cdsControleCRC ? ExisteArquivo(path) : ConfereCRC(path);
+            const bool ok = a.tabela == &cdsControleCRC ? ExisteArquivo(arquivo) : ConfereCRC(path, arquivo);
             if (!ok) return false;
-            LoadFromFile(*a.tabela, path);
+            LoadFromFile(*a.tabela, arquivo);
             if (!a.tabela->IndexDefs().empty()) a.tabela->SetIndexName(a.tabela->IndexDefs().front().name);
             a.tabela->First();
             if (a.tabela == &cdsControle) {
@@ -243,9 +396,9 @@ bool TDM::CarregarTabelas() {
                 UltimoIdKOVA = cdsKOVA.IsEmpty() ? 0 : cdsKOVA.FieldByName("IdKOVA").AsInteger();
                 cdsKOVA.First();
                 if (cdsKOVA.RecordCount() > 250) {
-                    MessageDlg("Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
-                               "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
-                               TMsgDlgType::mtInformation, TMsgDlgButtons::mbOK);
+                    Mostra("Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
+                           "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
+                           TMsgDlgType::mtInformation);
                 }
             }
         } catch (const std::exception& e) {
@@ -259,7 +412,30 @@ bool TDM::CarregarTabelas() {
 }
 
 void TDM::DMCreate() {
-    if (Configurar()) CarregarTabelas();
+    try {
+        if (!Configurar()) return;
+        if (Escritor && !TomarEscrita()) return;
+        CarregarTabelas();
+    } catch (const EAbort&) {
+        SolicitarTerminacao();
+    } catch (const std::exception& e) {
+        // Whatever the start meets (a settings file that cannot be read or written), it is told
+        // and the program ends; it never aborts.
+        Erro(std::string("Erro na inicialização do KOVA\r\r") + e.what());
+        SolicitarTerminacao();
+    }
+}
+
+bool TDM::TomarEscrita() {
+    if (escritor_.Obtida()) return true;
+    escritor_ = TTrava::TentarEscritor(DirDados, NomePrograma());
+    if (escritor_.Obtida()) return true;
+    EscritaRecusada = true;
+    const std::string quem = escritor_.Ocupante().empty() ? std::string() : ":\r" + escritor_.Ocupante();
+    Erro("As KOVA da pasta de dados\r" + DirDados + "\restão sendo gravadas por outro programa" + quem +
+         "\r\rEncerre esse programa antes de iniciar este. Nada foi gravado.");
+    SolicitarTerminacao();
+    return false;
 }
 
 void TDM::DMDestroy() { GravaKOVA(); }
@@ -274,8 +450,12 @@ void TDM::GarantirControleCRC() {
 }
 
 void TDM::AtualizaCRC(const std::string& path) {
+    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
     TChecksum checksum;
     const std::string crc = checksum.FileCRC(path);
+    if (crc == checksum.ErrorResult) {
+        throw Exception("Erro ao calcular o CRC do arquivo " + path + "\r\rO controle de CRC não foi alterado.");
+    }
     GarantirControleCRC();
     const std::string nome = UpperCase(NomeArquivo(path));
     if (cdsControleCRC.Locate("NomeTabela", {nome}, {.caseInsensitive = true})) {
@@ -299,82 +479,108 @@ void TDM::GravaKOVA() {
 void TDM::RecuperarGravacao(const std::string& dirDados) {
     const std::string marca = dirDados + kMarcaGravacao;
     if (ExisteArquivoDisco(marca)) {
-        // The new pair was complete before the mark was written: finish putting it in place.
-        std::ifstream in(marca);
-        std::string nome;
-        while (std::getline(in, nome)) {
-            if (nome.empty()) continue;
+        // The new files were complete before the mark was written: finish putting them in place.
+        for (const std::string& nome : NomesDaMarca(dirDados)) {
             const std::string novo = dirDados + nome + kNovo;
             if (ExisteArquivoDisco(novo)) std::rename(novo.c_str(), (dirDados + nome).c_str());
         }
         SincronizarCaminho(dirDados);
         std::remove(marca.c_str());
-        SincronizarCaminho(dirDados);
-        return;
     }
-    // Without the mark the new files may be incomplete: the old pair stands.
-    for (const char* nome : {"KOVA.cds", "ControleCRC.cds"}) std::remove((dirDados + nome + kNovo).c_str());
+    // Without the mark the new files may be incomplete: the old ones stand. Temporary files of a
+    // save that died are of no use to anyone.
+    if (DIR* d = ::opendir(dirDados.c_str())) {
+        std::vector<std::string> novos;
+        while (dirent* e = ::readdir(d)) {
+            const std::string nome = e->d_name;
+            if (nome.size() > 9 && nome.compare(nome.size() - 9, 9, ".cds.novo") == 0) novos.push_back(nome);
+        }
+        ::closedir(d);
+        for (const std::string& nome : novos) std::remove((dirDados + nome).c_str());
+    }
+    for (const std::string& nome : Temporarios(dirDados)) std::remove((dirDados + nome).c_str());
+    SincronizarCaminho(dirDados);
+}
+
+void TDM::ConcluirGravacao(const std::string& dirDados, const std::vector<std::string>& nomes) {
+    std::string marca;
+    for (const std::string& nome : nomes) marca += nome + "\n";
+    try {
+        // The mark is the moment the new files become the truth.
+        EscreverArquivoAtomico(dirDados + kMarcaGravacao, marca);
+    } catch (...) {
+        for (const std::string& nome : nomes) std::remove((dirDados + nome + kNovo).c_str());
+        throw;
+    }
+    RecuperarGravacao(dirDados);
 }
 
 void TDM::SalvarKOVA() {
-    RecuperarGravacao(DirDados);
     const std::string kova = DirDados + "KOVA.cds";
     const std::string controle = DirDados + "ControleCRC.cds";
-    std::remove((kova + kNovo).c_str());
-    std::remove((controle + kNovo).c_str());
-    // A save that cannot be done names the slips file, not the working copy, and says the file on
-    // disk is still the previous one.
-    auto naoGravou = [&](const std::exception& e) {
-        std::string causa = e.what();
-        const size_t dois = causa.rfind("): ");
-        if (dois != std::string::npos) causa = causa.substr(dois + 3);
-        return Exception("Erro ao gravar o arquivo " + kova + ": " + causa +
-                         "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
+    // A save that cannot be done names the slips file, says why in a few words and says the file
+    // on disk is still the previous one.
+    auto naoGravou = [&](const std::string& causa) {
+        return EGravacaoKOVA("Erro ao gravar o arquivo " + kova + ": " + causa +
+                             "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
     };
+    auto causaDe = [](const std::exception& e) {
+        if (const auto* g = dynamic_cast<const EErroGravacao*>(&e)) return g->Causa();
+        return std::string(e.what());
+    };
+    // No load and no other save of this directory while the pair changes.
+    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+    RecuperarGravacao(DirDados);
     try {
         WriteTableFile(cdsKOVA, kova + kNovo);
     } catch (const std::exception& e) {
         std::remove((kova + kNovo).c_str());
-        throw naoGravou(e);
+        throw naoGravou(causaDe(e));
     }
     TChecksum checksum;
     const std::string crc = checksum.FileCRC(kova + kNovo);
-
-    std::string marca = "KOVA.cds\n";
-    GarantirControleCRC();
-    const bool achou = cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true});
-    const std::string anterior = achou ? cdsControleCRC.FieldByName("CRC").AsString() : std::string();
-    const bool mudou = !achou || anterior != crc;
-    auto gravarCRC = [&](const std::string& valor) {
-        if (cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true})) {
-            cdsControleCRC.Edit();
-        } else {
-            cdsControleCRC.Append();
-        }
-        cdsControleCRC.FieldByName("NomeTabela").SetAsString("KOVA.CDS");
-        cdsControleCRC.FieldByName("CRC").SetAsString(valor);
-        cdsControleCRC.Post();
-    };
+    if (crc == checksum.ErrorResult) {
+        std::remove((kova + kNovo).c_str());
+        throw naoGravou("não foi possível ler o arquivo gravado para calcular seu CRC");
+    }
+    std::vector<std::string> nomes{"KOVA.cds"};
     try {
-        if (mudou) {
-            gravarCRC(crc);
+        // The checksum table on disk is the one to amend: another program (the table tool) may
+        // have replaced it since this one was loaded.
+        if (ExisteArquivoDisco(controle)) {
+            LoadFromFile(cdsControleCRC, controle);
+            cdsControleCRC.SetIndexName("pk_NomeTabela");
+        } else {
+            GarantirControleCRC();
+        }
+        const bool achou = cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true});
+        if (!achou || cdsControleCRC.FieldByName("CRC").AsString() != crc) {
+            if (achou) {
+                cdsControleCRC.Edit();
+            } else {
+                cdsControleCRC.Append();
+            }
+            cdsControleCRC.FieldByName("NomeTabela").SetAsString("KOVA.CDS");
+            cdsControleCRC.FieldByName("CRC").SetAsString(crc);
+            cdsControleCRC.Post();
             WriteTableFile(cdsControleCRC, controle + kNovo);
-            marca += "ControleCRC.cds\n";
+            nomes.push_back("ControleCRC.cds");
         }
-        // The mark is the moment the new pair becomes the truth.
-        EscreverArquivoAtomico(DirDados + kMarcaGravacao, marca);
+        ConcluirGravacao(DirDados, nomes);
     } catch (const std::exception& e) {
-        // The disk keeps the old pair; so must the table in memory.
-        if (mudou && achou) {
-            gravarCRC(anterior);
-        } else if (mudou && cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true})) {
-            cdsControleCRC.Delete();
-        }
         std::remove((kova + kNovo).c_str());
         std::remove((controle + kNovo).c_str());
-        throw naoGravou(e);
+        // The table in memory goes back to what the disk holds.
+        try {
+            if (ExisteArquivoDisco(controle)) {
+                LoadFromFile(cdsControleCRC, controle);
+                cdsControleCRC.SetIndexName("pk_NomeTabela");
+            }
+        } catch (const std::exception&) {
+            // Read again at the next save.
+        }
+        throw naoGravou(causaDe(e));
     }
-    RecuperarGravacao(DirDados);
 }
 
 }  // namespace kova

@@ -1,9 +1,13 @@
 // Builds the data directory that ships with the system: the twelve table files and the checksum
 // table ControleCRC.cds, from the readable sources (one UTF-8 CSV file per table, ";" between
 // fields, the first line naming the fields). Run by the build; an administrator runs it again
-// after editing the sources:
+// after editing the sources, also on a directory in use:
 //
-//   kova_gera_tabelas <folder of the CSV files> <data directory to write>
+//   kova_gera_tabelas [--substituir-kova] <folder of the CSV files> <data directory to write>
+//
+// Every source is read and checked before anything is written; the tables then replace the
+// directory's all together (a load by another program sees the old set or the new one), under the
+// directory's exclusive lock. The user's slips file is kept unless --substituir-kova is given.
 
 #include <cstdio>
 #include <fstream>
@@ -16,6 +20,7 @@
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TTableFile.h"
+#include "TTrava.h"
 #include "Texto.h"
 
 using namespace kova;
@@ -97,25 +102,73 @@ TBytes Logotipo(const std::string& codigo) {
     return TBytes(s.begin(), s.end());
 }
 
+// Whether the bytes are UTF-8 (one to four bytes per character, nothing overlong checked here:
+// the round trip below refuses what does not come back the same).
+bool EhUtf8(std::string_view s) {
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        if (n == 0 || i + n > s.size()) return false;
+        for (size_t k = 1; k < n; ++k) {
+            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += n;
+    }
+    return true;
+}
+
+// The line in Windows-1252, or a refusal naming what cannot be stored exactly.
+std::string ParaCp1252(const std::string& linha, const std::string& onde) {
+    if (!EhUtf8(linha)) {
+        throw Exception(onde + ": o texto não está em UTF-8 (um arquivo em Latin-1 ou Windows-1252 deve ser "
+                               "convertido para UTF-8)");
+    }
+    std::string texto = Utf8ToCp1252(linha);
+    if (Cp1252ToUtf8(texto) == linha) return texto;
+    // The first character that did not come back.
+    for (size_t i = 0; i < linha.size();) {
+        size_t n = 1;
+        const auto c = static_cast<unsigned char>(linha[i]);
+        if (c >= 0xF0) n = 4; else if (c >= 0xE0) n = 3; else if (c >= 0xC0) n = 2;
+        const std::string caractere = linha.substr(i, n);
+        if (Cp1252ToUtf8(Utf8ToCp1252(caractere)) != caractere) {
+            uint32_t cp = n == 1 ? c : c & (0xFF >> (n + 1));
+            for (size_t k = 1; k < n && k < caractere.size(); ++k) cp = (cp << 6) | (caractere[k] & 0x3F);
+            char codigo[16];
+            std::snprintf(codigo, sizeof codigo, "U+%04X", unsigned(cp));
+            throw Exception(onde + ": o caractere " + codigo + " não existe em Windows-1252");
+        }
+        i += n;
+    }
+    throw Exception(onde + ": texto que não pode ser gravado exatamente em Windows-1252");
+}
+
 void Carrega(TDataSet& tabela, const std::string& csv) {
     std::ifstream in(csv, std::ios::binary);
     if (!in) throw Exception("fonte não encontrada: " + csv);
     std::string linha;
     std::vector<TField*> campos;
     int numero = 0;
+    int registros = 0;
     while (std::getline(in, linha)) {
         ++numero;
+        const std::string onde = csv + ", linha " + std::to_string(numero);
         if (!linha.empty() && linha.back() == '\r') linha.pop_back();
         if (numero == 1 && linha.rfind("\xEF\xBB\xBF", 0) == 0) linha.erase(0, 3);
         if (Trim(linha).empty()) continue;
-        std::vector<std::string> valores = CamposCSV(Utf8ToCp1252(linha));
+        std::vector<std::string> valores = CamposCSV(ParaCp1252(linha, onde));
         if (campos.empty()) {
-            for (const auto& nome : valores) campos.push_back(&tabela.FieldByName(Trim(nome)));
+            for (const auto& nome : valores) {
+                TField* campo = tabela.FindField(Trim(nome));
+                if (!campo || campo->Calculated()) {
+                    throw Exception(onde + ": campo desconhecido \"" + Trim(nome) + "\" (a tabela não tem esse campo)");
+                }
+                campos.push_back(campo);
+            }
             continue;
         }
         if (valores.size() != campos.size()) {
-            throw Exception(csv + ", linha " + std::to_string(numero) + ": esperados " +
-                            std::to_string(campos.size()) + " campos");
+            throw Exception(onde + ": esperados " + std::to_string(campos.size()) + " campos");
         }
         try {
             tabela.Append();
@@ -132,28 +185,58 @@ void Carrega(TDataSet& tabela, const std::string& csv) {
                 logo->SetValue(Logotipo(tabela.FieldByName("ID").AsString()));
             }
             tabela.Post();
+            ++registros;
         } catch (const std::exception& e) {
-            throw Exception(csv + ", linha " + std::to_string(numero) + ": " + e.what());
+            if (tabela.State() == TDataSetState::dsInsert) tabela.Cancel();
+            throw Exception(onde + ": " + e.what());
         }
     }
+    if (in.bad()) throw Exception(csv + ": erro de leitura");
+    if (campos.empty()) throw Exception(csv + ": arquivo vazio (falta a linha com os nomes dos campos)");
+    if (&tabela == &DM->cdsControle && registros != 1) {
+        throw Exception(csv + ": a tabela de controle deve ter exatamente um registro (a versão)");
+    }
 }
+
+const char* kUso = "uso: kova_gera_tabelas [--substituir-kova] <pasta das fontes CSV> <pasta de dados>\n"
+                   "\n"
+                   "Lê e confere todas as fontes antes de gravar; depois substitui todas as tabelas da\n"
+                   "pasta de dados de uma vez. O arquivo de KOVA digitadas (KOVA.cds) é mantido; com\n"
+                   "--substituir-kova ele é trocado por um vazio (só quando nenhum programa grava KOVA\n"
+                   "nessa pasta).\n"
+                   "\n"
+                   "Saída: 0 gravou, 1 uma fonte foi recusada ou a gravação falhou (nada mudou),\n"
+                   "2 uso errado, 3 outro programa está gravando KOVA nessa pasta.\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        std::cerr << "uso: kova_gera_tabelas <pasta das fontes CSV> <pasta de dados>\n";
+    bool substituirKOVA = false;
+    std::vector<std::string> pastas;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (a == "--substituir-kova") {
+            substituirKOVA = true;
+        } else if (a == "--help" || a == "-h") {
+            std::cout << Cp1252ToUtf8(kUso);
+            return 0;
+        } else {
+            pastas.push_back(a);
+        }
+    }
+    if (pastas.size() != 2) {
+        std::cerr << Cp1252ToUtf8(kUso);
         return 2;
     }
-    const std::string fontes = IncluiBarra(argv[1]);
-    const std::string saida = IncluiBarra(argv[2]);
+    const std::string fontes = IncluiBarra(pastas[0]);
+    const std::string saida = IncluiBarra(pastas[1]);
     try {
         TDM dm;
         dm.AbrirTabelasVazias();
         struct Tabela {
             const char* arquivo;
             TDataSet* tabela;
-            const char* fonte;  // nullptr: written empty
+            const char* fonte;  // nullptr: the slips file
         };
         const Tabela tabelas[] = {
             {"Controle.cds", &dm.cdsControle, "Controle.csv"},
@@ -168,17 +251,65 @@ int main(int argc, char** argv) {
             {"UFBanco.cds", &dm.cdsUFBanco, "UFBanco.csv"},
             {"KOVA.cds", &dm.cdsKOVA, nullptr},
         };
+        // Nothing is written until every source has passed.
         for (const Tabela& t : tabelas) {
             if (t.fonte) Carrega(*t.tabela, fontes + t.fonte);
-            SaveToFile(*t.tabela, saida + t.arquivo);
-            TChecksum checksum;
-            dm.cdsControleCRC.AppendRecord(
-                {UpperCase(t.arquivo), checksum.FileCRC(saida + t.arquivo)});
         }
-        SaveToFile(dm.cdsControleCRC, saida + "ControleCRC.cds");
-        std::remove((saida + "KOVA.gravacao").c_str());
+        if (!ExisteDiretorio(saida)) throw Exception("a pasta de dados não existe: " + saida);
+
+        TTrava escritor;
+        if (substituirKOVA) {
+            escritor = TTrava::TentarEscritor(saida, "kova_gera_tabelas");
+            if (!escritor.Obtida()) {
+                std::cerr << "kova_gera_tabelas: "
+                          << Cp1252ToUtf8("as KOVA desta pasta de dados estão sendo gravadas por outro programa (" +
+                                          escritor.Ocupante() + "); nada foi gravado.\n");
+                return 3;
+            }
+        }
+        TTrava trava = TTrava::Aguardar(saida, TTrava::TModo::Exclusiva);
+        TDM::RecuperarGravacao(saida);
+        const bool manterKOVA = !substituirKOVA && ExisteArquivoDisco(saida + "KOVA.cds");
+        // The slips file kept keeps the checksum it had, so that a file changed by other means is
+        // still caught at the next start.
+        std::string crcKOVA;
+        if (manterKOVA) {
+            if (ExisteArquivoDisco(saida + "ControleCRC.cds")) {
+                TDataSet antigo;
+                LoadFromFile(antigo, saida + "ControleCRC.cds");
+                if (antigo.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true})) {
+                    crcKOVA = antigo.FieldByName("CRC").AsString();
+                }
+            }
+            if (crcKOVA.empty()) crcKOVA = TChecksum().FileCRC(saida + "KOVA.cds");
+        }
+        std::vector<std::string> novos;
+        try {
+            for (const Tabela& t : tabelas) {
+                std::string crc;
+                if (t.fonte || !manterKOVA) {
+                    const std::string novo = saida + t.arquivo + ".novo";
+                    std::remove(novo.c_str());
+                    novos.push_back(t.arquivo);
+                    WriteTableFile(*t.tabela, novo);
+                    crc = TChecksum().FileCRC(novo);
+                    if (crc == TChecksum().ErrorResult) throw Exception("não foi possível ler " + novo);
+                } else {
+                    crc = crcKOVA;
+                }
+                dm.cdsControleCRC.AppendRecord({UpperCase(t.arquivo), crc});
+            }
+            std::remove((saida + "ControleCRC.cds.novo").c_str());
+            novos.push_back("ControleCRC.cds");
+            WriteTableFile(dm.cdsControleCRC, saida + "ControleCRC.cds.novo");
+        } catch (...) {
+            for (const std::string& nome : novos) std::remove((saida + nome + ".novo").c_str());
+            throw;
+        }
+        TDM::ConcluirGravacao(saida, novos);
     } catch (const std::exception& e) {
         std::cerr << "kova_gera_tabelas: " << Cp1252ToUtf8(e.what()) << "\n";
+        std::cerr << Cp1252ToUtf8("kova_gera_tabelas: nada foi gravado na pasta de dados.\n");
         return 1;
     }
     return 0;

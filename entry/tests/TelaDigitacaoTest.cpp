@@ -585,3 +585,32 @@ TEST(DigitarDezembro, PeriodoPadraoEhEsteMesDesteAno) {
     Clock::Reset();
     EXPECT_TRUE(dialogs.Unexpected().empty());
 }
+
+namespace {
+
+// A save the disk refuses: the person is told (by the screen's error handler) and the slip is
+// still there being typed, not shown as saved; once the disk takes it, the same slip is saved.
+TEST_F(TelaTest, GravacaoRecusadaPeloDiscoDeixaAKOVAEmDigitacao) {
+    dm->GravarAposAlteracao = true;
+    dm->DirDados = "/nao-existe/kova/";
+    form->Mostrar();
+    form->btnIncluirClick();
+    RespondeDataPagamento(true);  // for the due date and for the payment date
+    RespondeDataPagamento(true);
+    PreencheKOVAValida(*dm);
+    ASSERT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_THROW(form->btnSalvarClick(), EGravacaoKOVA);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(form->QtdeIncluidas, 0);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_TRUE(Aberta("btnSalvar"));
+    EXPECT_EQ(F("RazaoSocial").AsString(), "EMPRESA DE TESTE LTDA");
+
+    dm->GravarAposAlteracao = false;
+    form->btnSalvarClick();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+}
+
+}  // namespace

@@ -615,3 +615,51 @@ TEST_F(TabelaTest, CarregarRegistrosOrdenaOsIndices) {
 }
 
 }  // namespace
+
+namespace {
+
+// A change that must reach the disk: when the after-post or after-delete handler refuses it, the
+// table is as before the change and the record being edited keeps what was typed.
+TEST_F(TabelaTest, AposGravarOuApagarQueFalhaDesfazAOperacao) {
+    Linha("SP", "100013", "AA", "um", 1);
+    Linha("MG", "100013", "AA", "dois", 2);
+    t.SetIndexName("pk_Regra");
+    bool recusa = true;
+    t.AfterPost = [&](TDataSet&) {
+        if (recusa) throw Exception("disco cheio");
+    };
+    t.AfterDelete = t.AfterPost;
+
+    t.Append();
+    t.FieldByName("UF").SetAsString("RJ");
+    t.FieldByName("Texto").SetAsString("tres");
+    EXPECT_THROW(t.Post(), Exception);
+    EXPECT_EQ(t.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "tres");
+    EXPECT_EQ(t.StoredCount(), 2u);
+    t.Cancel();
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"dois", "um"}));
+
+    ASSERT_TRUE(t.Locate("Texto", {std::string("um")}));
+    t.Edit();
+    t.FieldByName("UF").SetAsString("AC");  // moves it first on the current index
+    EXPECT_THROW(t.Post(), Exception);
+    EXPECT_EQ(t.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "AC");
+    t.Cancel();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "um");
+    EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"dois", "um"}));
+
+    ASSERT_TRUE(t.Locate("Texto", {std::string("dois")}));
+    EXPECT_THROW(t.Delete(), Exception);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "dois");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"dois", "um"}));
+
+    recusa = false;
+    ASSERT_TRUE(t.Locate("Texto", {std::string("dois")}));
+    t.Delete();
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"um"}));
+}
+
+}  // namespace

@@ -37,9 +37,19 @@ const char* kAjuda =
     "  --descartar      após uma falha, remove as KOVA já incorporadas deste arquivo\n"
     "                   (sem ela, são preservadas)\n"
     "\n"
-    "As KOVA vão para KOVA.cds da pasta de dados. Mensagens vão para a saída de erro.\n"
-    "Saída: 0 quando todas as linhas foram incorporadas (e impressas), 1 quando a\n"
-    "incorporação parou numa linha, 2 quando os dados não puderam ser abertos.\n";
+    "As KOVA vão para KOVA.cds da pasta de dados, gravadas antes de qualquer aviso e de\n"
+    "qualquer impressão. Mensagens vão para a saída de erro.\n"
+    "\n"
+    "Enquanto incorpora, nenhum outro programa que grava KOVA (o KOVA, outro \"kovacli\n"
+    "incorporar\") pode usar a mesma pasta de dados; as requisições da biblioteca podem.\n"
+    "\n"
+    "Saída:\n"
+    "  0  todas as linhas foram incorporadas (e impressas)\n"
+    "  1  a incorporação parou numa linha (a razão vai para a saída de erro)\n"
+    "  2  os dados não puderam ser abertos\n"
+    "  3  outro programa está gravando KOVA na mesma pasta de dados; nada foi feito\n"
+    "  4  as KOVA não puderam ser gravadas no disco (disco cheio, pasta sem permissão):\n"
+    "     nenhuma KOVA deste arquivo foi incorporada, ou as impressas não foram marcadas\n";
 
 std::string Legivel(std::string texto) {
     for (char& c : texto) {
@@ -127,8 +137,10 @@ int Incorporar(int argc, char** argv) {
     auto dm = std::make_unique<TDM>();
     FormatSettings().CurrencyString.clear();
     if (!programa.empty()) dm->DirPrograma = IncluiBarra(programa);
+    // The import writes the slips file: one such program at a time on a data directory.
+    dm->Escritor = true;
     dm->DMCreate();
-    if (dm->TerminacaoSolicitada) return 2;
+    if (dm->TerminacaoSolicitada) return dm->EscritaRecusada ? 3 : 2;
     dm->GravarAposAlteracao = true;
     try {
         TfrmDigitar formulario(*dm);
@@ -150,6 +162,7 @@ int Incorporar(int argc, char** argv) {
             std::cerr << Legivel(e.what()) << "\n";
             resultado = 1;
         }
+        if (importacao.FalhaGravacao) resultado = 4;
         const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
         if (terminal) std::cerr << "\n";
         std::cerr << "kovacli: " << importacao.Linha << " linhas lidas, " << importacao.Incorporadas
@@ -158,7 +171,10 @@ int Incorporar(int argc, char** argv) {
         char tempo[64];
         std::snprintf(tempo, sizeof tempo, " (%.2f s)", segundos);
         std::cerr << tempo << "\n";
-        dm->DMDestroy();
+        if (!importacao.FalhaGravacao) dm->DMDestroy();
+    } catch (const EGravacaoKOVA& e) {
+        std::cerr << "kovacli: " << Legivel(e.what()) << "\n";
+        return 4;
     } catch (const std::exception& e) {
         std::cerr << "kovacli: " << Legivel(e.what()) << "\n";
         return 2;

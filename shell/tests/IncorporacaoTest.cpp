@@ -11,6 +11,7 @@
 #include "Errors.h"
 #include "TabelasDeTeste.h"
 #include "TfrmDigitar.h"
+#include "TTableFile.h"
 #include "TqrpKOVA.h"
 
 using namespace kova;
@@ -350,6 +351,82 @@ TEST(IncorporacaoDezembro, PeriodoDoArquivoPassaEVazioEhPedido) {
     ASSERT_TRUE(dm.cdsKOVA.Locate("IdKOVA", {int32_t(1)}));
     EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "1122026");
     Clock::Reset();
+}
+
+}  // namespace
+
+namespace {
+
+// Slips and printed marks on disk at every moment a person or the printer is told of the import.
+class DiscoAoAvisar : public IDialogService {
+public:
+    DiscoAoAvisar(IDialogService& pessoa, std::function<std::string()> disco) : pessoa_(pessoa), disco_(disco) {}
+    TModalResult MessageDlg(const std::string& texto, TMsgDlgType tipo, TMsgDlgButtons botoes) override {
+        Vistos.push_back(texto + " | " + disco_());
+        return pessoa_.MessageDlg(texto, tipo, botoes);
+    }
+    bool Executar(const TPedidoDialogo& pedido) override { return pessoa_.Executar(pedido); }
+    std::vector<std::string> Vistos;
+
+private:
+    IDialogService& pessoa_;
+    std::function<std::string()> disco_;
+};
+
+TEST_F(IncorporacaoTest, KOVANoDiscoAntesDeQualquerAvisoOuImpressaoEMarcasLogoDepois) {
+    dm->DirDados = dir.Dados();
+    dm->GravarAposAlteracao = true;
+    auto disco = [&] {
+        TDataSet t;
+        LoadFromFile(t, dir.Dados() + "KOVA.cds");
+        int impressas = 0;
+        for (t.First(); !t.Eof(); t.Next()) impressas += t.FieldByName("Situacao").AsString() == "I";
+        return std::to_string(t.RecordCount()) + " no disco, " + std::to_string(impressas) + " impressas";
+    };
+    DiscoAoAvisar observador(dialogs, disco);
+    ScopedDialogService s(observador);
+    std::vector<std::string> impressora;
+    // A printer that notes what the disk holds as each slip's pages reach it.
+    struct Anota : TSaidaImpressao {
+        explicit Anota(std::function<void()> f) : anota(std::move(f)) {}
+        bool Envia(const std::vector<TPagina>&) override {
+            anota();
+            return true;
+        }
+        std::function<void()> anota;
+    };
+    imp->AbrirSaida = [&] { return std::make_unique<Anota>([&] { impressora.push_back(disco()); }); };
+    auto l = LinhaValida();
+
+    // From the menu: told, asked, printed on request.
+    dialogs.Answer(TModalResult::mrYes);
+    EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(l), Junta(l)})), "");
+    EXPECT_EQ(observador.Vistos, (std::vector<std::string>{
+                                     "3 KOVA incorporadas com sucesso | 5 no disco, 0 impressas",
+                                     "Deseja imprimir todas as KOVA incorporadas? | 5 no disco, 0 impressas",
+                                     "3 KOVA impressas com sucesso | 5 no disco, 3 impressas"}));
+    EXPECT_EQ(impressora, (std::vector<std::string>(3, "5 no disco, 0 impressas")));
+
+    // Unattended, and with a line that fails after two good ones (kept).
+    observador.Vistos.clear();
+    impressora.clear();
+    auto ruim = l;
+    ruim[0] = "XX";
+    dialogs.Answer(TModalResult::mrYes);  // keep
+    Falha(Arquivo({Junta(l), Junta(l), Junta(ruim)}), true);
+    ASSERT_EQ(observador.Vistos.size(), 3u);
+    EXPECT_EQ(observador.Vistos[0], "Erro na incorporação das KOVA.\r\rRegistro Nº 3 com problemas | "
+                                    "7 no disco, 3 impressas");
+    EXPECT_EQ(observador.Vistos[1], "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las? | "
+                                    "7 no disco, 3 impressas");
+    EXPECT_EQ(observador.Vistos[2], "2 KOVA impressas com sucesso | 7 no disco, 5 impressas");
+    EXPECT_EQ(impressora, (std::vector<std::string>(2, "7 no disco, 3 impressas")));
+
+    // Declining to keep them takes them off the disk too, before the failure is told.
+    observador.Vistos.clear();
+    dialogs.Answer(TModalResult::mrNo);
+    Falha(Arquivo({Junta(l), Junta(ruim)}), true);
+    EXPECT_EQ(disco(), "7 no disco, 5 impressas");
 }
 
 }  // namespace
