@@ -7,21 +7,15 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "DiretorioDoTeste.h"
+
 typedef void (*Kova2)(char *);
 typedef void (*Imprime)(const char *, const char *, const char *, char *);
 typedef size_t (*UltimoErro)(char *, size_t);
 
 int main(void) {
     char windir[] = "/tmp/kova-imprime-XXXXXX";
-    if (!mkdtemp(windir)) return 2;
-    setenv("KOVA_WINDIR", windir, 1);
-    setenv("KOVA_SYSDIR", windir, 1);
-    char ini[256];
-    snprintf(ini, sizeof ini, "%s/KOVA.INI", windir);
-    FILE *f = fopen(ini, "w");
-    if (!f) return 2;
-    fprintf(f, "[KOVA]\r\nDirDados=%s\r\nPastaImpressao=%s/pdf\r\n", KOVA_DADOS_TESTE, windir);
-    fclose(f);
+    if (!DiretorioDoTeste(windir, "PastaImpressao=%s/pdf\r\n")) return 2;
 
     void *lib = dlopen(KOVA_BIBLIOTECA, RTLD_NOW | RTLD_LOCAL);
     if (!lib) {

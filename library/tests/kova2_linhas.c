@@ -12,6 +12,7 @@
 #include <zlib.h>
 
 #include "Confere.h"
+#include "DiretorioDoTeste.h"
 
 typedef void (*Kova)(char *);
 typedef void (*Roteiro)(const char *);
@@ -75,15 +76,8 @@ static int Rodada(int linhas) {
 
 int main(void) {
     char windir[] = "/tmp/kova-linhas-XXXXXX";
-    if (!mkdtemp(windir)) return 2;
-    setenv("KOVA_WINDIR", windir, 1);
-    setenv("KOVA_SYSDIR", windir, 1);
+    if (!DiretorioDoTeste(windir, "MaximoKOVAsGuardadas=1000\r\n")) return 2;
     setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    char ini[256];
-    snprintf(ini, sizeof ini, "%s/KOVA.INI", windir);
-    FILE *f = fopen(ini, "w");
-    fprintf(f, "[KOVA]\r\nDirDados=%s\r\nMaximoKOVAsGuardadas=1000\r\n", KOVA_DADOS_TESTE);
-    fclose(f);
 
     void *lib = dlopen(KOVA_BIBLIOTECA, RTLD_NOW | RTLD_LOCAL);
     if (!lib) {

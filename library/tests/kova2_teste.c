@@ -10,6 +10,7 @@
 #include <zlib.h>
 
 #include "Confere.h"
+#include "DiretorioDoTeste.h"
 
 typedef void (*Kova2)(char *);
 typedef size_t (*Kova2N)(char *, size_t);
@@ -55,14 +56,7 @@ static void ComDigito(const char *sem43, char *com44) {
 int main(void) {
     /* The library finds its data through KOVA.INI in the Windows directory of this run. */
     char windir[] = "/tmp/kova-c-XXXXXX";
-    if (!mkdtemp(windir)) return 2;
-    setenv("KOVA_WINDIR", windir, 1);
-    setenv("KOVA_SYSDIR", windir, 1);
-    char ini[256];
-    snprintf(ini, sizeof ini, "%s/KOVA.INI", windir);
-    FILE *f = fopen(ini, "w");
-    fprintf(f, "[KOVA]\r\nDirDados=%s\r\n", KOVA_DADOS_TESTE);
-    fclose(f);
+    if (!DiretorioDoTeste(windir, "")) return 2;
 
     void *lib = dlopen(KOVA_BIBLIOTECA, RTLD_NOW | RTLD_LOCAL);
     if (!lib) {
