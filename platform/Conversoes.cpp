@@ -443,6 +443,23 @@ std::string FormatarMoeda(double valor) {
 }
 
 double Arredonda(int n, double x) {
+    // Almost every value is decided by its binary digits alone: only a remainder within the
+    // binary error of one half (or, below zero, of a whole number) needs the decimal text.
+    static constexpr double kPotencias[] = {1, 10, 100, 1000, 10000, 100000, 1000000};
+    if (n >= 0 && n < int(std::size(kPotencias)) && std::isfinite(x) && std::fabs(x * kPotencias[n]) < 1e9) {
+        const double f = kPotencias[n];
+        const double xf = x * f;
+        const double tolerancia = 1e-6;  // well above the binary error of a product below 1e9
+        if (x >= 0) {
+            const double inteiro = std::floor(xf);
+            const double resto = xf - inteiro;
+            if (std::fabs(resto - 0.5) > tolerancia) return (resto > 0.5 ? inteiro + 1 : inteiro) / f;
+        } else {
+            const double inteiro = std::trunc(xf);
+            const double resto = inteiro - xf;  // 0 to 1, toward minus infinity
+            if (resto > tolerancia && resto < 1 - tolerancia) return inteiro / f;
+        }
+    }
     std::string inteiro, fracao;
     if (n < 0 || n > 15 || !DigitosDecimais(x, n, x >= 0, inteiro, fracao)) {
         const double f = std::pow(10.0, n);

@@ -130,3 +130,24 @@ TEST(Conversoes, CentavosComoOTextoDecimalLe) {
     EXPECT_EQ(FormatFloat("#,##0.00", -0.125), "-0,13");
     EXPECT_EQ(FormatFloat("0.###", 2.0005), "2,001");
 }
+
+// The quick decision on the binary value gives what the decimal text gives, for amounts of every
+// size with up to six decimals, above and below zero.
+TEST(Conversoes, ArredondaRapidoIgualAoTextoDecimal) {
+    std::mt19937_64 sorteio(20261209);
+    for (int i = 0; i < 100000; ++i) {
+        const long long inteiro = (long long)(sorteio() % 1000000000ULL) / (i % 4 == 0 ? 1 : 1000);
+        const int casas = int(sorteio() % 7);
+        std::string texto = std::to_string(inteiro);
+        std::string decimais;
+        for (int c = 0; c < casas; ++c) decimais += char('0' + sorteio() % 10);
+        const bool negativo = i % 3 == 0;
+        const double x = std::stod((negativo ? "-" : "") + texto + (casas ? "." + decimais : ""));
+        // Cents from the digits alone: half up above zero, cut below.
+        decimais.resize(3, '0');
+        long long centavos = inteiro * 100 + (decimais[0] - '0') * 10 + (decimais[1] - '0');
+        if (!negativo && decimais[2] >= '5') ++centavos;
+        const double esperado = (negativo ? -1.0 : 1.0) * double(centavos) / 100;
+        ASSERT_EQ(Arredonda(2, x), esperado) << x;
+    }
+}
