@@ -8,6 +8,7 @@
 #include <string>
 
 #include "Dialogs.h"
+#include "DialogosQt.h"
 #include "Errors.h"
 #include "FluxosImpressao.h"
 #include "Interface.h"
@@ -89,7 +90,8 @@ bool Protegido(F&& corpo) {
         corpo();
         return true;
     } catch (const std::exception& e) {
-        ultimoErro = e.what();
+        // The host's program shows this to a person too: the engine's conversion texts in Portuguese.
+        ultimoErro = TextoEmPortugues(e.what());
     } catch (...) {
         ultimoErro = "Falha inesperada";
     }

@@ -138,7 +138,7 @@ int main(void) {
     CONFERE(strcmp(buffer, copia) == 0, "buffer keeps the request");
     char erro[256];
     kova_ultimo_erro(erro, sizeof erro);
-    CONFERE(strstr(erro, "31/02/2009") != NULL, "failure text: %s", erro);
+    CONFERE(strstr(erro, "'31/02/2009' n\xe3o \xe9 uma data v\xe1lida") != NULL, "failure text in Portuguese: %s", erro);
 
     /* The length-checked form never writes past its size and tells what it needs. */
     Requisicao(req, sizeof req, "100013", "");
