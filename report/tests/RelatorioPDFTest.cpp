@@ -4,6 +4,8 @@
 #include <cstdlib>
 #include <memory>
 
+#include <unistd.h>
+
 #include <QGuiApplication>
 
 #include "Clock.h"
@@ -40,7 +42,8 @@ TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
         PreencheKOVAValida(dm);
         dm.cdsKOVA.Post();
         TqrpKOVA relatorio;
-        const std::string base = ::testing::TempDir() + "kova_relatorio";
+        // Named after this process: runs of the suite side by side must not overwrite each other's pages.
+        const std::string base = ::testing::TempDir() + "kova_relatorio_" + std::to_string(::getpid());
         KOVAEmPDF(relatorio, 3, base + ".pdf");
         const std::string conteudo = dm.cdsKOVA.FieldByName("CodigoBarra").AsString();
         ASSERT_EQ(conteudo.size(), 44u);
@@ -60,7 +63,7 @@ TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
         EXPECT_EQ(le(0, 1243), conteudo);
         EXPECT_EQ(le(1243, 969), "");  // copy 2 carries only the typeable line
         EXPECT_EQ(le(2212, 1296), conteudo);
-        std::remove((base + ".pdf").c_str());
+        for (const char* fim : {".pdf", ".png", "_via.png"}) std::remove((base + fim).c_str());
     }
     Clock::Reset();
 }
