@@ -64,9 +64,13 @@ bool LevaContribuinte(int L) {
     }
 }
 
+// The layout (1 to 30, 0 for none) that packs the 22 last positions: the revenue's, the state's
+// "LY" row for it, or the courier layout.
 int Layout(TDM& dm, const std::string& uf, const std::string& receita) {
     int L = dm.cdsReceita.FindKey({receita}) ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
-    if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString(), "O leiaute do código de barras");
+    if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) {
+        L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString(), "O leiaute do código de barras");
+    }
     if (!dm.CodigoCourier.empty()) L = 30;
     return L;
 }
@@ -190,7 +194,8 @@ struct Montagem {
             case 6:
                 return Pad(doc, 9) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 6) + "00";
             case 7:
-                return Pad(doc, 11) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(JR, 1000, 5) + "000";
+                return Pad(doc, 11) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(JR, 1000, 5) +
+                       "000";
             case 8:
                 return Pad(doc, 12) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 5);
             case 9:
@@ -201,8 +206,8 @@ struct Montagem {
             }
             case 11: {
                 long double pr = principal == total ? 0 : PR;
-                return Pad(doc, 12) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) +
-                       Fracao(MR, 1, 2);
+                return Pad(doc, 12) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(pr, 10, 3) +
+                       Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
             }
             case 12: {
                 int pb = PeriodoTabelaB(periodicidade, p);
@@ -253,7 +258,8 @@ struct Montagem {
             case 28: {
                 std::string digitoProduto = produto == 37 ? "1" : (produto == 99 ? "9" : "0");
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
-                       std::to_string(ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência")) + digitoProduto;
+                       std::to_string(ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência")) +
+                       digitoProduto;
             }
             case 29: {
                 std::string d = SomenteDigitos(doc);
@@ -324,16 +330,13 @@ struct Montagem {
 
 }  // namespace
 
-int LayoutCodigoBarra() {
-    TDM& dm = *DM;
-    return Layout(dm, dm.cdsKOVA.FieldByName("UFFavorecida").AsString(), dm.cdsKOVA.FieldByName("Receita").AsString());
-}
-
 std::string RecusaContribuinteNoCodigoBarra() {
     TDM& dm = *DM;
-    const std::string cic = Trim(dm.cdsKOVA.FieldByName("CICContribuinte").AsString());
-    if (!TemLetra(cic) || !LevaContribuinte(LayoutCodigoBarra())) return {};
-    return MensagemContribuinteComLetras(dm.cdsKOVA.FieldByName("Receita").AsString());
+    const TDataSet& k = dm.cdsKOVA;
+    const std::string receita = k.FieldByName("Receita").AsString();
+    if (!TemLetra(Trim(k.FieldByName("CICContribuinte").AsString()))) return {};
+    if (!LevaContribuinte(Layout(dm, k.FieldByName("UFFavorecida").AsString(), receita))) return {};
+    return MensagemContribuinteComLetras(receita);
 }
 
 std::string MontaCodigoBarra() {

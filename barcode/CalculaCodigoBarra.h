@@ -17,10 +17,6 @@ std::string CalculaCodigoBarra();
 // The content without storing it (the same build, for callers that only need the digits).
 std::string MontaCodigoBarra();
 
-// The layout (1 to 30, 0 for none) that packs the current slip's 22 last positions: the revenue's,
-// the state's "LY" row for it, or the courier layout.
-int LayoutCodigoBarra();
-
 // Empty when the current slip's barcode can be built from its taxpayer; otherwise why not: a
 // CNPJ with letters cannot be carried by a layout that packs the taxpayer's digits.
 std::string RecusaContribuinteNoCodigoBarra();

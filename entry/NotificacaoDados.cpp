@@ -266,7 +266,9 @@ bool TfrmDigitar::PassoReceita(TField*) {
         for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, true);
         Controles.SetItemIndex("cbxPeriodoDia", 0);
         Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
-        Controles.SetItemIndex("cbxPeriodoAno", PosicaoAnoAtual);
+        // This year, also in December when next year is listed: that would be a future period and
+        // refuse a slip the person never touched.
+        Controles.SetItemIndex("cbxPeriodoAno", kAnosAntes);
         // Unattended, nobody sees the pickers: a period the caller did not give is left empty and
         // refused as missing instead of being issued with a month nobody chose.
         if (inserindo && !dm_.ModoSilencioso) {

@@ -170,11 +170,8 @@ void TfrmDigitar::FormCreate() {
     int ano = YearOf(hoje);
     MesAtual = int(MonthOf(hoje));
     std::vector<std::string> anos;
-    for (int a = ano - 6; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
+    for (int a = ano - kAnosAntes; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
     Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
-    // A period defaults to this month of this year: next year, offered in December, would be a
-    // future period and refuse a slip the person never touched.
-    PosicaoAnoAtual = 6;
 }
 
 void TfrmDigitar::Abre(const char* controle, bool aberto) {

@@ -36,8 +36,9 @@ public:
     int QtdeIncluidas = 0;
     // Calendar month when the screen was created.
     int MesAtual = 0;
-    // Position of this year in the year picker, the period's default year.
-    int PosicaoAnoAtual = 0;
+    // The year picker lists this many years before this one, so this year (the period's default)
+    // stands at this position.
+    static constexpr int kAnosAntes = 6;
     // True while the screen is shown (it is then the active window).
     bool Visivel = false;
     // The page in front: "tbsKOVA" (the slip) or "tbsPesquisar" (the search grid).

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <string>
 
+#include "Conversoes.h"
 #include "Dialogs.h"
-#include "DialogosQt.h"
 #include "Errors.h"
 #include "FluxosImpressao.h"
 #include "Interface.h"

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "Conversoes.h"
 #include "Dialogs.h"
 
 class QTranslator;
@@ -19,10 +20,6 @@ public:
     bool Executar(const TPedidoDialogo& pedido) override;
     void SetBusy(bool busy) override;
 };
-
-// A text for the person: the table engine's conversion and table messages (written in English
-// for the callers that read them) in the system's Portuguese; any other text unchanged.
-std::string TextoEmPortugues(const std::string& texto);
 
 // Qt's own texts (file and print dialogs, standard buttons, edit menus) in Portuguese while the
 // object lives.
