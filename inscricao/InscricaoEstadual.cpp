@@ -229,7 +229,7 @@ char Maiuscula(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
 
 }  // namespace
 
-extern "C" int32_t ConsisteInscricaoEstadual(const char* inscricao, const char* uf) {
+extern "C" int32_t INSCRICAO_CALL ConsisteInscricaoEstadual(const char* inscricao, const char* uf) {
     if (!inscricao || !uf || !uf[0] || !uf[1] || uf[2]) return kInvalida;
     const char sigla[3] = {Maiuscula(uf[0]), Maiuscula(uf[1]), '\0'};
     for (const Estado& e : kEstados) {

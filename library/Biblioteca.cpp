@@ -1,23 +1,23 @@
-// The C interface of the library. Every export creates what is missing on its first call, runs
-// its request and turns any failure into a result the host can read: nothing thrown crosses here.
+// The library's core in every build: the objects made on the first call, the unattended request,
+// the slips kept in memory and the one-call-at-a-time lock. Every export creates what is missing
+// on its first call, runs its request and turns any failure into a result the host can read.
 
-#include <cstring>
+#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
 #include <string>
 
+#include "Clock.h"
 #include "Conversoes.h"
 #include "Dialogs.h"
 #include "Errors.h"
-#include "FluxosImpressao.h"
 #include "Interface.h"
+#include "Nucleo.h"
 #include "Requisicao.h"
 #include "TDM.h"
 #include "TIniFile.h"
-#include "TelaBiblioteca.h"
 #include "TfrmDigitar.h"
-#include "TqrpKOVA.h"
 
 namespace kova {
 namespace {
@@ -52,6 +52,8 @@ int MaximoGuardadas(const TDM& dm) {
     return n >= 1 ? n : kMaximoGuardadasPadrao;
 }
 
+}  // namespace
+
 void Guarda(TDataSet& k) {
     if (k.State() != TDataSetState::dsBrowse || k.IsEmpty()) return;
     guardadas.push_back(k.GetBookmark());
@@ -83,8 +85,7 @@ TfrmDigitar& Objetos() {
     return *frmDigitar;
 }
 
-template <typename F>
-bool Protegido(F&& corpo) {
+bool Protegido(const std::function<void()>& corpo) {
     try {
         ultimoErro.clear();
         corpo();
@@ -98,94 +99,45 @@ bool Protegido(F&& corpo) {
     return false;
 }
 
-std::string resposta;
-std::unique_ptr<TqrpKOVA> relatorio;
-// The script that stands in for the person in tests, and what it saw.
-std::unique_ptr<std::string> roteiro;
-std::string relato;
-
-// The hosted request: the person sees the screen and its dialogs (or the script acts for them).
-bool Hospedada(TfrmDigitar& frm) {
-    relato.clear();
-    std::unique_ptr<TRoteiro> pessoa = roteiro ? std::make_unique<TRoteiro>(*roteiro) : nullptr;
-    GarantirAplicacao(true, pessoa != nullptr);
-    ScopedDialogService servico(pessoa ? pessoa->Dialogos() : DialogosDaTela());
-    frm.OnExibirModal = [&frm, &pessoa] { ExibirTela(frm, pessoa.get()); };
-    auto conclui = [&] {
-        frm.OnExibirModal = nullptr;
-        if (pessoa) {
-            pessoa->Conclui();
-            relato = pessoa->Relato;
-        }
-    };
-    bool salvo = false;
-    try {
-        salvo = ProcessaRequisicao(frm);
-    } catch (...) {
-        conclui();
-        throw;
-    }
-    conclui();
-    return salvo;
+std::string& Resposta() {
+    static std::string resposta;
+    return resposta;
 }
 
-}  // namespace
 }  // namespace kova
 
 namespace kovadll {
 
 using namespace kova;
 
-bool Teste() {
-    bool salvo = false;
-    Protegido([&] {
-        salvo = Hospedada(Objetos());
-        if (salvo) Guarda(DM->cdsKOVA);
-    });
-    return salvo;
-}
-
-bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
-    const bool ok = Protegido([&] {
-        TfrmDigitar& frm = Objetos();
-        frm.Requisicao = requisicao;
-        if (Hospedada(frm)) Guarda(DM->cdsKOVA);
-        resposta = frm.Requisicao;
-    });
-    *texto = resposta.c_str();
-    *tamanho = resposta.size();
-    return ok;
-}
-
 bool Kova2(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
         frm.Requisicao = requisicao;
         if (ValidaRequisicao(frm)) Guarda(DM->cdsKOVA);
-        resposta = frm.Requisicao;
+        Resposta() = frm.Requisicao;
     });
-    *texto = resposta.c_str();
-    *tamanho = resposta.size();
+    *texto = Resposta().c_str();
+    *tamanho = Resposta().size();
     return ok;
 }
 
-bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
-    return Protegido([&] {
-        Objetos();
-        GarantirAplicacao(false, false);
-        if (!relatorio) relatorio = std::make_unique<TqrpKOVA>();
-        relatorio->Textos[0] = texto1 ? texto1 : "";
-        relatorio->Textos[1] = texto2 ? texto2 : "";
-        relatorio->Textos[2] = texto3 ? texto3 : "";
-        TDM& dm = *DM;
-        dm.ModoBiblioteca = true;
-        if (dm.cdsKOVA.IsEmpty()) throw Exception("Não há KOVA para imprimir");
-        // The three copies of a desktop print; the slip is not marked printed.
-        const auto paginas = relatorio->Executa(3);
-        ConfereViasNaPagina(relatorio->Relatorio, paginas);
-        const std::string pasta = dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao;
-        ImprimirOuGravar(paginas, pasta);
-    });
+bool DefineRelogio(const char* momento) {
+    if (!momento || !*momento) {
+        Clock::Reset();
+        return true;
+    }
+    int d = 0, m = 0, a = 0, h = 0, n = 0, s = 0;
+    char resto = 0;
+    const int lidos = std::sscanf(momento, "%d/%d/%d %d:%d:%d%c", &d, &m, &a, &h, &n, &s, &resto);
+    if ((lidos != 3 && lidos != 6) || a < 1 || a > 9999 || m < 1 || m > 12 || d < 1 || h < 0 || h > 23 || n < 0 ||
+        n > 59 || s < 0 || s > 59) {
+        return false;
+    }
+    const auto dia = std::chrono::year(a) / unsigned(m) / unsigned(d);
+    if (!dia.ok()) return false;
+    Clock::Set(MakeDateTime(a, unsigned(m), unsigned(d), unsigned(h), unsigned(n), unsigned(s)));
+    return true;
 }
 
 const char* UltimoErro() { return ultimoErro.c_str(); }
@@ -208,15 +160,5 @@ TChamada::~TChamada() {
     nestaLinha = false;
     umaChamada.unlock();
 }
-
-void DefineRoteiro(const char* texto) {
-    if (texto && *texto) {
-        roteiro = std::make_unique<std::string>(texto);
-    } else {
-        roteiro.reset();
-    }
-}
-
-const char* Relato() { return relato.c_str(); }
 
 }  // namespace kovadll

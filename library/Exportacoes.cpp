@@ -46,13 +46,13 @@ bool Recusada(const TChamada& chamada) {
 
 extern "C" {
 
-KOVADLL_API bool teste(void) {
+KOVADLL_API bool KOVADLL_CALL teste(void) {
     TChamada chamada;
     if (Recusada(chamada)) return false;
     return kovadll::Teste();
 }
 
-KOVADLL_API void kova(char* requisicao) {
+KOVADLL_API void KOVADLL_CALL kova(char* requisicao) {
     TChamada chamada;
     if (Recusada(chamada)) return;
     const char* resposta;
@@ -60,7 +60,7 @@ KOVADLL_API void kova(char* requisicao) {
     if (requisicao && kovadll::Kova(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
 }
 
-KOVADLL_API void kova2(char* requisicao) {
+KOVADLL_API void KOVADLL_CALL kova2(char* requisicao) {
     TChamada chamada;
     if (Recusada(chamada)) return;
     const char* resposta;
@@ -68,7 +68,7 @@ KOVADLL_API void kova2(char* requisicao) {
     if (requisicao && kovadll::Kova2(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
 }
 
-KOVADLL_API size_t kova_n(char* requisicao, size_t tamanho) {
+KOVADLL_API size_t KOVADLL_CALL kova_n(char* requisicao, size_t tamanho) {
     TChamada chamada;
     if (Recusada(chamada) || BufferRecusado(requisicao, tamanho)) return 0;
     const char* resposta;
@@ -77,7 +77,7 @@ KOVADLL_API size_t kova_n(char* requisicao, size_t tamanho) {
     return Copia(resposta, n, requisicao, tamanho);
 }
 
-KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
+KOVADLL_API size_t KOVADLL_CALL kova2_n(char* requisicao, size_t tamanho) {
     TChamada chamada;
     if (Recusada(chamada) || BufferRecusado(requisicao, tamanho)) return 0;
     const char* resposta;
@@ -86,7 +86,7 @@ KOVADLL_API size_t kova2_n(char* requisicao, size_t tamanho) {
     return Copia(resposta, n, requisicao, tamanho);
 }
 
-KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
+KOVADLL_API void KOVADLL_CALL imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
     static const char kNaoImpressa[] = "001KOVA não incluida";
     TChamada chamada;
     const bool ok = !Recusada(chamada) && kovadll::Imprime(texto1, texto2, texto3);
@@ -99,18 +99,23 @@ KOVADLL_API void imprime(const char* texto1, const char* texto2, const char* tex
     }
 }
 
-KOVADLL_API void kova_roteiro_teste(const char* roteiro) {
+KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char* momento) {
+    TChamada chamada;
+    return !Recusada(chamada) && kovadll::DefineRelogio(momento);
+}
+
+KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char* roteiro) {
     TChamada chamada;
     if (!Recusada(chamada)) kovadll::DefineRoteiro(roteiro);
 }
 
-KOVADLL_API size_t kova_relato_teste(char* texto, size_t tamanho) {
+KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char* texto, size_t tamanho) {
     TChamada chamada;  // read on this thread while it holds the call, or under the lock
     const char* relato = kovadll::Relato();
     return Copia(relato, std::strlen(relato), texto, tamanho);
 }
 
-KOVADLL_API size_t kova_ultimo_erro(char* texto, size_t tamanho) {
+KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char* texto, size_t tamanho) {
     TChamada chamada;  // read on this thread while it holds the call, or under the lock
     const char* erro = kovadll::UltimoErro();
     return Copia(erro, std::strlen(erro), texto, tamanho);

@@ -29,6 +29,9 @@ public:
 private:
     bool aceita_;
 };
+// Tests only: the library's clock set to "dd/mm/yyyy[ hh:nn:ss]" (null or empty: the system's
+// clock again); false when the text is not such a moment.
+bool DefineRelogio(const char* momento);
 // Tests only: a script that acts for the person in hosted requests (null: a person again), and
 // what the last scripted request saw.
 void DefineRoteiro(const char* texto);

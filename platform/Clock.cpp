@@ -14,7 +14,11 @@ TDateTime Clock::Now() {
     thread_local std::time_t segundo = -1;
     thread_local std::tm local{};
     if (t != segundo) {
+#ifdef _WIN32
+        localtime_s(&local, &t);
+#else
         localtime_r(&t, &local);
+#endif
         segundo = t;
     }
     auto agora = std::chrono::system_clock::now();

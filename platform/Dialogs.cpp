@@ -1,8 +1,5 @@
 #include "Dialogs.h"
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 namespace kova {
 namespace {
 
@@ -33,21 +30,6 @@ TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButton
 }
 
 bool ExecutarDialogo(const TPedidoDialogo& pedido) { return Dialogs().Executar(pedido); }
-
-bool IDialogService::AbrirEndereco(const std::string& endereco) {
-    // The desktop's own opener, started on its own so that nothing waits for the browser.
-    pid_t filho = fork();
-    if (filho < 0) return false;
-    if (filho == 0) {
-        if (fork() == 0) {
-            execlp("xdg-open", "xdg-open", endereco.c_str(), static_cast<char*>(nullptr));
-        }
-        _exit(0);
-    }
-    int status = 0;
-    waitpid(filho, &status, 0);
-    return true;
-}
 
 bool ScriptedDialogs::Executar(const TPedidoDialogo& pedido) {
     pedidos_.push_back(pedido);

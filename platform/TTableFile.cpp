@@ -1,7 +1,11 @@
 #include "TTableFile.h"
 
 #include <sqlite3.h>
+#ifdef _WIN32
+#include <io.h>
+#else
 #include <unistd.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -23,6 +27,15 @@ struct FechaComando {
 };
 using Banco = std::unique_ptr<sqlite3, FechaBanco>;
 using Comando = std::unique_ptr<sqlite3_stmt, FechaComando>;
+
+// SQLite takes file names in UTF-8; on Linux the bytes go to the system as they are.
+std::string NomeParaSQLite(const std::string& path) {
+#ifdef _WIN32
+    return Cp1252ToUtf8(path);
+#else
+    return path;
+#endif
+}
 
 [[noreturn]] void FalhaBanco(sqlite3* db, const std::string& path, const char* acao) {
     throw EDatabaseError(std::string(acao) + " " + NomeArquivo(path) + ": " +
@@ -154,7 +167,7 @@ int Vincular(sqlite3_stmt* s, int col, const TValue& v) {
 
 void LoadFromFile(TDataSet& table, const std::string& path) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
+    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     Banco db(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path, "Cannot open");
 
@@ -227,7 +240,7 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
 
 void WriteTableFile(const TDataSet& table, const std::string& path) {
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Banco db(raw);
     auto falha = [&]() {
         // The cause as a person reads it: a full disk, a folder closed to writing, or the disk itself.
@@ -249,7 +262,10 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
         if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) falha();
     };
     // The file is complete before it is renamed into place, so SQLite's own journal adds nothing.
-    executar("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;");
+    // The layout is set here rather than left to how the SQLite at hand was built, so that every
+    // system writes the same bytes, and the same CRC, for the same table.
+    executar("PRAGMA page_size=4096; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=ON; "
+             "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;");
     executar("CREATE TABLE campos(posicao INTEGER PRIMARY KEY, nome TEXT NOT NULL, tipo TEXT NOT NULL, "
              "tamanho INTEGER NOT NULL)");
     std::vector<int> gravados;
@@ -305,14 +321,14 @@ void SaveToFile(const TDataSet& table, const std::string& path) {
     ::unlink(temporario.c_str());
     try {
         WriteTableFile(table, temporario);
-        if (std::rename(temporario.c_str(), path.c_str()) != 0) {
+        if (!SubstituiArquivo(temporario, path)) {
             throw EErroGravacao(path, DescricaoErroSistema(errno));
         }
     } catch (...) {
         ::unlink(temporario.c_str());
         throw;
     }
-    std::string dir = path.substr(0, path.rfind('/') + 1);
+    const std::string dir = PastaDe(path);
     SincronizarCaminho(dir.empty() ? "." : dir);
 }
 

@@ -1,7 +1,5 @@
 #include "Texto.h"
 
-#include <link.h>
-
 #include <array>
 #include <cstdint>
 
@@ -81,54 +79,6 @@ std::string TrimRight(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && EhBranco(s[n - 1])) --n;
     return std::string(s.substr(0, n));
-}
-
-namespace {
-
-struct FaixasFixas {
-    uintptr_t inicio[8] = {};
-    uintptr_t fim[8] = {};
-    int n = 0;
-};
-
-// The read-only loaded segments of the object that holds this code.
-FaixasFixas LerFaixasFixas() {
-    struct Busca {
-        uintptr_t codigo;
-        FaixasFixas faixas;
-    } busca{reinterpret_cast<uintptr_t>(&LerFaixasFixas), {}};
-    dl_iterate_phdr(
-        [](dl_phdr_info* info, size_t, void* dados) -> int {
-            auto& b = *static_cast<Busca*>(dados);
-            bool deste = false;
-            for (int i = 0; i < info->dlpi_phnum; ++i) {
-                const ElfW(Phdr)& ph = info->dlpi_phdr[i];
-                const uintptr_t ini = info->dlpi_addr + ph.p_vaddr;
-                deste = deste || (ph.p_type == PT_LOAD && b.codigo >= ini && b.codigo < ini + ph.p_memsz);
-            }
-            if (!deste) return 0;
-            for (int i = 0; i < info->dlpi_phnum && b.faixas.n < 8; ++i) {
-                const ElfW(Phdr)& ph = info->dlpi_phdr[i];
-                if (ph.p_type != PT_LOAD || (ph.p_flags & PF_W)) continue;
-                b.faixas.inicio[b.faixas.n] = info->dlpi_addr + ph.p_vaddr;
-                b.faixas.fim[b.faixas.n] = info->dlpi_addr + ph.p_vaddr + ph.p_memsz;
-                ++b.faixas.n;
-            }
-            return 1;
-        },
-        &busca);
-    return busca.faixas;
-}
-
-}  // namespace
-
-bool TextoFixo(const void* texto) {
-    static const FaixasFixas faixas = LerFaixasFixas();
-    const auto p = reinterpret_cast<uintptr_t>(texto);
-    for (int i = 0; i < faixas.n; ++i) {
-        if (p >= faixas.inicio[i] && p < faixas.fim[i]) return true;
-    }
-    return false;
 }
 
 std::string Trim(std::string_view s) {

@@ -6,3 +6,5 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
 build="${KOVA_BUILD_DIR:-$root/build}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
+# The Windows library, built with mingw-w64 and run under wine against this build.
+"$root/scripts/windows.sh"

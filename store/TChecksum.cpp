@@ -1,12 +1,12 @@
 #include "TChecksum.h"
 
-#include <sys/utsname.h>
-
 #include <array>
 #include <cstdio>
 #include <fstream>
 #include <memory>
 #include <new>
+
+#include "Diretorios.h"
 
 namespace kova {
 namespace {
@@ -28,9 +28,7 @@ constexpr size_t kBloco = 32768;
 
 TChecksum::TChecksum() {
     // "major.minor" of the system compared as text with "3.51".
-    struct utsname u;
-    if (uname(&u) == 0) {
-        std::string r = u.release;
+    if (const std::string r = VersaoSistema(); !r.empty()) {
         size_t p = r.find('.');
         size_t q = p == std::string::npos ? std::string::npos : r.find_first_not_of("0123456789", p + 1);
         UseLFNs = r.substr(0, q) >= "3.51";

@@ -98,7 +98,8 @@ std::vector<std::string> NomesDaMarca(const std::string& dirDados) {
     std::ifstream in(dirDados + "KOVA.gravacao");
     std::string nome;
     while (std::getline(in, nome)) {
-        if (!nome.empty() && nome.find('/') == std::string::npos) nomes.push_back(nome);
+        if (!nome.empty() && nome.back() == '\r') nome.pop_back();
+        if (!nome.empty() && nome.find_first_of("/\\") == std::string::npos) nomes.push_back(nome);
     }
     return nomes;
 }
@@ -117,9 +118,10 @@ std::string NomePrograma() {
     return nome.empty() ? std::string("KOVA") : nome;
 }
 
+// Settings files may write either separator; the paths kept use the system's own.
 std::string TrocaBarras(std::string s) {
     for (char& c : s) {
-        if (c == '\\') c = '/';
+        if (c == '\\' || c == '/') c = kBarra;
     }
     return s;
 }
@@ -151,20 +153,21 @@ void TDM::KOVAAlterada() {
 // ------------------------------------------------------------------ configuration
 
 std::string TDM::NormalizaCaminho(const std::string& caminho) const {
-    // Old settings files write Windows separators; this system uses "/".
     std::string s = TrocaBarras(Trim(caminho));
     std::string programa = TrocaBarras(Trim(DirPrograma));
+    const std::string pai = std::string("..") + kBarra;
+    const std::string atual = std::string(".") + kBarra;
     std::string r;
-    if (s.rfind("../", 0) == 0) {
-        if (!programa.empty() && programa.back() == '/') programa.pop_back();
-        while (!programa.empty() && programa.back() != '/') programa.pop_back();
+    if (s.rfind(pai, 0) == 0) {
+        if (!programa.empty() && programa.back() == kBarra) programa.pop_back();
+        while (!programa.empty() && programa.back() != kBarra) programa.pop_back();
         r = programa + s.substr(3, 255);
-    } else if (s.rfind("./", 0) == 0) {
+    } else if (s.rfind(atual, 0) == 0) {
         r = programa + s.substr(2, 255);
     } else {
         r = s;
     }
-    if (r.empty() || r.back() != '/') r += '/';
+    if (r.empty() || r.back() != kBarra) r += kBarra;
     return r;
 }
 
@@ -482,7 +485,7 @@ void TDM::RecuperarGravacao(const std::string& dirDados) {
         // The new files were complete before the mark was written: finish putting them in place.
         for (const std::string& nome : NomesDaMarca(dirDados)) {
             const std::string novo = dirDados + nome + kNovo;
-            if (ExisteArquivoDisco(novo)) std::rename(novo.c_str(), (dirDados + nome).c_str());
+            if (ExisteArquivoDisco(novo)) SubstituiArquivo(novo, dirDados + nome);
         }
         SincronizarCaminho(dirDados);
         std::remove(marca.c_str());

@@ -4,7 +4,20 @@
  * Load libkovadll.so (dlopen or link it) and call its exports. They are plain C functions with the
  * platform's standard C calling convention (on x86-64 Linux the System V ABI: arguments in
  * registers, the callee cleans nothing up), the same for every export. All texts are zero-ended
- * Windows-1252. The library creates nothing when it is loaded; the first call creates the data
+ * Windows-1252.
+ *
+ * On Windows the library is kovadll.dll (32-bit and 64-bit builds). Load it with LoadLibrary and
+ * find an export by its name or its ordinal: teste 1, kova 2, kova2 3, imprime 4, kova_n 5,
+ * kova2_n 6, kova_ultimo_erro 7. Every export uses __stdcall (KOVADLL_CALL): on 32-bit Windows the
+ * callee removes the arguments and the names are exported undecorated ("kova2", not "_kova2@4");
+ * on 64-bit Windows it is the system's one calling convention. That build carries no screen and no
+ * printing: kova2 works fully; kova answers "<the request>;Retorno=001;Mensagem_Retorno=KOVA não
+ * incluída;CRC=XXXXXXXX", teste returns false and imprime writes "001KOVA não incluida", and
+ * kova_ultimo_erro then says that this build has neither. KOVA.INI is read in the Windows
+ * directory, Config.ini beside the host program, the state-registration component DllInscE32.Dll
+ * is loaded from the system directory (copied there from the host program's folder, or from the
+ * library's own, when missing), and paths use backslashes. A data directory is the same on both systems:
+ * one written on Linux is used on Windows as it stands, and the reverse. The library creates nothing when it is loaded; the first call creates the data
  * module (reading Config.ini beside the host program, or KOVA.INI, and loading the data directory)
  * and keeps it for the life of the process. Slips stored through the library live in memory only:
  * the library never writes the slips file. It keeps the newest of them, at most the number set by
@@ -48,13 +61,19 @@
 extern "C" {
 #endif
 
+#ifdef _WIN32
+#define KOVADLL_API
+#define KOVADLL_CALL __stdcall
+#else
 #define KOVADLL_API __attribute__((visibility("default")))
+#define KOVADLL_CALL
+#endif
 
 /* Runs the hosted request (the entry screen shown to a person) on the text the library holds as its
  * request: after a kova call that is that call's reply (the saved slip's fields, or the request
  * followed by its refusal), after a kova2 call its reply, and before any call an empty request,
  * which opens an empty slip. True when at least one slip was saved. */
-KOVADLL_API bool teste(void);
+KOVADLL_API bool KOVADLL_CALL teste(void);
 
 /* The hosted request: the entry screen, filled from the request, is shown modally until the
  * person saves or cancels; the fields the request filled stay closed, but for the amounts, the
@@ -66,14 +85,14 @@ KOVADLL_API bool teste(void);
  *   <the request>;Retorno=001;Mensagem_Retorno=KOVA não incluída;CRC=XXXXXXXX
  * A value a field cannot take (a date that does not exist) fails the call; the slip stays open
  * and the next kova or teste shows it as it stands. */
-KOVADLL_API void kova(char *requisicao);
+KOVADLL_API void KOVADLL_CALL kova(char *requisicao);
 
 /* The unattended request: fills, checks and stores a slip without showing anything. The buffer
  * holds the request and receives the reply, always under 400 bytes:
  *   <44 digits>;Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso;CRC=XXXXXXXX
  *   Retorno=001;Mensagem_Retorno=<why>;CRC=XXXXXXXX[;]
  * Between 5 and 25 items (a final ";" adds none). */
-KOVADLL_API void kova2(char *requisicao);
+KOVADLL_API void KOVADLL_CALL kova2(char *requisicao);
 
 /* Prints the three copies of the current slip of the library's slips table (normally the slip of
  * the last request) and writes "000" into resultado; when nothing was printed it writes
@@ -83,30 +102,35 @@ KOVADLL_API void kova2(char *requisicao);
  * one they are written as the PDF file KOVA_<IdKOVA>.pdf in the folder of the setting
  * PastaImpressao (section [KOVA] of KOVA.INI, or [Opções] of Config.ini), by default the folder
  * Impressoes of the data directory. The three texts are kept with the report and not printed. */
-KOVADLL_API void imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
+KOVADLL_API void KOVADLL_CALL imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
 
 /* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is
  * cut to tamanho - 1 bytes and a zero byte when it does not fit) and return the size the whole
  * reply needs, zero byte included; 0 when the call failed (the buffer keeps the request). A null
  * buffer, a size of 0 or a request without a zero byte within tamanho is refused with 0 and its
  * reason in kova_ultimo_erro. */
-KOVADLL_API size_t kova_n(char *requisicao, size_t tamanho);
-KOVADLL_API size_t kova2_n(char *requisicao, size_t tamanho);
+KOVADLL_API size_t KOVADLL_CALL kova_n(char *requisicao, size_t tamanho);
+KOVADLL_API size_t KOVADLL_CALL kova2_n(char *requisicao, size_t tamanho);
 
 /* The text of the last failure of a call (empty when the last call succeeded), cut to fit
  * tamanho bytes; returns the size the whole text needs, zero byte included. */
-KOVADLL_API size_t kova_ultimo_erro(char *texto, size_t tamanho);
+KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char *texto, size_t tamanho);
+
+/* FOR TESTS ONLY. Sets the library's clock, which every rule of dates reads, to momento
+ * ("dd/mm/yyyy" or "dd/mm/yyyy hh:nn:ss"); NULL or "" gives it the system's clock again. False when
+ * the text is not such a moment (the clock stays as it was). */
+KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
 
 /* FOR TESTS ONLY. With a script set, kova and teste do not wait for a person: the script answers
  * the dialogs and acts on the screen (drawn off screen). Steps separated by "|": sim, nao, cancela
  * (the next question), confirma, recusa (the next dialog of the screen: payment date, pickers),
  * then, in order once the screen is shown, salvar, desfazer, fechar, escape, and abertas (writes
  * down the boxes a person could type in). NULL or "" gives the screen back to a person. */
-KOVADLL_API void kova_roteiro_teste(const char *roteiro);
+KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
 
 /* FOR TESTS ONLY. What the last scripted request saw, one line each: "abertas=<boxes>",
  * "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
-KOVADLL_API size_t kova_relato_teste(char *texto, size_t tamanho);
+KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char *texto, size_t tamanho);
 
 #ifdef __cplusplus
 }

@@ -1,0 +1,27 @@
+#pragma once
+// What every build of the library shares: the data module and the entry form made on the first
+// call, the guard that turns any failure into a kept text, and the slips kept in memory. The
+// hosted requests (screen and printing) build on it where the build has them.
+
+#include <functional>
+#include <string>
+
+namespace kova {
+
+class TDataSet;
+class TfrmDigitar;
+
+// The entry form over the data module, both created on the first call; throws when the data
+// directory does not load, leaving nothing behind so that the next call tries again.
+TfrmDigitar& Objetos();
+
+// Runs the body; a failure becomes the text kovadll::UltimoErro gives (in Portuguese) and false.
+bool Protegido(const std::function<void()>& corpo);
+
+// Keeps the current slip of a stored request among the slips held in memory.
+void Guarda(TDataSet& k);
+
+// The last reply, which the exports copy into the host's buffer.
+std::string& Resposta();
+
+}  // namespace kova

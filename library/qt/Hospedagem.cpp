@@ -1,0 +1,109 @@
+// The requests that need the screen and the printer, in the build that has Qt: kova and teste
+// show the entry screen to a person (or play a test's script on it), imprime prints the current
+// slip.
+
+#include <memory>
+#include <string>
+
+#include "Dialogs.h"
+#include "Errors.h"
+#include "FluxosImpressao.h"
+#include "Interface.h"
+#include "Nucleo.h"
+#include "Requisicao.h"
+#include "TDM.h"
+#include "TelaBiblioteca.h"
+#include "TfrmDigitar.h"
+#include "TqrpKOVA.h"
+
+namespace kova {
+namespace {
+
+std::unique_ptr<TqrpKOVA> relatorio;
+// The script that stands in for the person in tests, and what it saw.
+std::unique_ptr<std::string> roteiro;
+std::string relato;
+
+// The hosted request: the person sees the screen and its dialogs (or the script acts for them).
+bool Hospedada(TfrmDigitar& frm) {
+    relato.clear();
+    std::unique_ptr<TRoteiro> pessoa = roteiro ? std::make_unique<TRoteiro>(*roteiro) : nullptr;
+    GarantirAplicacao(true, pessoa != nullptr);
+    ScopedDialogService servico(pessoa ? pessoa->Dialogos() : DialogosDaTela());
+    frm.OnExibirModal = [&frm, &pessoa] { ExibirTela(frm, pessoa.get()); };
+    auto conclui = [&] {
+        frm.OnExibirModal = nullptr;
+        if (pessoa) {
+            pessoa->Conclui();
+            relato = pessoa->Relato;
+        }
+    };
+    bool salvo = false;
+    try {
+        salvo = ProcessaRequisicao(frm);
+    } catch (...) {
+        conclui();
+        throw;
+    }
+    conclui();
+    return salvo;
+}
+
+}  // namespace
+}  // namespace kova
+
+namespace kovadll {
+
+using namespace kova;
+
+bool Teste() {
+    bool salvo = false;
+    Protegido([&] {
+        salvo = Hospedada(Objetos());
+        if (salvo) Guarda(DM->cdsKOVA);
+    });
+    return salvo;
+}
+
+bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
+    const bool ok = Protegido([&] {
+        TfrmDigitar& frm = Objetos();
+        frm.Requisicao = requisicao;
+        if (Hospedada(frm)) Guarda(DM->cdsKOVA);
+        Resposta() = frm.Requisicao;
+    });
+    *texto = Resposta().c_str();
+    *tamanho = Resposta().size();
+    return ok;
+}
+
+bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
+    return Protegido([&] {
+        Objetos();
+        GarantirAplicacao(false, false);
+        if (!relatorio) relatorio = std::make_unique<TqrpKOVA>();
+        relatorio->Textos[0] = texto1 ? texto1 : "";
+        relatorio->Textos[1] = texto2 ? texto2 : "";
+        relatorio->Textos[2] = texto3 ? texto3 : "";
+        TDM& dm = *DM;
+        dm.ModoBiblioteca = true;
+        if (dm.cdsKOVA.IsEmpty()) throw Exception("Não há KOVA para imprimir");
+        // The three copies of a desktop print; the slip is not marked printed.
+        const auto paginas = relatorio->Executa(3);
+        ConfereViasNaPagina(relatorio->Relatorio, paginas);
+        const std::string pasta = dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao;
+        ImprimirOuGravar(paginas, pasta);
+    });
+}
+
+void DefineRoteiro(const char* texto) {
+    if (texto && *texto) {
+        roteiro = std::make_unique<std::string>(texto);
+    } else {
+        roteiro.reset();
+    }
+}
+
+const char* Relato() { return relato.c_str(); }
+
+}  // namespace kovadll

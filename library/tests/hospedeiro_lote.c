@@ -1,0 +1,220 @@
+/* A host program of the library as bulk issuers write them, for Windows and Linux alike: it loads
+ * the library by its file name, finds kova2 by name (and on Windows also by ordinal 3), sends every
+ * request of a file (one a line, Windows-1252) and writes each reply as a line of another file,
+ * checking every reply's CRC with zlib. Run on both systems over the same data directory and clock,
+ * the two reply files must be the same byte for byte.
+ *
+ *   hospedeiro_lote <library> <requests> <replies> <moment "dd/mm/yyyy hh:nn:ss"> [--sem-tela]
+ *
+ * Then four threads send the first requests again at once: each must get the reply the single
+ * thread got. And the length-checked kova2_n must cut a reply to the buffer and refuse a buffer
+ * it cannot read.
+ *
+ * --sem-tela also checks the answers of the build without screen or printing: kova's refusal
+ * form, teste false, imprime "001KOVA não incluida", and the reason kova_ultimo_erro gives.
+ * Exit status: 0 when everything held, 1 when a check failed, 2 when the library did not load. */
+
+#include <stdbool.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <zlib.h>
+
+#ifdef _WIN32
+#include <windows.h>
+#define KOVA_CHAMADA __stdcall
+typedef HANDLE Linha;
+#define LINHA_RETORNO DWORD WINAPI
+static bool Inicia(Linha *l, LPTHREAD_START_ROUTINE f, void *a) { return (*l = CreateThread(NULL, 0, f, a, 0, NULL)) != NULL; }
+static void Espera(Linha l) {
+    WaitForSingleObject(l, INFINITE);
+    CloseHandle(l);
+}
+typedef HMODULE Biblioteca;
+static Biblioteca Carrega(const char *caminho) { return LoadLibraryA(caminho); }
+static void *PorNome(Biblioteca b, const char *nome) { return (void *)GetProcAddress(b, nome); }
+static void *PorOrdinal(Biblioteca b, unsigned n) { return (void *)GetProcAddress(b, MAKEINTRESOURCEA(n)); }
+#else
+#include <dlfcn.h>
+#include <pthread.h>
+#define KOVA_CHAMADA
+typedef pthread_t Linha;
+#define LINHA_RETORNO void *
+static bool Inicia(Linha *l, void *(*f)(void *), void *a) { return pthread_create(l, NULL, f, a) == 0; }
+static void Espera(Linha l) { pthread_join(l, NULL); }
+typedef void *Biblioteca;
+static Biblioteca Carrega(const char *caminho) { return dlopen(caminho, RTLD_NOW); }
+static void *PorNome(Biblioteca b, const char *nome) { return dlsym(b, nome); }
+#endif
+
+typedef bool(KOVA_CHAMADA *Teste)(void);
+typedef void(KOVA_CHAMADA *Kova2)(char *);
+typedef size_t(KOVA_CHAMADA *Kova2N)(char *, size_t);
+typedef void(KOVA_CHAMADA *Imprime)(const char *, const char *, const char *, char *);
+typedef size_t(KOVA_CHAMADA *UltimoErro)(char *, size_t);
+typedef bool(KOVA_CHAMADA *Relogio)(const char *);
+
+static int falhas = 0;
+
+/* What the single thread got, for the threads to compare with. */
+#define MAXIMO_COMPARADAS 200
+static char *requisicoes[MAXIMO_COMPARADAS], *respostas[MAXIMO_COMPARADAS];
+static int comparadas = 0;
+static Kova2 kova2_das_linhas;
+
+static LINHA_RETORNO Repete(void *contagem) {
+    long *diferentes = contagem;
+    char buffer[4096];
+    for (int i = 0; i < comparadas; ++i) {
+        strcpy(buffer, requisicoes[i]);
+        kova2_das_linhas(buffer);
+        /* A call that failed leaves the request; its reason may be another thread's by now. */
+        if (strcmp(buffer, requisicoes[i]) != 0 && strcmp(buffer, respostas[i]) != 0) ++*diferentes;
+    }
+    return 0;
+}
+
+static void Falha(const char *texto, const char *detalhe) {
+    fprintf(stderr, "FALHA: %s%s%s\n", texto, detalhe ? ": " : "", detalhe ? detalhe : "");
+    ++falhas;
+}
+
+/* The reply's CRC-32 over the text before ";CRC=", as 8 upper-case hexadecimal digits. */
+static bool CRCConfere(const char *resposta) {
+    const char *marca = strstr(resposta, ";CRC=");
+    if (!marca) return false;
+    const size_t fim = strlen(marca + 5);
+    if (fim != 8 && !(fim == 9 && marca[13] == ';')) return false;
+    char esperado[9];
+    snprintf(esperado, sizeof esperado, "%08lX",
+             crc32(0L, (const Bytef *)resposta, (uInt)(marca - resposta)) & 0xFFFFFFFFUL);
+    return strncmp(marca + 5, esperado, 8) == 0;
+}
+
+/* The failure forms of a build without screen or printing. */
+static void ConfereSemTela(Biblioteca b, const char *requisicao) {
+    Kova2 kova = (Kova2)PorNome(b, "kova");
+    Teste teste = (Teste)PorNome(b, "teste");
+    Imprime imprime = (Imprime)PorNome(b, "imprime");
+    UltimoErro erro = (UltimoErro)PorNome(b, "kova_ultimo_erro");
+    char buffer[4096], motivo[512];
+    snprintf(buffer, sizeof buffer, "%s", requisicao);
+    kova(buffer);
+    char esperado[4096];
+    snprintf(esperado, sizeof esperado, "%s;Retorno=001;Mensagem_Retorno=KOVA não incluída;CRC=", requisicao);
+    if (strncmp(buffer, esperado, strlen(esperado)) != 0 || !CRCConfere(buffer)) Falha("kova sem tela", buffer);
+    erro(motivo, sizeof motivo);
+    if (!strstr(motivo, "não tem tela nem impressão")) Falha("motivo de kova sem tela", motivo);
+    if (teste()) Falha("teste sem tela devolveu verdadeiro", NULL);
+    char resultado[32] = "";
+    imprime("a", "b", "c", resultado);
+    if (strcmp(resultado, "001KOVA não incluida") != 0) Falha("imprime sem impressão", resultado);
+    erro(motivo, sizeof motivo);
+    if (!strstr(motivo, "não tem tela nem impressão")) Falha("motivo de imprime sem impressão", motivo);
+}
+
+int main(int argc, char **argv) {
+    if (argc < 5) {
+        fprintf(stderr, "uso: %s <biblioteca> <requisicoes> <respostas> <momento> [--sem-tela]\n", argv[0]);
+        return 2;
+    }
+    Biblioteca b = Carrega(argv[1]);
+    if (!b) {
+        fprintf(stderr, "FALHA: a biblioteca %s não carregou\n", argv[1]);
+        return 2;
+    }
+    Kova2 kova2 = (Kova2)PorNome(b, "kova2");
+    Kova2N kova2_n = (Kova2N)PorNome(b, "kova2_n");
+    Relogio relogio = (Relogio)PorNome(b, "kova_relogio_teste");
+    UltimoErro ultimo_erro = (UltimoErro)PorNome(b, "kova_ultimo_erro");
+    if (!kova2 || !kova2_n || !relogio || !ultimo_erro) {
+        fprintf(stderr, "FALHA: exportações não encontradas por nome\n");
+        return 2;
+    }
+#ifdef _WIN32
+    /* The ordinals the host programs use: teste 1, kova 2, kova2 3, imprime 4. */
+    const char *nomes[] = {"teste", "kova", "kova2", "imprime"};
+    for (unsigned i = 0; i < 4; ++i) {
+        if (!PorNome(b, nomes[i]) || PorOrdinal(b, i + 1) != PorNome(b, nomes[i])) Falha("ordinal de", nomes[i]);
+    }
+    Kova2 kova2_ordinal = (Kova2)PorOrdinal(b, 3);
+#else
+    Kova2 kova2_ordinal = kova2;
+#endif
+    if (relogio("31/02/2026") || relogio("15/06/2026 24:00:00") || relogio("amanhã")) Falha("relógio aceitou um momento que não existe", NULL);
+    if (!relogio(argv[4])) Falha("relógio não aceito", argv[4]);
+
+    FILE *entrada = fopen(argv[2], "rb");
+    FILE *saida = fopen(argv[3], "wb");
+    if (!entrada || !saida) {
+        fprintf(stderr, "FALHA: arquivos de requisições ou respostas\n");
+        return 2;
+    }
+    static char linha[4096], buffer[4096], motivo[1024];
+    long n = 0, aceitas = 0, recusadas = 0;
+    while (fgets(linha, sizeof linha, entrada)) {
+        size_t k = strlen(linha);
+        while (k > 0 && (linha[k - 1] == '\n' || linha[k - 1] == '\r')) linha[--k] = '\0';
+        memcpy(buffer, linha, k + 1);
+        /* By name, by ordinal and length-checked in turn: the same function each way. */
+        bool falhou = false;
+        if (n % 3 == 0) {
+            kova2(buffer);
+        } else if (n % 3 == 1) {
+            kova2_ordinal(buffer);
+        } else {
+            falhou = kova2_n(buffer, sizeof buffer) == 0;
+        }
+        ultimo_erro(motivo, sizeof motivo);
+        /* A value a field cannot take fails the call: the buffer keeps the request, the reason is
+         * kept for kova_ultimo_erro, and that reason is what both systems must agree on. */
+        if (falhou || (motivo[0] && strcmp(buffer, linha) == 0)) {
+            if (!motivo[0] || strcmp(buffer, linha) != 0) Falha("chamada falhou sem motivo ou mudou o buffer", linha);
+            fprintf(saida, "ERRO=%s\n", motivo);
+            ++recusadas;
+        } else {
+            if (!CRCConfere(buffer)) Falha("CRC da resposta", buffer);
+            if (strstr(buffer, ";Retorno=000;")) ++aceitas;
+            fprintf(saida, "%s\n", buffer);
+        }
+        ++n;
+        if (comparadas < MAXIMO_COMPARADAS) {
+            requisicoes[comparadas] = strdup(linha);
+            respostas[comparadas] = strdup(buffer);
+            ++comparadas;
+        }
+    }
+    fclose(entrada);
+    fclose(saida);
+
+    kova2_das_linhas = kova2;
+    Linha linhas[4];
+    long diferentes[4] = {0, 0, 0, 0};
+    for (int i = 0; i < 4; ++i) {
+        if (!Inicia(&linhas[i], Repete, &diferentes[i])) Falha("linha de execução não iniciou", NULL);
+    }
+    for (int i = 0; i < 4; ++i) Espera(linhas[i]);
+    if (diferentes[0] + diferentes[1] + diferentes[2] + diferentes[3]) Falha("respostas diferentes entre linhas de execução", NULL);
+
+    /* The length checks: a reply cut to the buffer, with the size it needs; buffers refused. */
+    if (comparadas > 0) {
+        char curto[10];
+        memcpy(buffer, requisicoes[0], strlen(requisicoes[0]) + 1);
+        const size_t precisa = kova2_n(buffer, sizeof buffer);
+        snprintf(curto, sizeof curto, "%s", "VERSAO=1");
+        const size_t cortado = kova2_n(curto, sizeof curto);
+        if (precisa == 0 || cortado == 0 || strlen(curto) != sizeof curto - 1) Falha("kova2_n com buffer curto", curto);
+        char sem_fim[4] = {'V', 'E', 'R', 'S'};
+        if (kova2_n(sem_fim, sizeof sem_fim) != 0 || kova2_n(NULL, 100) != 0) Falha("kova2_n aceitou buffer inválido", NULL);
+        ultimo_erro(motivo, sizeof motivo);
+        if (!motivo[0]) Falha("kova2_n recusou sem motivo", NULL);
+    }
+    for (int i = 0; i < comparadas; ++i) {
+        free(requisicoes[i]);
+        free(respostas[i]);
+    }
+    if (argc > 5 && strcmp(argv[5], "--sem-tela") == 0) ConfereSemTela(b, "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013");
+    relogio(NULL);
+    printf("%ld requisições: %ld aceitas, %ld com valor impossível, %d falhas\n", n, aceitas, recusadas, falhas);
+    return falhas ? 1 : 0;
+}

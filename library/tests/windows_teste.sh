@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The Windows library as a Windows host program uses it, under wine, against the Linux library:
+#
+#   windows_teste.sh <Linux build's bin> <Windows build's bin> <wine command> <table sources> [count]
+#
+# 1. A C host program built with mingw-w64 loads kovadll.dll, finds kova2 by name and by ordinal 3
+#    and sends a fixed set of requests over the shipped data, its clock set; the same host built
+#    for Linux sends them to libkovadll.so. The two reply files must be the same byte for byte.
+#    It also checks the answers of kova, teste and imprime in a build without screen or printing.
+# 2. The Windows directory semantics: KOVA.INI in the real Windows directory, DllInscE32.Dll copied
+#    into the system directory and loaded from there, Config.ini beside the host program with a
+#    ..\ path and a new-version request, whose KOVA.INI settings are written with "\".
+# 3. One data directory on both systems: the slips file Linux wrote is rebuilt by the Windows
+#    library's new-version install, with its slips kept, and the directory Windows wrote loads on
+#    Linux (its CRCs match) and answers the same; the reference tables built on Windows are the
+#    same files as those built on Linux.
+set -euo pipefail
+linux="$1"
+windows="$2"
+wine="$3"
+fontes="$4"
+total="${5:-1200}"
+aqui="$(cd "$(dirname "$0")" && pwd)"
+momento="15/06/2026 10:00:00"
+
+falhou() {
+    echo "FALHA: $*" >&2
+    exit 1
+}
+
+trabalho=$(mktemp -d)
+export WINEPREFIX="$trabalho/prefixo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+limpa() {
+    wineserver -k >/dev/null 2>&1 || true
+    rm -rf "$trabalho"
+}
+trap limpa EXIT
+
+"$wine" wineboot --init >/dev/null 2>&1 || true
+c="$WINEPREFIX/drive_c"
+[ -d "$c/windows" ] || falhou "wine não criou o prefixo"
+# The system directory of the host's kind: a 32-bit program's system32 is wine's syswow64.
+sistema="$c/windows/system32"
+if [ -d "$c/windows/syswow64" ] && i686-w64-mingw32-objdump -f "$windows/kovadll.dll" 2>/dev/null | grep -q 'pei-i386'; then
+    sistema="$c/windows/syswow64"
+fi
+
+python3 "$aqui/requisicoes_lote.py" "$fontes" "$total" >"$trabalho/requisicoes.txt"
+
+# The Linux replies, over a copy of the shipped data.
+mkdir -p "$trabalho/linux/win"
+cp -r "$linux/Dados" "$trabalho/linux/"
+printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$trabalho/linux" >"$trabalho/linux/win/KOVA.INI"
+cp "$linux/DllInscE32.Dll" "$trabalho/linux/win/"
+KOVA_WINDIR="$trabalho/linux/win" KOVA_SYSDIR="$trabalho/linux/win" \
+    "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$trabalho/linux.txt" "$momento" >/dev/null
+
+# The Windows replies: the host program and the two DLLs in one folder, the same data copied,
+# KOVA.INI in the Windows directory; the registration component is not yet in the system one.
+mkdir -p "$c/kova/prog"
+cp "$windows/kovadll.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$c/kova/prog/"
+cp -r "$linux/Dados" "$c/kova/"
+cp "$trabalho/requisicoes.txt" "$c/kova/"
+rm -f "$sistema/DllInscE32.Dll"
+printf '[KOVA]\r\nDirDados=C:\\kova\\Dados\r\n' >"$c/windows/KOVA.INI"
+(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows.txt' \
+    "$momento" --sem-tela | iconv -f cp1252 -t utf-8) || falhou "o programa hospedeiro no Windows"
+cmp "$trabalho/linux.txt" "$c/kova/windows.txt" || falhou "as respostas do Windows diferem das do Linux"
+[ "$(wc -l <"$c/kova/windows.txt")" -eq "$total" ] || falhou "respostas faltando"
+aceitas=$(grep -ac ';Retorno=000;' "$c/kova/windows.txt" || true)
+[ "$aceitas" -ge $((total / 20)) ] || falhou "só $aceitas KOVA aceitas: o conjunto não prova as aceitas"
+[ -f "$sistema/DllInscE32.Dll" ] || falhou "DllInscE32.Dll não foi copiada para o diretório de sistema"
+grep -aq 'Erro: 124\]' "$c/kova/windows.txt" || falhou "a inscrição estadual não foi conferida"
+echo "respostas iguais nos dois sistemas: $total requisições, $aceitas aceitas"
+
+# Config.ini beside the host program, with a new-version request, over a slips file Linux wrote
+# with three slips in it.
+mkdir -p "$trabalho/escrita/win"
+cp -r "$linux/Dados" "$trabalho/escrita/"
+printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$trabalho/escrita" >"$trabalho/escrita/win/KOVA.INI"
+python3 "$aqui/../../bench/gera_incorporacao.py" 3 >"$trabalho/incorporar.txt"
+KOVA_WINDIR="$trabalho/escrita/win" KOVA_SYSDIR="$trabalho/escrita/win" \
+    "$linux/kovacli" incorporar "$trabalho/incorporar.txt" --sem-impressao >/dev/null 2>&1
+[ "$(sqlite3 "$trabalho/escrita/Dados/KOVA.cds" 'select count(*) from registros')" -eq 3 ] ||
+    falhou "o Linux não gravou as três KOVA"
+rm -rf "$c/kova/Dados2"
+cp -r "$trabalho/escrita/Dados" "$c/kova/Dados2"
+rm -f "$c/windows/KOVA.INI"
+printf '[Op\xe7\xf5es]\r\nInstala\xe7\xe3o=Nova Vers\xe3o\r\n[Dados]\r\nPath=..\\Dados2\r\n' >"$c/kova/prog/Config.ini"
+(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
+    "$momento" >/dev/null) || falhou "o programa hospedeiro com Config.ini"
+cmp "$trabalho/linux.txt" "$c/kova/windows2.txt" || falhou "as respostas com Config.ini diferem"
+kovaini=$(tr -d '\r' <"$c/windows/KOVA.INI")
+grep -qxF 'DirExe=C:\kova\prog\' <<<"$kovaini" || falhou "KOVA.INI sem DirExe do Windows: $kovaini"
+grep -qxF 'Programa=C:\kova\prog\kova_hospedeiro_lote.exe' <<<"$kovaini" || falhou "KOVA.INI sem Programa: $kovaini"
+! grep -aq 'Instala' "$c/kova/prog/Config.ini" || falhou "o pedido de instalação ficou em Config.ini"
+[ "$(sqlite3 "$c/kova/Dados2/KOVA.cds" 'select count(*) from registros')" -eq 3 ] ||
+    falhou "a nova versão no Windows não preservou as KOVA"
+cmp -s "$c/kova/Dados2/KOVA.cds" "$trabalho/escrita/Dados/KOVA.cds" &&
+    falhou "a nova versão no Windows não regravou o arquivo de KOVA"
+
+# The directory Windows wrote, back on Linux: it loads (its CRCs match) and answers the same.
+mkdir -p "$trabalho/volta/win"
+cp -r "$c/kova/Dados2" "$trabalho/volta/Dados"
+printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$trabalho/volta" >"$trabalho/volta/win/KOVA.INI"
+cp "$linux/DllInscE32.Dll" "$trabalho/volta/win/"
+KOVA_WINDIR="$trabalho/volta/win" KOVA_SYSDIR="$trabalho/volta/win" \
+    "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$trabalho/volta.txt" "$momento" >/dev/null
+cmp "$trabalho/linux.txt" "$trabalho/volta.txt" || falhou "a pasta gravada no Windows responde diferente no Linux"
+
+# The reference tables built on Windows are the Linux build's files, byte for byte.
+mkdir -p "$c/kova/fontes" "$c/kova/Gerados"
+cp "$fontes"/*.csv "$c/kova/fontes/"
+cp "$windows/kova_gera_tabelas.exe" "$c/kova/prog/"
+(cd "$c/kova/prog" && "$wine" kova_gera_tabelas.exe 'C:\kova\fontes' 'C:\kova\Gerados' >/dev/null) ||
+    falhou "kova_gera_tabelas no Windows"
+for f in "$linux"/Dados/*.cds; do
+    nome=$(basename "$f")
+    [ "$nome" = KOVA.cds ] && continue
+    cmp "$f" "$c/kova/Gerados/$nome" || falhou "$nome gerado no Windows difere do gerado no Linux"
+done
+echo "pasta de dados igual nos dois sistemas"

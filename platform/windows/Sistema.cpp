@@ -1,0 +1,168 @@
+// The machine's directories and file operations on Windows: the system's own Windows and system
+// directories, the host program's folder, files made durable with FlushFileBuffers and put in
+// place with MoveFileEx. Paths are Windows-1252 text, the system's code page for the "A" calls.
+
+#include <windows.h>
+#include <shellapi.h>
+
+#include <cerrno>
+#include <string>
+
+#include "Dialogs.h"
+#include "Diretorios.h"
+#include "Errors.h"
+
+namespace kova {
+
+namespace {
+
+// A failure of a Windows call in the terms DescricaoErroSistema speaks.
+int ErrnoDe(DWORD erro) {
+    switch (erro) {
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_ACCESS_DENIED: return EACCES;
+        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_INVALID_DRIVE: return ENOENT;
+        case ERROR_DIRECTORY: return ENOTDIR;
+        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION: return EBUSY;
+        default: return EIO;
+    }
+}
+
+// The directory the system answers into a buffer of 128 characters, as the settings expect.
+std::string DoSistema(UINT (WINAPI* pergunta)(LPSTR, UINT)) {
+    char buffer[128];
+    const UINT n = pergunta(buffer, sizeof buffer);
+    if (n == 0 || n >= sizeof buffer) return {};
+    return IncluiBarra(std::string(buffer, n));
+}
+
+std::string CaminhoDoModulo(HMODULE modulo) {
+    std::string caminho(MAX_PATH, '\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameA(modulo, caminho.data(), DWORD(caminho.size()));
+        if (n == 0) return {};
+        if (n < caminho.size()) {
+            caminho.resize(n);
+            return caminho;
+        }
+        caminho.resize(caminho.size() * 2);
+    }
+}
+
+DWORD Atributos(const std::string& path) { return GetFileAttributesA(path.c_str()); }
+
+}  // namespace
+
+std::string DiretorioWindows() { return DoSistema(GetWindowsDirectoryA); }
+
+std::string DiretorioSistema() { return DoSistema(GetSystemDirectoryA); }
+
+// The folder of the module that holds the engine: kovadll.dll for a host program.
+std::string DiretorioComponentes() {
+    HMODULE modulo = nullptr;
+    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                            reinterpret_cast<LPCSTR>(&DiretorioComponentes), &modulo)) {
+        return {};
+    }
+    return PastaDe(CaminhoDoModulo(modulo));
+}
+
+std::string CaminhoPrograma() { return CaminhoDoModulo(nullptr); }
+
+std::string DiretorioPrograma() {
+    std::string p = PastaDe(CaminhoPrograma());
+    return p.empty() ? std::string(".\\") : p;
+}
+
+bool ExisteArquivoDisco(const std::string& path) {
+    const DWORD a = Atributos(path);
+    return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool ExisteDiretorio(const std::string& path) {
+    const DWORD a = Atributos(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// A folder's entries are made durable by the file system's own journal; only files are flushed.
+void SincronizarCaminho(const std::string& path) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) return;
+    FlushFileBuffers(h);
+    CloseHandle(h);
+}
+
+// The version the system reports of itself, which programs without a manifest see as at most 6.2.
+std::string VersaoSistema() {
+    const DWORD v = GetVersion();
+    return std::to_string(v & 0xFF) + "." + std::to_string((v >> 8) & 0xFF);
+}
+
+bool SubstituiArquivo(const std::string& origem, const std::string& destino) {
+    if (MoveFileExA(origem.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    errno = ErrnoDe(GetLastError());
+    return false;
+}
+
+namespace {
+
+// A new file named as mkstemp names its files (the path, "." and six letters or digits), so that
+// the crash recovery knows it for what it is.
+HANDLE CriaTemporario(const std::string& path, std::string& temporario) {
+    static const char kLetras[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+    unsigned long long semente = GetTickCount64() * 2654435761ULL ^ (unsigned long long)GetCurrentProcessId() << 20;
+    for (int tentativa = 0; tentativa < 100; ++tentativa) {
+        temporario = path + ".";
+        for (int i = 0; i < 6; ++i) {
+            semente = semente * 6364136223846793005ULL + 1442695040888963407ULL;
+            temporario += kLetras[(semente >> 33) % 62];
+        }
+        HANDLE h = CreateFileA(temporario.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
+    }
+    return INVALID_HANDLE_VALUE;
+}
+
+}  // namespace
+
+void EscreverArquivoAtomico(const std::string& path, const std::string& content) {
+    std::string temporario;
+    HANDLE h = CriaTemporario(path, temporario);
+    if (h == INVALID_HANDLE_VALUE) throw EErroGravacao(path, DescricaoErroSistema(ErrnoDe(GetLastError())));
+    const char* p = content.data();
+    size_t resto = content.size();
+    DWORD erro = 0;
+    while (resto > 0 && !erro) {
+        DWORD escritos = 0;
+        const DWORD pedaco = resto > 0x10000000 ? 0x10000000 : DWORD(resto);
+        if (!WriteFile(h, p, pedaco, &escritos, nullptr)) {
+            erro = GetLastError();
+        } else {
+            p += escritos;
+            resto -= escritos;
+        }
+    }
+    if (!erro && !FlushFileBuffers(h)) erro = GetLastError();
+    if (!CloseHandle(h) && !erro) erro = GetLastError();
+    if (!erro && !MoveFileExA(temporario.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        erro = GetLastError();
+    }
+    if (erro) {
+        DeleteFileA(temporario.c_str());
+        throw EErroGravacao(path, DescricaoErroSistema(ErrnoDe(erro)));
+    }
+}
+
+bool IDialogService::AbrirEndereco(const std::string& endereco) {
+    // The system's opener for the address; it returns at once.
+    return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", endereco.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+}
+
+}  // namespace kova

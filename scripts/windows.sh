@@ -1,0 +1,53 @@
+#!/usr/bin/env bash
+# Builds the library for Windows with Debian's mingw-w64, 64-bit and 32-bit, and proves it under
+# wine against the Linux build:
+#
+#   scripts/windows.sh               build both, then test the 64-bit one under wine64 (and the
+#                                    32-bit one too where wine32 is installed: scripts/wine32.sh)
+#   scripts/windows.sh --sem-teste   build only
+#
+# The DLLs land in build-windows/x86_64/bin and build-windows/i686/bin (or $KOVA_WINDOWS_DIR):
+# kovadll.dll, DllInscE32.Dll, kova_gera_tabelas.exe and the test host kova_hospedeiro_lote.exe.
+# SQLite is built from Debian's source package (scripts/sqlite_fonte.sh), zlib for the host comes
+# from Debian's mingw package; the DLLs are linked statically and need only the system's own DLLs.
+set -euo pipefail
+root="$(cd "$(dirname "$0")/.." && pwd)"
+saida="${KOVA_WINDOWS_DIR:-$root/build-windows}"
+
+packages=(
+    cmake ninja-build ccache python3 sqlite3 tcl xz-utils build-essential
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
+    wine wine64
+)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    SUDO=""
+    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
+    export DEBIAN_FRONTEND=noninteractive
+    $SUDO apt-get update -qq
+    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+"$root/scripts/sqlite_fonte.sh" "$saida/sqlite"
+export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
+for arq in x86_64 i686; do
+    cmake -S "$root" -B "$saida/$arq" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arq.cmake" \
+        -DCMAKE_BUILD_TYPE=Release -DKOVA_SQLITE_FONTE="$saida/sqlite" >/dev/null
+    cmake --build "$saida/$arq" -j "$(nproc)"
+done
+[ "${1:-}" = "--sem-teste" ] && exit 0
+
+linux="${KOVA_BUILD_DIR:-$root/build}"
+[ -f "$linux/bin/libkovadll.so" ] && [ -x "$linux/bin/kova_hospedeiro_lote" ] || "$root/scripts/build.sh"
+echo "== 64 bits (wine64)"
+"$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/x86_64/bin" wine "$root/data"
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+    echo "== 32 bits (wine32)"
+    "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/i686/bin" wine "$root/data"
+else
+    echo "== 32 bits: construída; wine32 não está instalado aqui (scripts/wine32.sh o instala)"
+fi
