@@ -16,10 +16,12 @@
  * kova_ultimo_erro then says that this build has neither. KOVA.INI is read in the Windows
  * directory, Config.ini beside the host program, the state-registration component DllInscE32.Dll
  * is loaded from the system directory (copied there from the host program's folder, or from the
- * library's own, when missing), and paths use backslashes. A data directory is the same on both systems:
- * one written on Linux is used on Windows as it stands, and the reverse. The library creates nothing when it is loaded; the first call creates the data
- * module (reading Config.ini beside the host program, or KOVA.INI, and loading the data directory)
- * and keeps it for the life of the process. Slips stored through the library live in memory only:
+ * library's own, when missing), and paths use backslashes. A data directory is the same on both
+ * systems: one written on Linux is used on Windows as it stands, and the reverse.
+ *
+ * The library creates nothing when it is loaded; the first call creates the data module (reading
+ * Config.ini beside the host program, or KOVA.INI, and loading the data directory) and keeps it
+ * for the life of the process. Slips stored through the library live in memory only:
  * the library never writes the slips file. It keeps the newest of them, at most the number set by
  * MaximoKOVAsGuardadas in section [KOVA] of KOVA.INI (10,000 when unset): past it the oldest are
  * released, a tenth of that number at a time, and the numbering goes on.
@@ -121,14 +123,14 @@ KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char *texto, size_t tamanho);
  * the text is not such a moment (the clock stays as it was). */
 KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
 
-/* FOR TESTS ONLY. With a script set, kova and teste do not wait for a person: the script answers
+/* FOR TESTS ONLY, and only in the Linux build. With a script set, kova and teste do not wait for a person: the script answers
  * the dialogs and acts on the screen (drawn off screen). Steps separated by "|": sim, nao, cancela
  * (the next question), confirma, recusa (the next dialog of the screen: payment date, pickers),
  * then, in order once the screen is shown, salvar, desfazer, fechar, escape, and abertas (writes
  * down the boxes a person could type in). NULL or "" gives the screen back to a person. */
 KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
 
-/* FOR TESTS ONLY. What the last scripted request saw, one line each: "abertas=<boxes>",
+/* FOR TESTS ONLY, and only in the Linux build. What the last scripted request saw, one line each: "abertas=<boxes>",
  * "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
 KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char *texto, size_t tamanho);
 

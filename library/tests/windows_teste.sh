@@ -7,6 +7,7 @@
 #    and sends a fixed set of requests over the shipped data, its clock set; the same host built
 #    for Linux sends them to libkovadll.so. The two reply files must be the same byte for byte.
 #    It also checks the answers of kova, teste and imprime in a build without screen or printing.
+#    Then two such hosts run at once on one data directory.
 # 2. The Windows directory semantics: KOVA.INI in the real Windows directory, DllInscE32.Dll copied
 #    into the system directory and loaded from there, Config.ini beside the host program with a
 #    ..\ path and a new-version request, whose KOVA.INI settings are written with "\".
@@ -72,6 +73,16 @@ aceitas=$(grep -ac ';Retorno=000;' "$c/kova/windows.txt" || true)
 [ -f "$sistema/DllInscE32.Dll" ] || falhou "DllInscE32.Dll não foi copiada para o diretório de sistema"
 grep -aq 'Erro: 124\]' "$c/kova/windows.txt" || falhou "a inscrição estadual não foi conferida"
 echo "respostas iguais nos dois sistemas: $total requisições, $aceitas aceitas"
+
+# Two host programs at once on the one data directory: each loads it under the shared lock.
+(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\a.txt' \
+    "$momento" >/dev/null) &
+a=$!
+(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\b.txt' \
+    "$momento" >/dev/null) || falhou "o segundo programa hospedeiro ao mesmo tempo"
+wait "$a" || falhou "o primeiro programa hospedeiro ao mesmo tempo"
+cmp "$trabalho/linux.txt" "$c/kova/a.txt" && cmp "$trabalho/linux.txt" "$c/kova/b.txt" ||
+    falhou "respostas de dois programas ao mesmo tempo"
 
 # Config.ini beside the host program, with a new-version request, over a slips file Linux wrote
 # with three slips in it.

@@ -11,6 +11,7 @@
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "Texto.h"
 
 namespace kova {
 
@@ -34,12 +35,18 @@ int ErrnoDe(DWORD erro) {
     }
 }
 
-// The directory the system answers into a buffer of 128 characters, as the settings expect.
-std::string DoSistema(UINT (WINAPI* pergunta)(LPSTR, UINT)) {
+// The directory the system answers into a buffer of 128 characters, blanks trimmed and the
+// separator added; a failure is told and gives an empty text (paths then start from the current
+// directory).
+std::string DoSistema(UINT (WINAPI* pergunta)(LPSTR, UINT), const char* falha) {
     char buffer[128];
     const UINT n = pergunta(buffer, sizeof buffer);
-    if (n == 0 || n >= sizeof buffer) return {};
-    return IncluiBarra(std::string(buffer, n));
+    if (n == 0 || n >= sizeof buffer) {
+        MessageDlg(falha, TMsgDlgType::mtError);
+        return {};
+    }
+    const std::string dir = Trim(std::string(buffer, n));
+    return dir.empty() ? dir : IncluiBarra(dir);
 }
 
 std::string CaminhoDoModulo(HMODULE modulo) {
@@ -59,9 +66,9 @@ DWORD Atributos(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 }  // namespace
 
-std::string DiretorioWindows() { return DoSistema(GetWindowsDirectoryA); }
+std::string DiretorioWindows() { return DoSistema(GetWindowsDirectoryA, "Erro no GetWindows"); }
 
-std::string DiretorioSistema() { return DoSistema(GetSystemDirectoryA); }
+std::string DiretorioSistema() { return DoSistema(GetSystemDirectoryA, "Erro no GetWindowsSystem"); }
 
 // The folder of the module that holds the engine: kovadll.dll for a host program.
 std::string DiretorioComponentes() {
