@@ -7,8 +7,8 @@
 // - "KOVA.escritor" is held exclusively by the one program that writes the slips file, for its
 //   whole run; it names that program's process, so that a second writer can be told who holds it.
 //
-// The locks are flock() locks: the system drops them when their holder dies, however it dies, so
-// a killed program never locks the directory for good. A directory where the lock file cannot be
+// The locks are flock() locks on Linux and LockFileEx locks on Windows: the system drops them when
+// their holder dies, however it dies, so a killed program never locks the directory for good. A directory where the lock file cannot be
 // created (read-only media, a folder that does not exist) is used without the lock: nothing there
 // can be written by anyone, so nothing needs coordinating. An object releases its hold when it
 // is destroyed. Not for use by two threads at once.
@@ -50,7 +50,17 @@ public:
     static constexpr const char* kArquivoEscritor = "KOVA.escritor";
 
 private:
+    // What each system provides (platform/linux, platform/windows) on an open lock file.
+    enum class TResultado { Obtida, Ocupada, SemTrava };
     static int Abrir(const std::string& path);
+    static void Fechar(int fd);
+    // Ocupada: another program holds it (only when not waiting); SemTrava: the file system has none.
+    static TResultado Travar(int fd, bool exclusiva, bool esperar);
+    // An exclusive hold made shared, with no moment in which another save could take it.
+    static void TornarCompartilhada(int fd);
+    static std::string LerOcupante(int fd);
+    static void GravarOcupante(int fd, const std::string& texto);
+    static long Processo();
 
     int fd_ = -1;
     bool obtida_ = false;

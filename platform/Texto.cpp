@@ -3,6 +3,8 @@
 #include <array>
 #include <cstdint>
 
+#include "FaixasFixas.h"
+
 namespace kova {
 namespace {
 
@@ -79,6 +81,15 @@ std::string TrimRight(std::string_view s) {
     size_t n = s.size();
     while (n > 0 && EhBranco(s[n - 1])) --n;
     return std::string(s.substr(0, n));
+}
+
+bool TextoFixo(const void* texto) {
+    static const FaixasFixas faixas = LerFaixasFixas();
+    const auto p = reinterpret_cast<uintptr_t>(texto);
+    for (int i = 0; i < faixas.n; ++i) {
+        if (p >= faixas.inicio[i] && p < faixas.fim[i]) return true;
+    }
+    return false;
 }
 
 std::string Trim(std::string_view s) {

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing KOVA need.
+# Installs the Debian packages that building and testing KOVA need, or those named as arguments.
 # Runs apt-get update once, and only when something is missing.
 set -euo pipefail
 
@@ -13,6 +13,8 @@ packages=(
     clang libclang-rt-14-dev
     libcups2-dev cups printer-driver-cups-pdf qt6-qpa-plugins
 )
+
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do

@@ -14,23 +14,8 @@ set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 saida="${KOVA_WINDOWS_DIR:-$root/build-windows}"
 
-packages=(
-    cmake ninja-build ccache python3 sqlite3 tcl xz-utils build-essential
-    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev
-    wine wine64
-)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-    echo "Installing: ${missing[*]}"
-    SUDO=""
-    [ "$(id -u)" -eq 0 ] || SUDO="sudo"
-    export DEBIAN_FRONTEND=noninteractive
-    $SUDO apt-get update -qq
-    $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-fi
+"$root/scripts/setup.sh" cmake ninja-build ccache python3 sqlite3 tcl xz-utils build-essential \
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
 
 "$root/scripts/sqlite_fonte.sh" "$saida/sqlite"
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1

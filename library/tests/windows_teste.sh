@@ -48,13 +48,17 @@ fi
 
 python3 "$aqui/requisicoes_lote.py" "$fontes" "$total" >"$trabalho/requisicoes.txt"
 
-# The Linux replies, over a copy of the shipped data.
-mkdir -p "$trabalho/linux/win"
-cp -r "$linux/Dados" "$trabalho/linux/"
-printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$trabalho/linux" >"$trabalho/linux/win/KOVA.INI"
-cp "$linux/DllInscE32.Dll" "$trabalho/linux/win/"
-KOVA_WINDIR="$trabalho/linux/win" KOVA_SYSDIR="$trabalho/linux/win" \
-    "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$trabalho/linux.txt" "$momento" >/dev/null
+# The Linux library's replies over a copy of a data directory, in a folder of its own with its
+# KOVA.INI: RespostasLinux <data directory> <folder> <replies>.
+RespostasLinux() {
+    mkdir -p "$2/win"
+    cp -r "$1" "$2/Dados"
+    printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$2" >"$2/win/KOVA.INI"
+    cp "$linux/DllInscE32.Dll" "$2/win/"
+    KOVA_WINDIR="$2/win" KOVA_SYSDIR="$2/win" \
+        "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$3" "$momento" >/dev/null
+}
+RespostasLinux "$linux/Dados" "$trabalho/linux" "$trabalho/linux.txt"
 
 # The Windows replies: the host program and the two DLLs in one folder, the same data copied,
 # KOVA.INI in the Windows directory; the registration component is not yet in the system one.
@@ -111,12 +115,7 @@ cmp -s "$c/kova/Dados2/KOVA.cds" "$trabalho/escrita/Dados/KOVA.cds" &&
     falhou "a nova versão no Windows não regravou o arquivo de KOVA"
 
 # The directory Windows wrote, back on Linux: it loads (its CRCs match) and answers the same.
-mkdir -p "$trabalho/volta/win"
-cp -r "$c/kova/Dados2" "$trabalho/volta/Dados"
-printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$trabalho/volta" >"$trabalho/volta/win/KOVA.INI"
-cp "$linux/DllInscE32.Dll" "$trabalho/volta/win/"
-KOVA_WINDIR="$trabalho/volta/win" KOVA_SYSDIR="$trabalho/volta/win" \
-    "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$trabalho/volta.txt" "$momento" >/dev/null
+RespostasLinux "$c/kova/Dados2" "$trabalho/volta" "$trabalho/volta.txt"
 cmp "$trabalho/linux.txt" "$trabalho/volta.txt" || falhou "a pasta gravada no Windows responde diferente no Linux"
 
 # The reference tables built on Windows are the Linux build's files, byte for byte.

@@ -5,17 +5,9 @@
 
 #include <cstdint>
 
-#include "Texto.h"
+#include "FaixasFixas.h"
 
 namespace kova {
-
-namespace {
-
-struct FaixasFixas {
-    uintptr_t inicio[8] = {};
-    uintptr_t fim[8] = {};
-    int n = 0;
-};
 
 // The read-only loaded segments of the object that holds this code.
 FaixasFixas LerFaixasFixas() {
@@ -33,7 +25,7 @@ FaixasFixas LerFaixasFixas() {
                 deste = deste || (ph.p_type == PT_LOAD && b.codigo >= ini && b.codigo < ini + ph.p_memsz);
             }
             if (!deste) return 0;
-            for (int i = 0; i < info->dlpi_phnum && b.faixas.n < 8; ++i) {
+            for (int i = 0; i < info->dlpi_phnum && b.faixas.n < FaixasFixas::kMaximo; ++i) {
                 const ElfW(Phdr)& ph = info->dlpi_phdr[i];
                 if (ph.p_type != PT_LOAD || (ph.p_flags & PF_W)) continue;
                 b.faixas.inicio[b.faixas.n] = info->dlpi_addr + ph.p_vaddr;
@@ -44,17 +36,6 @@ FaixasFixas LerFaixasFixas() {
         },
         &busca);
     return busca.faixas;
-}
-
-}  // namespace
-
-bool TextoFixo(const void* texto) {
-    static const FaixasFixas faixas = LerFaixasFixas();
-    const auto p = reinterpret_cast<uintptr_t>(texto);
-    for (int i = 0; i < faixas.n; ++i) {
-        if (p >= faixas.inicio[i] && p < faixas.fim[i]) return true;
-    }
-    return false;
 }
 
 }  // namespace kova

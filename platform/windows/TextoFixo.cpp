@@ -5,17 +5,9 @@
 
 #include <cstdint>
 
-#include "Texto.h"
+#include "FaixasFixas.h"
 
 namespace kova {
-
-namespace {
-
-struct FaixasFixas {
-    uintptr_t inicio[16] = {};
-    uintptr_t fim[16] = {};
-    int n = 0;
-};
 
 FaixasFixas LerFaixasFixas() {
     FaixasFixas f;
@@ -28,24 +20,13 @@ FaixasFixas LerFaixasFixas() {
     const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(base);
     const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(base + uintptr_t(dos->e_lfanew));
     const IMAGE_SECTION_HEADER* secao = IMAGE_FIRST_SECTION(nt);
-    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections && f.n < 16; ++i, ++secao) {
+    for (unsigned i = 0; i < nt->FileHeader.NumberOfSections && f.n < FaixasFixas::kMaximo; ++i, ++secao) {
         if (secao->Characteristics & IMAGE_SCN_MEM_WRITE) continue;
         f.inicio[f.n] = base + secao->VirtualAddress;
         f.fim[f.n] = base + secao->VirtualAddress + secao->Misc.VirtualSize;
         ++f.n;
     }
     return f;
-}
-
-}  // namespace
-
-bool TextoFixo(const void* texto) {
-    static const FaixasFixas faixas = LerFaixasFixas();
-    const auto p = reinterpret_cast<uintptr_t>(texto);
-    for (int i = 0; i < faixas.n; ++i) {
-        if (p >= faixas.inicio[i] && p < faixas.fim[i]) return true;
-    }
-    return false;
 }
 
 }  // namespace kova
