@@ -11,7 +11,9 @@ SUDO=""
 # The source package needs the archive's source lists beside its package lists.
 if ! apt-get source --download-only --print-uris sqlite3 >/dev/null 2>&1; then
     lista=/etc/apt/sources.list.d/kova-fontes.sources
-    chave=$(grep -h -m1 '^Signed-By:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}')
+    # The same archive named twice must name the same key.
+    chave=$(grep -h -m1 '^Signed-By:' /etc/apt/sources.list.d/*.sources 2>/dev/null | awk '{print $2}' || true)
+    [ -n "$chave" ] || chave=$(grep -ho 'signed-by=[^] ]*' /etc/apt/sources.list 2>/dev/null | head -1 | cut -d= -f2 || true)
     {
         for suite in "bookworm bookworm-updates|http://deb.debian.org/debian" "bookworm-security|http://deb.debian.org/debian-security"; do
             echo "Types: deb-src"
@@ -22,7 +24,8 @@ if ! apt-get source --download-only --print-uris sqlite3 >/dev/null 2>&1; then
             echo
         done
     } | $SUDO tee "$lista" >/dev/null
-    $SUDO apt-get update -qq
+    # A mirror caught mid-sync may fail some other list; the source lists are what count here.
+    $SUDO apt-get update -qq || true
 fi
 
 trabalho=$(mktemp -d)

@@ -104,7 +104,8 @@ KOVADLL_API void KOVADLL_CALL kova2(char *requisicao);
  * one they are written as the PDF file KOVA_<IdKOVA>.pdf in the folder of the setting
  * PastaImpressao (section [KOVA] of KOVA.INI, or [Opções] of Config.ini), by default the folder
  * Impressoes of the data directory. The three texts are kept with the report and not printed. */
-KOVADLL_API void KOVADLL_CALL imprime(const char *texto1, const char *texto2, const char *texto3, char *resultado);
+KOVADLL_API void KOVADLL_CALL imprime(const char *texto1, const char *texto2, const char *texto3,
+                                      char *resultado);
 
 /* Length-checked forms of kova and kova2: they never write more than tamanho bytes (the reply is
  * cut to tamanho - 1 bytes and a zero byte when it does not fit) and return the size the whole
@@ -123,15 +124,16 @@ KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char *texto, size_t tamanho);
  * the text is not such a moment (the clock stays as it was). */
 KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
 
-/* FOR TESTS ONLY, and only in the Linux build. With a script set, kova and teste do not wait for a person: the script answers
- * the dialogs and acts on the screen (drawn off screen). Steps separated by "|": sim, nao, cancela
- * (the next question), confirma, recusa (the next dialog of the screen: payment date, pickers),
- * then, in order once the screen is shown, salvar, desfazer, fechar, escape, and abertas (writes
- * down the boxes a person could type in). NULL or "" gives the screen back to a person. */
+/* FOR TESTS ONLY, and only in the Linux build. With a script set, kova and teste do not wait for a
+ * person: the script answers the dialogs and acts on the screen (drawn off screen). Steps
+ * separated by "|": sim, nao, cancela (the next question), confirma, recusa (the next dialog of
+ * the screen: payment date, pickers), then, in order once the screen is shown, salvar, desfazer,
+ * fechar, escape, and abertas (writes down the boxes a person could type in). NULL or "" gives the
+ * screen back to a person. */
 KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
 
-/* FOR TESTS ONLY, and only in the Linux build. What the last scripted request saw, one line each: "abertas=<boxes>",
- * "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
+/* FOR TESTS ONLY, and only in the Linux build. What the last scripted request saw, one line each:
+ * "abertas=<boxes>", "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
 KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char *texto, size_t tamanho);
 
 #ifdef __cplusplus
