@@ -2,7 +2,6 @@
 // the slips kept in memory and the one-call-at-a-time lock. Every export creates what is missing
 // on its first call, runs its request and turns any failure into a result the host can read.
 
-#include <cstdio>
 #include <deque>
 #include <memory>
 #include <mutex>
@@ -127,16 +126,9 @@ bool DefineRelogio(const char* momento) {
         Clock::Reset();
         return true;
     }
-    int d = 0, m = 0, a = 0, h = 0, n = 0, s = 0;
-    char resto = 0;
-    const int lidos = std::sscanf(momento, "%d/%d/%d %d:%d:%d%c", &d, &m, &a, &h, &n, &s, &resto);
-    if ((lidos != 3 && lidos != 6) || a < 1 || a > 9999 || m < 1 || m > 12 || d < 1 || h < 0 || h > 23 || n < 0 ||
-        n > 59 || s < 0 || s > 59) {
-        return false;
-    }
-    const auto dia = std::chrono::year(a) / unsigned(m) / unsigned(d);
-    if (!dia.ok()) return false;
-    Clock::Set(MakeDateTime(a, unsigned(m), unsigned(d), unsigned(h), unsigned(n), unsigned(s)));
+    TDateTime instante;
+    if (!TryStrToDateTime(momento, instante)) return false;
+    Clock::Set(instante);
     return true;
 }
 

@@ -5,7 +5,7 @@
 //
 // The Windows and system directories come from KOVA_WINDIR and KOVA_SYSDIR when set, otherwise
 // from folders under the user's XDG configuration and data directories. On Windows they are the
-// system's own. Directories end with the system's separator: "/" on Linux, "\\" on Windows.
+// system's own. Directories end with the system's separator: "/" on Linux, "\" on Windows.
 
 #include <string>
 

@@ -8,9 +8,9 @@
 //   whole run; it names that program's process, so that a second writer can be told who holds it.
 //
 // The locks are flock() locks on Linux and LockFileEx locks on Windows: the system drops them when
-// their holder dies, however it dies, so a killed program never locks the directory for good. A directory where the lock file cannot be
-// created (read-only media, a folder that does not exist) is used without the lock: nothing there
-// can be written by anyone, so nothing needs coordinating. An object releases its hold when it
+// their holder dies, however it dies, so a killed program never locks the directory for good. A
+// directory where the lock file cannot be created (read-only media, a folder that does not exist)
+// is used without the lock: nothing there can be written by anyone, so nothing needs coordinating. An object releases its hold when it
 // is destroyed. Not for use by two threads at once.
 
 #include <string>
