@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The long form of the suite's kill test: kovacli incorporar killed N times (default 500) at random
-# instants on one data directory; every slip reported imported or printed must survive.
+# The long form of the suite's kill test: kovacli incorporar killed N times (default 500) at random steps
+# on one data directory; every slip reported imported or printed must survive.
 #   scripts/importacao_morta.sh [N] [SEED]
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"

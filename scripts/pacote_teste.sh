@@ -11,6 +11,10 @@ if [ "$(id -u)" -ne 0 ] || { [ "${KOVA_TESTE_PACOTE:-}" != 1 ] && [ "${CI:-}" !=
     echo "pacote: ignorado (precisa de root e KOVA_TESTE_PACOTE=1 ou CI=true)"
     exit 77
 fi
+# The machine's package database and its users are one for every copy of this test (another clone's
+# suite may run beside this one): one copy at a time.
+exec 9>/var/lock/kova-pacote-teste.lock
+flock 9
 trabalho="$(mktemp -d)"
 usuarios=(kovateste1 kovateste2)
 limpa() {

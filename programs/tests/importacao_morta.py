@@ -1,5 +1,9 @@
 #!/usr/bin/env python3
-"""kovacli incorporar killed with SIGKILL at random instants, over and over, on one data directory.
+"""kovacli incorporar killed with SIGKILL at random steps, over and over, on one data directory.
+
+Each run is killed just before a step chosen at random among all the steps a whole run makes (a
+step is a system call that may change a file: kova_mata_no_passo, beside kovacli, drives it), so
+where the kills land does not depend on how busy the machine is.
 
 After every kill the directory must load, and must hold every slip that a killed run had reported
 imported ("N KOVA incorporadas" on its output) or printed (its PDF exists): the slips are on disk
@@ -19,7 +23,6 @@ import sqlite3
 import subprocess
 import sys
 import tempfile
-import time
 
 
 def linhas_modelo(gerador, n):
@@ -35,8 +38,27 @@ def slips(dados):
         banco.close()
 
 
+def passos_de_uma_incorporacao(mata, kovacli, dados_padrao, modelo, ambiente, raiz):
+    """The steps of the longest run of the test (40 lines, printed), on a copy of the directory."""
+    dados = os.path.join(raiz, 'Dados')
+    shutil.copytree(dados_padrao, dados)
+    with open(os.path.join(raiz, 'Config.ini'), 'w') as f:
+        f.write('[Dados]\r\nPath=%s\r\n' % dados)
+    arquivo = os.path.join(raiz, 'm.txt')
+    with open(arquivo, 'wb') as f:
+        for campos in modelo:
+            f.write(b'\t'.join(campos) + b'\r\n')
+    relato = os.path.join(raiz, 'relato')
+    r = subprocess.run([mata, relato, '-1', kovacli, 'incorporar', arquivo, '--programa', raiz, '--pdf',
+                        os.path.join(raiz, 'm.pdf')], capture_output=True, env=ambiente)
+    if r.returncode != 0:
+        raise SystemExit('a whole traced run failed (status %d)\n%s' % (r.returncode, r.stderr.decode('utf-8', 'replace')))
+    return int(open(relato).read().split()[0].split('=')[1])
+
+
 def main():
     kovacli, dados_padrao, gerador = sys.argv[1:4]
+    mata = os.path.join(os.path.dirname(kovacli), 'kova_mata_no_passo')
     mortes = int(sys.argv[4]) if len(sys.argv) > 4 else 40
     semente = int(sys.argv[5]) if len(sys.argv) > 5 else 21
     sorte = random.Random(semente)
@@ -54,6 +76,10 @@ def main():
             f.write('[Dados]\r\nPath=%s\r\n' % dados)
         ambiente = dict(os.environ, QT_QPA_PLATFORM='offscreen', KOVA_WINDIR=os.path.join(raiz, 'windows'),
                         KOVA_SYSDIR=os.path.join(raiz, 'sistema'))
+        medida = os.path.join(raiz, 'medida')
+        os.mkdir(medida)
+        passos = passos_de_uma_incorporacao(mata, kovacli, dados_padrao, modelo, ambiente, medida)
+        shutil.rmtree(medida)
         exigidas = set()     # tags reported imported or printed
         numeros = {}         # IdKOVA -> tag, as first seen
         relatadas = impressas_vistas = mortas = 0
@@ -72,14 +98,14 @@ def main():
             comando = [kovacli, 'incorporar', arquivo, '--programa', raiz, '--pdf', pdf]
             if sorte.random() < 0.5:
                 comando.append('--sem-impressao')
+            relato = os.path.join(raiz, 'relato')
             with open(os.path.join(raiz, 'saida.txt'), 'wb') as saida:
-                filho = subprocess.Popen(comando, stdout=saida, stderr=subprocess.STDOUT, env=ambiente)
-                time.sleep(sorte.uniform(0, 0.12))
-                if filho.poll() is None:
-                    filho.kill()
-                    mortas += 1
+                filho = subprocess.Popen([mata, relato, str(sorte.randint(0, passos))] + comando, stdout=saida,
+                                         stderr=subprocess.STDOUT, env=ambiente)
                 filho.wait()
                 filho = None
+            if 'morto=1' in open(relato).read():
+                mortas += 1
             texto = open(os.path.join(raiz, 'saida.txt'), 'rb').read().decode('utf-8', 'replace')
             relatado = re.search(r'(\d+) KOVA incorporadas', texto)
             if relatado and int(relatado.group(1)) > 0:
@@ -112,8 +138,8 @@ def main():
             restos = [n for n in os.listdir(dados) if '.novo' in n or n.startswith('KOVA.gravacao')]
             if restos:
                 raise SystemExit('round %d: left behind after a load: %s' % (rodada, restos))
-        print('%d runs, %d killed, %d reported imported, %d printed, %d slips on disk' %
-              (mortes, mortas, relatadas, impressas_vistas, len(slips(dados))))
+        print('%d runs, %d killed (a whole run makes %d steps), %d reported imported, %d printed, %d slips on disk' %
+              (mortes, mortas, passos, relatadas, impressas_vistas, len(slips(dados))))
     finally:
         if filho is not None and filho.poll() is None:
             filho.send_signal(signal.SIGKILL)

@@ -6,6 +6,8 @@ set -eu
 kovacli=$1; dados=$2; gerador=$3
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
+# The settings folders of the test's own, never the home of whoever runs it.
+export KOVA_WINDIR="$dir/" KOVA_SYSDIR="$dir/"
 cp -r "$dados" "$dir/Dados"
 python3 "$gerador" 5 > "$dir/k.txt"
 QT_QPA_PLATFORM=offscreen "$kovacli" incorporar "$dir/k.txt" --programa "$dir" 2> "$dir/erro.txt"

@@ -16,6 +16,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "MorteNoPasso.h"
 #include "Diretorios.h"
 #include "TChecksum.h"
 #include "TDM.h"
@@ -390,49 +391,96 @@ TEST_F(ArquivosTest, CadaAlteracaoGravaOArquivoDeKOVAs) {
     EXPECT_EQ(e.cdsKOVA.FieldByName("Situacao").AsString(), "I");
 }
 
-// A child process saves slips over and over and is killed at a random instant; the next start
-// must find the old slips or the new ones, each file passing its check.
-TEST_F(ArquivosTest, MortoNoMeioDaGravacaoOProximoInicioCarregaAntigasOuNovas) {
+// The slips of the file, in number order, as "id:situation:text".
+std::vector<std::string> Conteudo(TDataSet& kova) {
+    std::vector<std::string> r;
+    for (kova.First(); !kova.Eof(); kova.Next()) {
+        r.push_back(kova.FieldByName("IdKOVA").AsString() + ":" + kova.FieldByName("Situacao").AsString() + ":" +
+                    kova.FieldByName("Informacoes").AsString());
+    }
+    return r;
+}
+
+// A save that adds a slip, marks one printed and removes another is killed before each of its
+// steps in turn (every system call that may change a file), and once let run to its end: each
+// time, the next start finds exactly the slips before the save or exactly those after it, never
+// an error. Nothing here depends on when a kill lands.
+TEST_F(ArquivosTest, MortoEmCadaPassoDaGravacaoOProximoInicioCarregaAntigasOuNovas) {
     dir.ConfigPadrao();
-    std::mt19937 gerador(7);
-    int anterior = 0;
-    for (int rodada = 0; rodada < 40; ++rodada) {
-        pid_t filho = fork();
-        ASSERT_GE(filho, 0);
-        if (filho == 0) {
-            ScriptedDialogs silencio;
-            ScopedDialogService s(silencio);
-            TDM d;
-            d.DirPrograma = dir.Programa();
-            d.DMCreate();
-            d.GravarAposAlteracao = true;
-            for (;;) {
-                d.cdsKOVA.Append();
-                d.cdsKOVA.FieldByName("Informacoes").SetAsString(std::string(200, char('A' + rodada % 26)));
-                d.cdsKOVA.Post();
-            }
-        }
-        std::this_thread::sleep_for(std::chrono::microseconds(2000 + gerador() % 60000));
-        kill(filho, SIGKILL);
-        waitpid(filho, nullptr, 0);
-        dialogs.Clear();
+    {
         TDM& d = Carrega();
-        for (const auto& d : dialogs.History()) {
-            // The notice about a large slips file may come; no error may.
-            ASSERT_NE(d.kind, TMsgDlgType::mtError) << "round " << rodada << ": " << d.text;
+        for (const char* texto : {"PRIMEIRA", "SEGUNDA", "TERCEIRA"}) {
+            d.cdsKOVA.Append();
+            d.cdsKOVA.FieldByName("Informacoes").SetAsString(texto);
+            d.cdsKOVA.Post();
         }
-        ASSERT_FALSE(d.TerminacaoSolicitada);
-        // The slips are numbered 1..n with nothing missing and nothing half-written.
-        int n = d.cdsKOVA.RecordCount();
-        ASSERT_GE(n, anterior);
-        int esperado = 1;
-        for (d.cdsKOVA.First(); !d.cdsKOVA.Eof(); d.cdsKOVA.Next()) {
-            ASSERT_EQ(d.cdsKOVA.FieldByName("IdKOVA").AsInteger(), esperado++);
-        }
-        anterior = n;
+        d.DMDestroy();
         dm.reset();
     }
-    EXPECT_GT(anterior, 0);
+    const std::string antes = dir.Raiz() + "antes";
+    std::filesystem::copy(dir.Dados(), antes, std::filesystem::copy_options::recursive);
+    const std::vector<std::string> antigas = {"1:N:PRIMEIRA", "2:N:SEGUNDA", "3:N:TERCEIRA"};
+    const std::vector<std::string> novas = {"1:I:PRIMEIRA", "3:N:TERCEIRA", "4:N:QUARTA"};
+
+    // The save runs in a child forked from a loaded program, so that each round costs one save.
+    auto gravacaoMorta = [&](int passo) {
+        TDM& d = Carrega();
+        const pid_t filho = fork();
+        if (filho == 0) {
+            d.GravarAposAlteracao = true;
+            d.cdsKOVA.First();
+            {
+                TDM::TAdiaGravacao adia(d);
+                d.MarcaImpressa();
+                d.cdsKOVA.Next();
+                d.cdsKOVA.Delete();
+                d.cdsKOVA.Append();
+                d.cdsKOVA.FieldByName("Informacoes").SetAsString("QUARTA");
+                d.cdsKOVA.Post();
+                if (!ComecaPassos()) _exit(9);
+            }
+            _exit(0);
+        }
+        const TFimDoPasso fim = MataNoPasso(filho, passo);
+        dm.reset();
+        return fim;
+    };
+
+    const TFimDoPasso inteira = gravacaoMorta(-1);
+    ASSERT_TRUE(inteira.rastreou) << "the save could not be traced (ptrace)";
+    ASSERT_TRUE(WIFEXITED(inteira.estado) && WEXITSTATUS(inteira.estado) == 0) << inteira.estado;
+    ASSERT_GT(inteira.passos, 0);
+    {
+        TDM& d = Carrega();
+        ASSERT_EQ(Conteudo(d.cdsKOVA), novas);
+        dm.reset();
+    }
+    int vistasAntigas = 0;
+    int vistasNovas = 0;
+    for (int passo = 0; passo <= inteira.passos; ++passo) {
+        SCOPED_TRACE("killed before step " + std::to_string(passo) + " of " + std::to_string(inteira.passos));
+        // The directory as it was before the save, each round.
+        std::filesystem::remove_all(dir.Dados());
+        std::filesystem::copy(antes, dir.Dados(), std::filesystem::copy_options::recursive);
+
+        const TFimDoPasso fim = gravacaoMorta(passo);
+        ASSERT_TRUE(fim.rastreou);
+        ASSERT_EQ(fim.morto, passo < inteira.passos);
+        dialogs.Clear();
+        TDM& d = Carrega();
+        for (const auto& visto : dialogs.History()) ASSERT_NE(visto.kind, TMsgDlgType::mtError) << visto.text;
+        ASSERT_FALSE(d.TerminacaoSolicitada);
+        const std::vector<std::string> achadas = Conteudo(d.cdsKOVA);
+        if (achadas == antigas) {
+            ++vistasAntigas;
+        } else {
+            ASSERT_EQ(achadas, novas);
+            ++vistasNovas;
+        }
+        dm.reset();
+    }
+    EXPECT_GT(vistasAntigas, 0);
+    EXPECT_GT(vistasNovas, 0);
 }
 
 // Saving in a child process that cannot write (the file size limited as a full disk would, or the

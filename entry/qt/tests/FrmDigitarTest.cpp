@@ -30,6 +30,10 @@ using namespace kova::teste;
 
 namespace {
 
+// The wait for a window ends when it is active; its bound only turns a fault into a failure, far
+// beyond what a busy machine needs (Qt's own default is 5 s).
+constexpr int kEsperaJanela = 120000;
+
 class FrmDigitarTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -60,7 +64,7 @@ protected:
     }
     void Abre() {
         tela->IniciarNovaKOVA();
-        ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+        ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
     }
     void Captura(const char* nome) {
         if (const char* pasta = std::getenv("KOVA_CAPTURAS")) {
@@ -189,7 +193,7 @@ TEST_F(FrmDigitarTest, EscapeCancelaOuFechaEPerguntaAoFechar) {
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
 
     tela->AbrirPesquisa();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
     dialogs.ResponderDialogo(true);
     Clica("btnAlterar");
     E("dbeRazaoSocial")->setText(QStringLiteral("OUTRA RAZAO"));
@@ -200,7 +204,7 @@ TEST_F(FrmDigitarTest, EscapeCancelaOuFechaEPerguntaAoFechar) {
     EXPECT_EQ(F("RazaoSocial").AsString(), "OUTRA RAZAO");
 
     tela->AbrirPesquisa();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
     QTest::keyClick(tela.get(), Qt::Key_Escape);  // browsing: Escape closes
     EXPECT_FALSE(tela->isVisible());
 }
@@ -209,7 +213,7 @@ TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
     KOVAGravada();
     KOVAGravada();
     tela->AbrirPesquisa();
-    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get()));
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
     auto* abas = tela->findChild<QTabWidget*>();
     EXPECT_EQ(abas->currentWidget(), W("tbsPesquisar"));
     auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
