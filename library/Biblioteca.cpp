@@ -71,6 +71,8 @@ TfrmDigitar& Objetos() {
         dialogos.ultimoErro.clear();
         modulo = std::make_unique<TDM>();
         FormatSettings().CurrencyString = "R$";
+        // A request only adds slips: of the stored ones it needs the last number, nothing more.
+        modulo->CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
         modulo->DMCreate();
         if (modulo->TerminacaoSolicitada) {
             std::string motivo = dialogos.ultimoErro.empty() ? "DM não assinalado" : dialogos.ultimoErro;

@@ -175,6 +175,13 @@ void TDataSet::Close() {
     natural_.clear();
     owned_.clear();
     for (auto& ix : indexes_) ix->order.clear();
+    fonte_.reset();
+    posResidente_.clear();
+    nomesResidentes_.clear();
+    lidos_.clear();
+    inteiros_ = 0;
+    pendentes_.clear();
+    removidas_.clear();
     modified_ = false;
     state_ = TDataSetState::dsInactive;
     bof_ = eof_ = true;
@@ -187,9 +194,16 @@ void TDataSet::EmptyDataSet() {
     if (state_ == TDataSetState::dsEdit || state_ == TDataSetState::dsInsert) Cancel();
     calculated_ = nullptr;
     current_ = nullptr;
+    // The file loses every row it holds at the next save.
+    for (const Record* r : natural_) {
+        if (r->linha != 0) removidas_.push_back(r->linha);
+    }
     natural_.clear();
     owned_.clear();
     for (auto& ix : indexes_) ix->order.clear();
+    lidos_.clear();
+    inteiros_ = 0;
+    pendentes_.clear();
     bof_ = eof_ = true;
     NotifyData(nullptr);
 }
@@ -210,7 +224,7 @@ TDataSet::Index* TDataSet::CurrentIndex() const {
 
 bool TDataSet::Less(const Index& ix, const Record* a, const Record* b) const {
     for (int f : ix.fields) {
-        int c = CompareValues(a->values[size_t(f)], b->values[size_t(f)], ix.def.caseInsensitive);
+        int c = CompareValues(Valor(a, size_t(f)), Valor(b, size_t(f)), ix.def.caseInsensitive);
         if (c != 0) return c < 0;
     }
     return a->seq < b->seq;  // equal keys keep the order in which the records were added
@@ -218,7 +232,7 @@ bool TDataSet::Less(const Index& ix, const Record* a, const Record* b) const {
 
 int TDataSet::CompareKey(const Index& ix, const Record* r, const std::vector<TValue>& keys) const {
     for (size_t i = 0; i < keys.size() && i < ix.fields.size(); ++i) {
-        int c = CompareValues(r->values[size_t(ix.fields[i])], keys[i], ix.def.caseInsensitive);
+        int c = CompareValues(Valor(r, size_t(ix.fields[i])), keys[i], ix.def.caseInsensitive);
         if (c != 0) return c;
     }
     return 0;
@@ -279,7 +293,7 @@ void TDataSet::RemoveFromOrders(Record* r) {
 bool TDataSet::Accept(Record* r) const {
     if (!filtered_) return true;
     if (filter_) {
-        bool ok = filter_->Evaluate([r](int i) -> const TValue& { return r->values[size_t(i)]; },
+        bool ok = filter_->Evaluate([this, r](int i) -> const TValue& { return Valor(r, size_t(i)); },
                                     FilterCaseInsensitive);
         if (!ok) return false;
     }
@@ -493,7 +507,10 @@ void TDataSet::Edit() {
     }
     CheckBrowseMode();
     if (BeforeEdit) BeforeEdit(*this);
-    buffer_ = std::make_unique<Record>(*current_);
+    if (current_->values.empty()) Materializa(current_);
+    buffer_ = std::make_unique<Record>();
+    buffer_->seq = current_->seq;
+    buffer_->values = current_->values;
     state_ = TDataSetState::dsEdit;
     modified_ = false;
     NotifyState();
@@ -516,6 +533,7 @@ void TDataSet::Post() {
     Record* const anterior = current_;
     std::vector<TValue> antigos;
     Record* r;
+    bool jaPendente = false;
     if (state_ == TDataSetState::dsInsert) {
         r = buffer_.get();
         uint64_t seq = r->seq;
@@ -523,12 +541,14 @@ void TDataSet::Post() {
         InsertInOrders(r);
     } else {
         r = current_;
+        jaPendente = r->pendente;
         RemoveFromOrders(r);
         if (AfterPost) antigos = r->values;
         r->values = std::move(buffer_->values);
         buffer_.reset();
         InsertInOrders(r);
     }
+    MarcaPendente(r);
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
     // A record the filter now hides gives way to its neighbour in the view.
@@ -544,13 +564,16 @@ void TDataSet::Post() {
         // The post did not count: the record is back being edited, with its new values.
         RemoveFromOrders(r);
         Invalidate(r);
+        if (!jaPendente) DesmarcaPendente(r);
         if (estado == TDataSetState::dsInsert) {
             auto it = owned_.find(r->seq);
             buffer_ = std::move(it->second);
             owned_.erase(it);
             current_ = anterior;
         } else {
-            buffer_ = std::make_unique<Record>(Record{r->seq, std::move(r->values)});
+            buffer_ = std::make_unique<Record>();
+            buffer_->seq = r->seq;
+            buffer_->values = std::move(r->values);
             r->values = std::move(antigos);
             InsertInOrders(r);
             current_ = r;
@@ -605,6 +628,11 @@ void TDataSet::Delete() {
     auto guardado = owned_.find(r->seq);
     std::unique_ptr<Record> apagado = std::move(guardado->second);
     owned_.erase(guardado);
+    const bool eraPendente = r->pendente;
+    DesmarcaPendente(r);
+    if (r->linha != 0) removidas_.push_back(r->linha);
+    const bool eraLido = r->linha != 0 && !r->values.empty();
+    if (eraLido) --inteiros_;
     buffer_.reset();
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
@@ -618,6 +646,9 @@ void TDataSet::Delete() {
         AfterDelete(*this);
     } catch (...) {
         // The delete did not count: the record is back, current.
+        if (r->linha != 0) removidas_.pop_back();
+        if (eraPendente) MarcaPendente(r);
+        if (eraLido) ++inteiros_;
         owned_[r->seq] = std::move(apagado);
         InsertInOrders(r);
         current_ = r;
@@ -672,7 +703,7 @@ const TValue& TDataSet::GetFieldValue(int index) const {
         fields_[size_t(index)]->Calculated()) {
         const_cast<TDataSet*>(this)->Calculate(r);
     }
-    return r->values[size_t(index)];
+    return Valor(r, size_t(index));
 }
 
 void TDataSet::SetFieldValue(TField& field, TValue value) {
@@ -907,7 +938,7 @@ bool TDataSet::Locate(const std::string& fields, const std::vector<TValue>& valu
     for (Record* r : Order()) {
         bool ok = true;
         for (size_t i = 0; i < fs.size() && ok; ++i) {
-            ok = Combina(r->values[size_t(fs[i])], values[i], fields_[size_t(fs[i])]->DataType(), options);
+            ok = Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(), options);
         }
         if (ok && Accept(r)) {
             MoveTo(r);
@@ -927,11 +958,11 @@ TValue TDataSet::Lookup(const std::string& keyFields, const std::vector<TValue>&
     for (Record* r : Order()) {
         bool ok = true;
         for (size_t i = 0; i < fs.size() && ok; ++i) {
-            ok = Combina(r->values[size_t(fs[i])], values[i], fields_[size_t(fs[i])]->DataType(), {});
+            ok = Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(), {});
         }
         if (ok && Accept(r)) {
             if (fields_[size_t(res)]->Calculated()) Calculate(r);
-            return r->values[size_t(res)];
+            return Valor(r, size_t(res));
         }
     }
     return TValue{};
@@ -969,7 +1000,9 @@ void TDataSet::ReleaseRecords(const std::vector<TBookmark>& bookmarks) {
     auto sai = [&fora](const Record* r) { return fora.count(r) > 0; };
     std::erase_if(natural_, sai);
     for (auto& ix : indexes_) std::erase_if(ix->order, sai);
+    std::erase_if(pendentes_, sai);
     for (const Record* r : fora) {
+        if (!r->values.empty() && r->linha != 0) --inteiros_;
         if (calculated_ == r) calculated_ = nullptr;
         owned_.erase(r->seq);
     }
@@ -977,14 +1010,16 @@ void TDataSet::ReleaseRecords(const std::vector<TBookmark>& bookmarks) {
 
 // ---------------------------------------------------------------- whole-table access
 
-void TDataSet::LoadRecords(std::vector<std::vector<TValue>> records) {
+void TDataSet::LoadRecords(std::vector<std::vector<TValue>> records, std::vector<int64_t> linhas) {
     Mudou();
     CheckActive();
-    for (auto& values : records) {
+    for (size_t k = 0; k < records.size(); ++k) {
+        auto& values = records[k];
         auto r = NewRecord();
         for (size_t i = 0; i < values.size() && i < r->values.size(); ++i) {
             if (!fields_[i]->Calculated()) r->values[i] = std::move(values[i]);
         }
+        if (k < linhas.size()) r->linha = linhas[k];
         natural_.push_back(r.get());
         uint64_t seq = r->seq;
         owned_[seq] = std::move(r);
@@ -1015,7 +1050,7 @@ const TValue& TDataSet::ValueAt(TBookmark bookmark, int field) {
     if (it == owned_.end()) return nenhum;
     Record* r = it->second.get();
     if (fields_[size_t(field)]->Calculated()) Calculate(r);
-    return r->values[size_t(field)];
+    return Valor(r, size_t(field));
 }
 
 std::string TDataSet::DisplayTextAt(TBookmark bookmark, int field) {
@@ -1023,6 +1058,181 @@ std::string TDataSet::DisplayTextAt(TBookmark bookmark, int field) {
     if (it == owned_.end()) return std::string();
     StateGuard g(*this, state_, it->second.get());
     return fields_[size_t(field)]->DisplayText();
+}
+
+// ---------------------------------------------------------------- records kept in the file
+
+const TValue& TDataSet::Valor(const Record* r, size_t field) const {
+    if (!r->values.empty()) return r->values[field];
+    const int slot = field < posResidente_.size() ? posResidente_[field] : -1;
+    if (slot >= 0) return r->residentes[size_t(slot)];
+    Materializa(const_cast<Record*>(r));
+    return r->values[field];
+}
+
+void TDataSet::Materializa(Record* r) const {
+    if (!r->values.empty()) return;
+    if (!fonte_) throw EDatabaseError(name_ + ": record not in memory");
+    std::vector<TValue> valores = fonte_->Ler(r->linha, r->residentes);
+    valores.resize(fields_.size());
+    r->values = std::move(valores);
+    std::vector<TValue>().swap(r->residentes);
+    lidos_.push_back(r->seq);
+    ++inteiros_;
+    if (inteiros_ > kRegistrosLidos) DescartaLidos();
+}
+
+void TDataSet::DescartaLidos() const {
+    // The oldest half goes back to its resident fields; what is being changed, shown or worked on
+    // stays whole. The newest half stays, so a value just read is never taken from under its reader.
+    const size_t alvo = kRegistrosLidos / 2;
+    std::deque<uint64_t> ficam;
+    while (!lidos_.empty() && inteiros_ > alvo) {
+        const uint64_t seq = lidos_.front();
+        lidos_.pop_front();
+        auto it = owned_.find(seq);
+        if (it == owned_.end()) continue;
+        Record* r = it->second.get();
+        if (r->values.empty()) continue;
+        if (r->pendente || r->linha == 0 || r == current_ || r == calculated_ || r == override_) {
+            ficam.push_back(seq);
+            continue;
+        }
+        std::vector<TValue> residentes(nomesResidentes_.size());
+        for (size_t f = 0; f < posResidente_.size(); ++f) {
+            if (posResidente_[f] >= 0) residentes[size_t(posResidente_[f])] = std::move(r->values[f]);
+        }
+        r->residentes = std::move(residentes);
+        std::vector<TValue>().swap(r->values);
+        --inteiros_;
+    }
+    lidos_.insert(lidos_.begin(), ficam.begin(), ficam.end());
+}
+
+void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const std::vector<std::string>& residentes,
+                                   std::vector<TRegistroResidente> registros) {
+    if (hasCalculated_) throw EDatabaseError(name_ + ": a table with calculated fields is read whole");
+    std::vector<int> pos(fields_.size(), -1);
+    for (size_t i = 0; i < residentes.size(); ++i) pos[size_t(FieldByName(residentes[i]).Index())] = int(i);
+    for (const auto& ix : indexes_) {
+        for (int f : ix->fields) {
+            if (pos[size_t(f)] < 0) {
+                throw EDatabaseError(name_ + ": index field '" + fields_[size_t(f)]->FieldName() + "' is not resident");
+            }
+        }
+    }
+    // An open table keeps the records it has (those it made itself) beside the file's.
+    if (!Active()) CreateDataSet();
+    CheckBrowseMode();
+    Mudou();
+    fonte_ = std::move(fonte);
+    posResidente_ = std::move(pos);
+    nomesResidentes_ = residentes;
+    for (auto& registro : registros) {
+        auto r = std::make_unique<Record>();
+        r->seq = nextSeq_++;
+        r->linha = registro.linha;
+        r->residentes = std::move(registro.valores);
+        r->residentes.resize(residentes.size());
+        natural_.push_back(r.get());
+        uint64_t seq = r->seq;
+        owned_[seq] = std::move(r);
+    }
+    for (auto& ix : indexes_) {
+        ix->order = natural_;
+        SortIndex(*ix);
+    }
+    if (!current_ || !Accept(current_)) {
+        current_ = NextVisible(0);
+        bof_ = true;
+        eof_ = current_ == nullptr;
+    }
+    calculated_ = nullptr;
+    NotifyData(nullptr);
+}
+
+size_t TDataSet::WholeRecordsInMemory() const { return inteiros_; }
+
+const std::vector<TValue>& TDataSet::StoredValues(size_t i) const {
+    Record* r = natural_[i];
+    if (r->values.empty()) Materializa(r);
+    return r->values;
+}
+
+void TDataSet::MarcaPendente(Record* r) {
+    if (r->pendente) return;
+    r->pendente = true;
+    pendentes_.push_back(r);
+}
+
+void TDataSet::DesmarcaPendente(Record* r) {
+    if (!r->pendente) return;
+    r->pendente = false;
+    pendentes_.erase(std::find(pendentes_.begin(), pendentes_.end(), r));
+}
+
+TDataSet::TPendencias TDataSet::Pendencias() const {
+    TPendencias p;
+    p.removidas = removidas_;
+    p.gravar.reserve(pendentes_.size());
+    for (const Record* r : pendentes_) p.gravar.push_back(r->seq);
+    return p;
+}
+
+int64_t TDataSet::RowOf(TBookmark bookmark) const {
+    auto it = owned_.find(bookmark);
+    return it == owned_.end() ? 0 : it->second->linha;
+}
+
+void TDataSet::ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas) {
+    for (const auto& [bookmark, linha] : linhasNovas) {
+        auto it = owned_.find(bookmark);
+        if (it == owned_.end()) continue;
+        // A record that had no row is now one of the file's: it may be let go from memory like them.
+        if (fonte_ && it->second->linha == 0 && !it->second->values.empty()) {
+            lidos_.push_back(bookmark);
+            ++inteiros_;
+        }
+        it->second->linha = linha;
+    }
+    for (TBookmark b : gravadas.gravar) {
+        auto it = owned_.find(b);
+        if (it != owned_.end()) it->second->pendente = false;
+    }
+    std::erase_if(pendentes_, [](const Record* r) { return !r->pendente; });
+    // Rows deleted after the snapshot stay pending.
+    removidas_.erase(removidas_.begin(), removidas_.begin() + std::ptrdiff_t(std::min(removidas_.size(), gravadas.removidas.size())));
+    if (fonte_ && inteiros_ > kRegistrosLidos) DescartaLidos();
+}
+
+void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
+    CheckActive();
+    CheckBrowseMode();
+    std::unordered_set<const Record*> fora;
+    for (TBookmark b : bookmarks) {
+        auto it = owned_.find(b);
+        if (it != owned_.end()) fora.insert(it->second.get());
+    }
+    if (fora.empty()) return;
+    Mudou();
+    const bool saiAtual = fora.count(current_) > 0;
+    auto sai = [&fora](const Record* r) { return fora.count(r) > 0; };
+    std::erase_if(natural_, sai);
+    for (auto& ix : indexes_) std::erase_if(ix->order, sai);
+    std::erase_if(pendentes_, sai);
+    for (const Record* r : fora) {
+        if (r->linha != 0) removidas_.push_back(r->linha);
+        if (!r->values.empty() && r->linha != 0) --inteiros_;
+        if (calculated_ == r) calculated_ = nullptr;
+        owned_.erase(r->seq);
+    }
+    if (saiAtual) {
+        current_ = PrimeiroVisivel();
+        bof_ = true;
+        eof_ = current_ == nullptr;
+    }
+    NotifyData(nullptr);
+    if (AfterDelete) AfterDelete(*this);
 }
 
 // ---------------------------------------------------------------- data links

@@ -6,6 +6,12 @@
 // records while filtering is switched on, bookmarks, events around every editing step, and data
 // links (TDataSource) that hear of every change unless controls are disabled.
 //
+// A table that grows for years (the slips) may keep in memory only its resident fields: those that
+// order, filter and list its records. Its other fields are read from the table's file the first
+// time they are asked for, and memory holds a bounded number of such whole records at a time.
+// Every table keeps track of the records posted and deleted since it was loaded or last saved, so
+// that its file can be changed row by row.
+//
 // Single-threaded, like the rest of the system. Event handlers may change the table; a handler
 // that throws stops the operation at that point, with the table in the state the operation had
 // reached (before-post and before-cancel leave the record as it was being edited), except the
@@ -24,6 +30,7 @@
 
 #include "NomesLembrados.h"
 #include "TField.h"
+#include "TFonteRegistros.h"
 #include "TValue.h"
 
 namespace kova {
@@ -172,9 +179,45 @@ public:
 
     // --- Whole-table access for the file layer and grids (no events) ---
     size_t StoredCount() const { return natural_.size(); }
-    const std::vector<TValue>& StoredValues(size_t i) const { return natural_[i]->values; }
-    // Adds records as they were read from a file, in file order (calculated slots are ignored).
-    void LoadRecords(std::vector<std::vector<TValue>> records);
+    // Every field of the i-th record in table order (read from the file when it is not in memory).
+    const std::vector<TValue>& StoredValues(size_t i) const;
+    // Adds records as they were read from a file, in file order (calculated slots are ignored);
+    // `linhas`, when given, holds each one's row in the file.
+    void LoadRecords(std::vector<std::vector<TValue>> records, std::vector<int64_t> linhas = {});
+    // Opens the table (or adds to an open one) records of which only the fields named in `residentes`
+    // are in memory:
+    // each entry is a record's row in the file and the values of those fields, in that order, in
+    // file order. Every index field and every field the filter reads must be resident; the table
+    // may have no calculated field.
+    struct TRegistroResidente {
+        int64_t linha;
+        std::vector<TValue> valores;
+    };
+    void LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const std::vector<std::string>& residentes,
+                             std::vector<TRegistroResidente> registros);
+    // How many whole records read from the file memory holds at most, beside those being changed.
+    static constexpr size_t kRegistrosLidos = 1024;
+    // How many records of the file are whole in memory now (for tests and measurements).
+    size_t WholeRecordsInMemory() const;
+
+    // --- Changes not yet in the file ---
+    // The rows deleted, and the records posted (new ones have row 0), since the table was loaded or
+    // its changes were last confirmed saved.
+    struct TPendencias {
+        std::vector<int64_t> removidas;
+        std::vector<TBookmark> gravar;
+    };
+    TPendencias Pendencias() const;
+    bool TemPendencias() const { return !pendentes_.empty() || !removidas_.empty(); }
+    // The record's row in the file (0: not there yet).
+    int64_t RowOf(TBookmark bookmark) const;
+    // The changes of `Pendencias()` are in the file now; `linhasNovas` gives the row each new
+    // record was given.
+    void ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas);
+    // Deletes the records of the bookmarks in one pass over each order, as Delete would one by one
+    // (each deletion pending for the file, the current record moving on when it goes); AfterDelete
+    // runs once at the end. Browse state only.
+    void DeleteRecords(const std::vector<TBookmark>& bookmarks);
     // The visible records in the current order.
     std::vector<TBookmark> VisibleRecords() const;
     // A field of a visible record as the current record would show it (calculated fields are
@@ -190,8 +233,12 @@ public:
 private:
     friend class TDataSource;
     struct Record {
-        uint64_t seq;
+        uint64_t seq = 0;
+        // Every field; empty while the record waits in the file with only its resident fields.
         std::vector<TValue> values;
+        std::vector<TValue> residentes;
+        int64_t linha = 0;       // its row in the table's file; 0 while it is not there
+        bool pendente = false;   // posted since it was last written to the file
     };
     struct Index {
         TIndexDef def;
@@ -226,6 +273,12 @@ private:
     Record* NearestVisible(size_t pos) const;    // at/after pos, else before it
     void MoveTo(Record* r);
     void Calculate(Record* r);
+    // A field of a record, read from the file first when it is neither whole nor resident.
+    const TValue& Valor(const Record* r, size_t field) const;
+    void Materializa(Record* r) const;
+    void DescartaLidos() const;
+    void MarcaPendente(Record* r);
+    void DesmarcaPendente(Record* r);
     void Invalidate(Record* r) {
         if (calculated_ == r) calculated_ = nullptr;
     }
@@ -264,6 +317,17 @@ private:
     std::unordered_map<uint64_t, std::unique_ptr<Record>> owned_;
     std::vector<Record*> natural_;
     uint64_t nextSeq_ = 1;
+
+    // Records kept in the file: where they are read from, which slot of `residentes` holds each
+    // field (-1: none), and the records read whole, oldest first (by sequence number).
+    std::shared_ptr<TFonteRegistros> fonte_;
+    std::vector<int> posResidente_;
+    std::vector<std::string> nomesResidentes_;
+    mutable std::deque<uint64_t> lidos_;
+    mutable size_t inteiros_ = 0;
+    // Changes not yet in the file.
+    std::vector<Record*> pendentes_;
+    std::vector<int64_t> removidas_;
 
     mutable TDataSetState state_ = TDataSetState::dsInactive;
     Record* current_ = nullptr;

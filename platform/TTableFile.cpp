@@ -1,6 +1,8 @@
 #include "TTableFile.h"
 
 #include <sqlite3.h>
+
+#include "TabelaSQLite.h"
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -17,153 +19,8 @@
 #include "Texto.h"
 
 namespace kova {
-namespace {
 
-struct FechaBanco {
-    void operator()(sqlite3* db) const { sqlite3_close(db); }
-};
-struct FechaComando {
-    void operator()(sqlite3_stmt* s) const { sqlite3_finalize(s); }
-};
-using Banco = std::unique_ptr<sqlite3, FechaBanco>;
-using Comando = std::unique_ptr<sqlite3_stmt, FechaComando>;
-
-// SQLite takes file names in UTF-8; on Linux the bytes go to the system as they are.
-std::string NomeParaSQLite(const std::string& path) {
-#ifdef _WIN32
-    return Cp1252ToUtf8(path);
-#else
-    return path;
-#endif
-}
-
-[[noreturn]] void FalhaBanco(sqlite3* db, const std::string& path, const char* acao) {
-    throw EDatabaseError(std::string(acao) + " " + NomeArquivo(path) + ": " +
-                         (db ? sqlite3_errmsg(db) : "out of memory"));
-}
-
-Comando Preparar(sqlite3* db, const std::string& sql, const std::string& path, const char* acao) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &s, nullptr) != SQLITE_OK) {
-        FalhaBanco(db, path, acao);
-    }
-    return Comando(s);
-}
-
-std::string Aspas(const std::string& nome) {
-    std::string r = "\"";
-    for (char c : nome) {
-        if (c == '"') r += '"';
-        r += c;
-    }
-    return r + "\"";
-}
-
-std::string DataISO(TDate d) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04d-%02u-%02u", YearOf(d), MonthOf(d), DayOf(d));
-    return b;
-}
-
-bool LerDataISO(const std::string& s, TDateTime& out) {
-    int y, m, d, h = 0, n = 0, sec = 0, ms = 0;
-    int lidos = std::sscanf(s.c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &m, &d, &h, &n, &sec, &ms);
-    if (lidos < 3 || m < 1 || m > 12 || d < 1 || d > 31 || h < 0 || h > 23 || n < 0 || n > 59 ||
-        sec < 0 || sec > 59 || ms < 0 || ms > 999) {
-        return false;
-    }
-    auto ymd = std::chrono::year(y) / unsigned(m) / unsigned(d);
-    if (!ymd.ok()) return false;
-    out = TDateTime(std::chrono::sys_days(ymd)) + std::chrono::hours(h) + std::chrono::minutes(n) +
-          std::chrono::seconds(sec) + std::chrono::milliseconds(ms);
-    return true;
-}
-
-const char* TipoSQL(TFieldType t) {
-    switch (t) {
-        case TFieldType::ftSmallint:
-        case TFieldType::ftInteger:
-        case TFieldType::ftBoolean: return "INTEGER";
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency: return "REAL";
-        case TFieldType::ftGraphic: return "BLOB";
-        default: return "TEXT";
-    }
-}
-
-TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& path, int registro) {
-    int tipo = sqlite3_column_type(s, col);
-    if (tipo == SQLITE_NULL) return TValue{};
-    auto texto = [&] {
-        const char* p = reinterpret_cast<const char*>(sqlite3_column_text(s, col));
-        return std::string(p ? p : "", size_t(sqlite3_column_bytes(s, col)));
-    };
-    auto invalido = [&]() -> EDatabaseError {
-        return EDatabaseError(NomeArquivo(path) + ": invalid value for field '" + f.FieldName() +
-                              "' in record " + std::to_string(registro));
-    };
-    switch (f.DataType()) {
-        case TFieldType::ftString: {
-            std::string t = texto();
-            if (f.Size() > 0 && int(t.size()) > f.Size()) t.resize(size_t(f.Size()));
-            return t;
-        }
-        case TFieldType::ftSmallint:
-        case TFieldType::ftInteger: {
-            if (tipo != SQLITE_INTEGER) throw invalido();
-            sqlite3_int64 v = sqlite3_column_int64(s, col);
-            long long min = f.DataType() == TFieldType::ftSmallint ? -32768 : -2147483648LL;
-            long long max = f.DataType() == TFieldType::ftSmallint ? 32767 : 2147483647LL;
-            if (v < min || v > max) throw invalido();
-            return int32_t(v);
-        }
-        case TFieldType::ftBoolean:
-            if (tipo != SQLITE_INTEGER) throw invalido();
-            return sqlite3_column_int64(s, col) != 0;
-        case TFieldType::ftFloat:
-        case TFieldType::ftCurrency:
-            if (tipo != SQLITE_INTEGER && tipo != SQLITE_FLOAT) throw invalido();
-            return sqlite3_column_double(s, col);
-        case TFieldType::ftDate:
-        case TFieldType::ftDateTime: {
-            TDateTime dt;
-            if (tipo != SQLITE_TEXT || !LerDataISO(texto(), dt)) throw invalido();
-            if (f.DataType() == TFieldType::ftDate) return DateOf(dt);
-            return dt;
-        }
-        case TFieldType::ftGraphic: {
-            const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s, col));
-            return TBytes(p, p + sqlite3_column_bytes(s, col));
-        }
-    }
-    return TValue{};
-}
-
-int Vincular(sqlite3_stmt* s, int col, const TValue& v) {
-    if (IsNull(v)) return sqlite3_bind_null(s, col);
-    if (auto p = std::get_if<std::string>(&v)) {
-        return sqlite3_bind_text(s, col, p->data(), int(p->size()), SQLITE_TRANSIENT);
-    }
-    if (auto p = std::get_if<int32_t>(&v)) return sqlite3_bind_int64(s, col, *p);
-    if (auto p = std::get_if<double>(&v)) return sqlite3_bind_double(s, col, *p);
-    if (auto p = std::get_if<bool>(&v)) return sqlite3_bind_int(s, col, *p ? 1 : 0);
-    if (auto p = std::get_if<TDate>(&v)) {
-        std::string t = DataISO(*p);
-        return sqlite3_bind_text(s, col, t.data(), int(t.size()), SQLITE_TRANSIENT);
-    }
-    if (auto p = std::get_if<TDateTime>(&v)) {
-        TDate d = DateOf(*p);
-        long long ms = (*p - TDateTime(d)).count();
-        char b[40];
-        std::snprintf(b, sizeof b, "%s %02lld:%02lld:%02lld.%03lld", DataISO(d).c_str(), ms / 3600000,
-                      ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
-        return sqlite3_bind_text(s, col, b, -1, SQLITE_TRANSIENT);
-    }
-    const auto& b = std::get<TBytes>(v);
-    return sqlite3_bind_blob(s, col, b.data(), int(b.size()), SQLITE_TRANSIENT);
-}
-
-}  // namespace
+using namespace tabela;
 
 void LoadFromFile(TDataSet& table, const std::string& path) {
     sqlite3* raw = nullptr;
@@ -218,8 +75,9 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
         }
     }
     std::vector<std::vector<TValue>> registros;
+    std::vector<int64_t> linhas;
     if (n > 0) {
-        Comando c = Preparar(db.get(), "SELECT " + selecao + " FROM registros ORDER BY rowid", path,
+        Comando c = Preparar(db.get(), "SELECT rowid, " + selecao + " FROM registros ORDER BY rowid", path,
                              "Not a table file:");
         int registro = 0;
         while ((rc = sqlite3_step(c.get())) == SQLITE_ROW) {
@@ -227,36 +85,27 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
             std::vector<TValue> valores(size_t(table.FieldCount()));
             for (int i = 0; i < table.FieldCount(); ++i) {
                 if (origem[size_t(i)] >= 0) {
-                    valores[size_t(i)] = LerValor(c.get(), origem[size_t(i)], table.Fields(i), path, registro);
+                    valores[size_t(i)] = LerValor(c.get(), origem[size_t(i)] + 1, table.Fields(i), path, registro);
                 }
             }
             registros.push_back(std::move(valores));
+            linhas.push_back(sqlite3_column_int64(c.get(), 0));
         }
         if (rc != SQLITE_DONE) FalhaBanco(db.get(), path, "Cannot read");
     }
     table.CreateDataSet();
-    table.LoadRecords(std::move(registros));
+    table.LoadRecords(std::move(registros), std::move(linhas));
 }
 
-void WriteTableFile(const TDataSet& table, const std::string& path) {
+namespace {
+
+// Writes the table whole as a new file; with resident fields named, in the shape of a file changed
+// row by row (each row's CRC, the seal, the index over the resident fields).
+void EscreveArquivo(const TDataSet& table, const std::string& path, const std::vector<std::string>* residentes) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Banco db(raw);
-    auto falha = [&]() {
-        // The cause as a person reads it: a full disk, a folder closed to writing, or the disk itself.
-        std::string causa = db ? sqlite3_errmsg(db.get()) : "sem memória";
-        switch (db ? sqlite3_errcode(db.get()) & 0xff : SQLITE_NOMEM) {
-            case SQLITE_FULL: causa = "o disco está cheio"; break;
-            case SQLITE_IOERR: causa = "falha de gravação no disco (disco cheio ou com defeito)"; break;
-            case SQLITE_CANTOPEN:
-            case SQLITE_READONLY:
-            case SQLITE_PERM: causa = "a pasta não permite gravar"; break;
-            default:
-                causa = "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db.get())) + ")";
-                break;
-        }
-        throw EErroGravacao(path, causa);
-    };
+    auto falha = [&]() { throw EErroGravacao(path, CausaDaFalha(db.get())); };
     if (rc != SQLITE_OK) falha();
     auto executar = [&](const std::string& sql) {
         if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) falha();
@@ -291,7 +140,12 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
             gravados.push_back(i);
         }
     }
+    if (residentes) {
+        colunas += std::string(", ") + kColunaCrc + " INTEGER";
+        marcas += ",?";
+    }
     executar("CREATE TABLE registros(" + colunas + ")");
+    uint64_t soma = 0;
     {
         sqlite3_stmt* s = nullptr;
         if (sqlite3_prepare_v2(db.get(), ("INSERT INTO registros VALUES(" + marcas + ")").c_str(), -1, &s,
@@ -304,13 +158,32 @@ void WriteTableFile(const TDataSet& table, const std::string& path) {
             for (size_t k = 0; k < gravados.size(); ++k) {
                 if (Vincular(s, int(k) + 1, valores[size_t(gravados[k])]) != SQLITE_OK) falha();
             }
+            if (residentes) {
+                const uint32_t crc = CrcDaLinha(valores, gravados);
+                soma += crc;
+                sqlite3_bind_int64(s, int(gravados.size()) + 1, crc);
+            }
             if (sqlite3_step(s) != SQLITE_DONE) falha();
             sqlite3_reset(s);
         }
     }
+    if (residentes) {
+        executar("CREATE TABLE selo(linhas INTEGER NOT NULL, soma INTEGER NOT NULL)");
+        executar("INSERT INTO selo VALUES(" + std::to_string(table.StoredCount()) + ", " +
+                 std::to_string(soma & 0xFFFFFFFFu) + ")");
+        executar(IndiceResidentes(*residentes));
+    }
     executar("COMMIT");
     if (sqlite3_close(db.release()) != SQLITE_OK) throw EErroGravacao(path, "falha ao fechar o arquivo");
     SincronizarCaminho(path);
+}
+
+}  // namespace
+
+void WriteTableFile(const TDataSet& table, const std::string& path) { EscreveArquivo(table, path, nullptr); }
+
+void WriteTableFileSelado(const TDataSet& table, const std::string& path, const std::vector<std::string>& residentes) {
+    EscreveArquivo(table, path, &residentes);
 }
 
 void SaveToFile(const TDataSet& table, const std::string& path) {

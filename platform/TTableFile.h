@@ -4,9 +4,11 @@
 // field. Texts are stored as their Windows-1252 bytes. A file describes itself, so a table without
 // declared fields takes them from the file, and `sqlite3 KOVA.cds` lets an administrator look
 // inside. Loading reads the whole file; saving writes a complete new file beside the old one,
-// flushes it and renames it over the old one.
+// flushes it and renames it over the old one. The slips file, which grows for years, is instead
+// changed row by row (TArquivoTabela).
 
 #include <string>
+#include <vector>
 
 #include "TDataSet.h"
 
@@ -21,6 +23,10 @@ void LoadFromFile(TDataSet& table, const std::string& path);
 // Writes every stored record of the table (whatever its filter) to a new file at path, which must
 // not exist yet, and flushes it to the disk. Throws kova::Exception on failure.
 void WriteTableFile(const TDataSet& table, const std::string& path);
+
+// Writes the table whole as a new file in the shape of a file changed row by row (TArquivoTabela):
+// each row with its CRC, the seal, and an index over the resident fields.
+void WriteTableFileSelado(const TDataSet& table, const std::string& path, const std::vector<std::string>& residentes);
 
 // Saves the table to path atomically: the old file stays whole until the new one is complete.
 void SaveToFile(const TDataSet& table, const std::string& path);

@@ -141,6 +141,8 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     dbgSolicitacaoKOVA->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbgSolicitacaoKOVA->setSelectionMode(QAbstractItemView::SingleSelection);
     dbgSolicitacaoKOVA->verticalHeader()->hide();
+    // Columns fit the rows on screen: measuring every row would read every slip from the file.
+    dbgSolicitacaoKOVA->horizontalHeader()->setResizeContentsPrecision(0);
     layout->addWidget(dbgSolicitacaoKOVA);
     ckbNaoImpressos = new QCheckBox(Q("Visualizar apenas as KOVA's não impressas"));
     layout->addWidget(ckbNaoImpressos);

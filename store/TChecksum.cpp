@@ -6,22 +6,12 @@
 #include <memory>
 #include <new>
 
+#include "Crc32.h"
 #include "Diretorios.h"
 
 namespace kova {
 namespace {
 
-constexpr std::array<uint32_t, 256> TabelaCRC() {
-    std::array<uint32_t, 256> t{};
-    for (uint32_t i = 0; i < 256; ++i) {
-        uint32_t c = i;
-        for (int k = 0; k < 8; ++k) c = (c & 1) ? 0xEDB88320u ^ (c >> 1) : c >> 1;
-        t[i] = c;
-    }
-    return t;
-}
-
-constexpr std::array<uint32_t, 256> kTabela = TabelaCRC();
 constexpr size_t kBloco = 32768;
 
 }  // namespace
@@ -36,9 +26,7 @@ TChecksum::TChecksum() {
 }
 
 uint32_t TChecksum::Update(uint32_t crc, const void* data, size_t size) {
-    const auto* p = static_cast<const unsigned char*>(data);
-    for (size_t i = 0; i < size; ++i) crc = kTabela[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
-    return crc;
+    return Crc32(crc, data, size);
 }
 
 std::string TChecksum::Hex(uint32_t crc) {

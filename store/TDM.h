@@ -8,11 +8,13 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "Errors.h"
+#include "TArquivoTabela.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
 #include "TTrava.h"
@@ -49,13 +51,19 @@ public:
     bool ConfereCRC(const std::string& path);
     // Records the checksum of a file the program has just written (nothing when unchanged).
     void AtualizaCRC(const std::string& path);
-    // Writes the slips table (every slip, whatever the filter) and its checksum.
+    // Writes the slips changed since the last save (whatever the filter).
     void GravaKOVA();
-    // Writes the slips file and its checksum as one step: whatever instant the process dies, the
-    // next start finds the old pair or the new one, never a mixture. Holds the directory's lock
-    // exclusively meanwhile, so that no other program loads half of it. Throws EGravacaoKOVA,
-    // with the reason, when the file could not be written; the previous pair stays.
+    // Writes to the slips file, in one transaction, the slips posted and deleted since the last
+    // save (nothing at all when there are none): whatever instant the process dies, the next start
+    // finds the slips of before or those of after, each file passing its check. The file carries
+    // its own check (each row's CRC and a seal over them, TArquivoTabela), so that the cost is the
+    // same at any size; ControleCRC.cds holds no entry for it. Holds the directory's lock
+    // exclusively meanwhile. Throws EGravacaoKOVA, with the reason, when the changes could not be
+    // written; the file stays as it was and the changes stay to be saved.
     void SalvarKOVA();
+    // Writes every slip of the table as a new slips file put in place of the old one in one step
+    // (the new-version installation, which may change the layout).
+    void GravarKOVAInteiro();
     // Finishes or discards a save that a crash interrupted, and removes the temporary files such a
     // save leaves. Only under the directory's exclusive lock, held by no one else.
     static void RecuperarGravacao(const std::string& dirDados);
@@ -133,6 +141,18 @@ public:
     bool Escritor = false;
     bool EscritaRecusada = false;
 
+    // How the start reads the slips file: every slip with its resident fields (the desktop and its
+    // lists), or only the last number (a program that only adds slips: an import, the library's
+    // requests). Set before DMCreate.
+    enum class TCargaKOVA { Residentes, SoNumeracao };
+    TCargaKOVA CargaKOVA = TCargaKOVA::Residentes;
+    // The fields of every slip kept in memory: what the lists order, filter, search and show, and
+    // what the removal of printed slips reads. The others are read from the file when asked for.
+    static const std::vector<std::string>& CamposResidentesKOVA();
+    // Adds the slips of the file (their resident fields) to the slips table, when the start read
+    // only the last number: the hosted screen lists them. Once; failures as the load's.
+    void CarregarKOVAsGuardadas();
+
     // --- Run-time settings ---
     std::string DirDados;  // always ends with the path separator once configured
     int TopMargin = -1;
@@ -203,9 +223,16 @@ private:
     void KOVAAlterada();
     void SolicitarTerminacao() { TerminacaoSolicitada = true; }
 
+    // Opens the slips file (as the program's mode asks) and reads what the start needs of it.
+    bool CarregarKOVA(const std::string& path, const std::string& arquivo);
+    // ControleCRC.cds without its entry for the slips file, which carries its own check now.
+    void RetiraCRCDoKOVA();
+
     int adiamentos_ = 0;
     bool pendente_ = false;
     TTrava escritor_;
+    std::shared_ptr<TArquivoTabela> arquivoKOVA_;
+    bool guardadasCarregadas_ = false;
 };
 
 // The one data module of the process, or null while none exists.

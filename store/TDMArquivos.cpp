@@ -3,6 +3,7 @@
 
 #include <dirent.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <fstream>
 #include <sstream>
@@ -285,14 +286,14 @@ bool TDM::InstalaNovaVersao() {
             }
             cdsGenerico.Close();
         }
-        SalvarKOVA();
+        GravarKOVAInteiro();
     } catch (const std::exception& e) {
         if (MessageDlg("Erro na rotina de recuperação das KOVA\r\rDeseja criar novo arquivo de KOVA?",
                        TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesCancel) == TModalResult::mrYes) {
             try {
                 cdsKOVA.Close();
                 cdsKOVA.CreateDataSet();
-                SalvarKOVA();
+                GravarKOVAInteiro();
                 return resultado;
             } catch (const std::exception& e2) {
                 Erro(std::string("Erro no CreateDataSet: KOVA.cds\r\r") + e2.what());
@@ -382,6 +383,10 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
         const std::string arquivo = lido(a.nome);
         try {
             a.tabela->Close();
+            if (a.tabela == &cdsKOVA) {
+                if (!CarregarKOVA(path, arquivo)) return false;
+                continue;
+            }
             const bool ok = a.tabela == &cdsControleCRC ? ExisteArquivo(arquivo) : ConfereCRC(path, arquivo);
             if (!ok) return false;
             LoadFromFile(*a.tabela, arquivo);
@@ -394,24 +399,75 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
                 VersaoTestes = cdsControle.FieldByName("VersaoTestes").AsInteger();
                 VersaoCodigoBarras = cdsControle.FieldByName("VersaoCodigoBarras").AsInteger();
                 ValidadeDocumento = cdsControle.FieldByName("ValidadeDocumento").AsInteger();
-            } else if (a.tabela == &cdsKOVA) {
-                cdsKOVA.Last();
-                UltimoIdKOVA = cdsKOVA.IsEmpty() ? 0 : cdsKOVA.FieldByName("IdKOVA").AsInteger();
-                cdsKOVA.First();
-                if (cdsKOVA.RecordCount() > 250) {
-                    Mostra("Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
-                           "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
-                           TMsgDlgType::mtInformation);
-                }
             }
+        } catch (const ESeloInvalido&) {
+            // Its seal or a row does not match what the file holds: changed by other means.
+            Erro("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path);
+            a.tabela->Close();
+            arquivoKOVA_.reset();
+            SolicitarTerminacao();
+            return false;
         } catch (const std::exception& e) {
             Erro(std::string("Erro na abertura da tabela: ") + a.nome + "\r\r" + e.what());
             a.tabela->Close();
+            arquivoKOVA_.reset();
             SolicitarTerminacao();
             return false;
         }
     }
     return true;
+}
+
+const std::vector<std::string>& TDM::CamposResidentesKOVA() {
+    static const std::vector<std::string> campos = {"IdKOVA",   "CICContribuinte", "Situacao",
+                                                    "DataHora", "UFFavorecida",    "RazaoSocial"};
+    return campos;
+}
+
+bool TDM::CarregarKOVA(const std::string& path, const std::string& arquivo) {
+    arquivoKOVA_.reset();
+    if (!ExisteArquivo(arquivo)) return false;
+    // Opened for writing by the one program that writes it (the writer's lock says which).
+    auto kova = std::make_shared<TArquivoTabela>(arquivo, cdsKOVA, Escritor);
+    // A file an earlier version wrote whole is checked whole, as it was then; the program that
+    // writes it next gives it its own check. A sealed file checks itself: an entry left in
+    // ControleCRC.cds by a save that died before removing it means nothing.
+    if (!kova->Selado() && !ConfereCRC(path, arquivo)) return false;
+    const TValue ultimo = kova->Maximo("IdKOVA");
+    UltimoIdKOVA = IsNull(ultimo) ? 0 : std::get<int32_t>(ultimo);
+    if (CargaKOVA == TCargaKOVA::Residentes) {
+        kova->CarregaResidentes(cdsKOVA, CamposResidentesKOVA());
+        guardadasCarregadas_ = true;
+    } else {
+        cdsKOVA.CreateDataSet();
+    }
+    cdsKOVA.SetIndexName(cdsKOVA.IndexDefs().front().name);
+    cdsKOVA.First();
+    if (Escritor || CargaKOVA == TCargaKOVA::Residentes) arquivoKOVA_ = kova;
+    if (kova->Linhas() > 250) {
+        Mostra("Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
+               "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
+               TMsgDlgType::mtInformation);
+    }
+    return true;
+}
+
+void TDM::CarregarKOVAsGuardadas() {
+    if (guardadasCarregadas_ || !cdsKOVA.Active()) return;
+    const std::string path = DirDados + "KOVA.cds";
+    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+    try {
+        auto kova = std::make_shared<TArquivoTabela>(path, cdsKOVA, false);
+        const std::string indice = cdsKOVA.IndexName();
+        kova->CarregaResidentes(cdsKOVA, CamposResidentesKOVA());
+        if (!indice.empty()) cdsKOVA.SetIndexName(indice);
+        arquivoKOVA_ = kova;
+        guardadasCarregadas_ = true;
+    } catch (const ESeloInvalido&) {
+        throw Exception("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path);
+    } catch (const std::exception& e) {
+        throw Exception(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what());
+    }
 }
 
 void TDM::DMCreate() {
@@ -518,72 +574,94 @@ void TDM::ConcluirGravacao(const std::string& dirDados, const std::vector<std::s
     RecuperarGravacao(dirDados);
 }
 
-void TDM::SalvarKOVA() {
-    const std::string kova = DirDados + "KOVA.cds";
+namespace {
+
+// A save that cannot be done names the slips file, says why in a few words and says the file on
+// disk is still the previous one.
+EGravacaoKOVA NaoGravou(const std::string& kova, const std::exception& e) {
+    const auto* g = dynamic_cast<const EErroGravacao*>(&e);
+    return EGravacaoKOVA("Erro ao gravar o arquivo " + kova + ": " + (g ? g->Causa() : std::string(e.what())) +
+                         "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
+}
+
+}  // namespace
+
+void TDM::RetiraCRCDoKOVA() {
+    const auto entrada = [this] {
+        return cdsControleCRC.Active() &&
+               cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true});
+    };
+    // Mostly there is none, and the file is not read again.
+    if (!entrada()) return;
     const std::string controle = DirDados + "ControleCRC.cds";
-    // A save that cannot be done names the slips file, says why in a few words and says the file
-    // on disk is still the previous one.
-    auto naoGravou = [&](const std::string& causa) {
-        return EGravacaoKOVA("Erro ao gravar o arquivo " + kova + ": " + causa +
-                             "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
-    };
-    auto causaDe = [](const std::exception& e) {
-        if (const auto* g = dynamic_cast<const EErroGravacao*>(&e)) return g->Causa();
-        return std::string(e.what());
-    };
-    // No load and no other save of this directory while the pair changes.
+    // The table on disk is the one to amend: the table tool may have replaced it since the load.
+    if (ExisteArquivoDisco(controle)) {
+        LoadFromFile(cdsControleCRC, controle);
+        cdsControleCRC.SetIndexName("pk_NomeTabela");
+    } else {
+        GarantirControleCRC();
+    }
+    if (!entrada()) return;
+    cdsControleCRC.Delete();
+    SaveToFile(cdsControleCRC, controle);
+}
+
+void TDM::SalvarKOVA() {
+    if (!cdsKOVA.Active() || !cdsKOVA.TemPendencias()) return;
+    const std::string kova = DirDados + "KOVA.cds";
+    // No load and no other save of this directory meanwhile.
     TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
     RecuperarGravacao(DirDados);
     try {
-        WriteTableFile(cdsKOVA, kova + kNovo);
+        // The file the slips came from, unless a save of an earlier version put another one in its
+        // place since (its crash recovered only now).
+        if (!arquivoKOVA_ || arquivoKOVA_->Path() != kova) {
+            if (!ExisteArquivoDisco(kova)) throw EErroGravacao(kova, "o arquivo não existe mais");
+            arquivoKOVA_ = std::make_shared<TArquivoTabela>(kova, cdsKOVA, true);
+        }
+        arquivoKOVA_->GravaAlteracoes(cdsKOVA, CamposResidentesKOVA());
     } catch (const std::exception& e) {
-        std::remove((kova + kNovo).c_str());
-        throw naoGravou(causaDe(e));
+        throw NaoGravou(kova, e);
     }
-    TChecksum checksum;
-    const std::string crc = checksum.FileCRC(kova + kNovo);
-    if (crc == checksum.ErrorResult) {
-        std::remove((kova + kNovo).c_str());
-        throw naoGravou("não foi possível ler o arquivo gravado para calcular seu CRC");
-    }
-    std::vector<std::string> nomes{"KOVA.cds"};
     try {
-        // The checksum table on disk is the one to amend: another program (the table tool) may
-        // have replaced it since this one was loaded.
-        if (ExisteArquivoDisco(controle)) {
-            LoadFromFile(cdsControleCRC, controle);
-            cdsControleCRC.SetIndexName("pk_NomeTabela");
-        } else {
-            GarantirControleCRC();
-        }
-        const bool achou = cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true});
-        if (!achou || cdsControleCRC.FieldByName("CRC").AsString() != crc) {
-            if (achou) {
-                cdsControleCRC.Edit();
-            } else {
-                cdsControleCRC.Append();
-            }
-            cdsControleCRC.FieldByName("NomeTabela").SetAsString("KOVA.CDS");
-            cdsControleCRC.FieldByName("CRC").SetAsString(crc);
-            cdsControleCRC.Post();
-            WriteTableFile(cdsControleCRC, controle + kNovo);
-            nomes.push_back("ControleCRC.cds");
-        }
-        ConcluirGravacao(DirDados, nomes);
-    } catch (const std::exception& e) {
-        std::remove((kova + kNovo).c_str());
-        std::remove((controle + kNovo).c_str());
-        // The table in memory goes back to what the disk holds.
+        // The file now checks itself: its old entry in ControleCRC.cds goes. A failure here loses
+        // nothing (the entry of a sealed file is not read) and is tried again at the next save.
+        RetiraCRCDoKOVA();
+    } catch (const std::exception&) {
+        // The checksum table in memory goes back to what the disk holds.
         try {
-            if (ExisteArquivoDisco(controle)) {
-                LoadFromFile(cdsControleCRC, controle);
+            if (ExisteArquivoDisco(DirDados + "ControleCRC.cds")) {
+                LoadFromFile(cdsControleCRC, DirDados + "ControleCRC.cds");
                 cdsControleCRC.SetIndexName("pk_NomeTabela");
             }
         } catch (const std::exception&) {
             // Read again at the next save.
         }
-        throw naoGravou(causaDe(e));
     }
+}
+
+void TDM::GravarKOVAInteiro() {
+    const std::string kova = DirDados + "KOVA.cds";
+    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+    RecuperarGravacao(DirDados);
+    arquivoKOVA_.reset();
+    try {
+        // Complete beside the old file first; the rename is the moment the new one counts. Its seal
+        // makes any entry of ControleCRC.cds for it meaningless, so a death before the entry goes
+        // leaves a directory that loads.
+        WriteTableFileSelado(cdsKOVA, kova + kNovo, CamposResidentesKOVA());
+        if (!SubstituiArquivo(kova + kNovo, kova)) throw EErroGravacao(kova, DescricaoErroSistema(errno));
+        SincronizarCaminho(DirDados);
+    } catch (const std::exception& e) {
+        std::remove((kova + kNovo).c_str());
+        throw NaoGravou(kova, e);
+    }
+    try {
+        RetiraCRCDoKOVA();
+    } catch (const std::exception&) {
+        // The file checks itself; the next save tries again.
+    }
+    cdsKOVA.Close();
 }
 
 }  // namespace kova

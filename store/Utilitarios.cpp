@@ -13,19 +13,24 @@ TResultadoRemocao RemoverKOVAImpressas(TDM& dm, TDate ate) {
     TDM::TAdiaGravacao umaGravacao(dm);
     k.SetFiltered(false);
     k.SetIndexName("pk_IdKOVA");
+    // One pass over the slips' resident fields, then one deletion of them all and one save: the
+    // cost grows with the number of slips, not with its square.
+    const int situacao = k.FieldByName("Situacao").Index();
+    const int dataHora = k.FieldByName("DataHora").Index();
+    std::vector<TBookmark> removidas;
     for (TBookmark slip : k.VisibleRecords()) {
-        k.GotoBookmark(slip);
-        const TField& dataHora = k.FieldByName("DataHora");
-        const bool impressa = k.FieldByName("Situacao").AsString() == "I" && !dataHora.IsNull() &&
-                              DateOf(dataHora.AsDateTime()) <= ate;
-        const bool antiga = !dataHora.IsNull() && dataHora.AsDateTime() < limite;
+        const TValue& quando = k.ValueAt(slip, dataHora);
+        const auto* momento = std::get_if<TDateTime>(&quando);
+        const bool impressa = ValueToString(k.ValueAt(slip, situacao)) == "I" && momento && DateOf(*momento) <= ate;
+        const bool antiga = momento && *momento < limite;
         if (impressa || antiga) {
-            k.Delete();
-            ++r.removidas;
+            removidas.push_back(slip);
         } else {
             ++r.mantidas;
         }
     }
+    k.DeleteRecords(removidas);
+    r.removidas = int(removidas.size());
     k.First();
     return r;
 }

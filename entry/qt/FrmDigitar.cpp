@@ -430,6 +430,8 @@ QWidget* FrmDigitar::MontaPesquisa() {
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);
     grade_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grade_->verticalHeader()->hide();
+    // Columns fit the rows on screen: measuring every row would read every slip from the file.
+    grade_->horizontalHeader()->setResizeContentsPrecision(0);
     connect(grade_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& atual) {
                 if (ocupado_ > 0 || !atual.isValid()) return;

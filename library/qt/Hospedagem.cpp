@@ -27,6 +27,8 @@ std::string relato;
 // The hosted request: the person sees the screen and its dialogs (or the script acts for them).
 bool Hospedada(TfrmDigitar& frm) {
     relato.clear();
+    // The screen lists the stored slips beside the ones made here.
+    DM->CarregarKOVAsGuardadas();
     std::unique_ptr<TRoteiro> pessoa = roteiro ? std::make_unique<TRoteiro>(*roteiro) : nullptr;
     GarantirAplicacao(true, pessoa != nullptr);
     ScopedDialogService servico(pessoa ? pessoa->Dialogos() : DialogosDaTela());

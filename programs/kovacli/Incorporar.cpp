@@ -137,8 +137,10 @@ int Incorporar(int argc, char** argv) {
     auto dm = std::make_unique<TDM>();
     FormatSettings().CurrencyString.clear();
     if (!programa.empty()) dm->DirPrograma = IncluiBarra(programa);
-    // The import writes the slips file: one such program at a time on a data directory.
+    // The import writes the slips file: one such program at a time on a data directory. It only
+    // adds slips, so of the stored ones it reads the last number only.
     dm->Escritor = true;
+    dm->CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
     dm->DMCreate();
     if (dm->TerminacaoSolicitada) return dm->EscritaRecusada ? 3 : 2;
     dm->GravarAposAlteracao = true;

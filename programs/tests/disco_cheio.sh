@@ -1,8 +1,8 @@
 #!/bin/sh
 # kovacli incorporar when the slips cannot be written: the failure is told once, in Portuguese, as
 # not saved (nothing says "incorporadas com sucesso"), the status is 4, the slips file on disk is
-# the previous one and the directory loads. Two ways: the save's mark blocked by a folder of its
-# name (everywhere), and a really full disk (a small tmpfs, where this machine lets us mount one).
+# the previous one and the directory loads. Two ways: the file size limited below what the save
+# needs (everywhere), and a really full disk (a small tmpfs, where this machine lets us mount one).
 set -eu
 kovacli=$1; dados=$2; gerador=$3
 dir=$(mktemp -d)
@@ -11,11 +11,15 @@ trap 'if [ -n "$montado" ]; then umount "$montado"; fi; rm -rf "$dir"' EXIT
 export QT_QPA_PLATFORM=offscreen KOVA_WINDIR="$dir" KOVA_SYSDIR="$dir"
 : > "$dir/vazio.txt"
 
-confere() {  # program folder, expected cause
-    prog=$1; causa=$2
+confere() {  # program folder, expected cause[, largest file in blocks of 512 bytes]
+    prog=$1; causa=$2; limite=${3:-unlimited}
     antes=$(cksum < "$prog/Dados/KOVA.cds")
     status=0
-    "$kovacli" incorporar "$dir/k.txt" --programa "$prog" --sem-impressao > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?
+    (
+        trap '' XFSZ
+        ulimit -f "$limite"
+        exec "$kovacli" incorporar "$dir/k.txt" --programa "$prog" --sem-impressao
+    ) > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?
     [ "$status" -eq 4 ] || { echo "status $status"; cat "$dir/saida.txt" "$dir/erro.txt"; exit 1; }
     [ "$(grep -c 'Erro ao gravar' "$dir/erro.txt")" -eq 1 ] || { echo "told more than once"; cat "$dir/erro.txt"; exit 1; }
     grep -q "KOVA.cds: $causa" "$dir/erro.txt" || { echo "expected '$causa'"; cat "$dir/erro.txt"; exit 1; }
@@ -30,9 +34,7 @@ confere() {  # program folder, expected cause
 python3 "$gerador" 3 > "$dir/k.txt"
 mkdir -p "$dir/a"
 cp -r "$dados" "$dir/a/Dados"
-mkdir -p "$dir/a/Dados/KOVA.gravacao/dentro"
-confere "$dir/a" "já existe uma pasta com esse nome"
-rm -rf "$dir/a/Dados/KOVA.gravacao"
+confere "$dir/a" "falha de gravação no disco" $(( $(wc -c < "$dir/a/Dados/KOVA.cds") / 512 ))
 "$kovacli" incorporar "$dir/k.txt" --programa "$dir/a" --sem-impressao > /dev/null 2>&1
 
 mkdir -p "$dir/cheio"

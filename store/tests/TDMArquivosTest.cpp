@@ -220,20 +220,111 @@ TEST_F(ArquivosTest, ArquivoAusenteParaACargaComOCaminhoCompleto) {
     EXPECT_FALSE(d.cdsKOVA.Active());
 }
 
-TEST_F(ArquivosTest, ByteAlteradoFalhaEGravarPeloProgramaMantemOControle) {
+void Executa(const std::string& arquivo, const std::string& sql) {
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(arquivo.c_str(), &db), SQLITE_OK);
+    char* erro = nullptr;
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &erro), SQLITE_OK) << (erro ? erro : "");
+    sqlite3_free(erro);
+    sqlite3_close(db);
+}
+
+// The slips file checks itself: a slip changed outside the program is refused when it is read, a
+// slip removed outside it stops the next start; what the program saves always passes.
+TEST_F(ArquivosTest, KOVAAlteradaForaDoProgramaNaoPassaEAsGravadasPeloProgramaSim) {
     dir.ConfigPadrao();
     GravaKOVAs(3);
     EXPECT_EQ(Carrega().cdsKOVA.RecordCount(), 3);
     EXPECT_TRUE(dialogs.History().empty());
-    // One byte changed outside the program.
-    std::string conteudo = Ler(dir.Dados() + "KOVA.cds");
-    conteudo[conteudo.size() - 10] ^= 0x55;
-    DiretorioDeTeste::Escreve(dir.Dados() + "KOVA.cds", conteudo);
+    dm.reset();
+    const std::string kova = dir.Dados() + "KOVA.cds";
+    const std::string crcNaoConfere = "Erro na abertura dos arquivos\r\rCRC não confere: \r" + kova;
+
+    Executa(kova, "UPDATE registros SET ValorPrincipal = 999 WHERE IdKOVA = 2");
+    {
+        TDM& d = Carrega();
+        EXPECT_TRUE(dialogs.History().empty());
+        ASSERT_TRUE(d.cdsKOVA.Locate("IdKOVA", {2}));
+        try {
+            d.cdsKOVA.FieldByName("ValorPrincipal").AsFloat();
+            ADD_FAILURE() << "a changed slip was read";
+        } catch (const EDatabaseError& e) {
+            EXPECT_EQ(e.what(), crcNaoConfere);
+        }
+        ASSERT_TRUE(d.cdsKOVA.Locate("IdKOVA", {1}));
+        EXPECT_EQ(d.cdsKOVA.FieldByName("ValorPrincipal").AsFloat(), 0.0);
+        dm.reset();
+    }
+    Executa(kova, "DELETE FROM registros WHERE IdKOVA = 3");
     TDM& d = Carrega();
-    EXPECT_EQ(dialogs.Texts(),
-              std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" + dir.Dados() + "KOVA.cds"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{crcNaoConfere});
     EXPECT_TRUE(d.TerminacaoSolicitada);
     EXPECT_FALSE(d.cdsKOVA.Active());
+}
+
+// A slips file of an earlier version (written whole, its CRC in ControleCRC.cds) is checked whole as
+// it was then; the first save gives it its own check, in the same transaction, and its entry goes.
+TEST_F(ArquivosTest, ArquivoDeVersaoAnteriorConfereInteiroEPassaAConferirSozinho) {
+    dir.ConfigPadrao();
+    const std::string kova = dir.Dados() + "KOVA.cds";
+    const std::string original = Ler(kova);
+    std::string alterado = original;
+    alterado[alterado.size() - 10] ^= 0x55;
+    DiretorioDeTeste::Escreve(kova, alterado);
+    EXPECT_TRUE(Carrega().TerminacaoSolicitada);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" + kova});
+    dm.reset();
+    dialogs.Clear();
+
+    DiretorioDeTeste::Escreve(kova, original);
+    GravaKOVAs(2);
+    TDM& d = Carrega();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(d.cdsKOVA.RecordCount(), 2);
+    EXPECT_FALSE(d.cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}));
+    // Its bytes change with every save now, and nothing holds them against it.
+    EXPECT_NE(Ler(kova), original);
+}
+
+// The desktop's start reads the resident fields of every slip and nothing more; a program that
+// only adds slips reads the last number only. Reading slips whole keeps a bounded number in memory.
+TEST_F(ArquivosTest, SoOsCamposResidentesNaMemoriaEUmNumeroLimitadoDeKOVAInteiras) {
+    dir.ConfigPadrao();
+    const int n = int(TDataSet::kRegistrosLidos) * 3;
+    {
+        TDM& d = Carrega();
+        TDM::TAdiaGravacao umaGravacao(d);
+        d.GravarAposAlteracao = true;
+        for (int i = 0; i < n; ++i) {
+            d.cdsKOVA.Append();
+            d.cdsKOVA.FieldByName("Informacoes").SetAsString("KOVA " + std::to_string(i + 1));
+            d.cdsKOVA.Post();
+        }
+    }
+    dm.reset();
+    {
+        TDM& d = Carrega();
+        EXPECT_EQ(d.cdsKOVA.RecordCount(), n);
+        EXPECT_EQ(d.UltimoIdKOVA, n);
+        EXPECT_LE(d.cdsKOVA.WholeRecordsInMemory(), 1u);
+        int i = 0;
+        for (d.cdsKOVA.First(); !d.cdsKOVA.Eof(); d.cdsKOVA.Next()) {
+            ASSERT_EQ(d.cdsKOVA.FieldByName("Informacoes").AsString(), "KOVA " + std::to_string(++i));
+        }
+        EXPECT_EQ(i, n);
+        EXPECT_LE(d.cdsKOVA.WholeRecordsInMemory(), TDataSet::kRegistrosLidos);
+        dm.reset();
+    }
+    dialogs.Clear();
+    dm = std::make_unique<TDM>();
+    dm->DirPrograma = dir.Programa();
+    dm->CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+    dm->DMCreate();
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(dm->UltimoIdKOVA, n);
+    // The notice of a large file counts without reading the slips.
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_NE(dialogs.Texts()[0].find("muito grande"), std::string::npos);
 }
 
 TEST_F(ArquivosTest, CRCGuardadoEmMinusculasNuncaConfere) {

@@ -1,0 +1,337 @@
+#include "TArquivoTabela.h"
+
+#include <sqlite3.h>
+#ifndef _WIN32
+#include <unistd.h>
+#endif
+
+#include <algorithm>
+
+#include "Diretorios.h"
+#include "TabelaSQLite.h"
+#include "Texto.h"
+
+namespace kova {
+
+using namespace tabela;
+
+struct TArquivoTabela::TEstado {
+    Banco db;
+    tabela::Comando ler, crcDe, inserir, atualizar, remover;
+
+    void Executa(const std::string& sql, const std::string& path) {
+        if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            throw EErroGravacao(path, CausaDaFalha(db.get()));
+        }
+    }
+    // A statement prepared once for the life of the connection.
+    sqlite3_stmt* Guardado(tabela::Comando& guardado, const std::string& sql, const std::string& path) {
+        if (!guardado) guardado = Preparar(db.get(), sql, path, "Cannot read");
+        sqlite3_reset(guardado.get());
+        sqlite3_clear_bindings(guardado.get());
+        return guardado.get();
+    }
+};
+
+namespace {
+
+// A write of this table's file that failed: the transaction is undone and the reason told.
+class TTransacao {
+public:
+    TTransacao(sqlite3* db, const std::string& path) : db_(db), path_(path) {
+        if (sqlite3_exec(db_, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK) Falha();
+    }
+    ~TTransacao() {
+        if (!concluida_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+    }
+    TTransacao(const TTransacao&) = delete;
+    TTransacao& operator=(const TTransacao&) = delete;
+    void Conclui() {
+        if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) Falha();
+        concluida_ = true;
+    }
+    [[noreturn]] void Falha() {
+        // The cause is read before the rollback changes it.
+        const std::string causa = CausaDaFalha(db_);
+        if (!concluida_) sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        concluida_ = true;
+        throw EErroGravacao(path_, causa);
+    }
+
+private:
+    sqlite3* db_;
+    std::string path_;
+    bool concluida_ = false;
+};
+
+bool Existe(sqlite3* db, const std::string& sql) {
+    sqlite3_stmt* s = nullptr;
+    if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return false;
+    const bool r = sqlite3_step(s) == SQLITE_ROW;
+    sqlite3_finalize(s);
+    return r;
+}
+
+uint32_t Crc32Guardado(sqlite3_int64 v) { return uint32_t(uint64_t(v) & 0xFFFFFFFFu); }
+
+}  // namespace
+
+TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool escrita)
+    : path_(std::move(path)), definicao_(definicao), e_(std::make_unique<TEstado>()) {
+    // A reader opens for writing too when it may: SQLite then puts back a change that a killed
+    // writer left half made, which a read-only connection could not.
+#ifdef _WIN32
+    const bool gravavel = escrita;
+#else
+    const bool gravavel = escrita || ::access(path_.c_str(), W_OK) == 0;
+#endif
+    sqlite3* raw = nullptr;
+    const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
+                                   gravavel ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+    e_->db.reset(raw);
+    if (rc != SQLITE_OK) FalhaBanco(raw, path_, "Cannot open");
+    sqlite3* db = e_->db.get();
+    // Another program's save is waited for, not taken for a failure.
+    sqlite3_busy_timeout(db, 10000);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    sqlite3_exec(db, "PRAGMA trusted_schema=OFF; PRAGMA secure_delete=ON; PRAGMA synchronous=FULL", nullptr, nullptr,
+                 nullptr);
+    // Every stored field of the table must be a column of the file.
+    std::vector<std::string> colunas;
+    {
+        tabela::Comando c = Preparar(db, "SELECT nome FROM campos ORDER BY posicao", path_, "Not a table file:");
+        int passo;
+        while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
+            const char* nome = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
+            colunas.emplace_back(nome ? nome : "");
+        }
+        if (passo != SQLITE_DONE) FalhaBanco(db, path_, "Cannot read");
+    }
+    for (int i = 0; i < definicao_.FieldCount(); ++i) {
+        const TField& f = definicao_.Fields(i);
+        if (f.Calculated()) continue;
+        if (std::none_of(colunas.begin(), colunas.end(), [&](const std::string& c) { return SameText(c, f.FieldName()); })) {
+            throw EDatabaseError(NomeArquivo(path_) + ": field '" + f.FieldName() + "' not found in the file");
+        }
+        gravados_.push_back(i);
+    }
+    selado_ = Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
+              Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") + kColunaCrc + "'");
+}
+
+TArquivoTabela::~TArquivoTabela() = default;
+
+void TArquivoTabela::LeSelo(int64_t& linhas, uint64_t& soma) {
+    tabela::Comando c = Preparar(e_->db.get(), "SELECT linhas, soma FROM selo", path_, "Cannot read");
+    if (sqlite3_step(c.get()) != SQLITE_ROW) throw ESeloInvalido(NomeArquivo(path_) + ": sem selo");
+    linhas = sqlite3_column_int64(c.get(), 0);
+    soma = uint64_t(sqlite3_column_int64(c.get(), 1));
+}
+
+void TArquivoTabela::Sela(const std::vector<std::string>& residentes) {
+    sqlite3* db = e_->db.get();
+    e_->Executa(std::string("ALTER TABLE registros ADD COLUMN ") + kColunaCrc + " INTEGER", path_);
+    std::string selecao = "rowid";
+    for (int f : gravados_) selecao += ", " + Aspas(definicao_.Fields(f).FieldName());
+    uint64_t soma = 0;
+    int64_t linhas = 0;
+    {
+        tabela::Comando le = Preparar(db, "SELECT " + selecao + " FROM registros", path_, "Cannot read");
+        tabela::Comando grava =
+            Preparar(db, std::string("UPDATE registros SET ") + kColunaCrc + " = ? WHERE rowid = ?", path_, "Cannot read");
+        std::vector<TValue> valores(size_t(definicao_.FieldCount()));
+        int passo;
+        while ((passo = sqlite3_step(le.get())) == SQLITE_ROW) {
+            const int64_t linha = sqlite3_column_int64(le.get(), 0);
+            for (size_t k = 0; k < gravados_.size(); ++k) {
+                valores[size_t(gravados_[k])] =
+                    LerValor(le.get(), int(k) + 1, definicao_.Fields(gravados_[k]), path_, linha);
+            }
+            const uint32_t crc = CrcDaLinha(valores, gravados_);
+            soma += crc;
+            ++linhas;
+            sqlite3_reset(grava.get());
+            sqlite3_bind_int64(grava.get(), 1, crc);
+            sqlite3_bind_int64(grava.get(), 2, linha);
+            if (sqlite3_step(grava.get()) != SQLITE_DONE) throw EErroGravacao(path_, CausaDaFalha(db));
+        }
+        if (passo != SQLITE_DONE) throw EErroGravacao(path_, CausaDaFalha(db));
+    }
+    e_->Executa("CREATE TABLE selo(linhas INTEGER NOT NULL, soma INTEGER NOT NULL)", path_);
+    e_->Executa("INSERT INTO selo VALUES(" + std::to_string(linhas) + ", " + std::to_string(soma & 0xFFFFFFFFu) + ")",
+                path_);
+    e_->Executa(IndiceResidentes(residentes), path_);
+}
+
+int64_t TArquivoTabela::Linhas() {
+    if (selado_) {
+        int64_t linhas = 0;
+        uint64_t soma = 0;
+        LeSelo(linhas, soma);
+        return linhas;
+    }
+    tabela::Comando c = Preparar(e_->db.get(), "SELECT count(*) FROM registros", path_, "Cannot read");
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    return sqlite3_column_int64(c.get(), 0);
+}
+
+TValue TArquivoTabela::Maximo(const std::string& campo) {
+    const TField& f = definicao_.FieldByName(campo);
+    tabela::Comando c =
+        Preparar(e_->db.get(), "SELECT max(" + Aspas(f.FieldName()) + ") FROM registros", path_, "Cannot read");
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    return LerValor(c.get(), 0, f, path_, 0);
+}
+
+void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::string>& residentes) {
+    residentes_ = residentes;
+    camposResidentes_.clear();
+    std::string selecao = "rowid";
+    for (const std::string& r : residentes) {
+        camposResidentes_.push_back(definicao_.FieldByName(r).Index());
+        selecao += ", " + Aspas(r);
+    }
+    if (selado_) selecao += std::string(", ") + kColunaCrc;
+    std::vector<TDataSet::TRegistroResidente> registros;
+    uint64_t soma = 0;
+    {
+        tabela::Comando c = Preparar(e_->db.get(), "SELECT " + selecao + " FROM registros", path_, "Not a table file:");
+        int passo;
+        while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
+            TDataSet::TRegistroResidente r;
+            r.linha = sqlite3_column_int64(c.get(), 0);
+            r.valores.reserve(residentes.size());
+            for (size_t k = 0; k < residentes.size(); ++k) {
+                r.valores.push_back(LerValor(c.get(), int(k) + 1, definicao_.Fields(camposResidentes_[k]), path_, r.linha));
+            }
+            if (selado_) soma += Crc32Guardado(sqlite3_column_int64(c.get(), int(residentes.size()) + 1));
+            registros.push_back(std::move(r));
+        }
+        if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    }
+    if (selado_) {
+        int64_t linhas = 0;
+        uint64_t selo = 0;
+        LeSelo(linhas, selo);
+        if (linhas != int64_t(registros.size()) || (soma & 0xFFFFFFFFu) != selo) {
+            throw ESeloInvalido(NomeArquivo(path_) + ": o selo não confere com os registros");
+        }
+    }
+    // The index gives the rows in its own order; the table keeps the order of the file.
+    std::sort(registros.begin(), registros.end(),
+              [](const TDataSet::TRegistroResidente& a, const TDataSet::TRegistroResidente& b) { return a.linha < b.linha; });
+    tabela.LoadResidentRecords(shared_from_this(), residentes, std::move(registros));
+}
+
+std::vector<TValue> TArquivoTabela::Ler(int64_t linha, const std::vector<TValue>& residentes) {
+    std::string sql = "SELECT ";
+    for (size_t k = 0; k < gravados_.size(); ++k) {
+        sql += (k ? ", " : "") + Aspas(definicao_.Fields(gravados_[k]).FieldName());
+    }
+    sql += std::string(", ") + (selado_ ? kColunaCrc : "NULL") + " FROM registros WHERE rowid = ?";
+    sqlite3_stmt* s = e_->Guardado(e_->ler, sql, path_);
+    sqlite3_bind_int64(s, 1, linha);
+    const int passo = sqlite3_step(s);
+    if (passo != SQLITE_ROW) {
+        if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+        throw EDatabaseError("O registro " + std::to_string(linha) + " de " + path_ +
+                             " foi removido por outro programa depois de carregado.");
+    }
+    std::vector<TValue> valores(size_t(definicao_.FieldCount()));
+    for (size_t k = 0; k < gravados_.size(); ++k) {
+        valores[size_t(gravados_[k])] = LerValor(s, int(k), definicao_.Fields(gravados_[k]), path_, linha);
+    }
+    for (size_t k = 0; k < camposResidentes_.size() && k < residentes.size(); ++k) {
+        if (CompareValues(valores[size_t(camposResidentes_[k])], residentes[k], false) != 0) {
+            throw EDatabaseError("O registro " + std::to_string(linha) + " de " + path_ +
+                                 " foi alterado por outro programa depois de carregado.");
+        }
+    }
+    if (selado_ && CrcDaLinha(valores, gravados_) != Crc32Guardado(sqlite3_column_int64(s, int(gravados_.size())))) {
+        throw ESeloInvalido("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path_);
+    }
+    sqlite3_reset(s);
+    return valores;
+}
+
+void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::string>& residentes) {
+    if (!tabela.TemPendencias()) return;
+    const TDataSet::TPendencias p = tabela.Pendencias();
+    sqlite3* db = e_->db.get();
+    TTransacao t(db, path_);
+    if (!selado_) {
+        try {
+            Sela(residentes);
+        } catch (const EErroGravacao&) {
+            t.Falha();
+        }
+    }
+    int64_t linhas = 0;
+    uint64_t soma = 0;
+    LeSelo(linhas, soma);
+    // The CRC a row has in the file now (false when the row is not there).
+    auto crcAtual = [&](int64_t linha, uint32_t& crc) {
+        sqlite3_stmt* s =
+            e_->Guardado(e_->crcDe, std::string("SELECT ") + kColunaCrc + " FROM registros WHERE rowid = ?", path_);
+        sqlite3_bind_int64(s, 1, linha);
+        const int passo = sqlite3_step(s);
+        if (passo == SQLITE_ROW) {
+            crc = Crc32Guardado(sqlite3_column_int64(s, 0));
+            return true;
+        }
+        if (passo != SQLITE_DONE) t.Falha();
+        return false;
+    };
+    for (int64_t linha : p.removidas) {
+        uint32_t crc = 0;
+        if (!crcAtual(linha, crc)) continue;
+        sqlite3_stmt* s = e_->Guardado(e_->remover, "DELETE FROM registros WHERE rowid = ?", path_);
+        sqlite3_bind_int64(s, 1, linha);
+        if (sqlite3_step(s) != SQLITE_DONE) t.Falha();
+        soma -= crc;
+        --linhas;
+    }
+    std::string colunas, marcas, atribuicoes;
+    for (size_t k = 0; k < gravados_.size(); ++k) {
+        const std::string nome = Aspas(definicao_.Fields(gravados_[k]).FieldName());
+        colunas += nome + ", ";
+        marcas += "?, ";
+        atribuicoes += nome + " = ?, ";
+    }
+    std::vector<std::pair<TBookmark, int64_t>> novas;
+    std::vector<TValue> valores(size_t(tabela.FieldCount()));
+    const int n = int(gravados_.size());
+    for (TBookmark b : p.gravar) {
+        for (int f : gravados_) valores[size_t(f)] = tabela.ValueAt(b, f);
+        const uint32_t crc = CrcDaLinha(valores, gravados_);
+        const int64_t linha = tabela.RowOf(b);
+        uint32_t anterior = 0;
+        const bool existe = linha != 0 && crcAtual(linha, anterior);
+        sqlite3_stmt* s =
+            existe ? e_->Guardado(e_->atualizar,
+                                  "UPDATE registros SET " + atribuicoes + kColunaCrc + " = ? WHERE rowid = ?", path_)
+                   : e_->Guardado(e_->inserir,
+                                  "INSERT INTO registros(" + colunas + kColunaCrc + ") VALUES(" + marcas + "?)", path_);
+        for (int k = 0; k < n; ++k) {
+            if (Vincular(s, k + 1, valores[size_t(gravados_[size_t(k)])]) != SQLITE_OK) t.Falha();
+        }
+        sqlite3_bind_int64(s, n + 1, crc);
+        if (existe) sqlite3_bind_int64(s, n + 2, linha);
+        if (sqlite3_step(s) != SQLITE_DONE) t.Falha();
+        if (existe) {
+            soma -= anterior;
+        } else {
+            novas.emplace_back(b, sqlite3_last_insert_rowid(db));
+            ++linhas;
+        }
+        soma += crc;
+    }
+    const std::string selo =
+        "UPDATE selo SET linhas = " + std::to_string(linhas) + ", soma = " + std::to_string(soma & 0xFFFFFFFFu);
+    if (sqlite3_exec(db, selo.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) t.Falha();
+    t.Conclui();
+    selado_ = true;
+    tabela.ConfirmaGravacao(p, novas);
+}
+
+}  // namespace kova
