@@ -86,8 +86,10 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
     const bool gravavel = escrita || ::access(path_.c_str(), W_OK) == 0;
 #endif
     sqlite3* raw = nullptr;
+    // One thread at a time uses a connection: SQLite need not lock it around every call.
     const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
-                                   gravavel ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY, nullptr);
+                                   (gravavel ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
     e_->db.reset(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path_, "Cannot open");
     sqlite3* db = e_->db.get();
@@ -218,8 +220,11 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
         }
     }
     // The index gives the rows in its own order; the table keeps the order of the file.
-    std::sort(registros.begin(), registros.end(),
-              [](const TDataSet::TRegistroResidente& a, const TDataSet::TRegistroResidente& b) { return a.linha < b.linha; });
+    const auto antes = [](const TDataSet::TRegistroResidente& a, const TDataSet::TRegistroResidente& b) {
+        return a.linha < b.linha;
+    };
+    // Numbers mostly follow the rows: the order is mostly right already.
+    if (!std::is_sorted(registros.begin(), registros.end(), antes)) std::sort(registros.begin(), registros.end(), antes);
     tabela.LoadResidentRecords(shared_from_this(), residentes, std::move(registros));
 }
 
@@ -252,6 +257,27 @@ std::vector<TValue> TArquivoTabela::Ler(int64_t linha, const std::vector<TValue>
     }
     sqlite3_reset(s);
     return valores;
+}
+
+std::vector<int64_t> TArquivoTabela::LinhasQue(const std::vector<std::string>& campos,
+                                               const std::function<bool(const std::vector<TValue>&)>& criterio) {
+    std::string selecao = "rowid";
+    std::vector<const TField*> lidos;
+    for (const std::string& c : campos) {
+        lidos.push_back(&definicao_.FieldByName(c));
+        selecao += ", " + Aspas(lidos.back()->FieldName());
+    }
+    tabela::Comando c = Preparar(e_->db.get(), "SELECT " + selecao + " FROM registros", path_, "Cannot read");
+    std::vector<int64_t> linhas;
+    std::vector<TValue> valores(campos.size());
+    int passo;
+    while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
+        const int64_t linha = sqlite3_column_int64(c.get(), 0);
+        for (size_t k = 0; k < lidos.size(); ++k) valores[k] = LerValor(c.get(), int(k) + 1, *lidos[k], path_, linha);
+        if (criterio(valores)) linhas.push_back(linha);
+    }
+    if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    return linhas;
 }
 
 void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::string>& residentes) {

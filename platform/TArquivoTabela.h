@@ -17,6 +17,7 @@
 // Create it with std::make_shared: a table loaded through it keeps it as the source of its records.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ public:
     // other fields here.
     void CarregaResidentes(TDataSet& tabela, const std::vector<std::string>& residentes);
     std::vector<TValue> Ler(int64_t linha, const std::vector<TValue>& residentes) override;
+    // The rows whose values of the named fields (in that order) meet the criterion: one pass over
+    // the file reading those columns only, the slips themselves never read whole.
+    std::vector<int64_t> LinhasQue(const std::vector<std::string>& campos,
+                                   const std::function<bool(const std::vector<TValue>&)>& criterio);
     // Writes the table's pending changes (rows inserted, updated, deleted, and the seal) in one
     // transaction and confirms them to the table; nothing when none is pending. A file written
     // whole by an earlier version gets its CRCs, seal and index (over `residentes`) in the same

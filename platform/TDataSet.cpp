@@ -240,8 +240,9 @@ int TDataSet::CompareKey(const Index& ix, const Record* r, const std::vector<TVa
 
 void TDataSet::SortIndex(Index& ix) {
     Mudou();
-    std::sort(ix.order.begin(), ix.order.end(),
-              [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+    const auto menor = [&](const Record* a, const Record* b) { return Less(ix, a, b); };
+    // An order that follows the file's (the slip number) is mostly in order already.
+    if (!std::is_sorted(ix.order.begin(), ix.order.end(), menor)) std::sort(ix.order.begin(), ix.order.end(), menor);
     ix.desordenado = false;
 }
 
@@ -1138,9 +1139,16 @@ void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const
         uint64_t seq = r->seq;
         owned_[seq] = std::move(r);
     }
+    // Only the order in use is put in order now; another is when it is chosen (a start with many
+    // slips would otherwise sort them by taxpayer for nothing).
+    const Index* atual = CurrentIndex();
     for (auto& ix : indexes_) {
         ix->order = natural_;
-        SortIndex(*ix);
+        if (ix.get() == atual) {
+            SortIndex(*ix);
+        } else {
+            ix->desordenado = true;
+        }
     }
     if (!current_ || !Accept(current_)) {
         current_ = NextVisible(0);
@@ -1182,6 +1190,15 @@ TDataSet::TPendencias TDataSet::Pendencias() const {
 int64_t TDataSet::RowOf(TBookmark bookmark) const {
     auto it = owned_.find(bookmark);
     return it == owned_.end() ? 0 : it->second->linha;
+}
+
+std::vector<TBookmark> TDataSet::BookmarksOfRows(const std::vector<int64_t>& linhas) const {
+    const std::unordered_set<int64_t> procuradas(linhas.begin(), linhas.end());
+    std::vector<TBookmark> r;
+    for (const Record* rec : natural_) {
+        if (rec->linha != 0 && procuradas.count(rec->linha)) r.push_back(rec->seq);
+    }
+    return r;
 }
 
 void TDataSet::ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas) {

@@ -211,6 +211,8 @@ public:
     bool TemPendencias() const { return !pendentes_.empty() || !removidas_.empty(); }
     // The record's row in the file (0: not there yet).
     int64_t RowOf(TBookmark bookmark) const;
+    // The records at these rows of the file, in table order; one pass over the table.
+    std::vector<TBookmark> BookmarksOfRows(const std::vector<int64_t>& linhas) const;
     // The changes of `Pendencias()` are in the file now; `linhasNovas` gives the row each new
     // record was given.
     void ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas);

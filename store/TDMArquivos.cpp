@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <fstream>
 #include <sstream>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -419,8 +420,7 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
 }
 
 const std::vector<std::string>& TDM::CamposResidentesKOVA() {
-    static const std::vector<std::string> campos = {"IdKOVA",   "CICContribuinte", "Situacao",
-                                                    "DataHora", "UFFavorecida",    "RazaoSocial"};
+    static const std::vector<std::string> campos = {"IdKOVA", "CICContribuinte", "Situacao"};
     return campos;
 }
 
@@ -450,6 +450,56 @@ bool TDM::CarregarKOVA(const std::string& path, const std::string& arquivo) {
                TMsgDlgType::mtInformation);
     }
     return true;
+}
+
+std::vector<TBookmark> TDM::KOVAsQue(const std::vector<std::string>& campos, const TCriterioKOVA& criterio) {
+    std::vector<TBookmark> achadas;
+    if (!cdsKOVA.Active()) return achadas;
+    // A slip changed or new since the last save is judged as memory holds it; the file, for the others.
+    const TDataSet::TPendencias pendentes = cdsKOVA.Pendencias();
+    std::unordered_set<TBookmark> naMemoria(pendentes.gravar.begin(), pendentes.gravar.end());
+    if (arquivoKOVA_ && guardadasCarregadas_) {
+        for (TBookmark b : cdsKOVA.BookmarksOfRows(arquivoKOVA_->LinhasQue(campos, criterio))) {
+            if (!naMemoria.count(b)) achadas.push_back(b);
+        }
+    }
+    std::vector<int> indices;
+    for (const std::string& c : campos) indices.push_back(cdsKOVA.FieldByName(c).Index());
+    std::vector<TValue> valores(campos.size());
+    for (TBookmark b : pendentes.gravar) {
+        for (size_t k = 0; k < indices.size(); ++k) valores[k] = cdsKOVA.ValueAt(b, indices[k]);
+        if (criterio(valores)) achadas.push_back(b);
+    }
+    return achadas;
+}
+
+std::vector<TBookmark> TDM::ProcuraKOVAs(const std::string& texto) {
+    const std::string procurado = UpperCase(Trim(texto));
+    std::vector<TBookmark> visiveis = cdsKOVA.VisibleRecords();
+    if (procurado.empty()) return visiveis;
+    // Digits, with or without the marks of a CNPJ/CPF, are a number or part of a CNPJ/CPF.
+    std::string digitos;
+    bool soNumero = true;
+    for (char c : procurado) {
+        if (c >= '0' && c <= '9') {
+            digitos += c;
+        } else if (c != '.' && c != '/' && c != '-' && c != ' ') {
+            soNumero = false;
+        }
+    }
+    const bool porNumero = soNumero && !digitos.empty();
+    const auto achadas = KOVAsQue({"IdKOVA", "CICContribuinte", "RazaoSocial", "UFFavorecida"},
+                                  [&](const std::vector<TValue>& v) {
+                                      if (porNumero) {
+                                          return ValueToString(v[0]) == digitos ||
+                                                 ValueToString(v[1]).find(digitos) != std::string::npos;
+                                      }
+                                      return UpperCase(ValueToString(v[2])).find(procurado) != std::string::npos ||
+                                             UpperCase(ValueToString(v[3])) == procurado;
+                                  });
+    const std::unordered_set<TBookmark> conjunto(achadas.begin(), achadas.end());
+    std::erase_if(visiveis, [&](TBookmark b) { return !conjunto.count(b); });
+    return visiveis;
 }
 
 void TDM::CarregarKOVAsGuardadas() {

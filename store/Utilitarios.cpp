@@ -13,22 +13,17 @@ TResultadoRemocao RemoverKOVAImpressas(TDM& dm, TDate ate) {
     TDM::TAdiaGravacao umaGravacao(dm);
     k.SetFiltered(false);
     k.SetIndexName("pk_IdKOVA");
-    // One pass over the slips' resident fields, then one deletion of them all and one save: the
-    // cost grows with the number of slips, not with its square.
-    const int situacao = k.FieldByName("Situacao").Index();
-    const int dataHora = k.FieldByName("DataHora").Index();
-    std::vector<TBookmark> removidas;
-    for (TBookmark slip : k.VisibleRecords()) {
-        const TValue& quando = k.ValueAt(slip, dataHora);
-        const auto* momento = std::get_if<TDateTime>(&quando);
-        const bool impressa = ValueToString(k.ValueAt(slip, situacao)) == "I" && momento && DateOf(*momento) <= ate;
-        const bool antiga = momento && *momento < limite;
-        if (impressa || antiga) {
-            removidas.push_back(slip);
-        } else {
-            ++r.mantidas;
-        }
-    }
+    // One pass over the file's columns of situation and date, then one deletion of them all and
+    // one save: the cost grows with the number of slips, not with its square.
+    const int antes = k.RecordCount();
+    const std::vector<TBookmark> removidas =
+        dm.KOVAsQue({"Situacao", "DataHora"}, [&](const std::vector<TValue>& v) {
+            const auto* momento = std::get_if<TDateTime>(&v[1]);
+            const bool impressa = ValueToString(v[0]) == "I" && momento && DateOf(*momento) <= ate;
+            const bool antiga = momento && *momento < limite;
+            return impressa || antiga;
+        });
+    r.mantidas = antes - int(removidas.size());
     k.DeleteRecords(removidas);
     r.removidas = int(removidas.size());
     k.First();

@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <memory>
 
 #include "NomesLembrados.h"
 #include "TControlModel.h"
@@ -663,3 +665,104 @@ TEST_F(TabelaTest, AposGravarOuApagarQueFalhaDesfazAOperacao) {
 }
 
 }  // namespace
+
+// A source of records kept "in a file": counts its reads and can refuse one.
+class FonteDeTeste : public TFonteRegistros {
+public:
+    std::vector<std::vector<TValue>> linhas;  // row n at n - 1
+    int leituras = 0;
+    int64_t recusada = 0;
+    std::vector<TValue> Ler(int64_t linha, const std::vector<TValue>&) override {
+        ++leituras;
+        if (linha == recusada) throw EDatabaseError("CRC não confere");
+        return linhas.at(size_t(linha - 1));
+    }
+};
+
+TEST_F(TabelaTest, RegistrosNoArquivoSoLidosQuandoUmCampoNaoResidenteEPedido) {
+    auto fonte = std::make_shared<FonteDeTeste>();
+    std::vector<TDataSet::TRegistroResidente> residentes;
+    const int n = int(TDataSet::kRegistrosLidos) * 2 + 10;
+    for (int i = 1; i <= n; ++i) {
+        const std::string uf = i % 2 ? "SP" : "MG";
+        fonte->linhas.push_back({uf, std::string("100013"), std::string("T"), "linha " + std::to_string(i), int32_t(i)});
+        // Index fields and the number stay in memory.
+        residentes.push_back({i, {uf, std::string("100013"), std::string("T"), int32_t(i)}});
+    }
+    t.Close();
+    EXPECT_THROW(t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag"}, residentes), EDatabaseError)
+        << "an index field not resident would read every record to sort";
+    t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag", "Numero"}, residentes);
+    t.SetIndexName("sk_Numero");
+    EXPECT_EQ(t.RecordCount(), n);
+    EXPECT_EQ(fonte->leituras, 0);
+    t.SetFilter("UF = 'MG'");
+    t.SetFiltered(true);
+    EXPECT_EQ(t.RecordCount(), n / 2);
+    EXPECT_EQ(fonte->leituras, 0);
+    t.SetFiltered(false);
+    // Every record read whole once, memory holding a bounded number of them.
+    int i = 0;
+    for (t.First(); !t.Eof(); t.Next()) {
+        ASSERT_EQ(t.FieldByName("Texto").AsString(), "linha " + std::to_string(++i));
+        ASSERT_LE(t.WholeRecordsInMemory(), TDataSet::kRegistrosLidos);
+    }
+    EXPECT_EQ(fonte->leituras, n);
+    // A record that fails its check is refused where it is read, the others are not.
+    fonte->recusada = 3;
+    t.First();
+    t.Next();
+    t.Next();
+    EXPECT_THROW(t.FieldByName("Texto").AsString(), EDatabaseError);
+    t.Next();
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "linha 4");
+}
+
+TEST_F(TabelaTest, AlteracoesPendentesAteConfirmadasEDesfeitasComAOperacao) {
+    std::vector<std::vector<TValue>> registros;
+    for (int i = 1; i <= 4; ++i) registros.push_back({std::string("SP"), std::string("1"), std::string("T"), "r" + std::to_string(i), int32_t(i)});
+    t.LoadRecords(registros, {11, 12, 13, 14});
+    t.SetIndexName("sk_Numero");
+    EXPECT_FALSE(t.TemPendencias());
+
+    t.FindKey({TValue(int32_t(2))});
+    t.Edit();
+    t.FieldByName("Texto").SetAsString("mudou");
+    t.Post();
+    t.FindKey({TValue(int32_t(3))});
+    t.Delete();
+    Linha("MG", "2", "T", "novo", 5);
+    auto p = t.Pendencias();
+    EXPECT_EQ(p.removidas, (std::vector<int64_t>{13}));
+    ASSERT_EQ(p.gravar.size(), 2u);
+    EXPECT_EQ(t.RowOf(p.gravar[0]), 12);
+    EXPECT_EQ(t.RowOf(p.gravar[1]), 0);
+
+    // Written: the new record has its row, nothing is pending.
+    t.ConfirmaGravacao(p, {{p.gravar[1], 15}});
+    EXPECT_FALSE(t.TemPendencias());
+    EXPECT_EQ(t.RowOf(p.gravar[1]), 15);
+
+    // A post or a deletion that its after-event refuses leaves nothing pending.
+    t.AfterPost = [](TDataSet&) { throw EDatabaseError("não gravou"); };
+    t.AfterDelete = [](TDataSet&) { throw EDatabaseError("não gravou"); };
+    t.FindKey({TValue(int32_t(1))});
+    t.Edit();
+    t.FieldByName("Texto").SetAsString("x");
+    EXPECT_THROW(t.Post(), EDatabaseError);
+    t.Cancel();
+    EXPECT_THROW(Linha("RJ", "3", "T", "outro", 6), EDatabaseError);
+    EXPECT_THROW(t.Delete(), EDatabaseError);
+    EXPECT_FALSE(t.TemPendencias());
+
+    // Many deleted in one pass: each row pending, the event once.
+    int depois = 0;
+    t.AfterDelete = [&depois](TDataSet&) { ++depois; };
+    t.AfterPost = nullptr;
+    t.DeleteRecords(t.VisibleRecords());
+    EXPECT_EQ(t.RecordCount(), 0);
+    EXPECT_EQ(depois, 1);
+    p = t.Pendencias();
+    std::sort(p.removidas.begin(), p.removidas.end());
+    EXPECT_EQ(p.removidas, (std::vector<int64_t>{11, 12, 14, 15}));
+}

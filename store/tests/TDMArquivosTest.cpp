@@ -649,3 +649,59 @@ TEST_F(ArquivosTest, DiscoCheioOuPastaFechadaMantemOArquivoAnterior) {
 }
 
 }  // namespace
+
+namespace {
+
+// The search page's box and the removal read the file's columns, never the slips whole, and judge
+// the slips not yet saved as memory holds them.
+TEST_F(ArquivosTest, ProcuraNasColunasDoArquivoSemLerAsKOVAsEAsNaoGravadasNaMemoria) {
+    dir.ConfigPadrao();
+    {
+        TDM& d = Carrega();
+        d.GravarAposAlteracao = true;
+        struct {
+            const char *uf, *cic, *nome;
+        } kovas[] = {{"SP", "12345678000195", "EMPRESA AÇÚCAR LTDA"},
+                     {"MG", "52998224725", "JOSÉ DA SILVA"},
+                     {"SP", "11222333000181", "COMERCIAL ÇAÇA"},
+                     {"RJ", "98765432100", "ANA"}};
+        for (const auto& k : kovas) {
+            d.cdsKOVA.Append();
+            d.cdsKOVA.FieldByName("UFFavorecida").SetAsString(k.uf);
+            d.cdsKOVA.FieldByName("CICContribuinte").SetAsString(k.cic);
+            d.cdsKOVA.FieldByName("RazaoSocial").SetAsString(k.nome);
+            d.cdsKOVA.Post();
+        }
+        dm.reset();
+    }
+    TDM& d = Carrega();
+    d.cdsKOVA.SetFiltered(false);
+    d.cdsKOVA.SetIndexName("pk_IdKOVA");
+    auto numeros = [&d](const std::string& texto) {
+        std::vector<int> r;
+        for (TBookmark b : d.ProcuraKOVAs(texto)) {
+            r.push_back(std::get<int32_t>(d.cdsKOVA.ValueAt(b, d.cdsKOVA.FieldByName("IdKOVA").Index())));
+        }
+        return r;
+    };
+    EXPECT_EQ(numeros(""), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_EQ(numeros("açúcar"), (std::vector<int>{1}));   // accents and case as the clerk types them
+    EXPECT_EQ(numeros("çaça"), (std::vector<int>{3}));
+    EXPECT_EQ(numeros("12.345.678"), (std::vector<int>{1}));  // part of a CNPJ, marks or not
+    EXPECT_EQ(numeros("2"), (std::vector<int>{1, 2, 3, 4}));  // slip 2, and every CNPJ/CPF with a 2
+    EXPECT_EQ(numeros("4"), (std::vector<int>{1, 2, 4}));
+    EXPECT_EQ(numeros("sp"), (std::vector<int>{1, 3}));
+    EXPECT_EQ(numeros("xyz"), (std::vector<int>{}));
+    EXPECT_EQ(d.cdsKOVA.WholeRecordsInMemory(), 0u) << "a search read slips whole";
+
+    // A name changed and not saved yet is found as it is now, not as the file has it.
+    d.GravarAposAlteracao = false;
+    ASSERT_TRUE(d.cdsKOVA.Locate("IdKOVA", {4}));
+    d.cdsKOVA.Edit();
+    d.cdsKOVA.FieldByName("RazaoSocial").SetAsString("BEATRIZ");
+    d.cdsKOVA.Post();
+    EXPECT_EQ(numeros("ana"), (std::vector<int>{}));
+    EXPECT_EQ(numeros("beatriz"), (std::vector<int>{4}));
+}
+
+}  // namespace
