@@ -28,6 +28,10 @@ struct FechaComando {
 using Banco = std::unique_ptr<sqlite3, FechaBanco>;
 using Comando = std::unique_ptr<sqlite3_stmt, FechaComando>;
 
+// Milliseconds a load waits for the locks other readers hold: they are held for microseconds, so
+// reaching this means something else keeps the file.
+constexpr int kEsperaLeitura = 10000;
+
 // SQLite takes file names in UTF-8; on Linux the bytes go to the system as they are.
 std::string NomeParaSQLite(const std::string& path) {
 #ifdef _WIN32
@@ -170,6 +174,10 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
     int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     Banco db(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path, "Cannot open");
+    // Programs loading one data directory at once read the same files. On Windows a reader passes
+    // through a brief exclusive lock on its way to a shared one, so two readers meeting there find
+    // the file busy: the later one waits its turn instead of failing.
+    sqlite3_busy_timeout(db.get(), kEsperaLeitura);
 
     struct Coluna {
         std::string nome;

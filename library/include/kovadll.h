@@ -119,23 +119,6 @@ KOVADLL_API size_t KOVADLL_CALL kova2_n(char *requisicao, size_t tamanho);
  * tamanho bytes; returns the size the whole text needs, zero byte included. */
 KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char *texto, size_t tamanho);
 
-/* FOR TESTS ONLY. Sets the library's clock, which every rule of dates reads, to momento
- * ("dd/mm/yyyy" or "dd/mm/yyyy hh:nn:ss"); NULL or "" gives it the system's clock again. False when
- * the text is not such a moment (the clock stays as it was). */
-KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
-
-/* FOR TESTS ONLY, and only in the Linux build. With a script set, kova and teste do not wait for a
- * person: the script answers the dialogs and acts on the screen (drawn off screen). Steps
- * separated by "|": sim, nao, cancela (the next question), confirma, recusa (the next dialog of
- * the screen: payment date, pickers), then, in order once the screen is shown, salvar, desfazer,
- * fechar, escape, and abertas (writes down the boxes a person could type in). NULL or "" gives the
- * screen back to a person. */
-KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
-
-/* FOR TESTS ONLY, and only in the Linux build. What the last scripted request saw, one line each:
- * "abertas=<boxes>", "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
-KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char *texto, size_t tamanho);
-
 #ifdef __cplusplus
 }
 #endif
