@@ -20,6 +20,7 @@
 #    library's new-version install, with its slips kept, and the directory Windows wrote loads on
 #    Linux (its CRCs match) and answers the same; the reference tables built on Windows are the
 #    same files as those built on Linux.
+# 4. imprime through wine's print system on a private queue (windows_impressao.sh).
 set -euo pipefail
 linux="$1"
 windows="$2"
@@ -183,3 +184,9 @@ for f in "$linux"/Dados/*.cds; do
     cmp "$f" "$c/kova/Gerados/$nome" || falhou "$nome gerado no Windows difere do gerado no Linux"
 done
 echo "pasta de dados igual nos dois sistemas"
+
+# Printing through wine's print system, in this prefix (skipped where no private print
+# scheduler can run).
+status=0
+"$aqui/windows_impressao.sh" "$linux" "$windows" "$wine" "$WINEPREFIX" || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || falhou "impressão"
