@@ -40,19 +40,14 @@ chmod 755 "$dir"
 pids=""
 limpa() {
     status=$?
-    wineserver -k >/dev/null 2>&1 || true
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
-    for p in $pids; do wait "$p" 2>/dev/null || true; done
-    [ "$status" -eq 0 ] || { echo "--- cupsd"; tail -n 20 "$dir/log/error_log" 2>/dev/null || true; }
-    rm -rf "$dir"
+    [ -z "${WINEPREFIX:-}" ] || wineserver -k >/dev/null 2>&1 || true
+    encerra_fila_privada "$status" "$dir"
     exit "$status"
 }
 trap limpa EXIT
 trap 'exit 1' INT TERM
 
 inicia_fila_privada "$dir" KOVA_PDF
-mkdir -m 700 "$dir/run"
-export XDG_RUNTIME_DIR="$dir/run"
 
 export WINEPREFIX="${prefixo:-$dir/prefixo}" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 [ -n "$prefixo" ] || "$wine" wineboot --init >/dev/null 2>&1 || true

@@ -80,6 +80,18 @@ FIM
             falha "lpadmin $_f"
     done
     lpadmin -d "$1" || falha "lpadmin -d"
+    # Programs that print (Qt's) want a private runtime folder.
+    mkdir -m 700 "$_d/run"
+    export XDG_RUNTIME_DIR="$_d/run"
+}
+
+# encerra_fila_privada <exit status> <folder>: for the test's exit trap. Ends the scheduler and
+# the other processes in pids, shows the scheduler's log when the test failed, removes the folder.
+encerra_fila_privada() {
+    for p in $pids; do kill "$p" 2>/dev/null || true; done
+    for p in $pids; do wait "$p" 2>/dev/null || true; done
+    [ "$1" -eq 0 ] || { echo "--- cupsd"; tail -n 30 "$2/log/error_log" 2>/dev/null || true; }
+    rm -rf "$2"
 }
 
 # Whether every PDF file of the folder is complete (cups-pdf writes it in place).

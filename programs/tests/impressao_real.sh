@@ -27,10 +27,7 @@ chmod 755 "$dir"
 pids=""
 limpa() {
     status=$?
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
-    for p in $pids; do wait "$p" 2>/dev/null || true; done
-    [ "$status" -eq 0 ] || { echo "--- cupsd"; tail -n 30 "$dir/log/error_log" 2>/dev/null || true; }
-    rm -rf "$dir"
+    encerra_fila_privada "$status" "$dir"
     exit "$status"
 }
 trap limpa EXIT
@@ -41,8 +38,6 @@ falha() {
 }
 
 inicia_fila_privada "$dir" KOVA_PDF KOVA_OUTRA
-mkdir -m 700 "$dir/run"
-export XDG_RUNTIME_DIR="$dir/run"
 
 # Every file of the folder is one A4 page whose symbols all read as one of the expected contents,
 # and every expected content was printed: checks a folder against a file of contents.
