@@ -41,9 +41,9 @@
  * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
  * text can be read with kova_ultimo_erro.
  *
- * kova and teste show the entry screen with Qt on the calling thread. A host that runs its own
- * QApplication keeps it: the screen opens inside it. A host without one gets one made by the
- * library on the first call that needs it, kept for the life of the process. With no display
+ * On Linux kova and teste show the entry screen with Qt on the calling thread. A host that runs
+ * its own QApplication keeps it: the screen opens inside it. A host without one gets one made by
+ * the library on the first call that needs it, kept for the life of the process. With no display
  * (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM set), kova and teste fail with
  * "Não há tela onde mostrar a KOVA" and imprime works off screen.
  *
