@@ -76,8 +76,11 @@ bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
 
 bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
     return Protegido([&] {
-        const std::vector<TPagina> paginas = PaginasDaImpressao(texto1, texto2, texto3);
+        // The host's Qt application (or the library's) exists before the report runs, as in the
+        // desktop program: made after it, on a display, the process fails the leak checker at exit.
+        Objetos();
         GarantirAplicacao(false, false);
+        const std::vector<TPagina> paginas = PaginasDaImpressao(texto1, texto2, texto3);
         const TDM& dm = *DM;
         ImprimirOuGravar(paginas, dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao);
     });
