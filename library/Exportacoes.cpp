@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "Interface.h"
-#include "kovadll.h"
+#include "kovadll_teste.h"
 
 namespace {
 

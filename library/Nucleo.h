@@ -5,6 +5,9 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+#include "TRelatorio.h"
 
 namespace kova {
 
@@ -23,5 +26,9 @@ void Guarda(TDataSet& k);
 
 // The last reply, which the exports copy into the host's buffer.
 std::string& Resposta();
+
+// The pages imprime prints: the three copies of the current slip, with the three texts of the
+// request kept with the report. Throws when there is no slip or its copies do not fit the page.
+std::vector<TPagina> PaginasDaImpressao(const char* texto1, const char* texto2, const char* texto3);
 
 }  // namespace kova

@@ -22,11 +22,21 @@ namespace kova {
 
 using namespace tabela;
 
+namespace {
+// Milliseconds a load waits for the locks other readers hold: they are held for microseconds, so
+// reaching this means something else keeps the file.
+constexpr int kEsperaLeitura = 10000;
+}  // namespace
+
 void LoadFromFile(TDataSet& table, const std::string& path) {
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
     Banco db(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path, "Cannot open");
+    // Programs loading one data directory at once read the same files. On Windows a reader passes
+    // through a brief exclusive lock on its way to a shared one, so two readers meeting there find
+    // the file busy: the later one waits its turn instead of failing.
+    sqlite3_busy_timeout(db.get(), kEsperaLeitura);
 
     struct Coluna {
         std::string nome;

@@ -10,14 +10,19 @@
  * find an export by its name or its ordinal: teste 1, kova 2, kova2 3, imprime 4, kova_n 5,
  * kova2_n 6, kova_ultimo_erro 7. Every export uses __stdcall (KOVADLL_CALL): on 32-bit Windows the
  * callee removes the arguments and the names are exported undecorated ("kova2", not "_kova2@4");
- * on 64-bit Windows it is the system's one calling convention. That build carries no screen and no
- * printing: kova2 works fully; kova answers "<the request>;Retorno=001;Mensagem_Retorno=KOVA não
- * incluída;CRC=XXXXXXXX", teste returns false and imprime writes "001KOVA não incluida", and
- * kova_ultimo_erro then says that this build has neither. KOVA.INI is read in the Windows
- * directory, Config.ini beside the host program, the state-registration component DllInscE32.Dll
- * is loaded from the system directory (copied there from the host program's folder, or from the
- * library's own, when missing), and paths use backslashes. A data directory is the same on both
- * systems: one written on Linux is used on Windows as it stands, and the reverse.
+ * on 64-bit Windows it is the system's one calling convention. That build has no screen: kova2
+ * and imprime work fully (imprime through the Windows print system, below); kova and teste show
+ * nothing (see each). KOVA.INI is read in the Windows directory, Config.ini beside the host
+ * program, and paths use backslashes. A data directory is the same on both systems: one written
+ * on Linux is used on Windows as it stands, and the reverse. Any number of host programs may load
+ * one data directory at once.
+ *
+ * The state-registration component DllInscE32.Dll is taken from the first place that holds it:
+ * the system directory, the host program's folder, then the library's own folder (on Linux the
+ * package's folder of it). Nothing is copied or written, so a user who may not write the system
+ * directory uses the component beside the program. It is loaded on the first request that checks a
+ * registration and kept for the life of the process. With none anywhere, a request that needs it
+ * fails with "DllInscE32.Dll não carregada (procurada em <the places tried>)".
  *
  * The library creates nothing when it is loaded; the first call creates the data module (reading
  * Config.ini beside the host program, or KOVA.INI, and loading the data directory) and keeps it
@@ -36,9 +41,9 @@
  * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
  * text can be read with kova_ultimo_erro.
  *
- * kova and teste show the entry screen with Qt on the calling thread. A host that runs its own
- * QApplication keeps it: the screen opens inside it. A host without one gets one made by the
- * library on the first call that needs it, kept for the life of the process. With no display
+ * On Linux kova and teste show the entry screen with Qt on the calling thread. A host that runs
+ * its own QApplication keeps it: the screen opens inside it. A host without one gets one made by
+ * the library on the first call that needs it, kept for the life of the process. With no display
  * (neither DISPLAY, WAYLAND_DISPLAY nor QT_QPA_PLATFORM set), kova and teste fail with
  * "Não há tela onde mostrar a KOVA" and imprime works off screen.
  *
@@ -74,7 +79,8 @@ extern "C" {
 /* Runs the hosted request (the entry screen shown to a person) on the text the library holds as its
  * request: after a kova call that is that call's reply (the saved slip's fields, or the request
  * followed by its refusal), after a kova2 call its reply, and before any call an empty request,
- * which opens an empty slip. True when at least one slip was saved. */
+ * which opens an empty slip. True when at least one slip was saved. The Windows build has no
+ * screen: teste returns false at once, and kova's reply tells why (below). */
 KOVADLL_API bool KOVADLL_CALL teste(void);
 
 /* The hosted request: the entry screen, filled from the request, is shown modally until the
@@ -86,7 +92,12 @@ KOVADLL_API bool KOVADLL_CALL teste(void);
  *       Mensagem_Retorno=KOVA incluída com sucesso;CRC=XXXXXXXX
  *   <the request>;Retorno=001;Mensagem_Retorno=KOVA não incluída;CRC=XXXXXXXX
  * A value a field cannot take (a date that does not exist) fails the call; the slip stays open
- * and the next kova or teste shows it as it stands. */
+ * and the next kova or teste shows it as it stands.
+ * The Windows build has no screen: kova shows nothing and answers, whatever the request,
+ *   <the request>;Retorno=001;Mensagem_Retorno=KOVA não incluída: esta versão da KOVADll não tem
+ *       tela;CRC=XXXXXXXX
+ * (the message on one line), which differs from a person's cancel only in its message: a host
+ * tells "not available in this build" from "cancelled" by it. */
 KOVADLL_API void KOVADLL_CALL kova(char *requisicao);
 
 /* The unattended request: fills, checks and stores a slip without showing anything. The buffer
@@ -97,13 +108,17 @@ KOVADLL_API void KOVADLL_CALL kova(char *requisicao);
 KOVADLL_API void KOVADLL_CALL kova2(char *requisicao);
 
 /* Prints the three copies of the current slip of the library's slips table (normally the slip of
- * the last request) and writes "000" into resultado; when nothing was printed it writes
- * "001KOVA não incluida" (resultado must hold 21 bytes). The slip is not marked printed. The pages
- * go to the system's default printer, "000" once its queue accepted the job (a stopped queue, or
- * one not taking jobs, gets nothing: "001", the reason in kova_ultimo_erro); on a machine without
- * one they are written as the PDF file KOVA_<IdKOVA>.pdf in the folder of the setting
- * PastaImpressao (section [KOVA] of KOVA.INI, or [Opções] of Config.ini), by default the folder
- * Impressoes of the data directory. The three texts are kept with the report and not printed. */
+ * the last request) on one A4 page and writes "000" into resultado; when nothing was printed it
+ * writes "001KOVA não incluida" (resultado must hold 21 bytes) and the reason is kept for
+ * kova_ultimo_erro. The slip is not marked printed. The three texts are kept with the report and
+ * not printed.
+ * Linux: the page goes to the system's default printer, "000" once its queue accepted the job (a
+ * stopped queue, or one not taking jobs, gets nothing); on a machine without one it is written as
+ * the PDF file KOVA_<IdKOVA>.pdf in the folder of the setting PastaImpressao (section [KOVA] of
+ * KOVA.INI, or [Opções] of Config.ini), by default the folder Impressoes of the data directory.
+ * Windows: the page is drawn through GDI on the user's default printer, "000" once the print
+ * spooler accepted the whole job; a paused or offline printer gets nothing, and a machine without
+ * printers answers "001" ("Não há impressora instalada: a KOVA não foi impressa"). */
 KOVADLL_API void KOVADLL_CALL imprime(const char *texto1, const char *texto2, const char *texto3,
                                       char *resultado);
 
@@ -118,23 +133,6 @@ KOVADLL_API size_t KOVADLL_CALL kova2_n(char *requisicao, size_t tamanho);
 /* The text of the last failure of a call (empty when the last call succeeded), cut to fit
  * tamanho bytes; returns the size the whole text needs, zero byte included. */
 KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char *texto, size_t tamanho);
-
-/* FOR TESTS ONLY. Sets the library's clock, which every rule of dates reads, to momento
- * ("dd/mm/yyyy" or "dd/mm/yyyy hh:nn:ss"); NULL or "" gives it the system's clock again. False when
- * the text is not such a moment (the clock stays as it was). */
-KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
-
-/* FOR TESTS ONLY, and only in the Linux build. With a script set, kova and teste do not wait for a
- * person: the script answers the dialogs and acts on the screen (drawn off screen). Steps
- * separated by "|": sim, nao, cancela (the next question), confirma, recusa (the next dialog of
- * the screen: payment date, pickers), then, in order once the screen is shown, salvar, desfazer,
- * fechar, escape, and abertas (writes down the boxes a person could type in). NULL or "" gives the
- * screen back to a person. */
-KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
-
-/* FOR TESTS ONLY, and only in the Linux build. What the last scripted request saw, one line each:
- * "abertas=<boxes>", "dialogo=<dialog>", "mensagem=<text>". Returns the size the whole text needs. */
-KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char *texto, size_t tamanho);
 
 #ifdef __cplusplus
 }

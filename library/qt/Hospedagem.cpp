@@ -7,19 +7,16 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
-#include "FluxosImpressao.h"
 #include "Interface.h"
 #include "Nucleo.h"
 #include "Requisicao.h"
 #include "TDM.h"
 #include "TelaBiblioteca.h"
 #include "TfrmDigitar.h"
-#include "TqrpKOVA.h"
 
 namespace kova {
 namespace {
 
-std::unique_ptr<TqrpKOVA> relatorio;
 // The script that stands in for the person in tests, and what it saw.
 std::unique_ptr<std::string> roteiro;
 std::string relato;
@@ -81,20 +78,13 @@ bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
 
 bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
     return Protegido([&] {
+        // The host's Qt application (or the library's) exists before the report runs, as in the
+        // desktop program: made after it, on a display, the process fails the leak checker at exit.
         Objetos();
         GarantirAplicacao(false, false);
-        if (!relatorio) relatorio = std::make_unique<TqrpKOVA>();
-        relatorio->Textos[0] = texto1 ? texto1 : "";
-        relatorio->Textos[1] = texto2 ? texto2 : "";
-        relatorio->Textos[2] = texto3 ? texto3 : "";
-        TDM& dm = *DM;
-        dm.ModoBiblioteca = true;
-        if (dm.cdsKOVA.IsEmpty()) throw Exception("Não há KOVA para imprimir");
-        // The three copies of a desktop print; the slip is not marked printed.
-        const auto paginas = relatorio->Executa(3);
-        ConfereViasNaPagina(relatorio->Relatorio, paginas);
-        const std::string pasta = dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao;
-        ImprimirOuGravar(paginas, pasta);
+        const std::vector<TPagina> paginas = PaginasDaImpressao(texto1, texto2, texto3);
+        const TDM& dm = *DM;
+        ImprimirOuGravar(paginas, dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao);
     });
 }
 

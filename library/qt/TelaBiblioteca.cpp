@@ -118,7 +118,6 @@ void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro) {
 }
 
 std::string ImprimirOuGravar(const std::vector<TPagina>& paginas, const std::string& pastaPDF) {
-    if (paginas.empty()) throw Exception("Nada a imprimir");
     const std::string padrao = ImpressoraPadrao();
     if (!padrao.empty()) {
         TSaidaFila(padrao).Envia(paginas);

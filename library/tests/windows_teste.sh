@@ -6,15 +6,21 @@
 # 1. A C host program built with mingw-w64 loads kovadll.dll, finds kova2 by name and by ordinal 3
 #    and sends a fixed set of requests over the shipped data, its clock set; the same host built
 #    for Linux sends them to libkovadll.so. The two reply files must be the same byte for byte.
-#    It also checks the answers of kova, teste and imprime in a build without screen or printing.
-#    Then two such hosts run at once on one data directory.
-# 2. The Windows directory semantics: KOVA.INI in the real Windows directory, DllInscE32.Dll copied
-#    into the system directory and loaded from there, Config.ini beside the host program with a
-#    ..\ path and a new-version request, whose KOVA.INI settings are written with "\".
+#    It also checks the answers of kova and teste in a build without the screen. The host runs as
+#    a user who may not write the system directory (a standard user of an office): the
+#    registration component beside the host program is used from there, and nothing is written.
+#    The component beside the DLL in another folder is found too; with none anywhere, the places
+#    tried are named.
+#    Then three such hosts load the library 40 times each, at once, on one data directory: every
+#    request is answered.
+# 2. The Windows directory semantics: KOVA.INI in the real Windows directory, Config.ini beside
+#    the host program with a ..\ path and a new-version request, whose KOVA.INI settings are
+#    written with "\".
 # 3. One data directory on both systems: the slips file Linux wrote is rebuilt by the Windows
 #    library's new-version install, with its slips kept, and the directory Windows wrote loads on
 #    Linux (its CRCs match) and answers the same; the reference tables built on Windows are the
 #    same files as those built on Linux.
+# 4. imprime through wine's print system on a private queue (windows_impressao.sh).
 set -euo pipefail
 linux="$1"
 windows="$2"
@@ -33,11 +39,13 @@ trabalho=$(mktemp -d)
 export WINEPREFIX="$trabalho/prefixo" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 limpa() {
     wineserver -k >/dev/null 2>&1 || true
+    chmod -R u+w "$trabalho" 2>/dev/null || true
     rm -rf "$trabalho"
 }
 trap limpa EXIT
 
 "$wine" wineboot --init >/dev/null 2>&1 || true
+wineserver -w
 c="$WINEPREFIX/drive_c"
 [ -d "$c/windows" ] || falhou "wine não criou o prefixo"
 # The system directory of the host's kind: a 32-bit program's system32 is wine's syswow64.
@@ -46,47 +54,93 @@ if [ -d "$c/windows/syswow64" ] && i686-w64-mingw32-objdump -f "$windows/kovadll
     sistema="$c/windows/syswow64"
 fi
 
+# From here on wine runs as a standard user, who may not write the system directory. Wine opens
+# files in its server, which starts with the first program: as root, both lose the right to pass
+# over file permissions.
+chmod a-w "$sistema"
+Usuario() {
+    if [ "$(id -u)" -eq 0 ]; then
+        setpriv --bounding-set=-dac_override,-dac_read_search,-fowner -- "$@"
+    else
+        command "$@"
+    fi
+}
+Wine() { Usuario "$wine" "$@"; }
+! Usuario sh -c "touch '$sistema/gravavel' 2>/dev/null" || falhou "o diretório de sistema ficou gravável"
+
 python3 "$aqui/requisicoes_lote.py" "$fontes" "$total" >"$trabalho/requisicoes.txt"
 
 # The Linux library's replies over a copy of a data directory, in a folder of its own with its
-# KOVA.INI: RespostasLinux <data directory> <folder> <replies>.
+# KOVA.INI: RespostasLinux <data directory> <folder> <requests> <replies>.
 RespostasLinux() {
     mkdir -p "$2/win"
     cp -r "$1" "$2/Dados"
     printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$2" >"$2/win/KOVA.INI"
     cp "$linux/DllInscE32.Dll" "$2/win/"
     KOVA_WINDIR="$2/win" KOVA_SYSDIR="$2/win" \
-        "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$trabalho/requisicoes.txt" "$3" "$momento" >/dev/null
+        "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$3" "$4" "$momento" >/dev/null
 }
-RespostasLinux "$linux/Dados" "$trabalho/linux" "$trabalho/linux.txt"
+RespostasLinux "$linux/Dados" "$trabalho/linux" "$trabalho/requisicoes.txt" "$trabalho/linux.txt"
 
 # The Windows replies: the host program and the two DLLs in one folder, the same data copied,
-# KOVA.INI in the Windows directory; the registration component is not yet in the system one.
+# KOVA.INI in the Windows directory; the registration component is not in the system directory.
 mkdir -p "$c/kova/prog"
 cp "$windows/kovadll.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$c/kova/prog/"
 cp -r "$linux/Dados" "$c/kova/"
 cp "$trabalho/requisicoes.txt" "$c/kova/"
-rm -f "$sistema/DllInscE32.Dll"
+[ ! -e "$sistema/DllInscE32.Dll" ] || falhou "o prefixo já tem DllInscE32.Dll no diretório de sistema"
 printf '[KOVA]\r\nDirDados=C:\\kova\\Dados\r\n' >"$c/windows/KOVA.INI"
-(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows.txt' \
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows.txt' \
     "$momento" --sem-tela | iconv -f cp1252 -t utf-8) || falhou "o programa hospedeiro no Windows"
 cmp "$trabalho/linux.txt" "$c/kova/windows.txt" || falhou "as respostas do Windows diferem das do Linux"
 [ "$(wc -l <"$c/kova/windows.txt")" -eq "$total" ] || falhou "respostas faltando"
 aceitas=$(grep -ac ';Retorno=000;' "$c/kova/windows.txt" || true)
 [ "$aceitas" -ge $((total / 20)) ] || falhou "só $aceitas KOVA aceitas: o conjunto não prova as aceitas"
-[ -f "$sistema/DllInscE32.Dll" ] || falhou "DllInscE32.Dll não foi copiada para o diretório de sistema"
+[ ! -e "$sistema/DllInscE32.Dll" ] || falhou "DllInscE32.Dll foi gravada no diretório de sistema"
 grep -aq 'Erro: 124\]' "$c/kova/windows.txt" || falhou "a inscrição estadual não foi conferida"
-echo "respostas iguais nos dois sistemas: $total requisições, $aceitas aceitas"
+echo "respostas iguais nos dois sistemas, sem gravar no diretório de sistema: $total requisições, $aceitas aceitas"
 
-# Two host programs at once on the one data directory: each loads it under the shared lock.
-(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\a.txt' \
-    "$momento" >/dev/null) &
-a=$!
-(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\b.txt' \
-    "$momento" >/dev/null) || falhou "o segundo programa hospedeiro ao mesmo tempo"
-wait "$a" || falhou "o primeiro programa hospedeiro ao mesmo tempo"
-cmp "$trabalho/linux.txt" "$c/kova/a.txt" && cmp "$trabalho/linux.txt" "$c/kova/b.txt" ||
-    falhou "respostas de dois programas ao mesmo tempo"
+# The component beside the DLL, which the host loads from another folder; then in no place.
+grep -a -m 60 'INSCRICAOESTADUAL=' "$trabalho/requisicoes.txt" >"$trabalho/ie.txt"
+RespostasLinux "$linux/Dados" "$trabalho/linux_ie" "$trabalho/ie.txt" "$trabalho/linux_ie.txt"
+mkdir -p "$c/kova/dll"
+cp "$trabalho/ie.txt" "$c/kova/"
+mv "$c/kova/prog/kovadll.dll" "$c/kova/prog/DllInscE32.Dll" "$c/kova/dll/"
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll.dll' 'C:\kova\ie.txt' \
+    'C:\kova\windows_ie.txt' "$momento" >/dev/null) || falhou "o programa hospedeiro com a DLL em outra pasta"
+cmp "$trabalho/linux_ie.txt" "$c/kova/windows_ie.txt" || falhou "as respostas com o componente ao lado da DLL diferem"
+rm "$c/kova/dll/DllInscE32.Dll"
+# A request whose registration the component judged.
+n=$(grep -an -m 1 'Erro: 124\]' "$trabalho/linux_ie.txt" | cut -d: -f1)
+sed -n "${n}p" "$trabalho/ie.txt" >"$c/kova/ie1.txt"
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll.dll' 'C:\kova\ie1.txt' \
+    'C:\kova\sem.txt' "$momento" --recargas 1 >/dev/null) || falhou "o programa hospedeiro sem o componente"
+lugares='ERRO=DllInscE32.Dll não carregada (procurada em C:\windows\system32\, C:\kova\prog\ e C:\kova\dll\)'
+[ "$sistema" = "$c/windows/system32" ] || lugares=$(printf '%s' "$lugares" | sed 's/system32/syswow64/')
+[ "$(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")" = "$lugares" ] ||
+    falhou "sem o componente: $(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")"
+mv "$c/kova/dll/kovadll.dll" "$c/kova/prog/"
+cp "$windows/DllInscE32.Dll" "$c/kova/prog/"
+echo "componente ao lado da DLL usado; sem ele, os lugares procurados são ditos"
+
+# Three host programs at once on the one data directory, each loading the library 40 times: every
+# load reads the tables while the others read them too, and every request is answered.
+cp "$c/kova/ie1.txt" "$trabalho/cargas.txt"
+head -n 4 "$trabalho/requisicoes.txt" >>"$trabalho/cargas.txt"
+RespostasLinux "$linux/Dados" "$trabalho/linux_cargas" "$trabalho/cargas.txt" "$trabalho/linux_cargas.txt"
+for i in $(seq 40); do cat "$trabalho/linux_cargas.txt"; done >"$trabalho/cargas_esperadas.txt"
+cp "$trabalho/cargas.txt" "$c/kova/"
+for h in a b c; do
+    (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\cargas.txt' "C:\\kova\\cargas_$h.txt" \
+        "$momento" --recargas 40 >/dev/null) &
+    eval "p_$h=$!"
+done
+for h in a b c; do
+    eval "wait \$p_$h" || falhou "o programa hospedeiro $h de três ao mesmo tempo"
+    cmp "$trabalho/cargas_esperadas.txt" "$c/kova/cargas_$h.txt" ||
+        falhou "três programas ao mesmo tempo: $(grep -a -m1 '^ERRO=' "$c/kova/cargas_$h.txt" | iconv -f cp1252 -t utf-8)"
+done
+echo "três programas, 40 cargas cada, ao mesmo tempo: todas as requisições respondidas"
 
 # Config.ini beside the host program, with a new-version request, over a slips file Linux wrote
 # with three slips in it.
@@ -102,7 +156,7 @@ rm -rf "$c/kova/Dados2"
 cp -r "$trabalho/escrita/Dados" "$c/kova/Dados2"
 rm -f "$c/windows/KOVA.INI"
 printf '[Op\xe7\xf5es]\r\nInstala\xe7\xe3o=Nova Vers\xe3o\r\n[Dados]\r\nPath=..\\Dados2\r\n' >"$c/kova/prog/Config.ini"
-(cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
     "$momento" >/dev/null) || falhou "o programa hospedeiro com Config.ini"
 cmp "$trabalho/linux.txt" "$c/kova/windows2.txt" || falhou "as respostas com Config.ini diferem"
 kovaini=$(tr -d '\r' <"$c/windows/KOVA.INI")
@@ -115,14 +169,14 @@ cmp -s "$c/kova/Dados2/KOVA.cds" "$trabalho/escrita/Dados/KOVA.cds" &&
     falhou "a nova versão no Windows não regravou o arquivo de KOVA"
 
 # The directory Windows wrote, back on Linux: it loads (its CRCs match) and answers the same.
-RespostasLinux "$c/kova/Dados2" "$trabalho/volta" "$trabalho/volta.txt"
+RespostasLinux "$c/kova/Dados2" "$trabalho/volta" "$trabalho/requisicoes.txt" "$trabalho/volta.txt"
 cmp "$trabalho/linux.txt" "$trabalho/volta.txt" || falhou "a pasta gravada no Windows responde diferente no Linux"
 
 # The reference tables built on Windows are the Linux build's files, byte for byte.
 mkdir -p "$c/kova/fontes" "$c/kova/Gerados"
 cp "$fontes"/*.csv "$c/kova/fontes/"
 cp "$windows/kova_gera_tabelas.exe" "$c/kova/prog/"
-(cd "$c/kova/prog" && "$wine" kova_gera_tabelas.exe 'C:\kova\fontes' 'C:\kova\Gerados' >/dev/null) ||
+(cd "$c/kova/prog" && Wine kova_gera_tabelas.exe 'C:\kova\fontes' 'C:\kova\Gerados' >/dev/null) ||
     falhou "kova_gera_tabelas no Windows"
 for f in "$linux"/Dados/*.cds; do
     nome=$(basename "$f")
@@ -130,3 +184,9 @@ for f in "$linux"/Dados/*.cds; do
     cmp "$f" "$c/kova/Gerados/$nome" || falhou "$nome gerado no Windows difere do gerado no Linux"
 done
 echo "pasta de dados igual nos dois sistemas"
+
+# Printing through wine's print system, in this prefix (skipped where no private print
+# scheduler can run).
+status=0
+"$aqui/windows_impressao.sh" "$linux" "$windows" "$wine" "$WINEPREFIX" || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || falhou "impressão"

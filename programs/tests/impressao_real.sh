@@ -6,10 +6,8 @@
 # page per printed slip whose symbols read back, with zbarimg, as that slip's 44 digits; a slip is
 # marked only when the queue took it, and a stopped queue prints and marks nothing.
 #
-# cups-pdf reads its settings from /etc/cups whatever the scheduler's ServerRoot: the scheduler
-# runs in a mount namespace of its own where a private folder stands in for /etc/cups, so that the
-# PDF files land in this test's folder. That needs root, as the cups-pdf backend does; elsewhere
-# the test is skipped (status 77).
+# The scheduler is that of fila_privada.sh, which needs root: elsewhere the test is skipped
+# (status 77).
 set -eu
 bin=$1
 gerador=$2
@@ -18,25 +16,18 @@ pula() {
     echo "SKIP: $*"
     exit 77
 }
-[ "$(id -u)" -eq 0 ] || pula "cups-pdf só imprime com o escalonador iniciado como root"
-for p in cupsd lpadmin lpstat cupsenable cupsdisable unshare mount pdfinfo pdftoppm zbarimg sqlite3 Xvfb \
-    openbox xdotool python3; do
+. "$(dirname "$0")/fila_privada.sh"
+fila_privada_possivel
+for p in pdftoppm zbarimg sqlite3 Xvfb openbox xdotool python3; do
     command -v "$p" >/dev/null || pula "falta $p"
 done
-[ -x /usr/lib/cups/backend/cups-pdf ] || pula "falta o backend cups-pdf"
-ppd=/usr/share/ppd/cups-pdf/CUPS-PDF_noopt.ppd
-[ -f "$ppd" ] || pula "falta $ppd"
-unshare -m true 2>/dev/null || pula "sem espaço de montagem próprio (unshare -m)"
 
 dir=$(mktemp -d /tmp/kova-fila-XXXXXX)
 chmod 755 "$dir"
 pids=""
 limpa() {
     status=$?
-    for p in $pids; do kill "$p" 2>/dev/null || true; done
-    for p in $pids; do wait "$p" 2>/dev/null || true; done
-    [ "$status" -eq 0 ] || { echo "--- cupsd"; tail -n 30 "$dir/log/error_log" 2>/dev/null || true; }
-    rm -rf "$dir"
+    encerra_fila_privada "$status" "$dir"
     exit "$status"
 }
 trap limpa EXIT
@@ -46,91 +37,7 @@ falha() {
     exit 1
 }
 
-mkdir -p "$dir/spool-pdf" "$dir/conf" "$dir/etc" "$dir/spool/tmp" "$dir/cache" "$dir/state" "$dir/log" "$dir/padrao" "$dir/outra"
-cat >"$dir/conf/cupsd.conf" <<EOF
-Listen $dir/cups.sock
-LogLevel info
-WebInterface No
-Browsing No
-DefaultAuthType None
-<Location />
-  Order allow,deny
-  Allow all
-</Location>
-<Policy default>
-  <Limit All>
-    Order deny,allow
-  </Limit>
-</Policy>
-EOF
-cat >"$dir/conf/cups-files.conf" <<EOF
-ServerRoot $dir/conf
-RequestRoot $dir/spool
-TempDir $dir/spool/tmp
-CacheDir $dir/cache
-StateDir $dir/state
-ErrorLog $dir/log/error_log
-AccessLog $dir/log/access_log
-PageLog $dir/log/page_log
-Printcap $dir/printcap
-ServerBin /usr/lib/cups
-DataDir /usr/share/cups
-User lp
-Group lp
-SystemGroup root
-EOF
-# What cups-pdf reads, in the scheduler's own /etc/cups: one output folder per queue (the file
-# named after the queue's device, cups-pdf:/NAME).
-for fila in padrao outra; do
-    cat >"$dir/etc/cups-pdf-$fila.conf" <<EOF
-Out $dir/$fila
-AnonDirName $dir/$fila
-Spool $dir/spool-pdf
-Label 2
-Log $dir/log
-Grp root
-EOF
-done
-mv "$dir/etc/cups-pdf-padrao.conf" "$dir/etc/cups-pdf-KOVA_PDF.conf"
-mv "$dir/etc/cups-pdf-outra.conf" "$dir/etc/cups-pdf-KOVA_OUTRA.conf"
-cp "$dir/etc/cups-pdf-KOVA_PDF.conf" "$dir/etc/cups-pdf.conf"
-
-unshare -m sh -c 'mount --bind "$1" /etc/cups && exec cupsd -f -c "$2/cupsd.conf" -s "$2/cups-files.conf"' \
-    - "$dir/etc" "$dir/conf" >"$dir/log/cupsd.out" 2>&1 &
-pids="$pids $!"
-cupsd_pid=$!
-export CUPS_SERVER="$dir/cups.sock"
-mkdir -m 700 "$dir/run"
-export XDG_RUNTIME_DIR="$dir/run"
-until lpstat -r 2>/dev/null | grep -q "is running"; do
-    kill -0 $cupsd_pid 2>/dev/null || { cat "$dir/log/cupsd.out"; falha "o escalonador próprio não iniciou"; }
-    sleep 0.1
-done
-for fila in KOVA_PDF KOVA_OUTRA; do
-    lpadmin -p "$fila" -E -v "cups-pdf:/$fila" -P "$ppd" 2>/dev/null || falha "lpadmin $fila"
-done
-lpadmin -d KOVA_PDF || falha "lpadmin -d"
-
-# Whether every PDF file of the folder is complete (cups-pdf writes it in place).
-completos() {
-    for pdf in "$1"/*.pdf; do
-        [ -e "$pdf" ] || continue
-        pdfinfo "$pdf" >/dev/null 2>&1 || return 1
-    done
-}
-
-# Waits until the folder holds n complete PDF files and no job is left in any queue.
-espera() {
-    t=0
-    while :; do
-        feitos=$(find "$1" -name '*.pdf' | wc -l)
-        if [ "$feitos" -ge "$2" ] && [ -z "$(lpstat -o 2>/dev/null)" ] && completos "$1"; then break; fi
-        t=$((t + 1))
-        [ $t -lt 3000 ] || falha "$1: $feitos de $2 arquivos da fila"
-        sleep 0.1
-    done
-    [ "$feitos" -eq "$2" ] || falha "$1: $feitos arquivos, esperados $2: $(ls "$1")"
-}
+inicia_fila_privada "$dir" KOVA_PDF KOVA_OUTRA
 
 # Every file of the folder is one A4 page whose symbols all read as one of the expected contents,
 # and every expected content was printed: checks a folder against a file of contents.
@@ -157,15 +64,15 @@ confere() {
         falha "$pasta: símbolos lidos $(tr '\n' ' ' <"$dir/lidos.ord"), impressos $(tr '\n' ' ' <"$dir/esperados.ord")"
 }
 
-limpa_saidas() { rm -f "$dir"/padrao/*.pdf "$dir"/outra/*.pdf; }
+limpa_saidas() { rm -f "$dir"/KOVA_PDF/*.pdf "$dir"/KOVA_OUTRA/*.pdf; }
 
 # --- The library's imprime: the job on the default queue, no PDF file of its own.
 "$bin/kova_imprime_teste" >"$dir/biblioteca.txt"
 grep -q '^imprime=000$' "$dir/biblioteca.txt" || falha "imprime: $(cat "$dir/biblioteca.txt")"
 sed -n 's/^codigo=//p' "$dir/biblioteca.txt" >"$dir/esperados"
 pastaPDF=$(sed -n 's/^pdf=//p' "$dir/biblioteca.txt")
-espera "$dir/padrao" 1
-confere "$dir/padrao" "$dir/esperados"
+espera "$dir/KOVA_PDF" 1
+confere "$dir/KOVA_PDF" "$dir/esperados"
 [ ! -d "$pastaPDF" ] || [ -z "$(ls "$pastaPDF")" ] || falha "imprime gravou PDF com uma impressora instalada"
 rm -rf "$(dirname "$pastaPDF")"
 limpa_saidas
@@ -176,10 +83,10 @@ echo "ok: imprime da biblioteca na fila padrão"
 KOVA_FILA_REAL=$dir KOVA_CUPS_SERVER=$CUPS_SERVER QT_QPA_PLATFORM=offscreen \
     "$bin/kova_shell_tests" --gtest_filter='ImpressaoReal.*' >"$dir/mesa.txt" 2>&1 ||
     { cat "$dir/mesa.txt"; falha "lista de impressão"; }
-espera "$dir/padrao" 2
-espera "$dir/outra" 1
-confere "$dir/padrao" "$dir/padrao.txt"
-confere "$dir/outra" "$dir/outra.txt"
+espera "$dir/KOVA_PDF" 2
+espera "$dir/KOVA_OUTRA" 1
+confere "$dir/KOVA_PDF" "$dir/padrao.txt"
+confere "$dir/KOVA_OUTRA" "$dir/outra.txt"
 limpa_saidas
 echo "ok: lista de impressão na fila padrão e na escolhida em Configurar"
 
@@ -270,7 +177,7 @@ importa
 # (the first one was re-encoded by the refused run: changed, not printed)
 situacoes | grep -q I && falha "com a fila parada as KOVA ficaram '$(situacoes)'"
 grep -q '^Erro$' "$dir/caixas" || falha "com a fila parada nenhuma mensagem de erro"
-[ -z "$(find "$dir/padrao" -name '*.pdf')" ] || falha "a fila parada imprimiu"
+[ -z "$(find "$dir/KOVA_PDF" -name '*.pdf')" ] || falha "a fila parada imprimiu"
 "$bin/kova_imprime_teste" >"$dir/biblioteca.txt"
 grep -q '^imprime=001KOVA n' "$dir/biblioteca.txt" || falha "imprime com a fila parada: $(cat "$dir/biblioteca.txt")"
 grep -q '^erro=A impressora "KOVA_PDF" est' "$dir/biblioteca.txt" || falha "imprime: $(cat "$dir/biblioteca.txt")"
@@ -290,9 +197,9 @@ importa
 situacoes | grep -Eq '^[NA]{3}III$' || falha "depois da impressão as KOVA ficaram '$(situacoes)'"
 [ ! -e "$dir/imp/k.pdf" ] || falha "com impressora, a importação gravou k.pdf"
 sqlite3 "$dir/Dados/KOVA.cds" "select CodigoBarra from registros where Situacao = 'I'" >"$dir/esperados"
-espera "$dir/padrao" 3
-confere "$dir/padrao" "$dir/esperados"
+espera "$dir/KOVA_PDF" 3
+confere "$dir/KOVA_PDF" "$dir/esperados"
 echo "ok: kova ARQUIVO.txt imprime uma página por KOVA na fila padrão"
 if [ -n "${KOVA_PAGINA_IMPRESSA:-}" ]; then
-    pdftoppm -r 100 -png -singlefile 2>/dev/null "$(find "$dir/padrao" -name '*.pdf' | head -n 1)" "$KOVA_PAGINA_IMPRESSA"
+    pdftoppm -r 100 -png -singlefile 2>/dev/null "$(find "$dir/KOVA_PDF" -name '*.pdf' | head -n 1)" "$KOVA_PAGINA_IMPRESSA"
 fi

@@ -1,0 +1,58 @@
+#!/usr/bin/env python3
+"""Checks a built library's exports against the one list of them (library/exportacoes.txt, or a
+module-definition file such as the component's): every export of the list is there, by name and
+on Windows at its ordinal, undecorated, and nothing else is exported.
+
+    confere_exportacoes.py <exportacoes.txt> <libkovadll.so>            Linux (nm -D)
+    confere_exportacoes.py <exportacoes.txt> <kovadll.dll> <objdump>    Windows (the mingw objdump)
+"""
+import re
+import subprocess
+import sys
+
+
+def lista(caminho, windows):
+    esperadas = {}
+    for linha in open(caminho, encoding='utf-8'):
+        # "name @N" in a module-definition file.
+        partes = linha.replace('@', '').split()
+        if len(partes) < 2 or partes[0].startswith('#') or not partes[1].isdigit():
+            continue
+        if windows and 'linux' in partes[2:]:
+            continue
+        esperadas[partes[0]] = int(partes[1])
+    return esperadas
+
+
+def do_linux(biblioteca):
+    saida = subprocess.run(['nm', '-D', '--defined-only', biblioteca], check=True, capture_output=True,
+                           text=True).stdout
+    # What the toolchain itself adds begins with "_".
+    return {c[2]: None for c in (l.split() for l in saida.splitlines()) if len(c) == 3 and not c[2].startswith('_')}
+
+
+def do_windows(biblioteca, objdump):
+    saida = subprocess.run([objdump, '-p', biblioteca], check=True, capture_output=True, text=True).stdout
+    base = int(re.search(r'^Ordinal Base\s+(\d+)', saida, re.M).group(1))
+    tabela = saida[saida.index('[Ordinal/Name Pointer] Table'):].split('\n\n')[0]
+    return {m.group(2): int(m.group(1)) + base for m in re.finditer(r'^\s+\[\s*(\d+)\] (\S+)$', tabela, re.M)}
+
+
+def main():
+    windows = len(sys.argv) == 4
+    esperadas = lista(sys.argv[1], windows)
+    achadas = do_windows(sys.argv[2], sys.argv[3]) if windows else do_linux(sys.argv[2])
+    falhas = []
+    for nome, ordinal in esperadas.items():
+        if nome not in achadas:
+            falhas.append('%s não é exportada' % nome)
+        elif windows and achadas[nome] != ordinal:
+            falhas.append('%s é a exportação %d, não a %d' % (nome, achadas[nome], ordinal))
+    falhas += ['%s é exportada sem estar na lista' % nome for nome in achadas if nome not in esperadas]
+    for f in falhas:
+        print('FALHA: %s: %s' % (sys.argv[2], f), file=sys.stderr)
+    return 1 if falhas else 0
+
+
+if __name__ == '__main__':
+    sys.exit(main())

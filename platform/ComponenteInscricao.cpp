@@ -1,0 +1,71 @@
+#include "ComponenteInscricao.h"
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "Diretorios.h"
+#include "Errors.h"
+#include "TBibliotecaDinamica.h"
+#include "Texto.h"
+
+namespace kova {
+namespace {
+
+struct TCarregado {
+    std::vector<std::string> lugares;  // where it was looked for
+    std::unique_ptr<TBibliotecaDinamica> biblioteca;
+    TConsisteInscricao funcao = nullptr;
+};
+
+TCarregado& Carregado() {
+    static TCarregado c;
+    return c;
+}
+
+std::vector<std::string> Lugares(const std::string& dirPrograma) {
+    std::vector<std::string> lugares;
+    for (const std::string& d : {Trim(DiretorioSistema()), Trim(dirPrograma), DiretorioComponentes()}) {
+        // An unreadable system directory gives an empty one, which was told already.
+        if (d.empty()) continue;
+        const std::string dir = IncluiBarra(d);
+        if (std::find(lugares.begin(), lugares.end(), dir) == lugares.end()) lugares.push_back(dir);
+    }
+    return lugares;
+}
+
+std::string Lista(const std::vector<std::string>& lugares) {
+    std::string texto;
+    for (size_t i = 0; i < lugares.size(); ++i) {
+        texto += (i == 0 ? "" : i + 1 == lugares.size() ? " e " : ", ") + lugares[i];
+    }
+    return texto;
+}
+
+}  // namespace
+
+TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
+    TCarregado& c = Carregado();
+    const std::vector<std::string> lugares = Lugares(dirPrograma);
+    if (c.funcao && lugares == c.lugares) return c.funcao;
+
+    const std::string nome = kComponenteInscricao;
+    std::string caminho;
+    for (const std::string& dir : lugares) {
+        if (ExisteArquivoDisco(dir + nome)) {
+            caminho = dir + nome;
+            break;
+        }
+    }
+    if (caminho.empty()) throw Exception(nome + " não carregada (procurada em " + Lista(lugares) + ")");
+    auto biblioteca = std::make_unique<TBibliotecaDinamica>(caminho);
+    if (!biblioteca->Carregada()) throw Exception(nome + " não carregada (" + caminho + " não pôde ser carregada)");
+    auto funcao = reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));
+    if (!funcao) throw Exception("Entrypoint ConsisteInscricaoEstadual não encontrado em " + nome);
+    c.lugares = lugares;
+    c.biblioteca = std::move(biblioteca);
+    c.funcao = funcao;
+    return funcao;
+}
+
+}  // namespace kova

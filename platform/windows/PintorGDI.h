@@ -1,0 +1,24 @@
+#pragma once
+// Paints the report engine's pages with GDI, the Windows drawing interface, on a printer as one
+// print job. Millimetres become device units here, measured from the
+// paper's top-left corner whatever margin the printer cannot print on; Arial, Arial Narrow and
+// Courier New are asked for by name, as the Linux painter asks for their Liberation twins.
+
+#include <string>
+#include <vector>
+
+#include "TRelatorio.h"
+
+namespace kova {
+
+// The default printer of the user, or empty when none is installed.
+std::string ImpressoraPadrao();
+
+// Prints the pages on the named printer as one job titled titulo, on A4 paper, one copy, and
+// returns once the print spooler has accepted the whole job. A printer that is paused, offline or
+// being removed is told apart with its own reason and gets nothing; throws kova::Exception with the
+// reason when nothing was printed.
+void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagina>& paginas,
+                         const std::string& titulo);
+
+}  // namespace kova
