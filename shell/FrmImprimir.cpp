@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
@@ -35,6 +37,10 @@ bool ConfigurarImpressora(QWidget* pai) {
     }
     QPrintDialog dialogo(&impressora, pai);
     dialogo.setWindowTitle(Q("Configurar impressora"));
+    // The dialog only chooses the printer of the next prints: its button says so, not "Imprimir".
+    for (QDialogButtonBox* botoes : dialogo.findChildren<QDialogButtonBox*>()) {
+        if (QPushButton* ok = botoes->button(QDialogButtonBox::Ok)) ok->setText(Q("&OK"));
+    }
     if (dialogo.exec() != QDialog::Accepted) return false;
     if (impressora.outputFormat() == QPrinter::PdfFormat && !impressora.outputFileName().isEmpty()) {
         escolha = {std::string(), impressora.outputFileName().toStdString()};

@@ -14,6 +14,7 @@
 #include <QVBoxLayout>
 
 #include "Clock.h"
+#include "DadosDoUsuario.h"
 #include "DialogosQt.h"
 #include "Errors.h"
 #include "FrmDigitar.h"
@@ -28,6 +29,7 @@
 #include "SaidasImpressao.h"
 #include "TDM.h"
 #include "TqrpKOVA.h"
+#include "VersaoKOVA.h"
 
 namespace kova {
 
@@ -91,11 +93,14 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     titulo->setFont(grande);
     titulo->setAlignment(Qt::AlignRight);
     layout->addWidget(titulo);
-    std::string versao = "Versão: " + std::to_string(DM->Versao) + "." + DM->VersaoRelease;
-    if (DM->VersaoTestes > 0) versao += ".T-" + std::to_string(DM->VersaoTestes);
-    lblVersao = new QLabel(Q(versao));
+    // The program's version, and apart from it the version of the reference tables it runs on.
+    lblVersao = new QLabel(Q(std::string("Versão: ") + VersaoKOVA()));
     lblVersao->setAlignment(Qt::AlignRight);
     layout->addWidget(lblVersao);
+    lblVersaoTabelas = new QLabel(
+        Q("Tabelas: versão " + VersaoDasTabelas(DM->Versao, DM->VersaoRelease, DM->VersaoTestes)));
+    lblVersaoTabelas->setAlignment(Qt::AlignRight);
+    layout->addWidget(lblVersaoTabelas);
     setCentralWidget(centro);
 
     painelData = new QLabel;
@@ -233,7 +238,8 @@ void FrmPrincipal::mniSobreClick() {
     kova->setFont(grande);
     auto* nome = new QLabel(Q("Fennolar"));
     auto* versao = new QLabel(lblVersao->text());
-    for (QLabel* l : {kova, nome, versao}) {
+    auto* tabelas = new QLabel(lblVersaoTabelas->text());
+    for (QLabel* l : {kova, nome, versao, tabelas}) {
         l->setAlignment(Qt::AlignCenter);
         layout->addWidget(l);
     }

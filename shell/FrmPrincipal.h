@@ -46,6 +46,7 @@ public:
     QLabel* painelHora;
     QLabel* painelDica;
     QLabel* lblVersao;
+    QLabel* lblVersaoTabelas;
 
 protected:
     void closeEvent(QCloseEvent* evento) override;

@@ -27,6 +27,8 @@
 #include "SaidasImpressao.h"
 #include "TabelasDeTeste.h"
 #include "TqrpKOVA.h"
+#include "QtTexto.h"
+#include "VersaoKOVA.h"
 
 using namespace kova;
 using namespace kova::teste;
@@ -266,7 +268,9 @@ TEST_F(TelasTest, JanelaPrincipalMenusRelogioESaida) {
     p.AtualizaMenus();
     EXPECT_TRUE(p.mniImprimir->isEnabled());
     EXPECT_EQ(p.painelData->text(), QStringLiteral("15/03/2024"));
-    EXPECT_EQ(p.lblVersao->text(), QStringLiteral("Versão: 1.03"));
+    // The program's version is the build's; the tables' is their own.
+    EXPECT_EQ(p.lblVersao->text(), Q(std::string("Versão: ") + VersaoKOVA()));
+    EXPECT_EQ(p.lblVersaoTabelas->text(), QStringLiteral("Tabelas: versão 1.03"));
     EXPECT_TRUE(p.Timer->isActive());
     p.StatusBarDblClick();
     EXPECT_FALSE(p.Timer->isActive());
