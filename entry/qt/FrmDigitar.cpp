@@ -241,8 +241,7 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     botao("btnExcluir", QStyle::SP_TrashIcon, [this] { form_.btnExcluirClick(); });
     barra->addSeparator();
     botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] {
-        GravaCaixaComFoco();
-        form_.btnSalvarClick();
+        if (GravaCaixas()) form_.btnSalvarClick();
     });
     botao("btnDesfazer", QStyle::SP_DialogCancelButton, [this] { form_.btnDesfazerClick(); });
     navegador_ = new NavegadorRegistros(dm_.cdsKOVA);
@@ -749,16 +748,31 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
 }
 
 bool FrmDigitar::Saida(const std::string& nome) {
-    if (!GravaCaixa(nome)) return false;
+    if (!ConfereCaixa(nome) || !GravaCaixa(nome)) return false;
     if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
     if (nome == "dblcReceita") form_.dblcReceitaExit();
     if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
-    if (nome.rfind("cbxPeriodo", 0) == 0) {
-        // A stored period is rewritten only by a choice of the person's.
-        auto* picker = Controle<QComboBox>(nome);
-        const bool escolheu = picker && picker->currentIndex() != form_.Controles.Get(nome).itemIndex;
-        if (escolheu) form_.Controles.SetItemIndex(nome, picker->currentIndex());
-        if (escolheu || dm_.cdsKOVA.State() == TDataSetState::dsInsert) form_.cbxPeriodoDiaChange();
+    // Leaving a period picker writes the period of a new slip even when nothing was chosen.
+    if (nome.rfind("cbxPeriodo", 0) == 0 && dm_.cdsKOVA.State() == TDataSetState::dsInsert) {
+        form_.cbxPeriodoDiaChange();
+    }
+    return true;
+}
+
+bool FrmDigitar::ConfereCaixa(const std::string& nome) {
+    if (nome != "dbeDataVencimento" || !Editando(dm_.cdsKOVA)) return true;
+    auto* caixa = Controle<QLineEdit>(nome);
+    if (!caixa || !caixa->isEnabled()) return true;
+    return form_.ConfirmaVencimento(C(caixa->text()));
+}
+
+bool FrmDigitar::GravaCaixas() {
+    // The box with the focus first, as leaving it would; then any picker whose shown period was
+    // changed without being confirmed (the wheel over it).
+    const std::string foco = NomeDe(QApplication::focusWidget());
+    if (!foco.empty() && (!ConfereCaixa(foco) || !GravaCaixa(foco))) return false;
+    for (const char* picker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        if (picker != foco) GravaCaixa(picker);
     }
     return true;
 }
@@ -774,7 +788,18 @@ void FrmDigitar::Entrada(const std::string& nome) {
 
 bool FrmDigitar::GravaCaixa(const std::string& nome) {
     const TControlState* c = form_.Controles.Find(nome);
-    if (!c || c->field.empty() || !Editando(dm_.cdsKOVA)) return true;
+    if (!c || !Editando(dm_.cdsKOVA)) return true;
+    if (c->kind == TControlKind::ComboBox && nome.rfind("cbxPeriodo", 0) == 0) {
+        // The period shown is the period taken; a stored period is rewritten only by a choice the
+        // person made.
+        auto* picker = Controle<QComboBox>(nome);
+        if (picker && picker->isEnabled() && picker->isVisible() && picker->currentIndex() != c->itemIndex) {
+            form_.Controles.SetItemIndex(nome, picker->currentIndex());
+            form_.cbxPeriodoDiaChange();
+        }
+        return true;
+    }
+    if (c->field.empty()) return true;
     if (auto* lista = Controle<QComboBox>(nome); lista && c->kind == TControlKind::LookupCombo) {
         // The highlighted entry becomes the choice when the person confirms it.
         const int i = lista->currentIndex();
@@ -811,11 +836,6 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         caixa->setText(Q(campo.Text()));
     }
     return true;
-}
-
-void FrmDigitar::GravaCaixaComFoco() {
-    const std::string nome = NomeDe(QApplication::focusWidget());
-    if (!nome.empty()) GravaCaixa(nome);
 }
 
 bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
@@ -900,8 +920,7 @@ void FrmDigitar::closeEvent(QCloseEvent* evento) {
     }
     bool fechou = false;
     Executa([this, &fechou] {
-        GravaCaixaComFoco();
-        fechou = form_.Fechar();
+        if (GravaCaixas()) fechou = form_.Fechar();
     });
     if (fechou) {
         evento->accept();

@@ -74,9 +74,15 @@ private:
     // The exit of a box; false when its text was refused (the person stays in it).
     bool Saida(const std::string& nome);
     void Entrada(const std::string& nome);
-    // Writes a box's text into its field; false when the text was refused (the box keeps it).
+    // Writes a box's text into its field (a picker's shown entry into the period); false when the
+    // text was refused (the box keeps it).
     bool GravaCaixa(const std::string& nome);
-    void GravaCaixaComFoco();
+    // Asks the form about what a box is about to write (a due date before today); false when the
+    // person keeps typing in it.
+    bool ConfereCaixa(const std::string& nome);
+    // Before a save or a close: every box's shown value goes into the slip; false when one was
+    // refused or is being corrected.
+    bool GravaCaixas();
 
     void DadosMudaram(TField* campo);
     void EstadoMudou();
