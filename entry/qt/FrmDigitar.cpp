@@ -30,6 +30,7 @@
 
 #include "DialogosQt.h"
 #include "ModeloGrade.h"
+#include "PesquisaKOVA.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
 #include "TDM.h"
@@ -83,6 +84,38 @@ protected:
     void wheelEvent(QWheelEvent* evento) override {
         const QSignalBlocker bloqueio(this);
         QComboBox::wheelEvent(evento);
+    }
+};
+
+// The search box: it narrows the grid as the clerk types; the arrows move along the rows found and
+// Enter takes the one highlighted; Escape empties it first.
+class CaixaPesquisa : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void(int passo)> Mover;
+    std::function<void()> Escolher;
+
+protected:
+    void keyPressEvent(QKeyEvent* evento) override {
+        switch (evento->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+                Mover(evento->key() == Qt::Key_Up ? -1 : 1);
+                return;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                Escolher();
+                return;
+            case Qt::Key_Escape:
+                if (!text().isEmpty()) {
+                    clear();
+                    return;
+                }
+                break;
+            default:
+                break;
+        }
+        QLineEdit::keyPressEvent(evento);
     }
 };
 
@@ -421,9 +454,44 @@ QWidget* FrmDigitar::MontaPesquisa() {
     auto* pagina = new QWidget;
     Registra("tbsPesquisar", pagina);
     auto* layout = new QVBoxLayout(pagina);
+    auto* busca = new QHBoxLayout;
+    auto* rotulo = new QLabel(Q("&Localizar:"));
+    busca->addWidget(rotulo);
+    auto* pesquisa = new CaixaPesquisa;
+    pesquisa_ = pesquisa;
+    pesquisa_->setObjectName(QStringLiteral("edtPesquisa"));
+    pesquisa_->setPlaceholderText(Q("Nº da KOVA, CNPJ/CPF, nome ou UF"));
+    pesquisa_->setClearButtonEnabled(true);
+    rotulo->setBuddy(pesquisa_);
+    busca->addWidget(pesquisa_, 1);
+    layout->addLayout(busca);
     grade_ = new QTableView;
     Registra("dbgSolicitacaoKOVA", grade_);
     modeloGrade_ = new ModeloGrade(dm_.cdsKOVA, ColunasDaKOVA(), grade_);
+    modeloGrade_->Linhas = [this](TDataSet& kova) { return PesquisaKOVA(kova, C(pesquisa_->text())); };
+    connect(pesquisa_, &QLineEdit::textChanged, this, [this] {
+        // The rows found change; the current slip does not until the clerk takes one.
+        ++ocupado_;
+        modeloGrade_->Atualizar();
+        --ocupado_;
+        RefrescaGrade();
+    });
+    pesquisa->Mover = [this](int passo) {
+        const int linhas = modeloGrade_->rowCount();
+        if (linhas == 0) return;
+        const int atual = grade_->currentIndex().isValid() ? grade_->currentIndex().row() : -1;
+        const int linha = atual < 0 ? 0 : std::clamp(atual + passo, 0, linhas - 1);
+        grade_->setCurrentIndex(modeloGrade_->index(linha, std::max(0, grade_->currentIndex().column())));
+    };
+    pesquisa->Escolher = [this] {
+        if (modeloGrade_->rowCount() == 0) return;
+        const int linha = grade_->currentIndex().isValid() ? grade_->currentIndex().row() : 0;
+        Executa([this, linha] {
+            modeloGrade_->IrPara(linha);
+            form_.dbgSolicitacaoKOVADblClick();
+        });
+        RefrescaGrade();
+    };
     grade_->setModel(modeloGrade_);
     grade_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -657,7 +725,10 @@ void FrmDigitar::RefrescaLogos() {
 
 void FrmDigitar::RefrescaGrade() {
     if (!dm_.cdsKOVA.Active()) return;
-    if (modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
+    // A search shows some of the slips: its rows are read again only when the slips change.
+    const bool pesquisando = !pesquisa_->text().trimmed().isEmpty();
+    if (pesquisando ? !modeloGrade_->Atual()
+                    : modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
         grade_->resizeColumnsToContents();
     }
@@ -763,7 +834,10 @@ bool FrmDigitar::ConfereCaixa(const std::string& nome) {
     if (nome != "dbeDataVencimento" || !Editando(dm_.cdsKOVA)) return true;
     auto* caixa = Controle<QLineEdit>(nome);
     if (!caixa || !caixa->isEnabled()) return true;
-    return form_.ConfirmaVencimento(C(caixa->text()));
+    if (form_.ConfirmaVencimento(C(caixa->text()))) return true;
+    // The date is typed again over the one shown.
+    caixa->selectAll();
+    return false;
 }
 
 bool FrmDigitar::GravaCaixas() {
@@ -888,6 +962,11 @@ void FrmDigitar::AbrirPesquisa() {
     raise();
     activateWindow();
     Executa([this] { form_.AbrirPesquisa(); });
+    // The clerk types what they look for at once.
+    if (abas_->currentWidget() == Controle("tbsPesquisar")) {
+        pesquisa_->setFocus(Qt::OtherFocusReason);
+        pesquisa_->selectAll();
+    }
 }
 
 void FrmDigitar::ExibirModal() {

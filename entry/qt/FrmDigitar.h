@@ -106,6 +106,8 @@ private:
     std::map<std::string, std::string> semEscolha_;
     QTabWidget* abas_ = nullptr;
     QTableView* grade_ = nullptr;
+    // The search box over the grid.
+    QLineEdit* pesquisa_ = nullptr;
     ModeloGrade* modeloGrade_ = nullptr;
     NavegadorRegistros* navegador_ = nullptr;
     QScrollArea* faixaBancos_ = nullptr;

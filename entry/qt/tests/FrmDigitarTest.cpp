@@ -301,6 +301,127 @@ TEST_F(FrmDigitarTest, ValorDigitadoSubstituiERecusadoFicaNaCaixa) {
     dm->cdsKOVA.Cancel();
 }
 
+// A slip half typed is never lost by a slip of the hand: Digitar again brings the screen forward as
+// it was (no payment date asked again), and Escape or a declined payment date ask first.
+TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000181");
+    tela->IniciarNovaKOVA();  // a dialog now would be an unexpected one
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+    EXPECT_EQ(dialogs.History().size(), 0u);
+
+    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    dialogs.Answer(TModalResult::mrNo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text, pergunta);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    dialogs.Answer(TModalResult::mrYes);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+// The payment date declined after the first boxes: the slip is discarded only when confirmed.
+TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
+    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.ResponderDialogo(false);
+    dialogs.Answer(TModalResult::mrNo);
+    Digita("25032024");
+    EXPECT_EQ(dialogs.History().back().text, pergunta);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("Receita").AsString(), "100048");
+    dm->cdsKOVA.Cancel();
+}
+
+// A due date before today is questioned when box 14 is left, before anything is written or the
+// payment date asked: Yes keeps the person in the box, No takes the date.
+TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.Answer(TModalResult::mrYes);
+    Digita("01032024");
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text,
+              "A Data de Vencimento informada, 01/03/2024, é anterior à data de hoje, 15/03/2024.\r\rDeseja corrigi-la?");
+    EXPECT_TRUE(F("DataVencimento").IsNull());
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    EXPECT_TRUE(W("dbeDataVencimento")->isEnabled());
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");  // typed over the date shown
+    EXPECT_EQ(F("DataVencimento").AsString(), "25/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(FrmDigitarTest, VencimentoPassadoConfirmadoSegue) {
+    Abre();
+    Digita("26");
+    Digita("10004");
+    dialogs.Answer(TModalResult::mrNo);  // the past date is meant
+    dialogs.ResponderDialogo(true);
+    Digita("01032024");
+    EXPECT_EQ(F("DataVencimento").AsString(), "01/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    dm->cdsKOVA.Cancel();
+}
+
+// A period changed with the arrows and saved at once is the period saved: the save takes what the
+// pickers show.
+TEST_F(FrmDigitarTest, PeriodoMudadoPelasSetasESalvoDeUmaVez) {
+    Abre();
+    Digita("31");
+    Digita("10005");
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000181");
+    ASSERT_EQ(Foco(), "cbxPeriodoDia");
+    QTest::keyClick(W("cbxPeriodoDia"), Qt::Key_Return);
+    ASSERT_EQ(Foco(), "cbxPeriodoMes");
+    EXPECT_EQ(F("Referencia").AsString(), "1032024");
+    QTest::keyClick(W("cbxPeriodoMes"), Qt::Key_Up);  // February shown, nothing taken yet
+    EXPECT_EQ(F("Referencia").AsString(), "1032024");
+    dialogs.Answer(TModalResult::mrOk);  // whatever the save then says of the other boxes
+    Clica("btnSalvar");
+    EXPECT_EQ(F("Referencia").AsString(), "1022024");
+    if (dm->cdsKOVA.State() != TDataSetState::dsBrowse) dm->cdsKOVA.Cancel();
+}
+
+// The search box narrows the grid as the clerk types; Enter makes the slip found the current one
+// and shows it.
+TEST_F(FrmDigitarTest, PesquisaPorCNPJEEnter) {
+    for (const char* cic : {"11222333000181", "52998224725", "11444777000161"}) {
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        F("CICContribuinte").SetAsString(cic);
+        dm->cdsKOVA.Post();
+    }
+    tela->AbrirPesquisa();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
+    EXPECT_EQ(Foco(), "edtPesquisa");
+    auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
+    EXPECT_EQ(grade->model()->rowCount(), 3);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 3);  // the screen opens on the last slip
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("529.982"));
+    EXPECT_EQ(grade->model()->rowCount(), 1);
+    Captura("digitar_pesquisa_cnpj");
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 3);  // typing moves nothing
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 2);
+    EXPECT_EQ(tela->findChild<QTabWidget*>()->currentWidget(), W("tbsKOVA"));
+    EXPECT_EQ(qobject_cast<QLabel*>(W("dbtRegistro"))->text(), QStringLiteral("2"));
+}
+
 TEST(TextoEmPortugues, MensagensDeConversaoParaAPessoa) {
     const std::pair<const char*, const char*> casos[] = {
         {"'31/02/2026' is not a valid date", "'31/02/2026' não é uma data válida"},
