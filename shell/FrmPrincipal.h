@@ -14,6 +14,7 @@ class QTimer;
 
 namespace kova {
 
+class EncaminhaTeclas;
 class FrmDigitar;
 class TFluxosImpressao;
 class TImpressaoDaMesa;
@@ -59,6 +60,7 @@ private:
     std::unique_ptr<TFluxosImpressao> fluxosTela_;
     std::unique_ptr<TImpressaoDaMesa> saidaTela_;
     std::unique_ptr<FrmDigitar> tela_;
+    EncaminhaTeclas* teclas_;
 };
 
 }  // namespace kova

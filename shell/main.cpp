@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "Ajuda.h"
 #include "DialogosQt.h"
 #include "FrmPrincipal.h"
 #include "Inicio.h"
@@ -43,6 +44,7 @@ int main(int argc, char** argv) {
     // Qt's own dialogs and buttons speak the system's language.
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     const TraducaoQt traducao;
+    InstalaTeclaDeAjuda();
 
     auto splash = std::make_unique<QWidget>(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
     auto* layout = new QVBoxLayout(splash.get());

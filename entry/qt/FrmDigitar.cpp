@@ -28,6 +28,7 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Ajuda.h"
 #include "DialogosQt.h"
 #include "ModeloGrade.h"
 #include "PesquisaKOVA.h"
@@ -156,6 +157,7 @@ QIcon Icone(QStyle::StandardPixmap p) { return QApplication::style()->standardIc
 
 FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai), form_(form), dm_(dm) {
     setWindowTitle(Q("Digitação de KOVA"));
+    DefineTopicoAjuda(*this, kAjudaDigitacao);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     auto* layout = new QVBoxLayout(this);
     MontaBarra(*layout);
@@ -283,7 +285,7 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     barra->addWidget(navegador_);
     barra->addSeparator();
     botao("btnImprimir", QStyle::SP_FileDialogContentsView, [this] { form_.btnImprimirClick(); });
-    botao("btnAjuda", QStyle::SP_DialogHelpButton, [] { AbrirAjuda(30); });
+    botao("btnAjuda", QStyle::SP_DialogHelpButton, [this] { AbrirAjuda(kAjudaDigitacao, this); });
     botao("btnFechar", QStyle::SP_DialogCloseButton, [this] { close(); });
     layout.addWidget(barra);
 }

@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -19,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "Ajuda.h"
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "FrmDigitar.h"
@@ -420,6 +427,53 @@ TEST_F(FrmDigitarTest, PesquisaPorCNPJEEnter) {
     EXPECT_EQ(F("IdKOVA").AsInteger(), 2);
     EXPECT_EQ(tela->findChild<QTabWidget*>()->currentWidget(), W("tbsKOVA"));
     EXPECT_EQ(qobject_cast<QLabel*>(W("dbtRegistro"))->text(), QStringLiteral("2"));
+}
+
+// The manual: every window's topic has its page with a title, and every link between pages leads
+// to a page that is there.
+TEST(Ajuda, CadaTopicoTemSuaPaginaECadaLigacaoLevaAUmaPagina) {
+    const QString pasta = QStringLiteral(KOVA_AJUDA_FONTE);
+    for (int topico : {kAjudaPrincipal, kAjudaImpressao, kAjudaDigitacao, kAjudaCaixas, kAjudaEncargos,
+                       kAjudaIncorporacao, kAjudaRemocao, kAjudaConsultas, kAjudaAdministracao}) {
+        SCOPED_TRACE(topico);
+        EXPECT_NE(std::string(PaginaDoTopico(topico)), "index.html");
+        QTextBrowser leitor;
+        leitor.setSource(QUrl::fromLocalFile(pasta + QString::fromLatin1(PaginaDoTopico(topico))));
+        EXPECT_FALSE(leitor.documentTitle().isEmpty());
+    }
+    QTextBrowser encargos;
+    encargos.setSource(QUrl::fromLocalFile(pasta + QStringLiteral("encargos.html")));
+    // The topic error 92 sends the clerk to.
+    EXPECT_EQ(encargos.documentTitle(), QStringLiteral("Cálculo de encargos por Estado"));
+    const QRegularExpression ligacao(QStringLiteral("href=\"([^\"#:]+)[\"#]"));
+    for (const QFileInfo& pagina : QDir(pasta).entryInfoList({QStringLiteral("*.html")})) {
+        QFile f(pagina.filePath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << pagina.fileName().toStdString();
+        for (auto m = ligacao.globalMatch(html); m.hasNext();) {
+            const QString alvo = m.next().captured(1);
+            EXPECT_TRUE(QFileInfo::exists(pasta + alvo)) << pagina.fileName().toStdString() << " -> " << alvo.toStdString();
+        }
+    }
+}
+
+// F1 opens the topic of the window in front; the screen's Help button the same one.
+TEST_F(FrmDigitarTest, F1AbreOTopicoDaJanela) {
+    dm->DirPrograma = QFileInfo(QStringLiteral(KOVA_AJUDA_FONTE) + QStringLiteral("..")).canonicalFilePath().toStdString() + "/";
+    InstalaTeclaDeAjuda();
+    Abre();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QWidget* ajuda = tela->findChild<QWidget*>(QStringLiteral("FrmAjuda"));
+    ASSERT_NE(ajuda, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ajuda, kEsperaJanela));
+    EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Digitação de KOVA"));
+    ajuda->close();
+    Clica("btnAjuda");
+    ajuda = tela->findChild<QWidget*>(QStringLiteral("FrmAjuda"));
+    ASSERT_NE(ajuda, nullptr);
+    EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Digitação de KOVA"));
+    dm->cdsKOVA.Cancel();
 }
 
 TEST(TextoEmPortugues, MensagensDeConversaoParaAPessoa) {
