@@ -170,10 +170,12 @@ bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string&
     } catch (const std::exception& e) {
         throw Exception(erro + e.what() + ").\r\rAs tabelas anteriores continuam em uso.");
     }
+    // The tables whose checksum changed, by their own file names.
     std::vector<std::string> alteradas;
-    for (const auto& [nome, crc] : novos) {
-        auto velho = antigos.find(nome);
-        if (EhReferencia(nome) && (velho == antigos.end() || velho->second != crc)) alteradas.push_back(nome);
+    for (const std::string& nome : TabelasDeReferencia(instalados)) {
+        auto novo = novos.find(UpperCase(nome));
+        auto velho = antigos.find(UpperCase(nome));
+        if (novo == novos.end() || velho == antigos.end() || velho->second != novo->second) alteradas.push_back(nome);
     }
     if (alteradas.empty()) {
         // Already the shipped ones (a directory made before the signature was kept).
