@@ -1,6 +1,7 @@
 #include "DadosDoUsuario.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -213,6 +214,7 @@ bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string&
             controle.Post();
         }
         gravados.push_back("ControleCRC.cds");
+        std::remove((dirDados + "ControleCRC.cds.novo").c_str());
         WriteTableFile(controle, dirDados + "ControleCRC.cds.novo");
     } catch (const std::exception& e) {
         descarta();
