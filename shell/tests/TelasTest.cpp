@@ -12,6 +12,7 @@
 #include <QtTest/QTest>
 #include <unistd.h>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -514,6 +515,35 @@ TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
     EXPECT_FALSE(kova::ArgumentoDeImportacao(1, comImportacao));
     unsetenv("KOVA_WINDIR");
     std::remove(ini.c_str());
+}
+
+// The notice of tables an upgrade replaced is shown once, when the desktop program starts.
+TEST(Inicio, AvisoDasTabelasAtualizadasUmaVez) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    char modelo[] = "/tmp/kova-inicio-XXXXXX";
+    const std::string dir = std::string(mkdtemp(modelo)) + "/";
+    std::filesystem::copy(KOVA_DADOS_PADRAO, dir + "Dados");
+    setenv("KOVA_WINDIR", dir.c_str(), 1);
+    {
+        std::ofstream ini(dir + "KOVA.INI", std::ios::binary);
+        ini << "[KOVA]\r\nDirDados=" << dir << "Dados/\r\nTabelasAtualizadasDe=1.02\r\n"
+            << "TabelasAtualizadasPara=1.03\r\nTabelasAlteradas=UF.cds, Controle.cds\r\n";
+    }
+    auto dm = kova::CriaModuloDeDados();
+    ASSERT_NE(dm, nullptr);
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0],
+              "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r"
+              "Versão das tabelas: 1.03 (antes: 1.02)\rTabelas alteradas: UF.cds, Controle.cds\r\r"
+              "As KOVA digitadas foram mantidas.");
+    dm.reset();
+    dm = kova::CriaModuloDeDados();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dialogs.Texts().size(), 1u);
+    dm.reset();
+    unsetenv("KOVA_WINDIR");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace
