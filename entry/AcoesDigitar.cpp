@@ -172,7 +172,7 @@ void TfrmDigitar::btnDesfazerClick() {
     if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !dm_.ModoBiblioteca &&
         !dm_.ModoImportacao && TemDadosDigitados() &&
         MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?",
-                   TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) != TModalResult::mrYes) {
+                   TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbNoYes) != TModalResult::mrYes) {
         return;
     }
     if (Controles.Get("btnDesfazer").enabled) {
