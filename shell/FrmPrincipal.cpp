@@ -53,8 +53,8 @@ public:
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override {
-        if (!ativo_) return false;
         const QEvent::Type tipo = evento->type();
+        if (!ativo_) return false;
         if (objeto == tela_ && tipo == QEvent::WindowActivate) {
             ativo_ = false;
             return false;

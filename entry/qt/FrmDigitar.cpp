@@ -216,6 +216,14 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     resize(980, 640);
 }
 
+void FrmDigitar::Reabre() {
+    // The box left when the screen last closed belongs to that showing: getting the focus back on
+    // opening is no exit from it (leaving a period picker would write its period into the new
+    // slip, and its refusal would take the keys the person is typing).
+    caixaAtual_.clear();
+    CabeNaTela();
+}
+
 void FrmDigitar::CabeNaTela() {
     // The window, its frame and its footer inside the screen's free area, centred on it.
     QScreen* tela = screen();
@@ -826,7 +834,8 @@ bool FrmDigitar::Saida(const std::string& nome) {
     if (nome == "dblcReceita") form_.dblcReceitaExit();
     if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
     // Leaving a period picker writes the period of a new slip even when nothing was chosen.
-    if (nome.rfind("cbxPeriodo", 0) == 0 && dm_.cdsKOVA.State() == TDataSetState::dsInsert) {
+    if (nome.rfind("cbxPeriodo", 0) == 0 && dm_.cdsKOVA.State() == TDataSetState::dsInsert &&
+        form_.Controles.Get(nome).enabled) {
         form_.cbxPeriodoDiaChange();
     }
     return true;
@@ -951,7 +960,7 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
 // ------------------------------------------------------------------ showing and closing
 
 void FrmDigitar::IniciarNovaKOVA() {
-    if (!isVisible()) CabeNaTela();
+    if (!isVisible()) Reabre();
     show();
     raise();
     activateWindow();
@@ -959,7 +968,7 @@ void FrmDigitar::IniciarNovaKOVA() {
 }
 
 void FrmDigitar::AbrirPesquisa() {
-    if (!isVisible()) CabeNaTela();
+    if (!isVisible()) Reabre();
     show();
     raise();
     activateWindow();
@@ -980,7 +989,7 @@ void FrmDigitar::ExibirModal() {
     SincronizaPagina();
     DadosMudaram(nullptr);
     QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
-    CabeNaTela();
+    Reabre();
     exec();
 }
 

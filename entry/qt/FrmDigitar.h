@@ -62,6 +62,8 @@ private:
     QWidget* MontaPesquisa();
     void Registra(const std::string& nome, QWidget* w);
     void CabeNaTela();
+    // Before the screen is shown again: its size and place, and no box left from the last showing.
+    void Reabre();
 
     // Runs an action of the person: failures are shown, the page and focus follow the form.
     void Executa(const std::function<void()>& acao);

@@ -350,6 +350,30 @@ TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
     dm->cdsKOVA.Cancel();
 }
 
+// The box left when the screen last closed is not left again when it opens on a new slip: a
+// period picker would write its period into the new slip, and the refusal would take the keys the
+// person is already typing.
+TEST_F(FrmDigitarTest, ReabrirNaoSaiDaCaixaDaVezAnterior) {
+    Abre();
+    Digita("31");
+    Digita("10005");
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000181");
+    ASSERT_EQ(Foco(), "cbxPeriodoDia");
+    dialogs.Answer(TModalResult::mrYes);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // discarded, when confirmed
+    QTest::keyClick(tela.get(), Qt::Key_Escape);                   // and the screen closes
+    ASSERT_FALSE(tela->isVisible());
+    const size_t vistos = dialogs.History().size();
+    Abre();
+    QApplication::processEvents();
+    EXPECT_EQ(dialogs.History().size(), vistos);
+    EXPECT_TRUE(F("Referencia").IsNull());
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    dm->cdsKOVA.Cancel();
+}
+
 // A due date before today is questioned when box 14 is left, before anything is written or the
 // payment date asked: Yes keeps the person in the box, No takes the date.
 TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
