@@ -399,6 +399,16 @@ def cenario_seletor_de_produto(s):
     descarta(s)
 
 
+def completa_acre(s, contribuinte, principal):
+    """From box 03 of an Acre slip of revenue 10011-0: the taxpayer, the period as proposed, the
+    principal, and the rest; saved."""
+    s.digita(contribuinte)
+    s.teclas("Return", "Return", "Return")
+    s.digita(principal)
+    s.teclas("Return", "Return", "Return")
+    completa_e_salva(s)
+
+
 def ultima_kova(s, esperado):
     k = s.kovas()[-1]
     for campo, valor in esperado.items():
@@ -445,11 +455,7 @@ def cenario_vencimento_passado(s):
     s.digita("10122026")  # typed over the date shown
     s.confirma("Data de Pagamento")
     s.janela(TELA)
-    s.digita("52998224725")
-    s.teclas("Return", "Return", "Return")
-    s.digita("20")
-    s.teclas("Return", "Return", "Return")
-    completa_e_salva(s)
+    completa_acre(s, "52998224725", "20")
     ultima_kova(s, {"DataVencimento": "2026-12-10", "DataPagamento": "2026-12-10", "ValorPrincipal": 20.0})
 
 
@@ -465,11 +471,7 @@ def cenario_teclas_de_uma_vez(s):
         s.x(["xdotool", "key", "--clearmodifiers", "Return"])
     s.confirma("Data de Pagamento")
     s.janela(TELA)
-    s.digita("52998224725")
-    s.teclas("Return", "Return", "Return")
-    s.digita("33")
-    s.teclas("Return", "Return", "Return")
-    completa_e_salva(s)
+    completa_acre(s, "52998224725", "33")
     ultima_kova(s, {"UFFavorecida": "AC", "Receita": "100110", "DataVencimento": "2026-12-10",
                     "ValorPrincipal": 33.0})
 

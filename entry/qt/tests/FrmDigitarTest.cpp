@@ -79,6 +79,21 @@ protected:
         }
     }
     void Clica(const char* botao) { QTest::mouseClick(W(botao), Qt::LeftButton); }
+    // A new Minas Gerais slip of revenue 10005-6 (a period of ten days), up to its period.
+    void MinasAteOPeriodo() {
+        Abre();
+        Digita("31");
+        Digita("10005");
+        dialogs.ResponderDialogo(true);
+        Digita("25032024");
+        Digita("11222333000181");
+    }
+    // A new São Paulo slip of revenue 10004-8, up to its due date.
+    void SaoPauloAteOVencimento() {
+        Abre();
+        Digita("26");
+        Digita("10004");
+    }
     void KOVAGravada() {
         dm->cdsKOVA.Append();
         PreencheKOVAValida(*dm);
@@ -311,9 +326,7 @@ TEST_F(FrmDigitarTest, ValorDigitadoSubstituiERecusadoFicaNaCaixa) {
 // A slip half typed is never lost by a slip of the hand: Digitar again brings the screen forward as
 // it was (no payment date asked again), and Escape or a declined payment date ask first.
 TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
-    Abre();
-    Digita("26");
-    Digita("10004");
+    SaoPauloAteOVencimento();
     dialogs.ResponderDialogo(true);
     Digita("25032024");
     Digita("11222333000181");
@@ -338,9 +351,7 @@ TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
 // The payment date declined after the first boxes: the slip is discarded only when confirmed.
 TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
     const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
-    Abre();
-    Digita("26");
-    Digita("10004");
+    SaoPauloAteOVencimento();
     dialogs.ResponderDialogo(false);
     dialogs.Answer(TModalResult::mrNo);
     Digita("25032024");
@@ -354,12 +365,7 @@ TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
 // period picker would write its period into the new slip, and the refusal would take the keys the
 // person is already typing.
 TEST_F(FrmDigitarTest, ReabrirNaoSaiDaCaixaDaVezAnterior) {
-    Abre();
-    Digita("31");
-    Digita("10005");
-    dialogs.ResponderDialogo(true);
-    Digita("25032024");
-    Digita("11222333000181");
+    MinasAteOPeriodo();
     ASSERT_EQ(Foco(), "cbxPeriodoDia");
     dialogs.Answer(TModalResult::mrYes);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // discarded, when confirmed
@@ -377,9 +383,7 @@ TEST_F(FrmDigitarTest, ReabrirNaoSaiDaCaixaDaVezAnterior) {
 // A due date before today is questioned when box 14 is left, before anything is written or the
 // payment date asked: Yes keeps the person in the box, No takes the date.
 TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
-    Abre();
-    Digita("26");
-    Digita("10004");
+    SaoPauloAteOVencimento();
     dialogs.Answer(TModalResult::mrYes);
     Digita("01032024");
     ASSERT_EQ(dialogs.History().size(), 1u);
@@ -396,9 +400,7 @@ TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
 }
 
 TEST_F(FrmDigitarTest, VencimentoPassadoConfirmadoSegue) {
-    Abre();
-    Digita("26");
-    Digita("10004");
+    SaoPauloAteOVencimento();
     dialogs.Answer(TModalResult::mrNo);  // the past date is meant
     dialogs.ResponderDialogo(true);
     Digita("01032024");
@@ -410,12 +412,7 @@ TEST_F(FrmDigitarTest, VencimentoPassadoConfirmadoSegue) {
 // A period changed with the arrows and saved at once is the period saved: the save takes what the
 // pickers show.
 TEST_F(FrmDigitarTest, PeriodoMudadoPelasSetasESalvoDeUmaVez) {
-    Abre();
-    Digita("31");
-    Digita("10005");
-    dialogs.ResponderDialogo(true);
-    Digita("25032024");
-    Digita("11222333000181");
+    MinasAteOPeriodo();
     ASSERT_EQ(Foco(), "cbxPeriodoDia");
     QTest::keyClick(W("cbxPeriodoDia"), Qt::Key_Return);
     ASSERT_EQ(Foco(), "cbxPeriodoMes");
