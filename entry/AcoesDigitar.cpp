@@ -22,6 +22,9 @@ void TfrmDigitar::FormShow() {
 }
 
 void TfrmDigitar::Mostrar() {
+    // A screen already shown comes forward as it is: its slip, its boxes and its questions stay
+    // where the person left them.
+    if (Visivel) return;
     Visivel = true;
     FormShow();
 }
@@ -67,7 +70,8 @@ void TfrmDigitar::IniciarNovaKOVA() {
 }
 
 void TfrmDigitar::AbrirPesquisa() {
-    PaginaAtiva = "tbsPesquisar";
+    // The search page is there only while no slip is being typed.
+    if (!Editando()) PaginaAtiva = "tbsPesquisar";
     Mostrar();
 }
 
@@ -76,11 +80,15 @@ void TfrmDigitar::btnIncluirClick() {
     AtualizarCores();
     Controles.SetFocus("dblcUFFavorecida");
     Controles.SetVisible("pnlProduto", false);
+    inicio_.clear();
     dm_.cdsKOVA.Append();
+    GuardaInicio();
 }
 
 void TfrmDigitar::btnAlterarClick() {
+    inicio_.clear();
     dm_.cdsKOVA.Edit();
+    GuardaInicio();
     const std::string uf = Campo("UFFavorecida");
     if (uf == "TO" || uf == "CE" || uf == "SC") {
         const std::string referencia = Campo("Referencia");
@@ -144,7 +152,29 @@ void TfrmDigitar::btnSalvarClick() {
     ++QtdeIncluidas;
 }
 
+void TfrmDigitar::GuardaInicio() {
+    inicio_.clear();
+    if (!Editando()) return;
+    for (int i = 0; i < dm_.cdsKOVA.FieldCount(); ++i) inicio_.push_back(dm_.cdsKOVA.Fields(i).Value());
+}
+
+bool TfrmDigitar::TemDadosDigitados() const {
+    if (inicio_.empty() || !Editando()) return false;
+    for (int i = 0; i < dm_.cdsKOVA.FieldCount() && size_t(i) < inicio_.size(); ++i) {
+        if (!(dm_.cdsKOVA.Fields(i).Value() == inicio_[size_t(i)])) return true;
+    }
+    return false;
+}
+
 void TfrmDigitar::btnDesfazerClick() {
+    // What the person typed at the desktop is never thrown away by one key: Escape, Cancel or a
+    // declined payment date ask first (the close prompt has asked already).
+    if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !dm_.ModoBiblioteca &&
+        !dm_.ModoImportacao && TemDadosDigitados() &&
+        MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?",
+                   TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbNoYes) != TModalResult::mrYes) {
+        return;
+    }
     if (Controles.Get("btnDesfazer").enabled) {
         dm_.cdsKOVA.Cancel();
         Controles.SetVisible("GBBancos", false);
@@ -207,14 +237,38 @@ void TfrmDigitar::dblcReceitaExit() {
     if (!Campo("Receita").empty()) Abre("dblcReceita", false);
 }
 
+std::string TfrmDigitar::MensagemVencidaDoEstado(TDate vencimento) {
+    const std::string receita = Campo("Receita");
+    if (Campo("UFFavorecida") != "CE" || !(vencimento < Clock::Today())) return {};
+    const bool icms = !receita.empty() && std::string("100048|100099").find(receita) != std::string::npos;
+    const bool importacao = !receita.empty() && std::string("100056").find(receita) != std::string::npos;
+    return icms || importacao ? MensagemCE(!icms, dm_.EnderecoFazendaCE) : std::string();
+}
+
+bool TfrmDigitar::ConfirmaVencimento(const std::string& texto) {
+    if (!Visivel || dm_.ModoBiblioteca || dm_.ModoImportacao || !Editando()) return true;
+    TDate vencimento;
+    if (!TryStrToDate(texto, vencimento)) return true;  // the field's own check tells what is wrong
+    const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
+    const TDate hoje = Clock::Today();
+    if (!(vencimento < hoje) || (!venc.IsNull() && venc.AsDate() == vencimento) ||
+        !MensagemVencidaDoEstado(vencimento).empty()) {
+        return true;
+    }
+    if (MessageDlg("A Data de Vencimento informada, " + DateToStr(vencimento) + ", é anterior à data de hoje, " +
+                       DateToStr(hoje) + ".\r\rDeseja corrigi-la?",
+                   TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) != TModalResult::mrYes) {
+        return true;
+    }
+    Controles.SetFocus("dbeDataVencimento");
+    return false;
+}
+
 void TfrmDigitar::dbeDataVencimentoExit() {
     const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
-    const std::string receita = Campo("Receita");
-    if (Campo("UFFavorecida") == "CE" && !venc.IsNull() && venc.AsDate() < Clock::Today()) {
-        const bool icms = !receita.empty() && std::string("100048|100099").find(receita) != std::string::npos;
-        const bool importacao = !receita.empty() && std::string("100056").find(receita) != std::string::npos;
-        if (icms || importacao) {
-            MessageDlg(MensagemCE(!icms, dm_.EnderecoFazendaCE), TMsgDlgType::mtError);
+    if (!venc.IsNull()) {
+        if (const std::string ce = MensagemVencidaDoEstado(venc.AsDate()); !ce.empty()) {
+            MessageDlg(ce, TMsgDlgType::mtError);
             Controles.SetFocus("dbeDataVencimento");
             return;
         }

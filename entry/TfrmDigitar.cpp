@@ -208,6 +208,7 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     if (!editando && dm_.cdsReceita.Active()) dm_.cdsReceita.SetFiltered(false);
     if (editando) PaginaAtiva = "tbsKOVA";
     Controles.SetVisible("tbsPesquisar", !editando);
+    if (!editando) inicio_.clear();
     if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
 }
 
@@ -252,7 +253,8 @@ bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
         for (const auto& c : Controles.Controls()) {
             if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) &&
                 SameText(c->field, nome)) {
-                Controles.SetFocus(c->name);
+                // The period is typed in its pickers while they cover box 05: the person goes there.
+                if (!Controles.SetFocus(c->name) && SameText(nome, "Referencia")) Controles.SetFocus("cbxPeriodoDia");
                 break;
             }
         }

@@ -91,6 +91,10 @@ public:
     void dblcUFFavorecidaExit();
     void dblcReceitaExit();
     void dbeDataVencimentoExit();
+    // Before box 14 writes a due date typed there: a date before today is usually mistyped, so
+    // the person at the desktop is asked whether to correct it (the state's own overdue messages
+    // aside). False when they will: the box keeps the text and the focus, nothing is written.
+    bool ConfirmaVencimento(const std::string& texto);
     void dbeReferenciaEnter();
     void dbeDocumentoOrigemEnter();
     void cbxPeriodoDiaChange();
@@ -154,8 +158,18 @@ private:
     bool DialogoSubReceita();
     void MostrarMsgLink(const std::string& endereco);
 
+    // Whether the slip being edited holds what the person typed since New or Change, which the
+    // Cancel action then asks before discarding.
+    bool TemDadosDigitados() const;
+    void GuardaInicio();
+    // The state's own overdue message for a due date (empty when none applies).
+    std::string MensagemVencidaDoEstado(TDate vencimento);
+
     TDM& dm_;
     bool fechando_ = false;
+    // The slip's values when the person began (New or Change); empty while that moment is not
+    // past.
+    std::vector<TValue> inicio_;
 };
 
 // The one entry form object of the process, or null before it is created.

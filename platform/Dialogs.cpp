@@ -54,7 +54,8 @@ TModalResult ScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType ki
     if (buttons != TMsgDlgButtons::mbOK) {
         if (answers_.empty()) {
             unexpected_.push_back(text);
-            r = buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrCancel;
+            r = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes ? TModalResult::mrNo
+                                                                                            : TModalResult::mrCancel;
         } else {
             r = answers_.front();
             answers_.pop_front();

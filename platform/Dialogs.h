@@ -13,7 +13,8 @@
 namespace kova {
 
 enum class TMsgDlgType { mtError, mtInformation, mtWarning, mtConfirmation };
-enum class TMsgDlgButtons { mbOK, mbYesNo, mbYesCancel, mbYesNoCancel };
+// mbNoYes: Yes and No with No the default, for a question whose Yes loses what the person typed.
+enum class TMsgDlgButtons { mbOK, mbYesNo, mbYesCancel, mbYesNoCancel, mbNoYes };
 enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel };
 
 class TDataSource;

@@ -12,6 +12,7 @@ packages=(
     xvfb xauth openbox xdotool x11-utils faketime libfaketime poppler-utils
     clang libclang-rt-14-dev
     libcups2-dev cups printer-driver-cups-pdf qt6-qpa-plugins
+    lintian
 )
 
 [ $# -gt 0 ] && packages=("$@")

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
@@ -12,6 +14,7 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "Ajuda.h"
 #include "DialogosQt.h"
 #include "Dialogs.h"
 #include "Navegacao.h"
@@ -35,6 +38,10 @@ bool ConfigurarImpressora(QWidget* pai) {
     }
     QPrintDialog dialogo(&impressora, pai);
     dialogo.setWindowTitle(Q("Configurar impressora"));
+    // The dialog only chooses the printer of the next prints: its button says so, not "Imprimir".
+    for (QDialogButtonBox* botoes : dialogo.findChildren<QDialogButtonBox*>()) {
+        if (QPushButton* ok = botoes->button(QDialogButtonBox::Ok)) ok->setText(Q("&OK"));
+    }
     if (dialogo.exec() != QDialog::Accepted) return false;
     if (impressora.outputFormat() == QPrinter::PdfFormat && !impressora.outputFileName().isEmpty()) {
         escolha = {std::string(), impressora.outputFileName().toStdString()};
@@ -93,6 +100,7 @@ QAction* AcaoComAtalho(QToolBar* barra, const char* legenda, const char* dica) {
 FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpressao& fluxos, QWidget* pai)
     : QDialog(pai) {
     setWindowTitle(Q("Visualizar KOVA"));
+    DefineTopicoAjuda(*this, kAjudaImpressao);
     setAttribute(Qt::WA_DeleteOnClose);
     auto* layout = new QVBoxLayout(this);
     auto* area = new QScrollArea;
@@ -122,6 +130,7 @@ FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpress
 
 FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), fluxos_(relatorio) {
     setWindowTitle(Q("Imprimir KOVA"));
+    DefineTopicoAjuda(*this, kAjudaImpressao);
     auto* layout = new QVBoxLayout(this);
     auto* barra = new QToolBar;
     btnVisualizar = AcaoComAtalho(barra, "&Visualizar");
@@ -131,7 +140,7 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     btnConfigurar = AcaoComAtalho(barra, "&Configurar");
     barra->addSeparator();
     btnAjuda = AcaoComAtalho(barra, "&Ajuda");
-    connect(btnAjuda, &QAction::triggered, this, [] { Protege([] { AbrirAjuda(27); }); });
+    connect(btnAjuda, &QAction::triggered, this, [this] { Protege([this] { AbrirAjuda(kAjudaImpressao, this); }); });
     btnFechar = AcaoComAtalho(barra, "&Fechar", "Fechar");
     layout->addWidget(barra);
 

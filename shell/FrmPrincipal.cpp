@@ -6,6 +6,9 @@
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QFileDialog>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QPointer>
 #include <QLabel>
 #include <QMenuBar>
 #include <QStatusBar>
@@ -13,7 +16,9 @@
 #include <QToolBar>
 #include <QVBoxLayout>
 
+#include "Ajuda.h"
 #include "Clock.h"
+#include "DadosDoUsuario.h"
 #include "DialogosQt.h"
 #include "Errors.h"
 #include "FrmDigitar.h"
@@ -28,11 +33,63 @@
 #include "SaidasImpressao.h"
 #include "TDM.h"
 #include "TqrpKOVA.h"
+#include "VersaoKOVA.h"
 
 namespace kova {
 
+// Keys typed while the entry screen opens reach the window that had the keyboard (the main window
+// or its menu) until the window manager hands the keyboard to the screen: they belong to the slip,
+// and are passed on to the screen's box in the order typed. The main window's own shortcuts stay
+// quiet meanwhile. Once the screen has been active the person's keys go where they point.
+class EncaminhaTeclas : public QObject {
+public:
+    EncaminhaTeclas(QMainWindow& principal) : QObject(&principal), principal_(principal) {
+        qApp->installEventFilter(this);
+    }
+    void Encaminhar(QWidget& tela) {
+        tela_ = &tela;
+        if (!tela.isActiveWindow()) ativo_ = true;
+    }
+
+protected:
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        const QEvent::Type tipo = evento->type();
+        if (!ativo_) return false;
+        if (objeto == tela_ && tipo == QEvent::WindowActivate) {
+            ativo_ = false;
+            return false;
+        }
+        if (tipo != QEvent::KeyPress && tipo != QEvent::KeyRelease && tipo != QEvent::ShortcutOverride) return false;
+        auto* w = qobject_cast<QWidget*>(objeto);
+        if (!w || !tela_ || !tela_->isVisible()) {
+            if (tela_ && !tela_->isVisible()) ativo_ = false;
+            return false;
+        }
+        QWidget* janela = w->window();
+        if (janela != &principal_ && !qobject_cast<QMenu*>(janela)) return false;
+        if (tipo == QEvent::ShortcutOverride) {
+            // Taken here, so that no shortcut of the main window runs; the key itself follows.
+            evento->accept();
+            return true;
+        }
+        auto* tecla = static_cast<QKeyEvent*>(evento);
+        QWidget* destino = tela_->focusWidget() ? tela_->focusWidget() : tela_.data();
+        QKeyEvent copia(tecla->type(), tecla->key(), tecla->modifiers(), tecla->text(), tecla->isAutoRepeat(),
+                        ushort(tecla->count()));
+        QApplication::sendEvent(destino, &copia);
+        return true;
+    }
+
+private:
+    QMainWindow& principal_;
+    QPointer<QWidget> tela_;
+    bool ativo_ = false;
+};
+
 FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai), relatorio_(relatorio) {
     setWindowTitle(Q("KOVA - Fennolar"));
+    teclas_ = new EncaminhaTeclas(*this);
+    DefineTopicoAjuda(*this, kAjudaPrincipal);
     auto acao = [this](QMenu* menu, const char* legenda, const char* dica, std::function<void()> f) {
         QAction* a = menu->addAction(Q(legenda));
         a->setStatusTip(Q(dica));
@@ -40,10 +97,17 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
         return a;
     };
     QMenu* opcao = menuBar()->addMenu(Q("&Opção"));
-    QAction* mniDigitar = acao(opcao, "&Digitar KOVA", "Digitar KOVA", [this] { Tela().IniciarNovaKOVA(); });
+    QAction* mniDigitar = acao(opcao, "&Digitar KOVA", "Digitar KOVA", [this] {
+        FrmDigitar& tela = Tela();
+        teclas_->Encaminhar(tela);
+        tela.IniciarNovaKOVA();
+    });
     mniImprimir = acao(opcao, "&Imprimir KOVA", "Imprimir KOVA", [this] { mniImprimirClick(); });
-    acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar",
-         [this] { Tela().AbrirPesquisa(); });
+    acao(opcao, "&Pesquisar ou alterar KOVA", "Relação de KOVA para pesquisar ou alterar", [this] {
+        FrmDigitar& tela = Tela();
+        teclas_->Encaminhar(tela);
+        tela.AbrirPesquisa();
+    });
     opcao->addSeparator();
     acao(opcao, "In&corporar Arquivo", "", [this] { mniIncorporarClick(); });
     opcao->addSeparator();
@@ -59,7 +123,7 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows",
          [this] { ConfigurarImpressora(this); });
     QMenu* ajuda = menuBar()->addMenu(Q("A&juda"));
-    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", [] { AbrirAjuda(1); });
+    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", [this] { AbrirAjuda(kAjudaPrincipal, this); });
     acao(ajuda, "Relação de Unidades da Federação", "", [this] { FrmConsulta(FrmConsulta::Tipo::UF, this).exec(); });
     acao(ajuda, "Relação de Receitas por Unidade da Federação", "",
          [this] { FrmConsulta(FrmConsulta::Tipo::UFReceita, this).exec(); });
@@ -91,11 +155,14 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     titulo->setFont(grande);
     titulo->setAlignment(Qt::AlignRight);
     layout->addWidget(titulo);
-    std::string versao = "Versão: " + std::to_string(DM->Versao) + "." + DM->VersaoRelease;
-    if (DM->VersaoTestes > 0) versao += ".T-" + std::to_string(DM->VersaoTestes);
-    lblVersao = new QLabel(Q(versao));
+    // The program's version, and apart from it the version of the reference tables it runs on.
+    lblVersao = new QLabel(Q(std::string("Versão: ") + VersaoKOVA()));
     lblVersao->setAlignment(Qt::AlignRight);
     layout->addWidget(lblVersao);
+    lblVersaoTabelas = new QLabel(
+        Q("Tabelas: versão " + VersaoDasTabelas(DM->Versao, DM->VersaoRelease, DM->VersaoTestes)));
+    lblVersaoTabelas->setAlignment(Qt::AlignRight);
+    layout->addWidget(lblVersaoTabelas);
     setCentralWidget(centro);
 
     painelData = new QLabel;
@@ -194,6 +261,7 @@ void FrmPrincipal::mniIncorporarClick() {
     dialogo.setDefaultSuffix(QStringLiteral("txt"));
     dialogo.setNameFilters({Q("KOVA (*.txt)"), Q("Todos (*)")});
     dialogo.selectFile(QStringLiteral("KOVA.txt"));
+    DefineTopicoAjuda(dialogo, kAjudaIncorporacao);
     if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty()) return;
     const std::string nome = C(dialogo.selectedFiles().front());
     if (!ExisteArquivoDisco(nome)) throw Exception("Arquivo de incorporação não encontrado\r\r" + nome);
@@ -233,7 +301,8 @@ void FrmPrincipal::mniSobreClick() {
     kova->setFont(grande);
     auto* nome = new QLabel(Q("Fennolar"));
     auto* versao = new QLabel(lblVersao->text());
-    for (QLabel* l : {kova, nome, versao}) {
+    auto* tabelas = new QLabel(lblVersaoTabelas->text());
+    for (QLabel* l : {kova, nome, versao, tabelas}) {
         l->setAlignment(Qt::AlignCenter);
         layout->addWidget(l);
     }
@@ -247,6 +316,16 @@ void FrmPrincipal::mniSobreClick() {
 }
 
 void FrmPrincipal::closeEvent(QCloseEvent* evento) {
+    // A slip being typed on the entry screen is saved or discarded by its own close prompt first;
+    // it never goes with the program unasked.
+    if (tela_ && tela_->isVisible() && Formulario().Visivel) {
+        tela_->raise();
+        tela_->activateWindow();
+        if (!tela_->close()) {
+            evento->ignore();
+            return;
+        }
+    }
     if (!SairSemConfirmar &&
         MessageDlg("\rDeseja sair do programa KOVA?", TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
             TModalResult::mrYes) {

@@ -14,6 +14,7 @@ class QTimer;
 
 namespace kova {
 
+class EncaminhaTeclas;
 class FrmDigitar;
 class TFluxosImpressao;
 class TImpressaoDaMesa;
@@ -46,6 +47,7 @@ public:
     QLabel* painelHora;
     QLabel* painelDica;
     QLabel* lblVersao;
+    QLabel* lblVersaoTabelas;
 
 protected:
     void closeEvent(QCloseEvent* evento) override;
@@ -58,6 +60,7 @@ private:
     std::unique_ptr<TFluxosImpressao> fluxosTela_;
     std::unique_ptr<TImpressaoDaMesa> saidaTela_;
     std::unique_ptr<FrmDigitar> tela_;
+    EncaminhaTeclas* teclas_;
 };
 
 }  // namespace kova

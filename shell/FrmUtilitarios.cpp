@@ -1,3 +1,4 @@
+#include "Ajuda.h"
 #include "FrmUtilitarios.h"
 
 #include <QComboBox>
@@ -21,6 +22,7 @@ namespace kova {
 
 FrmRemoverKOVA::FrmRemoverKOVA(QWidget* pai) : QDialog(pai) {
     setWindowTitle(Q("Remover KOVA impressas"));
+    DefineTopicoAjuda(*this, kAjudaRemocao);
     auto* layout = new QVBoxLayout(this);
     auto* linha = new QHBoxLayout;
     linha->addWidget(new QLabel(Q("Remover KOVA impressas até o dia:")));
@@ -60,6 +62,7 @@ void FrmRemoverKOVA::btnRemoverClick() {
 }
 
 FrmConsulta::FrmConsulta(Tipo tipo, QWidget* pai) : QDialog(pai), tipo_(tipo) {
+    DefineTopicoAjuda(*this, kAjudaConsultas);
     auto* layout = new QVBoxLayout(this);
     const auto centro = Qt::AlignCenter;
     const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;

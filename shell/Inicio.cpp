@@ -1,7 +1,10 @@
 #include "Inicio.h"
 
+#include <cstdlib>
 #include <cstring>
 
+#include "DadosDoUsuario.h"
+#include "Dialogs.h"
 #include "Diretorios.h"
 
 namespace kova {
@@ -15,7 +18,29 @@ std::unique_ptr<TDM> CriaModuloDeDados() {
     dm->DMCreate();
     if (dm->TerminacaoSolicitada) return nullptr;
     dm->GravarAposAlteracao = true;
+    // The person is told once of the tables an upgrade brought (whichever program replaced them).
+    try {
+        const std::string aviso = RetiraAvisoDeTabelas(dm->DirWindows + "KOVA.INI");
+        if (!aviso.empty()) MessageDlg(aviso, TMsgDlgType::mtInformation);
+    } catch (const std::exception&) {
+        // The notice stays for the next start.
+    }
     return dm;
+}
+
+bool SemSessaoGrafica() {
+    auto definida = [](const char* nome) {
+        const char* v = std::getenv(nome);
+        return v && *v;
+    };
+    return !definida("DISPLAY") && !definida("WAYLAND_DISPLAY") && !definida("QT_QPA_PLATFORM");
+}
+
+const char* MensagemSemSessaoGrafica() {
+    return "kova: o KOVA precisa de uma sessão gráfica (um display X11 ou Wayland) para abrir suas "
+           "janelas, e nenhuma foi encontrada.\n"
+           "Inicie-o de dentro da área de trabalho. Sem sessão gráfica, use kovacli para enviar pedidos e "
+           "incorporar arquivos (kovacli --help).\n";
 }
 
 bool ArgumentoDeImportacao(int argc, char** argv) {

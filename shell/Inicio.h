@@ -12,6 +12,12 @@ namespace kova {
 // The loaded data module, or null when the program must end (its messages have been shown).
 std::unique_ptr<TDM> CriaModuloDeDados();
 
+// Whether no graphical session can be reached: no X11 or Wayland display named, and no Qt
+// platform chosen.
+bool SemSessaoGrafica();
+// What the program says, in Windows-1252, when it cannot open its windows.
+const char* MensagemSemSessaoGrafica();
+
 // Whether the first command-line argument asks for an unattended import: an existing file other
 // than the program's default installation path.
 bool ArgumentoDeImportacao(int argc, char** argv);

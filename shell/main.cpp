@@ -7,23 +7,44 @@
 #include <QMessageBox>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <cstdio>
+#include <cstdlib>
 #include <memory>
 
+#include "Ajuda.h"
 #include "DialogosQt.h"
 #include "FrmPrincipal.h"
 #include "Inicio.h"
 #include "QtTexto.h"
 #include "TDM.h"
+#include "Texto.h"
 #include "TqrpKOVA.h"
 
 using namespace kova;
 
+namespace {
+
+void SaiSemSessaoGrafica() {
+    std::fputs(Cp1252ToUtf8(MensagemSemSessaoGrafica()).c_str(), stderr);
+    std::_Exit(1);
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+    if (SemSessaoGrafica()) SaiSemSessaoGrafica();
+    // A display that is named but cannot be reached ends the program inside Qt, in English and with
+    // an abort: the person reads why in Portuguese instead, and the status says it failed.
+    qInstallMessageHandler([](QtMsgType tipo, const QMessageLogContext&, const QString&) {
+        if (tipo == QtFatalMsg) SaiSemSessaoGrafica();
+    });
     QApplication app(argc, argv);
+    qInstallMessageHandler(nullptr);
     app.setApplicationName(Q("KOVA - Fennolar"));
     // Qt's own dialogs and buttons speak the system's language.
     QLocale::setDefault(QLocale(QLocale::Portuguese, QLocale::Brazil));
     const TraducaoQt traducao;
+    InstalaTeclaDeAjuda();
 
     auto splash = std::make_unique<QWidget>(nullptr, Qt::SplashScreen | Qt::FramelessWindowHint);
     auto* layout = new QVBoxLayout(splash.get());

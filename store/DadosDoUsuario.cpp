@@ -1,25 +1,121 @@
 #include "DadosDoUsuario.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
+#include <sstream>
 #include <system_error>
+#include <vector>
 
 #include "Diretorios.h"
 #include "Errors.h"
+#include "TChecksum.h"
+#include "TDM.h"
 #include "TIniFile.h"
+#include "TTableFile.h"
+#include "TTrava.h"
+#include "Texto.h"
+#include "VersaoKOVA.h"
 
 namespace kova {
 
 namespace fs = std::filesystem;
 
+namespace {
+
+constexpr const char* kSecao = "KOVA";
+constexpr const char* kChaveTabelas = "TabelasInstaladas";
+constexpr const char* kChaveVersaoAntiga = "TabelasAtualizadasDe";
+constexpr const char* kChaveVersaoNova = "TabelasAtualizadasPara";
+constexpr const char* kChaveAlteradas = "TabelasAlteradas";
+
+// Name (in capitals, as the checksum table keeps it) to checksum, from a ControleCRC.cds.
+std::map<std::string, std::string> LeChecksums(const std::string& controleCRC) {
+    std::map<std::string, std::string> crcs;
+    TDataSet t;
+    LoadFromFile(t, controleCRC);
+    const int nome = t.FieldByName("NomeTabela").Index();
+    const int crc = t.FieldByName("CRC").Index();
+    for (TBookmark b : t.VisibleRecords()) {
+        crcs[UpperCase(ValueToString(t.ValueAt(b, nome)))] = ValueToString(t.ValueAt(b, crc));
+    }
+    return crcs;
+}
+
+bool EhReferencia(const std::string& nomeMaiusculo) {
+    return nomeMaiusculo != "KOVA.CDS" && nomeMaiusculo != "CONTROLECRC.CDS";
+}
+
+// The shipped reference tables as one value: changes with any of them, not with the empty slips
+// file that ships beside them.
+std::string Assinatura(const std::map<std::string, std::string>& crcs) {
+    std::string texto;
+    for (const auto& [nome, crc] : crcs) {
+        if (EhReferencia(nome)) texto += nome + "=" + crc + "\n";
+    }
+    return TChecksum().StringCRC(texto);
+}
+
+// The signature of the installed tables, or empty when they cannot be read.
+std::string AssinaturaInstalada(const std::string& instalados) {
+    try {
+        return Assinatura(LeChecksums(instalados + "ControleCRC.cds"));
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+std::string VersaoDoControle(const std::string& controle) {
+    try {
+        TDataSet t;
+        LoadFromFile(t, controle);
+        t.First();
+        if (t.Eof()) return {};
+        return VersaoDasTabelas(t.FieldByName("Versao").AsInteger(), t.FieldByName("VersaoRelease").AsString(),
+                                t.FieldByName("VersaoTestes").AsInteger());
+    } catch (const std::exception&) {
+        return {};
+    }
+}
+
+// The reference table files the package ships, by their own names.
+std::vector<std::string> TabelasDeReferencia(const std::string& instalados) {
+    std::vector<std::string> nomes;
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(instalados, ec)) {
+        const std::string nome = e.path().filename().string();
+        const std::string maiusculo = UpperCase(nome);
+        if (e.is_regular_file(ec) && maiusculo.size() > 4 && maiusculo.compare(maiusculo.size() - 4, 4, ".CDS") == 0 &&
+            EhReferencia(maiusculo)) {
+            nomes.push_back(nome);
+        }
+    }
+    std::sort(nomes.begin(), nomes.end());
+    return nomes;
+}
+
+}  // namespace
+
 std::string DadosInstalados() { return KOVA_DIR_DADOS_INSTALADOS; }
+
+bool ProgramaInstalado(const std::string& dirPrograma, const std::string& instalados) {
+    std::error_code ec;
+    return !instalados.empty() && !fs::is_directory(dirPrograma + "Dados", ec) && fs::is_directory(instalados, ec);
+}
+
+std::string DadosDoPacote(const std::string& dirUsuario) { return IncluiBarra(dirUsuario) + "Dados/"; }
 
 std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::string& dirWindows,
                                   const std::string& dirUsuario, const std::string& instalados) {
     std::error_code ec;
-    if (fs::is_directory(dirPrograma + "Dados", ec) || !fs::is_directory(instalados, ec)) return {};
-    const std::string dados = IncluiBarra(dirUsuario) + "Dados/";
+    if (!ProgramaInstalado(dirPrograma, instalados)) return {};
+    const std::string dados = DadosDoPacote(dirUsuario);
+    const std::string kovaIni = IncluiBarra(dirWindows) + "KOVA.INI";
     // A directory the user already has keeps its slips: only a missing one is made.
-    if (!fs::exists(dados + "ControleCRC.cds", ec)) {
+    const bool nova = !fs::exists(dados + "ControleCRC.cds", ec);
+    if (nova) {
         // Copied under a temporary name and renamed whole, so that a start killed half-way leaves
         // no half directory behind to be taken for a data directory.
         const std::string temporario = IncluiBarra(dirUsuario) + "Dados.novo";
@@ -35,11 +131,138 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
         }
     }
     fs::create_directories(dirWindows, ec);
-    TIniFile(IncluiBarra(dirWindows) + "KOVA.INI").WriteString("KOVA", "DirDados", dados);
-    if (!ExisteArquivoDisco(IncluiBarra(dirWindows) + "KOVA.INI")) {
-        throw Exception("Não foi possível gravar a configuração do usuário\r\r" + IncluiBarra(dirWindows) + "KOVA.INI");
+    TIniFile ini(kovaIni);
+    ini.WriteString(kSecao, "DirDados", dados);
+    // The copies just made are the shipped tables as they are now.
+    if (nova) {
+        if (const std::string assinatura = AssinaturaInstalada(instalados); !assinatura.empty()) {
+            ini.WriteString(kSecao, kChaveTabelas, assinatura);
+        }
+    }
+    if (!ExisteArquivoDisco(kovaIni)) {
+        throw Exception("Não foi possível gravar a configuração do usuário\r\r" + kovaIni);
     }
     return dados;
+}
+
+bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string& dirDados,
+                              const std::string& kovaIni, const std::string& dirUsuario,
+                              const std::string& instalados) {
+    if (!ProgramaInstalado(dirPrograma, instalados) || IncluiBarra(dirDados) != DadosDoPacote(dirUsuario) ||
+        !ExisteArquivoDisco(dirDados + "ControleCRC.cds")) {
+        return false;
+    }
+    std::map<std::string, std::string> novos;
+    try {
+        novos = LeChecksums(instalados + "ControleCRC.cds");
+    } catch (const std::exception&) {
+        return false;  // a package half removed or half installed: nothing to take from it
+    }
+    const std::string assinatura = Assinatura(novos);
+    TIniFile ini(kovaIni);
+    const std::string registrada = ini.ReadString(kSecao, kChaveTabelas, "");
+    if (registrada == assinatura) return false;
+
+    const std::string erro = "Não foi possível atualizar as tabelas de referência da pasta " + dirDados +
+                             " com as da nova versão instalada (";
+    std::map<std::string, std::string> antigos;
+    try {
+        antigos = LeChecksums(dirDados + "ControleCRC.cds");
+    } catch (const std::exception& e) {
+        throw Exception(erro + e.what() + ").\r\rAs tabelas anteriores continuam em uso.");
+    }
+    // The tables whose checksum changed, by their own file names.
+    std::vector<std::string> alteradas;
+    for (const std::string& nome : TabelasDeReferencia(instalados)) {
+        auto novo = novos.find(UpperCase(nome));
+        auto velho = antigos.find(UpperCase(nome));
+        if (novo == novos.end() || velho == antigos.end() || velho->second != novo->second) alteradas.push_back(nome);
+    }
+    if (alteradas.empty()) {
+        // Already the shipped ones (a directory made before the signature was kept).
+        ini.WriteString(kSecao, kChaveTabelas, assinatura);
+        return false;
+    }
+
+    // The desktop or an import holds the tables it loaded and rewrites the checksum table with
+    // their checksums at each save: the tables change only while no such program runs.
+    TTrava escritor = TTrava::TentarEscritor(dirDados, "atualização das tabelas");
+    if (!escritor.Obtida()) return false;
+    TTrava trava = TTrava::Aguardar(dirDados, TTrava::TModo::Exclusiva);
+    TDM::RecuperarGravacao(dirDados);
+    const std::string versaoAntiga = VersaoDoControle(dirDados + "Controle.cds");
+    std::vector<std::string> gravados;
+    auto descarta = [&] {
+        for (const std::string& nome : gravados) std::remove((dirDados + nome + ".novo").c_str());
+    };
+    try {
+        for (const std::string& nome : TabelasDeReferencia(instalados)) {
+            gravados.push_back(nome);
+            if (!CopiaArquivo(instalados + nome, dirDados + nome + ".novo")) {
+                throw Exception("a cópia de " + instalados + nome + " falhou");
+            }
+        }
+        // The shipped checksums hold for the copies, byte for byte; the slips file keeps its own.
+        TDataSet controle;
+        LoadFromFile(controle, instalados + "ControleCRC.cds");
+        std::string crcKOVA;
+        if (auto k = antigos.find("KOVA.CDS"); k != antigos.end()) crcKOVA = k->second;
+        if (crcKOVA.empty()) crcKOVA = TChecksum().FileCRC(dirDados + "KOVA.cds");
+        if (controle.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true})) {
+            controle.Edit();
+            controle.FieldByName("CRC").SetAsString(crcKOVA);
+            controle.Post();
+        }
+        gravados.push_back("ControleCRC.cds");
+        std::remove((dirDados + "ControleCRC.cds.novo").c_str());
+        WriteTableFile(controle, dirDados + "ControleCRC.cds.novo");
+    } catch (const std::exception& e) {
+        descarta();
+        throw Exception(erro + e.what() + ").\r\rAs tabelas anteriores continuam em uso.");
+    }
+    try {
+        TDM::ConcluirGravacao(dirDados, gravados);
+    } catch (const std::exception& e) {
+        throw Exception(erro + e.what() + ").\r\rAs tabelas anteriores continuam em uso.");
+    }
+    std::string lista;
+    for (const std::string& nome : alteradas) lista += (lista.empty() ? "" : ", ") + nome;
+    ini.WriteString(kSecao, kChaveTabelas, assinatura);
+    ini.WriteString(kSecao, kChaveVersaoAntiga, versaoAntiga);
+    ini.WriteString(kSecao, kChaveVersaoNova, VersaoDoControle(instalados + "Controle.cds"));
+    ini.WriteString(kSecao, kChaveAlteradas, lista);
+    return true;
+}
+
+std::string RetiraAvisoDeTabelas(const std::string& kovaIni) {
+    if (!ExisteArquivoDisco(kovaIni)) return {};
+    TIniFile ini(kovaIni);
+    if (!ini.ValueExists(kSecao, kChaveAlteradas)) return {};
+    const std::string antiga = ini.ReadString(kSecao, kChaveVersaoAntiga, "");
+    const std::string nova = ini.ReadString(kSecao, kChaveVersaoNova, "");
+    const std::string alteradas = ini.ReadString(kSecao, kChaveAlteradas, "");
+    for (const char* chave : {kChaveVersaoAntiga, kChaveVersaoNova, kChaveAlteradas}) ini.DeleteKey(kSecao, chave);
+    std::string aviso = "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r";
+    if (!nova.empty()) {
+        aviso += "Versão das tabelas: " + nova;
+        if (!antiga.empty() && antiga != nova) aviso += " (antes: " + antiga + ")";
+        aviso += "\r";
+    }
+    aviso += "Tabelas alteradas: " + alteradas + "\r\rAs KOVA digitadas foram mantidas.";
+    return aviso;
+}
+
+std::string VersaoDasTabelas(int versao, const std::string& release, int testes) {
+    std::string r = std::to_string(versao) + "." + (release.size() == 1 ? "0" + release : release);
+    if (testes > 0) r += ".T-" + std::to_string(testes);
+    return r;
+}
+
+std::string AssinaturaDoPedido(const std::string& configIni) {
+    std::ifstream f(configIni, std::ios::binary);
+    std::ostringstream conteudo;
+    conteudo << f.rdbuf();
+    return std::string(VersaoKOVA()) + " " + TChecksum().StringCRC(conteudo.str());
 }
 
 }  // namespace kova

@@ -191,11 +191,21 @@ bool TDM::Configurar() {
             return false;
         }
     }
+    // The tables of an upgraded package reach the data directory it made for this user.
+    auto atualizaTabelas = [this] {
+        try {
+            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", DiretorioSistema(),
+                                     DadosInstalados());
+        } catch (const std::exception& e) {
+            Erro(e.what());
+        }
+    };
     if (!temConfig && ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
         TIniFile kovaIni(DirWindows + "KOVA.INI");
         DirDados = NormalizaCaminho(kovaIni.ReadString("KOVA", "DirDados", DirWindows + "Dados"));
         const std::string pasta = kovaIni.ReadString("KOVA", "PastaImpressao", "");
         if (!Trim(pasta).empty()) PastaImpressao = NormalizaCaminho(pasta);
+        atualizaTabelas();
         return true;
     }
     if (!temConfig) {
@@ -205,7 +215,21 @@ bool TDM::Configurar() {
     TIniFile config(dirConfig + "Config.ini");
     std::string instalacao = config.ReadString("Opções", "Instalação", "none");
     TopMargin = config.ReadInteger("Opções", "TopMargin", -1);
-    DirDados = NormalizaCaminho(config.ReadString("Dados", "Path", DirPrograma + "Dados"));
+    // An installed program has no data beside it: without a directory named by the administrator,
+    // each user works in their own.
+    const bool instalado = ProgramaInstalado(DirPrograma, DadosInstalados());
+    if (instalado && !config.ValueExists("Dados", "Path")) {
+        try {
+            DirDados = PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(), DadosInstalados());
+        } catch (const std::exception& e) {
+            Erro(e.what());
+            SolicitarTerminacao();
+            return false;
+        }
+        atualizaTabelas();
+    } else {
+        DirDados = NormalizaCaminho(config.ReadString("Dados", "Path", DirPrograma + "Dados"));
+    }
     EnderecoAutuacoesMG = config.ReadString("Opções", "EnderecoAutuacoesMG", EnderecoAutuacoesMG);
     EnderecoFazendaCE = config.ReadString("Opções", "EnderecoFazendaCE", EnderecoFazendaCE);
     const std::string pasta = config.ReadString("Opções", "PastaImpressao", "");
@@ -214,11 +238,18 @@ bool TDM::Configurar() {
     const std::string pedido = UpperCase(instalacao);
     for (const char* forma : {"NovaVersão", "Nova Versão", "NovaVersao", "Nova Versao"}) {
         if (pedido == UpperCase(forma)) {
+            // The request beside an installed program is every user's: each carries it out once on
+            // their own directory, and it stays for the others.
+            const std::string feito = instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
+            TIniFile kovaIni(DirWindows + "KOVA.INI");
+            if (instalado && kovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
             // The installation rewrites the slips file: not while another program writes it.
             if (!TomarEscrita()) return false;
             const bool instalou = InstalaNovaVersao();
             if (!Escritor) escritor_.Liberar();
-            if (instalou && !TerminacaoSolicitada) {
+            if (instalou && !TerminacaoSolicitada && instalado) {
+                kovaIni.WriteString("KOVA", "NovaVersaoInstalada", feito);
+            } else if (instalou && !TerminacaoSolicitada) {
                 try {
                     config.DeleteKey("Opções", "Instalação");
                 } catch (const std::exception& e) {
@@ -242,7 +273,9 @@ bool TDM::InstalaNovaVersao() {
         TIniFile kovaIni(DirWindows + "KOVA.INI");
         kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
         kovaIni.WriteString("KOVA", "DirExe", programa);
-        kovaIni.WriteString("KOVA", "DirDados", programa + "Dados");
+        // Never a folder of an installed program, which its users cannot write.
+        kovaIni.WriteString("KOVA", "DirDados",
+                            ProgramaInstalado(DirPrograma, DadosInstalados()) ? DirDados : programa + "Dados");
     } catch (const std::exception& e) {
         // Nothing else is done: the request stays in Config.ini for a start that can record it.
         const auto* g = dynamic_cast<const EErroGravacao*>(&e);

@@ -60,16 +60,18 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, T
         caixa.addButton(QMessageBox::Ok);
     } else {
         sim = caixa.addButton(Q("&Sim"), QMessageBox::YesRole);
+        const bool simNao = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes;
         if (buttons != TMsgDlgButtons::mbYesCancel) nao = caixa.addButton(Q("&Não"), QMessageBox::NoRole);
-        if (buttons != TMsgDlgButtons::mbYesNo) cancelar = caixa.addButton(Q("&Cancelar"), QMessageBox::RejectRole);
-        caixa.setDefaultButton(sim);
+        if (!simNao) cancelar = caixa.addButton(Q("&Cancelar"), QMessageBox::RejectRole);
+        caixa.setDefaultButton(buttons == TMsgDlgButtons::mbNoYes ? nao : sim);
     }
     caixa.exec();
     if (buttons == TMsgDlgButtons::mbOK) return TModalResult::mrOk;
     if (caixa.clickedButton() == sim) return TModalResult::mrYes;
     if (nao && caixa.clickedButton() == nao) return TModalResult::mrNo;
     (void)cancelar;
-    return buttons == TMsgDlgButtons::mbYesNo ? TModalResult::mrNo : TModalResult::mrCancel;
+    return buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes ? TModalResult::mrNo
+                                                                                    : TModalResult::mrCancel;
 }
 
 namespace {

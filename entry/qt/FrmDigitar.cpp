@@ -28,8 +28,10 @@
 #include <algorithm>
 #include <cctype>
 
+#include "Ajuda.h"
 #include "DialogosQt.h"
 #include "ModeloGrade.h"
+#include "PesquisaKOVA.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
 #include "TDM.h"
@@ -86,6 +88,38 @@ protected:
     }
 };
 
+// The search box: it narrows the grid as the clerk types; the arrows move along the rows found and
+// Enter takes the one highlighted; Escape empties it first.
+class CaixaPesquisa : public QLineEdit {
+public:
+    using QLineEdit::QLineEdit;
+    std::function<void(int passo)> Mover;
+    std::function<void()> Escolher;
+
+protected:
+    void keyPressEvent(QKeyEvent* evento) override {
+        switch (evento->key()) {
+            case Qt::Key_Up:
+            case Qt::Key_Down:
+                Mover(evento->key() == Qt::Key_Up ? -1 : 1);
+                return;
+            case Qt::Key_Return:
+            case Qt::Key_Enter:
+                Escolher();
+                return;
+            case Qt::Key_Escape:
+                if (!text().isEmpty()) {
+                    clear();
+                    return;
+                }
+                break;
+            default:
+                break;
+        }
+        QLineEdit::keyPressEvent(evento);
+    }
+};
+
 class Maiusculas : public QValidator {
 public:
     using QValidator::QValidator;
@@ -123,6 +157,7 @@ QIcon Icone(QStyle::StandardPixmap p) { return QApplication::style()->standardIc
 
 FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai), form_(form), dm_(dm) {
     setWindowTitle(Q("Digitação de KOVA"));
+    DefineTopicoAjuda(*this, kAjudaDigitacao);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
     auto* layout = new QVBoxLayout(this);
     MontaBarra(*layout);
@@ -179,6 +214,14 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     titulo_->setFixedHeight(alturaTopo);
     Controle("GBBancos")->setFixedHeight(alturaTopo);
     resize(980, 640);
+}
+
+void FrmDigitar::Reabre() {
+    // The box left when the screen last closed belongs to that showing: getting the focus back on
+    // opening is no exit from it (leaving a period picker would write its period into the new
+    // slip, and its refusal would take the keys the person is typing).
+    caixaAtual_.clear();
+    CabeNaTela();
 }
 
 void FrmDigitar::CabeNaTela() {
@@ -241,8 +284,7 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     botao("btnExcluir", QStyle::SP_TrashIcon, [this] { form_.btnExcluirClick(); });
     barra->addSeparator();
     botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] {
-        GravaCaixaComFoco();
-        form_.btnSalvarClick();
+        if (GravaCaixas()) form_.btnSalvarClick();
     });
     botao("btnDesfazer", QStyle::SP_DialogCancelButton, [this] { form_.btnDesfazerClick(); });
     navegador_ = new NavegadorRegistros(dm_.cdsKOVA);
@@ -251,7 +293,7 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     barra->addWidget(navegador_);
     barra->addSeparator();
     botao("btnImprimir", QStyle::SP_FileDialogContentsView, [this] { form_.btnImprimirClick(); });
-    botao("btnAjuda", QStyle::SP_DialogHelpButton, [] { AbrirAjuda(30); });
+    botao("btnAjuda", QStyle::SP_DialogHelpButton, [this] { AbrirAjuda(kAjudaDigitacao, this); });
     botao("btnFechar", QStyle::SP_DialogCloseButton, [this] { close(); });
     layout.addWidget(barra);
 }
@@ -422,9 +464,44 @@ QWidget* FrmDigitar::MontaPesquisa() {
     auto* pagina = new QWidget;
     Registra("tbsPesquisar", pagina);
     auto* layout = new QVBoxLayout(pagina);
+    auto* busca = new QHBoxLayout;
+    auto* rotulo = new QLabel(Q("&Localizar:"));
+    busca->addWidget(rotulo);
+    auto* pesquisa = new CaixaPesquisa;
+    pesquisa_ = pesquisa;
+    pesquisa_->setObjectName(QStringLiteral("edtPesquisa"));
+    pesquisa_->setPlaceholderText(Q("Nº da KOVA, CNPJ/CPF, nome ou UF"));
+    pesquisa_->setClearButtonEnabled(true);
+    rotulo->setBuddy(pesquisa_);
+    busca->addWidget(pesquisa_, 1);
+    layout->addLayout(busca);
     grade_ = new QTableView;
     Registra("dbgSolicitacaoKOVA", grade_);
     modeloGrade_ = new ModeloGrade(dm_.cdsKOVA, ColunasDaKOVA(), grade_);
+    modeloGrade_->Linhas = [this](TDataSet& kova) { return PesquisaKOVA(kova, C(pesquisa_->text())); };
+    connect(pesquisa_, &QLineEdit::textChanged, this, [this] {
+        // The rows found change; the current slip does not until the clerk takes one.
+        ++ocupado_;
+        modeloGrade_->Atualizar();
+        --ocupado_;
+        RefrescaGrade();
+    });
+    pesquisa->Mover = [this](int passo) {
+        const int linhas = modeloGrade_->rowCount();
+        if (linhas == 0) return;
+        const int atual = grade_->currentIndex().isValid() ? grade_->currentIndex().row() : -1;
+        const int linha = atual < 0 ? 0 : std::clamp(atual + passo, 0, linhas - 1);
+        grade_->setCurrentIndex(modeloGrade_->index(linha, std::max(0, grade_->currentIndex().column())));
+    };
+    pesquisa->Escolher = [this] {
+        if (modeloGrade_->rowCount() == 0) return;
+        const int linha = grade_->currentIndex().isValid() ? grade_->currentIndex().row() : 0;
+        Executa([this, linha] {
+            modeloGrade_->IrPara(linha);
+            form_.dbgSolicitacaoKOVADblClick();
+        });
+        RefrescaGrade();
+    };
     grade_->setModel(modeloGrade_);
     grade_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);
@@ -660,7 +737,10 @@ void FrmDigitar::RefrescaLogos() {
 
 void FrmDigitar::RefrescaGrade() {
     if (!dm_.cdsKOVA.Active()) return;
-    if (modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
+    // A search shows some of the slips: its rows are read again only when the slips change.
+    const bool pesquisando = !pesquisa_->text().trimmed().isEmpty();
+    if (pesquisando ? !modeloGrade_->Atual()
+                    : modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
         grade_->resizeColumnsToContents();
     }
@@ -751,16 +831,35 @@ void FrmDigitar::ProximaCaixa(const std::string& nome) {
 }
 
 bool FrmDigitar::Saida(const std::string& nome) {
-    if (!GravaCaixa(nome)) return false;
+    if (!ConfereCaixa(nome) || !GravaCaixa(nome)) return false;
     if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
     if (nome == "dblcReceita") form_.dblcReceitaExit();
     if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
-    if (nome.rfind("cbxPeriodo", 0) == 0) {
-        // A stored period is rewritten only by a choice of the person's.
-        auto* picker = Controle<QComboBox>(nome);
-        const bool escolheu = picker && picker->currentIndex() != form_.Controles.Get(nome).itemIndex;
-        if (escolheu) form_.Controles.SetItemIndex(nome, picker->currentIndex());
-        if (escolheu || dm_.cdsKOVA.State() == TDataSetState::dsInsert) form_.cbxPeriodoDiaChange();
+    // Leaving a period picker writes the period of a new slip even when nothing was chosen.
+    if (nome.rfind("cbxPeriodo", 0) == 0 && dm_.cdsKOVA.State() == TDataSetState::dsInsert &&
+        form_.Controles.Get(nome).enabled) {
+        form_.cbxPeriodoDiaChange();
+    }
+    return true;
+}
+
+bool FrmDigitar::ConfereCaixa(const std::string& nome) {
+    if (nome != "dbeDataVencimento" || !Editando(dm_.cdsKOVA)) return true;
+    auto* caixa = Controle<QLineEdit>(nome);
+    if (!caixa || !caixa->isEnabled()) return true;
+    if (form_.ConfirmaVencimento(C(caixa->text()))) return true;
+    // The date is typed again over the one shown.
+    caixa->selectAll();
+    return false;
+}
+
+bool FrmDigitar::GravaCaixas() {
+    // The box with the focus first, as leaving it would; then any picker whose shown period was
+    // changed without being confirmed (the wheel over it).
+    const std::string foco = NomeDe(QApplication::focusWidget());
+    if (!foco.empty() && (!ConfereCaixa(foco) || !GravaCaixa(foco))) return false;
+    for (const char* picker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
+        if (picker != foco) GravaCaixa(picker);
     }
     return true;
 }
@@ -776,7 +875,18 @@ void FrmDigitar::Entrada(const std::string& nome) {
 
 bool FrmDigitar::GravaCaixa(const std::string& nome) {
     const TControlState* c = form_.Controles.Find(nome);
-    if (!c || c->field.empty() || !Editando(dm_.cdsKOVA)) return true;
+    if (!c || !Editando(dm_.cdsKOVA)) return true;
+    if (c->kind == TControlKind::ComboBox && nome.rfind("cbxPeriodo", 0) == 0) {
+        // The period shown is the period taken; a stored period is rewritten only by a choice the
+        // person made.
+        auto* picker = Controle<QComboBox>(nome);
+        if (picker && picker->isEnabled() && picker->isVisible() && picker->currentIndex() != c->itemIndex) {
+            form_.Controles.SetItemIndex(nome, picker->currentIndex());
+            form_.cbxPeriodoDiaChange();
+        }
+        return true;
+    }
+    if (c->field.empty()) return true;
     if (auto* lista = Controle<QComboBox>(nome); lista && c->kind == TControlKind::LookupCombo) {
         // The highlighted entry becomes the choice when the person confirms it.
         const int i = lista->currentIndex();
@@ -813,11 +923,6 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         caixa->setText(Q(campo.Text()));
     }
     return true;
-}
-
-void FrmDigitar::GravaCaixaComFoco() {
-    const std::string nome = NomeDe(QApplication::focusWidget());
-    if (!nome.empty()) GravaCaixa(nome);
 }
 
 bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
@@ -857,7 +962,7 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
 // ------------------------------------------------------------------ showing and closing
 
 void FrmDigitar::IniciarNovaKOVA() {
-    if (!isVisible()) CabeNaTela();
+    if (!isVisible()) Reabre();
     show();
     raise();
     activateWindow();
@@ -865,11 +970,16 @@ void FrmDigitar::IniciarNovaKOVA() {
 }
 
 void FrmDigitar::AbrirPesquisa() {
-    if (!isVisible()) CabeNaTela();
+    if (!isVisible()) Reabre();
     show();
     raise();
     activateWindow();
     Executa([this] { form_.AbrirPesquisa(); });
+    // The clerk types what they look for at once.
+    if (abas_->currentWidget() == Controle("tbsPesquisar")) {
+        pesquisa_->setFocus(Qt::OtherFocusReason);
+        pesquisa_->selectAll();
+    }
 }
 
 void FrmDigitar::ExibirModal() {
@@ -881,7 +991,7 @@ void FrmDigitar::ExibirModal() {
     SincronizaPagina();
     DadosMudaram(nullptr);
     QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
-    CabeNaTela();
+    Reabre();
     exec();
 }
 
@@ -902,8 +1012,7 @@ void FrmDigitar::closeEvent(QCloseEvent* evento) {
     }
     bool fechou = false;
     Executa([this, &fechou] {
-        GravaCaixaComFoco();
-        fechou = form_.Fechar();
+        if (GravaCaixas()) fechou = form_.Fechar();
     });
     if (fechou) {
         evento->accept();

@@ -62,6 +62,8 @@ private:
     QWidget* MontaPesquisa();
     void Registra(const std::string& nome, QWidget* w);
     void CabeNaTela();
+    // Before the screen is shown again: its size and place, and no box left from the last showing.
+    void Reabre();
 
     // Runs an action of the person: failures are shown, the page and focus follow the form.
     void Executa(const std::function<void()>& acao);
@@ -74,9 +76,15 @@ private:
     // The exit of a box; false when its text was refused (the person stays in it).
     bool Saida(const std::string& nome);
     void Entrada(const std::string& nome);
-    // Writes a box's text into its field; false when the text was refused (the box keeps it).
+    // Writes a box's text into its field (a picker's shown entry into the period); false when the
+    // text was refused (the box keeps it).
     bool GravaCaixa(const std::string& nome);
-    void GravaCaixaComFoco();
+    // Asks the form about what a box is about to write (a due date before today); false when the
+    // person keeps typing in it.
+    bool ConfereCaixa(const std::string& nome);
+    // Before a save or a close: every box's shown value goes into the slip; false when one was
+    // refused or is being corrected.
+    bool GravaCaixas();
 
     void DadosMudaram(TField* campo);
     void EstadoMudou();
@@ -100,6 +108,8 @@ private:
     std::map<std::string, std::string> semEscolha_;
     QTabWidget* abas_ = nullptr;
     QTableView* grade_ = nullptr;
+    // The search box over the grid.
+    QLineEdit* pesquisa_ = nullptr;
     ModeloGrade* modeloGrade_ = nullptr;
     NavegadorRegistros* navegador_ = nullptr;
     QScrollArea* faixaBancos_ = nullptr;

@@ -32,7 +32,8 @@ QVariant ModeloGrade::headerData(int secao, Qt::Orientation orientacao, int pape
 
 void ModeloGrade::Atualizar() {
     beginResetModel();
-    linhas_ = tabela_.VisibleRecords();
+    linhas_ = Linhas ? Linhas(tabela_) : tabela_.VisibleRecords();
+    versaoLida_ = tabela_.Versao();
     endResetModel();
 }
 

@@ -3,6 +3,7 @@
 // and alignment, and the selected row kept on the table's current record.
 
 #include <QAbstractTableModel>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -32,11 +33,16 @@ public:
     int LinhaAtual() const;
     // Makes the record of a row the table's current record.
     void IrPara(int linha);
+    // The rows shown, when not every visible record (a search): read again by each Atualizar.
+    std::function<std::vector<TBookmark>(TDataSet&)> Linhas;
+    // Whether the rows were read at the table's present version (records, order and filter).
+    bool Atual() const { return versaoLida_ == tabela_.Versao(); }
 
 private:
     TDataSet& tabela_;
     std::vector<TColunaGrade> colunas_;
     std::vector<TBookmark> linhas_;
+    uint64_t versaoLida_ = 0;
 };
 
 // The columns of a grid of slips (the entry screen's search page, the print list).

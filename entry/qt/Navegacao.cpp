@@ -58,15 +58,4 @@ void PreencheLookup(QComboBox& lista, TDataSet& tabela, const std::string& chave
     }
 }
 
-void AbrirAjuda(int topico) {
-    const std::string pagina = (DM ? DM->DirPrograma : std::string("./")) + "ajuda/index.html";
-    // The help content is installed apart from the programs: without it the person is told so.
-    if (!ExisteArquivoDisco(pagina)) {
-        MessageDlg("A ajuda do sistema não está instalada neste computador.\r\rEla é procurada em: " + pagina,
-                   TMsgDlgType::mtInformation);
-        return;
-    }
-    AbrirPagina("file://" + pagina + "#topico" + std::to_string(topico));
-}
-
 }  // namespace kova

@@ -29,7 +29,4 @@ private:
 void PreencheLookup(QComboBox& lista, TDataSet& tabela, const std::string& chave,
                     const std::vector<std::string>& mostrados, const std::string& atual);
 
-// Opens the help page at a topic (1 main window, 27 print list, 30 entry screen).
-void AbrirAjuda(int topico);
-
 }  // namespace kova

@@ -6,3 +6,10 @@
 
 std::string ParaCp1252(const std::string& utf8);
 std::string ParaUtf8(const std::string& cp1252);
+
+// Tells once, on the error output, of the reference tables an upgrade of the package replaced
+// (in the user's KOVA.INI, by default the one of the Windows directory).
+void AvisaTabelasAtualizadas(const std::string& kovaIni = std::string());
+
+// The version of KOVA this program belongs to.
+std::string VersaoDoKOVA();

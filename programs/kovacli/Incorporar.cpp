@@ -144,6 +144,7 @@ int Incorporar(int argc, char** argv) {
     dm->DMCreate();
     if (dm->TerminacaoSolicitada) return dm->EscritaRecusada ? 3 : 2;
     dm->GravarAposAlteracao = true;
+    AvisaTabelasAtualizadas(dm->DirWindows + "KOVA.INI");
     try {
         TfrmDigitar formulario(*dm);
         TqrpKOVA relatorio;

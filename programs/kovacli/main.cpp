@@ -16,6 +16,7 @@ namespace {
 const char* kAjuda =
     "uso: kovacli [--cp1252] [REQUISICAO ...]\n"
     "     kovacli incorporar ARQUIVO [opções]   (veja kovacli incorporar --help)\n"
+    "     kovacli --versao\n"
     "\n"
     "Envia cada requisição (dos argumentos ou, sem eles, uma por linha da entrada padrão) ao\n"
     "pedido desassistido da biblioteca (kova2) e escreve a resposta, uma por linha.\n"
@@ -37,6 +38,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--help") == 0 || std::strcmp(argv[i], "-h") == 0) {
             std::cout << ParaUtf8(kAjuda);
+            return 0;
+        }
+        if (std::strcmp(argv[i], "--versao") == 0 || std::strcmp(argv[i], "--version") == 0) {
+            std::cout << "kovacli (KOVA) " << VersaoDoKOVA() << "\n";
             return 0;
         }
         if (std::strcmp(argv[i], "--cp1252") == 0) {
@@ -72,5 +77,7 @@ int main(int argc, char** argv) {
         std::cout << (cp1252 ? resposta : ParaUtf8(resposta)) << "\n";
         if (resposta.find(";Retorno=000;") == std::string::npos && resultado == 0) resultado = 1;
     }
+    // The library loaded its tables at the first request, after an upgrade replacing them.
+    AvisaTabelasAtualizadas();
     return resultado;
 }

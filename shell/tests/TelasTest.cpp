@@ -12,6 +12,7 @@
 #include <QtTest/QTest>
 #include <unistd.h>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <memory>
 
@@ -27,6 +28,8 @@
 #include "SaidasImpressao.h"
 #include "TabelasDeTeste.h"
 #include "TqrpKOVA.h"
+#include "QtTexto.h"
+#include "VersaoKOVA.h"
 
 using namespace kova;
 using namespace kova::teste;
@@ -266,7 +269,9 @@ TEST_F(TelasTest, JanelaPrincipalMenusRelogioESaida) {
     p.AtualizaMenus();
     EXPECT_TRUE(p.mniImprimir->isEnabled());
     EXPECT_EQ(p.painelData->text(), QStringLiteral("15/03/2024"));
-    EXPECT_EQ(p.lblVersao->text(), QStringLiteral("Versão: 1.03"));
+    // The program's version is the build's; the tables' is their own.
+    EXPECT_EQ(p.lblVersao->text(), Q(std::string("Versão: ") + VersaoKOVA()));
+    EXPECT_EQ(p.lblVersaoTabelas->text(), QStringLiteral("Tabelas: versão 1.03"));
     EXPECT_TRUE(p.Timer->isActive());
     p.StatusBarDblClick();
     EXPECT_FALSE(p.Timer->isActive());
@@ -510,6 +515,35 @@ TEST(Inicio, DadosQuebradosMostramAMensagemESemJanela) {
     EXPECT_FALSE(kova::ArgumentoDeImportacao(1, comImportacao));
     unsetenv("KOVA_WINDIR");
     std::remove(ini.c_str());
+}
+
+// The notice of tables an upgrade replaced is shown once, when the desktop program starts.
+TEST(Inicio, AvisoDasTabelasAtualizadasUmaVez) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    char modelo[] = "/tmp/kova-inicio-XXXXXX";
+    const std::string dir = std::string(mkdtemp(modelo)) + "/";
+    std::filesystem::copy(KOVA_DADOS_PADRAO, dir + "Dados");
+    setenv("KOVA_WINDIR", dir.c_str(), 1);
+    {
+        std::ofstream ini(dir + "KOVA.INI", std::ios::binary);
+        ini << "[KOVA]\r\nDirDados=" << dir << "Dados/\r\nTabelasAtualizadasDe=1.02\r\n"
+            << "TabelasAtualizadasPara=1.03\r\nTabelasAlteradas=UF.cds, Controle.cds\r\n";
+    }
+    auto dm = kova::CriaModuloDeDados();
+    ASSERT_NE(dm, nullptr);
+    ASSERT_EQ(dialogs.Texts().size(), 1u);
+    EXPECT_EQ(dialogs.Texts()[0],
+              "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r"
+              "Versão das tabelas: 1.03 (antes: 1.02)\rTabelas alteradas: UF.cds, Controle.cds\r\r"
+              "As KOVA digitadas foram mantidas.");
+    dm.reset();
+    dm = kova::CriaModuloDeDados();
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dialogs.Texts().size(), 1u);
+    dm.reset();
+    unsetenv("KOVA_WINDIR");
+    std::filesystem::remove_all(dir);
 }
 
 }  // namespace

@@ -272,6 +272,14 @@ def digita_acre_regime_especial(s, mes_anterior=False):
     s.captura("digitar_periodo")
 
 
+def descarta(s):
+    """Escape on a slip with typed data: asked first, and Sim discards it."""
+    s.teclas("Escape")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    s.janela(TELA)
+
+
 def completa_e_salva(s):
     # Boxes 15 to 23.
     s.teclas("Return")
@@ -352,7 +360,7 @@ def cenario_aviso_de_minas_uma_vez(s):
     s.confirma("Aviso")
     s.nenhum_dialogo(1.5)  # the focus comes back to box 04: no new notice
     s.captura("digitar_minas")
-    s.teclas("Escape")
+    descarta(s)
     s.nenhum_dialogo(0.3)
 
 
@@ -368,7 +376,7 @@ def cenario_prefixo_nao_escolhe(s):
     s.teclas("alt+s")
     s.confirma("Erro")  # box 02 never opened: no revenue, nothing saved
     s.janela(TELA)
-    s.teclas("Escape")
+    descarta(s)
     if len(s.kovas()) != antes:
         raise Falha("uma KOVA do Amapá foi gravada")
 
@@ -388,7 +396,141 @@ def cenario_seletor_de_produto(s):
     s.captura("seletor_produto")
     s.teclas("Escape")
     s.janela(TELA)
+    descarta(s)
+
+
+def completa_acre(s, contribuinte, principal):
+    """From box 03 of an Acre slip of revenue 10011-0: the taxpayer, the period as proposed, the
+    principal, and the rest; saved."""
+    s.digita(contribuinte)
+    s.teclas("Return", "Return", "Return")
+    s.digita(principal)
+    s.teclas("Return", "Return", "Return")
+    completa_e_salva(s)
+
+
+def ultima_kova(s, esperado):
+    k = s.kovas()[-1]
+    for campo, valor in esperado.items():
+        if k[campo] != valor:
+            raise Falha("%s gravado como %r, esperado %r" % (campo, k[campo], valor))
+
+
+def cenario_meia_kova_mantida(s):
+    s.teclas("alt+n")
+    s.digita("12")
+    s.digita("10011")
+    s.digita("10122026")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.digita("11222333000181")
+    # Digitar KOVA again from the main window: the screen comes forward as it was, nothing asked.
+    s.menu("alt+o", "d")
+    s.janela(TELA)
+    s.nenhum_dialogo(1.0)
+    s.captura("meia_kova_de_volta")
+    # Escape asks before discarding; No, the default, keeps the slip.
     s.teclas("Escape")
+    s.janela("Confirmação")
+    s.captura("descartar_pergunta")
+    s.teclas("Return")
+    s.janela(TELA)
+    s.teclas("Return", "Return", "Return")  # the period pickers
+    s.digita("75")
+    s.teclas("Return", "Return", "Return")
+    completa_e_salva(s)
+    ultima_kova(s, {"CICContribuinte": "11222333000181", "ValorPrincipal": 75.0, "UFFavorecida": "AC"})
+
+
+def cenario_vencimento_passado(s):
+    s.teclas("alt+n")
+    s.digita("12")
+    s.digita("10011")
+    s.digita("01122026")  # before today (09/12/2026)
+    s.janela("Confirmação")
+    s.captura("vencimento_passado")
+    s.teclas("Return")  # Sim: correct it, before anything else is asked
+    s.janela(TELA)
+    s.nenhum_dialogo(0.6)
+    s.digita("10122026")  # typed over the date shown
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    completa_acre(s, "52998224725", "20")
+    ultima_kova(s, {"DataVencimento": "2026-12-10", "DataPagamento": "2026-12-10", "ValorPrincipal": 20.0})
+
+
+def cenario_teclas_de_uma_vez(s):
+    s.teclas("Escape")  # nothing being typed: the screen closes
+    s.espera(lambda: s.visiveis(TELA) == 0, "a digitação fechar")
+    s.ativa_principal()
+    # The menu's key and the first three boxes typed at once, while the screen is still opening.
+    s.teclas("alt+o")
+    s.x(["xdotool", "key", "--clearmodifiers", "d"])
+    for caixa in ("12", "10011", "10122026"):
+        s.x(["xdotool", "type", "--delay", "30", "--", caixa])
+        s.x(["xdotool", "key", "--clearmodifiers", "Return"])
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    completa_acre(s, "52998224725", "33")
+    ultima_kova(s, {"UFFavorecida": "AC", "Receita": "100110", "DataVencimento": "2026-12-10",
+                    "ValorPrincipal": 33.0})
+
+
+def cenario_pesquisa_por_cnpj(s):
+    s.menu("alt+o", "p")
+    s.janela(TELA)
+    antes = s.kovas()
+    alvo = [k["IdKOVA"] for k in antes if k["CICContribuinte"] == "11222333000181"]
+    if len(alvo) != 1:
+        raise Falha("esperava uma KOVA do CNPJ 11.222.333/0001-81: %r" % alvo)
+    s.digita("11.222.333/0001-81", enter=False)  # into the search box, which has the focus
+    s.captura("pesquisa_cnpj")
+    s.teclas("Return")  # the slip found becomes the current one, on the slip page
+    s.captura("pesquisa_cnpj_achada")
+    # Deleting the current slip removes exactly the one found.
+    s.teclas("alt+e")
+    s.confirma("Confirmação")
+    s.janela(TELA)
+    s.espera(lambda: len(s.kovas()) == len(antes) - 1, "a exclusão da KOVA achada")
+    if [k["IdKOVA"] for k in s.kovas() if k["IdKOVA"] == alvo[0]]:
+        raise Falha("a KOVA excluída não foi a achada pelo CNPJ")
+    s.teclas("Escape")
+    s.espera(lambda: s.visiveis(TELA) == 0, "a digitação fechar")
+
+
+def cenario_f1_abre_o_topico(s):
+    s.ativa_principal()
+    s.teclas("F1")
+    s.janela("Ajuda do KOVA - Janela principal")
+    s.captura("ajuda_principal")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
+    s.menu("alt+o", "d")
+    s.janela(TELA)
+    s.teclas("F1")
+    s.janela("Ajuda do KOVA - Digitação de KOVA")
+    s.captura("ajuda_digitacao")
+    s.teclas("Escape")
+    s.janela(TELA)
+    s.teclas("Escape")  # the new slip holds nothing typed: cancelled without a question
+    s.nenhum_dialogo(0.3)
+    s.teclas("Escape")
+    s.espera(lambda: s.visiveis(TELA) == 0, "a digitação fechar")
+    s.menu("alt+o", "i")
+    s.janela("Imprimir KOVA")
+    s.teclas("F1")
+    s.janela("Ajuda do KOVA - Imprimir KOVA")
+    s.captura("ajuda_impressao")
+    s.teclas("Escape")
+    s.janela("Imprimir KOVA")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
+    # The printer set-up chooses a printer; its button does not say it prints.
+    s.menu("alt+u", "c")
+    s.janela("Configurar impressora")
+    s.captura("configurar_impressora")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
 
 
 def cenario_pesquisa(s):
@@ -407,10 +549,9 @@ def cenario_sobre_ajuda_e_arquivo(s):
     s.captura("sobre")
     s.teclas("Return")  # Fechar
     s.janela(PRINCIPAL)
-    s.menu("alt+j", "a")  # no help is installed beside the test's program: it says so
-    s.janela("Informação")
-    s.captura("ajuda_ausente")
-    s.teclas("Return")
+    s.menu("alt+j", "a")  # the manual, beside the program as it is installed
+    s.janela("Ajuda do KOVA - Janela principal")
+    s.teclas("Escape")
     s.janela(PRINCIPAL)
     s.menu("alt+o", "c")
     s.espera(lambda: s.ativa() not in (PRINCIPAL, ""), "o diálogo de arquivo")
@@ -473,6 +614,11 @@ def main():
                                ("aviso de Minas uma vez", cenario_aviso_de_minas_uma_vez),
                                ("prefixo não escolhe", cenario_prefixo_nao_escolhe),
                                ("seletor de produto", cenario_seletor_de_produto),
+                               ("meia KOVA mantida", cenario_meia_kova_mantida),
+                               ("vencimento passado corrigido", cenario_vencimento_passado),
+                               ("teclas de uma vez", cenario_teclas_de_uma_vez),
+                               ("pesquisa por CNPJ", cenario_pesquisa_por_cnpj),
+                               ("F1 abre o tópico", cenario_f1_abre_o_topico),
                                ("pesquisa", cenario_pesquisa),
                                ("sobre, ajuda e arquivo", cenario_sobre_ajuda_e_arquivo)):
             cenario(s)

@@ -5,7 +5,12 @@
 #include <filesystem>
 #include <fstream>
 
+#include "TChecksum.h"
+#include "TDataSet.h"
 #include "TIniFile.h"
+#include "TTableFile.h"
+#include "TTrava.h"
+#include "Texto.h"
 
 using namespace kova;
 namespace fs = std::filesystem;
@@ -48,6 +53,128 @@ TEST(DadosDoUsuario, PrimeiroInicioCopiaAsTabelasEOsSeguintesGuardamOQueOUsuario
     EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "c/", raiz + "s/", instalados), "");
     EXPECT_FALSE(fs::exists(raiz + "s/Dados"));
     fs::remove_all(raiz);
+}
+
+void Regrava(const TDataSet& tabela, const std::string& arquivo) {
+    fs::remove(arquivo);
+    WriteTableFile(tabela, arquivo);
+}
+
+// A package's shipped tables in a folder of the test's own, with a program folder and a user.
+class AtualizacaoDeTabelas : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char modelo[] = "/tmp/kova-atualizacao-XXXXXX";
+        raiz = std::string(mkdtemp(modelo)) + "/";
+        instalados = raiz + "usr/share/kova/Dados/";
+        programa = raiz + "usr/bin/";
+        fs::create_directories(programa);
+        fs::create_directories(instalados);
+        fs::copy(KOVA_DADOS_PADRAO, instalados, fs::copy_options::recursive);
+        usuario = raiz + "home/.local/share/kova/";
+        config = raiz + "home/.config/kova/";
+        kovaIni = config + "KOVA.INI";
+        dados = PreparaDadosDoUsuario(programa, config, usuario, instalados);
+    }
+    void TearDown() override { fs::remove_all(raiz); }
+
+    // A new package version: a state's name changed, the checksum table with it.
+    void NovaVersaoDoPacote() {
+        TDataSet uf;
+        LoadFromFile(uf, instalados + "UF.cds");
+        ASSERT_TRUE(uf.Locate("UF", {std::string("AC")}));
+        uf.Edit();
+        uf.FieldByName("Descricao").SetAsString("Acre (revisado)");
+        uf.Post();
+        Regrava(uf, instalados + "UF.cds");
+        TDataSet crc;
+        LoadFromFile(crc, instalados + "ControleCRC.cds");
+        ASSERT_TRUE(crc.Locate("NomeTabela", {std::string("UF.CDS")}));
+        crc.Edit();
+        crc.FieldByName("CRC").SetAsString(TChecksum().FileCRC(instalados + "UF.cds"));
+        crc.Post();
+        Regrava(crc, instalados + "ControleCRC.cds");
+    }
+    std::string Acre() {
+        TDataSet uf;
+        LoadFromFile(uf, dados + "UF.cds");
+        EXPECT_TRUE(uf.Locate("UF", {std::string("AC")}));
+        return uf.FieldByName("Descricao").AsString();
+    }
+    // Every file of the user's directory has the checksum recorded for it: the next start loads it.
+    void ChecksumsConferem() {
+        TDataSet crc;
+        LoadFromFile(crc, dados + "ControleCRC.cds");
+        for (crc.First(); !crc.Eof(); crc.Next()) {
+            const std::string nome = crc.FieldByName("NomeTabela").AsString();
+            std::string arquivo;
+            for (const auto& e : fs::directory_iterator(dados)) {
+                if (UpperCase(e.path().filename().string()) == nome) arquivo = e.path().string();
+            }
+            ASSERT_FALSE(arquivo.empty()) << nome;
+            EXPECT_EQ(TChecksum().FileCRC(arquivo), crc.FieldByName("CRC").AsString()) << nome;
+        }
+    }
+    bool Atualiza(const std::string& pasta) {
+        return AtualizaTabelasDoUsuario(programa, pasta, kovaIni, usuario, instalados);
+    }
+
+    std::string raiz, instalados, programa, usuario, config, kovaIni, dados;
+};
+
+TEST_F(AtualizacaoDeTabelas, TabelasNovasChegamUmaVezComAvisoEAsKOVAFicam) {
+    EXPECT_FALSE(Atualiza(dados));  // nothing new: nothing done, nothing told
+    EXPECT_EQ(RetiraAvisoDeTabelas(kovaIni), "");
+    // The user's slips (any bytes: the update never reads them) and their checksum stay.
+    std::ofstream(dados + "KOVA.cds", std::ios::binary | std::ios::app) << "minhas KOVA";
+    TDataSet crc;
+    LoadFromFile(crc, dados + "ControleCRC.cds");
+    ASSERT_TRUE(crc.Locate("NomeTabela", {std::string("KOVA.CDS")}));
+    crc.Edit();
+    crc.FieldByName("CRC").SetAsString(TChecksum().FileCRC(dados + "KOVA.cds"));
+    crc.Post();
+    Regrava(crc, dados + "ControleCRC.cds");
+    const std::string kova = Le(dados + "KOVA.cds");
+
+    NovaVersaoDoPacote();
+    // A program writing slips there holds the tables it loaded: the update waits for the next start.
+    {
+        TTrava escritor = TTrava::TentarEscritor(dados, "kova");
+        ASSERT_TRUE(escritor.Obtida());
+        EXPECT_FALSE(Atualiza(dados));
+        EXPECT_EQ(Acre(), "Acre");
+    }
+    EXPECT_TRUE(Atualiza(dados));
+    EXPECT_EQ(Acre(), "Acre (revisado)");
+    EXPECT_EQ(Le(dados + "KOVA.cds"), kova);
+    ChecksumsConferem();
+    EXPECT_FALSE(Atualiza(dados));  // once
+    EXPECT_EQ(RetiraAvisoDeTabelas(kovaIni),
+              "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r"
+              "Versão das tabelas: 1.03\rTabelas alteradas: UF.cds\r\rAs KOVA digitadas foram mantidas.");
+    EXPECT_EQ(RetiraAvisoDeTabelas(kovaIni), "");  // told once
+}
+
+TEST_F(AtualizacaoDeTabelas, PastaDoProprioUsuarioOuProgramaComDadosNaoSaoTocados) {
+    NovaVersaoDoPacote();
+    // A data directory the user set elsewhere.
+    const std::string propria = raiz + "minha/Dados/";
+    fs::create_directories(propria);
+    fs::copy(dados, propria, fs::copy_options::recursive);
+    EXPECT_FALSE(Atualiza(propria));
+    // A program with its Dados beside it is no installed one.
+    fs::create_directories(programa + "Dados");
+    EXPECT_FALSE(Atualiza(dados));
+    EXPECT_EQ(Acre(), "Acre");
+    TDataSet uf;
+    LoadFromFile(uf, propria + "UF.cds");
+    ASSERT_TRUE(uf.Locate("UF", {std::string("AC")}));
+    EXPECT_EQ(uf.FieldByName("Descricao").AsString(), "Acre");
+}
+
+TEST(DadosDoUsuario, VersaoDasTabelasComoSeLe) {
+    EXPECT_EQ(VersaoDasTabelas(1, "3", 0), "1.03");
+    EXPECT_EQ(VersaoDasTabelas(2, "10", 4), "2.10.T-4");
 }
 
 }  // namespace

@@ -5,6 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QTextBrowser>
+#include <QUrl>
 #include <QComboBox>
 #include <QDialog>
 #include <QLabel>
@@ -19,6 +25,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "Ajuda.h"
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "FrmDigitar.h"
@@ -72,6 +79,21 @@ protected:
         }
     }
     void Clica(const char* botao) { QTest::mouseClick(W(botao), Qt::LeftButton); }
+    // A new Minas Gerais slip of revenue 10005-6 (a period of ten days), up to its period.
+    void MinasAteOPeriodo() {
+        Abre();
+        Digita("31");
+        Digita("10005");
+        dialogs.ResponderDialogo(true);
+        Digita("25032024");
+        Digita("11222333000181");
+    }
+    // A new São Paulo slip of revenue 10004-8, up to its due date.
+    void SaoPauloAteOVencimento() {
+        Abre();
+        Digita("26");
+        Digita("10004");
+    }
     void KOVAGravada() {
         dm->cdsKOVA.Append();
         PreencheKOVAValida(*dm);
@@ -298,6 +320,180 @@ TEST_F(FrmDigitarTest, ValorDigitadoSubstituiERecusadoFicaNaCaixa) {
     Digita("2,5");
     EXPECT_EQ(F("AtualizacaoMonetaria").AsFloat(), 2.5);
     EXPECT_EQ(F("TotalRecolher").AsFloat(), 152.5);
+    dm->cdsKOVA.Cancel();
+}
+
+// A slip half typed is never lost by a slip of the hand: Digitar again brings the screen forward as
+// it was (no payment date asked again), and Escape or a declined payment date ask first.
+TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
+    SaoPauloAteOVencimento();
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");
+    Digita("11222333000181");
+    tela->IniciarNovaKOVA();  // a dialog now would be an unexpected one
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+    EXPECT_EQ(dialogs.History().size(), 0u);
+
+    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    dialogs.Answer(TModalResult::mrNo);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text, pergunta);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    dialogs.Answer(TModalResult::mrYes);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+// The payment date declined after the first boxes: the slip is discarded only when confirmed.
+TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
+    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    SaoPauloAteOVencimento();
+    dialogs.ResponderDialogo(false);
+    dialogs.Answer(TModalResult::mrNo);
+    Digita("25032024");
+    EXPECT_EQ(dialogs.History().back().text, pergunta);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(F("Receita").AsString(), "100048");
+    dm->cdsKOVA.Cancel();
+}
+
+// The box left when the screen last closed is not left again when it opens on a new slip: a
+// period picker would write its period into the new slip, and the refusal would take the keys the
+// person is already typing.
+TEST_F(FrmDigitarTest, ReabrirNaoSaiDaCaixaDaVezAnterior) {
+    MinasAteOPeriodo();
+    ASSERT_EQ(Foco(), "cbxPeriodoDia");
+    dialogs.Answer(TModalResult::mrYes);
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // discarded, when confirmed
+    QTest::keyClick(tela.get(), Qt::Key_Escape);                   // and the screen closes
+    ASSERT_FALSE(tela->isVisible());
+    const size_t vistos = dialogs.History().size();
+    Abre();
+    QApplication::processEvents();
+    EXPECT_EQ(dialogs.History().size(), vistos);
+    EXPECT_TRUE(F("Referencia").IsNull());
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    dm->cdsKOVA.Cancel();
+}
+
+// A due date before today is questioned when box 14 is left, before anything is written or the
+// payment date asked: Yes keeps the person in the box, No takes the date.
+TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
+    SaoPauloAteOVencimento();
+    dialogs.Answer(TModalResult::mrYes);
+    Digita("01032024");
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text,
+              "A Data de Vencimento informada, 01/03/2024, é anterior à data de hoje, 15/03/2024.\r\rDeseja corrigi-la?");
+    EXPECT_TRUE(F("DataVencimento").IsNull());
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    EXPECT_TRUE(W("dbeDataVencimento")->isEnabled());
+    dialogs.ResponderDialogo(true);
+    Digita("25032024");  // typed over the date shown
+    EXPECT_EQ(F("DataVencimento").AsString(), "25/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    dm->cdsKOVA.Cancel();
+}
+
+TEST_F(FrmDigitarTest, VencimentoPassadoConfirmadoSegue) {
+    SaoPauloAteOVencimento();
+    dialogs.Answer(TModalResult::mrNo);  // the past date is meant
+    dialogs.ResponderDialogo(true);
+    Digita("01032024");
+    EXPECT_EQ(F("DataVencimento").AsString(), "01/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    dm->cdsKOVA.Cancel();
+}
+
+// A period changed with the arrows and saved at once is the period saved: the save takes what the
+// pickers show.
+TEST_F(FrmDigitarTest, PeriodoMudadoPelasSetasESalvoDeUmaVez) {
+    MinasAteOPeriodo();
+    ASSERT_EQ(Foco(), "cbxPeriodoDia");
+    QTest::keyClick(W("cbxPeriodoDia"), Qt::Key_Return);
+    ASSERT_EQ(Foco(), "cbxPeriodoMes");
+    EXPECT_EQ(F("Referencia").AsString(), "1032024");
+    QTest::keyClick(W("cbxPeriodoMes"), Qt::Key_Up);  // February shown, nothing taken yet
+    EXPECT_EQ(F("Referencia").AsString(), "1032024");
+    dialogs.Answer(TModalResult::mrOk);  // whatever the save then says of the other boxes
+    Clica("btnSalvar");
+    EXPECT_EQ(F("Referencia").AsString(), "1022024");
+    if (dm->cdsKOVA.State() != TDataSetState::dsBrowse) dm->cdsKOVA.Cancel();
+}
+
+// The search box narrows the grid as the clerk types; Enter makes the slip found the current one
+// and shows it.
+TEST_F(FrmDigitarTest, PesquisaPorCNPJEEnter) {
+    for (const char* cic : {"11222333000181", "52998224725", "11444777000161"}) {
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        F("CICContribuinte").SetAsString(cic);
+        dm->cdsKOVA.Post();
+    }
+    tela->AbrirPesquisa();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
+    EXPECT_EQ(Foco(), "edtPesquisa");
+    auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
+    EXPECT_EQ(grade->model()->rowCount(), 3);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 3);  // the screen opens on the last slip
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("529.982"));
+    EXPECT_EQ(grade->model()->rowCount(), 1);
+    Captura("digitar_pesquisa_cnpj");
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 3);  // typing moves nothing
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(F("IdKOVA").AsInteger(), 2);
+    EXPECT_EQ(tela->findChild<QTabWidget*>()->currentWidget(), W("tbsKOVA"));
+    EXPECT_EQ(qobject_cast<QLabel*>(W("dbtRegistro"))->text(), QStringLiteral("2"));
+}
+
+// The manual: every window's topic has its page with a title, and every link between pages leads
+// to a page that is there.
+TEST(Ajuda, CadaTopicoTemSuaPaginaECadaLigacaoLevaAUmaPagina) {
+    const QString pasta = QStringLiteral(KOVA_AJUDA_FONTE);
+    for (int topico : {kAjudaPrincipal, kAjudaImpressao, kAjudaDigitacao, kAjudaCaixas, kAjudaEncargos,
+                       kAjudaIncorporacao, kAjudaRemocao, kAjudaConsultas, kAjudaAdministracao}) {
+        SCOPED_TRACE(topico);
+        EXPECT_NE(std::string(PaginaDoTopico(topico)), "index.html");
+        QTextBrowser leitor;
+        leitor.setSource(QUrl::fromLocalFile(pasta + QString::fromLatin1(PaginaDoTopico(topico))));
+        EXPECT_FALSE(leitor.documentTitle().isEmpty());
+    }
+    QTextBrowser encargos;
+    encargos.setSource(QUrl::fromLocalFile(pasta + QStringLiteral("encargos.html")));
+    // The topic error 92 sends the clerk to.
+    EXPECT_EQ(encargos.documentTitle(), QStringLiteral("Cálculo de encargos por Estado"));
+    const QRegularExpression ligacao(QStringLiteral("href=\"([^\"#:]+)[\"#]"));
+    for (const QFileInfo& pagina : QDir(pasta).entryInfoList({QStringLiteral("*.html")})) {
+        QFile f(pagina.filePath());
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+        const QString html = QString::fromUtf8(f.readAll());
+        EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << pagina.fileName().toStdString();
+        for (auto m = ligacao.globalMatch(html); m.hasNext();) {
+            const QString alvo = m.next().captured(1);
+            EXPECT_TRUE(QFileInfo::exists(pasta + alvo)) << pagina.fileName().toStdString() << " -> " << alvo.toStdString();
+        }
+    }
+}
+
+// F1 opens the topic of the window in front; the screen's Help button the same one.
+TEST_F(FrmDigitarTest, F1AbreOTopicoDaJanela) {
+    dm->DirPrograma = QFileInfo(QStringLiteral(KOVA_AJUDA_FONTE) + QStringLiteral("..")).canonicalFilePath().toStdString() + "/";
+    InstalaTeclaDeAjuda();
+    Abre();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
+    QWidget* ajuda = tela->findChild<QWidget*>(QStringLiteral("FrmAjuda"));
+    ASSERT_NE(ajuda, nullptr);
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(ajuda, kEsperaJanela));
+    EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Digitação de KOVA"));
+    ajuda->close();
+    Clica("btnAjuda");
+    ajuda = tela->findChild<QWidget*>(QStringLiteral("FrmAjuda"));
+    ASSERT_NE(ajuda, nullptr);
+    EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Digitação de KOVA"));
     dm->cdsKOVA.Cancel();
 }
 
