@@ -1,6 +1,7 @@
 #include "PesquisaKOVA.h"
 
 #include <cctype>
+#include <unordered_set>
 
 #include "Texto.h"
 
@@ -33,8 +34,8 @@ bool SoLetrasOuDigitos(const std::string& s) {
 
 }  // namespace
 
-std::vector<TBookmark> PesquisaKOVA(TDataSet& kova, const std::string& texto) {
-    std::vector<TBookmark> visiveis = kova.VisibleRecords();
+std::vector<TBookmark> PesquisaKOVA(TDM& dm, const std::string& texto) {
+    std::vector<TBookmark> visiveis = dm.cdsKOVA.VisibleRecords();
     const std::string procurado = UpperCase(Trim(texto));
     if (procurado.empty()) return visiveis;
     const std::string documento = SemPontuacao(procurado);
@@ -42,30 +43,22 @@ std::vector<TBookmark> PesquisaKOVA(TDataSet& kova, const std::string& texto) {
     const bool cnpj = SoLetrasOuDigitos(documento);
     const bool uf = procurado.size() == 2 && std::isalpha(static_cast<unsigned char>(procurado[0])) &&
                     std::isalpha(static_cast<unsigned char>(procurado[1]));
-    const int campoId = kova.FieldByName("IdKOVA").Index();
-    const int campoCIC = kova.FieldByName("CICContribuinte").Index();
-    const int campoUF = kova.FieldByName("UFFavorecida").Index();
-    const int campoNome = kova.FieldByName("RazaoSocial").Index();
-
-    std::vector<TBookmark> achados;
-    for (TBookmark b : visiveis) {
-        bool achou = false;
-        if (numero) achou = ValueToString(kova.ValueAt(b, campoId)).rfind(documento, 0) == 0;
-        if (!achou && cnpj) {
-            const std::string* cic = std::get_if<std::string>(&kova.ValueAt(b, campoCIC));
-            achou = cic && cic->find(documento) != std::string::npos;
-        }
-        if (!achou && uf) {
-            const std::string* estado = std::get_if<std::string>(&kova.ValueAt(b, campoUF));
-            achou = estado && UpperCase(*estado) == procurado;
-        }
-        if (!achou) {
-            const std::string* nome = std::get_if<std::string>(&kova.ValueAt(b, campoNome));
-            achou = nome && UpperCase(*nome).find(procurado) != std::string::npos;
-        }
-        if (achou) achados.push_back(b);
-    }
-    return achados;
+    const std::vector<TBookmark> achados = dm.KOVAsQue(
+        {"IdKOVA", "CICContribuinte", "UFFavorecida", "RazaoSocial"}, [&](const std::vector<TValue>& v) {
+            if (numero && ValueToString(v[0]).rfind(documento, 0) == 0) return true;
+            if (const auto* cic = std::get_if<std::string>(&v[1]); cnpj && cic && cic->find(documento) != std::string::npos) {
+                return true;
+            }
+            if (const auto* estado = std::get_if<std::string>(&v[2]); uf && estado && UpperCase(*estado) == procurado) {
+                return true;
+            }
+            const auto* nome = std::get_if<std::string>(&v[3]);
+            return nome && UpperCase(*nome).find(procurado) != std::string::npos;
+        });
+    // In the table's order and filter.
+    const std::unordered_set<TBookmark> conjunto(achados.begin(), achados.end());
+    std::erase_if(visiveis, [&](TBookmark b) { return !conjunto.count(b); });
+    return visiveis;
 }
 
 }  // namespace kova

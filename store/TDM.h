@@ -157,10 +157,7 @@ public:
     // at a time, never the slips whole; the slips not yet written are judged in memory.
     using TCriterioKOVA = std::function<bool(const std::vector<TValue>& valores)>;
     std::vector<TBookmark> KOVAsQue(const std::vector<std::string>& campos, const TCriterioKOVA& criterio);
-    // The slips that the search page's box finds for a text, in the table's order and filter: by
-    // the digits of the slip number or of the CNPJ/CPF, by a part of the name, or by the favoured
-    // state, without regard to case. An empty text finds every slip.
-    std::vector<TBookmark> ProcuraKOVAs(const std::string& texto);
+
 
     // --- Run-time settings ---
     std::string DirDados;  // always ends with the path separator once configured

@@ -506,35 +506,6 @@ std::vector<TBookmark> TDM::KOVAsQue(const std::vector<std::string>& campos, con
     return achadas;
 }
 
-std::vector<TBookmark> TDM::ProcuraKOVAs(const std::string& texto) {
-    const std::string procurado = UpperCase(Trim(texto));
-    std::vector<TBookmark> visiveis = cdsKOVA.VisibleRecords();
-    if (procurado.empty()) return visiveis;
-    // Digits, with or without the marks of a CNPJ/CPF, are a number or part of a CNPJ/CPF.
-    std::string digitos;
-    bool soNumero = true;
-    for (char c : procurado) {
-        if (c >= '0' && c <= '9') {
-            digitos += c;
-        } else if (c != '.' && c != '/' && c != '-' && c != ' ') {
-            soNumero = false;
-        }
-    }
-    const bool porNumero = soNumero && !digitos.empty();
-    const auto achadas = KOVAsQue({"IdKOVA", "CICContribuinte", "RazaoSocial", "UFFavorecida"},
-                                  [&](const std::vector<TValue>& v) {
-                                      if (porNumero) {
-                                          return ValueToString(v[0]) == digitos ||
-                                                 ValueToString(v[1]).find(digitos) != std::string::npos;
-                                      }
-                                      return UpperCase(ValueToString(v[2])).find(procurado) != std::string::npos ||
-                                             UpperCase(ValueToString(v[3])) == procurado;
-                                  });
-    const std::unordered_set<TBookmark> conjunto(achadas.begin(), achadas.end());
-    std::erase_if(visiveis, [&](TBookmark b) { return !conjunto.count(b); });
-    return visiveis;
-}
-
 void TDM::CarregarKOVAsGuardadas() {
     if (guardadasCarregadas_ || !cdsKOVA.Active()) return;
     const std::string path = DirDados + "KOVA.cds";

@@ -24,7 +24,7 @@ void Pesquisa(benchmark::State& estado, const char* texto) {
         k.Post();
     }
     size_t achados = 0;
-    for (auto _ : estado) achados = PesquisaKOVA(k, texto).size();
+    for (auto _ : estado) achados = PesquisaKOVA(*dm, texto).size();
     estado.counters["achadas"] = double(achados);
 }
 

@@ -478,7 +478,7 @@ QWidget* FrmDigitar::MontaPesquisa() {
     grade_ = new QTableView;
     Registra("dbgSolicitacaoKOVA", grade_);
     modeloGrade_ = new ModeloGrade(dm_.cdsKOVA, ColunasDaKOVA(), grade_);
-    modeloGrade_->Linhas = [this](TDataSet& kova) { return PesquisaKOVA(kova, C(pesquisa_->text())); };
+    modeloGrade_->Linhas = [this](TDataSet&) { return PesquisaKOVA(dm_, C(pesquisa_->text())); };
     connect(pesquisa_, &QLineEdit::textChanged, this, [this] {
         // The rows found change; the current slip does not until the clerk takes one.
         ++ocupado_;
