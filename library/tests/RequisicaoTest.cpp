@@ -140,14 +140,16 @@ TEST_F(HospedadaTest, CanceladaDevolveARequisicaoEAFalha) {
 }
 
 TEST_F(HospedadaTest, ValorImpossivelDeixaAKOVAAbertaParaAProxima) {
-    frm->Requisicao = "UFFAVORECIDA=SP;RECEITA=100048;RAZAOSOCIAL=ABERTA;DATAVENCIMENTO=31/02/2024";
+    // Applied in the slip's field order: the taxpayer before the due date that cannot be a date.
+    frm->Requisicao = "UFFAVORECIDA=SP;DATAVENCIMENTO=31/02/2024;CICCONTRIBUINTE=11222333000181;RECEITA=100048";
     frm->OnExibirModal = [] { FAIL() << "not shown after a raised failure"; };
     EXPECT_THROW(ProcessaRequisicao(*frm), std::exception);
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
     // The next call shows that slip as it stands, without applying its own request.
     const std::string r = Hospeda("RAZAOSOCIAL=OUTRA", [this] {
-        EXPECT_EQ(F("RazaoSocial").AsString(), "ABERTA");
-        EXPECT_FALSE(frm->Controles.Get("dbeRazaoSocial").enabled);
+        EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+        EXPECT_TRUE(F("RazaoSocial").IsNull());
+        EXPECT_FALSE(frm->Controles.Get("dbeCICContribuinte").enabled);
         frm->btnDesfazerClick();
     });
     EXPECT_NE(r.find("RAZAOSOCIAL=OUTRA;Retorno=001;"), std::string::npos);
@@ -192,9 +194,10 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     EXPECT_EQ(F("Referencia").AsString(), "1122026");
     r = Pede(Periodo(""));
     EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 76] ", 0), 0u) << r;
-    // Next year's period, offered in the December list, is judged as the caller gave it.
+    // Next year's period, offered in the December list, is judged as the caller gave it: a period
+    // still to come.
     r = Pede(Periodo(";REFERENCIA=1012027"));
-    EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 84] ", 0), 0u) << r;
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=KOVA vencida: encargos pela legislação do estado.");
 }
 
 }  // namespace
@@ -215,20 +218,29 @@ TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior)
     EXPECT_EQ(Pede(bloqueada), primeira);
 }
 
-// A slip whose barcode cannot be built from it (layout 2 reads the document's year) is answered
-// with the reason and not kept.
+// A slip whose barcode cannot be built from it is answered with the numbered message of the field
+// it cannot carry (layout 2 reads the declaration's year from the document), and not kept; a
+// fault of the tables themselves is told as such.
 TEST_F(RequisicaoTest, CodigoQueNaoSeMontaRespondeOMotivoENaoGuarda) {
     Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("Declaração")}, {"CodigoBarra", int32_t(8)},
                              {"LayoutCodigoBarra", 2.0}, {"TipoDocumento", T("0")}});
-    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
+    const std::string pedido = "UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
                                "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
-                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000");
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O ano do "
-              "documento de origem '' não é um número válido para o código de barras");
+                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+    std::string r = Pede(pedido);
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 15] Informe número do documento origem");
     EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
+    r = Pede(pedido + ";DOCUMENTOORIGEM=24A0000001");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento origem");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
     EXPECT_EQ(frm->QtdeIncluidas, 0);
+    Regra(*dm, "SP", "100080", "LY", "dois");
+    r = Pede(pedido);
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O leiaute do "
+              "código de barras 'dois' não é um número válido para o código de barras");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
 }
 
 }  // namespace
