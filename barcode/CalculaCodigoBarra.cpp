@@ -35,7 +35,12 @@ int ParaInteiro(const std::string& texto, const char* parte, const char* campo =
     return v;
 }
 
-bool SoDigitos(const std::string& s) { return s.find_first_not_of("0123456789") == std::string::npos; }
+bool SoDigitos(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
 
 // A piece of the content taken from a field of the slip: digits only, or the field is named.
 std::string Digitos(const char* campo, std::string pedaco) {
@@ -378,6 +383,9 @@ std::string RecusaContribuinteNoCodigoBarra() {
 bool CodigoBarraComportaDocumento() {
     TDM& dm = *DM;
     const TDataSet& k = dm.cdsKOVA;
+    const std::string doc = k.FieldByName("DocumentoOrigem").AsString();
+    // Digits go into every layout.
+    if (!doc.empty() && SoDigitos(doc)) return true;
     int L;
     try {
         L = Layout(dm, k.FieldByName("UFFavorecida").AsString(), k.FieldByName("Receita").AsString());
@@ -385,8 +393,7 @@ bool CodigoBarraComportaDocumento() {
         return true;  // a layout that is not a number: the build tells that fault of the tables
     }
     if (!LevaDocumentoComoEsta(L)) return true;
-    const std::string doc = k.FieldByName("DocumentoOrigem").AsString();
-    return SoDigitos(doc) && !(doc.empty() && LeAnoDoDocumento(L));
+    return !doc.empty() ? false : !LeAnoDoDocumento(L);
 }
 
 std::string MontaCodigoBarra() {

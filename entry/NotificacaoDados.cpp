@@ -278,16 +278,17 @@ bool TfrmDigitar::PassoReceita(TField*) {
 // ------------------------------------------------------------------ C: the due date
 
 bool TfrmDigitar::PassoVencimento() {
-    const std::string recusa = RecusaVencimento();
+    if (dm_.cdsKOVA.FieldByName("DataVencimento").IsNull()) return true;
+    const std::string recusa = RecusaVencimento(ReceitaEncontrada());
     if (recusa.empty()) return true;
     // The hosted screen lets the person type another date without a word.
     if (!Hospedado()) Reportar(recusa);
     return false;
 }
 
-std::string TfrmDigitar::RecusaVencimento() {
+std::string TfrmDigitar::RecusaVencimento(bool receitaEncontrada) {
     const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
-    if (venc.IsNull() || !Editando() || !ReceitaEncontrada()) return {};
+    if (venc.IsNull() || !Editando() || !receitaEncontrada) return {};
     const std::string uf = Campo("UFFavorecida");
     if (!Regra(uf, "000000", "FE")) return {};
     const TDate d = venc.AsDate();
@@ -500,13 +501,15 @@ void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::s
 bool TfrmDigitar::PassoReferencia() {
     const std::string referencia = Campo("Referencia");
     if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
-    if (const std::string recusa = RecusaReferencia(); !recusa.empty()) {
+    if (const std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) {
         Reportar(recusa);
         return false;
     }
     if (Desassistido() && !dm_.UltimoErro.empty()) return false;
 
     const std::string uf = Campo("UFFavorecida");
+    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+    PosicionarPeriodos(referencia, periodicidade);
     if (PeriodoFuturo(referencia, uf)) {
         if (Desassistido()) {
             dm_.UltimoErro = TextoRegra();
@@ -516,13 +519,11 @@ bool TfrmDigitar::PassoReferencia() {
         }
         return false;
     }
-    if (dm_.cdsUF.FindKey({uf})) RotularPeriodos(dm_.cdsUF.FieldByName("Periodicidade").AsString());
+    if (dm_.cdsUF.FindKey({uf})) RotularPeriodos(periodicidade);
     return true;
 }
 
-std::string TfrmDigitar::RecusaReferencia() {
-    const std::string referencia = Campo("Referencia");
-    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return {};
+std::string TfrmDigitar::RecusaAnoDaDeclaracao(const std::string& referencia) {
     if (Campo("Receita") != "100056") return {};
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
     const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
@@ -532,43 +533,44 @@ std::string TfrmDigitar::RecusaReferencia() {
 }
 
 bool TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string& uf) {
-    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
-    PosicionarPeriodos(referencia, periodicidade);
-    const TControlState& mes = Controles.Get("cbxPeriodoMes");
-    const TControlState& ano = Controles.Get("cbxPeriodoAno");
-    if (mes.itemIndex < 0 || ano.itemIndex < 0) return false;
-    const int escolhido = std::stoi(ano.items[size_t(ano.itemIndex)] + mes.items[size_t(mes.itemIndex)]);
+    // The month and the year the pickers take from the reference, when they list them.
+    auto item = [this](const char* picker, const std::string& valor) {
+        const auto& itens = Controles.Get(picker).items;
+        return std::find(itens.begin(), itens.end(), valor) != itens.end();
+    };
+    if (referencia.size() < 7) return false;
+    const std::string mes = referencia.substr(1, 2);
+    const std::string ano = referencia.substr(3, 4);
+    if (!item("cbxPeriodoMes", mes) || !item("cbxPeriodoAno", ano)) return false;
     const TDate hoje = Clock::Today();
     const int atual = YearOf(hoje) * 100 + int(MonthOf(hoje));
-    return escolhido > atual && Regra(uf, "000000", "MA");
+    return std::stoi(ano + mes) > atual && Regra(uf, "000000", "MA");
 }
 
 // ------------------------------------------------------------------ the whole slip
 
-std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo) {
+std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEncontrada, const std::string& tipoReferencia) {
     if (campo == "UFFavorecida") {
         // A person is refused the state where its rule says so; the unattended request is not.
         const std::string uf = Campo("UFFavorecida");
         return !Desassistido() && dm_.cdsUF.FindKey({uf}) && Regra(uf, "000000", "E") ? TextoRegra() : std::string();
     }
     if (campo == "Receita") {
-        return Editando() && ReceitaEncontrada() ? RecusaReceita(Campo("UFFavorecida"), Campo("Receita")) : std::string();
+        return Editando() && receitaEncontrada ? RecusaReceita(Campo("UFFavorecida"), Campo("Receita")) : std::string();
     }
     if (campo == "CICContribuinte") return RecusaContribuinte();
     if (campo == "DocumentoOrigem") return RecusaDocumento();
     if (campo == "Referencia") {
-        if (std::string recusa = RecusaReferencia(); !recusa.empty()) return recusa;
-        // A future period is a notice on screen; the unattended request refuses it.
         const std::string referencia = Campo("Referencia");
-        if (Desassistido() && !referencia.empty() && ReceitaEncontrada() && UpperCase(dm_.TipoReferencia()) == "D" &&
-            PeriodoFuturo(referencia, Campo("UFFavorecida"))) {
-            return TextoRegra();
-        }
+        if (referencia.empty() || !receitaEncontrada || tipoReferencia != "D") return {};
+        if (std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) return recusa;
+        // A future period is a notice on screen; the unattended request refuses it.
+        if (Desassistido() && PeriodoFuturo(referencia, Campo("UFFavorecida"))) return TextoRegra();
         return {};
     }
-    if (campo == "DataVencimento") return RecusaVencimento();
+    if (campo == "DataVencimento") return RecusaVencimento(receitaEncontrada);
     // The payment date is checked by the calendar only where the screen asks for it.
-    if (campo == "DataPagamento") return Visivel && Editando() && ReceitaEncontrada() ? RecusaPagamento() : std::string();
+    if (campo == "DataPagamento") return Visivel && Editando() && receitaEncontrada ? RecusaPagamento() : std::string();
     return {};
 }
 

@@ -277,11 +277,13 @@ bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
 
 bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
     CodigoBarraConferido.clear();
+    const bool receita = ReceitaEncontrada();
+    const std::string tipoReferencia = receita ? UpperCase(dm_.TipoReferencia()) : std::string();
     for (int i = 0; i < tabela.FieldCount(); ++i) {
         const std::string& campo = tabela.Fields(i).FieldName();
         if (CriticaField(campo, false)) return true;
         // What a change of the field would have refused, whatever order the fields were filled in.
-        if (const std::string recusa = RecusaDaMudanca(campo); !recusa.empty()) {
+        if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia); !recusa.empty()) {
             Reportar(recusa);
             FocarCampo(campo);
             return true;

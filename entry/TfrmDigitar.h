@@ -162,16 +162,17 @@ private:
 
     // What the rules that run on a change of a field refuse in the current slip, worded for the
     // current mode; empty when they pass. The change of the field and the whole-slip check both
-    // ask them.
-    std::string RecusaDaMudanca(std::string_view campo);
+    // ask them. The whole-slip check reads once whether the revenue exists and its reference kind.
+    std::string RecusaDaMudanca(std::string_view campo, bool receitaEncontrada, const std::string& tipoReferencia);
     std::string RecusaReceita(const std::string& uf, const std::string& receita);
-    std::string RecusaVencimento();
+    std::string RecusaVencimento(bool receitaEncontrada);
     std::string RecusaPagamento();
     std::string RecusaContribuinte();
     std::string RecusaDocumento();
-    std::string RecusaReferencia();
-    // Sets the period pickers from the reference; true when it names a period after this month
-    // and the state has its notice for that (the rule table left on that row).
+    // The year of an import declaration against the year of the reference period.
+    std::string RecusaAnoDaDeclaracao(const std::string& referencia);
+    // True when the reference names a month and year the pickers list, after this month, and the
+    // state has its notice for that (the rule table left on that row).
     bool PeriodoFuturo(const std::string& referencia, const std::string& uf);
     // The slip's barcode built for the whole-slip check (kept in CodigoBarraConferido); when it
     // cannot be built, the numbered message of the field it cannot carry (whose box takes the

@@ -87,8 +87,13 @@ struct TItem {
 
 // Whether an item's value would change its field: an empty value changes nothing.
 bool TemValor(const TChave& c, std::string_view item) {
-    const size_t n = std::strlen(c.chave);
-    return !c.campo || !Trim(item.size() > n ? item.substr(n, 255) : std::string_view()).empty();
+    if (!c.campo) return true;
+    const std::string_view valor = item.substr(std::min(item.size(), std::strlen(c.chave)), 255);
+    // Blank as Trim counts it: the value is trimmed before it is assigned.
+    for (char ch : valor) {
+        if (static_cast<unsigned char>(ch) > ' ') return true;
+    }
+    return false;
 }
 
 // The items that act on the slip, in the slip's own field order, so that the reply depends on the
@@ -96,13 +101,17 @@ bool TemValor(const TChave& c, std::string_view item) {
 // value counts (the earlier ones would be overwritten, and judging them on the way would make the
 // answer depend on where they stood). The courier company goes first: every field's check reads it.
 std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens, const TDataSet& k) {
+    constexpr size_t n = std::size(kChaves);
+    // The keys by the position of their field in the slip.
     static const auto ordem = [&k] {
-        std::array<int, std::size(kChaves)> o{};
-        for (size_t i = 0; i < o.size(); ++i) o[i] = kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1;
+        std::array<size_t, n> o{};
+        for (size_t i = 0; i < n; ++i) o[i] = i;
+        auto posicao = [&k](size_t i) { return kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1; };
+        std::stable_sort(o.begin(), o.end(), [&](size_t a, size_t b) { return posicao(a) < posicao(b); });
         return o;
     }();
-    std::array<std::string_view, std::size(kChaves)> ultimo{};
-    std::array<bool, std::size(kChaves)> dado{};
+    std::array<std::string_view, n> ultimo{};
+    std::array<bool, n> dado{};
     for (std::string_view item : itens) {
         const TChave* c = ChaveDoItem(item);
         if (!c || !(c->campo || std::strcmp(c->chave, "EMPRESACOURIER=") == 0) || !TemValor(*c, item)) continue;
@@ -111,13 +120,10 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
         dado[i] = true;
     }
     std::vector<TItem> r;
-    r.reserve(itens.size());
-    for (size_t i = 0; i < std::size(kChaves); ++i) {
+    r.reserve(n);
+    for (size_t i : ordem) {
         if (dado[i]) r.push_back({&kChaves[i], ultimo[i]});
     }
-    std::stable_sort(r.begin(), r.end(), [](const TItem& a, const TItem& b) {
-        return ordem[size_t(a.chave - kChaves)] < ordem[size_t(b.chave - kChaves)];
-    });
     return r;
 }
 

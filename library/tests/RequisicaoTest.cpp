@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "Predicados.h"
 #include "TabelasDeTeste.h"
 
 using namespace kova;
@@ -90,6 +92,59 @@ TEST_F(RequisicaoTest, ValorQueOCampoNaoAceitaLevantaFalhaECancela) {
     EXPECT_THROW(ValidaRequisicao(*frm), EConvertError);
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+// The items of a request in every order they can be turned to: the reply is always the one the
+// slip's field order gives, refusal or barcode, byte for byte.
+TEST_F(RequisicaoTest, MesmaRespostaEmQualquerOrdemDosItens) {
+    Regra(*dm, "SP", "000000", "FE", "S");
+    Regra(*dm, "SP", "100080", "MC", "Receita 10008-0 não pode ser recolhida com CPF.");
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("ICMS especial")}, {"CodigoBarra", int32_t(8)},
+                             {"Referencia", T("P")}, {"LayoutCodigoBarra", 18.0}, {"TipoDocumento", T("0")}});
+    auto itens = [](const std::string& r) { return DivideTexto(';', r); };
+    const std::string base = Valida("");
+    struct Caso {
+        std::string pedido;
+        std::string inicio;  // what every reply begins with
+    };
+    const std::vector<Caso> casos = {
+        {base, ""},  // accepted: the due date may come before the revenue
+        {base + ";JUROS=5,00", "Retorno=001;Mensagem_Retorno=[Erro: 114] "},
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=23/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=[Erro: 138] "},
+        {"UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11144477735;REFERENCIA=001;VALORPRINCIPAL=100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=Receita 10008-0 não pode ser recolhida com CPF."},
+        // 2400000009: a regular declaration of 2024 (Modulo11 of 2240000000 is 9), a 2023 reference.
+        {"UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;DOCUMENTOORIGEM=2400000009;"
+         "REFERENCIA=1012023;VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;"
+         "ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=[Erro: 149] "},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> ordem = itens(c.pedido);
+        const std::string primeira = Pede(c.pedido);
+        EXPECT_EQ(primeira.rfind(c.inicio, 0), 0u) << primeira;
+        if (c.inicio.empty()) {
+            EXPECT_EQ(primeira.substr(44, 13), ";Retorno=000;") << primeira;
+        }
+        for (size_t volta = 1; volta < ordem.size(); ++volta) {
+            std::rotate(ordem.begin(), ordem.begin() + 1, ordem.end());
+            std::string r;
+            for (const std::string& i : ordem) r += (r.empty() ? "" : ";") + i;
+            EXPECT_EQ(Pede(r), primeira) << r;
+        }
+    }
+}
+
+// A key given more than once counts with its last value; an empty value changes nothing.
+TEST_F(RequisicaoTest, ChaveRepetidaValeOUltimoValor) {
+    std::string r = Pede("TOTALRECOLHER=100,00;" + Valida(";JUROS=1,00;TOTALRECOLHER=101,00"));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    r = Pede(Valida(";JUROS=1,00;TOTALRECOLHER=101,00;JUROS="));
+    EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("Juros").AsString(), "1");
 }
 
 TEST_F(RequisicaoTest, CourierDaImportacao) {
