@@ -44,7 +44,7 @@ const char* const kCaixasDependentes[] = {
 }  // namespace
 
 void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
-    if (frmDigitar != this) return;
+    if (frmDigitar != this || somandoTotal_) return;
     if (CriticaCampoAlterado(sender, field)) return;
     const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
 
@@ -68,10 +68,17 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
     if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" || nome == "Multa") &&
         Editando()) {
         TDataSet& k = dm_.cdsKOVA;
-        k.FieldByName("TotalRecolher")
-            .SetAsFloat(ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
-                                       k.FieldByName("AtualizacaoMonetaria").AsFloat() + k.FieldByName("Juros").AsFloat() +
-                                       k.FieldByName("Multa").AsFloat()));
+        const double soma = ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                                           k.FieldByName("AtualizacaoMonetaria").AsFloat() +
+                                           k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+        // A request's total is judged once all its amounts are in (by its own item or by the check of
+        // the whole slip): a principal of zero before the charges that follow it is no empty total.
+        struct TSomando {
+            bool& b;
+            explicit TSomando(bool& x, bool ligado) : b(x) { b = ligado; }
+            ~TSomando() { b = false; }
+        } somando(somandoTotal_, AplicandoRequisicao);
+        k.FieldByName("TotalRecolher").SetAsFloat(soma);
     }
     if (Visivel) AtualizarCores();
 }

@@ -35,6 +35,9 @@ public:
     // Library request state: the request on entry, the reply on exit; slips saved in the request.
     std::string Requisicao;
     int QtdeIncluidas = 0;
+    // True while a library request's items are assigned: the total they add up is judged once
+    // they are all in, not at each amount on the way.
+    bool AplicandoRequisicao = false;
     // Calendar month of the clock's last reading: each new or changed slip reads it again.
     int MesAtual = 0;
     // The year picker lists this many years before this one, so this year (the period's default)
@@ -129,6 +132,7 @@ private:
     // that has run since last month offers what a new one would.
     void LerRelogio();
     int anoLido_ = 0;
+    bool somandoTotal_ = false;
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
     // Puts the focus on the box of a field (on screen).

@@ -110,6 +110,11 @@ TEST_F(RequisicaoTest, MesmaRespostaEmQualquerOrdemDosItens) {
     const std::vector<Caso> casos = {
         {base, ""},  // accepted: the due date may come before the revenue
         {base + ";JUROS=5,00", "Retorno=001;Mensagem_Retorno=[Erro: 114] "},
+        // A principal of zero and the fine that follows it: their total is judged once both are in.
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=0,00;"
+         "MULTA=10,00;TOTALRECOLHER=10,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;"
+         "CEP=13010-000",
+         ""},
         {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=100,00;"
          "TOTALRECOLHER=100,00;DATAVENCIMENTO=23/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
          "Retorno=001;Mensagem_Retorno=[Erro: 138] "},
