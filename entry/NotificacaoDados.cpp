@@ -73,12 +73,14 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
                                            k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
         // A request's total is judged once all its amounts are in (by its own item or by the check of
         // the whole slip): a principal of zero before the charges that follow it is no empty total.
-        struct TSomando {
-            bool& b;
-            explicit TSomando(bool& x, bool ligado) : b(x) { b = ligado; }
-            ~TSomando() { b = false; }
-        } somando(somandoTotal_, AplicandoRequisicao);
-        k.FieldByName("TotalRecolher").SetAsFloat(soma);
+        somandoTotal_ = AplicandoRequisicao;
+        try {
+            k.FieldByName("TotalRecolher").SetAsFloat(soma);
+        } catch (...) {
+            somandoTotal_ = false;
+            throw;
+        }
+        somandoTotal_ = false;
     }
     if (Visivel) AtualizarCores();
 }

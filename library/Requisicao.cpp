@@ -223,6 +223,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     bool guardada = false;
+    frm.CodigoBarraConferido.clear();
     try {
         k.Post();
         guardada = true;
