@@ -7,6 +7,7 @@
 
 #include "CalculaCodigoBarra.h"
 #include "Conversoes.h"
+#include "Desligado.h"
 #include "Errors.h"
 #include "Predicados.h"
 #include "Texto.h"
@@ -127,18 +128,6 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
     return r;
 }
 
-// The form marked as applying a request's items for as long as this lives.
-class TAplicando {
-public:
-    explicit TAplicando(TfrmDigitar& frm) : frm_(frm) { frm_.AplicandoRequisicao = true; }
-    ~TAplicando() { frm_.AplicandoRequisicao = false; }
-    TAplicando(const TAplicando&) = delete;
-    TAplicando& operator=(const TAplicando&) = delete;
-
-private:
-    TfrmDigitar& frm_;
-};
-
 void CancelaAberta(TDataSet& k) {
     const TDataSetState s = k.State();
     if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey) k.Cancel();
@@ -198,7 +187,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
-        TAplicando aplicando(frm);
+        Ligado aplicando(frm.AplicandoRequisicao);
         for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
             const size_t n = std::strlen(c->chave);
             if (!c->campo) {
@@ -295,7 +284,7 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
         }
         k.Append();
         const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
-        TAplicando aplicando(frm);
+        Ligado aplicando(frm.AplicandoRequisicao);
         for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
             if (!c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 || std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
                 continue;
