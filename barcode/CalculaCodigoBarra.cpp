@@ -30,7 +30,8 @@ std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto
 int ParaInteiro(const std::string& texto, const char* parte, const char* campo = "") {
     int32_t v;
     if (!TryStrToInt(texto, v)) {
-        throw ECodigoBarra(campo, std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
+        throw ECodigoBarra(campo,
+                           std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
     }
     return v;
 }

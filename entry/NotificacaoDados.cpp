@@ -437,9 +437,8 @@ bool TfrmDigitar::PassoDocumento() {
 
 std::string TfrmDigitar::RecusaDocumento() {
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
-    if (Regra(Campo("UFFavorecida"), Campo("Receita"), "MD") && doc.substr(0, kInicioDocumentoMD.size()) != kInicioDocumentoMD) {
-        return TextoRegra();
-    }
+    const bool inicioExigido = doc.substr(0, kInicioDocumentoMD.size()) == kInicioDocumentoMD;
+    if (!inicioExigido && Regra(Campo("UFFavorecida"), Campo("Receita"), "MD")) return TextoRegra();
     // A document the barcode cannot carry is refused where it is given, not when the slip is printed.
     if (!CodigoBarraComportaDocumento()) return Mensagem(Trim(doc).empty() ? "15" : "30");
     return {};
@@ -558,14 +557,17 @@ bool TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string
 
 // ------------------------------------------------------------------ the whole slip
 
-std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEncontrada, const std::string& tipoReferencia) {
+std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEncontrada,
+                                         const std::string& tipoReferencia) {
     if (campo == "UFFavorecida") {
         // A person is refused the state where its rule says so; the unattended request is not.
         const std::string uf = Campo("UFFavorecida");
-        return !Desassistido() && dm_.cdsUF.FindKey({uf}) && Regra(uf, "000000", "E") ? TextoRegra() : std::string();
+        if (Desassistido() || !dm_.cdsUF.FindKey({uf}) || !Regra(uf, "000000", "E")) return {};
+        return TextoRegra();
     }
     if (campo == "Receita") {
-        return Editando() && receitaEncontrada ? RecusaReceita(Campo("UFFavorecida"), Campo("Receita")) : std::string();
+        if (!Editando() || !receitaEncontrada) return {};
+        return RecusaReceita(Campo("UFFavorecida"), Campo("Receita"));
     }
     if (campo == "CICContribuinte") return RecusaContribuinte();
     if (campo == "DocumentoOrigem") return RecusaDocumento();
@@ -579,7 +581,9 @@ std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEnc
     }
     if (campo == "DataVencimento") return RecusaVencimento(receitaEncontrada);
     // The payment date is checked by the calendar only where the screen asks for it.
-    if (campo == "DataPagamento") return Visivel && Editando() && receitaEncontrada ? RecusaPagamento() : std::string();
+    if (campo == "DataPagamento") {
+        return Visivel && Editando() && receitaEncontrada ? RecusaPagamento() : std::string();
+    }
     return {};
 }
 

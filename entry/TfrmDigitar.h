@@ -167,7 +167,8 @@ private:
     // What the rules that run on a change of a field refuse in the current slip, worded for the
     // current mode; empty when they pass. The change of the field and the whole-slip check both
     // ask them. The whole-slip check reads once whether the revenue exists and its reference kind.
-    std::string RecusaDaMudanca(std::string_view campo, bool receitaEncontrada, const std::string& tipoReferencia);
+    std::string RecusaDaMudanca(std::string_view campo, bool receitaEncontrada,
+                                const std::string& tipoReferencia);
     std::string RecusaReceita(const std::string& uf, const std::string& receita);
     std::string RecusaVencimento(bool receitaEncontrada);
     std::string RecusaPagamento();

@@ -227,7 +227,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
             // The caller is told the slip was rejected, so it is not kept without its barcode.
             CancelaAberta(k);
             k.Delete();
-            motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") + TextoEmPortugues(e.what());
+            motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") +
+                     TextoEmPortugues(e.what());
         } else if (motivo.empty()) {
             // A refusal always says why.
             motivo = "KOVA não incluída: " + TextoEmPortugues(e.what());

@@ -279,22 +279,23 @@ TEST_F(DigitarTest, TabelaDeEstadosDaTela) {
 // A rule that runs when a field changes also runs for the whole slip: a refused value the person
 // leaves in the slip is refused again when it is saved.
 TEST_F(DigitarTest, RegraDaMudancaTambemAoGuardar) {
+    const std::string kSabado = "[Erro: 143] A Data de Vencimento não pode ser em Final de Semana";
     Regra(*dm, "SP", "000000", "FE", "S");
     dm->cdsKOVA.Append();
     PreencheKOVAValida(*dm);
     F("DataVencimento").SetAsDate(MakeDate(2024, 3, 23));  // a Saturday
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
     EXPECT_EQ(F("DataVencimento").AsString(), "23/03/2024");  // the typed value stays
     dialogs.Clear();
     EXPECT_THROW(dm->cdsKOVA.Post(), EAbort);
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
     // Hosted, the change ends without a word; the save tells why it refuses.
     dialogs.Clear();
     dm->ModoBiblioteca = true;
     F("DataVencimento").SetAsDate(MakeDate(2024, 3, 24));
     EXPECT_TRUE(dialogs.History().empty());
     EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
     EXPECT_TRUE(form->CodigoBarraConferido.empty());
     dialogs.Clear();
     F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
