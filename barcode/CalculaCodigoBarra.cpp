@@ -25,13 +25,31 @@ std::string N(long long v, int n) {
 
 std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto, "0", n); }
 
-// A part of the slip that a layout reads as a number; `parte` names it in the failure.
-int ParaInteiro(const std::string& texto, const char* parte) {
+// A part of the slip that a layout reads as a number; `parte` names it in the failure and `campo`
+// is the slip's field it comes from (empty for a reference table).
+int ParaInteiro(const std::string& texto, const char* parte, const char* campo = "") {
     int32_t v;
     if (!TryStrToInt(texto, v)) {
-        throw EConvertError(std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
+        throw ECodigoBarra(campo,
+                           std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
     }
     return v;
+}
+
+bool SoDigitos(std::string_view s) {
+    for (char c : s) {
+        if (c < '0' || c > '9') return false;
+    }
+    return true;
+}
+
+// A piece of the content taken from a field of the slip: digits only, or the field is named.
+std::string Digitos(const char* campo, std::string pedaco) {
+    if (!SoDigitos(pedaco)) {
+        throw ECodigoBarra(campo, "O código de barras não comporta o valor do campo " + std::string(campo) + " ('" +
+                                      DM->cdsKOVA.FieldByName(campo).AsString() + "')");
+    }
+    return pedaco;
 }
 
 int ParaInteiroPadrao(const std::string& texto, int padrao) {
@@ -52,6 +70,18 @@ std::string MensagemContribuinteComLetras(const std::string& receita) {
     return "O código de barras da receita " + receita +
            " leva os dígitos do CNPJ/CPF do contribuinte e não comporta um CNPJ com letras";
 }
+
+// Layouts that pack the document of origin as it was typed, not only its digits; the import
+// declaration layouts also read its year from it.
+bool LevaDocumentoComoEsta(int L) {
+    switch (L) {
+        case 2: case 6: case 7: case 8: case 11: case 13: case 15: case 16: case 17: case 19:
+            return true;
+        default:
+            return false;
+    }
+}
+bool LeAnoDoDocumento(int L) { return L == 2 || L == 17; }
 
 // Layouts whose 22 positions carry the taxpayer's digits.
 bool LevaContribuinte(int L) {
@@ -146,15 +176,19 @@ struct Montagem {
     }
     std::string AnoVencimento() const { return Yd(YearOf(vencimento)); }
     std::string CIC12(int t) const {
-        if (TemLetra(cic)) throw Exception(MensagemContribuinteComLetras(receita));
+        if (TemLetra(cic)) throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
         std::string c = t == 1 ? (cic.size() >= 2 ? cic.substr(0, cic.size() - 2) : std::string()) : cic;
         return Pad(c, 12);
     }
-    std::string CodigoMes(int mes, int t, int d, bool reduzido) const {
+    // The month code; `campo` is where its month and year came from.
+    std::string CodigoMes(int mes, int t, int d, bool reduzido, const char* campo = "Referencia") const {
         int codigo = mes + 12 * (t - 1) + 25 * d;
         if (reduzido && d > 3) codigo -= 100;
-        return N(codigo, 2);
+        return Digitos(campo, N(codigo, 2));
     }
+    std::string Documento(int n) const { return Digitos("DocumentoOrigem", Pad(doc, n)); }
+    std::string Mes() const { return Digitos("Referencia", N(m, 2)); }
+    std::string Produto() const { return Digitos("Produto", N(produto, 2)); }
     std::string SubCodigo() {
         if (subReceita == 0 || dm.cdsKOVA.FieldByName("SubReceita").IsNull()) return "00";
         if (!dm.cdsSubReceita.Locate("Codigo;SubReceita", {receita, int32_t(subReceita)})) return "00";
@@ -162,17 +196,25 @@ struct Montagem {
     }
     std::string ReferenciaInteira3() const {
         int32_t v;
-        return TryStrToInt(referencia, v) ? N(v, 3) : "000";
+        return TryStrToInt(referencia, v) ? Digitos("Referencia", N(v, 3)) : "000";
     }
-    std::string Fracao(long double v, long double fator, int n) const { return N(static_cast<long long>(v * fator), n); }
+    std::string Parcela() const {
+        return Digitos("Referencia", N(ParaInteiro(referencia, "O número da parcela", "Referencia"), 3));
+    }
+    // A share of the total (a percentage); a negative amount has no digits for it.
+    static std::string Fracao(const char* campo, long double v, long double fator, int n) {
+        return Digitos(campo, N(static_cast<long long>(v * fator), n));
+    }
 
-    // Layouts 2 and 17: the document's year and the two overwritten positions.
-    std::string Declaracao(std::string& s, int anoPosicao22, int mes) {
+    // Layouts 2 and 17: the document's year and the two overwritten positions. Position 22 takes
+    // one digit of the year of `campoAno` (the reference, or the due date): a year before the base
+    // year has none.
+    std::string Declaracao(std::string& s, int anoPosicao22, int mes, const char* campoAno) {
         s[20] = doc.size() == 11 ? '6' : '5';
-        s[21] = std::to_string(anoPosicao22 - B - 10 * (V - 4))[0];
-        std::string docl = doc.size() == 11 ? doc.substr(1) : doc;
-        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2), "O ano do documento de origem"));
-        return CodigoMes(mes, T, Decada(Y), true) + CIC12(T) + Pad(docl, 10).substr(1, 8);
+        s[21] = Digitos(campoAno, std::to_string(anoPosicao22 - B - 10 * (V - 4)).substr(0, 1))[0];
+        const std::string docl = Digitos("DocumentoOrigem", doc.size() == 11 ? doc.substr(1) : doc);
+        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2), "O ano do documento de origem", "DocumentoOrigem"));
+        return CodigoMes(mes, T, Decada(Y), true, campoAno) + CIC12(T) + Pad(docl, 10).substr(1, 8);
     }
 
     std::string Layout(int L, std::string& s) {
@@ -180,9 +222,9 @@ struct Montagem {
         const std::string pA = std::to_string(PeriodoTabelaA(periodicidade, p));
         switch (L) {
             case 1:
-                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + N(m, 2) + Yd(y) + N(produto, 2);
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + Mes() + Yd(y) + Produto();
             case 2:
-                return Declaracao(s, y, m);
+                return Declaracao(s, y, m, "Referencia");
             case 3:
                 return pe ? Pad(SomenteDigitos(doc), 16) + "000001" : Pad(SomenteDigitos(doc), 15) + "0000000";
             case 4:
@@ -192,55 +234,56 @@ struct Montagem {
                 return pe ? Pad(SomenteDigitos(doc), 16) + SubCodigo() + "000" + "1"
                           : Pad(SomenteDigitos(doc), 15) + SubCodigo() + "00000";
             case 6:
-                return Pad(doc, 9) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 6) + "00";
+                return Documento(9) + Fracao("Juros", JR, 1000, 5) + Fracao("Multa", MR, 1000, 6) + "00";
             case 7:
-                return Pad(doc, 11) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(JR, 1000, 5) +
-                       "000";
+                return Documento(11) + Parcela() + Fracao("Juros", JR, 1000, 5) + "000";
             case 8:
-                return Pad(doc, 12) + Fracao(JR, 1000, 5) + Fracao(MR, 1000, 5);
+                return Documento(12) + Fracao("Juros", JR, 1000, 5) + Fracao("Multa", MR, 1000, 5);
             case 9:
-                return std::to_string(T) + CIC12(T) + pA + N(m, 2) + Yd(y) + Fracao(JR, 1000, 5);
+                return std::to_string(T) + CIC12(T) + pA + Mes() + Yd(y) + Fracao("Juros", JR, 1000, 5);
             case 10: {
                 long double pr = principal == total ? 0 : PR;
-                return Pad(SomenteDigitos(doc), 15) + Fracao(pr, 10, 3) + Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
+                return Pad(SomenteDigitos(doc), 15) + Fracao("ValorPrincipal", pr, 10, 3) + Fracao("Juros", JR, 1, 2) +
+                       Fracao("Multa", MR, 1, 2);
             }
             case 11: {
                 long double pr = principal == total ? 0 : PR;
-                return Pad(doc, 12) + N(ParaInteiro(referencia, "O número da parcela"), 3) + Fracao(pr, 10, 3) +
-                       Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
+                return Documento(12) + Parcela() + Fracao("ValorPrincipal", pr, 10, 3) + Fracao("Juros", JR, 1, 2) +
+                       Fracao("Multa", MR, 1, 2);
             }
             case 12: {
                 int pb = PeriodoTabelaB(periodicidade, p);
                 int pm = m >= 1 && m <= 10 ? pb * 10 + m : (m == 11 ? 11 + pb : (m == 12 ? pb : 0));
-                return CIC12(T) + N(pm, 2) + Yd(y) + Fracao(PR, 10, 3) + Fracao(JR, 1, 2) + Fracao(MR, 1, 2);
+                return CIC12(T) + N(pm, 2) + Yd(y) + Fracao("ValorPrincipal", PR, 10, 3) + Fracao("Juros", JR, 1, 2) +
+                       Fracao("Multa", MR, 1, 2);
             }
             case 13:
-                return Pad(doc, 15) + pA + N(m, 2) + Yd(y) + "000";
+                return Documento(15) + pA + Mes() + Yd(y) + "000";
             case 14: {
                 std::string semUltimo = doc.empty() ? doc : doc.substr(0, doc.size() - 1);
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), false) + CIC12(Tl) + Pad(SomenteDigitos(semUltimo), 8);
             }
             case 15: {
-                int mes = ParaInteiro(Copia(referencia, 2, 2), "O mês do período de referência");
-                int ano = ParaInteiro(Copia(referencia, 4, 4), "O ano do período de referência");
-                return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) + Pad(doc, 8);
+                int mes = ParaInteiro(Copia(referencia, 2, 2), "O mês do período de referência", "Referencia");
+                int ano = ParaInteiro(Copia(referencia, 4, 4), "O ano do período de referência", "Referencia");
+                return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) + Documento(8);
             }
             case 16: {
                 char b[16];
                 std::snprintf(b, sizeof b, "%02u%02u%04d", DayOf(vencimento), MonthOf(vencimento), YearOf(vencimento));
-                return Pad(doc, 13) + b + "0";
+                return Documento(13) + b + "0";
             }
             case 17:
-                return Declaracao(s, YearOf(vencimento), int(MonthOf(vencimento)));
+                return Declaracao(s, YearOf(vencimento), int(MonthOf(vencimento)), "DataVencimento");
             case 18:
                 return N(J(T), 3) + AnoVencimento() + CIC12(T) + "000000";
             case 19:
-                return Pad(doc, 13) + Pad(inscricao, 9);
+                return Documento(13) + Digitos("InscricaoEstadual", Pad(inscricao, 9));
             case 20:
             case 24:
-                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + N(m, 2) + Yd(y) + SubCodigo();
+                return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + Mes() + Yd(y) + SubCodigo();
             case 21:
-                if (TemLetra(cic)) throw Exception(MensagemContribuinteComLetras(receita));
+                if (TemLetra(cic)) throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
                 return std::to_string(T) + Pad(cic, 14) + Pad(SomenteDigitos(doc), 6) + "0";
             case 22:
                 return std::to_string(Tl) + CIC12(Tl) + Pad(SomenteDigitos(doc), 9);
@@ -249,24 +292,26 @@ struct Montagem {
             case 25:
                 return N(J(Tl), 3) + AnoVencimento() + CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
             case 26:
-                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + Copia(referencia, 1, 1) +
-                       Copia(referencia, 7, 1) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) +
+                       Digitos("Referencia", Copia(referencia, 1, 1) + Copia(referencia, 7, 1)) + CIC12(Tl) +
+                       Pad(SomenteDigitos(doc), 6);
             case 27: {
                 int d = ((AnoCompleto(y) - 2000) / 10) % 10;
-                return CodigoMes(m, Tl, d, false) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) + N(produto, 2);
+                return CodigoMes(m, Tl, d, false) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) + Produto();
             }
             case 28: {
                 std::string digitoProduto = produto == 37 ? "1" : (produto == 99 ? "9" : "0");
+                const int ultimo =
+                    ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência", "Referencia");
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
-                       std::to_string(ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência")) +
-                       digitoProduto;
+                       Digitos("Referencia", std::to_string(ultimo)) + digitoProduto;
             }
             case 29: {
                 std::string d = SomenteDigitos(doc);
                 return CIC12(Tl) + (receita == "100072" ? Copia(d, 6, 10) : Pad(d, 10));
             }
             case 30:
-                return N(ParaInteiroPadrao(Copia(referencia, 6, 2), B % 100), 2) + N(m, 2) +
+                return Digitos("Referencia", N(ParaInteiroPadrao(Copia(referencia, 6, 2), B % 100), 2)) + Mes() +
                        Pad(dm.CodigoCourier, 2) + N(J(T), 3) + AnoVencimento() + CIC12(T);
             default:
                 return std::string(22, '0');
@@ -277,7 +322,7 @@ struct Montagem {
         std::string s = "8580";
         // The cents the total check and the printed box read, also for a slip stored before
         // amounts were held to the cent.
-        s += N(std::llround(Arredonda(2, total) * 100), 11);
+        s += Digitos("TotalRecolher", N(std::llround(Arredonda(2, total) * 100), 11));
 
         const bool temUF = dm.cdsUF.FindKey({uf});
         if (temUF) periodicidade = dm.cdsUF.FieldByName("Periodicidade").AsString();
@@ -287,14 +332,9 @@ struct Montagem {
             s += temUF ? N(dm.cdsUF.FieldByName("CodigoBarra").AsInteger(), 4) : std::string("0000");
         }
 
-        std::string anoTexto;
-        if (uf == "MG") {
-            anoTexto = N(YearOf(vencimento), 4);
-        } else {
-            anoTexto = referencia.size() > 4 ? referencia.substr(referencia.size() - 4) : referencia;
-        }
-        V = anoTexto > "2007" ? 5 : 4;
-        B = V == 4 && uf != "TO" ? 1999 : 1998;
+        const TVersaoCodigoBarra versao = VersaoCodigoBarra(uf, referencia, YearOf(vencimento));
+        V = versao.versao;
+        B = versao.anoBase;
         dm.AnoBase = B;
         dm.VersaoCodigoBarras = V;
         s += std::to_string(V);
@@ -323,6 +363,8 @@ struct Montagem {
 
         s += Layout(L, s);
         s = CompletaDireita(s, "0", 44);
+        // Every piece a slip's value fills was checked above; what is left is the tables' own.
+        if (!SoDigitos(s)) throw ECodigoBarra("", "O código de barras '" + s + "' não é formado só de dígitos");
         std::string dv = Modulo11(s.substr(0, 3) + s.substr(4), 9);
         return s.substr(0, 3) + dv + s.substr(4);
     }
@@ -339,14 +381,31 @@ std::string RecusaContribuinteNoCodigoBarra() {
     return MensagemContribuinteComLetras(receita);
 }
 
+bool CodigoBarraComportaDocumento() {
+    TDM& dm = *DM;
+    const TDataSet& k = dm.cdsKOVA;
+    const std::string doc = k.FieldByName("DocumentoOrigem").AsString();
+    // Digits go into every layout.
+    if (!doc.empty() && SoDigitos(doc)) return true;
+    int L;
+    try {
+        L = Layout(dm, k.FieldByName("UFFavorecida").AsString(), k.FieldByName("Receita").AsString());
+    } catch (const ECodigoBarra&) {
+        return true;  // a layout that is not a number: the build tells that fault of the tables
+    }
+    if (!LevaDocumentoComoEsta(L)) return true;
+    return !doc.empty() ? false : !LeAnoDoDocumento(L);
+}
+
 std::string MontaCodigoBarra() {
     Montagem montagem(*DM);
     return montagem.Monta();
 }
 
-std::string CalculaCodigoBarra() {
+std::string CalculaCodigoBarra() { return GuardaCodigoBarra(MontaCodigoBarra()); }
+
+std::string GuardaCodigoBarra(const std::string& conteudo) {
     TDM& dm = *DM;
-    const std::string conteudo = MontaCodigoBarra();
     std::function<void(TDataSource&, TField*)> semUso;
     Desligado<std::function<void(TDataSource&, TField*)>> dados(dm.dtsEntrada ? dm.dtsEntrada->OnDataChange : semUso);
     Desligado<TDataSet::TEvent> antesGravar(dm.cdsKOVA.BeforePost);

@@ -137,7 +137,7 @@ void TfrmDigitar::btnSalvarClick() {
             }
         }
         if (CriticaTodos(dm_.cdsKOVA)) return;
-        CalculaCodigoBarra();
+        GuardaCodigoBarra(CodigoBarraConferido);
         Fechar();
         dm_.ConfirmarDataPagamento = 0;
     }

@@ -5,11 +5,13 @@
 
 #include <algorithm>
 
+#include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Mensagens.h"
 #include "Predicados.h"
+#include "RegrasDocumento.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
 
@@ -42,7 +44,7 @@ const char* const kCaixasDependentes[] = {
 }  // namespace
 
 void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
-    if (frmDigitar != this) return;
+    if (frmDigitar != this || somandoTotal_) return;
     if (CriticaCampoAlterado(sender, field)) return;
     const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
 
@@ -66,24 +68,24 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
     if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" || nome == "Multa") &&
         Editando()) {
         TDataSet& k = dm_.cdsKOVA;
-        k.FieldByName("TotalRecolher")
-            .SetAsFloat(ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
-                                       k.FieldByName("AtualizacaoMonetaria").AsFloat() + k.FieldByName("Juros").AsFloat() +
-                                       k.FieldByName("Multa").AsFloat()));
+        const double soma = ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                                           k.FieldByName("AtualizacaoMonetaria").AsFloat() +
+                                           k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+        // A request's total is judged once all its amounts are in (by its own item or by the check of
+        // the whole slip): a principal of zero before the charges that follow it is no empty total.
+        somandoTotal_ = AplicandoRequisicao;
+        try {
+            k.FieldByName("TotalRecolher").SetAsFloat(soma);
+        } catch (...) {
+            somandoTotal_ = false;
+            throw;
+        }
+        somandoTotal_ = false;
     }
     if (Visivel) AtualizarCores();
 }
 
 // ------------------------------------------------------------------ A: the favoured state
-
-// A rule row stops the slip: the unattended request records its text, a person is told it.
-void TfrmDigitar::RecusaPelaRegra() {
-    if (Desassistido()) {
-        dm_.UltimoErro = TextoRegra();
-    } else {
-        Reportar(TextoRegra());
-    }
-}
 
 void TfrmDigitar::RemoverLogos() {
     if (Controles.Find("Banco0")) Controles.RemoveChildren("PanelBancos");
@@ -198,23 +200,16 @@ bool TfrmDigitar::PassoReceita(TField*) {
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
     const bool inserindo = dm_.cdsKOVA.State() == TDataSetState::dsInsert;
-    if (Regra(uf, receita, "M")) {
-        if (Desassistido()) {
-            if (uf == "RJ" || uf == "SC") {
-                dm_.UltimoErro = TextoRegra();
-                return false;
-            }
-        } else {
-            MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
-            if (uf == "RJ" && Ocorre(receita, "100064|100072|500011")) Controles.SetItemIndex("dblcReceita", -1);
-        }
+    if (!Desassistido() && Regra(uf, receita, "M")) {
+        MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+        if (uf == "RJ" && Ocorre(receita, "100064|100072|500011")) Controles.SetItemIndex("dblcReceita", -1);
     }
-    if (Regra(uf, receita, "E")) {
+    if (const std::string recusa = RecusaReceita(uf, receita); !recusa.empty()) {
         if (Controles.Get("dbeDataVencimento").enabled) {
             Abre("dbeDataVencimento", false);
             AtualizarCores();
         }
-        RecusaPelaRegra();
+        Reportar(recusa);
         return false;
     }
     TDataSet& produtos = dm_.cdsUFProduto;
@@ -292,58 +287,53 @@ bool TfrmDigitar::PassoReceita(TField*) {
 // ------------------------------------------------------------------ C: the due date
 
 bool TfrmDigitar::PassoVencimento() {
-    const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
-    if (venc.IsNull() || !Editando() || !ReceitaEncontrada()) return true;
-    const std::string uf = Campo("UFFavorecida");
-    if (!Regra(uf, "000000", "FE")) return true;
-    const TDate d = venc.AsDate();
-    const char* erro = nullptr;
-    const char* erroDesassistido = nullptr;
-    if (FimDeSemana(d, uf)) {
-        erro = "143";
-        erroDesassistido = "138";
-    } else if (dm_.cdsFeriado.FindKey({d})) {
-        erro = "144";
-        erroDesassistido = "139";
-    }
-    if (!erro) return true;
-    if (Desassistido()) {
-        dm_.UltimoErro = Mensagem(erroDesassistido);
-    } else if (!Hospedado()) {
-        Reportar(Mensagem(erro));
-    }
+    if (dm_.cdsKOVA.FieldByName("DataVencimento").IsNull()) return true;
+    const std::string recusa = RecusaVencimento(ReceitaEncontrada());
+    if (recusa.empty()) return true;
+    // The hosted screen lets the person type another date without a word.
+    if (!Hospedado()) Reportar(recusa);
     return false;
+}
+
+std::string TfrmDigitar::RecusaVencimento(bool receitaEncontrada) {
+    const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
+    if (venc.IsNull() || !Editando() || !receitaEncontrada) return {};
+    const std::string uf = Campo("UFFavorecida");
+    if (!Regra(uf, "000000", "FE")) return {};
+    const TDate d = venc.AsDate();
+    if (FimDeSemana(d, uf)) return Mensagem(Desassistido() ? "138" : "143");
+    if (dm_.cdsFeriado.FindKey({d})) return Mensagem(Desassistido() ? "139" : "144");
+    return {};
 }
 
 // ------------------------------------------------------------------ D: the dependent boxes
 
 bool TfrmDigitar::ConferePagamento() {
+    const std::string recusa = RecusaPagamento();
+    if (recusa.empty()) return true;
+    Reportar(recusa);
+    return false;
+}
+
+std::string TfrmDigitar::RecusaPagamento() {
     TDataSet& k = dm_.cdsKOVA;
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
     const TField& pag = k.FieldByName("DataPagamento");
     const TField& venc = k.FieldByName("DataVencimento");
     if (!pag.IsNull() && Regra(uf, "000000", "FE") && !Hospedado()) {
-        if (FimDeSemana(pag.AsDate(), uf)) {
-            Reportar(Mensagem("142"));
-            return false;
-        }
-        if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) {
-            Reportar(kErro143Pagamento);
-            return false;
-        }
+        if (FimDeSemana(pag.AsDate(), uf)) return Mensagem("142");
+        if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) return kErro143Pagamento;
     }
     if (!pag.IsNull() && !venc.IsNull() && pag.AsDate() > venc.AsDate() &&
         (Regra(uf, receita, "EV") || Regra(uf, "000000", "EV"))) {
-        Reportar(TextoRegra());
-        return false;
+        return TextoRegra();
     }
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" && !venc.IsNull() &&
         venc.AsDate() < Clock::Today() && Regra(uf, receita, "EV")) {
-        Reportar(TextoRegra());
-        return false;
+        return TextoRegra();
     }
-    return true;
+    return {};
 }
 
 bool TfrmDigitar::PassoCaixasDependentes() {
@@ -408,18 +398,23 @@ bool TfrmDigitar::PassoCaixasDependentes() {
 // ------------------------------------------------------------------ E, F, G: taxpayer, document, reference
 
 bool TfrmDigitar::PassoContribuinte() {
+    const std::string recusa = RecusaContribuinte();
+    if (recusa.empty()) return true;
+    Reportar(recusa);
+    return false;
+}
+
+std::string TfrmDigitar::RecusaContribuinte() {
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
     if (receita == "100080" && dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() == 11 &&
         Regra(uf, receita, "MC")) {
-        RecusaPelaRegra();
-        return false;
+        return TextoRegra();
     }
-    return true;
+    return {};
 }
 
 bool TfrmDigitar::PassoDocumento() {
-    const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
     const std::string referencia = dm_.cdsKOVA.FieldByName("Referencia").AsString();
@@ -434,11 +429,19 @@ bool TfrmDigitar::PassoDocumento() {
             MessageDlg(Mensagem("148"), TMsgDlgType::mtWarning);
         }
     }
-    if (Regra(uf, receita, "MD") && doc.substr(0, 5) != "16000") {
-        RecusaPelaRegra();
-        return false;
-    }
-    return true;
+    const std::string recusa = RecusaDocumento();
+    if (recusa.empty()) return true;
+    Reportar(recusa);
+    return false;
+}
+
+std::string TfrmDigitar::RecusaDocumento() {
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const bool inicioExigido = doc.substr(0, kInicioDocumentoMD.size()) == kInicioDocumentoMD;
+    if (!inicioExigido && Regra(Campo("UFFavorecida"), Campo("Receita"), "MD")) return TextoRegra();
+    // A document the barcode cannot carry is refused where it is given, not when the slip is printed.
+    if (!CodigoBarraComportaDocumento()) return Mensagem(Trim(doc).empty() ? "15" : "30");
+    return {};
 }
 
 void TfrmDigitar::RotularPeriodos(const std::string& periodicidade) {
@@ -506,48 +509,122 @@ void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::s
 bool TfrmDigitar::PassoReferencia() {
     const std::string referencia = Campo("Referencia");
     if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
-    const std::string uf = Campo("UFFavorecida");
-    const std::string receita = Campo("Receita");
-    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
-    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
-    const bool declaracao = receita == "100056";
-    const char* erro = nullptr;
-    if (declaracao && doc.size() == 10 && doc.substr(0, 2) != anoRef) {
-        erro = Desassistido() ? "149" : "150";
-    } else if (declaracao && doc.size() == 11 && doc.substr(1, 2) != anoRef) {
-        erro = Desassistido() ? "151" : "152";
-    }
-    if (erro) {
-        if (Desassistido()) {
-            dm_.UltimoErro = Mensagem(erro);
-        } else {
-            Reportar(Mensagem(erro));
-        }
+    if (const std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) {
+        Reportar(recusa);
         return false;
     }
     if (Desassistido() && !dm_.UltimoErro.empty()) return false;
 
+    const std::string uf = Campo("UFFavorecida");
     const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
     PosicionarPeriodos(referencia, periodicidade);
-
-    const TControlState& mes = Controles.Get("cbxPeriodoMes");
-    const TControlState& ano = Controles.Get("cbxPeriodoAno");
-    if (mes.itemIndex >= 0 && ano.itemIndex >= 0) {
-        const int escolhido = std::stoi(ano.items[size_t(ano.itemIndex)] + mes.items[size_t(mes.itemIndex)]);
-        const TDate hoje = Clock::Today();
-        const int atual = YearOf(hoje) * 100 + int(MonthOf(hoje));
-        if (escolhido > atual && Regra(uf, "000000", "MA")) {
-            if (Desassistido()) {
-                dm_.UltimoErro = TextoRegra();
-            } else {
-                MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
-                Controles.SetFocus("cbxPeriodoDia");
-            }
-            return false;
+    if (PeriodoFuturo(referencia, uf)) {
+        if (Desassistido()) {
+            dm_.UltimoErro = TextoRegra();
+        } else {
+            MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+            Controles.SetFocus("cbxPeriodoDia");
         }
+        return false;
     }
     if (dm_.cdsUF.FindKey({uf})) RotularPeriodos(periodicidade);
     return true;
+}
+
+std::string TfrmDigitar::RecusaAnoDaDeclaracao(const std::string& referencia) {
+    if (Campo("Receita") != "100056") return {};
+    const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
+    const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
+    if (doc.size() == 10 && doc.substr(0, 2) != anoRef) return Mensagem(Desassistido() ? "149" : "150");
+    if (doc.size() == 11 && doc.substr(1, 2) != anoRef) return Mensagem(Desassistido() ? "151" : "152");
+    return {};
+}
+
+bool TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string& uf) {
+    // The month and the year the pickers take from the reference, when they list them.
+    auto item = [this](const char* picker, const std::string& valor) {
+        const auto& itens = Controles.Get(picker).items;
+        return std::find(itens.begin(), itens.end(), valor) != itens.end();
+    };
+    if (referencia.size() < 7) return false;
+    const std::string mes = referencia.substr(1, 2);
+    const std::string ano = referencia.substr(3, 4);
+    if (!item("cbxPeriodoMes", mes) || !item("cbxPeriodoAno", ano)) return false;
+    const TDate hoje = Clock::Today();
+    const int atual = YearOf(hoje) * 100 + int(MonthOf(hoje));
+    return std::stoi(ano + mes) > atual && Regra(uf, "000000", "MA");
+}
+
+// ------------------------------------------------------------------ the whole slip
+
+std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEncontrada,
+                                         const std::string& tipoReferencia) {
+    if (campo == "UFFavorecida") {
+        // A person is refused the state where its rule says so; the unattended request is not.
+        const std::string uf = Campo("UFFavorecida");
+        if (Desassistido() || !dm_.cdsUF.FindKey({uf}) || !Regra(uf, "000000", "E")) return {};
+        return TextoRegra();
+    }
+    if (campo == "Receita") {
+        if (!Editando() || !receitaEncontrada) return {};
+        return RecusaReceita(Campo("UFFavorecida"), Campo("Receita"));
+    }
+    if (campo == "CICContribuinte") return RecusaContribuinte();
+    if (campo == "DocumentoOrigem") return RecusaDocumento();
+    if (campo == "Referencia") {
+        const std::string referencia = Campo("Referencia");
+        if (referencia.empty() || !receitaEncontrada || tipoReferencia != "D") return {};
+        if (std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) return recusa;
+        // A future period is a notice on screen; the unattended request refuses it.
+        if (Desassistido() && PeriodoFuturo(referencia, Campo("UFFavorecida"))) return TextoRegra();
+        return {};
+    }
+    if (campo == "DataVencimento") return RecusaVencimento(receitaEncontrada);
+    // The payment date is checked by the calendar only where the screen asks for it.
+    if (campo == "DataPagamento") {
+        return Visivel && Editando() && receitaEncontrada ? RecusaPagamento() : std::string();
+    }
+    return {};
+}
+
+std::string TfrmDigitar::RecusaReceita(const std::string& uf, const std::string& receita) {
+    // Its notice is a refusal for Rio de Janeiro and Santa Catarina when nobody can read it.
+    if (Desassistido() && (uf == "RJ" || uf == "SC") && Regra(uf, receita, "M")) return TextoRegra();
+    if (Regra(uf, receita, "E")) return TextoRegra();
+    return {};
+}
+
+namespace {
+
+// The message of a field whose value the barcode cannot carry: the one its own rules give a value
+// they do not accept.
+struct TMensagemDoCampo {
+    const char* campo;
+    const char* numero;
+};
+const TMensagemDoCampo kSemCodigoBarra[] = {
+    {"DataVencimento", "116"}, {"InscricaoEstadual", "123"}, {"Juros", "95"},         {"Multa", "101"},
+    {"ValorPrincipal", "87"},  {"TotalRecolher", "109"},     {"Produto", "134"},
+};
+
+}  // namespace
+
+std::string TfrmDigitar::RecusaDoCodigoBarra() {
+    CodigoBarraConferido.clear();
+    try {
+        CodigoBarraConferido = MontaCodigoBarra();
+        return {};
+    } catch (const ECodigoBarra& e) {
+        const std::string& campo = e.Campo();
+        FocarCampo(campo);
+        if (campo == "DocumentoOrigem") return Mensagem(Campo("DocumentoOrigem").empty() ? "15" : "30");
+        if (campo == "Referencia") return MensagemPar("78", "79", dm_.ModoSilencioso);
+        if (campo == "CICContribuinte") return e.what();
+        for (const TMensagemDoCampo& m : kSemCodigoBarra) {
+            if (campo == m.campo) return Mensagem(m.numero);
+        }
+        return std::string("Não foi possível calcular o código de barras da KOVA: ") + e.what();
+    }
 }
 
 }  // namespace kova

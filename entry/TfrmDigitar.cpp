@@ -165,10 +165,17 @@ void TfrmDigitar::CriarControles() {
 void TfrmDigitar::FormCreate() {
     PaginaAtiva = "tbsKOVA";
     AtualizarCores();
+    LerRelogio();
+}
+
+void TfrmDigitar::LerRelogio() {
+    const TDate hoje = Clock::Today();
+    const int ano = YearOf(hoje);
+    const int mes = int(MonthOf(hoje));
+    if (ano == anoLido_ && mes == MesAtual) return;
+    anoLido_ = ano;
+    MesAtual = mes;
     // The year picker lists the last six years and this one; in December next year as well.
-    TDate hoje = Clock::Today();
-    int ano = YearOf(hoje);
-    MesAtual = int(MonthOf(hoje));
     std::vector<std::string> anos;
     for (int a = ano - kAnosAntes; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
     Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
@@ -209,6 +216,7 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     if (editando) PaginaAtiva = "tbsKOVA";
     Controles.SetVisible("tbsPesquisar", !editando);
     if (!editando) inicio_.clear();
+    if (estado == TDataSetState::dsInsert || estado == TDataSetState::dsEdit) LerRelogio();
     if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
 }
 
@@ -248,18 +256,19 @@ bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
     ValidaCampo(campo, mensagem, tipo);
     if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
     Reportar(mensagem);
-    if (Visivel) {
-        const std::string nome = Trim(campo);
-        for (const auto& c : Controles.Controls()) {
-            if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) &&
-                SameText(c->field, nome)) {
-                // The period is typed in its pickers while they cover box 05: the person goes there.
-                if (!Controles.SetFocus(c->name) && SameText(nome, "Referencia")) Controles.SetFocus("cbxPeriodoDia");
-                break;
-            }
+    FocarCampo(Trim(campo));
+    return true;
+}
+
+void TfrmDigitar::FocarCampo(const std::string& campo) {
+    if (!Visivel) return;
+    for (const auto& c : Controles.Controls()) {
+        if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) && SameText(c->field, campo)) {
+            // The period is typed in its pickers while they cover box 05: the person goes there.
+            if (!Controles.SetFocus(c->name) && SameText(campo, "Referencia")) Controles.SetFocus("cbxPeriodoDia");
+            break;
         }
     }
-    return true;
 }
 
 bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
@@ -269,13 +278,28 @@ bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
 }
 
 bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
+    CodigoBarraConferido.clear();
+    const bool receita = ReceitaEncontrada();
+    const std::string tipoReferencia = receita ? UpperCase(dm_.TipoReferencia()) : std::string();
     for (int i = 0; i < tabela.FieldCount(); ++i) {
-        if (CriticaField(tabela.Fields(i).FieldName(), false)) return true;
+        const std::string& campo = tabela.Fields(i).FieldName();
+        if (CriticaField(campo, false)) return true;
+        // What a change of the field would have refused, whatever order the fields were filled in.
+        if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia); !recusa.empty()) {
+            Reportar(recusa);
+            FocarCampo(campo);
+            return true;
+        }
     }
     // A slip that passes every field but whose barcode cannot carry its taxpayer is not stored.
     if (const std::string motivo = RecusaContribuinteNoCodigoBarra(); !motivo.empty()) {
         Reportar(motivo);
-        if (Visivel) Controles.SetFocus("dbeCICContribuinte");
+        FocarCampo("CICContribuinte");
+        return true;
+    }
+    // Nor one whose barcode would not be 44 digits: it could never be printed.
+    if (const std::string motivo = RecusaDoCodigoBarra(); !motivo.empty()) {
+        Reportar(motivo);
         return true;
     }
     return false;

@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 
 #include "TControlModel.h"
 #include "TDM.h"
@@ -34,7 +35,10 @@ public:
     // Library request state: the request on entry, the reply on exit; slips saved in the request.
     std::string Requisicao;
     int QtdeIncluidas = 0;
-    // Calendar month when the screen was created.
+    // True while a library request's items are assigned: the total they add up is judged once
+    // they are all in, not at each amount on the way.
+    bool AplicandoRequisicao = false;
+    // Calendar month of the clock's last reading: each new or changed slip reads it again.
     int MesAtual = 0;
     // The year picker lists this many years before this one, so this year (the period's default)
     // stands at this position.
@@ -64,7 +68,12 @@ public:
     // --- Field checks ---
     bool CriticaField(const std::string& campo, bool sempre);
     bool CriticaCampoAlterado(TDataSource& fonte, TField* campo);
+    // The whole slip before it is stored: each field in field order with its own rules and then
+    // the rules that run when it changes (so that no rule depends on the order the fields were
+    // filled in), then the barcode, which must come out as 44 digits. True when refused.
     bool CriticaTodos(TDataSet& tabela);
+    // The barcode content the last whole-slip check built; empty when that check refused the slip.
+    std::string CodigoBarraConferido;
 
     // --- Operations of the screen ---
     void FormShow();
@@ -123,9 +132,15 @@ private:
     } logos_;
     void FormCreate();
     void CriarControles();
+    // The month and the year list of the period pickers follow the clock: a screen or a library
+    // that has run since last month offers what a new one would.
+    void LerRelogio();
+    int anoLido_ = 0;
+    bool somandoTotal_ = false;
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
-    void RecusaPelaRegra();
+    // Puts the focus on the box of a field (on screen).
+    void FocarCampo(const std::string& campo);
     bool Editando() const;
     bool Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
     bool Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
@@ -152,6 +167,26 @@ private:
     void PosicionarPeriodos(const std::string& referencia, const std::string& periodicidade);
     // The payment-date checks of the calendar; false when refused.
     bool ConferePagamento();
+
+    // What the rules that run on a change of a field refuse in the current slip, worded for the
+    // current mode; empty when they pass. The change of the field and the whole-slip check both
+    // ask them. The whole-slip check reads once whether the revenue exists and its reference kind.
+    std::string RecusaDaMudanca(std::string_view campo, bool receitaEncontrada,
+                                const std::string& tipoReferencia);
+    std::string RecusaReceita(const std::string& uf, const std::string& receita);
+    std::string RecusaVencimento(bool receitaEncontrada);
+    std::string RecusaPagamento();
+    std::string RecusaContribuinte();
+    std::string RecusaDocumento();
+    // The year of an import declaration against the year of the reference period.
+    std::string RecusaAnoDaDeclaracao(const std::string& referencia);
+    // True when the reference names a month and year the pickers list, after this month, and the
+    // state has its notice for that (the rule table left on that row).
+    bool PeriodoFuturo(const std::string& referencia, const std::string& uf);
+    // The slip's barcode built for the whole-slip check (kept in CodigoBarraConferido); when it
+    // cannot be built, the numbered message of the field it cannot carry (whose box takes the
+    // focus).
+    std::string RecusaDoCodigoBarra();
 
     // --- Dialogs ---
     bool DialogoDataPagamento();

@@ -1,10 +1,13 @@
 #include "Requisicao.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <iterator>
 
 #include "CalculaCodigoBarra.h"
+#include "Conversoes.h"
+#include "Desligado.h"
 #include "Errors.h"
 #include "Predicados.h"
 #include "Texto.h"
@@ -77,6 +80,54 @@ const TChave* ChaveDoItem(std::string_view item) {
     return nullptr;
 }
 
+// An item of a request with its key, in the order it will be applied.
+struct TItem {
+    const TChave* chave;
+    std::string_view texto;
+};
+
+// Whether an item's value would change its field: an empty value changes nothing.
+bool TemValor(const TChave& c, std::string_view item) {
+    if (!c.campo) return true;
+    const std::string_view valor = item.substr(std::min(item.size(), std::strlen(c.chave)), 255);
+    // Blank as Trim counts it: the value is trimmed before it is assigned.
+    for (char ch : valor) {
+        if (static_cast<unsigned char>(ch) > ' ') return true;
+    }
+    return false;
+}
+
+// The items that act on the slip, in the slip's own field order, so that the reply depends on the
+// items given and not on the order they came in. Of a key given more than once only the last
+// value counts (the earlier ones would be overwritten, and judging them on the way would make the
+// answer depend on where they stood). The courier company goes first: every field's check reads it.
+std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens, const TDataSet& k) {
+    constexpr size_t n = std::size(kChaves);
+    // The keys by the position of their field in the slip.
+    static const auto ordem = [&k] {
+        std::array<size_t, n> o{};
+        for (size_t i = 0; i < n; ++i) o[i] = i;
+        auto posicao = [&k](size_t i) { return kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1; };
+        std::stable_sort(o.begin(), o.end(), [&](size_t a, size_t b) { return posicao(a) < posicao(b); });
+        return o;
+    }();
+    std::array<std::string_view, n> ultimo{};
+    std::array<bool, n> dado{};
+    for (std::string_view item : itens) {
+        const TChave* c = ChaveDoItem(item);
+        if (!c || !(c->campo || std::strcmp(c->chave, "EMPRESACOURIER=") == 0) || !TemValor(*c, item)) continue;
+        const size_t i = size_t(c - kChaves);
+        ultimo[i] = item;
+        dado[i] = true;
+    }
+    std::vector<TItem> r;
+    r.reserve(n);
+    for (size_t i : ordem) {
+        if (dado[i]) r.push_back({&kChaves[i], ultimo[i]});
+    }
+    return r;
+}
+
 void CancelaAberta(TDataSet& k) {
     const TDataSetState s = k.State();
     if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey) k.Cancel();
@@ -136,19 +187,18 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
-        for (std::string_view item : itens) {
-            if (const TChave* c = ChaveDoItem(item)) {
-                const size_t n = std::strlen(c->chave);
-                if (std::strcmp(c->chave, "EMPRESACOURIER=") == 0) {
-                    int32_t courier;
-                    if (TryStrToInt(item.substr(n, 2), courier)) {
-                        dm.CodigoCourier = std::to_string(courier);
-                    } else {
-                        dm.UltimoErro = "O campo COURIER não está preenchido ou o valor informado é inválido";
-                    }
-                } else if (c->campo) {
-                    PreencheCampo(frm, c->campo, item, n);
+        Ligado aplicando(frm.AplicandoRequisicao);
+        for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
+            const size_t n = std::strlen(c->chave);
+            if (!c->campo) {
+                int32_t courier;
+                if (TryStrToInt(item.substr(n, 2), courier)) {
+                    dm.CodigoCourier = std::to_string(courier);
+                } else {
+                    dm.UltimoErro = "O campo COURIER não está preenchido ou o valor informado é inválido";
                 }
+            } else {
+                PreencheCampo(frm, c->campo, item, n);
             }
             if (!dm.UltimoErro.empty()) {
                 frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
@@ -162,10 +212,13 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     bool guardada = false;
+    frm.CodigoBarraConferido.clear();
     try {
         k.Post();
         guardada = true;
-        const std::string conteudo = CalculaCodigoBarra();
+        // The whole-slip check before the post built the content of this very slip.
+        const std::string conteudo =
+            frm.CodigoBarraConferido.empty() ? CalculaCodigoBarra() : GuardaCodigoBarra(frm.CodigoBarraConferido);
         ++frm.QtdeIncluidas;
         frm.Requisicao = conteudo + ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso";
     } catch (const std::exception& e) {
@@ -174,7 +227,11 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
             // The caller is told the slip was rejected, so it is not kept without its barcode.
             CancelaAberta(k);
             k.Delete();
-            motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") + e.what();
+            motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") +
+                     TextoEmPortugues(e.what());
+        } else if (motivo.empty()) {
+            // A refusal always says why.
+            motivo = "KOVA não incluída: " + TextoEmPortugues(e.what());
         }
         frm.Requisicao = kRejeitada + motivo;
         CancelaAberta(k);
@@ -227,10 +284,10 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
             }
         }
         k.Append();
-        for (const std::string& item : DivideTexto(';', frm.Requisicao)) {
-            const TChave* c = ChaveDoItem(item);
-            if (!c || !c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 ||
-                std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
+        const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
+        Ligado aplicando(frm.AplicandoRequisicao);
+        for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
+            if (!c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 || std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
                 continue;
             }
             PreencheCampoHospedado(frm, c->campo, item, std::strlen(c->chave));

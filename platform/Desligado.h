@@ -1,6 +1,6 @@
 #pragma once
 // Guards that take an event handler or a table's screen updates out of play for a scope and put
-// them back when it ends, also after a failure.
+// them back when it ends, also after a failure; and one that sets a flag for a scope.
 
 #include <utility>
 
@@ -19,6 +19,18 @@ public:
 private:
     T& ref_;
     T saved_;
+};
+
+// A flag set for a scope and cleared when it ends, also after a failure.
+class Ligado {
+public:
+    explicit Ligado(bool& flag) : flag_(flag) { flag_ = true; }
+    ~Ligado() { flag_ = false; }
+    Ligado(const Ligado&) = delete;
+    Ligado& operator=(const Ligado&) = delete;
+
+private:
+    bool& flag_;
 };
 
 class ControlesSuspensos {

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "Conversoes.h"
+#include "Desligado.h"
 #include "Dialogs.h"
 #include "Errors.h"
 #include "TDM.h"
@@ -56,17 +57,6 @@ constexpr TColuna kColunas[20] = {
     {"Telefone", Tratamento::Nenhum},        {"Informacoes", Tratamento::Nenhum},
 };
 
-class TModoImportacao {
-public:
-    explicit TModoImportacao(TDM& dm) : dm_(dm) { dm_.ModoImportacao = true; }
-    ~TModoImportacao() { dm_.ModoImportacao = false; }
-    TModoImportacao(const TModoImportacao&) = delete;
-    TModoImportacao& operator=(const TModoImportacao&) = delete;
-
-private:
-    TDM& dm_;
-};
-
 bool Inserindo(TDataSet& t) { return t.State() == TDataSetState::dsInsert; }
 
 }  // namespace
@@ -99,7 +89,7 @@ TIncorporacao::TIncorporacao(TDM& dm, TfrmDigitar& formulario, TqrpKOVA& relator
     : dm_(dm), formulario_(formulario), relatorio_(relatorio) {}
 
 void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
-    TModoImportacao modo(dm_);
+    Ligado modo(dm_.ModoImportacao);
     TDataSet& k = dm_.cdsKOVA;
     IdInicial = dm_.UltimoIdKOVA;
     Linha = 0;

@@ -36,7 +36,7 @@ TField& Calculado(TDataSet& t, const char* nome, int tamanho, int largura = 0) {
 TDM::TDM() {
     if (DM) throw std::logic_error("only one data module may exist");
     DefinirFormatosRegionais();
-    AnoAtual = YearOf(Clock::Today());
+    LerRelogio();
     DirPrograma = DiretorioPrograma();
     DefinirTabelas();
     DM = this;
@@ -201,6 +201,7 @@ void TDM::AbrirTabelasVazias() {
 // ------------------------------------------------------------------ slips table
 
 void TDM::cdsKOVANewRecord(TDataSet& ds) {
+    LerRelogio();
     ++UltimoIdKOVA;
     CriandoRegistro = true;
     try {
@@ -231,8 +232,11 @@ void TDM::cdsKOVABeforeCancel(TDataSet& ds) {
 }
 
 void TDM::cdsKOVAAfterEdit(TDataSet& ds) {
+    LerRelogio();
     if (ds.State() == TDataSetState::dsEdit) ds.FieldByName("Situacao").SetAsString("A");
 }
+
+void TDM::LerRelogio() { AnoAtual = YearOf(Clock::Today()); }
 
 void TDM::cdsKOVAValorPrincipalSetText(TField& field, const std::string& text) {
     if (Trim(text).empty()) {
@@ -328,6 +332,21 @@ bool TDM::cdsSubReceitaFilterRecord(TDataSet& ds) {
     std::string texto = cdsUFReceita.FieldByName("Texto").AsString();
     std::string resto = texto.size() > 3 ? texto.substr(3) : std::string();
     return resto.find(FormatFloat("00", ds.FieldByName("SubReceita").AsInteger())) != std::string::npos;
+}
+
+TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia, int anoVencimento) {
+    std::string ano;
+    if (uf == "MG") {
+        ano = std::to_string(anoVencimento);
+        if (ano.size() < 4) ano.insert(0, 4 - ano.size(), '0');
+    } else {
+        ano = referencia.size() > 4 ? referencia.substr(referencia.size() - 4) : referencia;
+    }
+    // Compared as texts, character by character, as the barcode has always done.
+    TVersaoCodigoBarra v;
+    v.versao = ano > "2007" ? 5 : 4;
+    v.anoBase = v.versao == 4 && uf != "TO" ? 1999 : 1998;
+    return v;
 }
 
 std::string TDM::TipoReferencia() {

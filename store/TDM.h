@@ -94,6 +94,10 @@ public:
     // The reference-period kind of the current slip's revenue in its receiving state: the first
     // character of its "RE" rule, else of the current revenue record's Referencia.
     std::string TipoReferencia();
+    // Reads the clock for the slip about to be typed, imported or requested: the current year
+    // bounds its reference period and import declaration, also in a program that has run since
+    // last year.
+    void LerRelogio();
     // Marks the current slip printed (situation "I"), without validation and without making it
     // "A"; the cursor returns to it when the filter still shows it.
     void MarcaImpressa();
@@ -243,6 +247,16 @@ private:
 
 // The one data module of the process, or null while none exists.
 extern TDM* DM;
+
+// The barcode's version digit and base year of a slip. Both follow the slip's own year (that of its
+// reference period; for Minas Gerais that of its due date), never a slip built before it.
+struct TVersaoCodigoBarra {
+    int versao = 4;
+    int anoBase = 1999;
+};
+// referencia as stored (its last four characters are the year); anoVencimento the due date's
+// year (1899 when the slip has none).
+TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia, int anoVencimento);
 
 // The slips filter: the slips not yet printed.
 inline constexpr const char* kFiltroKOVANaoImpressas = "(Situacao = 'N') or (Situacao = 'A')";

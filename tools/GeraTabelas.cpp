@@ -11,10 +11,12 @@
 
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "ConfereRegras.h"
 #include "Diretorios.h"
 #include "Errors.h"
 #include "TChecksum.h"
@@ -143,7 +145,8 @@ std::string ParaCp1252(const std::string& linha, const std::string& onde) {
     throw Exception(onde + ": texto que não pode ser gravado exatamente em Windows-1252");
 }
 
-void Carrega(TDataSet& tabela, const std::string& csv) {
+// Reads a source into its table; `lida`, when given, sees each record just stored with its line.
+void Carrega(TDataSet& tabela, const std::string& csv, const std::function<void(int linha)>& lida = {}) {
     std::ifstream in(csv, std::ios::binary);
     if (!in) throw Exception("fonte não encontrada: " + csv);
     std::string linha;
@@ -186,6 +189,7 @@ void Carrega(TDataSet& tabela, const std::string& csv) {
             }
             tabela.Post();
             ++registros;
+            if (lida) lida(numero);
         } catch (const std::exception& e) {
             if (tabela.State() == TDataSetState::dsInsert) tabela.Cancel();
             throw Exception(onde + ": " + e.what());
@@ -252,8 +256,18 @@ int main(int argc, char** argv) {
             {"KOVA.cds", &dm.cdsKOVA, nullptr},
         };
         // Nothing is written until every source has passed.
+        std::vector<TRegraLida> regras;
+        const std::function<void(int)> regraLida = [&](int linha) {
+            TDataSet& r = dm.cdsUFReceita;
+            regras.push_back({linha, r.FieldByName("UF").AsString(), r.FieldByName("Receita").AsString(),
+                              r.FieldByName("Flag").AsString(), r.FieldByName("Texto").AsString()});
+        };
         for (const Tabela& t : tabelas) {
-            if (t.fonte) Carrega(*t.tabela, fontes + t.fonte);
+            if (t.fonte) Carrega(*t.tabela, fontes + t.fonte, t.tabela == &dm.cdsUFReceita ? regraLida : std::function<void(int)>());
+        }
+        // Written all the same: the administrator may be halfway through a change of the rules.
+        for (const std::string& aviso : RegrasContraditorias(regras)) {
+            std::cerr << "kova_gera_tabelas: aviso: " << Cp1252ToUtf8(aviso) << "\n";
         }
         if (!ExisteDiretorio(saida)) throw Exception("a pasta de dados não existe: " + saida);
 

@@ -2,6 +2,11 @@
 // state's "DO" rule, the import-declaration format of revenue 100056, and the 21 format types of
 // the states (errors 32 to 73 and 72A).
 
+#include "RegrasDocumento.h"
+
+#include <algorithm>
+#include <string>
+
 #include "DigitosVerificadores.h"
 #include "Predicados.h"
 #include "Regras.h"
@@ -37,7 +42,12 @@ const char* Formato(TCritica& c, int tipo, std::string& v) {
         case 3: {
             int32_t y;
             if (!TryStrToInt(L >= 4 ? v.substr(L - 4) : v, y)) return "34";
-            return Entre(y, c.dm.AnoBase - 20, c.dm.AnoBase + 5) ? nullptr : "35";
+            // The base year of this slip's own barcode, whatever slip was built before it.
+            const TField& vencimento = c.kova.FieldByName("DataVencimento");
+            const int base = VersaoCodigoBarra(c.Campo("UFFavorecida"), c.kova.FieldByName("Referencia").AsString(),
+                                               vencimento.IsNull() ? 1899 : YearOf(vencimento.AsDate()))
+                                 .anoBase;
+            return Entre(y, base - 20, base + 5) ? nullptr : "35";
         }
         case 4: {
             std::string d1 = Modulo10(Base2(v), true);
@@ -152,7 +162,48 @@ std::string FormatoDeclaracao(TCritica& c, std::string& v) {
     return std::string();
 }
 
+// Whether a beginning and one of the first characters a type demands can stand together: the
+// shorter is where the longer begins.
+bool CabeNoInicio(std::string_view inicio, std::string_view exigido) {
+    const size_t n = std::min(inicio.size(), exigido.size());
+    return inicio.substr(0, n) == exigido.substr(0, n);
+}
+
+bool AlgumCabe(std::string_view inicio, int de, int ate, int digitos) {
+    for (int x = de; x <= ate; ++x) {
+        std::string exigido = std::to_string(x);
+        exigido.insert(0, size_t(digitos) - exigido.size(), '0');
+        if (CabeNoInicio(inicio, exigido)) return true;
+    }
+    return false;
+}
+
 }  // namespace
+
+// Each case mirrors the first test of its type in Formato above.
+bool FormatoAdmiteInicio(int tipo, std::string_view inicio) {
+    switch (tipo) {
+        case 5:  // character 5 is 3 or 4 (a series), 6 or 7
+            return inicio.size() < 5 || std::string_view("3467").find(inicio[4]) != std::string_view::npos;
+        case 7:
+            return CabeNoInicio(inicio, "0000");
+        case 8:
+            return !(inicio.size() >= 2 && inicio.substr(0, 2) == "00");
+        case 10:
+            return AlgumCabe(inicio, 111, 114, 3);
+        case 15: {  // characters 1 to 10 from 1994000000 on
+            std::string maior(inicio.substr(0, std::min<size_t>(inicio.size(), 10)));
+            maior.resize(10, '9');
+            return maior >= "1994000000";
+        }
+        case 17:
+            return AlgumCabe(inicio, 90, 99, 2) || AlgumCabe(inicio, 0, 5, 2);
+        case 20:
+            return AlgumCabe(inicio, 1970, 2010, 4);
+        default:
+            return true;
+    }
+}
 
 void RegraDocumentoOrigem(TCritica& c) {
     TDM& dm = c.dm;

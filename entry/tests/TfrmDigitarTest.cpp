@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "TabelasDeTeste.h"
@@ -273,6 +274,108 @@ TEST_F(DigitarTest, TabelaDeEstadosDaTela) {
     dm->cdsKOVA.Edit();
     EXPECT_EQ(form->Controles.Get("lblState").caption, "Alterando");
     dm->cdsKOVA.Cancel();
+}
+
+// A rule that runs when a field changes also runs for the whole slip: a refused value the person
+// leaves in the slip is refused again when it is saved.
+TEST_F(DigitarTest, RegraDaMudancaTambemAoGuardar) {
+    const std::string kSabado = "[Erro: 143] A Data de Vencimento não pode ser em Final de Semana";
+    Regra(*dm, "SP", "000000", "FE", "S");
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 23));  // a Saturday
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
+    EXPECT_EQ(F("DataVencimento").AsString(), "23/03/2024");  // the typed value stays
+    dialogs.Clear();
+    EXPECT_THROW(dm->cdsKOVA.Post(), EAbort);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
+    // Hosted, the change ends without a word; the save tells why it refuses.
+    dialogs.Clear();
+    dm->ModoBiblioteca = true;
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 24));
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{kSabado});
+    EXPECT_TRUE(form->CodigoBarraConferido.empty());
+    dialogs.Clear();
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
+    EXPECT_FALSE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(form->CodigoBarraConferido.size(), 44u);
+    dm->cdsKOVA.Cancel();
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+}
+
+// A document of origin that the revenue's barcode layout packs as typed takes digits only: it is
+// refused where it is typed, and again when the slip is saved, so no slip is kept that could
+// never be printed.
+TEST_F(DigitarTest, DocumentoQueOCodigoDeBarrasNaoLevaERecusadoOndeEDigitado) {
+    Inserir(dm->cdsReceita, {{"Codigo", T("100030")}, {"Descricao", T("ICMS transporte")}, {"CodigoBarra", int32_t(3)},
+                             {"DocumentoOrigem", T("S")}, {"LayoutCodigoBarra", 13.0}, {"TipoDocumento", T("0")}});
+    const std::string numerico = "[Erro: 30] Informe apenas campo numérico no documento origem";
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    F("Receita").SetAsString("100030");
+    dialogs.Clear();
+    F("DocumentoOrigem").SetAsString("CTE4455");
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{numerico});
+    dialogs.Clear();
+    EXPECT_THROW(dm->cdsKOVA.Post(), EAbort);
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{numerico});
+    dialogs.Clear();
+    F("DocumentoOrigem").SetAsString("4455");
+    dm->cdsKOVA.Post();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_EQ(CalculaCodigoBarra().find_first_not_of("0123456789"), std::string::npos);
+    // The import is refused at the same place.
+    dm->ModoImportacao = true;
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    F("Receita").SetAsString("100030");
+    try {
+        F("DocumentoOrigem").SetAsString("CTE4455");
+        FAIL() << "the check should have failed";
+    } catch (const ECritica& e) {
+        EXPECT_EQ(e.Message(), numerico);
+    }
+    dm->cdsKOVA.Cancel();
+    // Where the layout packs the document's digits only, its letters are dropped.
+    dm->ModoImportacao = false;
+    dm->cdsReceita.FindKey({"100030"});
+    dm->cdsReceita.Edit();
+    dm->cdsReceita.FieldByName("LayoutCodigoBarra").SetAsFloat(3);
+    dm->cdsReceita.Post();
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    F("Receita").SetAsString("100030");
+    F("DocumentoOrigem").SetAsString("CTE4455");
+    dm->cdsKOVA.Post();
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+// The clock is read for each new slip: the year list, the month of the default period and the
+// current year follow a screen that stays open across a month's and a year's end.
+TEST(DigitarAnos, CadaNovaKOVALeORelogio) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    Clock::Set(MakeDateTime(2024, 11, 30, 23, 59));
+    TDM dm;
+    dm.AbrirTabelasVazias();
+    TfrmDigitar form(dm);
+    const auto& anos = form.Controles.Get("cbxPeriodoAno");
+    ASSERT_EQ(anos.items.back(), "2024");
+    Clock::Set(MakeDateTime(2024, 12, 1, 0, 1));
+    dm.cdsKOVA.Append();
+    EXPECT_EQ(anos.items.back(), "2025");  // December lists next year
+    EXPECT_EQ(form.MesAtual, 12);
+    dm.cdsKOVA.Cancel();
+    Clock::Set(MakeDateTime(2025, 1, 1, 0, 1));
+    dm.cdsKOVA.Append();
+    EXPECT_EQ(anos.items.front(), "2019");
+    EXPECT_EQ(anos.items.back(), "2025");
+    EXPECT_EQ(form.MesAtual, 1);
+    EXPECT_EQ(dm.AnoAtual, 2025);
+    dm.cdsKOVA.Cancel();
+    Clock::Reset();
 }
 
 TEST(DigitarAnos, DezembroListaOitoAnos) {

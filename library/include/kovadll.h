@@ -54,6 +54,24 @@
  * TOTALRECOLHER, PRODUTO. Keys compare without regard to case; an item with a blank before its key
  * is ignored. Amounts use "," before the decimals; dates are dd/mm/yyyy.
  *
+ * The reply depends on the items of a request, not on their order. Whatever order they come in, the
+ * items are applied in the slip's own field order: EMPRESACOURIER first, then UFFAVORECIDA, RECEITA,
+ * SUBRECEITA, PRODUTO, CICCONTRIBUINTE, DOCUMENTOORIGEM, REFERENCIA, VALORPRINCIPAL,
+ * ATUALIZACAOMONETARIA, JUROS, MULTA, TOTALRECOLHER, DATAVENCIMENTO, DATAPAGAMENTO, CONVENIO,
+ * RAZAOSOCIAL, INSCRICAOESTADUAL, ENDERECO, MUNICIPIO, UF, CEP, TELEFONE, INFORMACOES. The first item
+ * that fails its check in that order gives the reply's message (followed by a final ";"); a slip
+ * whose items all pass is checked once more as a whole, with every rule, before it is stored (a
+ * refusal there has no final ";"). Where two items act on each other by definition, that order
+ * decides: a DATAPAGAMENTO earlier than DATAVENCIMENTO is stored as the due date, and TOTALRECOLHER
+ * is compared with the amounts once they are all in. Of a key given more than once only its last
+ * value counts, and an empty value changes nothing. kova fills the slip it shows the same way.
+ *
+ * The rules of dates read the clock at each request (today, this month, this year), so a host that
+ * runs for days answers as one started that day. A slip is stored only when its barcode comes out
+ * as 44 digits: a value the barcode cannot carry (a document of origin with letters where the
+ * revenue's barcode packs it as typed, a reference year before the barcode's base year) is refused
+ * with the numbered message of its field.
+ *
  * Every reply ends with ";CRC=" and the CRC-32 (IEEE 802.3, as zlib's crc32) of the reply text
  * before ";CRC=", as 8 upper-case hexadecimal digits; a rejection of a field adds a final ";".
  * Amounts in messages carry the currency symbol "R$".

@@ -2,11 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "Predicados.h"
 #include "TabelasDeTeste.h"
 
 using namespace kova;
@@ -92,6 +94,64 @@ TEST_F(RequisicaoTest, ValorQueOCampoNaoAceitaLevantaFalhaECancela) {
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
 }
 
+// The items of a request in every order they can be turned to: the reply is always the one the
+// slip's field order gives, refusal or barcode, byte for byte.
+TEST_F(RequisicaoTest, MesmaRespostaEmQualquerOrdemDosItens) {
+    Regra(*dm, "SP", "000000", "FE", "S");
+    Regra(*dm, "SP", "100080", "MC", "Receita 10008-0 não pode ser recolhida com CPF.");
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("ICMS especial")}, {"CodigoBarra", int32_t(8)},
+                             {"Referencia", T("P")}, {"LayoutCodigoBarra", 18.0}, {"TipoDocumento", T("0")}});
+    auto itens = [](const std::string& r) { return DivideTexto(';', r); };
+    const std::string base = Valida("");
+    struct Caso {
+        std::string pedido;
+        std::string inicio;  // what every reply begins with
+    };
+    const std::vector<Caso> casos = {
+        {base, ""},  // accepted: the due date may come before the revenue
+        {base + ";JUROS=5,00", "Retorno=001;Mensagem_Retorno=[Erro: 114] "},
+        // A principal of zero and the fine that follows it: their total is judged once both are in.
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=0,00;"
+         "MULTA=10,00;TOTALRECOLHER=10,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;"
+         "CEP=13010-000",
+         ""},
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=23/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=[Erro: 138] "},
+        {"UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11144477735;REFERENCIA=001;VALORPRINCIPAL=100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=Receita 10008-0 não pode ser recolhida com CPF."},
+        // 2400000009: a regular declaration of 2024 (Modulo11 of 2240000000 is 9), a 2023 reference.
+        {"UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;DOCUMENTOORIGEM=2400000009;"
+         "REFERENCIA=1012023;VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;"
+         "ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+         "Retorno=001;Mensagem_Retorno=[Erro: 149] "},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> ordem = itens(c.pedido);
+        const std::string primeira = Pede(c.pedido);
+        EXPECT_EQ(primeira.rfind(c.inicio, 0), 0u) << primeira;
+        if (c.inicio.empty()) {
+            EXPECT_EQ(primeira.substr(44, 13), ";Retorno=000;") << primeira;
+        }
+        for (size_t volta = 1; volta < ordem.size(); ++volta) {
+            std::rotate(ordem.begin(), ordem.begin() + 1, ordem.end());
+            std::string r;
+            for (const std::string& i : ordem) r += (r.empty() ? "" : ";") + i;
+            EXPECT_EQ(Pede(r), primeira) << r;
+        }
+    }
+}
+
+// A key given more than once counts with its last value; an empty value changes nothing.
+TEST_F(RequisicaoTest, ChaveRepetidaValeOUltimoValor) {
+    std::string r = Pede("TOTALRECOLHER=100,00;" + Valida(";JUROS=1,00;TOTALRECOLHER=101,00"));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    r = Pede(Valida(";JUROS=1,00;TOTALRECOLHER=101,00;JUROS="));
+    EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("Juros").AsString(), "1");
+}
+
 TEST_F(RequisicaoTest, CourierDaImportacao) {
     Pede(Valida(";EMPRESACOURIER=5"));
     EXPECT_EQ(dm->CodigoCourier, "5");
@@ -140,14 +200,16 @@ TEST_F(HospedadaTest, CanceladaDevolveARequisicaoEAFalha) {
 }
 
 TEST_F(HospedadaTest, ValorImpossivelDeixaAKOVAAbertaParaAProxima) {
-    frm->Requisicao = "UFFAVORECIDA=SP;RECEITA=100048;RAZAOSOCIAL=ABERTA;DATAVENCIMENTO=31/02/2024";
+    // Applied in the slip's field order: the taxpayer before the due date that cannot be a date.
+    frm->Requisicao = "UFFAVORECIDA=SP;DATAVENCIMENTO=31/02/2024;CICCONTRIBUINTE=11222333000181;RECEITA=100048";
     frm->OnExibirModal = [] { FAIL() << "not shown after a raised failure"; };
     EXPECT_THROW(ProcessaRequisicao(*frm), std::exception);
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
     // The next call shows that slip as it stands, without applying its own request.
     const std::string r = Hospeda("RAZAOSOCIAL=OUTRA", [this] {
-        EXPECT_EQ(F("RazaoSocial").AsString(), "ABERTA");
-        EXPECT_FALSE(frm->Controles.Get("dbeRazaoSocial").enabled);
+        EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+        EXPECT_TRUE(F("RazaoSocial").IsNull());
+        EXPECT_FALSE(frm->Controles.Get("dbeCICContribuinte").enabled);
         frm->btnDesfazerClick();
     });
     EXPECT_NE(r.find("RAZAOSOCIAL=OUTRA;Retorno=001;"), std::string::npos);
@@ -192,9 +254,10 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     EXPECT_EQ(F("Referencia").AsString(), "1122026");
     r = Pede(Periodo(""));
     EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 76] ", 0), 0u) << r;
-    // Next year's period, offered in the December list, is judged as the caller gave it.
+    // Next year's period, offered in the December list, is judged as the caller gave it: a period
+    // still to come.
     r = Pede(Periodo(";REFERENCIA=1012027"));
-    EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 84] ", 0), 0u) << r;
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=KOVA vencida: encargos pela legislação do estado.");
 }
 
 }  // namespace
@@ -215,20 +278,29 @@ TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior)
     EXPECT_EQ(Pede(bloqueada), primeira);
 }
 
-// A slip whose barcode cannot be built from it (layout 2 reads the document's year) is answered
-// with the reason and not kept.
+// A slip whose barcode cannot be built from it is answered with the numbered message of the field
+// it cannot carry (layout 2 reads the declaration's year from the document), and not kept; a
+// fault of the tables themselves is told as such.
 TEST_F(RequisicaoTest, CodigoQueNaoSeMontaRespondeOMotivoENaoGuarda) {
     Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("Declaração")}, {"CodigoBarra", int32_t(8)},
                              {"LayoutCodigoBarra", 2.0}, {"TipoDocumento", T("0")}});
-    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
+    const std::string pedido = "UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
                                "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
-                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000");
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O ano do "
-              "documento de origem '' não é um número válido para o código de barras");
+                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+    std::string r = Pede(pedido);
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 15] Informe número do documento origem");
     EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
+    r = Pede(pedido + ";DOCUMENTOORIGEM=24A0000001");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento origem");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
     EXPECT_EQ(frm->QtdeIncluidas, 0);
+    Regra(*dm, "SP", "100080", "LY", "dois");
+    r = Pede(pedido);
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O leiaute do "
+              "código de barras 'dois' não é um número válido para o código de barras");
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
 }
 
 }  // namespace

@@ -2,13 +2,15 @@
 # kova_gera_tabelas on a data directory in use: a good run keeps the slips already there; every
 # refused source (Latin-1 file, a character outside Windows-1252, an empty file, an unknown column)
 # names its file and line and changes nothing; --substituir-kova empties the slips file, but not
-# while another program writes slips there.
+# while another program writes slips there. Rule rows that contradict each other are warned about
+# (the shipped ones agree) and written all the same.
 set -eu
 tool=$1; kovacli=$2; gerador=$3; fontes=$4
 dir=$(mktemp -d)
 trap 'rm -rf "$dir"' EXIT
 mkdir -p "$dir/Dados"
-"$tool" "$fontes" "$dir/Dados"
+"$tool" "$fontes" "$dir/Dados" 2> "$dir/avisos.txt"
+[ ! -s "$dir/avisos.txt" ] || { cat "$dir/avisos.txt"; exit 1; }
 python3 "$gerador" 3 > "$dir/k.txt"
 QT_QPA_PLATFORM=offscreen "$kovacli" incorporar "$dir/k.txt" --programa "$dir" --sem-impressao > /dev/null 2>&1
 conta() { sqlite3 "$dir/Dados/KOVA.cds" "select count(*) from registros"; }
@@ -53,6 +55,18 @@ novas_fontes
 printf 'UFID;BancoID\nSPX;001\n' > "$dir/f/UFBanco.csv"
 recusa "UFBanco.csv, linha 2"
 carrega
+
+# A format of the document that no document beginning with 16000 passes, beside the rule that
+# demands that beginning, and a rule given twice: warned, naming the lines, and written.
+novas_fontes
+sed -i 's/^ES;100064;DO;.*/ES;100064;DO;010 007 S S S/' "$dir/f/UFReceita.csv"
+printf 'AC;100064;DO;012 001 S S S\n' >> "$dir/f/UFReceita.csv"
+"$tool" "$dir/f" "$dir/Dados" 2> "$dir/avisos.txt"
+grep -q "aviso: UFReceita.csv, linhas [0-9]* e [0-9]*: regras contraditórias para ES 100064: o formato 7 da regra DO" "$dir/avisos.txt"
+grep -q "a regra DO de AC 100064 aparece duas vezes com textos diferentes" "$dir/avisos.txt"
+[ "$(retrato)" != "$antes" ]
+"$tool" "$fontes" "$dir/Dados"
+[ "$(conta)" -eq 3 ]
 
 # Emptying the slips file waits for no writer: it is refused while one runs.
 flock "$dir/Dados/KOVA.escritor" -c "status=0; '$tool' --substituir-kova '$fontes' '$dir/Dados' 2> '$dir/erro.txt' || status=\$?; [ \$status -eq 3 ]"

@@ -1,6 +1,7 @@
 #include "DigitosVerificadores.h"
 #include "Errors.h"
 #include "Mensagens.h"
+#include "RegrasDocumento.h"
 #include "RegrasValidacaoTeste.h"
 
 using namespace kova;
@@ -14,6 +15,7 @@ protected:
         RegrasTest::SetUp();
         Define("UFFavorecida", std::string("SP"));
         Define("Receita", std::string("100013"));
+        Define("Referencia", std::string("1012024"));
     }
     // A "DO" rule without padding, of the given type.
     void Tipo(int tipo, const char* uf = "SP", const char* receita = "100013") {
@@ -39,7 +41,7 @@ const std::vector<Formato> kFormatos = {
     {1, "1234567897", {{"1234567890", "32"}},
      "base 123456789, weights 2..9,2 from the right: 202, remainder 4, digit 7"},
     {2, "1234567897", {{"1234567898", "33"}}, "d1 over 12345678: 156, remainder 2, 9; d2 over 123456789: 7"},
-    {3, "0012003", {{"0012004", "35"}, {"001200X", "34"}}, "base year 1998: years 1978 to 2003"},
+    {3, "0012003", {{"0012004", "35"}, {"001200X", "34"}}, "a 2024 reference: base year 1998, years 1978 to 2003"},
     {4, "123447", {{"123448", "36"}},
      "d1 = Modulo10(1234) = (10 - 16 mod 10) = 4; d2 = Modulo11(12344) = 48, remainder 4, 7"},
     {5, "001030000", {{"001030001", "37"}, {"001730002", "38"}, {"001050001", "40"}},
@@ -81,6 +83,44 @@ TEST_F(DocumentoTest, CadaTipoTemNumeroQuePassaEQueFalhaComSeuErro) {
         EXPECT_EQ(Campo("DocumentoOrigem"), f.passa);
         for (const auto& [numero, erro] : f.falhas) EXPECT_EQ(Doc(numero), Erro(erro)) << numero;
     }
+}
+
+TEST_F(DocumentoTest, AnoDoTipo3SegueOAnoBaseDaPropriaKOVA) {
+    Tipo(3);
+    // Whatever slip's barcode was built before, this slip's own base year decides.
+    dm->AnoBase = 1999;
+    EXPECT_EQ(Doc("0012004"), Erro("35"));
+    // A reference of 2005 (version 4) gives base year 1999: 1979 to 2004; Tocantins keeps 1998.
+    Define("Referencia", std::string("1012005"));
+    dm->AnoBase = 1998;
+    EXPECT_EQ(Doc("0012004"), "");
+    EXPECT_EQ(Doc("0011978"), Erro("35"));
+    Define("UFFavorecida", std::string("TO"));
+    Tipo(3, "TO");
+    EXPECT_EQ(Doc("0012004"), Erro("35"));
+}
+
+// The table tool's warning trusts FormatoAdmiteInicio: where it says a beginning cannot pass a
+// type, no document with that beginning does.
+TEST_F(DocumentoTest, InicioQueOFormatoRecusaNenhumDocumentoTemCom) {
+    int recusados = 0;
+    for (int tipo = 1; tipo <= 23; ++tipo) {
+        if (FormatoAdmiteInicio(tipo, kInicioDocumentoMD)) continue;
+        ++recusados;
+        Tipo(tipo);
+        for (size_t n = 10; n <= 17; ++n) {
+            for (int fim = 0; fim < 1000; ++fim) {
+                char final[4];
+                std::snprintf(final, sizeof final, "%03d", fim);
+                const std::string doc = std::string(kInicioDocumentoMD) + std::string(n - 8, '0') + final;
+                ASSERT_NE(Doc(doc), "") << "type " << tipo << ": " << doc;
+            }
+        }
+    }
+    EXPECT_EQ(recusados, 6);  // types 5, 7, 10, 15, 17 and 20
+    EXPECT_TRUE(FormatoAdmiteInicio(7, "0000123"));
+    EXPECT_TRUE(FormatoAdmiteInicio(20, "19"));
+    EXPECT_FALSE(FormatoAdmiteInicio(8, "00"));
 }
 
 TEST_F(DocumentoTest, CasosParticularesDosFormatos) {
