@@ -142,7 +142,11 @@ void TDataSet::SetIndexName(const std::string& name) {
     if (novo == currentIndex_) return;
     if (Active()) CheckBrowseMode();
     currentIndex_ = novo;
-    if (novo >= 0 && indexes_[size_t(novo)]->desordenado) SortIndex(*indexes_[size_t(novo)]);
+    if (novo >= 0 && indexes_[size_t(novo)]->desordenado) {
+        Index& ix = *indexes_[size_t(novo)];
+        ix.order = natural_;
+        SortIndex(ix);
+    }
     if (Active()) {
         bof_ = eof_ = false;
         NotifyData(nullptr);
@@ -261,13 +265,8 @@ void TDataSet::InsertInOrders(Record* r) {
     auto itn = std::lower_bound(natural_.begin(), natural_.end(), r,
                                 [](const Record* a, const Record* b) { return a->seq < b->seq; });
     natural_.insert(itn, r);
-    const Index* atual = CurrentIndex();
     for (auto& ix : indexes_) {
-        if (ix.get() != atual) {
-            if (!ix->desordenado && !ix->order.empty() && Less(*ix, r, ix->order.back())) ix->desordenado = true;
-            ix->order.push_back(r);
-            continue;
-        }
+        if (ix->desordenado) continue;  // rebuilt whole when chosen
         auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
                                    [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
         ix->order.insert(it, r);
@@ -279,11 +278,11 @@ void TDataSet::RemoveFromOrders(Record* r) {
     natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
                                     [](const Record* a, const Record* b) { return a->seq < b->seq; }));
     for (auto& ix : indexes_) {
-        auto it = ix->desordenado ? ix->order.end()
-                                  : std::lower_bound(ix->order.begin(), ix->order.end(), r,
-                                                     [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
+        if (ix->desordenado) continue;
+        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
+                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
         if (it == ix->order.end() || *it != r) {
-            // An order not kept sorted has its newest records at the back, where edits mostly fall.
+            // Not where its keys say (changed in place): looked for from the back, where edits mostly fall.
             auto atras = std::find(ix->order.rbegin(), ix->order.rend(), r);
             it = atras == ix->order.rend() ? ix->order.end() : std::prev(atras.base());
         }
@@ -1143,10 +1142,12 @@ void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const
     // slips would otherwise sort them by taxpayer for nothing).
     const Index* atual = CurrentIndex();
     for (auto& ix : indexes_) {
-        ix->order = natural_;
         if (ix.get() == atual) {
+            ix->order = natural_;
             SortIndex(*ix);
         } else {
+            // Not kept at all until chosen: each edit would otherwise have to search it whole.
+            ix->order.clear();
             ix->desordenado = true;
         }
     }

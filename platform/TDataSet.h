@@ -246,8 +246,8 @@ private:
         TIndexDef def;
         std::vector<int> fields;
         std::vector<Record*> order;
-        // An index not in use takes new records at its end and is put in order when it is next
-        // chosen: an import of many slips would otherwise shift it once per slip.
+        // An index not in use after a load of the file keeps no order at all and is built whole
+        // when it is next chosen: with many slips, keeping it would cost each edit a search.
         bool desordenado = false;
     };
     class StateGuard;

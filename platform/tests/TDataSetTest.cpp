@@ -718,6 +718,38 @@ TEST_F(TabelaTest, RegistrosNoArquivoSoLidosQuandoUmCampoNaoResidenteEPedido) {
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "linha 4");
 }
 
+TEST_F(TabelaTest, IndiceForaDeUsoDepoisDaCargaSaiEmOrdemQuandoEscolhido) {
+    // Loaded in number order; the rule index is not kept meanwhile, so edits, additions and
+    // removals made before it is chosen must all show in it then.
+    auto fonte = std::make_shared<FonteDeTeste>();
+    std::vector<TDataSet::TRegistroResidente> residentes;
+    const char* ufs[] = {"SP", "AC", "MG", "BA"};
+    for (int i = 1; i <= 4; ++i) {
+        fonte->linhas.push_back({std::string(ufs[i - 1]), std::string("1"), std::string("T"), "r" + std::to_string(i), int32_t(i)});
+        residentes.push_back({i, {std::string(ufs[i - 1]), std::string("1"), std::string("T"), int32_t(i)}});
+    }
+    t.Close();
+    t.SetIndexName("sk_Numero");
+    t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag", "Numero"}, residentes);
+    t.FindKey({TValue(int32_t(2))});
+    t.Edit();
+    t.FieldByName("UF").SetAsString("TO");
+    t.Post();
+    t.FindKey({TValue(int32_t(3))});
+    t.Delete();
+    Linha("AM", "1", "T", "novo", 5);
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"r1", "r2", "r4", "novo"}));
+    t.SetIndexName("pk_Regra");
+    EXPECT_EQ(Ordem("UF"), (std::vector<std::string>{"AM", "BA", "SP", "TO"}));
+    // Now in use, it is kept as the records change.
+    Linha("AL", "1", "T", "outro", 6);
+    t.FindKey({std::string("SP"), std::string("1"), std::string("T")});
+    t.Delete();
+    EXPECT_EQ(Ordem("UF"), (std::vector<std::string>{"AL", "AM", "BA", "TO"}));
+    t.SetIndexName("sk_Numero");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"r2", "r4", "novo", "outro"}));
+}
+
 TEST_F(TabelaTest, AlteracoesPendentesAteConfirmadasEDesfeitasComAOperacao) {
     std::vector<std::vector<TValue>> registros;
     for (int i = 1; i <= 4; ++i) registros.push_back({std::string("SP"), std::string("1"), std::string("T"), "r" + std::to_string(i), int32_t(i)});
