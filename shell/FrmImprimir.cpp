@@ -150,8 +150,6 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     dbgSolicitacaoKOVA->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbgSolicitacaoKOVA->setSelectionMode(QAbstractItemView::SingleSelection);
     dbgSolicitacaoKOVA->verticalHeader()->hide();
-    // Columns fit the rows on screen: measuring every row would read every slip from the file.
-    dbgSolicitacaoKOVA->horizontalHeader()->setResizeContentsPrecision(0);
     layout->addWidget(dbgSolicitacaoKOVA);
     ckbNaoImpressos = new QCheckBox(Q("Visualizar apenas as KOVA's não impressas"));
     layout->addWidget(ckbNaoImpressos);
@@ -191,7 +189,7 @@ void FrmImprimir::Atualizar() {
     btnVisualizar->setEnabled(tem);
     btnImprimir->setEnabled(tem);
     btnTodos->setEnabled(tem);
-    dbgSolicitacaoKOVA->resizeColumnsToContents();
+    AjustaColunas(*dbgSolicitacaoKOVA);
     const int linha = modelo->LinhaAtual();
     if (linha >= 0) dbgSolicitacaoKOVA->selectRow(linha);
 }

@@ -507,8 +507,6 @@ QWidget* FrmDigitar::MontaPesquisa() {
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);
     grade_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     grade_->verticalHeader()->hide();
-    // Columns fit the rows on screen: measuring every row would read every slip from the file.
-    grade_->horizontalHeader()->setResizeContentsPrecision(0);
     connect(grade_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& atual) {
                 if (ocupado_ > 0 || !atual.isValid()) return;
@@ -637,7 +635,7 @@ void FrmDigitar::DadosMudaram(TField* campo) {
 void FrmDigitar::EstadoMudou() {
     modeloGrade_->Atualizar();
     // Columns as wide as their titles and contents; the grid shows only outside editing.
-    if (!Editando(dm_.cdsKOVA)) grade_->resizeColumnsToContents();
+    if (!Editando(dm_.cdsKOVA)) AjustaColunas(*grade_);
     RefrescaGrade();
     navegador_->Atualizar();
     SincronizaPagina();
@@ -742,7 +740,7 @@ void FrmDigitar::RefrescaGrade() {
     if (pesquisando ? !modeloGrade_->Atual()
                     : modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
-        grade_->resizeColumnsToContents();
+        AjustaColunas(*grade_);
     }
     grade_->viewport()->update();
     ++ocupado_;

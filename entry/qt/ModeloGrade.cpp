@@ -1,5 +1,9 @@
 #include "ModeloGrade.h"
 
+#include <QEvent>
+#include <QHeaderView>
+#include <QScrollBar>
+
 #include "QtTexto.h"
 
 namespace kova {
@@ -48,6 +52,59 @@ int ModeloGrade::LinhaAtual() const {
 void ModeloGrade::IrPara(int linha) {
     if (linha >= 0 && linha < int(linhas_.size()) && linhas_[size_t(linha)] != tabela_.GetBookmark()) {
         tabela_.GotoBookmark(linhas_[size_t(linha)]);
+    }
+}
+
+namespace {
+
+// Kept by a grid whose columns follow its contents: measures them when the grid shows, and widens a
+// column that rows scrolled into view need wider (slip numbers grow down the list).
+class AjusteDeColunas : public QObject {
+public:
+    explicit AjusteDeColunas(QTableView& grade) : QObject(&grade), grade_(grade) {
+        grade.setProperty(kNome, true);
+        grade.installEventFilter(this);
+        connect(grade.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Alarga(); });
+    }
+    bool pendente = false;
+    bool eventFilter(QObject* objeto, QEvent* evento) override {
+        if (objeto == &grade_ && evento->type() == QEvent::Show && pendente) {
+            pendente = false;
+            grade_.resizeColumnsToContents();
+        }
+        return false;
+    }
+    static AjusteDeColunas* De(QTableView& grade) {
+        if (!grade.property(kNome).toBool()) return new AjusteDeColunas(grade);
+        for (QObject* filho : grade.children()) {
+            if (auto* a = dynamic_cast<AjusteDeColunas*>(filho)) return a;
+        }
+        return new AjusteDeColunas(grade);
+    }
+
+private:
+    static constexpr const char* kNome = "ajusteDeColunas";
+    void Alarga() {
+        if (pendente || !grade_.isVisible()) return;
+        for (int c = 0; c < grade_.model()->columnCount(); ++c) {
+            const int largura = static_cast<QAbstractItemView&>(grade_).sizeHintForColumn(c);
+            if (largura > grade_.columnWidth(c)) grade_.setColumnWidth(c, largura);
+        }
+    }
+    QTableView& grade_;
+};
+
+}  // namespace
+
+void AjustaColunas(QTableView& grade) {
+    // Both headers: which one bounds the rows measured for a column differs between Qt versions.
+    grade.horizontalHeader()->setResizeContentsPrecision(0);
+    grade.verticalHeader()->setResizeContentsPrecision(0);
+    AjusteDeColunas* ajuste = AjusteDeColunas::De(grade);
+    if (grade.isVisible()) {
+        grade.resizeColumnsToContents();
+    } else {
+        ajuste->pendente = true;
     }
 }
 

@@ -3,6 +3,7 @@
 // and alignment, and the selected row kept on the table's current record.
 
 #include <QAbstractTableModel>
+#include <QTableView>
 #include <functional>
 #include <string>
 #include <vector>
@@ -44,6 +45,10 @@ private:
     std::vector<TBookmark> linhas_;
     uint64_t versaoLida_ = 0;
 };
+
+// Columns as wide as their titles and the rows on screen. A grid not on screen yet is measured when
+// it shows: measured before, every row would be (with many slips, every slip read from the file).
+void AjustaColunas(QTableView& grade);
 
 // The columns of a grid of slips (the entry screen's search page, the print list).
 std::vector<TColunaGrade> ColunasDaKOVA();

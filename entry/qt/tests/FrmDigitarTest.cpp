@@ -9,6 +9,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
+#include <QStandardItemModel>
 #include <QTextBrowser>
 #include <QUrl>
 #include <QComboBox>
@@ -29,6 +30,7 @@
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "FrmDigitar.h"
+#include "ModeloGrade.h"
 #include "TabelasDeTeste.h"
 #include "TfrmDigitar.h"
 
@@ -568,6 +570,50 @@ TEST_F(DialogosQtTest, SeletorDeProdutoEAvisoComLink) {
         d.findChild<QPushButton*>()->click();
     });
     EXPECT_TRUE(qt.Executar(link));
+}
+
+// Counts the cells read: a grid of slips reads each from the file.
+class ModeloContado : public QStandardItemModel {
+public:
+    using QStandardItemModel::QStandardItemModel;
+    mutable int lidas = 0;
+    QVariant data(const QModelIndex& i, int papel) const override {
+        if (papel == Qt::DisplayRole) ++lidas;
+        return QStandardItemModel::data(i, papel);
+    }
+};
+
+TEST(GradeTest, ColunasAjustadasSoPelasLinhasNaTela) {
+    ModeloContado modelo(20000, 2);
+    for (int l = 0; l < 20000; ++l) {
+        modelo.setItem(l, 0, new QStandardItem(QString::number(l)));
+        modelo.setItem(l, 1, new QStandardItem(QStringLiteral("x")));
+    }
+    modelo.setItem(0, 1, new QStandardItem(QStringLiteral("EMPRESA DE NOME BEM COMPRIDO LTDA")));
+    QTableView grade;
+    grade.setModel(&modelo);
+    grade.resize(400, 300);
+    // Not on screen yet: nothing read now, measured once it shows.
+    AjustaColunas(grade);
+    AjustaColunas(grade);
+    EXPECT_EQ(modelo.lidas, 0);
+    grade.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&grade));
+    EXPECT_GT(modelo.lidas, 0);
+    EXPECT_LT(modelo.lidas, 1000) << "every row measured";
+    EXPECT_GT(grade.columnWidth(1), grade.fontMetrics().horizontalAdvance(QStringLiteral("EMPRESA DE NOME")));
+    // On screen: measured at once, over the rows shown.
+    modelo.lidas = 0;
+    modelo.setItem(1, 0, new QStandardItem(QStringLiteral("NUMERO MUITO MAIS LARGO QUE OS OUTROS")));
+    AjustaColunas(grade);
+    EXPECT_LT(modelo.lidas, 1000);
+    EXPECT_GT(grade.columnWidth(0), grade.fontMetrics().horizontalAdvance(QStringLiteral("NUMERO MUITO")));
+    // Rows scrolled into view widen a column they need wider, never narrow it.
+    modelo.setItem(19999, 1, new QStandardItem(QStringLiteral("A ULTIMA LINHA TEM O TEXTO MAIS LARGO DE TODOS ELES")));
+    const int antes = grade.columnWidth(0);
+    grade.scrollToBottom();
+    EXPECT_GT(grade.columnWidth(1), grade.fontMetrics().horizontalAdvance(QStringLiteral("A ULTIMA LINHA TEM O TEXTO")));
+    EXPECT_EQ(grade.columnWidth(0), antes);
 }
 
 }  // namespace
