@@ -196,6 +196,12 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
     if (selado_) selecao += std::string(", ") + kColunaCrc;
     std::vector<TDataSet::TRegistroResidente> registros;
     uint64_t soma = 0;
+    int64_t linhas = 0;
+    uint64_t selo = 0;
+    if (selado_) {
+        LeSelo(linhas, selo);
+        registros.reserve(size_t(std::clamp<int64_t>(linhas, 0, int64_t(1) << 24)));
+    }
     {
         tabela::Comando c = Preparar(e_->db.get(), "SELECT " + selecao + " FROM registros", path_, "Not a table file:");
         int passo;
@@ -212,9 +218,6 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
         if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
     }
     if (selado_) {
-        int64_t linhas = 0;
-        uint64_t selo = 0;
-        LeSelo(linhas, selo);
         if (linhas != int64_t(registros.size()) || (soma & 0xFFFFFFFFu) != selo) {
             throw ESeloInvalido(NomeArquivo(path_) + ": o selo não confere com os registros");
         }

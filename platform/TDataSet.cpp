@@ -1128,6 +1128,8 @@ void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const
     fonte_ = std::move(fonte);
     posResidente_ = std::move(pos);
     nomesResidentes_ = residentes;
+    natural_.reserve(natural_.size() + registros.size());
+    owned_.reserve(owned_.size() + registros.size());
     for (auto& registro : registros) {
         auto r = std::make_unique<Record>();
         r->seq = nextSeq_++;
