@@ -8,6 +8,7 @@
 #include "Desligado.h"
 #include "Digitos.h"
 #include "Errors.h"
+#include "RegrasDaUF.h"
 #include "TDM.h"
 #include "Texto.h"
 
@@ -98,8 +99,8 @@ bool LevaContribuinte(int L) {
 // "LY" row for it, or the courier layout.
 int Layout(TDM& dm, const std::string& uf, const std::string& receita) {
     int L = dm.cdsReceita.FindKey({receita}) ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
-    if (dm.cdsUFReceita.FindKey({uf, receita, "LY"})) {
-        L = ParaInteiro(dm.cdsUFReceita.FieldByName("Texto").AsString(), "O leiaute do código de barras");
+    if (const auto ly = RegraUF(dm, uf, receita, TFlagRegra::LY)) {
+        L = ParaInteiro(ly->texto, "O leiaute do código de barras");
     }
     if (!dm.CodigoCourier.empty()) L = 30;
     return L;

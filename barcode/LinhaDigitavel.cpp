@@ -3,6 +3,7 @@
 #include "Clock.h"
 #include "Digitos.h"
 #include "Errors.h"
+#include "RegrasDaUF.h"
 #include "TDM.h"
 
 namespace kova {
@@ -31,7 +32,7 @@ bool TFaixasCodigoBarra::qrbBarraBeforePrint(int viaAtual) {
     const bool vencida = !vencimento.IsNull() && Clock::Today() > vencimento.AsDate();
     bool imprime = true;
     if (vencidos == "N" && vencida) imprime = false;
-    if (dm.cdsUFReceita.FindKey({uf, receita, "CB"})) imprime = false;
+    if (RegraUF(dm, uf, receita, TFlagRegra::CB)) imprime = false;
     if (conveniada != "S") imprime = false;
     SemCodigoBarra = !imprime;
     return imprime;
@@ -40,7 +41,7 @@ bool TFaixasCodigoBarra::qrbBarraBeforePrint(int viaAtual) {
 bool TFaixasCodigoBarra::qrbNaoBarraBeforePrint() {
     if (SemCodigoBarra) {
         const std::string uf = DM->cdsKOVA.FieldByName("UFFavorecida").AsString();
-        if (DM->cdsUFReceita.FindKey({uf, "000000", "SC"})) {
+        if (RegraDoEstado(*DM, uf, TFlagRegra::SC)) {
             qrlBancoAutorizadoPeq = kAvisoSemCodigoBarra;
             qrlBancoAutorizado = " ";
         }

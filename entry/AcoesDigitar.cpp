@@ -123,7 +123,8 @@ void TfrmDigitar::btnSalvarClick() {
         }
         if (dm_.SelecionarSubReceita == 1) {
             TDataSet& subs = dm_.cdsSubReceita;
-            dm_.cdsUFReceita.FindKey({Campo("UFFavorecida"), Campo("Receita"), "SR"});
+            // The filter reads the "SR" row this leaves current.
+            Regra(Campo("UFFavorecida"), Campo("Receita"), TFlagRegra::SR);
             subs.SetFiltered(true);
             const bool escolhido = DialogoSubReceita();
             if (escolhido && dm_.cdsKOVA.State() != TDataSetState::dsBrowse) {
@@ -287,7 +288,8 @@ void TfrmDigitar::dbeReferenciaEnter() {
 
 void TfrmDigitar::dbeDocumentoOrigemEnter() {
     const std::string uf = Campo("UFFavorecida");
-    if (uf == "MG" && Regra(uf, Campo("Receita"), "M")) MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+    if (uf != "MG") return;
+    if (const auto aviso = Regra(uf, Campo("Receita"), TFlagRegra::M)) MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
 }
 
 void TfrmDigitar::cbxPeriodoDiaChange() {

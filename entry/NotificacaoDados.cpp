@@ -11,6 +11,7 @@
 #include "Errors.h"
 #include "Mensagens.h"
 #include "Predicados.h"
+#include "RegrasDatas.h"
 #include "RegrasDocumento.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
@@ -166,14 +167,16 @@ bool TfrmDigitar::PassoUFFavorecida(TField* field) {
     }
     RemoverLogos();
     if (field && !Desassistido()) {
-        if (Regra(uf, "000000", "LK")) {
-            MostrarMsgLink(TextoRegra());
+        if (const auto link = Regra(uf, kTodasAsReceitas, TFlagRegra::LK)) {
+            MostrarMsgLink(TextoRegra(*link));
             return false;
         }
         CriarLogos(uf);
-        if (Regra(uf, "000000", "M")) MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
-        if (Regra(uf, "000000", "E")) {
-            Reportar(TextoRegra());
+        if (const auto aviso = Regra(uf, kTodasAsReceitas, TFlagRegra::M)) {
+            MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
+        }
+        if (const auto recusa = Regra(uf, kTodasAsReceitas, TFlagRegra::E)) {
+            Reportar(TextoRegra(*recusa));
             return false;
         }
     }
@@ -200,8 +203,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
     const bool inserindo = dm_.cdsKOVA.State() == TDataSetState::dsInsert;
-    if (!Desassistido() && Regra(uf, receita, "M")) {
-        MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+    if (const auto aviso = Desassistido() ? std::nullopt : Regra(uf, receita, TFlagRegra::M)) {
+        MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
         if (uf == "RJ" && Ocorre(receita, "100064|100072|500011")) Controles.SetItemIndex("dblcReceita", -1);
     }
     if (const std::string recusa = RecusaReceita(uf, receita); !recusa.empty()) {
@@ -216,8 +219,9 @@ bool TfrmDigitar::PassoReceita(TField*) {
     produtos.AplicaFiltro("UF='" + uf + "' and Receita ='" + receita + "'");
     Controles.SetVisible("pnlProduto", !produtos.IsEmpty());
 
-    if (Regra(uf, receita, "SR")) {
-        const std::string texto = dm_.cdsUFReceita.FieldByName("Texto").AsString();
+    // The sub-code filter below reads the "SR" row this leaves current.
+    if (const auto sr = Regra(uf, receita, TFlagRegra::SR)) {
+        const std::string& texto = sr->texto;
         TDataSet& subs = dm_.cdsSubReceita;
         if (!inserindo) {
             const int sub = dm_.cdsKOVA.FieldByName("SubReceita").AsInteger();
@@ -225,12 +229,12 @@ bool TfrmDigitar::PassoReceita(TField*) {
                 MessageDlg("Esta KOVA deverá ser utilizada para:\r\r" + subs.FieldByName("Descricao").AsString(),
                            TMsgDlgType::mtInformation);
             }
-        } else if (texto.rfind("01", 0) == 0) {
+        } else if (texto.rfind(LeiauteSR::kUnica, 0) == 0) {
             if (dm_.ModoBiblioteca) {
                 dm_.SelecionarSubReceita = 1;
             } else {
                 int32_t sub;
-                if (TryStrToInt(texto.substr(3, 2), sub) && subs.Locate("Codigo;SubReceita", {receita, sub})) {
+                if (TryStrToInt(texto.substr(LeiauteSR::kInicioDaUnica - 1, 2), sub) && subs.Locate("Codigo;SubReceita", {receita, sub})) {
                     MessageDlg("Esta receita deverá ser utilizada apenas para:\r\r" +
                                    subs.FieldByName("Descricao").AsString(),
                                TMsgDlgType::mtInformation);
@@ -299,7 +303,7 @@ std::string TfrmDigitar::RecusaVencimento(bool receitaEncontrada) {
     const TField& venc = dm_.cdsKOVA.FieldByName("DataVencimento");
     if (venc.IsNull() || !Editando() || !receitaEncontrada) return {};
     const std::string uf = Campo("UFFavorecida");
-    if (!Regra(uf, "000000", "FE")) return {};
+    if (!Regra(uf, kTodasAsReceitas, TFlagRegra::FE)) return {};
     const TDate d = venc.AsDate();
     if (FimDeSemana(d, uf)) return Mensagem(Desassistido() ? "138" : "143");
     if (dm_.cdsFeriado.FindKey({d})) return Mensagem(Desassistido() ? "139" : "144");
@@ -321,17 +325,16 @@ std::string TfrmDigitar::RecusaPagamento() {
     const std::string receita = Campo("Receita");
     const TField& pag = k.FieldByName("DataPagamento");
     const TField& venc = k.FieldByName("DataVencimento");
-    if (!pag.IsNull() && Regra(uf, "000000", "FE") && !Hospedado()) {
+    if (!pag.IsNull() && Regra(uf, kTodasAsReceitas, TFlagRegra::FE) && !Hospedado()) {
         if (FimDeSemana(pag.AsDate(), uf)) return Mensagem("142");
         if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) return kErro143Pagamento;
     }
-    if (!pag.IsNull() && !venc.IsNull() && pag.AsDate() > venc.AsDate() &&
-        (Regra(uf, receita, "EV") || Regra(uf, "000000", "EV"))) {
-        return TextoRegra();
+    if (std::string recusa = RecusaPagamentoAposVencimento(dm_, uf, receita, venc, pag); !recusa.empty()) {
+        return recusa;
     }
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" && !venc.IsNull() &&
-        venc.AsDate() < Clock::Today() && Regra(uf, receita, "EV")) {
-        return TextoRegra();
+        venc.AsDate() < Clock::Today()) {
+        if (const auto ev = Regra(uf, receita, TFlagRegra::EV)) return TextoRegra(*ev);
     }
     return {};
 }
@@ -356,8 +359,10 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     const TDate hoje = Clock::Today();
 
     if (!venc.IsNull() && hoje < venc.AsDate()) k.FieldByName("DataPagamento").SetAsDate(venc.AsDate());
-    if (!venc.IsNull() && venc.AsDate() < hoje && (Regra(uf, receita, "MA") || Regra(uf, "000000", "MA"))) {
-        MessageDlg(TextoRegra(), TMsgDlgType::mtInformation);
+    if (!venc.IsNull() && venc.AsDate() < hoje) {
+        if (const auto aviso = RegraDaReceitaOuDoEstado(dm_, uf, receita, TFlagRegra::MA)) {
+            MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtInformation);
+        }
     }
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") {
         k.FieldByName("DataPagamento").SetAsDate(hoje);
@@ -372,9 +377,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     dm_.cdsReceita.FindKey({receita});
     if (!hospedado) Abre("dbeCICContribuinte");
     bool documento = dm_.cdsReceita.FieldByName("DocumentoOrigem").AsString() == "S";
-    if (Regra(uf, receita, "DO")) {
-        const std::string texto = dm_.cdsUFReceita.FieldByName("Texto").AsString();
-        documento = !(texto.size() >= 9 && texto[8] == 'N');
+    if (const auto regra = Regra(uf, receita, TFlagRegra::DO)) {
+        documento = !regra->Posicao(LeiauteDO::kObrigatorio, 'N');
     }
     if (documento && hospedado) documento = Campo("DocumentoOrigem").empty();
     Abre("dbeDocumentoOrigem", documento);
@@ -382,7 +386,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     const std::string tipo = UpperCase(dm_.TipoReferencia());
     Abre("dbeReferencia", tipo == "D" || tipo == "P");
     for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Abre(p);
-    Abre("dbeValorPrincipal", !(Regra(uf, receita, "VL") && dm_.cdsUFReceita.FieldByName("Texto").AsString().rfind("N", 0) == 0));
+    const auto vl = Regra(uf, receita, TFlagRegra::VL);
+    Abre("dbeValorPrincipal", !(vl && vl->Posicao(LeiauteVL::kPrincipalAberto, 'N')));
     if (hospedado) Abre("dblcReceita");
     Abre("dblcUFFavorecida2", false);
     for (const char* c : {"dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP",
@@ -407,11 +412,9 @@ bool TfrmDigitar::PassoContribuinte() {
 std::string TfrmDigitar::RecusaContribuinte() {
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
-    if (receita == "100080" && dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() == 11 &&
-        Regra(uf, receita, "MC")) {
-        return TextoRegra();
-    }
-    return {};
+    if (receita != "100080" || dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() != 11) return {};
+    const auto recusa = Regra(uf, receita, TFlagRegra::MC);
+    return recusa ? TextoRegra(*recusa) : std::string();
 }
 
 bool TfrmDigitar::PassoDocumento() {
@@ -438,7 +441,9 @@ bool TfrmDigitar::PassoDocumento() {
 std::string TfrmDigitar::RecusaDocumento() {
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
     const bool inicioExigido = doc.substr(0, kInicioDocumentoMD.size()) == kInicioDocumentoMD;
-    if (!inicioExigido && Regra(Campo("UFFavorecida"), Campo("Receita"), "MD")) return TextoRegra();
+    if (!inicioExigido) {
+        if (const auto recusa = Regra(Campo("UFFavorecida"), Campo("Receita"), TFlagRegra::MD)) return TextoRegra(*recusa);
+    }
     // A document the barcode cannot carry is refused where it is given, not when the slip is printed.
     if (!CodigoBarraComportaDocumento()) return Mensagem(Trim(doc).empty() ? "15" : "30");
     return {};
@@ -518,11 +523,11 @@ bool TfrmDigitar::PassoReferencia() {
     const std::string uf = Campo("UFFavorecida");
     const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
     PosicionarPeriodos(referencia, periodicidade);
-    if (PeriodoFuturo(referencia, uf)) {
+    if (const auto aviso = PeriodoFuturo(referencia, uf)) {
         if (Desassistido()) {
-            dm_.UltimoErro = TextoRegra();
+            dm_.UltimoErro = TextoRegra(*aviso);
         } else {
-            MessageDlg(TextoRegra(), TMsgDlgType::mtWarning);
+            MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
             Controles.SetFocus("cbxPeriodoDia");
         }
         return false;
@@ -540,19 +545,20 @@ std::string TfrmDigitar::RecusaAnoDaDeclaracao(const std::string& referencia) {
     return {};
 }
 
-bool TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string& uf) {
+std::optional<TRegraUF> TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string& uf) {
     // The month and the year the pickers take from the reference, when they list them.
     auto item = [this](const char* picker, const std::string& valor) {
         const auto& itens = Controles.Get(picker).items;
         return std::find(itens.begin(), itens.end(), valor) != itens.end();
     };
-    if (referencia.size() < 7) return false;
+    if (referencia.size() < 7) return std::nullopt;
     const std::string mes = referencia.substr(1, 2);
     const std::string ano = referencia.substr(3, 4);
-    if (!item("cbxPeriodoMes", mes) || !item("cbxPeriodoAno", ano)) return false;
+    if (!item("cbxPeriodoMes", mes) || !item("cbxPeriodoAno", ano)) return std::nullopt;
     const TDate hoje = Clock::Today();
     const int atual = YearOf(hoje) * 100 + int(MonthOf(hoje));
-    return std::stoi(ano + mes) > atual && Regra(uf, "000000", "MA");
+    if (std::stoi(ano + mes) <= atual) return std::nullopt;
+    return Regra(uf, kTodasAsReceitas, TFlagRegra::MA);
 }
 
 // ------------------------------------------------------------------ the whole slip
@@ -562,8 +568,9 @@ std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEnc
     if (campo == "UFFavorecida") {
         // A person is refused the state where its rule says so; the unattended request is not.
         const std::string uf = Campo("UFFavorecida");
-        if (Desassistido() || !dm_.cdsUF.FindKey({uf}) || !Regra(uf, "000000", "E")) return {};
-        return TextoRegra();
+        if (Desassistido() || !dm_.cdsUF.FindKey({uf})) return {};
+        const auto recusa = Regra(uf, kTodasAsReceitas, TFlagRegra::E);
+        return recusa ? TextoRegra(*recusa) : std::string();
     }
     if (campo == "Receita") {
         if (!Editando() || !receitaEncontrada) return {};
@@ -576,8 +583,9 @@ std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEnc
         if (referencia.empty() || !receitaEncontrada || tipoReferencia != "D") return {};
         if (std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) return recusa;
         // A future period is a notice on screen; the unattended request refuses it.
-        if (Desassistido() && PeriodoFuturo(referencia, Campo("UFFavorecida"))) return TextoRegra();
-        return {};
+        if (!Desassistido()) return {};
+        const auto aviso = PeriodoFuturo(referencia, Campo("UFFavorecida"));
+        return aviso ? TextoRegra(*aviso) : std::string();
     }
     if (campo == "DataVencimento") return RecusaVencimento(receitaEncontrada);
     // The payment date is checked by the calendar only where the screen asks for it.
@@ -589,9 +597,11 @@ std::string TfrmDigitar::RecusaDaMudanca(std::string_view campo, bool receitaEnc
 
 std::string TfrmDigitar::RecusaReceita(const std::string& uf, const std::string& receita) {
     // Its notice is a refusal for Rio de Janeiro and Santa Catarina when nobody can read it.
-    if (Desassistido() && (uf == "RJ" || uf == "SC") && Regra(uf, receita, "M")) return TextoRegra();
-    if (Regra(uf, receita, "E")) return TextoRegra();
-    return {};
+    if (Desassistido() && (uf == "RJ" || uf == "SC")) {
+        if (const auto aviso = Regra(uf, receita, TFlagRegra::M)) return TextoRegra(*aviso);
+    }
+    const auto recusa = Regra(uf, receita, TFlagRegra::E);
+    return recusa ? TextoRegra(*recusa) : std::string();
 }
 
 namespace {

@@ -231,13 +231,11 @@ std::string TfrmDigitar::Campo(const char* nome) const {
     return Trim(f.AsString());
 }
 
-bool TfrmDigitar::Regra(const std::string& uf, const std::string& receita, const char* flag) {
-    return dm_.cdsUFReceita.FindKey({uf, receita, flag});
+std::optional<TRegraUF> TfrmDigitar::Regra(const std::string& uf, const std::string& receita, TFlagRegra flag) {
+    return RegraUF(dm_, uf, receita, flag);
 }
 
-std::string TfrmDigitar::TextoRegra() const {
-    return ConverterQuebras(dm_.cdsUFReceita.FieldByName("Texto").AsString());
-}
+std::string TfrmDigitar::TextoRegra(const TRegraUF& regra) { return ConverterQuebras(regra.texto); }
 
 bool TfrmDigitar::ReceitaEncontrada() { return dm_.cdsReceita.Active() && dm_.cdsReceita.FindKey({Campo("Receita")}); }
 

@@ -11,9 +11,11 @@
 // shows the screen to a person) and unattended (a library request without any screen).
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "RegrasDaUF.h"
 #include "TControlModel.h"
 #include "TDM.h"
 #include "TDataSource.h"
@@ -148,8 +150,9 @@ private:
     // Opens or closes a box; on screen its colour follows at once.
     void Abre(const char* controle, bool aberto = true);
     std::string Campo(const char* nome) const;
-    bool Regra(const std::string& uf, const std::string& receita, const char* flag);
-    std::string TextoRegra() const;
+    std::optional<TRegraUF> Regra(const std::string& uf, const std::string& receita, TFlagRegra flag);
+    // A rule's text as a person reads it: its "#13" are line breaks.
+    static std::string TextoRegra(const TRegraUF& regra);
 
     // The steps of the data notification; false when the processing of the change ends.
     bool PassoUFFavorecida(TField* field);
@@ -180,9 +183,9 @@ private:
     std::string RecusaDocumento();
     // The year of an import declaration against the year of the reference period.
     std::string RecusaAnoDaDeclaracao(const std::string& referencia);
-    // True when the reference names a month and year the pickers list, after this month, and the
-    // state has its notice for that (the rule table left on that row).
-    bool PeriodoFuturo(const std::string& referencia, const std::string& uf);
+    // The state's notice for a future period, when the reference names a month and year the
+    // pickers list, after this month, and the state has that notice; none otherwise.
+    std::optional<TRegraUF> PeriodoFuturo(const std::string& referencia, const std::string& uf);
     // The slip's barcode built for the whole-slip check (kept in CodigoBarraConferido); when it
     // cannot be built, the numbered message of the field it cannot carry (whose box takes the
     // focus).

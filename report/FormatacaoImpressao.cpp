@@ -2,6 +2,7 @@
 
 #include "Conversoes.h"
 #include "Errors.h"
+#include "RegrasDaUF.h"
 #include "TDM.h"
 #include "Texto.h"
 
@@ -93,9 +94,9 @@ std::string TextoValidade() {
     TDM& dm = *DM;
     const std::string uf = dm.cdsKOVA.FieldByName("UFFavorecida").AsString();
     const std::string receita = dm.cdsKOVA.FieldByName("Receita").AsString();
-    if (dm.cdsUFReceita.FindKey({uf, receita, "V"})) return Trim(dm.cdsUFReceita.FieldByName("Texto").AsString());
+    if (const auto v = RegraUF(dm, uf, receita, TFlagRegra::V)) return Trim(v->texto);
     if (dm.cdsUF.FindKey({uf}) && dm.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") return std::string();
-    if (dm.cdsUFReceita.FindKey({uf, "000000", "VI"})) return std::string();
+    if (RegraDoEstado(dm, uf, TFlagRegra::VI)) return std::string();
     return "Documento válido para pagamento até " + dm.cdsKOVA.FieldByName("DataPagamento").AsString();
 }
 

@@ -7,6 +7,7 @@
 #include "Desligado.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "RegrasDaUF.h"
 #include "Texto.h"
 
 namespace kova {
@@ -280,9 +281,9 @@ void TDM::cdsReceitaCalcFields(TDataSet& ds) {
     if (!ModoConsultaUFReceita) return;
     try {
         int layout;
-        if (cdsUFReceita.FindKey({cdsUF.FieldByName("UF").AsString(), codigo, "LY"})) {
+        if (const auto ly = RegraUF(*this, cdsUF.FieldByName("UF").AsString(), codigo, TFlagRegra::LY)) {
             int32_t v;
-            if (!TryStrToInt(cdsUFReceita.FieldByName("Texto").AsString(), v)) return;
+            if (!TryStrToInt(ly->texto, v)) return;
             layout = v;
         } else {
             layout = ds.FieldByName("LayoutCodigoBarra").AsInteger();
@@ -298,12 +299,9 @@ void TDM::cdsReceitaCalcFields(TDataSet& ds) {
 
 void TDM::cdsReceitaDescricaoGetText(TField& field, std::string& text, bool) {
     std::string codigo = field.DataSet().FieldByName("Codigo").AsString();
-    if (cdsUFReceita.Active() &&
-        cdsUFReceita.FindKey({cdsKOVA.FieldByName("UFFavorecida").AsString(), codigo, "T"})) {
-        text = cdsUFReceita.FieldByName("Texto").AsString();
-    } else {
-        text = field.AsString();
-    }
+    std::optional<TRegraUF> t;
+    if (cdsUFReceita.Active()) t = RegraUF(*this, cdsKOVA.FieldByName("UFFavorecida").AsString(), codigo, TFlagRegra::T);
+    text = t ? t->texto : field.AsString();
 }
 
 // The state whose blocked revenue codes the revenue filter hides.
@@ -312,7 +310,7 @@ std::string TDM::UFDoFiltroReceita() {
 }
 
 bool TDM::cdsReceitaFilterRecord(TDataSet& ds) {
-    return !cdsUFReceita.FindKey({UFDoFiltroReceita(), ds.FieldByName("Codigo").AsString(), "BL"});
+    return !RegraUF(*this, UFDoFiltroReceita(), ds.FieldByName("Codigo").AsString(), TFlagRegra::BL);
 }
 
 // The revenue filter reads the state it filters by and the rule table.
@@ -326,11 +324,9 @@ std::string TDM::cdsReceitaFilterKey() {
 }
 
 bool TDM::cdsSubReceitaFilterRecord(TDataSet& ds) {
-    if (ds.FieldByName("Codigo").AsString() != cdsUFReceita.FieldByName("Receita").AsString()) {
-        return false;
-    }
-    std::string texto = cdsUFReceita.FieldByName("Texto").AsString();
-    std::string resto = texto.size() > 3 ? texto.substr(3) : std::string();
+    const TRegraUF sr = RegraCorrente(cdsUFReceita);
+    if (ds.FieldByName("Codigo").AsString() != sr.receita) return false;
+    const std::string resto = sr.Trecho({LeiauteSR::kInicioDaLista, sr.texto.size()});
     return resto.find(FormatFloat("00", ds.FieldByName("SubReceita").AsInteger())) != std::string::npos;
 }
 
@@ -350,9 +346,9 @@ TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& r
 }
 
 std::string TDM::TipoReferencia() {
-    if (cdsUFReceita.FindKey({cdsKOVA.FieldByName("UFFavorecida").AsString(),
-                              cdsKOVA.FieldByName("Receita").AsString(), "RE"})) {
-        return cdsUFReceita.FieldByName("Texto").AsString().substr(0, 1);
+    if (const auto re = RegraUF(*this, cdsKOVA.FieldByName("UFFavorecida").AsString(),
+                                cdsKOVA.FieldByName("Receita").AsString(), TFlagRegra::RE)) {
+        return re->Trecho(LeiauteRE::kTipo);
     }
     return cdsReceita.FieldByName("Referencia").AsString().substr(0, 1);
 }

@@ -7,12 +7,15 @@
 #include <string>
 #include <vector>
 
+#include "RegrasDaUF.h"
+
 namespace kova {
 
-// A row of UFReceita.csv as the tool read it.
+// A row of UFReceita.csv as the tool read it; its flag is one the system knows.
 struct TRegraLida {
     int linha = 0;
-    std::string uf, receita, flag, texto;
+    TFlagRegra flag;
+    TRegraUF regra;
 };
 
 // One warning a contradiction, in Portuguese (Windows-1252), naming the lines; none when the

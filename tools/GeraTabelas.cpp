@@ -13,6 +13,7 @@
 #include <fstream>
 #include <functional>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -255,12 +256,17 @@ int main(int argc, char** argv) {
             {"UFBanco.cds", &dm.cdsUFBanco, "UFBanco.csv"},
             {"KOVA.cds", &dm.cdsKOVA, nullptr},
         };
-        // Nothing is written until every source has passed.
+        // Nothing is written until every source has passed. A flag the system does not know
+        // would leave its rule unread, as if the row were not there.
         std::vector<TRegraLida> regras;
         const std::function<void(int)> regraLida = [&](int linha) {
-            TDataSet& r = dm.cdsUFReceita;
-            regras.push_back({linha, r.FieldByName("UF").AsString(), r.FieldByName("Receita").AsString(),
-                              r.FieldByName("Flag").AsString(), r.FieldByName("Texto").AsString()});
+            const std::string sigla = SiglaCorrente(dm.cdsUFReceita);
+            const std::optional<TFlagRegra> flag = FlagDaSigla(sigla);
+            if (!flag) {
+                throw Exception("flag desconhecida \"" + sigla + "\" (as flags de regra são " + SiglasConhecidas() +
+                                "); uma regra com essa flag nunca seria aplicada");
+            }
+            regras.push_back({linha, *flag, RegraCorrente(dm.cdsUFReceita)});
         };
         for (const Tabela& t : tabelas) {
             if (t.fonte) Carrega(*t.tabela, fontes + t.fonte, t.tabela == &dm.cdsUFReceita ? regraLida : std::function<void(int)>());

@@ -3,9 +3,11 @@
 // being judged (rules may rewrite it), and the single message the check may end with. Internal to
 // the check engine; each group of rules has its own source file.
 
+#include <optional>
 #include <string>
 
 #include "Mensagens.h"
+#include "RegrasDaUF.h"
 #include "TDM.h"
 
 namespace kova {
@@ -25,11 +27,8 @@ struct TCritica {
     }
     // Another field of the slip, as text, trimmed.
     std::string Campo(const char* nome) const;
-    // Positions the rule table on (state, revenue, flag); true when the rule exists.
-    bool Regra(const std::string& uf, const std::string& receita, const char* flag);
     // The rule for the slip's own state and revenue code.
-    bool RegraDaKOVA(const char* flag);
-    std::string TextoDaRegra() const;
+    std::optional<TRegraUF> RegraDaKOVA(TFlagRegra flag);
 };
 
 using TRegra = void (*)(TCritica&);

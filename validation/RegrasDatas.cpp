@@ -1,6 +1,8 @@
 // The due and payment dates, the payer's name and address, and the product (errors 115 to 134
 // and the state's own late-payment text).
 
+#include "RegrasDatas.h"
+
 #include "Clock.h"
 #include "Predicados.h"
 #include "Regras.h"
@@ -21,6 +23,13 @@ std::string Literal(const std::string& s) {
 
 }  // namespace
 
+std::string RecusaPagamentoAposVencimento(TDM& dm, const std::string& uf, const std::string& receita,
+                                          const TField& vencimento, const TField& pagamento) {
+    if (vencimento.IsNull() || pagamento.IsNull() || !(vencimento.AsDate() < pagamento.AsDate())) return {};
+    const auto ev = RegraDaReceitaOuDoEstado(dm, uf, receita, TFlagRegra::EV);
+    return ev ? ConverterQuebras(ev->texto) : std::string();
+}
+
 void RegraDataVencimento(TCritica& c) {
     if (EstaVazio(c.v)) return c.Erro("115");
     if (NaoEhData(c.v)) return c.Erro("116");
@@ -32,12 +41,7 @@ void RegraDataPagamento(TCritica& c) {
     const TField& venc = c.kova.FieldByName("DataVencimento");
     if (pag.IsNull()) return;
     if (Clock::Today() > pag.AsDate()) return c.Erro("120");
-    if (!venc.IsNull() && venc.AsDate() < pag.AsDate()) {
-        const std::string uf = c.Campo("UFFavorecida");
-        if (c.Regra(uf, c.Campo("Receita"), "EV") || c.Regra(uf, "000000", "EV")) {
-            c.mensagem = ConverterQuebras(c.TextoDaRegra());
-        }
-    }
+    c.mensagem = RecusaPagamentoAposVencimento(c.dm, c.Campo("UFFavorecida"), c.Campo("Receita"), venc, pag);
 }
 
 void RegraRazaoSocial(TCritica& c) {

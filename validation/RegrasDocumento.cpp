@@ -215,7 +215,8 @@ void RegraDocumentoOrigem(TCritica& c) {
     if (dm.cdsReceita.FieldByName("DocumentoOrigem").AsString() == "S") {
         if (EstaVazio(v)) {
             if (receita == "100099" && uf == "GO") return c.Erro("14");
-            if (c.Regra(uf, receita, "DO") && Trecho(c.TextoDaRegra(), 9, 9) == "N") {
+            if (const auto regra = RegraUF(dm, uf, receita, TFlagRegra::DO);
+                regra && regra->Posicao(LeiauteDO::kObrigatorio, 'N')) {
                 c.encerrada = true;
                 return;
             }
@@ -233,13 +234,13 @@ void RegraDocumentoOrigem(TCritica& c) {
         if (!c.mensagem.empty()) return;
     }
 
-    if (!c.Regra(uf, dm.cdsReceita.FieldByName("Codigo").AsString(), "DO")) return;
-    const std::string regra = c.TextoDaRegra();
-    const int maximo = InteiroOuFalha(Trecho(regra, 1, 3));
-    const int tipo = InteiroOuFalha(Trecho(regra, 5, 7));
-    if (Trecho(regra, 9, 9) == "S" && EstaVazio(v)) return c.Erro("28");
-    if (Trecho(regra, 11, 11) == "S" && SoZeros(v)) return c.Erro("29");
-    if (Trecho(regra, 13, 13) == "S" && !EstaVazio(v) && NaoEhNumero(v)) return c.Erro("30");
+    const auto regra = RegraUF(dm, uf, dm.cdsReceita.FieldByName("Codigo").AsString(), TFlagRegra::DO);
+    if (!regra) return;
+    const int maximo = InteiroOuFalha(regra->Trecho(LeiauteDO::kTamanhoMaximo));
+    const int tipo = InteiroOuFalha(regra->Trecho(LeiauteDO::kTipoFormato));
+    if (regra->Posicao(LeiauteDO::kObrigatorio, 'S') && EstaVazio(v)) return c.Erro("28");
+    if (regra->Posicao(LeiauteDO::kSemSoZeros, 'S') && SoZeros(v)) return c.Erro("29");
+    if (regra->Posicao(LeiauteDO::kNumerico, 'S') && !EstaVazio(v) && NaoEhNumero(v)) return c.Erro("30");
     if (maximo != 0) {
         while (int(v.size()) < maximo) v = "0" + v;
         if (int(v.size()) > maximo) return c.Erro("31");

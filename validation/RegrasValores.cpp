@@ -17,14 +17,14 @@ double Numero(const std::string& v) {
 
 double Valor(TCritica& c, const char* campo) { return c.kova.FieldByName(campo).AsFloat(); }
 
-// The state's "VL" switches for the slip; false when the state has no such row.
-bool RegraVL(TCritica& c, std::string& texto) {
-    if (!c.RegraDaKOVA("VL")) return false;
-    texto = c.TextoDaRegra();
-    return true;
-}
+// The state's "VL" switches for the slip; none when the state has no such row.
+std::optional<TRegraUF> RegraVL(TCritica& c) { return c.RegraDaKOVA(TFlagRegra::VL); }
 
-bool Chave(const std::string& texto, size_t posicao) { return texto.size() >= posicao && texto[posicao - 1] == 'S'; }
+// Whether the slip's "VL" row exists and has the switch at `posicao` on.
+bool Chave(TCritica& c, size_t posicao) {
+    const auto vl = RegraVL(c);
+    return vl && vl->Posicao(posicao, 'S');
+}
 
 // Paid after the due date moved past a weekend.
 bool PagoEmAtraso(TCritica& c, bool& temVencimento) {
@@ -36,16 +36,14 @@ bool PagoEmAtraso(TCritica& c, bool& temVencimento) {
 
 bool SemEncargosEmAtraso(TCritica& c) {
     bool temVencimento;
-    std::string vl;
     return PagoEmAtraso(c, temVencimento) && Valor(c, "Juros") == 0 && Valor(c, "AtualizacaoMonetaria") == 0 &&
-           Valor(c, "Multa") == 0 && !RegraVL(c, vl);
+           Valor(c, "Multa") == 0 && !RegraVL(c);
 }
 
 bool EncargoAntecipado(TCritica& c, double valor, size_t posicao) {
     bool temVencimento;
     const bool atraso = PagoEmAtraso(c, temVencimento);
-    std::string vl;
-    return temVencimento && !atraso && valor != 0 && RegraVL(c, vl) && Chave(vl, posicao);
+    return temVencimento && !atraso && valor != 0 && Chave(c, posicao);
 }
 
 }  // namespace
@@ -63,7 +61,7 @@ void RegraAtualizacaoMonetaria(TCritica& c) {
     const double v = Numero(c.v);
     if (v > kLimite) return c.Erro("91");
     if (SemEncargosEmAtraso(c)) return c.ErroPar("92", "93");
-    if (EncargoAntecipado(c, v, 10)) return c.Erro("94");
+    if (EncargoAntecipado(c, v, LeiauteVL::kAtualizacaoSoEmAtraso)) return c.Erro("94");
 }
 
 void RegraJuros(TCritica& c) {
@@ -71,9 +69,8 @@ void RegraJuros(TCritica& c) {
     const double v = Numero(c.v);
     if (v > kLimite) return c.Erro("96");
     if (SemEncargosEmAtraso(c)) return c.ErroPar("97", "98");
-    std::string vl;
-    if (RegraVL(c, vl) && Chave(vl, 8) && v == 0) return c.Erro("99");
-    if (EncargoAntecipado(c, v, 11)) return c.Erro("100");
+    if (Chave(c, LeiauteVL::kJurosExigidos) && v == 0) return c.Erro("99");
+    if (EncargoAntecipado(c, v, LeiauteVL::kJurosSoEmAtraso)) return c.Erro("100");
 }
 
 void RegraMulta(TCritica& c) {
@@ -81,14 +78,12 @@ void RegraMulta(TCritica& c) {
     const double v = Numero(c.v);
     if (v > kLimite) return c.Erro("102");
     if (SemEncargosEmAtraso(c)) return c.ErroPar("103", "104");
-    std::string vl;
-    if (RegraVL(c, vl) && Chave(vl, 7) && v == 0) return c.Erro("105");
-    if (EncargoAntecipado(c, v, 12)) return c.Erro("106");
+    if (Chave(c, LeiauteVL::kMultaExigida) && v == 0) return c.Erro("105");
+    if (EncargoAntecipado(c, v, LeiauteVL::kMultaSoEmAtraso)) return c.Erro("106");
 }
 
 void RegraPrincipalOuMulta(TCritica& c) {
-    std::string vl;
-    if (RegraVL(c, vl) && Chave(vl, 6) && Valor(c, "ValorPrincipal") != 0 && Valor(c, "Multa") != 0) {
+    if (Chave(c, LeiauteVL::kPrincipalOuMulta) && Valor(c, "ValorPrincipal") != 0 && Valor(c, "Multa") != 0) {
         return c.Erro("107");
     }
 }

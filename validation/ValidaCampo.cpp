@@ -17,15 +17,9 @@ std::string TCritica::Campo(const char* nome) const {
     return Trim(f.AsString());
 }
 
-bool TCritica::Regra(const std::string& uf, const std::string& receita, const char* flag) {
-    return dm.cdsUFReceita.FindKey({uf, receita, flag});
+std::optional<TRegraUF> TCritica::RegraDaKOVA(TFlagRegra flag) {
+    return RegraUF(dm, Campo("UFFavorecida"), Campo("Receita"), flag);
 }
-
-bool TCritica::RegraDaKOVA(const char* flag) {
-    return Regra(Campo("UFFavorecida"), Campo("Receita"), flag);
-}
-
-std::string TCritica::TextoDaRegra() const { return dm.cdsUFReceita.FieldByName("Texto").AsString(); }
 
 namespace {
 
@@ -154,8 +148,8 @@ void RegraSubReceita(TCritica& c) {
                                    {.caseInsensitive = true})) {
         return c.Erro("5");
     }
-    if (c.RegraDaKOVA("SR")) {
-        std::vector<std::string> itens = DivideTexto(' ', c.TextoDaRegra());
+    if (const auto sr = c.RegraDaKOVA(TFlagRegra::SR)) {
+        std::vector<std::string> itens = DivideTexto(' ', sr->texto);
         // The first item names the rule, not a sub-code.
         for (size_t i = 1; i < itens.size(); ++i) {
             int32_t permitido;

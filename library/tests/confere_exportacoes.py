@@ -1,10 +1,13 @@
 #!/usr/bin/env python3
 """Checks a built library's exports against the one list of them (library/exportacoes.txt, or a
 module-definition file such as the component's): every export of the list is there, by name and
-on Windows at its ordinal, undecorated, and nothing else is exported.
+on Windows at its ordinal, undecorated, and nothing else is exported (no C++ symbol either).
+With --cabecalhos, checks that the public header declares exactly the list's calls for host
+programs (ordinals below 101) and the tests' header exactly the others.
 
     confere_exportacoes.py <exportacoes.txt> <libkovadll.so>            Linux (nm -D)
     confere_exportacoes.py <exportacoes.txt> <kovadll.dll> <objdump>    Windows (the mingw objdump)
+    confere_exportacoes.py --cabecalhos <exportacoes.txt> <kovadll.h> <kovadll_teste.h>
 """
 import re
 import subprocess
@@ -24,11 +27,43 @@ def lista(caminho, windows):
     return esperadas
 
 
+# What the linker itself marks in every shared object.
+DO_LINKER = {'_init', '_fini', '_edata', '_end', '__bss_start'}
+
+# Ordinals from here on are the project's own tests' entry points.
+PRIMEIRO_DE_TESTE = 101
+
+
+def exportado(tipo):
+    # nm writes a local symbol's type in lower case; "u" (unique), "v", "w" (weak) and "i"
+    # (indirect) are global all the same. The dynamic table may keep local symbols no one can bind.
+    return tipo.isupper() or tipo in 'uvwi'
+
+
 def do_linux(biblioteca):
     saida = subprocess.run(['nm', '-D', '--defined-only', biblioteca], check=True, capture_output=True,
                            text=True).stdout
-    # What the toolchain itself adds begins with "_".
-    return {c[2]: None for c in (l.split() for l in saida.splitlines()) if len(c) == 3 and not c[2].startswith('_')}
+    return {c[-1]: None for c in (l.split() for l in saida.splitlines())
+            if len(c) >= 2 and exportado(c[-2]) and c[-1] not in DO_LINKER}
+
+
+def declaradas(cabecalho):
+    texto = open(cabecalho, encoding='utf-8').read()
+    return set(re.findall(r'^KOVADLL_API\s[^;(]*?\bKOVADLL_CALL\s+(\w+)\s*\(', texto, re.M))
+
+
+def confere_cabecalhos(lista_, publico, de_teste):
+    esperadas = lista(lista_, False)
+    falhas = []
+    for cabecalho, nomes in ((publico, {n for n, o in esperadas.items() if o < PRIMEIRO_DE_TESTE}),
+                             (de_teste, {n for n, o in esperadas.items() if o >= PRIMEIRO_DE_TESTE})):
+        achadas = declaradas(cabecalho)
+        falhas += ['%s: %s não é declarada' % (cabecalho, n) for n in sorted(nomes - achadas)]
+        falhas += ['%s: %s é declarada sem estar na lista (ou no outro cabeçalho)' % (cabecalho, n)
+                   for n in sorted(achadas - nomes)]
+    for f in falhas:
+        print('FALHA: %s' % f, file=sys.stderr)
+    return 1 if falhas else 0
 
 
 def do_windows(biblioteca, objdump):
@@ -39,6 +74,8 @@ def do_windows(biblioteca, objdump):
 
 
 def main():
+    if sys.argv[1] == '--cabecalhos':
+        return confere_cabecalhos(*sys.argv[2:5])
     windows = len(sys.argv) == 4
     esperadas = lista(sys.argv[1], windows)
     achadas = do_windows(sys.argv[2], sys.argv[3]) if windows else do_linux(sys.argv[2])

@@ -1,5 +1,6 @@
 /* A host program of the library as bulk issuers write them, for Windows and Linux alike: it loads
- * the library by its file name, finds kova2 by name (and on Windows also by ordinal 3), sends every
+ * the library by its file name, finds every export of the list (library/exportacoes.txt) by name
+ * and on Windows also by its ordinal, calls kova2 by name and by ordinal in turn, sends every
  * request of a file (one a line, Windows-1252) and writes each reply as a line of another file,
  * checking every reply's CRC with zlib. Run on both systems over the same data directory and clock,
  * the two reply files must be the same byte for byte.
@@ -29,6 +30,8 @@
 #include <stdlib.h>
 #include <string.h>
 #include <zlib.h>
+
+#include "exportacoes_lista.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -222,13 +225,25 @@ int main(int argc, char **argv) {
         fprintf(stderr, "FALHA: exportações não encontradas por nome\n");
         return 2;
     }
+    /* Every export of the list, by name and on Windows at its ordinal. */
+    for (size_t i = 0; i < sizeof kExportacoes / sizeof kExportacoes[0]; ++i) {
+        const char *nome = kExportacoes[i].nome;
 #ifdef _WIN32
-    /* The ordinals the host programs use: teste 1, kova 2, kova2 3, imprime 4. */
-    const char *nomes[] = {"teste", "kova", "kova2", "imprime"};
-    for (unsigned i = 0; i < 4; ++i) {
-        if (!PorNome(b, nomes[i]) || PorOrdinal(b, i + 1) != PorNome(b, nomes[i])) Falha("ordinal de", nomes[i]);
+        if (kExportacoes[i].so_linux) continue;
+        if (!PorNome(b, nome) || PorOrdinal(b, kExportacoes[i].ordinal) != PorNome(b, nome)) Falha("ordinal de", nome);
+#else
+        if (!PorNome(b, nome)) Falha("exportação não encontrada", nome);
+#endif
     }
-    Kova2 kova2_ordinal = (Kova2)PorOrdinal(b, 3);
+#ifdef _WIN32
+    Kova2 kova2_ordinal = NULL;
+    for (size_t i = 0; i < sizeof kExportacoes / sizeof kExportacoes[0]; ++i) {
+        if (strcmp(kExportacoes[i].nome, "kova2") == 0) kova2_ordinal = (Kova2)PorOrdinal(b, kExportacoes[i].ordinal);
+    }
+    if (!kova2_ordinal) {
+        fprintf(stderr, "FALHA: kova2 não encontrada por ordinal\n");
+        return 1;
+    }
 #else
     Kova2 kova2_ordinal = kova2;
 #endif

@@ -1,9 +1,9 @@
 #!/bin/sh
 # kova_gera_tabelas on a data directory in use: a good run keeps the slips already there; every
-# refused source (Latin-1 file, a character outside Windows-1252, an empty file, an unknown column)
-# names its file and line and changes nothing; --substituir-kova empties the slips file, but not
-# while another program writes slips there. Rule rows that contradict each other are warned about
-# (the shipped ones agree) and written all the same.
+# refused source (Latin-1 file, a character outside Windows-1252, an empty file, an unknown column,
+# a rule row with a flag the system does not know) names its file and line and changes nothing;
+# --substituir-kova empties the slips file, but not while another program writes slips there. Rule
+# rows that contradict each other are warned about (the shipped ones agree) and written all the same.
 set -eu
 tool=$1; kovacli=$2; gerador=$3; fontes=$4
 dir=$(mktemp -d)
@@ -55,6 +55,12 @@ novas_fontes
 printf 'UFID;BancoID\nSPX;001\n' > "$dir/f/UFBanco.csv"
 recusa "UFBanco.csv, linha 2"
 carrega
+
+# A rule row whose flag the system does not know (a typing slip of "EV") would never be read.
+novas_fontes
+printf 'SP;100048;EW;Pague em dia\n' >> "$dir/f/UFReceita.csv"
+linha=$(wc -l < "$dir/f/UFReceita.csv")
+recusa "UFReceita.csv, linha $linha: flag desconhecida \"EW\""
 
 # A format of the document that no document beginning with 16000 passes, beside the rule that
 # demands that beginning, and a rule given twice: warned, naming the lines, and written.
