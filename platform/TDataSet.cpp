@@ -142,11 +142,7 @@ void TDataSet::SetIndexName(const std::string& name) {
     if (novo == currentIndex_) return;
     if (Active()) CheckBrowseMode();
     currentIndex_ = novo;
-    if (novo >= 0 && indexes_[size_t(novo)]->desordenado) {
-        Index& ix = *indexes_[size_t(novo)];
-        ix.order = natural_;
-        SortIndex(ix);
-    }
+    if (novo >= 0 && indexes_[size_t(novo)]->desordenado) SortIndex(*indexes_[size_t(novo)]);
     if (Active()) {
         bof_ = eof_ = false;
         NotifyData(nullptr);
@@ -244,6 +240,10 @@ int TDataSet::CompareKey(const Index& ix, const Record* r, const std::vector<TVa
 
 void TDataSet::SortIndex(Index& ix) {
     Mudou();
+    if (ix.foraDeUso) {
+        ix.order = natural_;
+        ix.foraDeUso = false;
+    }
     const auto menor = [&](const Record* a, const Record* b) { return Less(ix, a, b); };
     // An order that follows the file's (the slip number) is mostly in order already.
     if (!std::is_sorted(ix.order.begin(), ix.order.end(), menor)) std::sort(ix.order.begin(), ix.order.end(), menor);
@@ -265,29 +265,46 @@ void TDataSet::InsertInOrders(Record* r) {
     auto itn = std::lower_bound(natural_.begin(), natural_.end(), r,
                                 [](const Record* a, const Record* b) { return a->seq < b->seq; });
     natural_.insert(itn, r);
-    for (auto& ix : indexes_) {
-        if (ix->desordenado) continue;  // rebuilt whole when chosen
-        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
-                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
-        ix->order.insert(it, r);
+    for (auto& ix : indexes_) InsertInIndex(*ix, r);
+}
+
+void TDataSet::InsertInIndex(Index& ix, Record* r) {
+    if (ix.foraDeUso) return;  // built whole when chosen
+    if (&ix != CurrentIndex()) {
+        if (!ix.desordenado && !ix.order.empty() && Less(ix, r, ix.order.back())) ix.desordenado = true;
+        ix.order.push_back(r);
+        return;
     }
+    auto it = std::lower_bound(ix.order.begin(), ix.order.end(), r,
+                               [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+    ix.order.insert(it, r);
 }
 
 void TDataSet::RemoveFromOrders(Record* r) {
     Mudou();
     natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
                                     [](const Record* a, const Record* b) { return a->seq < b->seq; }));
-    for (auto& ix : indexes_) {
-        if (ix->desordenado) continue;
-        auto it = std::lower_bound(ix->order.begin(), ix->order.end(), r,
-                                   [&](const Record* a, const Record* b) { return Less(*ix, a, b); });
-        if (it == ix->order.end() || *it != r) {
-            // Not where its keys say (changed in place): looked for from the back, where edits mostly fall.
-            auto atras = std::find(ix->order.rbegin(), ix->order.rend(), r);
-            it = atras == ix->order.rend() ? ix->order.end() : std::prev(atras.base());
-        }
-        if (it != ix->order.end()) ix->order.erase(it);
+    for (auto& ix : indexes_) RemoveFromIndex(*ix, r);
+}
+
+void TDataSet::RemoveFromIndex(Index& ix, Record* r) {
+    if (ix.foraDeUso) return;
+    auto it = ix.desordenado ? ix.order.end()
+                             : std::lower_bound(ix.order.begin(), ix.order.end(), r,
+                                                [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+    if (it == ix.order.end() || *it != r) {
+        // An order not kept sorted has its newest records at the back, where edits mostly fall.
+        auto atras = std::find(ix.order.rbegin(), ix.order.rend(), r);
+        it = atras == ix.order.rend() ? ix.order.end() : std::prev(atras.base());
     }
+    if (it != ix.order.end()) ix.order.erase(it);
+}
+
+bool TDataSet::ChaveMuda(const Index& ix, const Record* r, const std::vector<TValue>& novos) const {
+    for (int f : ix.fields) {
+        if (CompareValues(Valor(r, size_t(f)), novos[size_t(f)], ix.def.caseInsensitive) != 0) return true;
+    }
+    return false;
 }
 
 bool TDataSet::Accept(Record* r) const {
@@ -542,11 +559,18 @@ void TDataSet::Post() {
     } else {
         r = current_;
         jaPendente = r->pendente;
-        RemoveFromOrders(r);
-        if (AfterPost) antigos = r->values;
-        r->values = std::move(buffer_->values);
+        // The record keeps its place in every order its change leaves in place: moving it in and
+        // out of each one would shift the whole order once per edited slip.
+        std::vector<TValue> novos = std::move(buffer_->values);
         buffer_.reset();
-        InsertInOrders(r);
+        std::vector<Index*> mudam;
+        for (auto& ix : indexes_) {
+            if (!ix->foraDeUso && ChaveMuda(*ix, r, novos)) mudam.push_back(ix.get());
+        }
+        for (Index* ix : mudam) RemoveFromIndex(*ix, r);
+        if (AfterPost) antigos = r->values;
+        r->values = std::move(novos);
+        for (Index* ix : mudam) InsertInIndex(*ix, r);
     }
     MarcaPendente(r);
     state_ = TDataSetState::dsBrowse;
@@ -1150,7 +1174,7 @@ void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const
         } else {
             // Not kept at all until chosen: each edit would otherwise have to search it whole.
             ix->order.clear();
-            ix->desordenado = true;
+            ix->desordenado = ix->foraDeUso = true;
         }
     }
     if (!current_ || !Accept(current_)) {

@@ -246,9 +246,12 @@ private:
         TIndexDef def;
         std::vector<int> fields;
         std::vector<Record*> order;
-        // An index not in use after a load of the file keeps no order at all and is built whole
-        // when it is next chosen: with many slips, keeping it would cost each edit a search.
+        // An index not in use takes new records at its end and is put in order when it is next
+        // chosen: an import of many slips would otherwise shift it once per slip.
         bool desordenado = false;
+        // After a load of the file, one not in use keeps no order at all until chosen: with many
+        // slips, keeping it would cost each edit a search of it.
+        bool foraDeUso = false;
     };
     class StateGuard;
 
@@ -268,6 +271,9 @@ private:
     size_t PosOf(const Record* r) const;
     void InsertInOrders(Record* r);
     void RemoveFromOrders(Record* r);
+    void InsertInIndex(Index& ix, Record* r);
+    void RemoveFromIndex(Index& ix, Record* r);
+    bool ChaveMuda(const Index& ix, const Record* r, const std::vector<TValue>& novos) const;
     void SortIndex(Index& ix);
     bool Accept(Record* r) const;
     Record* NextVisible(size_t from) const;      // first visible at or after position

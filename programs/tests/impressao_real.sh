@@ -119,14 +119,21 @@ done
 [ -s "$dir/display" ] || falha "nenhum display livre para o Xvfb"
 export DISPLAY=":$numero"
 unset SESSION_MANAGER DBUS_SESSION_BUS_ADDRESS XAUTHORITY
-openbox --sm-disable >"$dir/log/openbox.log" 2>&1 </dev/null &
-openbox=$!
-pids="$pids $openbox"
-# A window the program maps while the window manager is still starting may never be shown.
-until xprop -root _OPENBOX_PID 2>/dev/null | grep -q "= $openbox\$"; do
-    kill -0 $openbox 2>/dev/null || { cat "$dir/log/openbox.log"; falha "o openbox terminou ao iniciar"; }
-    sleep 0.1
+# A window the program maps while the window manager is still starting may never be shown. On a
+# busy machine openbox may give up on a display that has just started: it is started again.
+for tentativa in 1 2 3; do
+    openbox --sm-disable >>"$dir/log/openbox.log" 2>&1 </dev/null &
+    openbox=$!
+    until xprop -root _OPENBOX_PID 2>/dev/null | grep -q "= $openbox\$"; do
+        kill -0 $openbox 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 $openbox 2>/dev/null && break
+    wait $openbox 2>/dev/null || true
+    kill -0 $xvfb 2>/dev/null || falha "o Xvfb terminou"
 done
+kill -0 $openbox 2>/dev/null || { cat "$dir/log/openbox.log"; falha "o openbox terminou ao iniciar"; }
+pids="$pids $openbox"
 importa() {
     KOVA_WINDIR="$dir/win/" KOVA_SYSDIR="$dir/win/" "$bin/kova" "$dir/imp/k.txt" >"$dir/kova.out" 2>&1 &
     kova=$!
