@@ -287,11 +287,10 @@ bool TDM::InstalaNovaVersao() {
         return false;
     }
 
+    // The component is copied to the system directory where the user may write there; a user who
+    // may not (a standard user) is not told: it is found beside the program as well.
     const char* componente = "DllInscE32.Dll";
-    if (ExisteArquivoDisco(programa + componente)) {
-        CopiaArquivo(programa + componente, sistema + componente);
-        if (!ExisteArquivoDisco(sistema + componente)) Erro(std::string("Erro ao Copiar arquivo DLL: ") + componente);
-    }
+    if (ExisteArquivoDisco(programa + componente)) CopiaArquivo(programa + componente, sistema + componente);
 
     try {
         cdsKOVA.Close();
