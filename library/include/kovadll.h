@@ -126,8 +126,9 @@ KOVADLL_API void KOVADLL_CALL kova(char *requisicao);
  * holds the request and receives the reply, always under 400 bytes:
  *   <44 digits>;Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso;CRC=XXXXXXXX
  *   Retorno=001;Mensagem_Retorno=<why>;CRC=XXXXXXXX[;]
- * Between 5 and 25 items (a final ";" adds none). kova2 never writes 400 bytes or more: a reply
- * that would is not written, the buffer keeps the request and kova_ultimo_erro says why. */
+ * Between 5 and 25 items (a final ";" adds none). kova2 never writes more than 400 bytes, the zero
+ * byte included: a reply that would is not written, the buffer keeps the request and
+ * kova_ultimo_erro says why. */
 KOVADLL_API void KOVADLL_CALL kova2(char *requisicao);
 
 /* Prints the three copies of the current slip of the library's slips table (normally the slip of
