@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "Interface.h"
 #include "kovadll_teste.h"
@@ -11,6 +12,23 @@ namespace {
 using kovadll::TChamada;
 
 constexpr const char* kOutraChamada = "KOVA já está atendendo uma chamada nesta linha de execução";
+
+// What the header promises a host's buffer of the forms without a length must hold: kova's reply is
+// at most 1,500 bytes and kova2's under 400, the zero byte included. A host sizes its buffer by it.
+constexpr size_t kTamanhoKova = 1500;
+constexpr size_t kTamanhoKova2 = 400;
+
+// Whether a reply of n bytes and its zero byte fit the buffer the export promises; otherwise the
+// reason is kept and nothing is written (the buffer keeps the request).
+bool Cabe(size_t n, size_t tamanho, const char* exportacao) {
+    if (n + 1 <= tamanho) return true;
+    const std::string motivo = std::string("A resposta de ") + exportacao + " (" + std::to_string(n + 1) +
+                               " bytes com o byte zero) passa do tamanho de " + std::to_string(tamanho) +
+                               " bytes que o buffer da requisição deve ter; nada foi escrito nele. Use " + exportacao +
+                               "_n, que recebe o tamanho do buffer.";
+    kovadll::DefineErro(motivo.c_str());
+    return false;
+}
 
 size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
     if (destino && tamanho > 0) {
@@ -57,7 +75,9 @@ KOVADLL_API void KOVADLL_CALL kova(char* requisicao) {
     if (Recusada(chamada)) return;
     const char* resposta;
     size_t n;
-    if (requisicao && kovadll::Kova(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
+    if (requisicao && kovadll::Kova(requisicao, &resposta, &n) && Cabe(n, kTamanhoKova, "kova")) {
+        std::memcpy(requisicao, resposta, n + 1);
+    }
 }
 
 KOVADLL_API void KOVADLL_CALL kova2(char* requisicao) {
@@ -65,7 +85,9 @@ KOVADLL_API void KOVADLL_CALL kova2(char* requisicao) {
     if (Recusada(chamada)) return;
     const char* resposta;
     size_t n;
-    if (requisicao && kovadll::Kova2(requisicao, &resposta, &n)) std::memcpy(requisicao, resposta, n + 1);
+    if (requisicao && kovadll::Kova2(requisicao, &resposta, &n) && Cabe(n, kTamanhoKova2, "kova2")) {
+        std::memcpy(requisicao, resposta, n + 1);
+    }
 }
 
 KOVADLL_API size_t KOVADLL_CALL kova_n(char* requisicao, size_t tamanho) {

@@ -58,6 +58,11 @@ TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
         }
     }
     if (caminho.empty()) throw Exception(nome + " não carregada (procurada em " + Lista(lugares) + ")");
+    // Code another user could have put there would run as this user: it is refused, not passed over
+    // for the next place, so that someone sees it.
+    if (const std::string motivo = GravavelPorOutros(caminho); !motivo.empty()) {
+        throw Exception(nome + " não carregada: " + motivo + "; por segurança o KOVA não a usa");
+    }
     auto biblioteca = std::make_unique<TBibliotecaDinamica>(caminho);
     if (!biblioteca->Carregada()) throw Exception(nome + " não carregada (" + caminho + " não pôde ser carregada)");
     auto funcao = reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));

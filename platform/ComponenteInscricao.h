@@ -4,7 +4,8 @@
 // installation puts it), the program's folder, then the folder the system itself was installed
 // in (on Windows the folder of the library or program that holds the engine; on Linux the
 // package's). Nothing is copied or written, so a user who may not write the system directory
-// uses the component beside the program. Not for two threads at once.
+// uses the component beside the program. On Linux a component that another user could have put or
+// changed there (GravavelPorOutros) is never loaded. Not for two threads at once.
 
 #include <cstdint>
 #include <string>
@@ -24,8 +25,8 @@ using TConsisteInscricao = int32_t (*)(const char* inscricao, const char* uf);
 // The component's function, loaded on the first call and kept; later calls over the same places
 // touch no disk. dirPrograma is the program's folder (for a library, its host's). Throws
 // kova::Exception "DllInscE32.Dll não carregada" with the places tried (or the file that would not
-// load), or "Entrypoint ConsisteInscricaoEstadual não encontrado em DllInscE32.Dll". After a
-// failure the next call looks again.
+// load, or why it may not be trusted), or "Entrypoint ConsisteInscricaoEstadual não encontrado em
+// DllInscE32.Dll". After a failure the next call looks again.
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma);
 
 }  // namespace kova

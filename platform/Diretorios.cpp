@@ -1,12 +1,11 @@
 #include "Diretorios.h"
 
 #include <cerrno>
-#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <system_error>
 
 namespace kova {
-
-namespace fs = std::filesystem;
 
 std::string NomeArquivo(const std::string& path) {
     size_t p = path.find_last_of("/\\");
@@ -31,9 +30,17 @@ std::string PastaDe(const std::string& path) {
 }
 
 bool CopiaArquivo(const std::string& origem, const std::string& destino) {
-    std::error_code ec;
-    fs::copy_file(origem, destino, fs::copy_options::overwrite_existing, ec);
-    return !ec;
+    std::ifstream in(origem, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream conteudo;
+    conteudo << in.rdbuf();
+    if (in.bad()) return false;
+    try {
+        EscreverArquivoAtomico(destino, conteudo.str());
+    } catch (const std::exception&) {
+        return false;
+    }
+    return true;
 }
 
 std::string DescricaoErroSistema(int erro) {

@@ -4,8 +4,9 @@
 // and file helpers that never leave a half-written file behind.
 //
 // The Windows and system directories come from KOVA_WINDIR and KOVA_SYSDIR when set, otherwise
-// from folders under the user's XDG configuration and data directories. On Windows they are the
-// system's own. Directories end with the system's separator: "/" on Linux, "\" on Windows.
+// from folders under the user's XDG configuration and data directories (the home from HOME, or from
+// the system's record of the user when HOME is unset; never a folder shared with other users), made
+// private to the user. On Windows they are the system's own. Directories end with the system's separator: "/" on Linux, "\" on Windows.
 
 #include <string>
 
@@ -17,6 +18,7 @@ inline constexpr char kBarra = '\\';
 inline constexpr char kBarra = '/';
 #endif
 
+// Throw kova::Exception, in Portuguese, when the user has no home to put them in.
 std::string DiretorioWindows();
 std::string DiretorioSistema();
 // The directory of the running executable (for the library, that of its host program).
@@ -37,8 +39,32 @@ std::string TrocaExtensao(const std::string& path, const std::string& extensao);
 std::string IncluiBarra(const std::string& dir);
 // The folder part of a path, with its separator; empty for a bare file name.
 std::string PastaDe(const std::string& path);
-// Copies a file, replacing the target; false on failure.
+// Copies a file, replacing the target as EscreverArquivoAtomico does (never writing through a link
+// left at its name); false on failure.
 bool CopiaArquivo(const std::string& origem, const std::string& destino);
+
+// A person's own files (slips, printed slips, settings) are read by their owner only, whatever the
+// umask.
+inline constexpr unsigned kModoPrivado = 0600;
+inline constexpr unsigned kModoPastaPrivada = 0700;
+
+// Makes the folder and every missing folder above it, each new one open to its owner only (0700,
+// whatever the umask); folders already there keep their modes. False on failure (errno says why).
+bool CriaPastaPrivada(const std::string& dir);
+// Closes a file (0600) or folder (0700) of the user's to everyone else when it is open to others:
+// what an earlier version made under the usual umask. Links and what is not the user's are left as
+// they are. Does nothing on Windows, whose folders of a user are theirs already.
+void TornaPrivado(const std::string& path);
+// Makes a new empty file at path, never through a link or over anything already there: private
+// (exactly 0600) or as other files of the folder (0644 less the umask). Throws EErroGravacao.
+void CriaArquivoNovo(const std::string& path, bool privado);
+// True when path is itself a symbolic link (whatever it points to).
+bool EhLinkSimbolico(const std::string& path);
+// Why a file that is to be loaded as code could have been put or changed there by another user:
+// it, or its folder, belongs to someone other than the user or the administrator, or may be written
+// by group or others (a folder with the sticky bit keeps others from replacing it). Empty when
+// nothing but the user and the administrator can have written it. Windows: always empty.
+std::string GravavelPorOutros(const std::string& path);
 
 // Renames a file over another, which is replaced; false on failure (errno says why).
 bool SubstituiArquivo(const std::string& origem, const std::string& destino);
@@ -50,8 +76,10 @@ std::string VersaoSistema();
 // Why a call of the system failed, in the user's words (errno value given).
 std::string DescricaoErroSistema(int erro);
 
-// Writes the whole content to a temporary file in the same folder, flushes it to the disk and
-// renames it over the target, so the target is always either the old or the new content.
+// Writes the whole content to a new temporary file in the same folder, flushes it to the disk and
+// renames it over the target, so the target is always either the old or the new content. A new
+// file is private (0600); one replaced keeps its mode. A link at the target's name is replaced,
+// never followed.
 // Throws EErroGravacao with the reason on failure; the old file stays intact and no temporary
 // file is left.
 void EscreverArquivoAtomico(const std::string& path, const std::string& content);

@@ -16,17 +16,19 @@ namespace kova {
 using namespace tabela;
 
 struct TArquivoTabela::TEstado {
-    Banco db;
+    // Declared first: the statements are finalized before their connection closes.
+    std::unique_ptr<TConexao> conexao;
     tabela::Comando ler, crcDe, inserir, atualizar, remover;
 
+    sqlite3* db() const { return conexao->get(); }
     void Executa(const std::string& sql, const std::string& path) {
-        if (sqlite3_exec(db.get(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-            throw EErroGravacao(path, CausaDaFalha(db.get()));
+        if (sqlite3_exec(db(), sql.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            throw EErroGravacao(path, CausaDaFalha(db()));
         }
     }
     // A statement prepared once for the life of the connection.
     sqlite3_stmt* Guardado(tabela::Comando& guardado, const std::string& sql, const std::string& path) {
-        if (!guardado) guardado = Preparar(db.get(), sql, path, "Cannot read");
+        if (!guardado) guardado = Preparar(db(), sql, path);
         sqlite3_reset(guardado.get());
         sqlite3_clear_bindings(guardado.get());
         return guardado.get();
@@ -79,41 +81,35 @@ uint32_t Crc32Guardado(sqlite3_int64 v) { return uint32_t(uint64_t(v) & 0xFFFFFF
 TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool escrita)
     : path_(std::move(path)), definicao_(definicao), e_(std::make_unique<TEstado>()) {
     // A reader opens for writing too when it may: SQLite then puts back a change that a killed
-    // writer left half made, which a read-only connection could not.
+    // writer left half made, which a read-only connection could not. Never through a link.
 #ifdef _WIN32
     const bool gravavel = escrita;
 #else
-    const bool gravavel = escrita || ::access(path_.c_str(), W_OK) == 0;
+    const bool gravavel = escrita || (::access(path_.c_str(), W_OK) == 0 && !EhLinkSimbolico(path_));
 #endif
-    sqlite3* raw = nullptr;
-    // One thread at a time uses a connection: SQLite need not lock it around every call.
-    const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
-                                   (gravavel ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
-    e_->db.reset(raw);
-    if (rc != SQLITE_OK) FalhaBanco(raw, path_, "Cannot open");
-    sqlite3* db = e_->db.get();
-    // Another program's save is waited for, not taken for a failure.
-    sqlite3_busy_timeout(db, 10000);
-    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    sqlite3_exec(db, "PRAGMA trusted_schema=OFF; PRAGMA secure_delete=ON; PRAGMA synchronous=FULL", nullptr, nullptr,
-                 nullptr);
+    // Refused here, before a row is read, when the file is not a plain table file of the system.
+    e_->conexao = std::make_unique<TConexao>(path_, gravavel);
+    sqlite3* db = e_->db();
+    if (sqlite3_exec(db, "PRAGMA secure_delete=ON; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        FalhaBanco(db, path_);
+    }
     // Every stored field of the table must be a column of the file.
     std::vector<std::string> colunas;
     {
-        tabela::Comando c = Preparar(db, "SELECT nome FROM campos ORDER BY posicao", path_, "Not a table file:");
+        tabela::Comando c = Preparar(db, "SELECT nome FROM campos ORDER BY posicao", path_);
         int passo;
         while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
             const char* nome = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
             colunas.emplace_back(nome ? nome : "");
+            if (colunas.size() > 400) Recusa(path_, "campos demais");
         }
-        if (passo != SQLITE_DONE) FalhaBanco(db, path_, "Cannot read");
+        if (passo != SQLITE_DONE) FalhaBanco(db, path_);
     }
     for (int i = 0; i < definicao_.FieldCount(); ++i) {
         const TField& f = definicao_.Fields(i);
         if (f.Calculated()) continue;
         if (std::none_of(colunas.begin(), colunas.end(), [&](const std::string& c) { return SameText(c, f.FieldName()); })) {
-            throw EDatabaseError(NomeArquivo(path_) + ": field '" + f.FieldName() + "' not found in the file");
+            Recusa(path_, "falta o campo " + f.FieldName());
         }
         gravados_.push_back(i);
     }
@@ -124,23 +120,23 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
 TArquivoTabela::~TArquivoTabela() = default;
 
 void TArquivoTabela::LeSelo(int64_t& linhas, uint64_t& soma) {
-    tabela::Comando c = Preparar(e_->db.get(), "SELECT linhas, soma FROM selo", path_, "Cannot read");
+    tabela::Comando c = Preparar(e_->db(), "SELECT linhas, soma FROM selo", path_);
     if (sqlite3_step(c.get()) != SQLITE_ROW) throw ESeloInvalido(NomeArquivo(path_) + ": sem selo");
     linhas = sqlite3_column_int64(c.get(), 0);
     soma = uint64_t(sqlite3_column_int64(c.get(), 1));
 }
 
 void TArquivoTabela::Sela(const std::vector<std::string>& residentes) {
-    sqlite3* db = e_->db.get();
+    sqlite3* db = e_->db();
     e_->Executa(std::string("ALTER TABLE registros ADD COLUMN ") + kColunaCrc + " INTEGER", path_);
     std::string selecao = "rowid";
     for (int f : gravados_) selecao += ", " + Aspas(definicao_.Fields(f).FieldName());
     uint64_t soma = 0;
     int64_t linhas = 0;
     {
-        tabela::Comando le = Preparar(db, "SELECT " + selecao + " FROM registros", path_, "Cannot read");
+        tabela::Comando le = Preparar(db, "SELECT " + selecao + " FROM registros", path_);
         tabela::Comando grava =
-            Preparar(db, std::string("UPDATE registros SET ") + kColunaCrc + " = ? WHERE rowid = ?", path_, "Cannot read");
+            Preparar(db, std::string("UPDATE registros SET ") + kColunaCrc + " = ? WHERE rowid = ?", path_);
         std::vector<TValue> valores(size_t(definicao_.FieldCount()));
         int passo;
         while ((passo = sqlite3_step(le.get())) == SQLITE_ROW) {
@@ -166,28 +162,31 @@ void TArquivoTabela::Sela(const std::vector<std::string>& residentes) {
 }
 
 int64_t TArquivoTabela::Linhas() {
+    e_->conexao->LimitaAoArquivo();
     if (selado_) {
         int64_t linhas = 0;
         uint64_t soma = 0;
         LeSelo(linhas, soma);
         return linhas;
     }
-    tabela::Comando c = Preparar(e_->db.get(), "SELECT count(*) FROM registros", path_, "Cannot read");
-    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    tabela::Comando c = Preparar(e_->db(), "SELECT count(*) FROM registros", path_);
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db(), path_);
     return sqlite3_column_int64(c.get(), 0);
 }
 
 TValue TArquivoTabela::Maximo(const std::string& campo) {
     const TField& f = definicao_.FieldByName(campo);
+    e_->conexao->LimitaAoArquivo();
     tabela::Comando c =
-        Preparar(e_->db.get(), "SELECT max(" + Aspas(f.FieldName()) + ") FROM registros", path_, "Cannot read");
-    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db.get(), path_, "Cannot read");
+        Preparar(e_->db(), "SELECT max(" + Aspas(f.FieldName()) + ") FROM registros", path_);
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db(), path_);
     return LerValor(c.get(), 0, f, path_, 0);
 }
 
 void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::string>& residentes) {
     residentes_ = residentes;
     camposResidentes_.clear();
+    e_->conexao->LimitaAoArquivo();
     std::string selecao = "rowid";
     for (const std::string& r : residentes) {
         camposResidentes_.push_back(definicao_.FieldByName(r).Index());
@@ -203,7 +202,7 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
         registros.reserve(size_t(std::clamp<int64_t>(linhas, 0, int64_t(1) << 24)));
     }
     {
-        tabela::Comando c = Preparar(e_->db.get(), "SELECT " + selecao + " FROM registros", path_, "Not a table file:");
+        tabela::Comando c = Preparar(e_->db(), "SELECT " + selecao + " FROM registros", path_);
         int passo;
         while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
             TDataSet::TRegistroResidente r;
@@ -215,7 +214,7 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
             if (selado_) soma += Crc32Guardado(sqlite3_column_int64(c.get(), int(residentes.size()) + 1));
             registros.push_back(std::move(r));
         }
-        if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+        if (passo != SQLITE_DONE) FalhaBanco(e_->db(), path_);
     }
     if (selado_) {
         if (linhas != int64_t(registros.size()) || (soma & 0xFFFFFFFFu) != selo) {
@@ -237,11 +236,12 @@ std::vector<TValue> TArquivoTabela::Ler(int64_t linha, const std::vector<TValue>
         sql += (k ? ", " : "") + Aspas(definicao_.Fields(gravados_[k]).FieldName());
     }
     sql += std::string(", ") + (selado_ ? kColunaCrc : "NULL") + " FROM registros WHERE rowid = ?";
+    e_->conexao->LimitaAoArquivo();
     sqlite3_stmt* s = e_->Guardado(e_->ler, sql, path_);
     sqlite3_bind_int64(s, 1, linha);
     const int passo = sqlite3_step(s);
     if (passo != SQLITE_ROW) {
-        if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+        if (passo != SQLITE_DONE) FalhaBanco(e_->db(), path_);
         throw EDatabaseError("O registro " + std::to_string(linha) + " de " + path_ +
                              " foi removido por outro programa depois de carregado.");
     }
@@ -270,7 +270,8 @@ std::vector<int64_t> TArquivoTabela::LinhasQue(const std::vector<std::string>& c
         lidos.push_back(&definicao_.FieldByName(c));
         selecao += ", " + Aspas(lidos.back()->FieldName());
     }
-    tabela::Comando c = Preparar(e_->db.get(), "SELECT " + selecao + " FROM registros", path_, "Cannot read");
+    e_->conexao->LimitaAoArquivo();
+    tabela::Comando c = Preparar(e_->db(), "SELECT " + selecao + " FROM registros", path_);
     std::vector<int64_t> linhas;
     std::vector<TValue> valores(campos.size());
     int passo;
@@ -279,14 +280,16 @@ std::vector<int64_t> TArquivoTabela::LinhasQue(const std::vector<std::string>& c
         for (size_t k = 0; k < lidos.size(); ++k) valores[k] = LerValor(c.get(), int(k) + 1, *lidos[k], path_, linha);
         if (criterio(valores)) linhas.push_back(linha);
     }
-    if (passo != SQLITE_DONE) FalhaBanco(e_->db.get(), path_, "Cannot read");
+    if (passo != SQLITE_DONE) FalhaBanco(e_->db(), path_);
     return linhas;
 }
 
 void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::string>& residentes) {
     if (!tabela.TemPendencias()) return;
     const TDataSet::TPendencias p = tabela.Pendencias();
-    sqlite3* db = e_->db.get();
+    sqlite3* db = e_->db();
+    // Each slip written takes a few hundred steps; the conversion of an old file, a pass over it.
+    e_->conexao->LimitaAoArquivo(20000 * uint64_t(p.gravar.size() + p.removidas.size()));
     TTransacao t(db, path_);
     if (!selado_) {
         try {

@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include "TabelaSQLite.h"
+#include <sys/stat.h>
 #ifdef _WIN32
 #include <io.h>
 #else
@@ -23,20 +24,17 @@ namespace kova {
 using namespace tabela;
 
 namespace {
-// Milliseconds a load waits for the locks other readers hold: they are held for microseconds, so
-// reaching this means something else keeps the file.
-constexpr int kEsperaLeitura = 10000;
+// A table of the system has a few dozen fields.
+constexpr int kMaximoCampos = 400;
 }  // namespace
 
 void LoadFromFile(TDataSet& table, const std::string& path) {
-    sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READONLY, nullptr);
-    Banco db(raw);
-    if (rc != SQLITE_OK) FalhaBanco(raw, path, "Cannot open");
-    // Programs loading one data directory at once read the same files. On Windows a reader passes
-    // through a brief exclusive lock on its way to a shared one, so two readers meeting there find
-    // the file busy: the later one waits its turn instead of failing.
-    sqlite3_busy_timeout(db.get(), kEsperaLeitura);
+    // A file of any shape but the system's own is refused here, before a record is read. Programs
+    // loading one data directory at once read the same files; on Windows a reader passes through a
+    // brief exclusive lock on its way to a shared one, and the later one waits its turn.
+    TConexao conexao(path, false);
+    sqlite3* db = conexao.get();
+    int rc;
 
     struct Coluna {
         std::string nome;
@@ -45,20 +43,21 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
     };
     std::vector<Coluna> colunas;
     {
-        Comando c = Preparar(db.get(), "SELECT nome, tipo, tamanho FROM campos ORDER BY posicao", path,
-                             "Not a table file:");
+        Comando c = Preparar(db, "SELECT nome, tipo, tamanho FROM campos ORDER BY posicao", path);
         while ((rc = sqlite3_step(c.get())) == SQLITE_ROW) {
             const char* nome = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
             const char* tipo = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 1));
             Coluna col{nome ? nome : "", TFieldType::ftString, sqlite3_column_int(c.get(), 2)};
-            if (col.nome.empty() || !tipo || !FieldTypeFromName(tipo, col.tipo) || col.tamanho < 0) {
-                throw EDatabaseError(NomeArquivo(path) + ": invalid field definition");
+            if (col.nome.empty() || col.nome.size() > 64 || !tipo || !FieldTypeFromName(tipo, col.tipo) ||
+                col.tamanho < 0 || col.tamanho > 65535) {
+                Recusa(path, "definição de campo inválida");
             }
+            if (colunas.size() >= size_t(kMaximoCampos)) Recusa(path, "campos demais");
             colunas.push_back(col);
         }
-        if (rc != SQLITE_DONE) FalhaBanco(db.get(), path, "Cannot read");
+        if (rc != SQLITE_DONE) FalhaBanco(db, path);
     }
-    if (colunas.empty()) throw EDatabaseError(NomeArquivo(path) + ": the file defines no fields");
+    if (colunas.empty()) Recusa(path, "o arquivo não define campos");
 
     table.Close();
     if (table.FieldCount() == 0) {
@@ -80,15 +79,12 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
                 break;
             }
         }
-        if (!achou) {
-            throw EDatabaseError(NomeArquivo(path) + ": field '" + f.FieldName() + "' not found in the file");
-        }
+        if (!achou) Recusa(path, "falta o campo " + f.FieldName());
     }
     std::vector<std::vector<TValue>> registros;
     std::vector<int64_t> linhas;
     if (n > 0) {
-        Comando c = Preparar(db.get(), "SELECT rowid, " + selecao + " FROM registros ORDER BY rowid", path,
-                             "Not a table file:");
+        Comando c = Preparar(db, "SELECT rowid, " + selecao + " FROM registros ORDER BY rowid", path);
         int registro = 0;
         while ((rc = sqlite3_step(c.get())) == SQLITE_ROW) {
             ++registro;
@@ -101,7 +97,7 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
             registros.push_back(std::move(valores));
             linhas.push_back(sqlite3_column_int64(c.get(), 0));
         }
-        if (rc != SQLITE_DONE) FalhaBanco(db.get(), path, "Cannot read");
+        if (rc != SQLITE_DONE) FalhaBanco(db, path);
     }
     table.CreateDataSet();
     table.LoadRecords(std::move(registros), std::move(linhas));
@@ -109,9 +105,16 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
 
 namespace {
 
+// How the new file comes to be: made here, private to the user or as the folder's other files, or
+// made already by the caller (empty, with its mode).
+enum class TCriacao { Publico, Privado, Feito };
+
 // Writes the table whole as a new file; with resident fields named, in the shape of a file changed
 // row by row (each row's CRC, the seal, the index over the resident fields).
-void EscreveArquivo(const TDataSet& table, const std::string& path, const std::vector<std::string>* residentes) {
+void EscreveArquivo(const TDataSet& table, const std::string& path, const std::vector<std::string>* residentes,
+                    TCriacao criacao) {
+    // Made new before SQLite opens it: never through a link left at its name, with its mode set.
+    if (criacao != TCriacao::Feito) CriaArquivoNovo(path, criacao == TCriacao::Privado);
     sqlite3* raw = nullptr;
     int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
     Banco db(raw);
@@ -190,20 +193,32 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
 
 }  // namespace
 
-void WriteTableFile(const TDataSet& table, const std::string& path) { EscreveArquivo(table, path, nullptr); }
+void WriteTableFile(const TDataSet& table, const std::string& path, bool privado) {
+    EscreveArquivo(table, path, nullptr, privado ? TCriacao::Privado : TCriacao::Publico);
+}
 
 void WriteTableFileSelado(const TDataSet& table, const std::string& path, const std::vector<std::string>& residentes) {
-    EscreveArquivo(table, path, &residentes);
+    EscreveArquivo(table, path, &residentes, TCriacao::Privado);
 }
 
 void SaveToFile(const TDataSet& table, const std::string& path) {
     std::string temporario = path + ".XXXXXX";
+    // mkstemp makes it new, never through a link; it takes the mode of the file it replaces.
     int fd = ::mkstemp(temporario.data());
     if (fd < 0) throw EErroGravacao(path, DescricaoErroSistema(errno));
+#ifndef _WIN32
+    struct stat atual;
+    if (::stat(path.c_str(), &atual) == 0) {
+        ::fchmod(fd, atual.st_mode & 07777);
+    } else {
+        const mode_t mascara = ::umask(0);
+        ::umask(mascara);
+        ::fchmod(fd, 0644 & ~mascara);
+    }
+#endif
     ::close(fd);
-    ::unlink(temporario.c_str());
     try {
-        WriteTableFile(table, temporario);
+        EscreveArquivo(table, temporario, nullptr, TCriacao::Feito);
         if (!SubstituiArquivo(temporario, path)) {
             throw EErroGravacao(path, DescricaoErroSistema(errno));
         }

@@ -1,9 +1,12 @@
 #include "TabelaSQLite.h"
 
+#include <sys/stat.h>
+
 #include <cerrno>
 #include <charconv>
-#include <string_view>
 #include <cstdio>
+#include <fstream>
+#include <string_view>
 
 #include "Crc32.h"
 #include "Diretorios.h"
@@ -75,17 +78,172 @@ std::string NomeParaSQLite(const std::string& path) {
 #endif
 }
 
-[[noreturn]] void FalhaBanco(sqlite3* db, const std::string& path, const char* acao) {
-    throw EDatabaseError(std::string(acao) + " " + NomeArquivo(path) + ": " +
-                         (db ? sqlite3_errmsg(db) : "out of memory"));
+[[noreturn]] void FalhaBanco(sqlite3* db, const std::string& path) {
+    throw EDatabaseError(NomeArquivo(path) + ": " + CausaDaLeitura(db));
 }
 
-Comando Preparar(sqlite3* db, const std::string& sql, const std::string& path, const char* acao) {
+[[noreturn]] void Recusa(const std::string& path, const std::string& motivo) {
+    throw EDatabaseError(NomeArquivo(path) + ": o arquivo não é uma tabela do KOVA (" + motivo + ")");
+}
+
+Comando Preparar(sqlite3* db, const std::string& sql, const std::string& path) {
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &s, nullptr) != SQLITE_OK) {
-        FalhaBanco(db, path, acao);
-    }
+    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &s, nullptr) != SQLITE_OK) FalhaBanco(db, path);
     return Comando(s);
+}
+
+namespace {
+
+// The largest value a table file holds is a bank's logo; nothing of the system comes near this.
+constexpr int kMaiorValor = 16 * 1024 * 1024;
+// Steps of SQLite's machine a read may take for each byte of the file, and on top of that: reading
+// every row of a table takes about one step a byte, so this bounds a plain table's read only far
+// beyond what it needs, and stops at once whatever would loop.
+constexpr uint64_t kPassosPorByte = 64;
+constexpr uint64_t kPassosMinimos = 20'000'000;
+constexpr int kPassosEntreConferencias = 1000;
+// Milliseconds a connection waits for the locks other programs hold.
+constexpr int kEspera = 10000;
+
+uint64_t TamanhoDoArquivo(const std::string& path) {
+    struct stat st;
+    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
+}
+
+bool Comeca(const std::string& texto, const char* inicio) {
+    const std::string t = UpperCase(TrimLeft(texto));
+    return t.rfind(inicio, 0) == 0;
+}
+
+// The file's header names the journal it is written with; a write-ahead log would make SQLite keep
+// files of its own beside it, which the system never does.
+bool DiarioComum(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    char cabecalho[20] = {};
+    if (!in.read(cabecalho, sizeof cabecalho)) return true;  // too short to say; SQLite judges it
+    if (std::string(cabecalho, 16) != std::string("SQLite format 3\0", 16)) return true;
+    return cabecalho[18] == 1 && cabecalho[19] == 1;
+}
+
+}  // namespace
+
+TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
+    if (escrita && EhLinkSimbolico(path_)) {
+        throw EDatabaseError(NomeArquivo(path_) + ": é um link simbólico; o KOVA não grava através de links");
+    }
+    // SQLite never makes a link: one at the journal's name was left by someone, and would make every
+    // open fail. It goes; what it points to is never opened.
+    const std::string diario = path_ + "-journal";
+    if (EhLinkSimbolico(diario) && std::remove(diario.c_str()) != 0) {
+        throw EDatabaseError(NomeArquivo(path_) + ": " + NomeArquivo(diario) +
+                             " é um link simbólico que não pôde ser retirado; remova-o (o KOVA não o segue)");
+    }
+    if (!DiarioComum(path_)) Recusa(path_, "o arquivo usa um diário de gravação que o KOVA não aceita");
+    sqlite3* raw = nullptr;
+    // One thread at a time uses a connection: SQLite need not lock it around every call.
+    const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
+                                   (escrita ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
+                                   nullptr);
+    db_.reset(raw);
+    if (rc != SQLITE_OK) FalhaBanco(raw, path_);
+    sqlite3* db = db_.get();
+    // Another program's save is waited for, not taken for a failure.
+    sqlite3_busy_timeout(db, kEspera);
+    sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
+    for (int opcao : {SQLITE_DBCONFIG_ENABLE_TRIGGER, SQLITE_DBCONFIG_ENABLE_VIEW, SQLITE_DBCONFIG_TRUSTED_SCHEMA,
+                      SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, SQLITE_DBCONFIG_ENABLE_FKEY}) {
+        sqlite3_db_config(db, opcao, 0, nullptr);
+    }
+    sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaiorValor);
+    sqlite3_limit(db, SQLITE_LIMIT_SQL_LENGTH, 1024 * 1024);
+    sqlite3_limit(db, SQLITE_LIMIT_COLUMN, 500);
+    sqlite3_limit(db, SQLITE_LIMIT_EXPR_DEPTH, 100);
+    sqlite3_limit(db, SQLITE_LIMIT_COMPOUND_SELECT, 8);
+    sqlite3_limit(db, SQLITE_LIMIT_FUNCTION_ARG, 8);
+    sqlite3_limit(db, SQLITE_LIMIT_ATTACHED, 0);
+    sqlite3_limit(db, SQLITE_LIMIT_LIKE_PATTERN_LENGTH, 100);
+    sqlite3_limit(db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
+    sqlite3_progress_handler(db, kPassosEntreConferencias, &TConexao::Progresso, this);
+    // Sorting and the like stay in memory: nothing of the slips reaches a shared temporary folder.
+    if (sqlite3_exec(db, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr) != SQLITE_OK) FalhaBanco(db, path_);
+    LimitaAoArquivo();
+    ConfereEsquema();
+}
+
+int TConexao::Progresso(void* conexao) {
+    auto* c = static_cast<TConexao*>(conexao);
+    c->passos_ += kPassosEntreConferencias;
+    return c->passos_ > c->limite_ ? 1 : 0;
+}
+
+void TConexao::LimitaAoArquivo(uint64_t extra) {
+    passos_ = 0;
+    limite_ = kPassosMinimos + kPassosPorByte * TamanhoDoArquivo(path_) + extra;
+}
+
+void TConexao::ConfereEsquema() {
+    sqlite3* db = db_.get();
+    bool campos = false, registros = false;
+    std::vector<std::pair<std::string, std::string>> indices;  // name, table
+    {
+        Comando c = Preparar(db, "SELECT type, name, tbl_name, sql FROM sqlite_master", path_);
+        int passo;
+        int objetos = 0;
+        while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
+            auto texto = [&](int col) {
+                const char* p = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), col));
+                return std::string(p ? p : "");
+            };
+            const std::string tipo = texto(0), nome = texto(1), tabela = texto(2), sql = texto(3);
+            if (++objetos > 32) Recusa(path_, "objetos demais no arquivo");
+            const bool nossa = nome == "campos" || nome == "registros" || nome == "selo";
+            if (tipo == "table") {
+                if (nossa) {
+                    if (!Comeca(sql, "CREATE TABLE")) Recusa(path_, nome + " não é uma tabela comum");
+                    campos = campos || nome == "campos";
+                    registros = registros || nome == "registros";
+                } else if (nome.rfind("sqlite_stat", 0) != 0 && nome != "sqlite_sequence") {
+                    Recusa(path_, "a tabela " + nome + " não pertence a uma tabela do KOVA");
+                }
+            } else if (tipo == "index") {
+                if (tabela != "campos" && tabela != "registros" && tabela != "selo") {
+                    Recusa(path_, "o índice " + nome + " não pertence a uma tabela do KOVA");
+                }
+                // Those SQLite makes for a table's own constraints have no statement.
+                if (sqlite3_column_type(c.get(), 3) != SQLITE_NULL) indices.emplace_back(nome, tabela);
+            } else if (tipo == "view") {
+                Recusa(path_, nome + " é uma visão, não uma tabela");
+            } else if (tipo == "trigger") {
+                Recusa(path_, "o arquivo contém o gatilho " + nome);
+            } else {
+                Recusa(path_, "objeto desconhecido " + nome);
+            }
+        }
+        if (passo != SQLITE_DONE) FalhaBanco(db, path_);
+    }
+    if (!campos) Recusa(path_, "falta a tabela campos");
+    if (!registros) Recusa(path_, "falta a tabela registros");
+    // Every column of the records is stored as it is: none computed when read.
+    {
+        Comando c = Preparar(db, "SELECT name FROM pragma_table_xinfo('registros') WHERE hidden <> 0", path_);
+        const int passo = sqlite3_step(c.get());
+        if (passo == SQLITE_ROW) {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
+            Recusa(path_, std::string("a coluna ") + (p ? p : "") + " de registros é calculada");
+        }
+        if (passo != SQLITE_DONE) FalhaBanco(db, path_);
+    }
+    // Indexes over columns as they are: nothing computed when a row is written.
+    for (const auto& [indice, tabela] : indices) {
+        Comando c = Preparar(db,
+                             "SELECT (SELECT count(*) FROM pragma_index_xinfo(?1) WHERE cid = -2) + "
+                             "(SELECT count(*) FROM pragma_index_list(?2) WHERE name = ?1 AND partial)",
+                             path_);
+        sqlite3_bind_text(c.get(), 1, indice.c_str(), -1, SQLITE_TRANSIENT);
+        sqlite3_bind_text(c.get(), 2, tabela.c_str(), -1, SQLITE_TRANSIENT);
+        if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(db, path_);
+        if (sqlite3_column_int(c.get(), 0) != 0) Recusa(path_, "o índice " + indice + " calcula o que guarda");
+    }
 }
 
 std::string Aspas(const std::string& nome) {
@@ -118,8 +276,8 @@ TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& pa
         return std::string_view(p ? p : "", size_t(sqlite3_column_bytes(s, col)));
     };
     auto invalido = [&]() -> EDatabaseError {
-        return EDatabaseError(NomeArquivo(path) + ": invalid value for field '" + f.FieldName() +
-                              "' in record " + std::to_string(registro));
+        return EDatabaseError(NomeArquivo(path) + ": valor inválido no campo '" + f.FieldName() + "' do registro " +
+                              std::to_string(registro));
     };
     switch (f.DataType()) {
         case TFieldType::ftString: {
@@ -183,6 +341,38 @@ std::string IndiceResidentes(const std::vector<std::string>& residentes) {
     std::string colunas;
     for (const std::string& r : residentes) colunas += Aspas(r) + ", ";
     return "CREATE INDEX IF NOT EXISTS residentes ON registros(" + colunas + kColunaCrc + ")";
+}
+
+std::string CausaDaLeitura(sqlite3* db) {
+    if (!db) return "memória insuficiente";
+    const std::string mensagem = sqlite3_errmsg(db);
+    auto depois = [&](const char* inicio) { return mensagem.substr(std::char_traits<char>::length(inicio)); };
+    switch (sqlite3_errcode(db) & 0xff) {
+        case SQLITE_NOTADB: return "o arquivo não é uma tabela do KOVA (nem um banco de dados SQLite)";
+        case SQLITE_CORRUPT: return "o arquivo está danificado";
+        case SQLITE_CANTOPEN: {
+            const int erro = sqlite3_system_errno(db);
+            return "não foi possível abrir o arquivo" + (erro ? " (" + DescricaoErroSistema(erro) + ")" : std::string());
+        }
+        case SQLITE_INTERRUPT: return "a leitura passou do trabalho que um arquivo deste tamanho pede e foi interrompida";
+        case SQLITE_TOOBIG: return "um valor do arquivo passa do tamanho permitido";
+        case SQLITE_NOMEM: return "memória insuficiente";
+        case SQLITE_BUSY:
+        case SQLITE_LOCKED: return "o arquivo está em uso por outro programa";
+        case SQLITE_IOERR: return "falha de leitura no disco";
+        case SQLITE_PERM:
+        case SQLITE_AUTH:
+        case SQLITE_READONLY: return "acesso negado";
+        case SQLITE_ERROR:
+            if (mensagem.rfind("no such table: ", 0) == 0) {
+                return "o arquivo não é uma tabela do KOVA (falta a tabela " + depois("no such table: ") + ")";
+            }
+            if (mensagem.rfind("no such column: ", 0) == 0) {
+                return "o arquivo não é uma tabela do KOVA (falta a coluna " + depois("no such column: ") + ")";
+            }
+            return "o arquivo não tem a forma de uma tabela do KOVA";
+        default: return "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db)) + ")";
+    }
 }
 
 std::string CausaDaFalha(sqlite3* db) {

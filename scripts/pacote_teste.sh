@@ -42,6 +42,16 @@ como() {
     runuser -u "$u" -- env -u KOVA_WINDIR -u KOVA_SYSDIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME HOME="$casa" "$@"
 }
 contagem() { sqlite3 "$1" 'select count(*) from registros'; }
+# The user's folders 0700, their settings and slips 0600.
+privados() {
+    local casa="$1" f
+    for f in .config/kova .local/share/kova .local/share/kova/Dados; do
+        [ "$(stat -c %a "$casa/$f")" = 700 ] || falha "$casa/$f: modo $(stat -c %a "$casa/$f")"
+    done
+    for f in .config/kova/KOVA.INI .local/share/kova/Dados/KOVA.cds; do
+        [ "$(stat -c %a "$casa/$f")" = 600 ] || falha "$casa/$f: modo $(stat -c %a "$casa/$f")"
+    done
+}
 instala() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
 
 # The packages of this build (version N), made one making at a time with the lintian test.
@@ -72,6 +82,7 @@ for u in "${usuarios[@]}"; do
     como "$u" kovacli incorporar "$trabalho/tres.txt" --sem-impressao >/dev/null 2>&1 || falha "$u: importação falhou"
     [ "$(contagem "$casa/.local/share/kova/Dados/KOVA.cds")" = 3 ] || falha "$u: as 3 KOVA não estão na pasta de dados do usuário"
     grep -q "DirDados=$casa/.local/share/kova/Dados/" "$casa/.config/kova/KOVA.INI" || falha "$u: KOVA.INI"
+    privados "$casa"
     # The library in a host built against the installed header and library: a refusal, signed.
     saida="$(como "$u" "$trabalho/kova2_ligado" || true)"
     case "$saida" in Retorno=001\;*\;CRC=*) ;; *) falha "$u: resposta da biblioteca: $saida" ;; esac
@@ -109,8 +120,12 @@ instala "${novos[@]}"
 for u in "${usuarios[@]}"; do
     casa="$(getent passwd "$u" | cut -d: -f6)"
     dados="$casa/.local/share/kova/Dados"
+    # As the version before this one left them, open to everyone: the next start closes them.
+    chmod 755 "$casa/.config/kova" "$casa/.local/share/kova" "$dados"
+    chmod 644 "$casa/.config/kova/KOVA.INI" "$dados/KOVA.cds"
     # The first start after the upgrade replaces the user's tables and says so once.
     aviso="$(como "$u" kovacli 'UFFAVORECIDA=AC' 2>&1 >/dev/null || true)"
+    privados "$casa"
     case "$aviso" in *"tabelas de referência foram atualizadas"*"Tabelas alteradas: "*UF.cds*) ;;
         *) falha "$u: o aviso da atualização das tabelas não veio: $aviso" ;; esac
     case "$aviso" in *"Versão das tabelas: 1.04 (antes: 1.03)"*) ;; *) falha "$u: versões no aviso: $aviso" ;; esac

@@ -1,5 +1,6 @@
 #include "Incorporacao.h"
 
+#include <algorithm>
 #include <exception>
 #include <fstream>
 
@@ -18,6 +19,28 @@ namespace {
 
 bool Controle(char c) { return static_cast<unsigned char>(c) <= ' '; }
 
+// A byte no text of a slip holds: the control characters of Windows-1252 (the blank is not one).
+bool CaractereDeControle(char c) {
+    const auto b = static_cast<unsigned char>(c);
+    return b < ' ' || b == 0x7F;
+}
+
+// A refused line may be anything, a whole file without line ends among them: its message quotes
+// its start only, with the control characters made visible, and says how long it was.
+constexpr size_t kInicioCitado = 500;
+
+std::string Citacao(const std::string& linha) {
+    std::string r = linha.substr(0, kInicioCitado);
+    for (char& c : r) {
+        if (CaractereDeControle(c) && c != '\t') c = '?';
+    }
+    if (linha.size() > kInicioCitado) r += " [...] (linha de " + std::to_string(linha.size()) + " caracteres)";
+    return r;
+}
+
+// No number or date is this long: such a text is refused with its start quoted.
+constexpr size_t kMaiorNumeroOuData = 64;
+
 std::string SemFinal(std::string_view texto) {
     size_t fim = texto.size();
     while (fim > 0 && Controle(texto[fim - 1])) --fim;
@@ -32,6 +55,8 @@ void Atribui(TField& campo, const std::string& texto) {
         campo.Clear();
     } else if (campo.DataType() == TFieldType::ftCurrency && TryStrToFloat(texto, valor)) {
         campo.SetAsFloat(ArredondaValor(valor));
+    } else if (campo.DataType() != TFieldType::ftString && texto.size() > kMaiorNumeroOuData) {
+        campo.SetAsString(texto.substr(0, kMaiorNumeroOuData) + "...");
     } else {
         campo.SetAsString(texto);
     }
@@ -209,9 +234,16 @@ void TIncorporacao::GravaNovas(TDM::TAdiaGravacao& adiamento) {
 }
 
 void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::string>& campos) {
+    const std::string invalido = "Registro Nº " + std::to_string(Linha) + " inválido para incorporação\r\r";
     if (campos.size() > 24 || campos.size() < 20) {
-        throw Exception("Registro Nº " + std::to_string(Linha) +
-                        " inválido para incorporação\r\rNúmero de campos inválido\r\r" + linha);
+        throw Exception(invalido + "Número de campos inválido\r\r" + Citacao(linha));
+    }
+    // A NUL, an escape or a line break inside a field would be stored and printed as it is.
+    for (size_t i = 0; i < campos.size() && i < 21; ++i) {
+        if (std::any_of(campos[i].begin(), campos[i].end(), CaractereDeControle)) {
+            throw Exception(invalido + "O campo " + std::to_string(i + 1) + " (" +
+                            (i < 20 ? kColunas[i].campo : "Produto") + ") contém caracteres de controle");
+        }
     }
     TDataSet& k = dm_.cdsKOVA;
     k.Append();

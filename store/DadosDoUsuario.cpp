@@ -1,6 +1,7 @@
 #include "DadosDoUsuario.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -120,8 +121,10 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
         // no half directory behind to be taken for a data directory.
         const std::string temporario = IncluiBarra(dirUsuario) + "Dados.novo";
         fs::remove_all(temporario, ec);
-        fs::create_directories(temporario, ec);
+        // The slips that will be kept there are the user's alone, from the first moment.
+        if (!CriaPastaPrivada(temporario)) ec = std::error_code(errno, std::generic_category());
         if (!ec) fs::copy(instalados, temporario, fs::copy_options::recursive, ec);
+        if (!ec) TornaPrivado(temporario + "/KOVA.cds");
         if (!ec) {
             fs::remove_all(dados, ec);
             fs::rename(temporario, dados, ec);
@@ -130,7 +133,7 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
             throw Exception("Não foi possível criar a pasta de dados do usuário\r\r" + dados);
         }
     }
-    fs::create_directories(dirWindows, ec);
+    CriaPastaPrivada(dirWindows);
     TIniFile ini(kovaIni);
     ini.WriteString(kSecao, "DirDados", dados);
     // The copies just made are the shipped tables as they are now.
@@ -142,7 +145,24 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
     if (!ExisteArquivoDisco(kovaIni)) {
         throw Exception("Não foi possível gravar a configuração do usuário\r\r" + kovaIni);
     }
+    ProtegeDadosDoUsuario(dirWindows, dirUsuario);
     return dados;
+}
+
+void ProtegeDadosDoUsuario(const std::string& dirWindows, const std::string& dirUsuario) {
+    const auto semBarra = [](std::string p) {
+        while (p.size() > 1 && (p.back() == '/' || p.back() == kBarra)) p.pop_back();
+        return p;
+    };
+    const std::string dados = DadosDoPacote(dirUsuario);
+    for (const std::string& pasta : {dirWindows, dirUsuario, dados, dados + "Impressoes"}) TornaPrivado(semBarra(pasta));
+    TornaPrivado(IncluiBarra(dirWindows) + "KOVA.INI");
+    for (const char* nome : {"KOVA.cds", "KOVA.cds-journal"}) TornaPrivado(dados + nome);
+    std::error_code ec;
+    for (const fs::directory_entry& e : fs::directory_iterator(dados + "Impressoes", ec)) {
+        const std::string nome = UpperCase(e.path().filename().string());
+        if (nome.size() > 4 && nome.compare(nome.size() - 4, 4, ".PDF") == 0) TornaPrivado(e.path().string());
+    }
 }
 
 bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string& dirDados,

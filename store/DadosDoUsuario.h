@@ -29,10 +29,17 @@ std::string DadosDoPacote(const std::string& dirUsuario);
 // (and by an installed program whose Config.ini names no data directory): with no Dados beside
 // the program and the shipped tables installed in `instalados`, copies them into
 // DadosDoPacote(dirUsuario) (unless a data directory is already there) and writes KOVA.INI naming
-// it. Returns the data directory to use, or empty when this start is not such a case.
+// it. The folders it makes are the user's alone (0700), as are KOVA.INI and the slips file (0600).
+// Returns the data directory to use, or empty when this start is not such a case.
 // Throws Exception with a Portuguese message when the copy or KOVA.INI cannot be written.
 std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::string& dirWindows,
                                   const std::string& dirUsuario, const std::string& instalados);
+
+// The user's settings folder, folder of their own and data directory (with its printed slips), and
+// in them KOVA.INI, the slips file and the PDF files of slips, closed to every other user (folders
+// 0700, files 0600): an earlier version made them open to everyone under the usual umask. Called at
+// every start whose data directory is the one the package made for the user.
+void ProtegeDadosDoUsuario(const std::string& dirWindows, const std::string& dirUsuario);
 
 // At every start of an installed program whose data directory is the one the package made: when
 // the shipped tables differ from those the user's copies came from, replaces every reference table

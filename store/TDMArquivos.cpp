@@ -191,11 +191,13 @@ bool TDM::Configurar() {
             return false;
         }
     }
-    // The tables of an upgraded package reach the data directory it made for this user.
+    // The tables of an upgraded package reach the data directory it made for this user, which is
+    // closed to other users also when an earlier version made it.
     auto atualizaTabelas = [this] {
+        const std::string usuario = DiretorioSistema();
+        if (IncluiBarra(DirDados) == DadosDoPacote(usuario)) ProtegeDadosDoUsuario(DirWindows, usuario);
         try {
-            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", DiretorioSistema(),
-                                     DadosInstalados());
+            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", usuario, DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
         }
@@ -702,6 +704,7 @@ void TDM::GravarKOVAInteiro() {
         // Complete beside the old file first; the rename is the moment the new one counts. Its seal
         // makes any entry of ControleCRC.cds for it meaningless, so a death before the entry goes
         // leaves a directory that loads.
+        std::remove((kova + kNovo).c_str());
         WriteTableFileSelado(cdsKOVA, kova + kNovo, CamposResidentesKOVA());
         if (!SubstituiArquivo(kova + kNovo, kova)) throw EErroGravacao(kova, DescricaoErroSistema(errno));
         SincronizarCaminho(DirDados);

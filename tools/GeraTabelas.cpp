@@ -311,7 +311,8 @@ int main(int argc, char** argv) {
                     const std::string novo = saida + t.arquivo + ".novo";
                     std::remove(novo.c_str());
                     novos.push_back(t.arquivo);
-                    WriteTableFile(*t.tabela, novo);
+                    // The slips file is its user's alone; the reference tables are for every reader.
+                    WriteTableFile(*t.tabela, novo, t.tabela == &dm.cdsKOVA);
                     crc = TChecksum().FileCRC(novo);
                     if (crc == TChecksum().ErrorResult) throw Exception("não foi possível ler " + novo);
                 } else {

@@ -115,14 +115,20 @@ KOVADLL_API bool KOVADLL_CALL teste(void);
  *   <the request>;Retorno=001;Mensagem_Retorno=KOVA não incluída: esta versão da KOVADll não tem
  *       tela;CRC=XXXXXXXX
  * (the message on one line), which differs from a person's cancel only in its message: a host
- * tells "not available in this build" from "cancelled" by it. */
+ * tells "not available in this build" from "cancelled" by it.
+ * kova never writes more than 1,500 bytes, the zero byte included. A refusal answers the request
+ * itself and about 60 bytes more, so a request longer than about 1,440 bytes may get a reply that
+ * does not fit: nothing is written then, the buffer keeps the request and kova_ultimo_erro says
+ * why. kova_n takes a buffer of any size. */
 KOVADLL_API void KOVADLL_CALL kova(char *requisicao);
 
 /* The unattended request: fills, checks and stores a slip without showing anything. The buffer
  * holds the request and receives the reply, always under 400 bytes:
  *   <44 digits>;Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso;CRC=XXXXXXXX
  *   Retorno=001;Mensagem_Retorno=<why>;CRC=XXXXXXXX[;]
- * Between 5 and 25 items (a final ";" adds none). */
+ * Between 5 and 25 items (a final ";" adds none). kova2 never writes more than 400 bytes, the zero
+ * byte included: a reply that would is not written, the buffer keeps the request and
+ * kova_ultimo_erro says why. */
 KOVADLL_API void KOVADLL_CALL kova2(char *requisicao);
 
 /* Prints the three copies of the current slip of the library's slips table (normally the slip of

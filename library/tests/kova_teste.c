@@ -8,6 +8,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <zlib.h>
@@ -97,6 +99,23 @@ static int ImpressaoQueFalha(const char *windir) {
     return WIFEXITED(estado) ? WEXITSTATUS(estado) : 99;
 }
 
+/* A buffer of exactly `tamanho` bytes whose next byte is on a page that may not be touched: a
+ * write past its end stops the program. */
+static char *BufferGuardado(size_t tamanho) {
+    const size_t pagina = (size_t)sysconf(_SC_PAGESIZE);
+    const size_t total = ((tamanho + pagina - 1) / pagina + 1) * pagina;
+    char *p = mmap(NULL, total, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (p == MAP_FAILED || mprotect(p + total - pagina, pagina, PROT_NONE) != 0) exit(2);
+    return p + total - pagina - tamanho;
+}
+
+/* A cancelled request of strlen `n` (the base request, its information padded with X). */
+static void RequisicaoDe(char *destino, size_t n) {
+    int k = snprintf(destino, n + 1, "%s;INFORMACOES=", kRequisicao);
+    memset(destino + k, 'X', n - (size_t)k);
+    destino[n] = '\0';
+}
+
 int main(void) {
     char windir[] = "/tmp/kova-hospedada-XXXXXX";
     if (!mkdtemp(windir)) return 2;
@@ -121,6 +140,27 @@ int main(void) {
     CONFERE(strncmp(req, kRequisicao, strlen(kRequisicao)) == 0 &&
                 strncmp(req + strlen(kRequisicao), falha, strlen(falha)) == 0 && CRCConfere(req),
             "cancelled: %s", req);
+
+    /* The header promises a reply of at most 1,500 bytes, the zero byte included. A cancel answers
+     * the request and 61 bytes more: one of 1,449 characters keeps its request and says why,
+     * never touching the byte after the 1,500; one of 1,400 gets its reply. */
+    char *guardado = BufferGuardado(1500);
+    char pedido[1500];
+    RequisicaoDe(pedido, 1449);
+    memcpy(guardado, pedido, 1450);
+    roteiro("desfazer");
+    kova(guardado);
+    char motivo[512];
+    ultimo_erro(motivo, sizeof motivo);
+    CONFERE(strcmp(guardado, pedido) == 0, "a reply past 1,500 bytes was written: %.80s", guardado);
+    CONFERE(strstr(motivo, "passa do tamanho de 1500 bytes") != NULL, "why not written: %s", motivo);
+    RequisicaoDe(pedido, 1400);
+    memcpy(guardado, pedido, 1401);
+    roteiro("desfazer");
+    kova(guardado);
+    CONFERE(strncmp(guardado, pedido, 1400) == 0 && strstr(guardado + 1400, ";Retorno=001;") == guardado + 1400 &&
+                strlen(guardado) < 1500 && CRCConfere(guardado),
+            "the cancel that fits: %s", guardado + 1400);
 
     /* A due date in the request: the save asks for the payment date; declining it cancels. Only
      * the amounts, the due date, the agreement and the two selectors are left to the person. */
@@ -149,6 +189,7 @@ int main(void) {
                 strstr(req, ";Retorno=000;Mensagem_Retorno=KOVA inclu\xed" "da com sucesso;CRC=") != NULL &&
                 CRCConfere(req),
             "saved: %s", req);
+    const long salvo = atol(req + 7);
     CONFERE(strstr(req, ";Situacao=N;") != NULL && strstr(req, ";DataHora=;") != NULL, "stored by the barcode build: %s", req);
 
     /* A value the field cannot take ends the call; the slip stays open for the next one. */
@@ -170,16 +211,44 @@ int main(void) {
     snprintf(req, sizeof req, "%s", kRequisicao);
     kova2(req);
     CONFERE(strstr(req, ";Retorno=000;") != NULL, "kova2: %s", req);
+    /* Someone left links at the next printed slips' names, which are predictable: the printed slip
+     * replaces its link, and what the links point to stays as it was. */
+    const long proximo = salvo + 1;
+    char alvo[600], link[1024];
+    snprintf(alvo, sizeof alvo, "%s/alvo", windir);
+    FILE *a = fopen(alvo, "w");
+    fputs("intacto", a);
+    fclose(a);
+    mkdir(pasta, 0755);
+    for (long n = proximo; n < proximo + 20; ++n) {
+        snprintf(link, sizeof link, "%s/KOVA_%ld.pdf", pasta, n);
+        symlink(alvo, link);
+    }
     char resultado[64] = "xxxxxxxxxxxxxxxxxxxx";
     imprime("um", "dois", "tres", resultado);
     CONFERE(strcmp(resultado, "000") == 0, "imprime: %s", resultado);
     DIR *d = opendir(pasta);
     char pdf[1024] = "";
+    int links = 0;
     for (struct dirent *e; d && (e = readdir(d));) {
-        if (strncmp(e->d_name, "KOVA_", 5) == 0) snprintf(pdf, sizeof pdf, "%s/%s", pasta, e->d_name);
+        if (strncmp(e->d_name, "KOVA_", 5) != 0) continue;
+        snprintf(link, sizeof link, "%s/%s", pasta, e->d_name);
+        struct stat st;
+        if (lstat(link, &st) == 0 && S_ISLNK(st.st_mode)) {
+            ++links;
+        } else {
+            snprintf(pdf, sizeof pdf, "%s", link);
+            CONFERE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600, "%s: mode %o", link, st.st_mode);
+        }
     }
     if (d) closedir(d);
     CONFERE(pdf[0] != '\0', "no PDF in %s", pasta);
+    CONFERE(links == 19, "the printed slip took the place of a planted link: %d links left", links);
+    a = fopen(alvo, "r");
+    char conteudo[16] = "";
+    fgets(conteudo, sizeof conteudo, a);
+    fclose(a);
+    CONFERE(strcmp(conteudo, "intacto") == 0, "a link was written through: %s", conteudo);
     char comando[1200], texto[65536] = "";
     snprintf(comando, sizeof comando, "pdftotext -layout '%s' - 2>/dev/null", pdf);
     FILE *p = popen(comando, "r");

@@ -1,7 +1,9 @@
 // The machine's directories and file operations on Linux: XDG folders stand in for the Windows
-// and system directories, files are made durable with fsync, addresses open in the desktop's browser.
+// and system directories, files are made durable with fsync and created without following links,
+// addresses open in the desktop's browser.
 
 #include <fcntl.h>
+#include <pwd.h>
 #include <sys/stat.h>
 #include <sys/utsname.h>
 #include <sys/wait.h>
@@ -12,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "Dialogs.h"
 #include "Diretorios.h"
@@ -23,21 +26,38 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The user's home: HOME, else the system's record of the user (services and scheduled jobs often
+// run without HOME). Never a folder other users share: with neither, the start is refused.
+std::string PastaPessoal() {
+    if (const char* home = std::getenv("HOME"); home && *home) return home;
+    std::vector<char> memoria(16384);
+    struct passwd registro;
+    struct passwd* achado = nullptr;
+    if (::getpwuid_r(::getuid(), &registro, memoria.data(), memoria.size(), &achado) == 0 && achado &&
+        achado->pw_dir && *achado->pw_dir) {
+        return achado->pw_dir;
+    }
+    throw Exception("Não foi possível saber a pasta pessoal do usuário: a variável HOME não está definida e o "
+                    "usuário " + std::to_string(::getuid()) + " não consta do cadastro do sistema.\r\r"
+                    "Defina HOME (ou KOVA_WINDIR e KOVA_SYSDIR) antes de iniciar o KOVA.");
+}
+
 std::string DeAmbiente(const char* variavel, const char* xdg, const char* xdgPadrao) {
     if (const char* v = std::getenv(variavel); v && *v) return IncluiBarra(v);
     std::string base;
     if (const char* x = std::getenv(xdg); x && *x) {
         base = x;
-    } else if (const char* home = std::getenv("HOME"); home && *home) {
-        base = std::string(home) + xdgPadrao;
     } else {
-        base = "/tmp";
+        base = PastaPessoal() + xdgPadrao;
     }
     std::string dir = IncluiBarra(base) + "kova/";
-    std::error_code ec;
-    fs::create_directories(dir, ec);
+    // The user's settings and data: an earlier version made the folder open to everyone.
+    CriaPastaPrivada(dir);
+    TornaPrivado(dir);
     return dir;
 }
+
+bool DoUsuario(const struct stat& st) { return st.st_uid == ::geteuid(); }
 
 }  // namespace
 
@@ -69,6 +89,85 @@ bool ExisteDiretorio(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool CriaPastaPrivada(const std::string& dir) {
+    if (dir.empty()) return false;
+    std::string caminho;
+    size_t inicio = 0;
+    while (inicio < dir.size()) {
+        size_t fim = dir.find('/', inicio);
+        if (fim == std::string::npos) fim = dir.size();
+        caminho = dir.substr(0, fim);
+        inicio = fim + 1;
+        if (caminho.empty()) continue;  // the root
+        if (::mkdir(caminho.c_str(), kModoPastaPrivada) == 0) {
+            // The umask may have taken bits away, never added any; the owner's are made sure.
+            ::chmod(caminho.c_str(), kModoPastaPrivada);
+        } else if (errno != EEXIST) {
+            return false;
+        }
+    }
+    if (!ExisteDiretorio(dir)) {
+        errno = ENOTDIR;
+        return false;
+    }
+    return true;
+}
+
+void TornaPrivado(const std::string& path) {
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 || !DoUsuario(st)) return;
+    if (S_ISDIR(st.st_mode)) {
+        if (st.st_mode & 077) ::chmod(path.c_str(), kModoPastaPrivada);
+    } else if (S_ISREG(st.st_mode)) {
+        if (st.st_mode & 077) ::chmod(path.c_str(), kModoPrivado);
+    }
+}
+
+void CriaArquivoNovo(const std::string& path, bool privado) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                          privado ? kModoPrivado : 0644);
+    if (fd < 0) {
+        const int erro = errno;
+        throw EErroGravacao(path, erro == EEXIST ? std::string("já existe um arquivo com esse nome")
+                                                 : DescricaoErroSistema(erro));
+    }
+    int erro = 0;
+    if (privado && ::fchmod(fd, kModoPrivado) != 0) erro = errno;
+    if (::close(fd) != 0 && !erro) erro = errno;
+    if (erro) {
+        ::unlink(path.c_str());
+        throw EErroGravacao(path, DescricaoErroSistema(erro));
+    }
+}
+
+bool EhLinkSimbolico(const std::string& path) {
+    struct stat st;
+    return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
+}
+
+std::string GravavelPorOutros(const std::string& path) {
+    // Whoever can write the file, or swap it in its folder, decides what runs.
+    const auto alheio = [](const struct stat& st) { return st.st_uid != ::geteuid() && st.st_uid != 0; };
+    std::vector<std::string> caminhos = {path};
+    if (char* real = ::realpath(path.c_str(), nullptr)) {
+        if (path != real) caminhos.push_back(real);
+        std::free(real);
+    }
+    for (const std::string& c : caminhos) {
+        struct stat st;
+        if (::stat(c.c_str(), &st) != 0) continue;
+        if (alheio(st)) return c + " pertence a outro usuário";
+        if (st.st_mode & 022) return c + " pode ser alterado por outros usuários";
+        const std::string pasta = PastaDe(c).empty() ? std::string(".") : PastaDe(c);
+        if (::stat(pasta.c_str(), &st) != 0) continue;
+        if (alheio(st)) return "a pasta " + pasta + " pertence a outro usuário";
+        if ((st.st_mode & 022) && !(st.st_mode & S_ISVTX)) {
+            return "a pasta " + pasta + " pode ser alterada por outros usuários";
+        }
+    }
+    return {};
+}
+
 void SincronizarCaminho(const std::string& path) {
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return;
@@ -86,7 +185,13 @@ bool SubstituiArquivo(const std::string& origem, const std::string& destino) {
 }
 
 void EscreverArquivoAtomico(const std::string& path, const std::string& content) {
+    // A file replaced keeps its mode (a Config.ini every user reads); a new one is the user's.
+    struct stat atual;
+    const mode_t modo = ::stat(path.c_str(), &atual) == 0 && S_ISREG(atual.st_mode) ? (atual.st_mode & 07777)
+                                                                                     : kModoPrivado;
     std::string modelo = path + ".XXXXXX";
+    // mkstemp makes the file new (never through a link) and private; the rename replaces whatever
+    // stands at the target's name without following it.
     int fd = ::mkstemp(modelo.data());
     if (fd < 0) throw EErroGravacao(path, DescricaoErroSistema(errno));
     const char* p = content.data();
@@ -102,7 +207,7 @@ void EscreverArquivoAtomico(const std::string& path, const std::string& content)
         p += n;
         resto -= size_t(n);
     }
-    if (!erro && ::fchmod(fd, 0644) != 0) erro = errno;
+    if (!erro && ::fchmod(fd, modo) != 0) erro = errno;
     if (!erro && ::fsync(fd) != 0) erro = errno;
     if (::close(fd) != 0 && !erro) erro = errno;
     if (!erro && ::rename(modelo.c_str(), path.c_str()) != 0) erro = errno;

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -12,10 +13,25 @@
 namespace kova {
 
 int TTrava::Abrir(const std::string& path) {
-    int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-    // A folder closed to writing still lets a lock be taken on a file already there.
-    if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    return fd;
+    // A writer writes its name into the file: never through a link left at its name (it would
+    // overwrite what the link points to), and never a pipe or a device, which could hold the open.
+    const int sempre = O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK;
+    for (int tentativa = 0; tentativa < 2; ++tentativa) {
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | sempre, 0644);
+        // A folder closed to writing still lets a lock be taken on a file already there.
+        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | sempre);
+        if (fd >= 0) {
+            struct stat st;
+            if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+            ::close(fd);
+        } else if (errno != ELOOP) {
+            return -1;
+        }
+        // Something no program of the system makes stands at its name: it goes (what a link points
+        // to is never touched) and the lock file is made in its place.
+        if (::unlink(path.c_str()) != 0) return -1;
+    }
+    return -1;
 }
 
 void TTrava::Fechar(int fd) { ::close(fd); }

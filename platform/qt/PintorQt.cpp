@@ -1,10 +1,17 @@
 #include "PintorQt.h"
 
+#include <unistd.h>
+
+#include <QFile>
 #include <QFont>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
+#include "Diretorios.h"
 #include "Errors.h"
 #include "Texto.h"
 
@@ -73,32 +80,79 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
     }
 }
 
+// The pages go to a new file of the user's beside the target (mkstemp: private, never through a
+// link), renamed over the target once complete: a link or a file another user left at the name,
+// which is predictable, is replaced, never written through.
 struct TArquivoPDF::Dados {
-    explicit Dados(const std::string& caminho) : pdf(QString::fromStdString(caminho)) {}
-    QPdfWriter pdf;
+    explicit Dados(std::string caminho) : destino(std::move(caminho)), temporario(destino + ".XXXXXX") {}
+    ~Dados() {
+        if (concluido) return;
+        painter.end();
+        arquivo.close();
+        ::unlink(temporario.c_str());
+    }
+    std::string destino;
+    std::string temporario;
+    bool concluido = false;
+    // Declared in this order: the painter ends before its writer goes, the writer before its file.
+    QFile arquivo;
+    std::unique_ptr<QPdfWriter> pdf;
     QPainter painter;
 };
 
 TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(std::make_unique<Dados>(caminho)) {
-    d_->pdf.setResolution(1200);
-    d_->pdf.setTitle(QStringLiteral("KOVA"));
-    d_->pdf.setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                      QPageLayout::Millimeter));
-    if (!d_->painter.begin(&d_->pdf)) throw Exception("Não foi possível gravar o arquivo " + caminho);
+    const int fd = ::mkstemp(d_->temporario.data());
+    if (fd < 0) throw Exception("Não foi possível gravar o arquivo " + caminho + ": " + DescricaoErroSistema(errno));
+    if (!d_->arquivo.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        throw Exception("Não foi possível gravar o arquivo " + caminho);
+    }
+    d_->pdf = std::make_unique<QPdfWriter>(&d_->arquivo);
+    d_->pdf->setResolution(1200);
+    d_->pdf->setTitle(QStringLiteral("KOVA"));
+    d_->pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
+                                       QPageLayout::Millimeter));
+    if (!d_->painter.begin(d_->pdf.get())) throw Exception("Não foi possível gravar o arquivo " + caminho);
 }
 
-TArquivoPDF::~TArquivoPDF() { d_->painter.end(); }
+TArquivoPDF::~TArquivoPDF() = default;
 
 void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
     for (const TPagina& p : paginas) {
-        if (paginas_ > 0) d_->pdf.newPage();
+        if (paginas_ > 0) d_->pdf->newPage();
         PintaPagina(d_->painter, p, 1200 / 25.4);
         ++paginas_;
     }
 }
 
+void TArquivoPDF::Conclui() {
+    Dados& d = *d_;
+    if (d.concluido) return;
+    const bool pintou = d.painter.end();
+    int erro = 0;
+    errno = 0;
+    if (!d.arquivo.flush()) {
+        erro = errno ? errno : EIO;
+    } else if (::fsync(d.arquivo.handle()) != 0) {
+        erro = errno;
+    }
+    d.arquivo.close();
+    if (!erro && !pintou) erro = EIO;
+    if (!erro && std::rename(d.temporario.c_str(), d.destino.c_str()) != 0) erro = errno;
+    if (erro) {
+        ::unlink(d.temporario.c_str());
+        d.concluido = true;
+        throw Exception("Não foi possível gravar o arquivo " + d.destino + ": " + DescricaoErroSistema(erro));
+    }
+    d.concluido = true;
+    const std::string pasta = PastaDe(d.destino);
+    SincronizarCaminho(pasta.empty() ? std::string(".") : pasta);
+}
+
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {
-    TArquivoPDF(caminho).Acrescenta(paginas);
+    TArquivoPDF arquivo(caminho);
+    arquivo.Acrescenta(paginas);
+    arquivo.Conclui();
 }
 
 QImage ImagemDaPagina(const TPagina& pagina, double dpi) {

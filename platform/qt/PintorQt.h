@@ -15,9 +15,13 @@ namespace kova {
 
 // Draws one page; the painter's device has pontosPorMm device units per millimetre.
 void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm);
-// Writes the pages to an A4 PDF file; throws kova::Exception when the file cannot be written.
+// Writes the pages to an A4 PDF file, private to the user; throws kova::Exception when the file
+// cannot be written.
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho);
-// A PDF file written a few pages at a time (a long print run), finished when it goes.
+// A PDF file written a few pages at a time (a long print run). The pages go to a new private file
+// beside the target, which Conclui puts in the target's place whole; one that goes without
+// Conclui leaves nothing behind, and whatever stood at the target's name (a link) is replaced,
+// never written through.
 class TArquivoPDF {
 public:
     // Throws kova::Exception when the file cannot be created.
@@ -26,6 +30,8 @@ public:
     TArquivoPDF(const TArquivoPDF&) = delete;
     TArquivoPDF& operator=(const TArquivoPDF&) = delete;
     void Acrescenta(const std::vector<TPagina>& paginas);
+    // Completes the file and puts it in place; throws kova::Exception when it cannot.
+    void Conclui();
     int Paginas() const { return paginas_; }
 
 private:

@@ -97,6 +97,45 @@ bool ExisteDiretorio(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// A user's folders under Windows are theirs by the system's own permissions: a folder is made as
+// any other.
+bool CriaPastaPrivada(const std::string& dir) {
+    if (dir.empty()) return false;
+    for (size_t fim = dir.find_first_of("/\\"); ; fim = dir.find_first_of("/\\", fim + 1)) {
+        const std::string caminho = dir.substr(0, fim);
+        // "C:" and the root need no making.
+        if (!caminho.empty() && caminho.back() != ':' && !ExisteDiretorio(caminho) &&
+            !CreateDirectoryA(caminho.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+            errno = ErrnoDe(GetLastError());
+            return false;
+        }
+        if (fim == std::string::npos) break;
+    }
+    return ExisteDiretorio(dir);
+}
+
+void TornaPrivado(const std::string&) {}
+
+void CriaArquivoNovo(const std::string& path, bool) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD erro = GetLastError();
+        throw EErroGravacao(path, erro == ERROR_FILE_EXISTS ? std::string("já existe um arquivo com esse nome")
+                                                            : DescricaoErroSistema(ErrnoDe(erro)));
+    }
+    CloseHandle(h);
+}
+
+bool EhLinkSimbolico(const std::string& path) {
+    const DWORD a = Atributos(path);
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// Who may write a file is told by its access list, which the system's installer sets: not looked
+// at here.
+std::string GravavelPorOutros(const std::string&) { return {}; }
+
 // A folder's entries are made durable by the file system's own journal; only files are flushed.
 void SincronizarCaminho(const std::string& path) {
     HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,

@@ -1,6 +1,5 @@
 #include "SaidasImpressao.h"
 
-#include <QDir>
 #include <QTemporaryDir>
 
 #include "Diretorios.h"
@@ -35,12 +34,14 @@ bool TSaidaArquivoPDF::Envia(const std::vector<TPagina>& paginas) {
 
 void TSaidaArquivoPDF::Conclui() {
     if (!arquivo_) return;
-    arquivo_.reset();
+    const std::unique_ptr<TArquivoPDF> arquivo = std::move(arquivo_);
+    arquivo->Conclui();
     if (!ExisteArquivoDisco(caminho_)) throw Exception("Não foi possível gravar o arquivo " + caminho_);
 }
 
 bool TSaidaPastaPDF::Envia(const std::vector<TPagina>& paginas) {
-    if (!QDir().mkpath(QString::fromStdString(pasta_))) throw Exception("Não foi possível criar a pasta " + pasta_);
+    // Printed slips hold the taxpayers' data: a folder made here is the user's alone.
+    if (!CriaPastaPrivada(pasta_)) throw Exception("Não foi possível criar a pasta " + pasta_);
     ultimo_ = IncluiBarra(pasta_) + "KOVA_" + DM->cdsKOVA.FieldByName("IdKOVA").AsString() + ".pdf";
     GravaPDF(paginas, ultimo_);
     return true;

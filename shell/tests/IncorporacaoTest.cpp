@@ -314,6 +314,49 @@ TEST_F(IncorporacaoTest, ValoresNoCentavoEstadosEmMaiusculasEBrancasNoFim) {
     EXPECT_EQ(imp->Incorporadas, 1);
 }
 
+// A refused line is quoted by its start, however long it is; a field holding a control character
+// is refused by line and field, and nothing of either line is stored.
+TEST_F(IncorporacaoTest, LinhaRecusadaCitadaPeloInicioECaracteresDeControleRecusados) {
+    const std::string enorme(10'000'000, 'A');
+    std::string erro = Falha(Arquivo({enorme}));
+    EXPECT_LT(erro.size(), 700u);
+    EXPECT_EQ(erro, "Registro Nº 1 inválido para incorporação\r\rNúmero de campos inválido\r\r" + enorme.substr(0, 500) +
+                        " [...] (linha de 10000000 caracteres)");
+    for (const std::string& texto : dialogs.Texts()) EXPECT_LT(texto.size(), 700u);
+
+    // A number 10 MB long is refused as any bad number is, quoted by its start.
+    auto l = LinhaValida();
+    l[5] = std::string(10'000'000, '9');
+    dialogs.Clear();
+    erro = Falha(Arquivo({Junta(l)}));
+    EXPECT_EQ(erro.rfind("'" + std::string(64, '9') + "...'", 0), 0u) << erro.substr(0, 200);
+    EXPECT_LT(erro.size(), 700u);
+    for (const std::string& texto : dialogs.Texts()) EXPECT_LT(texto.size(), 700u);
+
+    const struct {
+        size_t campo;
+        std::string texto;
+        const char* nome;
+    } casos[] = {
+        {12, std::string("EMPRESA\0OCULTA", 14), "13 (RazaoSocial)"},
+        {14, "RUA \x1b[2JDAS FLORES", "15 (Endereco)"},
+        {19, "PEDIDO\r1", "20 (Informacoes)"},
+        {15, "CAMPINAS\x7f", "16 (Municipio)"},
+    };
+    for (const auto& caso : casos) {
+        SCOPED_TRACE(caso.nome);
+        auto linha = LinhaValida();
+        linha[caso.campo] = caso.texto;
+        dialogs.Clear();
+        dialogs.Answer(TModalResult::mrYes);  // keep the first
+        dialogs.Answer(TModalResult::mrNo);   // no print
+        EXPECT_EQ(Falha(Arquivo({Junta(LinhaValida()), Junta(linha)})),
+                  std::string("Registro Nº 2 inválido para incorporação\r\rO campo ") + caso.nome +
+                      " contém caracteres de controle");
+        EXPECT_EQ(imp->Incorporadas, 1);
+    }
+}
+
 // An import in December: the period written in the file is the one kept, this month's passes and
 // an empty one is asked for.
 TEST(IncorporacaoDezembro, PeriodoDoArquivoPassaEVazioEhPedido) {

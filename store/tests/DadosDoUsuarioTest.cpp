@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 
+#include "OutroUsuario.h"
 #include "TChecksum.h"
 #include "TDataSet.h"
 #include "TIniFile.h"
@@ -52,6 +57,76 @@ TEST(DadosDoUsuario, PrimeiroInicioCopiaAsTabelasEOsSeguintesGuardamOQueOUsuario
     fs::create_directories(raiz + "usr/bin/Dados");
     EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "c/", raiz + "s/", instalados), "");
     EXPECT_FALSE(fs::exists(raiz + "s/Dados"));
+    fs::remove_all(raiz);
+}
+
+unsigned Modo(const std::string& caminho) {
+    struct stat st;
+    return ::lstat(caminho.c_str(), &st) == 0 ? unsigned(st.st_mode & 07777) : 0u;
+}
+
+// What another user of the machine may read of it: empty when nothing.
+std::string LidoPorOutro(const std::vector<std::string>& caminhos) {
+    if (!teste::PodeTrocarDeUsuario()) return "";
+    return teste::NoFilho([&] {
+        std::string lidos;
+        for (const std::string& c : caminhos) {
+            if (::access(c.c_str(), R_OK) == 0 || errno != EACCES) lidos += c + " ";
+        }
+        return lidos;
+    });
+}
+
+// The slips, the printed slips and the settings are the user's alone whatever the umask, and a
+// directory an earlier version left open to everyone is closed on the next start.
+TEST(DadosDoUsuario, PastasEArquivosDoUsuarioSoDeleQualquerQueSejaAUmask) {
+    char modelo[] = "/tmp/kova-privado-XXXXXX";
+    const std::string raiz = std::string(mkdtemp(modelo)) + "/";
+    ::chmod(raiz.c_str(), 0755);
+    const std::string instalados = raiz + "usr/share/kova/Dados/";
+    fs::create_directories(instalados);
+    fs::create_directories(raiz + "usr/bin");
+    std::ofstream(instalados + "ControleCRC.cds") << "crc";
+    std::ofstream(instalados + "KOVA.cds") << "vazio";
+    const mode_t mascara = ::umask(022);
+    for (mode_t umask : {mode_t(022), mode_t(077)}) {
+        SCOPED_TRACE(umask);
+        ::umask(umask);
+        // A home as a machine has it: its folders open to be passed through.
+        const std::string casa = raiz + "home" + std::to_string(umask) + "/";
+        fs::create_directories(casa + ".local/share");
+        fs::create_directories(casa + ".config");
+        for (const char* p : {"", ".local", ".local/share", ".config"}) ::chmod((casa + p).c_str(), 0755);
+        const std::string config = casa + ".config/kova/", usuario = casa + ".local/share/kova/";
+        const std::string dados = PreparaDadosDoUsuario(raiz + "usr/bin/", config, usuario, instalados);
+        ASSERT_EQ(dados, usuario + "Dados/");
+        for (const std::string& pasta : {config, usuario, dados}) EXPECT_EQ(Modo(pasta), 0700u) << pasta;
+        EXPECT_EQ(Modo(config + "KOVA.INI"), 0600u);
+        EXPECT_EQ(Modo(dados + "KOVA.cds"), 0600u);
+
+        // As an earlier version left them, with a printed slip.
+        fs::create_directory(dados + "Impressoes");
+        std::ofstream(dados + "Impressoes/KOVA_7.pdf") << "%PDF";
+        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes"}) ::chmod(pasta.c_str(), 0755);
+        for (const std::string& arquivo : {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
+            ::chmod(arquivo.c_str(), 0644);
+        }
+        const std::vector<std::string> pessoais = {config + "KOVA.INI", dados + "KOVA.cds",
+                                                   dados + "Impressoes/KOVA_7.pdf", dados + "Impressoes/"};
+        if (umask == 022 && teste::PodeTrocarDeUsuario()) {
+            EXPECT_NE(LidoPorOutro(pessoais), "");
+        }
+        ProtegeDadosDoUsuario(config, usuario);
+        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes/"}) EXPECT_EQ(Modo(pasta), 0700u) << pasta;
+        for (const std::string& arquivo : {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
+            EXPECT_EQ(Modo(arquivo), 0600u) << arquivo;
+        }
+        EXPECT_EQ(LidoPorOutro(pessoais), "");
+        // Another start keeps it so.
+        EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", config, usuario, instalados), dados);
+        EXPECT_EQ(Modo(config + "KOVA.INI"), 0600u);
+    }
+    ::umask(mascara);
     fs::remove_all(raiz);
 }
 

@@ -436,7 +436,19 @@ TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
         SaveToFile(t, dir.Raiz() + "tipo.cds");
         tipoErrado = Ler(dir.Raiz() + "tipo.cds");
     }
+    // Records that never end, their checksum recorded as if the file were the shipped one.
+    std::string semFim;
+    {
+        sqlite3* db;
+        sqlite3_open((dir.Raiz() + "semfim.cds").c_str(), &db);
+        sqlite3_exec(db, "CREATE TABLE campos(nome, tipo, tamanho, posicao); INSERT INTO campos VALUES('UF', 'String', 2, 0);"
+                     "CREATE VIEW registros AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
+                     "SELECT 'SP' AS UF FROM c", nullptr, nullptr, nullptr);
+        sqlite3_close(db);
+        semFim = Ler(dir.Raiz() + "semfim.cds");
+    }
     for (const auto& [nome, conteudo] : std::vector<std::pair<std::string, std::string>>{
+             {"visão sem fim", semFim},
              {"corrompido", corrompido},
              {"truncado", original.substr(0, original.size() / 2)},
              {"vazio", ""},
@@ -451,6 +463,10 @@ TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
         TDM& d = Carrega();
         ASSERT_EQ(dialogs.Texts().size(), 1u);
         EXPECT_EQ(dialogs.Texts()[0].rfind("Erro na abertura da tabela: UF.cds\r\r", 0), 0u) << dialogs.Texts()[0];
+        if (nome == "visão sem fim") {
+            EXPECT_EQ(dialogs.Texts()[0], "Erro na abertura da tabela: UF.cds\r\rUF.cds: o arquivo não é uma tabela do "
+                                          "KOVA (registros é uma visão, não uma tabela)");
+        }
         EXPECT_TRUE(d.TerminacaoSolicitada);
         EXPECT_FALSE(d.cdsUF.Active());
         EXPECT_FALSE(d.cdsKOVA.Active());

@@ -1,5 +1,6 @@
 #include <dlfcn.h>
 #include <stdlib.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <fstream>
@@ -9,6 +10,7 @@
 #include "Errors.h"
 #include "InscricaoEstadual.h"
 #include "Mensagens.h"
+#include "OutroUsuario.h"
 #include "RegrasValidacaoTeste.h"
 
 using namespace kova;
@@ -163,6 +165,56 @@ TEST_F(ContribuinteTest, ComponenteDoSistemaVemAntesDoDaPastaDoPrograma) {
     std::ofstream(raiz + "sem") << "um arquivo onde a pasta deveria estar";
     EXPECT_TRUE(ValidaInscricaoEstadual("MG", "0623079040081"));
     EXPECT_TRUE(dialogs.Texts().empty());
+}
+
+// Code that someone else could have put or changed where the component is looked for would run as
+// this user: it is refused with the reason and never loaded, not passed over for the next place.
+TEST_F(ContribuinteTest, ComponentePlantadoOuAbertoAOutrosNaoEhCarregado) {
+    const auto recusa = [&]() -> std::string {
+        try {
+            ValidaInscricaoEstadual("MG", "0623079040081");
+        } catch (const Exception& e) {
+            return e.Message();
+        }
+        return "carregada";
+    };
+    const auto carregada = [](const std::string& caminho) {
+        void* h = dlopen(caminho.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (h) dlclose(h);
+        return h != nullptr;
+    };
+    Componente(KOVA_COMPONENTE_LISTA, "sistema");
+    Componente(KOVA_COMPONENTE_LISTA, "programa");
+    const std::string sistema = raiz + "sistema/" + kComponenteInscricao;
+    ::chmod(sistema.c_str(), 0666);
+    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: " + sistema +
+                            " pode ser alterado por outros usuários; por segurança o KOVA não a usa");
+    ::chmod(sistema.c_str(), 0644);
+    ::chmod((raiz + "sistema").c_str(), 0777);
+    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: a pasta " + raiz +
+                            "sistema/ pode ser alterada por outros usuários; por segurança o KOVA não a usa");
+    EXPECT_FALSE(carregada(sistema));
+
+    // Put in a folder every user may write (as /tmp) by another user of the machine.
+    if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "a file of another user needs the superuser";
+    ::chmod(raiz.c_str(), 0755);
+    const std::string comum = raiz + "comum/";
+    fs::create_directory(comum);
+    ::chmod(comum.c_str(), 01777);
+    std::ifstream in(KOVA_COMPONENTE_LISTA, std::ios::binary);
+    const std::string codigo((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_EQ(NoFilho([&] {
+                  ::umask(022);
+                  if (::mkdir((comum + "kova").c_str(), 0755) != 0) return std::string("mkdir");
+                  std::ofstream(comum + "kova/" + kComponenteInscricao, std::ios::binary) << codigo;
+                  return std::string();
+              }),
+              "");
+    setenv("KOVA_SYSDIR", (comum + "kova").c_str(), 1);
+    const std::string plantado = comum + "kova/" + kComponenteInscricao;
+    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: " + plantado +
+                            " pertence a outro usuário; por segurança o KOVA não a usa");
+    EXPECT_FALSE(carregada(plantado));
 }
 
 TEST_F(ContribuinteTest, SantaCatarinaComDocumentoDeUmDigitoExigeInscricao) {

@@ -28,6 +28,7 @@ void KOVAsEmPDF(benchmark::State& state) {
     for (auto _ : state) {
         TArquivoPDF pdf(caminho);
         for (int64_t i = 0; i < state.range(0); ++i) pdf.Acrescenta(relatorio.Executa(3));
+        pdf.Conclui();
     }
     state.counters["KOVA/s"] =
         benchmark::Counter(double(state.iterations() * state.range(0)), benchmark::Counter::kIsRate);

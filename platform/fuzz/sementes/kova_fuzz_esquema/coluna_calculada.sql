@@ -1,0 +1,1 @@
+ALTER TABLE registros ADD COLUMN g AS (zeroblob(100000))

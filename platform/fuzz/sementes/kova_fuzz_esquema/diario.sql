@@ -1,0 +1,1 @@
+PRAGMA journal_mode=WAL; UPDATE registros SET Nome = 'tres' WHERE Valor = 1

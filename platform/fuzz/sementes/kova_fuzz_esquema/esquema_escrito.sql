@@ -1,0 +1,1 @@
+PRAGMA writable_schema=ON; UPDATE sqlite_master SET sql = 'CREATE TABLE registros(Nome, Valor, Quando, Quanto, crc_linha, x AS (randomblob(1e9)))' WHERE name = 'registros'

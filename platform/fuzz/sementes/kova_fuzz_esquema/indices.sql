@@ -1,0 +1,1 @@
+CREATE INDEX i ON registros(length(Nome)); CREATE INDEX p ON registros(Nome) WHERE Valor > 1

@@ -1,0 +1,1 @@
+DELETE FROM selo; INSERT INTO registros(Nome, Valor) SELECT Nome || 'x', Valor + 10 FROM registros

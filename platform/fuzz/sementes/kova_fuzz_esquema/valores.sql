@@ -1,0 +1,1 @@
+UPDATE registros SET Valor = 'x' WHERE Valor = 2; UPDATE campos SET tamanho = 99999999

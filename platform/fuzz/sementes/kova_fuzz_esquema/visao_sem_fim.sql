@@ -1,0 +1,1 @@
+DROP TABLE registros; CREATE VIEW registros AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) SELECT 'x' || n AS Nome, n AS Valor, NULL AS Quando, NULL AS Quanto, 0 AS crc_linha FROM c
