@@ -179,7 +179,7 @@ void TDataSet::Close() {
     posResidente_.clear();
     nomesResidentes_.clear();
     lidos_.clear();
-    inteiros_ = 0;
+    inteiros_ = fixos_ = 0;
     pendentes_.clear();
     removidas_.clear();
     modified_ = false;
@@ -202,7 +202,7 @@ void TDataSet::EmptyDataSet() {
     owned_.clear();
     for (auto& ix : indexes_) ix->order.clear();
     lidos_.clear();
-    inteiros_ = 0;
+    inteiros_ = fixos_ = 0;
     pendentes_.clear();
     bof_ = eof_ = true;
     NotifyData(nullptr);
@@ -657,6 +657,8 @@ void TDataSet::Delete() {
     if (r->linha != 0) removidas_.push_back(r->linha);
     const bool eraLido = r->linha != 0 && !r->values.empty();
     if (eraLido) --inteiros_;
+    const bool eraFixo = r->fixo;
+    if (eraFixo) --fixos_;
     buffer_.reset();
     state_ = TDataSetState::dsBrowse;
     modified_ = false;
@@ -673,6 +675,7 @@ void TDataSet::Delete() {
         if (r->linha != 0) removidas_.pop_back();
         if (eraPendente) MarcaPendente(r);
         if (eraLido) ++inteiros_;
+        if (eraFixo) ++fixos_;
         owned_[r->seq] = std::move(apagado);
         InsertInOrders(r);
         current_ = r;
@@ -1027,6 +1030,7 @@ void TDataSet::ReleaseRecords(const std::vector<TBookmark>& bookmarks) {
     std::erase_if(pendentes_, sai);
     for (const Record* r : fora) {
         if (!r->values.empty() && r->linha != 0) --inteiros_;
+        if (r->fixo) --fixos_;
         if (calculated_ == r) calculated_ = nullptr;
         owned_.erase(r->seq);
     }
@@ -1103,7 +1107,7 @@ void TDataSet::Materializa(Record* r) const {
     std::vector<TValue>().swap(r->residentes);
     lidos_.push_back(r->seq);
     ++inteiros_;
-    if (inteiros_ > kRegistrosLidos) DescartaLidos();
+    if (inteiros_ - fixos_ > kRegistrosLidos) DescartaLidos();
 }
 
 void TDataSet::DescartaLidos() const {
@@ -1111,14 +1115,21 @@ void TDataSet::DescartaLidos() const {
     // stays whole. The newest half stays, so a value just read is never taken from under its reader.
     const size_t alvo = kRegistrosLidos / 2;
     std::deque<uint64_t> ficam;
-    while (!lidos_.empty() && inteiros_ > alvo) {
+    while (!lidos_.empty() && inteiros_ - fixos_ > alvo) {
         const uint64_t seq = lidos_.front();
         lidos_.pop_front();
         auto it = owned_.find(seq);
         if (it == owned_.end()) continue;
         Record* r = it->second.get();
-        if (r->values.empty()) continue;
-        if (r->pendente || r->linha == 0 || r == current_ || r == calculated_ || r == override_) {
+        if (r->values.empty() || r->fixo) continue;
+        if (r->pendente) {
+            // Whole until it is written: out of the queue meanwhile, which would otherwise be
+            // walked past every record changed and not yet saved at each read.
+            r->fixo = true;
+            ++fixos_;
+            continue;
+        }
+        if (r->linha == 0 || r == current_ || r == calculated_ || r == override_) {
             ficam.push_back(seq);
             continue;
         }
@@ -1203,6 +1214,7 @@ void TDataSet::MarcaPendente(Record* r) {
 void TDataSet::DesmarcaPendente(Record* r) {
     if (!r->pendente) return;
     r->pendente = false;
+    Solta(r);
     pendentes_.erase(std::find(pendentes_.begin(), pendentes_.end(), r));
 }
 
@@ -1241,12 +1253,21 @@ void TDataSet::ConfirmaGravacao(const TPendencias& gravadas, const std::vector<s
     }
     for (TBookmark b : gravadas.gravar) {
         auto it = owned_.find(b);
-        if (it != owned_.end()) it->second->pendente = false;
+        if (it == owned_.end()) continue;
+        it->second->pendente = false;
+        Solta(it->second.get());
     }
     std::erase_if(pendentes_, [](const Record* r) { return !r->pendente; });
     // Rows deleted after the snapshot stay pending.
     removidas_.erase(removidas_.begin(), removidas_.begin() + std::ptrdiff_t(std::min(removidas_.size(), gravadas.removidas.size())));
-    if (fonte_ && inteiros_ > kRegistrosLidos) DescartaLidos();
+    if (fonte_ && inteiros_ - fixos_ > kRegistrosLidos) DescartaLidos();
+}
+
+void TDataSet::Solta(Record* r) const {
+    if (!r->fixo) return;
+    r->fixo = false;
+    --fixos_;
+    if (!r->values.empty() && r->linha != 0) lidos_.push_back(r->seq);
 }
 
 void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
@@ -1267,6 +1288,7 @@ void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
     for (const Record* r : fora) {
         if (r->linha != 0) removidas_.push_back(r->linha);
         if (!r->values.empty() && r->linha != 0) --inteiros_;
+        if (r->fixo) --fixos_;
         if (calculated_ == r) calculated_ = nullptr;
         owned_.erase(r->seq);
     }

@@ -241,6 +241,7 @@ private:
         std::vector<TValue> residentes;
         int64_t linha = 0;       // its row in the table's file; 0 while it is not there
         bool pendente = false;   // posted since it was last written to the file
+        bool fixo = false;       // whole and out of the queue of records read, until written
     };
     struct Index {
         TIndexDef def;
@@ -284,6 +285,8 @@ private:
     // A field of a record, read from the file first when it is neither whole nor resident.
     const TValue& Valor(const Record* r, size_t field) const;
     void Materializa(Record* r) const;
+    // A record written (or no longer pending) goes back to the queue of records that may be let go.
+    void Solta(Record* r) const;
     void DescartaLidos() const;
     void MarcaPendente(Record* r);
     void DesmarcaPendente(Record* r);
@@ -333,6 +336,7 @@ private:
     std::vector<std::string> nomesResidentes_;
     mutable std::deque<uint64_t> lidos_;
     mutable size_t inteiros_ = 0;
+    mutable size_t fixos_ = 0;  // of inteiros_, those held whole until written
     // Changes not yet in the file.
     std::vector<Record*> pendentes_;
     std::vector<int64_t> removidas_;

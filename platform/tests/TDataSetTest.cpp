@@ -718,6 +718,35 @@ TEST_F(TabelaTest, RegistrosNoArquivoSoLidosQuandoUmCampoNaoResidenteEPedido) {
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "linha 4");
 }
 
+TEST_F(TabelaTest, RegistrosAlteradosFicamInteirosAteGravadosEOsLidosContinuamLimitados) {
+    auto fonte = std::make_shared<FonteDeTeste>();
+    std::vector<TDataSet::TRegistroResidente> residentes;
+    const int n = int(TDataSet::kRegistrosLidos) * 3;
+    const int alteradas = int(TDataSet::kRegistrosLidos) * 2;
+    for (int i = 1; i <= n; ++i) {
+        fonte->linhas.push_back({std::string("SP"), std::string("1"), std::string("T"), "linha " + std::to_string(i), int32_t(i)});
+        residentes.push_back({i, {std::string("SP"), std::string("1"), std::string("T"), int32_t(i)}});
+    }
+    t.Close();
+    t.SetIndexName("sk_Numero");
+    t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag", "Numero"}, residentes);
+    t.First();
+    for (int i = 1; i <= alteradas; ++i, t.Next()) {
+        t.Edit();
+        t.FieldByName("Texto").SetAsString("mudou " + std::to_string(i));
+        t.Post();
+    }
+    // Every other record read: the changed ones are never let go, the others stay bounded.
+    for (; !t.Eof(); t.Next()) ASSERT_EQ(t.FieldByName("Texto").AsString().substr(0, 6), "linha ");
+    EXPECT_LE(t.WholeRecordsInMemory(), size_t(alteradas) + TDataSet::kRegistrosLidos);
+    int i = 0;
+    for (t.First(); i < alteradas; t.Next()) ASSERT_EQ(t.FieldByName("Texto").AsString(), "mudou " + std::to_string(++i));
+    // Written, they may be let go like the rest.
+    t.ConfirmaGravacao(t.Pendencias(), {});
+    for (t.First(); !t.Eof(); t.Next()) t.FieldByName("Texto").AsString();
+    EXPECT_LE(t.WholeRecordsInMemory(), TDataSet::kRegistrosLidos);
+}
+
 TEST_F(TabelaTest, IndiceForaDeUsoDepoisDaCargaSaiEmOrdemQuandoEscolhido) {
     // Loaded in number order; the rule index is not kept meanwhile, so edits, additions and
     // removals made before it is chosen must all show in it then.
