@@ -10,6 +10,7 @@
 #include <QVBoxLayout>
 
 #include "Dialogs.h"
+#include "Diretorios.h"
 #include "DM.h"
 #include "QtTexto.h"
 
