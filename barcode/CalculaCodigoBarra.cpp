@@ -11,6 +11,7 @@
 #include "RegrasDaUF.h"
 #include "TDM.h"
 #include "Texto.h"
+#include "VersaoCodigoBarra.h"
 
 namespace kova {
 namespace {

@@ -6,6 +6,7 @@
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Mensagens.h"
+#include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
 

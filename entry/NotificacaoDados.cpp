@@ -13,6 +13,7 @@
 #include "Predicados.h"
 #include "RegrasDatas.h"
 #include "RegrasDocumento.h"
+#include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
 

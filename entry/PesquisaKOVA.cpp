@@ -3,6 +3,7 @@
 #include <cctype>
 #include <unordered_set>
 
+#include "TDM.h"
 #include "Texto.h"
 
 namespace kova {

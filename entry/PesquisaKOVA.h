@@ -7,9 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "TDM.h"
+#include "TDataSet.h"
 
 namespace kova {
+
+class TDM;
 
 // The visible slips of the slips table, in its current order, that match `texto`:
 // - a number (dots, slash, dash and spaces ignored): slips whose number begins with it, and those

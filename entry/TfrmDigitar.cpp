@@ -5,6 +5,7 @@
 #include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "TDM.h"
 #include "Texto.h"
 #include "Predicados.h"
 #include "ValidaCampo.h"
@@ -33,6 +34,9 @@ const char* TextoDoEstado(TDataSetState s) {
 }
 
 }  // namespace
+
+bool TfrmDigitar::Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
+bool TfrmDigitar::Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
 
 TfrmDigitar::TfrmDigitar(TDM& dm) : dm_(dm) {
     if (frmDigitar) throw std::logic_error("only one entry form object may exist");

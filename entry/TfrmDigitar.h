@@ -17,11 +17,13 @@
 
 #include "RegrasDaUF.h"
 #include "TControlModel.h"
-#include "TDM.h"
 #include "TDataSource.h"
 #include "TChecksum.h"
+#include "TValue.h"
 
 namespace kova {
+
+class TDM;
 
 class TfrmDigitar {
 public:
@@ -144,8 +146,8 @@ private:
     // Puts the focus on the box of a field (on screen).
     void FocarCampo(const std::string& campo);
     bool Editando() const;
-    bool Hospedado() const { return dm_.ModoBiblioteca && !dm_.ModoSilencioso; }
-    bool Desassistido() const { return dm_.ModoBiblioteca && dm_.ModoSilencioso; }
+    bool Hospedado() const;
+    bool Desassistido() const;
     bool ReceitaEncontrada();
     // Opens or closes a box; on screen its colour follows at once.
     void Abre(const char* controle, bool aberto = true);

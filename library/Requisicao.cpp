@@ -10,6 +10,7 @@
 #include "Desligado.h"
 #include "Errors.h"
 #include "Predicados.h"
+#include "TDM.h"
 #include "Texto.h"
 
 namespace kova {

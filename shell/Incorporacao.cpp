@@ -8,6 +8,7 @@
 #include "Desligado.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "GravacaoKOVA.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"

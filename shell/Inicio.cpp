@@ -6,6 +6,7 @@
 #include "DadosDoUsuario.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
+#include "TDM.h"
 
 namespace kova {
 

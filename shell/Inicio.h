@@ -5,9 +5,9 @@
 
 #include <memory>
 
-#include "TDM.h"
-
 namespace kova {
+
+class TDM;
 
 // The loaded data module, or null when the program must end (its messages have been shown).
 std::unique_ptr<TDM> CriaModuloDeDados();

@@ -7,12 +7,17 @@
 #include "Desligado.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "GravacaoKOVA.h"
 #include "RegrasDaUF.h"
+#include "TArquivoTabela.h"
 #include "Texto.h"
+#include "VersaoCodigoBarra.h"
 
 namespace kova {
 
 TDM* DM = nullptr;
+
+std::string DirProgramaDoModulo() { return DM ? DM->DirPrograma : DiretorioPrograma(); }
 
 namespace {
 

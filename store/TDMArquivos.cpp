@@ -16,6 +16,8 @@
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "GravacaoKOVA.h"
+#include "TArquivoTabela.h"
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TIniFile.h"

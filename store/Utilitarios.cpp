@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "Clock.h"
+#include "TDM.h"
 
 namespace kova {
 

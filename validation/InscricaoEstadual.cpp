@@ -2,14 +2,13 @@
 
 #include "ComponenteInscricao.h"
 #include "Dialogs.h"
-#include "Diretorios.h"
-#include "TDM.h"
+#include "DM.h"
 
 namespace kova {
 
 bool ValidaInscricaoEstadual(const std::string& uf, const std::string& inscricao) {
     BusyCursor ampulheta;
-    const TConsisteInscricao consiste = ComponenteInscricao(DM ? DM->DirPrograma : DiretorioPrograma());
+    const TConsisteInscricao consiste = ComponenteInscricao(DirProgramaDoModulo());
     return consiste(inscricao.c_str(), uf.c_str()) == 0;
 }
 

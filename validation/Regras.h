@@ -8,9 +8,11 @@
 
 #include "Mensagens.h"
 #include "RegrasDaUF.h"
-#include "TDM.h"
+#include "TDataSet.h"
 
 namespace kova {
+
+class TDM;
 
 struct TCritica {
     TDM& dm;
@@ -20,11 +22,9 @@ struct TCritica {
     std::string mensagem;
     bool encerrada = false;  // ended early without a message: the courier rule is not applied
 
-    bool Silencioso() const { return dm.ModoSilencioso; }
+    bool Silencioso() const;
     void Erro(const char* numero) { mensagem = Mensagem(numero); }
-    void ErroPar(const char* numero, const char* numeroSilencioso) {
-        mensagem = MensagemPar(numero, numeroSilencioso, dm.ModoSilencioso);
-    }
+    void ErroPar(const char* numero, const char* numeroSilencioso);
     // Another field of the slip, as text, trimmed.
     std::string Campo(const char* nome) const;
     // The rule for the slip's own state and revenue code.

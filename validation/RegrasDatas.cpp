@@ -6,6 +6,7 @@
 #include "Clock.h"
 #include "Predicados.h"
 #include "Regras.h"
+#include "TDM.h"
 #include "Texto.h"
 
 namespace kova {

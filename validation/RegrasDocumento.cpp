@@ -10,7 +10,9 @@
 #include "DigitosVerificadores.h"
 #include "Predicados.h"
 #include "Regras.h"
+#include "TDM.h"
 #include "Texto.h"
+#include "VersaoCodigoBarra.h"
 
 namespace kova {
 namespace {

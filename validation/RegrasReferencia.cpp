@@ -5,6 +5,7 @@
 #include "DigitosVerificadores.h"
 #include "Predicados.h"
 #include "Regras.h"
+#include "TDM.h"
 #include "Texto.h"
 
 namespace kova {

@@ -7,9 +7,16 @@
 #include "Predicados.h"
 #include "Regras.h"
 #include "TDataSource.h"
+#include "TDM.h"
 #include "Texto.h"
 
 namespace kova {
+
+bool TCritica::Silencioso() const { return dm.ModoSilencioso; }
+
+void TCritica::ErroPar(const char* numero, const char* numeroSilencioso) {
+    mensagem = MensagemPar(numero, numeroSilencioso, dm.ModoSilencioso);
+}
 
 std::string TCritica::Campo(const char* nome) const {
     const TField& f = kova.FieldByName(nome);

@@ -11,8 +11,8 @@
 
 #include "Dialogs.h"
 #include "Diretorios.h"
+#include "DM.h"
 #include "QtTexto.h"
-#include "TDM.h"
 
 namespace kova {
 
@@ -112,7 +112,7 @@ const char* PaginaDoTopico(int topico) {
 }
 
 std::string PastaDaAjuda() {
-    const std::string aoLado = (DM ? DM->DirPrograma : DiretorioPrograma()) + "ajuda/";
+    const std::string aoLado = DirProgramaDoModulo() + "ajuda/";
     if (ExisteArquivoDisco(aoLado + "index.html")) return aoLado;
     const std::string instalada = KOVA_DIR_AJUDA_INSTALADA;
     if (!instalada.empty() && ExisteArquivoDisco(instalada + "index.html")) return instalada;
@@ -122,7 +122,7 @@ std::string PastaDaAjuda() {
 void AbrirAjuda(int topico, QWidget* janela) {
     if (PastaDaAjuda().empty()) {
         MessageDlg("O manual do KOVA não foi encontrado neste computador.\r\rEle é procurado em: " +
-                       (DM ? DM->DirPrograma : DiretorioPrograma()) + "ajuda/ e em " + KOVA_DIR_AJUDA_INSTALADA,
+                       DirProgramaDoModulo() + "ajuda/ e em " + KOVA_DIR_AJUDA_INSTALADA,
                    TMsgDlgType::mtInformation);
         return;
     }

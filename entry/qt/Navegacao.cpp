@@ -6,7 +6,6 @@
 #include "DialogosQt.h"
 #include "Diretorios.h"
 #include "QtTexto.h"
-#include "TDM.h"
 #include "TfrmDigitar.h"
 
 namespace kova {

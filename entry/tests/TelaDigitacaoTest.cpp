@@ -4,6 +4,7 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "GravacaoKOVA.h"
 #include "Mensagens.h"
 #include "TabelasDeTeste.h"
 #include "TfrmDigitar.h"

@@ -10,6 +10,7 @@
 #include "DialogosQt.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
+#include "DM.h"
 #include "Errors.h"
 #include "FilaImpressao.h"
 #include "FrmDigitar.h"
@@ -17,7 +18,6 @@
 #include "Predicados.h"
 #include "QtTexto.h"
 #include "SaidasImpressao.h"
-#include "TDM.h"
 #include "TfrmDigitar.h"
 #include "Texto.h"
 

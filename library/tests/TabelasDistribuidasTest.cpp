@@ -17,6 +17,7 @@
 #include "KovaIniDeTeste.h"
 #include "Predicados.h"
 #include "Requisicao.h"
+#include "TDM.h"
 #include "Texto.h"
 
 using namespace kova;

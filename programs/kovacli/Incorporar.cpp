@@ -14,6 +14,7 @@
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "GravacaoKOVA.h"
 #include "Incorporacao.h"
 #include "SaidasImpressao.h"
 #include "TDM.h"

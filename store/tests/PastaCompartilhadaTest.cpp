@@ -18,6 +18,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "GravacaoKOVA.h"
 #include "MorteNoPasso.h"
 #include "Diretorios.h"
 #include "TChecksum.h"

@@ -17,6 +17,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "Errors.h"
 #include "MorteNoPasso.h"
 #include "Diretorios.h"
 #include "TChecksum.h"

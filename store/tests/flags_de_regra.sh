@@ -1,7 +1,7 @@
 #!/bin/sh
-# The flags of the state rule table are spelt in store/RegrasDaUF.* and nowhere else in the
-# programs: a flag that header does not list does not compile, and no other source reads the rule
-# table's rows or columns itself, where it could spell a flag of its own.
+# The flags of the state rule table are spelt in store/include/RegrasDaUF.h and store/RegrasDaUF.cpp
+# and nowhere else in the programs: a flag that header does not list does not compile, and no other
+# source reads the rule table's rows or columns itself, where it could spell a flag of its own.
 #
 #   flags_de_regra.sh <C++ compiler> <source folder>
 set -eu
@@ -12,7 +12,7 @@ trap 'rm -rf "$dir"' EXIT
 
 compila() {  # flag, file of the compiler's messages
     printf '#include "RegrasDaUF.h"\nconst auto kFlag = kova::TFlagRegra::%s;\n' "$1" > "$dir/uso.cpp"
-    "$cxx" -std=c++20 -fsyntax-only -I"$raiz/store" "$dir/uso.cpp" 2> "$2"
+    "$cxx" -std=c++20 -fsyntax-only -I"$raiz/store/include" "$dir/uso.cpp" 2> "$2"
 }
 compila EV "$dir/conhecida.txt" || { cat "$dir/conhecida.txt"; echo "FALHA: uma flag conhecida não compila"; exit 1; }
 if compila EW "$dir/desconhecida.txt"; then
@@ -25,7 +25,7 @@ grep -q "EW" "$dir/desconhecida.txt" || { cat "$dir/desconhecida.txt"; exit 1; }
 # rule table goes through the look-ups of RegrasDaUF.
 achados=$(find "$raiz" -path "$raiz/build*" -prune -o -name tests -prune -o -name fuzz -prune -o \
         \( -name '*.cpp' -o -name '*.h' -o -name '*.c' \) -print |
-    grep -v '/store/RegrasDaUF\.' |
+    grep -v '/store/\(include/\)\{0,1\}RegrasDaUF\.' |
     xargs grep -nE 'cdsUFReceita *(\.|->) *(FindKey|Locate|Lookup|FieldByName|FindField|Fields)|"Flag"' |
     grep -v 'Campo(cdsUFReceita, "Flag"' || true)
 if [ -n "$achados" ]; then

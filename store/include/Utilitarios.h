@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
-#include "TDM.h"
+#include "Conversoes.h"
 
 namespace kova {
+
+class TDM;
 
 struct TResultadoRemocao {
     int removidas = 0;

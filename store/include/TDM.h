@@ -13,19 +13,14 @@
 #include <string>
 #include <vector>
 
-#include "Errors.h"
-#include "TArquivoTabela.h"
+#include "DM.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
 #include "TTrava.h"
 
 namespace kova {
 
-// A save of the slips file that did not happen: the file on disk is still the previous one.
-class EGravacaoKOVA : public Exception {
-public:
-    using Exception::Exception;
-};
+class TArquivoTabela;
 
 class TDM {
 public:
@@ -244,19 +239,6 @@ private:
     std::shared_ptr<TArquivoTabela> arquivoKOVA_;
     bool guardadasCarregadas_ = false;
 };
-
-// The one data module of the process, or null while none exists.
-extern TDM* DM;
-
-// The barcode's version digit and base year of a slip. Both follow the slip's own year (that of its
-// reference period; for Minas Gerais that of its due date), never a slip built before it.
-struct TVersaoCodigoBarra {
-    int versao = 4;
-    int anoBase = 1999;
-};
-// referencia as stored (its last four characters are the year); anoVencimento the due date's
-// year (1899 when the slip has none).
-TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia, int anoVencimento);
 
 // The slips filter: the slips not yet printed.
 inline constexpr const char* kFiltroKOVANaoImpressas = "(Situacao = 'N') or (Situacao = 'A')";
