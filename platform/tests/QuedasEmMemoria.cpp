@@ -131,7 +131,7 @@ void CadaPasso(TArquivosEmMemoria& disco, const std::string& caso, const std::fu
             bool falhou = false;
             try {
                 acao();
-            } catch (const std::exception& e) {
+            } catch (const std::exception&) {
                 falhou = true;
             }
             if (!queda) {
@@ -173,7 +173,7 @@ void SlipsFile(TArquivosEmMemoria& disco) {
         TSalvaKOVA s;
         try {
             s.Grava();
-        } catch (const EErroGravacao& e) {
+        } catch (const EErroGravacao&) {
             ++avisos;
             if (!repete || disco.Caiu()) throw;
             Confere(s.t.TemPendencias(), "KOVA.cds, disco cheio", disco.Passos(), "as alterações se perderam");
