@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
@@ -39,10 +40,12 @@ public:
         if (!in) return false;
         conteudo.clear();
         char bloco[65536];
-        while (conteudo.size() < limite && in.read(bloco, std::streamsize(sizeof bloco)).gcount() > 0) {
+        // Only what is asked for is read: a table file's header is 20 bytes of it.
+        while (conteudo.size() < limite) {
+            const size_t pedido = std::min(sizeof bloco, limite - conteudo.size());
+            if (in.read(bloco, std::streamsize(pedido)).gcount() <= 0) break;
             conteudo.append(bloco, size_t(in.gcount()));
         }
-        if (conteudo.size() > limite) conteudo.resize(limite);
         return !in.bad();
     }
     void GravaAtomico(const std::string& path, const std::string& conteudo) override {
