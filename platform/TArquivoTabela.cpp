@@ -1,13 +1,11 @@
 #include "TArquivoTabela.h"
 
 #include <sqlite3.h>
-#ifndef _WIN32
-#include <unistd.h>
-#endif
 
 #include <algorithm>
 
 #include "Diretorios.h"
+#include "SistemaDeArquivos.h"
 #include "TabelaSQLite.h"
 #include "Texto.h"
 
@@ -85,7 +83,7 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
 #ifdef _WIN32
     const bool gravavel = escrita;
 #else
-    const bool gravavel = escrita || (::access(path_.c_str(), W_OK) == 0 && !EhLinkSimbolico(path_));
+    const bool gravavel = escrita || (Arquivos().Gravavel(path_) && !EhLinkSimbolico(path_));
 #endif
     // Refused here, before a row is read, when the file is not a plain table file of the system.
     e_->conexao = std::make_unique<TConexao>(path_, gravavel);

@@ -2,13 +2,8 @@
 
 #include <sqlite3.h>
 
+#include "SistemaDeArquivos.h"
 #include "TabelaSQLite.h"
-#include <sys/stat.h>
-#ifdef _WIN32
-#include <io.h>
-#else
-#include <unistd.h>
-#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -114,9 +109,10 @@ enum class TCriacao { Publico, Privado, Feito };
 void EscreveArquivo(const TDataSet& table, const std::string& path, const std::vector<std::string>* residentes,
                     TCriacao criacao) {
     // Made new before SQLite opens it: never through a link left at its name, with its mode set.
-    if (criacao != TCriacao::Feito) CriaArquivoNovo(path, criacao == TCriacao::Privado);
+    if (criacao != TCriacao::Feito) Arquivos().CriaNovo(path, criacao == TCriacao::Privado);
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
+                             Arquivos().Vfs());
     Banco db(raw);
     auto falha = [&]() { throw EErroGravacao(path, CausaDaFalha(db.get())); };
     if (rc != SQLITE_OK) falha();
@@ -188,7 +184,7 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
     }
     executar("COMMIT");
     if (sqlite3_close(db.release()) != SQLITE_OK) throw EErroGravacao(path, "falha ao fechar o arquivo");
-    SincronizarCaminho(path);
+    Arquivos().Sincroniza(path);
 }
 
 }  // namespace
@@ -202,32 +198,17 @@ void WriteTableFileSelado(const TDataSet& table, const std::string& path, const 
 }
 
 void SaveToFile(const TDataSet& table, const std::string& path) {
-    std::string temporario = path + ".XXXXXX";
-    // mkstemp makes it new, never through a link; it takes the mode of the file it replaces.
-    int fd = ::mkstemp(temporario.data());
-    if (fd < 0) throw EErroGravacao(path, DescricaoErroSistema(errno));
-#ifndef _WIN32
-    struct stat atual;
-    if (::stat(path.c_str(), &atual) == 0) {
-        ::fchmod(fd, atual.st_mode & 07777);
-    } else {
-        const mode_t mascara = ::umask(0);
-        ::umask(mascara);
-        ::fchmod(fd, 0644 & ~mascara);
-    }
-#endif
-    ::close(fd);
+    ISistemaDeArquivos& arquivos = Arquivos();
+    const std::string temporario = arquivos.CriaTemporario(path);
     try {
         EscreveArquivo(table, temporario, nullptr, TCriacao::Feito);
-        if (!SubstituiArquivo(temporario, path)) {
-            throw EErroGravacao(path, DescricaoErroSistema(errno));
-        }
+        if (!arquivos.Renomeia(temporario, path)) throw EErroGravacao(path, DescricaoErroSistema(errno));
     } catch (...) {
-        ::unlink(temporario.c_str());
+        arquivos.Remove(temporario);
         throw;
     }
     const std::string dir = PastaDe(path);
-    SincronizarCaminho(dir.empty() ? "." : dir);
+    arquivos.Sincroniza(dir.empty() ? "." : dir);
 }
 
 }  // namespace kova

@@ -1,16 +1,14 @@
 #include "TabelaSQLite.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <charconv>
 #include <cstdio>
-#include <fstream>
 #include <string_view>
 
 #include "Crc32.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "SistemaDeArquivos.h"
 #include "Texto.h"
 
 namespace kova::tabela {
@@ -105,10 +103,7 @@ constexpr int kPassosEntreConferencias = 1000;
 // Milliseconds a connection waits for the locks other programs hold.
 constexpr int kEspera = 10000;
 
-uint64_t TamanhoDoArquivo(const std::string& path) {
-    struct stat st;
-    return ::stat(path.c_str(), &st) == 0 ? uint64_t(st.st_size) : 0;
-}
+uint64_t TamanhoDoArquivo(const std::string& path) { return Arquivos().Tamanho(path); }
 
 bool Comeca(const std::string& texto, const char* inicio) {
     const std::string t = UpperCase(TrimLeft(texto));
@@ -118,10 +113,9 @@ bool Comeca(const std::string& texto, const char* inicio) {
 // The file's header names the journal it is written with; a write-ahead log would make SQLite keep
 // files of its own beside it, which the system never does.
 bool DiarioComum(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    char cabecalho[20] = {};
-    if (!in.read(cabecalho, sizeof cabecalho)) return true;  // too short to say; SQLite judges it
-    if (std::string(cabecalho, 16) != std::string("SQLite format 3\0", 16)) return true;
+    std::string cabecalho;
+    if (!Arquivos().Ler(path, cabecalho, 20) || cabecalho.size() < 20) return true;  // too short to say; SQLite judges it
+    if (cabecalho.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0) return true;
     return cabecalho[18] == 1 && cabecalho[19] == 1;
 }
 
@@ -143,7 +137,7 @@ TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
     // One thread at a time uses a connection: SQLite need not lock it around every call.
     const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
                                    (escrita ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
-                                   nullptr);
+                                   Arquivos().Vfs());
     db_.reset(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path_);
     sqlite3* db = db_.get();

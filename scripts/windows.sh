@@ -7,7 +7,8 @@
 #   scripts/windows.sh --sem-teste   build only
 #
 # The DLLs land in build-windows/x86_64/bin and build-windows/i686/bin (or $KOVA_WINDOWS_DIR):
-# kovadll.dll, DllInscE32.Dll, kova_gera_tabelas.exe and the test host kova_hospedeiro_lote.exe.
+# kovadll.dll, DllInscE32.Dll, kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe and
+# kova_quedas_em_memoria.exe (the crash and full-disk cases of the table files, run under wine).
 # SQLite is built from Debian's source package (scripts/sqlite_fonte.sh), zlib for the host comes
 # from Debian's mingw package; the DLLs are linked statically and need only the system's own DLLs.
 set -euo pipefail

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <fstream>
 #include <sstream>
 #include <unordered_set>
 #include <utility>
@@ -17,6 +16,7 @@
 #include "Diretorios.h"
 #include "Errors.h"
 #include "GravacaoKOVA.h"
+#include "SistemaDeArquivos.h"
 #include "TArquivoTabela.h"
 #include "TChecksum.h"
 #include "TDM.h"
@@ -99,7 +99,9 @@ std::vector<std::string> Temporarios(const std::string& dirDados) {
 // The files of the mark of a complete save whose pair is not all in place yet.
 std::vector<std::string> NomesDaMarca(const std::string& dirDados) {
     std::vector<std::string> nomes;
-    std::ifstream in(dirDados + "KOVA.gravacao");
+    std::string marca;
+    Arquivos().Ler(dirDados + "KOVA.gravacao", marca);
+    std::istringstream in(marca);
     std::string nome;
     while (std::getline(in, nome)) {
         if (!nome.empty() && nome.back() == '\r') nome.pop_back();
@@ -110,9 +112,9 @@ std::vector<std::string> NomesDaMarca(const std::string& dirDados) {
 
 // Whatever a crashed save may have left in the directory.
 bool HaRestos(const std::string& dirDados) {
-    if (ExisteArquivoDisco(dirDados + "KOVA.gravacao")) return true;
+    if (Arquivos().Existe(dirDados + "KOVA.gravacao")) return true;
     for (const char* nome : {"KOVA.cds", "ControleCRC.cds"}) {
-        if (ExisteArquivoDisco(dirDados + nome + ".novo")) return true;
+        if (Arquivos().Existe(dirDados + nome + ".novo")) return true;
     }
     return !Temporarios(dirDados).empty();
 }
@@ -594,14 +596,14 @@ void TDM::GravaKOVA() {
 
 void TDM::RecuperarGravacao(const std::string& dirDados) {
     const std::string marca = dirDados + kMarcaGravacao;
-    if (ExisteArquivoDisco(marca)) {
+    if (Arquivos().Existe(marca)) {
         // The new files were complete before the mark was written: finish putting them in place.
         for (const std::string& nome : NomesDaMarca(dirDados)) {
             const std::string novo = dirDados + nome + kNovo;
-            if (ExisteArquivoDisco(novo)) SubstituiArquivo(novo, dirDados + nome);
+            if (Arquivos().Existe(novo)) Arquivos().Renomeia(novo, dirDados + nome);
         }
-        SincronizarCaminho(dirDados);
-        std::remove(marca.c_str());
+        Arquivos().Sincroniza(dirDados);
+        Arquivos().Remove(marca);
     }
     // Without the mark the new files may be incomplete: the old ones stand. Temporary files of a
     // save that died are of no use to anyone.
@@ -612,10 +614,10 @@ void TDM::RecuperarGravacao(const std::string& dirDados) {
             if (nome.size() > 9 && nome.compare(nome.size() - 9, 9, ".cds.novo") == 0) novos.push_back(nome);
         }
         ::closedir(d);
-        for (const std::string& nome : novos) std::remove((dirDados + nome).c_str());
+        for (const std::string& nome : novos) Arquivos().Remove(dirDados + nome);
     }
-    for (const std::string& nome : Temporarios(dirDados)) std::remove((dirDados + nome).c_str());
-    SincronizarCaminho(dirDados);
+    for (const std::string& nome : Temporarios(dirDados)) Arquivos().Remove(dirDados + nome);
+    Arquivos().Sincroniza(dirDados);
 }
 
 void TDM::ConcluirGravacao(const std::string& dirDados, const std::vector<std::string>& nomes) {
@@ -623,9 +625,9 @@ void TDM::ConcluirGravacao(const std::string& dirDados, const std::vector<std::s
     for (const std::string& nome : nomes) marca += nome + "\n";
     try {
         // The mark is the moment the new files become the truth.
-        EscreverArquivoAtomico(dirDados + kMarcaGravacao, marca);
+        Arquivos().GravaAtomico(dirDados + kMarcaGravacao, marca);
     } catch (...) {
-        for (const std::string& nome : nomes) std::remove((dirDados + nome + kNovo).c_str());
+        for (const std::string& nome : nomes) Arquivos().Remove(dirDados + nome + kNovo);
         throw;
     }
     RecuperarGravacao(dirDados);
@@ -652,7 +654,7 @@ void TDM::RetiraCRCDoKOVA() {
     if (!entrada()) return;
     const std::string controle = DirDados + "ControleCRC.cds";
     // The table on disk is the one to amend: the table tool may have replaced it since the load.
-    if (ExisteArquivoDisco(controle)) {
+    if (Arquivos().Existe(controle)) {
         LoadFromFile(cdsControleCRC, controle);
         cdsControleCRC.SetIndexName("pk_NomeTabela");
     } else {
@@ -673,7 +675,7 @@ void TDM::SalvarKOVA() {
         // The file the slips came from, unless a save of an earlier version put another one in its
         // place since (its crash recovered only now).
         if (!arquivoKOVA_ || arquivoKOVA_->Path() != kova) {
-            if (!ExisteArquivoDisco(kova)) throw EErroGravacao(kova, "o arquivo não existe mais");
+            if (!Arquivos().Existe(kova)) throw EErroGravacao(kova, "o arquivo não existe mais");
             arquivoKOVA_ = std::make_shared<TArquivoTabela>(kova, cdsKOVA, true);
         }
         arquivoKOVA_->GravaAlteracoes(cdsKOVA, CamposResidentesKOVA());
@@ -687,7 +689,7 @@ void TDM::SalvarKOVA() {
     } catch (const std::exception&) {
         // The checksum table in memory goes back to what the disk holds.
         try {
-            if (ExisteArquivoDisco(DirDados + "ControleCRC.cds")) {
+            if (Arquivos().Existe(DirDados + "ControleCRC.cds")) {
                 LoadFromFile(cdsControleCRC, DirDados + "ControleCRC.cds");
                 cdsControleCRC.SetIndexName("pk_NomeTabela");
             }
@@ -706,12 +708,12 @@ void TDM::GravarKOVAInteiro() {
         // Complete beside the old file first; the rename is the moment the new one counts. Its seal
         // makes any entry of ControleCRC.cds for it meaningless, so a death before the entry goes
         // leaves a directory that loads.
-        std::remove((kova + kNovo).c_str());
+        Arquivos().Remove(kova + kNovo);
         WriteTableFileSelado(cdsKOVA, kova + kNovo, CamposResidentesKOVA());
-        if (!SubstituiArquivo(kova + kNovo, kova)) throw EErroGravacao(kova, DescricaoErroSistema(errno));
-        SincronizarCaminho(DirDados);
+        if (!Arquivos().Renomeia(kova + kNovo, kova)) throw EErroGravacao(kova, DescricaoErroSistema(errno));
+        Arquivos().Sincroniza(DirDados);
     } catch (const std::exception& e) {
-        std::remove((kova + kNovo).c_str());
+        Arquivos().Remove(kova + kNovo);
         throw NaoGravou(kova, e);
     }
     try {

@@ -21,6 +21,8 @@
 #    Linux (its CRCs match) and answers the same; the reference tables built on Windows are the
 #    same files as those built on Linux.
 # 4. imprime through wine's print system on a private queue (windows_impressao.sh).
+# 5. The crash and full-disk cases of the table files, step by step, with the files in memory
+#    (kova_quedas_em_memoria.exe, the same program ctest runs on Linux).
 set -euo pipefail
 linux="$1"
 windows="$2"
@@ -48,6 +50,9 @@ trap limpa EXIT
 wineserver -w
 c="$WINEPREFIX/drive_c"
 [ -d "$c/windows" ] || falhou "wine não criou o prefixo"
+
+echo "-- quedas e disco cheio a cada passo, com os arquivos em memória"
+"$wine" "$windows/kova_quedas_em_memoria.exe" || falhou "uma queda ou um disco cheio deixou as tabelas erradas"
 # The system directory of the host's kind: a 32-bit program's system32 is wine's syswow64.
 sistema="$c/windows/system32"
 if [ -d "$c/windows/syswow64" ] && i686-w64-mingw32-objdump -f "$windows/kovadll.dll" 2>/dev/null | grep -q 'pei-i386'; then
