@@ -62,7 +62,6 @@ namespace {
 class AjusteDeColunas : public QObject {
 public:
     explicit AjusteDeColunas(QTableView& grade) : QObject(&grade), grade_(grade) {
-        grade.setProperty(kNome, true);
         grade.installEventFilter(this);
         connect(grade.verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { Alarga(); });
     }
@@ -75,7 +74,6 @@ public:
         return false;
     }
     static AjusteDeColunas* De(QTableView& grade) {
-        if (!grade.property(kNome).toBool()) return new AjusteDeColunas(grade);
         for (QObject* filho : grade.children()) {
             if (auto* a = dynamic_cast<AjusteDeColunas*>(filho)) return a;
         }
@@ -83,7 +81,6 @@ public:
     }
 
 private:
-    static constexpr const char* kNome = "ajusteDeColunas";
     void Alarga() {
         if (pendente || !grade_.isVisible()) return;
         for (int c = 0; c < grade_.model()->columnCount(); ++c) {
