@@ -32,8 +32,8 @@ std::string Pad(const std::string& texto, int n) { return CompletaEsquerda(texto
 int ParaInteiro(const std::string& texto, const char* parte, const char* campo = "") {
     int32_t v;
     if (!TryStrToInt(texto, v)) {
-        throw ECodigoBarra(campo,
-                           std::string(parte) + " '" + texto + "' não é um número válido para o código de barras");
+        throw ECodigoBarra(campo, std::string(parte) + " '" + texto +
+                                      "' não é um número válido para o código de barras");
     }
     return v;
 }
@@ -48,7 +48,8 @@ bool SoDigitos(std::string_view s) {
 // A piece of the content taken from a field of the slip: digits only, or the field is named.
 std::string Digitos(const char* campo, std::string pedaco) {
     if (!SoDigitos(pedaco)) {
-        throw ECodigoBarra(campo, "O código de barras não comporta o valor do campo " + std::string(campo) + " ('" +
+        throw ECodigoBarra(campo, "O código de barras não comporta o valor do campo " +
+                                      std::string(campo) + " ('" +
                                       DM->cdsKOVA.FieldByName(campo).AsString() + "')");
     }
     return pedaco;
@@ -77,7 +78,16 @@ std::string MensagemContribuinteComLetras(const std::string& receita) {
 // declaration layouts also read its year from it.
 bool LevaDocumentoComoEsta(int L) {
     switch (L) {
-        case 2: case 6: case 7: case 8: case 11: case 13: case 15: case 16: case 17: case 19:
+        case 2:
+        case 6:
+        case 7:
+        case 8:
+        case 11:
+        case 13:
+        case 15:
+        case 16:
+        case 17:
+        case 19:
             return true;
         default:
             return false;
@@ -88,8 +98,25 @@ bool LeAnoDoDocumento(int L) { return L == 2 || L == 17; }
 // Layouts whose 22 positions carry the taxpayer's digits.
 bool LevaContribuinte(int L) {
     switch (L) {
-        case 1: case 2: case 9: case 12: case 14: case 15: case 17: case 18: case 20: case 21: case 22:
-        case 23: case 24: case 25: case 26: case 27: case 28: case 29: case 30:
+        case 1:
+        case 2:
+        case 9:
+        case 12:
+        case 14:
+        case 15:
+        case 17:
+        case 18:
+        case 20:
+        case 21:
+        case 22:
+        case 23:
+        case 24:
+        case 25:
+        case 26:
+        case 27:
+        case 28:
+        case 29:
+        case 30:
             return true;
         default:
             return false;
@@ -99,7 +126,9 @@ bool LevaContribuinte(int L) {
 // The layout (1 to 30, 0 for none) that packs the 22 last positions: the revenue's, the state's
 // "LY" row for it, or the courier layout.
 int Layout(TDM& dm, const std::string& uf, const std::string& receita) {
-    int L = dm.cdsReceita.FindKey({receita}) ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger() : 0;
+    int L = dm.cdsReceita.FindKey({receita})
+                ? dm.cdsReceita.FieldByName("LayoutCodigoBarra").AsInteger()
+                : 0;
     if (const auto ly = RegraUF(dm, uf, receita, TFlagRegra::LY)) {
         L = ParaInteiro(ly->texto, "O leiaute do código de barras");
     }
@@ -178,12 +207,15 @@ struct Montagem {
     }
     std::string AnoVencimento() const { return Yd(YearOf(vencimento)); }
     std::string CIC12(int t) const {
-        if (TemLetra(cic)) throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
-        std::string c = t == 1 ? (cic.size() >= 2 ? cic.substr(0, cic.size() - 2) : std::string()) : cic;
+        if (TemLetra(cic))
+            throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
+        std::string c =
+            t == 1 ? (cic.size() >= 2 ? cic.substr(0, cic.size() - 2) : std::string()) : cic;
         return Pad(c, 12);
     }
     // The month code; `campo` is where its month and year came from.
-    std::string CodigoMes(int mes, int t, int d, bool reduzido, const char* campo = "Referencia") const {
+    std::string CodigoMes(int mes, int t, int d, bool reduzido,
+                          const char* campo = "Referencia") const {
         int codigo = mes + 12 * (t - 1) + 25 * d;
         if (reduzido && d > 3) codigo -= 100;
         return Digitos(campo, N(codigo, 2));
@@ -193,7 +225,8 @@ struct Montagem {
     std::string Produto() const { return Digitos("Produto", N(produto, 2)); }
     std::string SubCodigo() {
         if (subReceita == 0 || dm.cdsKOVA.FieldByName("SubReceita").IsNull()) return "00";
-        if (!dm.cdsSubReceita.Locate("Codigo;SubReceita", {receita, int32_t(subReceita)})) return "00";
+        if (!dm.cdsSubReceita.Locate("Codigo;SubReceita", {receita, int32_t(subReceita)}))
+            return "00";
         return N(dm.cdsSubReceita.FieldByName("CodigoBarra").AsInteger(), 2);
     }
     std::string ReferenciaInteira3() const {
@@ -201,7 +234,8 @@ struct Montagem {
         return TryStrToInt(referencia, v) ? Digitos("Referencia", N(v, 3)) : "000";
     }
     std::string Parcela() const {
-        return Digitos("Referencia", N(ParaInteiro(referencia, "O número da parcela", "Referencia"), 3));
+        return Digitos("Referencia",
+                       N(ParaInteiro(referencia, "O número da parcela", "Referencia"), 3));
     }
     // A share of the total (a percentage); a negative amount has no digits for it.
     static std::string Fracao(const char* campo, long double v, long double fator, int n) {
@@ -215,7 +249,8 @@ struct Montagem {
         s[20] = doc.size() == 11 ? '6' : '5';
         s[21] = Digitos(campoAno, std::to_string(anoPosicao22 - B - 10 * (V - 4)).substr(0, 1))[0];
         const std::string docl = Digitos("DocumentoOrigem", doc.size() == 11 ? doc.substr(1) : doc);
-        int Y = AnoCompleto(ParaInteiro(docl.substr(0, 2), "O ano do documento de origem", "DocumentoOrigem"));
+        int Y = AnoCompleto(
+            ParaInteiro(docl.substr(0, 2), "O ano do documento de origem", "DocumentoOrigem"));
         return CodigoMes(mes, T, Decada(Y), true, campoAno) + CIC12(T) + Pad(docl, 10).substr(1, 8);
     }
 
@@ -228,55 +263,65 @@ struct Montagem {
             case 2:
                 return Declaracao(s, y, m, "Referencia");
             case 3:
-                return pe ? Pad(SomenteDigitos(doc), 16) + "000001" : Pad(SomenteDigitos(doc), 15) + "0000000";
+                return pe ? Pad(SomenteDigitos(doc), 16) + "000001"
+                          : Pad(SomenteDigitos(doc), 15) + "0000000";
             case 4:
                 return pe ? Pad(SomenteDigitos(doc), 16) + ReferenciaInteira3() + SubCodigo() + "1"
-                          : Pad(SomenteDigitos(doc), 15) + ReferenciaInteira3() + SubCodigo() + "00";
+                          : Pad(SomenteDigitos(doc), 15) + ReferenciaInteira3() + SubCodigo() +
+                                "00";
             case 5:
                 return pe ? Pad(SomenteDigitos(doc), 16) + SubCodigo() + "000" + "1"
                           : Pad(SomenteDigitos(doc), 15) + SubCodigo() + "00000";
             case 6:
-                return Documento(9) + Fracao("Juros", JR, 1000, 5) + Fracao("Multa", MR, 1000, 6) + "00";
+                return Documento(9) + Fracao("Juros", JR, 1000, 5) + Fracao("Multa", MR, 1000, 6) +
+                       "00";
             case 7:
                 return Documento(11) + Parcela() + Fracao("Juros", JR, 1000, 5) + "000";
             case 8:
                 return Documento(12) + Fracao("Juros", JR, 1000, 5) + Fracao("Multa", MR, 1000, 5);
             case 9:
-                return std::to_string(T) + CIC12(T) + pA + Mes() + Yd(y) + Fracao("Juros", JR, 1000, 5);
+                return std::to_string(T) + CIC12(T) + pA + Mes() + Yd(y) +
+                       Fracao("Juros", JR, 1000, 5);
             case 10: {
                 long double pr = principal == total ? 0 : PR;
-                return Pad(SomenteDigitos(doc), 15) + Fracao("ValorPrincipal", pr, 10, 3) + Fracao("Juros", JR, 1, 2) +
-                       Fracao("Multa", MR, 1, 2);
+                return Pad(SomenteDigitos(doc), 15) + Fracao("ValorPrincipal", pr, 10, 3) +
+                       Fracao("Juros", JR, 1, 2) + Fracao("Multa", MR, 1, 2);
             }
             case 11: {
                 long double pr = principal == total ? 0 : PR;
-                return Documento(12) + Parcela() + Fracao("ValorPrincipal", pr, 10, 3) + Fracao("Juros", JR, 1, 2) +
-                       Fracao("Multa", MR, 1, 2);
+                return Documento(12) + Parcela() + Fracao("ValorPrincipal", pr, 10, 3) +
+                       Fracao("Juros", JR, 1, 2) + Fracao("Multa", MR, 1, 2);
             }
             case 12: {
                 int pb = PeriodoTabelaB(periodicidade, p);
                 int pm = m >= 1 && m <= 10 ? pb * 10 + m : (m == 11 ? 11 + pb : (m == 12 ? pb : 0));
-                return CIC12(T) + N(pm, 2) + Yd(y) + Fracao("ValorPrincipal", PR, 10, 3) + Fracao("Juros", JR, 1, 2) +
-                       Fracao("Multa", MR, 1, 2);
+                return CIC12(T) + N(pm, 2) + Yd(y) + Fracao("ValorPrincipal", PR, 10, 3) +
+                       Fracao("Juros", JR, 1, 2) + Fracao("Multa", MR, 1, 2);
             }
             case 13:
                 return Documento(15) + pA + Mes() + Yd(y) + "000";
             case 14: {
                 std::string semUltimo = doc.empty() ? doc : doc.substr(0, doc.size() - 1);
-                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), false) + CIC12(Tl) + Pad(SomenteDigitos(semUltimo), 8);
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), false) + CIC12(Tl) +
+                       Pad(SomenteDigitos(semUltimo), 8);
             }
             case 15: {
-                int mes = ParaInteiro(Copia(referencia, 2, 2), "O mês do período de referência", "Referencia");
-                int ano = ParaInteiro(Copia(referencia, 4, 4), "O ano do período de referência", "Referencia");
-                return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) + Documento(8);
+                int mes = ParaInteiro(Copia(referencia, 2, 2), "O mês do período de referência",
+                                      "Referencia");
+                int ano = ParaInteiro(Copia(referencia, 4, 4), "O ano do período de referência",
+                                      "Referencia");
+                return CodigoMes(mes, Tl, Decada(AnoCompleto(ano)), false) + CIC12(Tl) +
+                       Documento(8);
             }
             case 16: {
                 char b[16];
-                std::snprintf(b, sizeof b, "%02u%02u%04d", DayOf(vencimento), MonthOf(vencimento), YearOf(vencimento));
+                std::snprintf(b, sizeof b, "%02u%02u%04d", DayOf(vencimento), MonthOf(vencimento),
+                              YearOf(vencimento));
                 return Documento(13) + b + "0";
             }
             case 17:
-                return Declaracao(s, YearOf(vencimento), int(MonthOf(vencimento)), "DataVencimento");
+                return Declaracao(s, YearOf(vencimento), int(MonthOf(vencimento)),
+                                  "DataVencimento");
             case 18:
                 return N(J(T), 3) + AnoVencimento() + CIC12(T) + "000000";
             case 19:
@@ -285,7 +330,8 @@ struct Montagem {
             case 24:
                 return N(J(T), 3) + AnoVencimento() + CIC12(T) + pA + Mes() + Yd(y) + SubCodigo();
             case 21:
-                if (TemLetra(cic)) throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
+                if (TemLetra(cic))
+                    throw ECodigoBarra("CICContribuinte", MensagemContribuinteComLetras(receita));
                 return std::to_string(T) + Pad(cic, 14) + Pad(SomenteDigitos(doc), 6) + "0";
             case 22:
                 return std::to_string(Tl) + CIC12(Tl) + Pad(SomenteDigitos(doc), 9);
@@ -295,26 +341,30 @@ struct Montagem {
                 return N(J(Tl), 3) + AnoVencimento() + CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
             case 26:
                 return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) +
-                       Digitos("Referencia", Copia(referencia, 1, 1) + Copia(referencia, 7, 1)) + CIC12(Tl) +
-                       Pad(SomenteDigitos(doc), 6);
+                       Digitos("Referencia", Copia(referencia, 1, 1) + Copia(referencia, 7, 1)) +
+                       CIC12(Tl) + Pad(SomenteDigitos(doc), 6);
             case 27: {
                 int d = ((AnoCompleto(y) - 2000) / 10) % 10;
-                return CodigoMes(m, Tl, d, false) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) + Produto();
+                return CodigoMes(m, Tl, d, false) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
+                       Produto();
             }
             case 28: {
                 std::string digitoProduto = produto == 37 ? "1" : (produto == 99 ? "9" : "0");
                 const int ultimo =
-                    ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência", "Referencia");
-                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) + Pad(SomenteDigitos(doc), 6) +
-                       Digitos("Referencia", std::to_string(ultimo)) + digitoProduto;
+                    ParaInteiro(Copia(referencia, 7, 1), "O último dígito do período de referência",
+                                "Referencia");
+                return CodigoMes(m, Tl, Decada(AnoCompleto(y)), true) + CIC12(Tl) +
+                       Pad(SomenteDigitos(doc), 6) + Digitos("Referencia", std::to_string(ultimo)) +
+                       digitoProduto;
             }
             case 29: {
                 std::string d = SomenteDigitos(doc);
                 return CIC12(Tl) + (receita == "100072" ? Copia(d, 6, 10) : Pad(d, 10));
             }
             case 30:
-                return Digitos("Referencia", N(ParaInteiroPadrao(Copia(referencia, 6, 2), B % 100), 2)) + Mes() +
-                       Pad(dm.CodigoCourier, 2) + N(J(T), 3) + AnoVencimento() + CIC12(T);
+                return Digitos("Referencia",
+                               N(ParaInteiroPadrao(Copia(referencia, 6, 2), B % 100), 2)) +
+                       Mes() + Pad(dm.CodigoCourier, 2) + N(J(T), 3) + AnoVencimento() + CIC12(T);
             default:
                 return std::string(22, '0');
         }
@@ -331,7 +381,8 @@ struct Montagem {
         if (uf == "PB" && receita == "100080" && subReceita == 13) {
             s += "0260";
         } else {
-            s += temUF ? N(dm.cdsUF.FieldByName("CodigoBarra").AsInteger(), 4) : std::string("0000");
+            s +=
+                temUF ? N(dm.cdsUF.FieldByName("CodigoBarra").AsInteger(), 4) : std::string("0000");
         }
 
         const TVersaoCodigoBarra versao = VersaoCodigoBarra(uf, referencia, YearOf(vencimento));
@@ -366,7 +417,8 @@ struct Montagem {
         s += Layout(L, s);
         s = CompletaDireita(s, "0", 44);
         // Every piece a slip's value fills was checked above; what is left is the tables' own.
-        if (!SoDigitos(s)) throw ECodigoBarra("", "O código de barras '" + s + "' não é formado só de dígitos");
+        if (!SoDigitos(s))
+            throw ECodigoBarra("", "O código de barras '" + s + "' não é formado só de dígitos");
         std::string dv = Modulo11(s.substr(0, 3) + s.substr(4), 9);
         return s.substr(0, 3) + dv + s.substr(4);
     }
@@ -391,7 +443,8 @@ bool CodigoBarraComportaDocumento() {
     if (!doc.empty() && SoDigitos(doc)) return true;
     int L;
     try {
-        L = Layout(dm, k.FieldByName("UFFavorecida").AsString(), k.FieldByName("Receita").AsString());
+        L = Layout(dm, k.FieldByName("UFFavorecida").AsString(),
+                   k.FieldByName("Receita").AsString());
     } catch (const ECodigoBarra&) {
         return true;  // a layout that is not a number: the build tells that fault of the tables
     }
@@ -409,10 +462,12 @@ std::string CalculaCodigoBarra() { return GuardaCodigoBarra(MontaCodigoBarra());
 std::string GuardaCodigoBarra(const std::string& conteudo) {
     TDM& dm = *DM;
     std::function<void(TDataSource&, TField*)> semUso;
-    Desligado<std::function<void(TDataSource&, TField*)>> dados(dm.dtsEntrada ? dm.dtsEntrada->OnDataChange : semUso);
+    Desligado<std::function<void(TDataSource&, TField*)>> dados(
+        dm.dtsEntrada ? dm.dtsEntrada->OnDataChange : semUso);
     Desligado<TDataSet::TEvent> antesGravar(dm.cdsKOVA.BeforePost);
     TDataSet& kova = dm.cdsKOVA;
-    if (kova.State() != TDataSetState::dsEdit && kova.State() != TDataSetState::dsInsert) kova.Edit();
+    if (kova.State() != TDataSetState::dsEdit && kova.State() != TDataSetState::dsInsert)
+        kova.Edit();
     kova.FieldByName("CodigoBarra").SetAsString(conteudo);
     kova.Post();
     return conteudo;

@@ -18,7 +18,8 @@ namespace kova {
 // the fault lies in the reference tables (a layout or document type that is not a number).
 class ECodigoBarra : public EConvertError {
 public:
-    ECodigoBarra(std::string campo, const std::string& mensagem) : EConvertError(mensagem), campo_(std::move(campo)) {}
+    ECodigoBarra(std::string campo, const std::string& mensagem)
+        : EConvertError(mensagem), campo_(std::move(campo)) {}
     const std::string& Campo() const { return campo_; }
 
 private:

@@ -11,7 +11,8 @@ namespace kova {
 std::string LinhaDigitavel(const std::string& conteudo) {
     std::string linha;
     for (size_t bloco = 0; bloco < 4; ++bloco) {
-        std::string digitos = bloco * 11 < conteudo.size() ? conteudo.substr(bloco * 11, 11) : std::string();
+        std::string digitos =
+            bloco * 11 < conteudo.size() ? conteudo.substr(bloco * 11, 11) : std::string();
         if (bloco) linha += ' ';
         linha += digitos + "-" + Modulo11(digitos, 9);
     }

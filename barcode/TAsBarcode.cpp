@@ -23,7 +23,8 @@ void TAsBarcode::SetModul(int modul) {
 }
 
 std::string TAsBarcode::BarPattern() const {
-    if (Typ != TBarcodeType::bcCode_2_5_interleaved) throw Exception("TAsBarcode: wrong BarcodeType");
+    if (Typ != TBarcodeType::bcCode_2_5_interleaved)
+        throw Exception("TAsBarcode: wrong BarcodeType");
     const std::string texto = Trim(Text);
     for (char c : texto) {
         if (c < '0' || c > '9') throw Exception("Barcode must be numeric");
@@ -45,10 +46,13 @@ int TAsBarcode::Largura(char elemento) const {
     const double razao = std::clamp(Ratio, 2.0, 3.0);
     switch (elemento) {
         case '0':
-        case '5': return modul_;
+        case '5':
+            return modul_;
         case '1':
-        case '6': return int(std::lround(modul_ * razao));
-        default: throw Exception("TAsBarcode: internal Error");
+        case '6':
+            return int(std::lround(modul_ * razao));
+        default:
+            throw Exception("TAsBarcode: internal Error");
     }
 }
 

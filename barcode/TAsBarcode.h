@@ -12,14 +12,40 @@
 namespace kova {
 
 enum class TBarcodeType {
-    bcCode_2_5_interleaved, bcCode_2_5_industrial, bcCode_2_5_matrix, bcCode39, bcCode39Extended,
-    bcCode128A, bcCode128B, bcCode128C, bcCode93, bcCode93Extended, bcCodeMSI, bcCodePostNet,
-    bcCodeCodabar, bcCodeEAN8, bcCodeEAN13, bcCodeUPC_A, bcCodeUPC_E0, bcCodeUPC_E1,
-    bcCodeUPC_Supp2, bcCodeUPC_Supp5, bcCodeEAN128A, bcCodeEAN128B, bcCodeEAN128C,
+    bcCode_2_5_interleaved,
+    bcCode_2_5_industrial,
+    bcCode_2_5_matrix,
+    bcCode39,
+    bcCode39Extended,
+    bcCode128A,
+    bcCode128B,
+    bcCode128C,
+    bcCode93,
+    bcCode93Extended,
+    bcCodeMSI,
+    bcCodePostNet,
+    bcCodeCodabar,
+    bcCodeEAN8,
+    bcCodeEAN13,
+    bcCodeUPC_A,
+    bcCodeUPC_E0,
+    bcCodeUPC_E1,
+    bcCodeUPC_Supp2,
+    bcCodeUPC_Supp5,
+    bcCodeEAN128A,
+    bcCodeEAN128B,
+    bcCodeEAN128C,
 };
 enum class TCheckSumMethod { csmNone, csmModulo10 };
 enum class TBarcodeOption { bcoNone, bcoCode, bcoTyp, bcoBoth };
-enum class TShowTextPosition { stpTopLeft, stpTopRight, stpTopCenter, stpBottomLeft, stpBottomRight, stpBottomCenter };
+enum class TShowTextPosition {
+    stpTopLeft,
+    stpTopRight,
+    stpTopCenter,
+    stpBottomLeft,
+    stpBottomRight,
+    stpBottomCenter
+};
 
 class TAsBarcode {
 public:

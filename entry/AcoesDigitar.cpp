@@ -7,15 +7,16 @@
 #include "Errors.h"
 #include "Mensagens.h"
 #include "TDM.h"
-#include "TfrmDigitar.h"
 #include "Texto.h"
+#include "TfrmDigitar.h"
 
 namespace kova {
 
 void TfrmDigitar::FormShow() {
     HelpContext = 30;
     const TDataSetState s = dm_.cdsKOVA.State();
-    if (s != TDataSetState::dsEdit && s != TDataSetState::dsInsert && s != TDataSetState::dsSetKey) {
+    if (s != TDataSetState::dsEdit && s != TDataSetState::dsInsert &&
+        s != TDataSetState::dsSetKey) {
         dm_.cdsKOVA.Last();
     }
     dtsPadraoStateChange(dtsPadrao);
@@ -34,9 +35,11 @@ bool TfrmDigitar::Fechar() {
     // A close already under way (its prompt saving or cancelling the slip) finishes by itself.
     if (!Visivel || fechando_) return true;
     const TDataSetState s = dm_.cdsKOVA.State();
-    if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey) {
-        const TModalResult r = MessageDlg("Existe uma KOVA em edição\r\rDeseja salvar as informações?",
-                                          TMsgDlgType::mtInformation, TMsgDlgButtons::mbYesNoCancel);
+    if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert ||
+        s == TDataSetState::dsSetKey) {
+        const TModalResult r =
+            MessageDlg("Existe uma KOVA em edição\r\rDeseja salvar as informações?",
+                       TMsgDlgType::mtInformation, TMsgDlgButtons::mbYesNoCancel);
         if (r == TModalResult::mrYes) {
             fechando_ = true;
             try {
@@ -108,8 +111,8 @@ void TfrmDigitar::btnAlterarClick() {
 
 void TfrmDigitar::btnExcluirClick() {
     Controles.SetCaption("lblState", "Excluindo");
-    if (MessageDlg("Confirma exclusão desta KOVA", TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) ==
-        TModalResult::mrYes) {
+    if (MessageDlg("Confirma exclusão desta KOVA", TMsgDlgType::mtConfirmation,
+                   TMsgDlgButtons::mbYesNo) == TModalResult::mrYes) {
         dm_.cdsKOVA.Delete();
         dtsPadraoStateChange(dtsPadrao);
     }
@@ -129,7 +132,8 @@ void TfrmDigitar::btnSalvarClick() {
             subs.SetFiltered(true);
             const bool escolhido = DialogoSubReceita();
             if (escolhido && dm_.cdsKOVA.State() != TDataSetState::dsBrowse) {
-                dm_.cdsKOVA.FieldByName("SubReceita").SetAsInteger(subs.FieldByName("SubReceita").AsInteger());
+                dm_.cdsKOVA.FieldByName("SubReceita")
+                    .SetAsInteger(subs.FieldByName("SubReceita").AsInteger());
             }
             subs.SetFiltered(false);
             dm_.SelecionarSubReceita = 0;
@@ -157,7 +161,8 @@ void TfrmDigitar::btnSalvarClick() {
 void TfrmDigitar::GuardaInicio() {
     inicio_.clear();
     if (!Editando()) return;
-    for (int i = 0; i < dm_.cdsKOVA.FieldCount(); ++i) inicio_.push_back(dm_.cdsKOVA.Fields(i).Value());
+    for (int i = 0; i < dm_.cdsKOVA.FieldCount(); ++i)
+        inicio_.push_back(dm_.cdsKOVA.Fields(i).Value());
 }
 
 bool TfrmDigitar::TemDadosDigitados() const {
@@ -173,7 +178,8 @@ void TfrmDigitar::btnDesfazerClick() {
     // declined payment date ask first (the close prompt has asked already).
     if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !dm_.ModoBiblioteca &&
         !dm_.ModoImportacao && TemDadosDigitados() &&
-        MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?",
+        MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja "
+                   "descartá-las?",
                    TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbNoYes) != TModalResult::mrYes) {
         return;
     }
@@ -242,8 +248,10 @@ void TfrmDigitar::dblcReceitaExit() {
 std::string TfrmDigitar::MensagemVencidaDoEstado(TDate vencimento) {
     const std::string receita = Campo("Receita");
     if (Campo("UFFavorecida") != "CE" || !(vencimento < Clock::Today())) return {};
-    const bool icms = !receita.empty() && std::string("100048|100099").find(receita) != std::string::npos;
-    const bool importacao = !receita.empty() && std::string("100056").find(receita) != std::string::npos;
+    const bool icms =
+        !receita.empty() && std::string("100048|100099").find(receita) != std::string::npos;
+    const bool importacao =
+        !receita.empty() && std::string("100056").find(receita) != std::string::npos;
     return icms || importacao ? MensagemCE(!icms, dm_.EnderecoFazendaCE) : std::string();
 }
 
@@ -257,8 +265,9 @@ bool TfrmDigitar::ConfirmaVencimento(const std::string& texto) {
         !MensagemVencidaDoEstado(vencimento).empty()) {
         return true;
     }
-    if (MessageDlg("A Data de Vencimento informada, " + DateToStr(vencimento) + ", é anterior à data de hoje, " +
-                       DateToStr(hoje) + ".\r\rDeseja corrigi-la?",
+    if (MessageDlg("A Data de Vencimento informada, " + DateToStr(vencimento) +
+                       ", é anterior à data de hoje, " + DateToStr(hoje) +
+                       ".\r\rDeseja corrigi-la?",
                    TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) != TModalResult::mrYes) {
         return true;
     }
@@ -280,7 +289,8 @@ void TfrmDigitar::dbeDataVencimentoExit() {
         dtsPadraoDataChange(dtsPadrao, nullptr);
         dm_.ConfirmarDataPagamento = 0;
     }
-    if (!venc.IsNull() && Controles.Get("dbeCICContribuinte").enabled) Abre("dbeDataVencimento", false);
+    if (!venc.IsNull() && Controles.Get("dbeCICContribuinte").enabled)
+        Abre("dbeDataVencimento", false);
 }
 
 void TfrmDigitar::dbeReferenciaEnter() {
@@ -290,14 +300,16 @@ void TfrmDigitar::dbeReferenciaEnter() {
 void TfrmDigitar::dbeDocumentoOrigemEnter() {
     const std::string uf = Campo("UFFavorecida");
     if (uf != "MG") return;
-    if (const auto aviso = Regra(uf, Campo("Receita"), TFlagRegra::M)) MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
+    if (const auto aviso = Regra(uf, Campo("Receita"), TFlagRegra::M))
+        MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
 }
 
 void TfrmDigitar::cbxPeriodoDiaChange() {
     if (!Editando()) return;
     auto escolhido = [&](const char* picker) {
         const TControlState& c = Controles.Get(picker);
-        return c.itemIndex >= 0 && c.itemIndex < int(c.items.size()) ? c.items[size_t(c.itemIndex)] : std::string();
+        return c.itemIndex >= 0 && c.itemIndex < int(c.items.size()) ? c.items[size_t(c.itemIndex)]
+                                                                     : std::string();
     };
     const std::string candidata = std::to_string(Controles.Get("cbxPeriodoDia").itemIndex + 1) +
                                   escolhido("cbxPeriodoMes") + escolhido("cbxPeriodoAno");
@@ -308,7 +320,9 @@ void TfrmDigitar::cbxPeriodoDiaChange() {
 
 // ------------------------------------------------------------------ key filters
 
-char TfrmDigitar::dbeCICContribuinteKeyPress(char c) { return c == '-' || c == '.' || c == '/' ? '\0' : c; }
+char TfrmDigitar::dbeCICContribuinteKeyPress(char c) {
+    return c == '-' || c == '.' || c == '/' ? '\0' : c;
+}
 
 char TfrmDigitar::dbeMunicipioKeyPress(char c) { return c >= '0' && c <= '9' ? '\0' : c; }
 
@@ -343,9 +357,10 @@ bool TfrmDigitar::EscolherProduto(const std::string& complementoTitulo) {
         pedido.fonte = &dm_.dtsUFProduto;
         const TDataSetState s = dm_.cdsKOVA.State();
         confirmado = ExecutarDialogo(pedido);
-        if (confirmado &&
-            (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey)) {
-            dm_.cdsKOVA.FieldByName("Produto").SetAsInteger(produtos.FieldByName("Produto").AsInteger());
+        if (confirmado && (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert ||
+                           s == TDataSetState::dsSetKey)) {
+            dm_.cdsKOVA.FieldByName("Produto").SetAsInteger(
+                produtos.FieldByName("Produto").AsInteger());
         }
     } catch (...) {
         produtos.SetIndexName("pk_UFProduto");
@@ -360,7 +375,8 @@ void TfrmDigitar::MostrarMsgLink(const std::string& endereco) {
     pedido.nome = "TfrmMsgLink";
     pedido.titulo = "Atenção";
     pedido.texto =
-        "Emissão da KOVA desta UF deverá ser efetuada em programa específico desenvolvido pela mesma.\r\n\r\n"
+        "Emissão da KOVA desta UF deverá ser efetuada em programa específico desenvolvido pela "
+        "mesma.\r\n\r\n"
         "Para mais informações e emissão, consulte a página:";
     pedido.link = endereco;
     ExecutarDialogo(pedido);

@@ -14,8 +14,8 @@
 #include "RegrasDatas.h"
 #include "RegrasDocumento.h"
 #include "TDM.h"
-#include "TfrmDigitar.h"
 #include "Texto.h"
+#include "TfrmDigitar.h"
 
 namespace kova {
 namespace {
@@ -37,11 +37,29 @@ bool Ocorre(const std::string& receita, const char* lista) {
     return !receita.empty() && std::string(lista).find(receita) != std::string::npos;
 }
 
-const char* const kCaixasDependentes[] = {
-    "dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia", "dbeValorPrincipal", "dbeAtualizacaoMonetaria",
-    "dbeJuros", "dbeMulta", "dbeTotalReceber", "dblcUFFavorecida2", "dbeConvenio", "dbeRazaoSocial",
-    "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dbeInformacoes",
-    "cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno", "dblcProduto", "btnProduto"};
+const char* const kCaixasDependentes[] = {"dbeCICContribuinte",
+                                          "dbeDocumentoOrigem",
+                                          "dbeReferencia",
+                                          "dbeValorPrincipal",
+                                          "dbeAtualizacaoMonetaria",
+                                          "dbeJuros",
+                                          "dbeMulta",
+                                          "dbeTotalReceber",
+                                          "dblcUFFavorecida2",
+                                          "dbeConvenio",
+                                          "dbeRazaoSocial",
+                                          "dbeInscricaoEstadual",
+                                          "dbeEndereco",
+                                          "dbeMunicipio",
+                                          "dblcUF",
+                                          "dbeCEP",
+                                          "dbeTelefone",
+                                          "dbeInformacoes",
+                                          "cbxPeriodoDia",
+                                          "cbxPeriodoMes",
+                                          "cbxPeriodoAno",
+                                          "dblcProduto",
+                                          "btnProduto"};
 
 }  // namespace
 
@@ -53,7 +71,8 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
     if (nome == "UFFavorecida" || (!field && sender.State() == TDataSetState::dsEdit)) {
         if (!PassoUFFavorecida(field)) return;
     }
-    if ((nome == "Receita" || (!field && sender.State() == TDataSetState::dsEdit)) && Editando() && ReceitaEncontrada()) {
+    if ((nome == "Receita" || (!field && sender.State() == TDataSetState::dsEdit)) && Editando() &&
+        ReceitaEncontrada()) {
         if (!PassoReceita(field)) return;
     }
     if (nome == "DataVencimento" || !field) {
@@ -67,14 +86,17 @@ void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
         const std::string situacao = Campo("Situacao");
         Abre("btnImprimir", situacao == "N" || situacao == "A");
     }
-    if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" || nome == "Multa") &&
+    if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" ||
+         nome == "Multa") &&
         Editando()) {
         TDataSet& k = dm_.cdsKOVA;
-        const double soma = ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
-                                           k.FieldByName("AtualizacaoMonetaria").AsFloat() +
-                                           k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
-        // A request's total is judged once all its amounts are in (by its own item or by the check of
-        // the whole slip): a principal of zero before the charges that follow it is no empty total.
+        const double soma =
+            ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                           k.FieldByName("AtualizacaoMonetaria").AsFloat() +
+                           k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+        // A request's total is judged once all its amounts are in (by its own item or by the check
+        // of the whole slip): a principal of zero before the charges that follow it is no empty
+        // total.
         somandoTotal_ = AplicandoRequisicao;
         try {
             k.FieldByName("TotalRecolher").SetAsFloat(soma);
@@ -123,7 +145,9 @@ void TfrmDigitar::CriarLogos(const std::string& uf) {
         if (!bytes || bytes->empty()) continue;
         const TBytes& logo = *bytes;
         // The logo is a bitmap: its width is in its header.
-        int largura = logo.size() >= 22 ? logo[18] | (logo[19] << 8) | (logo[20] << 16) | (logo[21] << 24) : 0;
+        int largura = logo.size() >= 22
+                          ? logo[18] | (logo[19] << 8) | (logo[20] << 16) | (logo[21] << 24)
+                          : 0;
         TControlState c;
         c.name = "Banco" + std::to_string(n);
         c.kind = TControlKind::Other;
@@ -206,7 +230,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
     const bool inserindo = dm_.cdsKOVA.State() == TDataSetState::dsInsert;
     if (const auto aviso = Desassistido() ? std::nullopt : Regra(uf, receita, TFlagRegra::M)) {
         MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtWarning);
-        if (uf == "RJ" && Ocorre(receita, "100064|100072|500011")) Controles.SetItemIndex("dblcReceita", -1);
+        if (uf == "RJ" && Ocorre(receita, "100064|100072|500011"))
+            Controles.SetItemIndex("dblcReceita", -1);
     }
     if (const std::string recusa = RecusaReceita(uf, receita); !recusa.empty()) {
         if (Controles.Get("dbeDataVencimento").enabled) {
@@ -226,8 +251,10 @@ bool TfrmDigitar::PassoReceita(TField*) {
         TDataSet& subs = dm_.cdsSubReceita;
         if (!inserindo) {
             const int sub = dm_.cdsKOVA.FieldByName("SubReceita").AsInteger();
-            if (sub != 0 && !Desassistido() && subs.Locate("Codigo;SubReceita", {receita, int32_t(sub)})) {
-                MessageDlg("Esta KOVA deverá ser utilizada para:\r\r" + subs.FieldByName("Descricao").AsString(),
+            if (sub != 0 && !Desassistido() &&
+                subs.Locate("Codigo;SubReceita", {receita, int32_t(sub)})) {
+                MessageDlg("Esta KOVA deverá ser utilizada para:\r\r" +
+                               subs.FieldByName("Descricao").AsString(),
                            TMsgDlgType::mtInformation);
             }
         } else if (texto.rfind(LeiauteSR::kUnica, 0) == 0) {
@@ -235,7 +262,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
                 dm_.SelecionarSubReceita = 1;
             } else {
                 int32_t sub;
-                if (TryStrToInt(texto.substr(LeiauteSR::kInicioDaUnica - 1, 2), sub) && subs.Locate("Codigo;SubReceita", {receita, sub})) {
+                if (TryStrToInt(texto.substr(LeiauteSR::kInicioDaUnica - 1, 2), sub) &&
+                    subs.Locate("Codigo;SubReceita", {receita, sub})) {
                     MessageDlg("Esta receita deverá ser utilizada apenas para:\r\r" +
                                    subs.FieldByName("Descricao").AsString(),
                                TMsgDlgType::mtInformation);
@@ -248,7 +276,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
             if (dm_.ModoBiblioteca) {
                 dm_.SelecionarSubReceita = 1;
             } else if (DialogoSubReceita()) {
-                dm_.cdsKOVA.FieldByName("SubReceita").SetAsInteger(subs.FieldByName("SubReceita").AsInteger());
+                dm_.cdsKOVA.FieldByName("SubReceita")
+                    .SetAsInteger(subs.FieldByName("SubReceita").AsInteger());
             } else {
                 cancelar = true;
             }
@@ -263,7 +292,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
     dm_.cdsReceita.FindKey({receita});
     if (UpperCase(dm_.TipoReferencia()) == "D") {
         Abre("dbeReferencia", false);
-        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, true);
+        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"})
+            Controles.SetVisible(p, true);
         Controles.SetItemIndex("cbxPeriodoDia", 0);
         Controles.SetItemIndex("cbxPeriodoMes", MesAtual - 1);
         // This year, also in December when next year is listed: that would be a future period and
@@ -273,7 +303,8 @@ bool TfrmDigitar::PassoReceita(TField*) {
         // refused as missing instead of being issued with a month nobody chose.
         if (inserindo && !dm_.ModoSilencioso) {
             cbxPeriodoDiaChange();
-        } else if (const std::string guardada = Campo("Referencia"); !inserindo && !guardada.empty()) {
+        } else if (const std::string guardada = Campo("Referencia");
+                   !inserindo && !guardada.empty()) {
             // A stored slip shows its own period: the defaults would rewrite it on the way through.
             const std::string periodicidade =
                 dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
@@ -282,8 +313,10 @@ bool TfrmDigitar::PassoReceita(TField*) {
             dm_.cdsReceita.FindKey({receita});
         }
     } else {
-        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
-        if (inserindo && !Campo("Referencia").empty()) dm_.cdsKOVA.FieldByName("Referencia").Clear();
+        for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"})
+            Controles.SetVisible(p, false);
+        if (inserindo && !Campo("Referencia").empty())
+            dm_.cdsKOVA.FieldByName("Referencia").Clear();
     }
     Abre("dbeDataVencimento");
     return true;
@@ -330,11 +363,12 @@ std::string TfrmDigitar::RecusaPagamento() {
         if (FimDeSemana(pag.AsDate(), uf)) return Mensagem("142");
         if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) return kErro143Pagamento;
     }
-    if (std::string recusa = RecusaPagamentoAposVencimento(dm_, uf, receita, venc, pag); !recusa.empty()) {
+    if (std::string recusa = RecusaPagamentoAposVencimento(dm_, uf, receita, venc, pag);
+        !recusa.empty()) {
         return recusa;
     }
-    if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" && !venc.IsNull() &&
-        venc.AsDate() < Clock::Today()) {
+    if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" &&
+        !venc.IsNull() && venc.AsDate() < Clock::Today()) {
         if (const auto ev = Regra(uf, receita, TFlagRegra::EV)) return TextoRegra(*ev);
     }
     return {};
@@ -350,7 +384,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
         }
         for (const char* c : kCaixasDependentes) Abre(c, false);
         if (Controles.Get("cbxPeriodoDia").itemIndex < 0) {
-            for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) Controles.SetVisible(p, false);
+            for (const char* p : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"})
+                Controles.SetVisible(p, false);
         }
         return true;
     }
@@ -359,7 +394,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     const TField& venc = k.FieldByName("DataVencimento");
     const TDate hoje = Clock::Today();
 
-    if (!venc.IsNull() && hoje < venc.AsDate()) k.FieldByName("DataPagamento").SetAsDate(venc.AsDate());
+    if (!venc.IsNull() && hoje < venc.AsDate())
+        k.FieldByName("DataPagamento").SetAsDate(venc.AsDate());
     if (!venc.IsNull() && venc.AsDate() < hoje) {
         if (const auto aviso = RegraDaReceitaOuDoEstado(dm_, uf, receita, TFlagRegra::MA)) {
             MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtInformation);
@@ -391,8 +427,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     Abre("dbeValorPrincipal", !(vl && vl->Posicao(LeiauteVL::kPrincipalAberto, 'N')));
     if (hospedado) Abre("dblcReceita");
     Abre("dblcUFFavorecida2", false);
-    for (const char* c : {"dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP",
-                          "dbeTelefone"}) {
+    for (const char* c : {"dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco", "dbeMunicipio",
+                          "dblcUF", "dbeCEP", "dbeTelefone"}) {
         Abre(c, !hospedado);
     }
     for (const char* c : {"dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta"}) Abre(c, uf != "GO");
@@ -401,7 +437,8 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     return true;
 }
 
-// ------------------------------------------------------------------ E, F, G: taxpayer, document, reference
+// ------------------------------------------------------------------ E, F, G: taxpayer, document,
+// reference
 
 bool TfrmDigitar::PassoContribuinte() {
     const std::string recusa = RecusaContribuinte();
@@ -413,7 +450,8 @@ bool TfrmDigitar::PassoContribuinte() {
 std::string TfrmDigitar::RecusaContribuinte() {
     const std::string uf = Campo("UFFavorecida");
     const std::string receita = Campo("Receita");
-    if (receita != "100080" || dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() != 11) return {};
+    if (receita != "100080" || dm_.cdsKOVA.FieldByName("CICContribuinte").AsString().size() != 11)
+        return {};
     const auto recusa = Regra(uf, receita, TFlagRegra::MC);
     return recusa ? TextoRegra(*recusa) : std::string();
 }
@@ -425,9 +463,11 @@ bool TfrmDigitar::PassoDocumento() {
     const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
     // The revenue code is read as a number even when the slip has none yet.
     int32_t numero;
-    if (!TryStrToInt(receita, numero)) throw EConvertError("'" + receita + "' não é um número inteiro válido");
+    if (!TryStrToInt(receita, numero))
+        throw EConvertError("'" + receita + "' não é um número inteiro válido");
     if (numero == 100056 && !Desassistido()) {
-        if (doc.size() == 10 && doc.substr(0, 2) != anoRef && Controles.Get("dbeReferencia").enabled) {
+        if (doc.size() == 10 && doc.substr(0, 2) != anoRef &&
+            Controles.Get("dbeReferencia").enabled) {
             MessageDlg(Mensagem("147"), TMsgDlgType::mtWarning);
         } else if (doc.size() == 11 && doc.substr(1, 2) != anoRef) {
             MessageDlg(Mensagem("148"), TMsgDlgType::mtWarning);
@@ -443,9 +483,11 @@ std::string TfrmDigitar::RecusaDocumento() {
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
     const bool inicioExigido = doc.substr(0, kInicioDocumentoMD.size()) == kInicioDocumentoMD;
     if (!inicioExigido) {
-        if (const auto recusa = Regra(Campo("UFFavorecida"), Campo("Receita"), TFlagRegra::MD)) return TextoRegra(*recusa);
+        if (const auto recusa = Regra(Campo("UFFavorecida"), Campo("Receita"), TFlagRegra::MD))
+            return TextoRegra(*recusa);
     }
-    // A document the barcode cannot carry is refused where it is given, not when the slip is printed.
+    // A document the barcode cannot carry is refused where it is given, not when the slip is
+    // printed.
     if (!CodigoBarraComportaDocumento()) return Mensagem(Trim(doc).empty() ? "15" : "30");
     return {};
 }
@@ -481,7 +523,8 @@ void TfrmDigitar::RotularPeriodos(const std::string& periodicidade) {
     Controles.SetItems("cbxPeriodoDia", std::move(itens), dia.itemIndex);
 }
 
-void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::string& periodicidade) {
+void TfrmDigitar::PosicionarPeriodos(const std::string& referencia,
+                                     const std::string& periodicidade) {
     const bool periodoCodificado = dm_.ModoBiblioteca || dm_.ModoImportacao;
     int32_t d = 0;
     TryStrToInt(referencia.substr(0, 1), d);
@@ -502,7 +545,8 @@ void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::s
         posicao = d - 1;
     }
     const auto& dias = Controles.Get("cbxPeriodoDia").items;
-    Controles.SetItemIndex("cbxPeriodoDia", posicao >= 0 && posicao < int(dias.size()) ? posicao : -1);
+    Controles.SetItemIndex("cbxPeriodoDia",
+                           posicao >= 0 && posicao < int(dias.size()) ? posicao : -1);
     auto posicionar = [&](const char* picker, const std::string& valor) {
         const auto& itens = Controles.Get(picker).items;
         auto it = std::find(itens.begin(), itens.end(), valor);
@@ -514,7 +558,8 @@ void TfrmDigitar::PosicionarPeriodos(const std::string& referencia, const std::s
 
 bool TfrmDigitar::PassoReferencia() {
     const std::string referencia = Campo("Referencia");
-    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D") return true;
+    if (referencia.empty() || !ReceitaEncontrada() || UpperCase(dm_.TipoReferencia()) != "D")
+        return true;
     if (const std::string recusa = RecusaAnoDaDeclaracao(referencia); !recusa.empty()) {
         Reportar(recusa);
         return false;
@@ -522,7 +567,8 @@ bool TfrmDigitar::PassoReferencia() {
     if (Desassistido() && !dm_.UltimoErro.empty()) return false;
 
     const std::string uf = Campo("UFFavorecida");
-    const std::string periodicidade = dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
+    const std::string periodicidade =
+        dm_.cdsUF.FindKey({uf}) ? dm_.cdsUF.FieldByName("Periodicidade").AsString() : "";
     PosicionarPeriodos(referencia, periodicidade);
     if (const auto aviso = PeriodoFuturo(referencia, uf)) {
         if (Desassistido()) {
@@ -541,12 +587,15 @@ std::string TfrmDigitar::RecusaAnoDaDeclaracao(const std::string& referencia) {
     if (Campo("Receita") != "100056") return {};
     const std::string doc = dm_.cdsKOVA.FieldByName("DocumentoOrigem").AsString();
     const std::string anoRef = referencia.size() > 5 ? referencia.substr(5, 2) : std::string();
-    if (doc.size() == 10 && doc.substr(0, 2) != anoRef) return Mensagem(Desassistido() ? "149" : "150");
-    if (doc.size() == 11 && doc.substr(1, 2) != anoRef) return Mensagem(Desassistido() ? "151" : "152");
+    if (doc.size() == 10 && doc.substr(0, 2) != anoRef)
+        return Mensagem(Desassistido() ? "149" : "150");
+    if (doc.size() == 11 && doc.substr(1, 2) != anoRef)
+        return Mensagem(Desassistido() ? "151" : "152");
     return {};
 }
 
-std::optional<TRegraUF> TfrmDigitar::PeriodoFuturo(const std::string& referencia, const std::string& uf) {
+std::optional<TRegraUF> TfrmDigitar::PeriodoFuturo(const std::string& referencia,
+                                                   const std::string& uf) {
     // The month and the year the pickers take from the reference, when they list them.
     auto item = [this](const char* picker, const std::string& valor) {
         const auto& itens = Controles.Get(picker).items;
@@ -614,7 +663,7 @@ struct TMensagemDoCampo {
     const char* numero;
 };
 const TMensagemDoCampo kSemCodigoBarra[] = {
-    {"DataVencimento", "116"}, {"InscricaoEstadual", "123"}, {"Juros", "95"},         {"Multa", "101"},
+    {"DataVencimento", "116"}, {"InscricaoEstadual", "123"}, {"Juros", "95"},    {"Multa", "101"},
     {"ValorPrincipal", "87"},  {"TotalRecolher", "109"},     {"Produto", "134"},
 };
 
@@ -628,7 +677,8 @@ std::string TfrmDigitar::RecusaDoCodigoBarra() {
     } catch (const ECodigoBarra& e) {
         const std::string& campo = e.Campo();
         FocarCampo(campo);
-        if (campo == "DocumentoOrigem") return Mensagem(Campo("DocumentoOrigem").empty() ? "15" : "30");
+        if (campo == "DocumentoOrigem")
+            return Mensagem(Campo("DocumentoOrigem").empty() ? "15" : "30");
         if (campo == "Referencia") return MensagemPar("78", "79", dm_.ModoSilencioso);
         if (campo == "CICContribuinte") return e.what();
         for (const TMensagemDoCampo& m : kSemCodigoBarra) {

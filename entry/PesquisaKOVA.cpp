@@ -42,20 +42,24 @@ std::vector<TBookmark> PesquisaKOVA(TDM& dm, const std::string& texto) {
     const std::string documento = SemPontuacao(procurado);
     const bool numero = SoDigitos(documento);
     const bool cnpj = SoLetrasOuDigitos(documento);
-    const bool uf = procurado.size() == 2 && std::isalpha(static_cast<unsigned char>(procurado[0])) &&
+    const bool uf = procurado.size() == 2 &&
+                    std::isalpha(static_cast<unsigned char>(procurado[0])) &&
                     std::isalpha(static_cast<unsigned char>(procurado[1]));
-    const std::vector<TBookmark> achados = dm.KOVAsQue(
-        {"IdKOVA", "CICContribuinte", "UFFavorecida", "RazaoSocial"}, [&](const std::vector<TValue>& v) {
-            if (numero && ValueToString(v[0]).rfind(documento, 0) == 0) return true;
-            if (const auto* cic = std::get_if<std::string>(&v[1]); cnpj && cic && cic->find(documento) != std::string::npos) {
-                return true;
-            }
-            if (const auto* estado = std::get_if<std::string>(&v[2]); uf && estado && UpperCase(*estado) == procurado) {
-                return true;
-            }
-            const auto* nome = std::get_if<std::string>(&v[3]);
-            return nome && UpperCase(*nome).find(procurado) != std::string::npos;
-        });
+    const std::vector<TBookmark> achados =
+        dm.KOVAsQue({"IdKOVA", "CICContribuinte", "UFFavorecida", "RazaoSocial"},
+                    [&](const std::vector<TValue>& v) {
+                        if (numero && ValueToString(v[0]).rfind(documento, 0) == 0) return true;
+                        if (const auto* cic = std::get_if<std::string>(&v[1]);
+                            cnpj && cic && cic->find(documento) != std::string::npos) {
+                            return true;
+                        }
+                        if (const auto* estado = std::get_if<std::string>(&v[2]);
+                            uf && estado && UpperCase(*estado) == procurado) {
+                            return true;
+                        }
+                        const auto* nome = std::get_if<std::string>(&v[3]);
+                        return nome && UpperCase(*nome).find(procurado) != std::string::npos;
+                    });
     // In the table's order and filter.
     const std::unordered_set<TBookmark> conjunto(achados.begin(), achados.end());
     std::erase_if(visiveis, [&](TBookmark b) { return !conjunto.count(b); });

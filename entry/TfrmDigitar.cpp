@@ -5,9 +5,9 @@
 #include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "Predicados.h"
 #include "TDM.h"
 #include "Texto.h"
-#include "Predicados.h"
 #include "ValidaCampo.h"
 
 namespace kova {
@@ -17,18 +17,26 @@ TfrmDigitar* frmDigitar = nullptr;
 namespace {
 
 bool EditandoOuChave(TDataSetState s) {
-    return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey;
+    return s == TDataSetState::dsEdit || s == TDataSetState::dsInsert ||
+           s == TDataSetState::dsSetKey;
 }
 
 const char* TextoDoEstado(TDataSetState s) {
     switch (s) {
-        case TDataSetState::dsInactive: return "Inativo";
-        case TDataSetState::dsBrowse: return "";
-        case TDataSetState::dsEdit: return "Alterando";
-        case TDataSetState::dsInsert: return "Incluindo";
-        case TDataSetState::dsSetKey: return "Atribuindo chaves";
-        case TDataSetState::dsCalcFields: return "Calculando campos";
-        case TDataSetState::dsFilter: return "Filtrando";
+        case TDataSetState::dsInactive:
+            return "Inativo";
+        case TDataSetState::dsBrowse:
+            return "";
+        case TDataSetState::dsEdit:
+            return "Alterando";
+        case TDataSetState::dsInsert:
+            return "Incluindo";
+        case TDataSetState::dsSetKey:
+            return "Atribuindo chaves";
+        case TDataSetState::dsCalcFields:
+            return "Calculando campos";
+        case TDataSetState::dsFilter:
+            return "Filtrando";
     }
     return "<?>";
 }
@@ -66,7 +74,8 @@ TfrmDigitar::~TfrmDigitar() {
 
 namespace {
 
-TControlState Controle(std::string nome, TControlKind tipo, std::string pai = {}, std::string legenda = {}) {
+TControlState Controle(std::string nome, TControlKind tipo, std::string pai = {},
+                       std::string legenda = {}) {
     TControlState c;
     c.name = std::move(nome);
     c.kind = tipo;
@@ -112,48 +121,58 @@ void TfrmDigitar::CriarControles() {
             caixa.enabled = c.ligada;
         }
     };
-    caixas("GBValores", {
-        {"dblcUFFavorecida", K::LookupCombo, "UFFavorecida", false, "01-Código da UF Favorecida"},
-        {"dblcReceita", K::LookupCombo, "Receita", false, "02-Código da Receita"},
-        {"dbeCICContribuinte", K::Edit, "CICContribuinte", false, "03-CNPJ / CPF do Contribuinte"},
-        {"dbeDocumentoOrigem", K::Edit, "DocumentoOrigem", false, "04-Nº do Documento Origem"},
-        {"dbeReferencia", K::Edit, "Referencia", false, "05-Período de Ref. ou Nº Parcela"},
-    });
+    caixas(
+        "GBValores",
+        {
+            {"dblcUFFavorecida", K::LookupCombo, "UFFavorecida", false,
+             "01-Código da UF Favorecida"},
+            {"dblcReceita", K::LookupCombo, "Receita", false, "02-Código da Receita"},
+            {"dbeCICContribuinte", K::Edit, "CICContribuinte", false,
+             "03-CNPJ / CPF do Contribuinte"},
+            {"dbeDocumentoOrigem", K::Edit, "DocumentoOrigem", false, "04-Nº do Documento Origem"},
+            {"dbeReferencia", K::Edit, "Referencia", false, "05-Período de Ref. ou Nº Parcela"},
+        });
     // The period pickers stand in box 05's place, in the tab order too: box 06 follows them.
     for (const char* periodo : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
         Controles.Add(Controle(periodo, K::ComboBox, "GBValores")).visible = false;
     }
-    caixas("GBValores", {
-        {"dbeValorPrincipal", K::Edit, "ValorPrincipal", false, "06-Valor Principal"},
-        {"dbeAtualizacaoMonetaria", K::Edit, "AtualizacaoMonetaria", false, "07-Atualização Monetária"},
-        {"dbeJuros", K::Edit, "Juros", false, "08-Juros"},
-        {"dbeMulta", K::Edit, "Multa", false, "09-Multa"},
-        {"dbeTotalReceber", K::Edit, "TotalRecolher", false, "10-Total a Recolher"},
-    });
+    caixas("GBValores",
+           {
+               {"dbeValorPrincipal", K::Edit, "ValorPrincipal", false, "06-Valor Principal"},
+               {"dbeAtualizacaoMonetaria", K::Edit, "AtualizacaoMonetaria", false,
+                "07-Atualização Monetária"},
+               {"dbeJuros", K::Edit, "Juros", false, "08-Juros"},
+               {"dbeMulta", K::Edit, "Multa", false, "09-Multa"},
+               {"dbeTotalReceber", K::Edit, "TotalRecolher", false, "10-Total a Recolher"},
+           });
     Controles.Get("dblcUFFavorecida").hint = "Selecione o código da UF favorecida";
     std::vector<std::string> meses;
     for (int m = 1; m <= 12; ++m) meses.push_back(FormatFloat("00", m));
     Controles.SetItems("cbxPeriodoMes", std::move(meses), -1);
-    caixas("GBGuia", {
-        {"dblcUFFavorecida2", K::LookupCombo, "UFFavorecida", true, "13-UF Favorecida"},
-        {"dbeDataVencimento", K::Edit, "DataVencimento", false, "14-Data Vencimento"},
-        {"dbeConvenio", K::Edit, "Convenio", false,
-         "15-Nº do Convênio ou Protocolo / Especificação da Mercadoria"},
-        {"dbeRazaoSocial", K::Edit, "RazaoSocial", false, "16-Nome da Firma ou Razão Social"},
-        {"dbeInscricaoEstadual", K::Edit, "InscricaoEstadual", false, "17-Insc.Estadual na UF Favorecida"},
-        {"dbeEndereco", K::Edit, "Endereco", false, "18-Endereço Completo"},
-        {"dbeMunicipio", K::Edit, "Municipio", false, "19-Município"},
-        {"dblcUF", K::LookupCombo, "UF", true, "20-UF"},
-        {"dbeCEP", K::Edit, "CEP", false, "21-CEP"},
-        {"dbeTelefone", K::Edit, "Telefone", false, "22-Telefone"},
-        {"dbeInformacoes", K::Edit, "Informacoes", false, "23-Informações Complementares"},
-    });
+    caixas(
+        "GBGuia",
+        {
+            {"dblcUFFavorecida2", K::LookupCombo, "UFFavorecida", true, "13-UF Favorecida"},
+            {"dbeDataVencimento", K::Edit, "DataVencimento", false, "14-Data Vencimento"},
+            {"dbeConvenio", K::Edit, "Convenio", false,
+             "15-Nº do Convênio ou Protocolo / Especificação da Mercadoria"},
+            {"dbeRazaoSocial", K::Edit, "RazaoSocial", false, "16-Nome da Firma ou Razão Social"},
+            {"dbeInscricaoEstadual", K::Edit, "InscricaoEstadual", false,
+             "17-Insc.Estadual na UF Favorecida"},
+            {"dbeEndereco", K::Edit, "Endereco", false, "18-Endereço Completo"},
+            {"dbeMunicipio", K::Edit, "Municipio", false, "19-Município"},
+            {"dblcUF", K::LookupCombo, "UF", true, "20-UF"},
+            {"dbeCEP", K::Edit, "CEP", false, "21-CEP"},
+            {"dbeTelefone", K::Edit, "Telefone", false, "22-Telefone"},
+            {"dbeInformacoes", K::Edit, "Informacoes", false, "23-Informações Complementares"},
+        });
     Controles.Add(Controle("pnlProduto", K::Panel, "GBGuia")).visible = false;
     Controles.Add(Controle("lblProduto", K::Label, "pnlProduto", "Produto do convênio:"));
     Controles.Add(Controle("dblcProduto", K::LookupCombo, "pnlProduto")).field = "Produto";
     Controles.Add(Controle("btnProduto", K::Button, "pnlProduto"));
     Controles.Add(Controle("GBAutenticacao", K::Group, "tbsKOVA", "25-Autenticação "));
-    Controles.Add(Controle("GBBancos", K::Group, "tbsKOVA", "Bancos Credenciados:")).visible = false;
+    Controles.Add(Controle("GBBancos", K::Group, "tbsKOVA", "Bancos Credenciados:")).visible =
+        false;
     Controles.Add(Controle("PanelBancos", K::Panel, "GBBancos"));
     Controles.Add(Controle("dbtRegistro", K::Label)).field = "IdKOVA";
     Controles.Add(Controle("lblState", K::Label));
@@ -161,7 +180,9 @@ void TfrmDigitar::CriarControles() {
     Controles.Add(Controle("tbsPesquisar", K::Tab, "", "Pesquisar"));
     Controles.Add(Controle("dbgSolicitacaoKOVA", K::Grid, "tbsPesquisar"));
     Controles.Add(Controle("rdbKOVA", K::Button, "tbsPesquisar", "KOVA")).itemIndex = 1;
-    Controles.Add(Controle("RDGCICContribuinte", K::Button, "tbsPesquisar", "CNPJ ou CPF do Contribuinte"))
+    Controles
+        .Add(Controle("RDGCICContribuinte", K::Button, "tbsPesquisar",
+                      "CNPJ ou CPF do Contribuinte"))
         .itemIndex = 0;
     Controles.Add(Controle("btnCancel", K::Button)).visible = false;
 }
@@ -181,7 +202,8 @@ void TfrmDigitar::LerRelogio() {
     MesAtual = mes;
     // The year picker lists the last six years and this one; in December next year as well.
     std::vector<std::string> anos;
-    for (int a = ano - kAnosAntes; a <= ano + (MesAtual == 12 ? 1 : 0); ++a) anos.push_back(FormatFloat("0000", a));
+    for (int a = ano - kAnosAntes; a <= ano + (MesAtual == 12 ? 1 : 0); ++a)
+        anos.push_back(FormatFloat("0000", a));
     Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
 }
 
@@ -189,7 +211,8 @@ void TfrmDigitar::Abre(const char* controle, bool aberto) {
     Controles.SetEnabled(controle, aberto);
     if (!Visivel) return;
     const TControlState& c = Controles.Get(controle);
-    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo || c.kind == TControlKind::ComboBox) {
+    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo ||
+        c.kind == TControlKind::ComboBox) {
         Controles.SetColor(controle, aberto ? TColor::Window : TColor::ButtonFace);
     }
 }
@@ -235,13 +258,16 @@ std::string TfrmDigitar::Campo(const char* nome) const {
     return Trim(f.AsString());
 }
 
-std::optional<TRegraUF> TfrmDigitar::Regra(const std::string& uf, const std::string& receita, TFlagRegra flag) {
+std::optional<TRegraUF> TfrmDigitar::Regra(const std::string& uf, const std::string& receita,
+                                           TFlagRegra flag) {
     return RegraUF(dm_, uf, receita, flag);
 }
 
 std::string TfrmDigitar::TextoRegra(const TRegraUF& regra) { return ConverterQuebras(regra.texto); }
 
-bool TfrmDigitar::ReceitaEncontrada() { return dm_.cdsReceita.Active() && dm_.cdsReceita.FindKey({Campo("Receita")}); }
+bool TfrmDigitar::ReceitaEncontrada() {
+    return dm_.cdsReceita.Active() && dm_.cdsReceita.FindKey({Campo("Receita")});
+}
 
 void TfrmDigitar::Reportar(const std::string& mensagem) {
     if (dm_.ModoImportacao) throw ECritica(mensagem);
@@ -265,9 +291,11 @@ bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
 void TfrmDigitar::FocarCampo(const std::string& campo) {
     if (!Visivel) return;
     for (const auto& c : Controles.Controls()) {
-        if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) && SameText(c->field, campo)) {
+        if ((c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) &&
+            SameText(c->field, campo)) {
             // The period is typed in its pickers while they cover box 05: the person goes there.
-            if (!Controles.SetFocus(c->name) && SameText(campo, "Referencia")) Controles.SetFocus("cbxPeriodoDia");
+            if (!Controles.SetFocus(c->name) && SameText(campo, "Referencia"))
+                Controles.SetFocus("cbxPeriodoDia");
             break;
         }
     }
@@ -275,7 +303,8 @@ void TfrmDigitar::FocarCampo(const std::string& campo) {
 
 bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
     if (dm_.CriandoRegistro || !campo || campo->Calculated()) return false;
-    if (fonte.State() != TDataSetState::dsInsert && fonte.State() != TDataSetState::dsEdit) return false;
+    if (fonte.State() != TDataSetState::dsInsert && fonte.State() != TDataSetState::dsEdit)
+        return false;
     return CriticaField(campo->FieldName(), true);
 }
 
@@ -287,7 +316,8 @@ bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
         const std::string& campo = tabela.Fields(i).FieldName();
         if (CriticaField(campo, false)) return true;
         // What a change of the field would have refused, whatever order the fields were filled in.
-        if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia); !recusa.empty()) {
+        if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia);
+            !recusa.empty()) {
             Reportar(recusa);
             FocarCampo(campo);
             return true;

@@ -16,9 +16,9 @@
 #include <string_view>
 
 #include "RegrasDaUF.h"
+#include "TChecksum.h"
 #include "TControlModel.h"
 #include "TDataSource.h"
-#include "TChecksum.h"
 #include "TValue.h"
 
 namespace kova {
@@ -152,7 +152,8 @@ private:
     // Opens or closes a box; on screen its colour follows at once.
     void Abre(const char* controle, bool aberto = true);
     std::string Campo(const char* nome) const;
-    std::optional<TRegraUF> Regra(const std::string& uf, const std::string& receita, TFlagRegra flag);
+    std::optional<TRegraUF> Regra(const std::string& uf, const std::string& receita,
+                                  TFlagRegra flag);
     // A rule's text as a person reads it: its "#13" are line breaks.
     static std::string TextoRegra(const TRegraUF& regra);
 

@@ -13,12 +13,13 @@ typedef size_t (*UltimoErro)(char *, size_t);
 
 int main(int argc, char **argv) {
     const char *biblioteca = argc > 1 ? argv[1] : "libkovadll.so";
-    const char *pedido = argc > 2 ? argv[2]
-                                  : "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;"
-                                    "DOCUMENTOORIGEM=1234567890;REFERENCIA=1052009;VALORPRINCIPAL=100,00;"
-                                    "JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;DATAVENCIMENTO=15/06/2009;"
-                                    "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;"
-                                    "PRODUTO=37";
+    const char *pedido =
+        argc > 2 ? argv[2]
+                 : "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;"
+                   "DOCUMENTOORIGEM=1234567890;REFERENCIA=1052009;VALORPRINCIPAL=100,00;"
+                   "JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;DATAVENCIMENTO=15/06/2009;"
+                   "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;"
+                   "PRODUTO=37";
     void *lib = dlopen(biblioteca, RTLD_NOW);
     if (!lib) {
         fprintf(stderr, "%s\n", dlerror());
@@ -40,7 +41,8 @@ int main(int argc, char **argv) {
         return 2;
     }
     char esperado[9];
-    snprintf(esperado, sizeof esperado, "%08lX", crc32(0L, (const Bytef *)buffer, (uInt)(crc - buffer)));
+    snprintf(esperado, sizeof esperado, "%08lX",
+             crc32(0L, (const Bytef *)buffer, (uInt)(crc - buffer)));
     printf("%s\n", buffer);
     if (strncmp(crc + 5, esperado, 8) != 0) {
         fprintf(stderr, "CRC não confere: %s\n", esperado);

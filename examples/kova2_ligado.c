@@ -10,7 +10,9 @@
 int main(int argc, char **argv) {
     char buffer[2048];
     snprintf(buffer, sizeof buffer, "%s",
-             argc > 1 ? argv[1] : "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;UF=SP;CEP=1");
+             argc > 1
+                 ? argv[1]
+                 : "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;UF=SP;CEP=1");
     if (kova2_n(buffer, sizeof buffer) == 0) {
         char erro[512];
         kova_ultimo_erro(erro, sizeof erro);
@@ -19,7 +21,8 @@ int main(int argc, char **argv) {
     }
     const char *crc = strstr(buffer, ";CRC=");
     char esperado[9];
-    snprintf(esperado, sizeof esperado, "%08lX", crc ? crc32(0L, (const Bytef *)buffer, (uInt)(crc - buffer)) : 0UL);
+    snprintf(esperado, sizeof esperado, "%08lX",
+             crc ? crc32(0L, (const Bytef *)buffer, (uInt)(crc - buffer)) : 0UL);
     printf("%s\n", buffer);
     return crc && strncmp(crc + 5, esperado, 8) == 0 ? 0 : 1;
 }

@@ -17,7 +17,9 @@ struct Numero {
     bool produtor = false;  // São Paulo's "P" form
 
     int Digito(size_t posicao) const { return d[posicao - 1] - '0'; }  // positions from 1
-    bool Comeca(const char* prefixo) const { return std::strncmp(d, prefixo, std::strlen(prefixo)) == 0; }
+    bool Comeca(const char* prefixo) const {
+        return std::strncmp(d, prefixo, std::strlen(prefixo)) == 0;
+    }
     // The digits from..to (positions from 1) read as a number.
     long Valor(size_t de, size_t ate) const {
         long v = 0;
@@ -131,7 +133,8 @@ bool BA(const Numero& n) {
 bool GO(const Numero& n) {
     if (n.n != 9) return false;
     long prefixo = n.Valor(1, 2);
-    if (prefixo != 10 && prefixo != 11 && prefixo != 15 && (prefixo < 20 || prefixo > 29)) return false;
+    if (prefixo != 10 && prefixo != 11 && prefixo != 15 && (prefixo < 20 || prefixo > 29))
+        return false;
     long base = n.Valor(1, 8);
     if (base == 11094402) return n.Digito(9) == 0 || n.Digito(9) == 1;
     int r = SomaDecrescente(n, 1, 8) % 11;
@@ -139,7 +142,9 @@ bool GO(const Numero& n) {
     return dv == n.Digito(9);
 }
 
-bool MT(const Numero& n) { return n.n == 11 && M11(Soma(n, 1, {3, 2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(11); }
+bool MT(const Numero& n) {
+    return n.n == 11 && M11(Soma(n, 1, {3, 2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(11);
+}
 
 bool MG(const Numero& n) {
     if (n.n != 13) return false;
@@ -165,22 +170,29 @@ bool PR(const Numero& n) {
 
 bool PE(const Numero& n) {
     if (n.n == 9) {
-        return M11(SomaDecrescente(n, 1, 7)) == n.Digito(8) && M11(SomaDecrescente(n, 1, 8)) == n.Digito(9);
+        return M11(SomaDecrescente(n, 1, 7)) == n.Digito(8) &&
+               M11(SomaDecrescente(n, 1, 8)) == n.Digito(9);
     }
-    return n.n == 14 && M11Menos10(Soma(n, 1, {5, 4, 3, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(14);
+    return n.n == 14 &&
+           M11Menos10(Soma(n, 1, {5, 4, 3, 2, 1, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(14);
 }
 
-bool RJ(const Numero& n) { return n.n == 8 && M11(Soma(n, 1, {2, 7, 6, 5, 4, 3, 2})) == n.Digito(8); }
+bool RJ(const Numero& n) {
+    return n.n == 8 && M11(Soma(n, 1, {2, 7, 6, 5, 4, 3, 2})) == n.Digito(8);
+}
 
 bool RN(const Numero& n) {
     if (!n.Comeca("20") || (n.n != 9 && n.n != 10)) return false;
     return M11(SomaDecrescente(n, 1, n.n - 1)) == n.Digito(n.n);
 }
 
-bool RS(const Numero& n) { return n.n == 10 && M11(Soma(n, 1, {2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(10); }
+bool RS(const Numero& n) {
+    return n.n == 10 && M11(Soma(n, 1, {2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(10);
+}
 
 bool RO(const Numero& n) {
-    if (n.n == 14) return M11Menos10(Soma(n, 1, {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(14);
+    if (n.n == 14)
+        return M11Menos10(Soma(n, 1, {6, 5, 4, 3, 2, 9, 8, 7, 6, 5, 4, 3, 2})) == n.Digito(14);
     // The old form checks only the company digits; the municipality is not weighed.
     return n.n == 9 && M11Menos10(Soma(n, 4, {6, 5, 4, 3, 2})) == n.Digito(9);
 }
@@ -219,10 +231,10 @@ struct Estado {
 };
 
 constexpr Estado kEstados[] = {
-    {"AC", AC}, {"AL", AL}, {"AP", AP}, {"AM", Nove}, {"BA", BA}, {"CE", Nove}, {"DF", DF},
-    {"ES", Nove}, {"GO", GO}, {"MA", MA}, {"MT", MT}, {"MS", MS}, {"MG", MG}, {"PA", PA},
-    {"PB", Nove}, {"PR", PR}, {"PE", PE}, {"PI", Nove}, {"RJ", RJ}, {"RN", RN}, {"RS", RS},
-    {"RO", RO}, {"RR", RR}, {"SC", Nove}, {"SP", SP}, {"SE", Nove}, {"TO", TO},
+    {"AC", AC},   {"AL", AL}, {"AP", AP},   {"AM", Nove}, {"BA", BA},   {"CE", Nove}, {"DF", DF},
+    {"ES", Nove}, {"GO", GO}, {"MA", MA},   {"MT", MT},   {"MS", MS},   {"MG", MG},   {"PA", PA},
+    {"PB", Nove}, {"PR", PR}, {"PE", PE},   {"PI", Nove}, {"RJ", RJ},   {"RN", RN},   {"RS", RS},
+    {"RO", RO},   {"RR", RR}, {"SC", Nove}, {"SP", SP},   {"SE", Nove}, {"TO", TO},
 };
 
 char Maiuscula(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }

@@ -28,7 +28,8 @@ extern "C" {
 #define INSCRICAO_CALL
 #endif
 
-INSCRICAO_API int32_t INSCRICAO_CALL ConsisteInscricaoEstadual(const char* inscricao, const char* uf);
+INSCRICAO_API int32_t INSCRICAO_CALL ConsisteInscricaoEstadual(const char* inscricao,
+                                                               const char* uf);
 
 #ifdef __cplusplus
 }

@@ -25,7 +25,8 @@ namespace {
 // reason of a failed start; questions take their first answer.
 class DialogosBiblioteca : public IDialogService {
 public:
-    TModalResult MessageDlg(const std::string& texto, TMsgDlgType tipo, TMsgDlgButtons botoes) override {
+    TModalResult MessageDlg(const std::string& texto, TMsgDlgType tipo,
+                            TMsgDlgButtons botoes) override {
         if (tipo == TMsgDlgType::mtError) ultimoErro = texto;
         return botoes == TMsgDlgButtons::mbOK ? TModalResult::mrOk : TModalResult::mrYes;
     }
@@ -47,7 +48,8 @@ int maximoGuardadas = kMaximoGuardadasPadrao;
 std::deque<TBookmark> guardadas;
 
 int MaximoGuardadas(const TDM& dm) {
-    const int n = TIniFile(dm.DirWindows + "KOVA.INI").ReadInteger("KOVA", "MaximoKOVAsGuardadas", kMaximoGuardadasPadrao);
+    const int n = TIniFile(dm.DirWindows + "KOVA.INI")
+                      .ReadInteger("KOVA", "MaximoKOVAsGuardadas", kMaximoGuardadasPadrao);
     return n >= 1 ? n : kMaximoGuardadasPadrao;
 }
 
@@ -75,7 +77,8 @@ TfrmDigitar& Objetos() {
         modulo->CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
         modulo->DMCreate();
         if (modulo->TerminacaoSolicitada) {
-            std::string motivo = dialogos.ultimoErro.empty() ? "DM não assinalado" : dialogos.ultimoErro;
+            std::string motivo =
+                dialogos.ultimoErro.empty() ? "DM não assinalado" : dialogos.ultimoErro;
             modulo.reset();
             throw Exception(motivo);
         }
@@ -92,7 +95,8 @@ bool Protegido(const std::function<void()>& corpo) {
         corpo();
         return true;
     } catch (const std::exception& e) {
-        // The host's program shows this to a person too: the engine's conversion texts in Portuguese.
+        // The host's program shows this to a person too: the engine's conversion texts in
+        // Portuguese.
         ultimoErro = TextoEmPortugues(e.what());
     } catch (...) {
         ultimoErro = "Falha inesperada";

@@ -22,10 +22,11 @@ constexpr size_t kTamanhoKova2 = 400;
 // reason is kept and nothing is written (the buffer keeps the request).
 bool Cabe(size_t n, size_t tamanho, const char* exportacao) {
     if (n + 1 <= tamanho) return true;
-    const std::string motivo = std::string("A resposta de ") + exportacao + " (" + std::to_string(n + 1) +
-                               " bytes com o byte zero) passa do tamanho de " + std::to_string(tamanho) +
-                               " bytes que o buffer da requisição deve ter; nada foi escrito nele. Use " + exportacao +
-                               "_n, que recebe o tamanho do buffer.";
+    const std::string motivo =
+        std::string("A resposta de ") + exportacao + " (" + std::to_string(n + 1) +
+        " bytes com o byte zero) passa do tamanho de " + std::to_string(tamanho) +
+        " bytes que o buffer da requisição deve ter; nada foi escrito nele. Use " + exportacao +
+        "_n, que recebe o tamanho do buffer.";
     kovadll::DefineErro(motivo.c_str());
     return false;
 }
@@ -46,7 +47,8 @@ bool BufferRecusado(const char* requisicao, size_t tamanho) {
     } else if (tamanho == 0) {
         kovadll::DefineErro("Tamanho do buffer da requisição igual a zero");
     } else if (!std::memchr(requisicao, '\0', tamanho)) {
-        kovadll::DefineErro("A requisição não termina com um byte zero dentro do tamanho informado");
+        kovadll::DefineErro(
+            "A requisição não termina com um byte zero dentro do tamanho informado");
     } else {
         return false;
     }
@@ -85,7 +87,8 @@ KOVADLL_API void KOVADLL_CALL kova2(char* requisicao) {
     if (Recusada(chamada)) return;
     const char* resposta;
     size_t n;
-    if (requisicao && kovadll::Kova2(requisicao, &resposta, &n) && Cabe(n, kTamanhoKova2, "kova2")) {
+    if (requisicao && kovadll::Kova2(requisicao, &resposta, &n) &&
+        Cabe(n, kTamanhoKova2, "kova2")) {
         std::memcpy(requisicao, resposta, n + 1);
     }
 }
@@ -108,7 +111,8 @@ KOVADLL_API size_t KOVADLL_CALL kova2_n(char* requisicao, size_t tamanho) {
     return Copia(resposta, n, requisicao, tamanho);
 }
 
-KOVADLL_API void KOVADLL_CALL imprime(const char* texto1, const char* texto2, const char* texto3, char* resultado) {
+KOVADLL_API void KOVADLL_CALL imprime(const char* texto1, const char* texto2, const char* texto3,
+                                      char* resultado) {
     static const char kNaoImpressa[] = "001KOVA não incluida";
     TChamada chamada;
     const bool ok = !Recusada(chamada) && kovadll::Imprime(texto1, texto2, texto3);

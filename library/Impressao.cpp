@@ -16,7 +16,8 @@ std::unique_ptr<TqrpKOVA> relatorio;
 
 }  // namespace
 
-std::vector<TPagina> PaginasDaImpressao(const char* texto1, const char* texto2, const char* texto3) {
+std::vector<TPagina> PaginasDaImpressao(const char* texto1, const char* texto2,
+                                        const char* texto3) {
     Objetos();
     if (!relatorio) relatorio = std::make_unique<TqrpKOVA>();
     relatorio->Textos[0] = texto1 ? texto1 : "";

@@ -54,7 +54,8 @@ constexpr const char* kRejeitada = "Retorno=001;Mensagem_Retorno=";
 
 double Decimal(const std::string& v) {
     double d;
-    if (!TryStrToFloat(v, d)) throw EConvertError("'" + v + "' is not a valid floating point value");
+    if (!TryStrToFloat(v, d))
+        throw EConvertError("'" + v + "' is not a valid floating point value");
     return d;
 }
 
@@ -76,7 +77,8 @@ const TChave* ChaveDoItem(std::string_view item) {
         return t;
     }();
     for (size_t i = 0; i < tamanhos.size(); ++i) {
-        if (tamanhos[i] == candidata.size() && SameText(candidata, kChaves[i].chave)) return &kChaves[i];
+        if (tamanhos[i] == candidata.size() && SameText(candidata, kChaves[i].chave))
+            return &kChaves[i];
     }
     return nullptr;
 }
@@ -102,21 +104,27 @@ bool TemValor(const TChave& c, std::string_view item) {
 // items given and not on the order they came in. Of a key given more than once only the last
 // value counts (the earlier ones would be overwritten, and judging them on the way would make the
 // answer depend on where they stood). The courier company goes first: every field's check reads it.
-std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens, const TDataSet& k) {
+std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens,
+                                      const TDataSet& k) {
     constexpr size_t n = std::size(kChaves);
     // The keys by the position of their field in the slip.
     static const auto ordem = [&k] {
         std::array<size_t, n> o{};
         for (size_t i = 0; i < n; ++i) o[i] = i;
-        auto posicao = [&k](size_t i) { return kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1; };
-        std::stable_sort(o.begin(), o.end(), [&](size_t a, size_t b) { return posicao(a) < posicao(b); });
+        auto posicao = [&k](size_t i) {
+            return kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1;
+        };
+        std::stable_sort(o.begin(), o.end(),
+                         [&](size_t a, size_t b) { return posicao(a) < posicao(b); });
         return o;
     }();
     std::array<std::string_view, n> ultimo{};
     std::array<bool, n> dado{};
     for (std::string_view item : itens) {
         const TChave* c = ChaveDoItem(item);
-        if (!c || !(c->campo || std::strcmp(c->chave, "EMPRESACOURIER=") == 0) || !TemValor(*c, item)) continue;
+        if (!c || !(c->campo || std::strcmp(c->chave, "EMPRESACOURIER=") == 0) ||
+            !TemValor(*c, item))
+            continue;
         const size_t i = size_t(c - kChaves);
         ultimo[i] = item;
         dado[i] = true;
@@ -131,7 +139,8 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
 
 void CancelaAberta(TDataSet& k) {
     const TDataSetState s = k.State();
-    if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey) k.Cancel();
+    if (s == TDataSetState::dsEdit || s == TDataSetState::dsInsert || s == TDataSetState::dsSetKey)
+        k.Cancel();
 }
 
 }  // namespace
@@ -141,7 +150,8 @@ std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
 }
 
 bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, size_t posicao) {
-    const std::string valor = Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
+    const std::string valor =
+        Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
     if (valor.empty()) return false;
     TDataSet& k = DM->cdsKOVA;
     TField& f = k.FieldByName(campo);
@@ -152,7 +162,8 @@ bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, 
         // A payment before the due date is paid on the due date.
         const TField& venc = k.FieldByName("DataVencimento");
         if (!venc.IsNull() && f.AsDate() < venc.AsDate()) f.SetAsDate(venc.AsDate());
-    } else if (SameText(campo, "UFFavorecida") || SameText(campo, "UF") || SameText(campo, "CICContribuinte")) {
+    } else if (SameText(campo, "UFFavorecida") || SameText(campo, "UF") ||
+               SameText(campo, "CICContribuinte")) {
         // In capitals, as the screen types them, before any rule compares them (the letters of
         // an alphanumeric CNPJ as well).
         f.SetAsString(UpperCase(valor));
@@ -174,7 +185,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 
     const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
     if (itens.size() < 5 || itens.size() > 25) {
-        frm.Requisicao = AssinaResposta(frm, std::string(kRejeitada) + "Número de Campos Inválido - KOVA Rejeitada");
+        frm.Requisicao = AssinaResposta(
+            frm, std::string(kRejeitada) + "Número de Campos Inválido - KOVA Rejeitada");
         return false;
     }
     TDataSet& k = dm.cdsKOVA;
@@ -196,7 +208,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
                 if (TryStrToInt(item.substr(n, 2), courier)) {
                     dm.CodigoCourier = std::to_string(courier);
                 } else {
-                    dm.UltimoErro = "O campo COURIER não está preenchido ou o valor informado é inválido";
+                    dm.UltimoErro =
+                        "O campo COURIER não está preenchido ou o valor informado é inválido";
                 }
             } else {
                 PreencheCampo(frm, c->campo, item, n);
@@ -218,8 +231,9 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
         k.Post();
         guardada = true;
         // The whole-slip check before the post built the content of this very slip.
-        const std::string conteudo =
-            frm.CodigoBarraConferido.empty() ? CalculaCodigoBarra() : GuardaCodigoBarra(frm.CodigoBarraConferido);
+        const std::string conteudo = frm.CodigoBarraConferido.empty()
+                                         ? CalculaCodigoBarra()
+                                         : GuardaCodigoBarra(frm.CodigoBarraConferido);
         ++frm.QtdeIncluidas;
         frm.Requisicao = conteudo + ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso";
     } catch (const std::exception& e) {
@@ -244,7 +258,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
 
 // ------------------------------------------------------------------ the hosted request
 
-void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::string_view item, size_t posicao) {
+void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::string_view item,
+                            size_t posicao) {
     // The payment date never comes this way: the hosted request leaves it to the person.
     if (!PreencheCampo(frm, campo, item, posicao)) return;
     // What the request filled is not the person's to change.
@@ -252,7 +267,8 @@ void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::strin
         if (c->field.empty()) continue;
         bool livre = false;
         if (c->kind == TControlKind::Edit) {
-            for (const char* nome : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "DataVencimento", "Convenio"}) {
+            for (const char* nome : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa",
+                                     "DataVencimento", "Convenio"}) {
                 livre = livre || SameText(c->field, nome);
             }
         } else if (c->kind == TControlKind::LookupCombo) {
@@ -280,7 +296,8 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
     if (k.State() != TDataSetState::dsInsert && k.State() != TDataSetState::dsEdit) {
         // The favoured-state list and every data box open; the request then closes what it fills.
         for (const auto& c : frm.Controles.Controls()) {
-            if (!c->field.empty() && (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
+            if (!c->field.empty() &&
+                (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
                 frm.Controles.SetEnabled(c->name, true);
             }
         }
@@ -288,7 +305,8 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
         const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
         Ligado aplicando(frm.AplicandoRequisicao);
         for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
-            if (!c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 || std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
+            if (!c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 ||
+                std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
                 continue;
             }
             PreencheCampoHospedado(frm, c->campo, item, std::strlen(c->chave));
@@ -313,14 +331,16 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
             if (i > 0) resposta += ";";
             resposta += f.FieldName() + "=" + (f.IsNull() ? std::string() : f.AsString());
         }
-        const int32_t produto = k.FieldByName("Produto").IsNull() ? 0 : k.FieldByName("Produto").AsInteger();
+        const int32_t produto =
+            k.FieldByName("Produto").IsNull() ? 0 : k.FieldByName("Produto").AsInteger();
         if (produto != 0) {
             TDataSet& produtos = dm.cdsUFProduto;
-            produtos.SetFilter("UF='" + k.FieldByName("UFFavorecida").AsString() + "' and Receita ='" +
-                               k.FieldByName("Receita").AsString() + "'");
+            produtos.SetFilter("UF='" + k.FieldByName("UFFavorecida").AsString() +
+                               "' and Receita ='" + k.FieldByName("Receita").AsString() + "'");
             produtos.SetFiltered(true);
             if (produtos.Locate("Produto", {produto})) {
-                resposta += ";Produto_Descricao=" + Trim(produtos.FieldByName("Descricao").AsString());
+                resposta +=
+                    ";Produto_Descricao=" + Trim(produtos.FieldByName("Descricao").AsString());
             }
             produtos.SetFiltered(false);
         }

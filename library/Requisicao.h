@@ -21,7 +21,8 @@ bool ProcessaRequisicao(TfrmDigitar& frm);
 
 // Assigns the value of an item to a slip field as kova does, then closes the boxes a person may no
 // longer change: all but the amounts, the due date, the agreement number and the two selectors.
-void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::string_view item, size_t posicao);
+void PreencheCampoHospedado(TfrmDigitar& frm, std::string_view campo, std::string_view item,
+                            size_t posicao);
 
 // Assigns the value of an item to a slip field as kova2 does; false when the value is empty and
 // nothing was assigned.

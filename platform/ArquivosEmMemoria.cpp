@@ -29,9 +29,12 @@ sqlite3_vfs* Sistema() { return sqlite3_vfs_find(nullptr); }
 // The answer of a step that changes the disk: 0 when it goes on, else the error to give.
 int Passo(TArquivosEmMemoria& d, int falha) {
     switch (d.Passo()) {
-        case TArquivosEmMemoria::TPasso::Segue: return SQLITE_OK;
-        case TArquivosEmMemoria::TPasso::Falha: return falha;
-        case TArquivosEmMemoria::TPasso::Parado: break;
+        case TArquivosEmMemoria::TPasso::Segue:
+            return SQLITE_OK;
+        case TArquivosEmMemoria::TPasso::Falha:
+            return falha;
+        case TArquivosEmMemoria::TPasso::Parado:
+            break;
     }
     return SQLITE_IOERR;
 }
@@ -108,8 +111,9 @@ int Setor(sqlite3_file*) { return 512; }
 int Caracteristicas(sqlite3_file*) { return 0; }
 
 const sqlite3_io_methods kMetodos = {
-    1, &Fecha, &Le, &Escreve, &Trunca, &Sincroniza, &Tamanho, &Trava, &Trava, &TravaDeOutro,
-    &Controle, &Setor, &Caracteristicas, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+    1,       &Fecha,  &Le,           &Escreve,  &Trunca, &Sincroniza,      &Tamanho,
+    &Trava,  &Trava,  &TravaDeOutro, &Controle, &Setor,  &Caracteristicas, nullptr,
+    nullptr, nullptr, nullptr,       nullptr,   nullptr,
 };
 
 int Abre(sqlite3_vfs* v, const char* nome, sqlite3_file* f, int flags, int* flagsSaida) {
@@ -149,15 +153,18 @@ int CaminhoCompleto(sqlite3_vfs*, const char* nome, int tamanho, char* saida) {
     return SQLITE_OK;
 }
 
-int Aleatorio(sqlite3_vfs*, int n, char* saida) { return Sistema()->xRandomness(Sistema(), n, saida); }
+int Aleatorio(sqlite3_vfs*, int n, char* saida) {
+    return Sistema()->xRandomness(Sistema(), n, saida);
+}
 int Dorme(sqlite3_vfs*, int micro) { return Sistema()->xSleep(Sistema(), micro); }
 int Agora(sqlite3_vfs*, double* t) { return Sistema()->xCurrentTime(Sistema(), t); }
 int UltimoErro(sqlite3_vfs*, int, char*) { return 0; }
 int Agora64(sqlite3_vfs*, sqlite3_int64* t) { return Sistema()->xCurrentTimeInt64(Sistema(), t); }
 
 [[noreturn]] void NaoGravou(const std::string& path, TArquivosEmMemoria::TPasso passo) {
-    throw EErroGravacao(path, passo == TArquivosEmMemoria::TPasso::Falha ? "o disco está cheio"
-                                                                          : "o disco parou de responder");
+    throw EErroGravacao(path, passo == TArquivosEmMemoria::TPasso::Falha
+                                  ? "o disco está cheio"
+                                  : "o disco parou de responder");
 }
 
 }  // namespace
@@ -215,7 +222,9 @@ TArquivosEmMemoria::TArquivo* TArquivosEmMemoria::Acha(const std::string& path) 
     return it == disco_.end() ? nullptr : &it->second;
 }
 
-TArquivosEmMemoria::TArquivo& TArquivosEmMemoria::Cria(const std::string& path) { return disco_[path]; }
+TArquivosEmMemoria::TArquivo& TArquivosEmMemoria::Cria(const std::string& path) {
+    return disco_[path];
+}
 
 bool TArquivosEmMemoria::Existe(const std::string& path) { return Acha(path) != nullptr; }
 

@@ -9,12 +9,14 @@
 // keeps its folders); content lasts only once flushed. So a file renamed into place before its
 // content was flushed comes back empty after a crash, as it may on a real disk.
 //
-//   FalhaNoPasso(n): step n fails (a write as a full disk, the others as a disk error); the rest go on.
-//   CaiNoPasso(n):   step n and every later one fail and change nothing, as if the machine stopped
+//   FalhaNoPasso(n): step n fails (a write as a full disk, the others as a disk error); the rest go
+//   on. CaiNoPasso(n):   step n and every later one fail and change nothing, as if the machine
+//   stopped
 //                    there; Religa() then brings back what the disk had flushed, as the next start
 //                    finds it. Religa(guardados) lets some files keep what was written to them
 //                    after their last flush (file k, in name order, when bit k is set): a disk
-//                    writes out its cache in any order, and a crash may come when part of it is out.
+//                    writes out its cache in any order, and a crash may come when part of it is
+//                    out.
 //
 // One at a time; not for use by several threads.
 
@@ -65,7 +67,8 @@ public:
     bool Renomeia(const std::string& origem, const std::string& destino) override;
     bool Remove(const std::string& path) override;
 
-    // For the VFS. What step n does: Segue (goes on), Falha (fails alone), Parado (the machine is down).
+    // For the VFS. What step n does: Segue (goes on), Falha (fails alone), Parado (the machine is
+    // down).
     enum class TPasso { Segue, Falha, Parado };
     TPasso Passo();
     TArquivo* Acha(const std::string& path);

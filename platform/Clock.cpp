@@ -22,8 +22,8 @@ TDateTime Clock::Now() {
         segundo = t;
     }
     auto agora = std::chrono::system_clock::now();
-    auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(agora.time_since_epoch()) %
-              1000;
+    auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(agora.time_since_epoch()) % 1000;
     return MakeDateTime(local.tm_year + 1900, unsigned(local.tm_mon + 1), unsigned(local.tm_mday),
                         unsigned(local.tm_hour), unsigned(local.tm_min),
                         unsigned(local.tm_sec > 59 ? 59 : local.tm_sec)) +

@@ -25,7 +25,8 @@ TCarregado& Carregado() {
 
 std::vector<std::string> Lugares(const std::string& dirPrograma) {
     std::vector<std::string> lugares;
-    for (const std::string& d : {Trim(DiretorioSistema()), Trim(dirPrograma), DiretorioComponentes()}) {
+    for (const std::string& d :
+         {Trim(DiretorioSistema()), Trim(dirPrograma), DiretorioComponentes()}) {
         // An unreadable system directory gives an empty one, which was told already.
         if (d.empty()) continue;
         const std::string dir = IncluiBarra(d);
@@ -57,15 +58,18 @@ TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
             break;
         }
     }
-    if (caminho.empty()) throw Exception(nome + " não carregada (procurada em " + Lista(lugares) + ")");
+    if (caminho.empty())
+        throw Exception(nome + " não carregada (procurada em " + Lista(lugares) + ")");
     // Code another user could have put there would run as this user: it is refused, not passed over
     // for the next place, so that someone sees it.
     if (const std::string motivo = GravavelPorOutros(caminho); !motivo.empty()) {
         throw Exception(nome + " não carregada: " + motivo + "; por segurança o KOVA não a usa");
     }
     auto biblioteca = std::make_unique<TBibliotecaDinamica>(caminho);
-    if (!biblioteca->Carregada()) throw Exception(nome + " não carregada (" + caminho + " não pôde ser carregada)");
-    auto funcao = reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));
+    if (!biblioteca->Carregada())
+        throw Exception(nome + " não carregada (" + caminho + " não pôde ser carregada)");
+    auto funcao =
+        reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));
     if (!funcao) throw Exception("Entrypoint ConsisteInscricaoEstadual não encontrado em " + nome);
     c.lugares = lugares;
     c.biblioteca = std::move(biblioteca);

@@ -2,9 +2,9 @@
 
 #include <charconv>
 #include <cmath>
-#include <iterator>
 #include <cstdio>
 #include <cstdlib>
+#include <iterator>
 #include <limits>
 #include <regex>
 
@@ -33,8 +33,7 @@ TDate MakeDate(int year, unsigned month, unsigned day) {
     return sys_days(std::chrono::year(year) / std::chrono::month(month) / std::chrono::day(day));
 }
 
-TDateTime MakeDateTime(int year, unsigned month, unsigned day, unsigned h, unsigned n,
-                       unsigned s) {
+TDateTime MakeDateTime(int year, unsigned month, unsigned day, unsigned h, unsigned n, unsigned s) {
     return TDateTime(MakeDate(year, month, day)) + hours(h) + minutes(n) + seconds(s);
 }
 
@@ -103,13 +102,16 @@ std::string DateToStr(TDate d) {
     const int ano = int(ymd.year());
     if (ano < 0 || ano > 9999) {
         char b[32];
-        std::snprintf(b, sizeof b, "%02u%c%02u%c%04d", unsigned(ymd.day()), sep, unsigned(ymd.month()), sep, ano);
+        std::snprintf(b, sizeof b, "%02u%c%02u%c%04d", unsigned(ymd.day()), sep,
+                      unsigned(ymd.month()), sep, ano);
         return b;
     }
     // Dates are written on every check of a slip: by hand, not through printf.
     const unsigned dia = unsigned(ymd.day()), mes = unsigned(ymd.month()), a = unsigned(ano);
-    const char b[10] = {char('0' + dia / 10), char('0' + dia % 10), sep, char('0' + mes / 10), char('0' + mes % 10),
-                        sep, char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10), char('0' + a % 10)};
+    const char b[10] = {char('0' + dia / 10), char('0' + dia % 10),     sep,
+                        char('0' + mes / 10), char('0' + mes % 10),     sep,
+                        char('0' + a / 1000), char('0' + a / 100 % 10), char('0' + a / 10 % 10),
+                        char('0' + a % 10)};
     return std::string(b, 10);
 }
 
@@ -193,7 +195,8 @@ std::string FloatToStr(double v) {
     if (std::fabs(v) < 1e13) {
         const long long centavos = std::llround(v * 100);
         if (double(centavos) / 100 == v) {
-            const unsigned long long a = centavos < 0 ? 0ULL - (unsigned long long)centavos : (unsigned long long)centavos;
+            const unsigned long long a =
+                centavos < 0 ? 0ULL - (unsigned long long)centavos : (unsigned long long)centavos;
             std::string r = (centavos < 0 ? "-" : "") + std::to_string(a / 100);
             const unsigned frac = unsigned(a % 100);
             if (frac != 0) {
@@ -229,8 +232,9 @@ std::string FloatToStr(double v) {
 
 namespace {
 
-constexpr double kPotenciasExatas[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
-                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+constexpr double kPotenciasExatas[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                       1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                       1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
 
 // A plain decimal of at most 15 digits: its digits as a whole number divided by a power of ten
 // are both exact in a double, and the division rounds as strtod does. False when the text is
@@ -311,7 +315,8 @@ namespace {
 // The digits of |x| at `casas` decimals, read from its shortest decimal text (the text a person
 // typed, for a number read from text): 9,995 is 9.99499... in binary and still rounds to 10,00.
 // Half up when `arredondar`, otherwise the further decimals are cut. False when x is not finite.
-bool DigitosDecimais(double x, int casas, bool arredondar, std::string& inteiro, std::string& fracao) {
+bool DigitosDecimais(double x, int casas, bool arredondar, std::string& inteiro,
+                     std::string& fracao) {
     if (!std::isfinite(x)) return false;
     char b[400];
     const auto [fim, erro] = std::to_chars(b, b + sizeof b, std::fabs(x), std::chars_format::fixed);
@@ -319,7 +324,8 @@ bool DigitosDecimais(double x, int casas, bool arredondar, std::string& inteiro,
     const std::string_view texto(b, size_t(fim - b));
     const size_t ponto = texto.find('.');
     inteiro.assign(texto.substr(0, ponto));
-    const std::string_view resto = ponto == std::string_view::npos ? std::string_view() : texto.substr(ponto + 1);
+    const std::string_view resto =
+        ponto == std::string_view::npos ? std::string_view() : texto.substr(ponto + 1);
     fracao.assign(resto.substr(0, size_t(casas)));
     fracao.resize(size_t(casas), '0');
     if (arredondar && resto.size() > size_t(casas) && resto[size_t(casas)] >= '5') {
@@ -345,8 +351,9 @@ bool DigitosDecimais(double x, int casas, bool arredondar, std::string& inteiro,
 
 std::string FormatFloat(std::string_view pattern, double v) {
     // A pattern of zeros alone on a small whole number (day and month labels) needs no printf.
-    if (!pattern.empty() && pattern.size() <= 18 && pattern.find_first_not_of('0') == std::string_view::npos &&
-        v >= 0 && v < 1e15 && v == std::trunc(v)) {
+    if (!pattern.empty() && pattern.size() <= 18 &&
+        pattern.find_first_not_of('0') == std::string_view::npos && v >= 0 && v < 1e15 &&
+        v == std::trunc(v)) {
         std::string r = std::to_string(static_cast<long long>(v));
         if (r == "0") r.clear();
         if (r.size() < pattern.size()) r.insert(0, pattern.size() - r.size(), '0');
@@ -453,7 +460,8 @@ double Arredonda(int n, double x) {
         if (x >= 0) {
             const double inteiro = std::floor(xf);
             const double resto = xf - inteiro;
-            if (std::fabs(resto - 0.5) > tolerancia) return (resto > 0.5 ? inteiro + 1 : inteiro) / f;
+            if (std::fabs(resto - 0.5) > tolerancia)
+                return (resto > 0.5 ? inteiro + 1 : inteiro) / f;
         } else {
             const double inteiro = std::trunc(xf);
             const double resto = inteiro - xf;  // 0 to 1, toward minus infinity
@@ -480,16 +488,24 @@ double ArredondaValor(double v) { return v >= 0 ? Arredonda(2, v) : v; }
 std::string TextoEmPortugues(const std::string& texto) {
     static const std::pair<std::regex, const char*> kTraducoes[] = {
         {std::regex("'([^']*)' is not a valid date"), "'$1' não é uma data válida"},
-        {std::regex("'([^']*)' is not a valid integer value"), "'$1' não é um número inteiro válido"},
-        {std::regex("'([^']*)' is not a valid floating point value"), "'$1' não é um número válido"},
+        {std::regex("'([^']*)' is not a valid integer value"),
+         "'$1' não é um número inteiro válido"},
+        {std::regex("'([^']*)' is not a valid floating point value"),
+         "'$1' não é um número válido"},
         {std::regex("'([^']*)' is not a valid boolean value"), "'$1' não é um valor lógico válido"},
-        {std::regex("(-?[0-9]+) is not a valid value for field '([^']*)'\\. The allowed range is (-?[0-9]+) to (-?[0-9]+)"),
+        {std::regex("(-?[0-9]+) is not a valid value for field '([^']*)'\\. The allowed range is "
+                    "(-?[0-9]+) to (-?[0-9]+)"),
          "$1 não é um valor válido para o campo '$2': os valores permitidos vão de $3 a $4"},
-        {std::regex("Could not convert value to a number"), "Não foi possível converter o valor em número"},
-        {std::regex("Could not convert value to an integer"), "Não foi possível converter o valor em número inteiro"},
-        {std::regex("Could not convert value to a date"), "Não foi possível converter o valor em data"},
-        {std::regex("Cannot perform this operation on an empty dataset"), "operação impossível em uma tabela vazia"},
-        {std::regex("Cannot perform this operation on a closed dataset"), "operação impossível em uma tabela fechada"},
+        {std::regex("Could not convert value to a number"),
+         "Não foi possível converter o valor em número"},
+        {std::regex("Could not convert value to an integer"),
+         "Não foi possível converter o valor em número inteiro"},
+        {std::regex("Could not convert value to a date"),
+         "Não foi possível converter o valor em data"},
+        {std::regex("Cannot perform this operation on an empty dataset"),
+         "operação impossível em uma tabela vazia"},
+        {std::regex("Cannot perform this operation on a closed dataset"),
+         "operação impossível em uma tabela fechada"},
         {std::regex("Record not found"), "registro não encontrado"},
         {std::regex("Field '([^']*)' not found"), "campo '$1' não encontrado"},
         {std::regex("Field '([^']*)' cannot be modified"), "o campo '$1' não pode ser alterado"},

@@ -23,7 +23,8 @@ inline constexpr std::array<uint32_t, 256> kTabela = Tabela();
 
 inline uint32_t Crc32(uint32_t crc, const void* dados, size_t tamanho) {
     const auto* p = static_cast<const unsigned char*>(dados);
-    for (size_t i = 0; i < tamanho; ++i) crc = crc32_detalhe::kTabela[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
+    for (size_t i = 0; i < tamanho; ++i)
+        crc = crc32_detalhe::kTabela[(crc ^ p[i]) & 0xFF] ^ (crc >> 8);
     return crc;
 }
 

@@ -54,8 +54,9 @@ TModalResult ScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType ki
     if (buttons != TMsgDlgButtons::mbOK) {
         if (answers_.empty()) {
             unexpected_.push_back(text);
-            r = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes ? TModalResult::mrNo
-                                                                                            : TModalResult::mrCancel;
+            r = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes
+                    ? TModalResult::mrNo
+                    : TModalResult::mrCancel;
         } else {
             r = answers_.front();
             answers_.pop_front();

@@ -23,10 +23,11 @@ class TDataSource;
 // its title and texts; the answer is confirmed or declined. A picker works on the current record
 // of its data source's table; the payment-date box edits its data source's current record.
 struct TPedidoDialogo {
-    std::string nome;    // "TfrmDataPagamento", "TfrmSelecionaProduto", "TfrmSelecionaSubReceita", "TfrmMsgLink"
+    std::string nome;  // "TfrmDataPagamento", "TfrmSelecionaProduto", "TfrmSelecionaSubReceita",
+                       // "TfrmMsgLink"
     std::string titulo;
-    std::string texto;   // fixed text or label
-    std::string link;    // the address of the link notice
+    std::string texto;  // fixed text or label
+    std::string link;   // the address of the link notice
     TDataSource* fonte = nullptr;
 };
 

@@ -44,7 +44,8 @@ std::string Modulo11(const std::string& digitos, int m) {
     const int n = int(digitos.size());
     for (int k = 0; k < n; ++k) {
         char c = m >= 0 ? digitos[size_t(n - 1 - k)] : digitos[size_t(k)];
-        if (c < '0' || c > '9') throw EConvertError("'" + digitos + "' não é um número inteiro válido");
+        if (c < '0' || c > '9')
+            throw EConvertError("'" + digitos + "' não é um número inteiro válido");
         soma += (c - '0') * peso;
         if (limite != 0 && peso >= limite) {
             peso = 2;

@@ -15,7 +15,8 @@ std::string NomeArquivo(const std::string& path) {
 std::string TrocaExtensao(const std::string& path, const std::string& extensao) {
     const size_t ponto = path.find_last_of('.');
     const size_t barra = path.find_last_of("/\\");
-    const bool temExtensao = ponto != std::string::npos && (barra == std::string::npos || ponto > barra);
+    const bool temExtensao =
+        ponto != std::string::npos && (barra == std::string::npos || ponto > barra);
     return (temExtensao ? path.substr(0, ponto) : path) + extensao;
 }
 
@@ -45,22 +46,34 @@ bool CopiaArquivo(const std::string& origem, const std::string& destino) {
 
 std::string DescricaoErroSistema(int erro) {
     switch (erro) {
-        case ENOSPC: return "o disco está cheio";
+        case ENOSPC:
+            return "o disco está cheio";
 #ifdef EDQUOT
-        case EDQUOT: return "a cota de disco do usuário acabou";
+        case EDQUOT:
+            return "a cota de disco do usuário acabou";
 #endif
-        case EFBIG: return "o arquivo excede o tamanho permitido";
+        case EFBIG:
+            return "o arquivo excede o tamanho permitido";
         case EACCES:
-        case EPERM: return "a pasta não permite gravar";
-        case EROFS: return "o disco só permite leitura";
-        case ENOENT: return "a pasta não existe";
-        case ENOTDIR: return "o caminho não é uma pasta";
-        case EISDIR: return "já existe uma pasta com esse nome";
-        case EIO: return "falha de gravação no disco (disco cheio ou com defeito)";
+        case EPERM:
+            return "a pasta não permite gravar";
+        case EROFS:
+            return "o disco só permite leitura";
+        case ENOENT:
+            return "a pasta não existe";
+        case ENOTDIR:
+            return "o caminho não é uma pasta";
+        case EISDIR:
+            return "já existe uma pasta com esse nome";
+        case EIO:
+            return "falha de gravação no disco (disco cheio ou com defeito)";
         case EMFILE:
-        case ENFILE: return "arquivos abertos demais";
-        case EBUSY: return "o arquivo está em uso por outro programa";
-        default: return "erro do sistema " + std::to_string(erro);
+        case ENFILE:
+            return "arquivos abertos demais";
+        case EBUSY:
+            return "o arquivo está em uso por outro programa";
+        default:
+            return "erro do sistema " + std::to_string(erro);
     }
 }
 

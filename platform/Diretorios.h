@@ -6,7 +6,8 @@
 // The Windows and system directories come from KOVA_WINDIR and KOVA_SYSDIR when set, otherwise
 // from folders under the user's XDG configuration and data directories (the home from HOME, or from
 // the system's record of the user when HOME is unset; never a folder shared with other users), made
-// private to the user. On Windows they are the system's own. Directories end with the system's separator: "/" on Linux, "\" on Windows.
+// private to the user. On Windows they are the system's own. Directories end with the system's
+// separator: "/" on Linux, "\" on Windows.
 
 #include <string>
 

@@ -67,14 +67,15 @@ std::vector<Token> Tokenize(const std::string& s) {
         } else if (c == '=' || c == '<' || c == '>') {
             size_t ini = i;
             std::string op(1, s[i++]);
-            if (i < s.size() && ((op == "<" && (s[i] == '>' || s[i] == '=')) ||
-                                 (op == ">" && s[i] == '='))) {
+            if (i < s.size() &&
+                ((op == "<" && (s[i] == '>' || s[i] == '=')) || (op == ">" && s[i] == '='))) {
                 op += s[i++];
             }
             t.push_back({Token::Op, op, ini});
         } else if (std::isdigit(c) || c == '-') {
             size_t ini = i++;
-            while (i < s.size() && (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) {
+            while (i < s.size() &&
+                   (std::isdigit(static_cast<unsigned char>(s[i])) || s[i] == '.')) {
                 ++i;
             }
             t.push_back({Token::Number, s.substr(ini, i - ini), ini});
@@ -100,7 +101,8 @@ public:
 
     std::unique_ptr<TFilterExpression::Node> Run() {
         auto n = Or();
-        if (Peek().kind != Token::End) Falha(text_, Peek().pos, "unexpected \"" + Peek().text + "\"");
+        if (Peek().kind != Token::End)
+            Falha(text_, Peek().pos, "unexpected \"" + Peek().text + "\"");
         return n;
     }
 
@@ -202,14 +204,17 @@ private:
     size_t pos_ = 0;
 };
 
-bool Avalia(const TFilterExpression::Node& n, const TFilterExpression::FieldReader& read,
-            bool ci) {
+bool Avalia(const TFilterExpression::Node& n, const TFilterExpression::FieldReader& read, bool ci) {
     using Node = TFilterExpression::Node;
     switch (n.kind) {
-        case Node::And: return Avalia(*n.left, read, ci) && Avalia(*n.right, read, ci);
-        case Node::Or: return Avalia(*n.left, read, ci) || Avalia(*n.right, read, ci);
-        case Node::Not: return !Avalia(*n.left, read, ci);
-        case Node::Compare: break;
+        case Node::And:
+            return Avalia(*n.left, read, ci) && Avalia(*n.right, read, ci);
+        case Node::Or:
+            return Avalia(*n.left, read, ci) || Avalia(*n.right, read, ci);
+        case Node::Not:
+            return !Avalia(*n.left, read, ci);
+        case Node::Compare:
+            break;
     }
     const TValue& v = read(n.field);
     int c;

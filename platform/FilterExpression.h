@@ -15,7 +15,8 @@ namespace kova {
 class TFilterExpression {
 public:
     // Finds a field by name: its index and type, or false when there is no such field.
-    using FieldResolver = std::function<bool(const std::string& name, int& index, TFieldType& type)>;
+    using FieldResolver =
+        std::function<bool(const std::string& name, int& index, TFieldType& type)>;
     using FieldReader = std::function<const TValue&(int index)>;
 
     // Throws EDatabaseError when the text is malformed or names an unknown field.

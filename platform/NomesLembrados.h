@@ -57,7 +57,8 @@ private:
 
     // The first place of the address's pair.
     static size_t Par(const char* texto) {
-        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - Bits)) & ~size_t(1);
+        return size_t((reinterpret_cast<uintptr_t>(texto) * 0x9E3779B97F4A7C15ull) >> (64 - Bits)) &
+               ~size_t(1);
     }
 
     Lembrado lembrados_[size_t(1) << Bits];

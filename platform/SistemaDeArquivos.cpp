@@ -51,7 +51,9 @@ public:
     void GravaAtomico(const std::string& path, const std::string& conteudo) override {
         EscreverArquivoAtomico(path, conteudo);
     }
-    void CriaNovo(const std::string& path, bool privado) override { CriaArquivoNovo(path, privado); }
+    void CriaNovo(const std::string& path, bool privado) override {
+        CriaArquivoNovo(path, privado);
+    }
     std::string CriaTemporario(const std::string& path) override {
         std::string temporario = path + ".XXXXXX";
         // mkstemp makes it new, never through a link; it takes the mode of the file it replaces.
@@ -84,7 +86,8 @@ std::atomic<ISistemaDeArquivos*> emUso{&real};
 
 ISistemaDeArquivos& Arquivos() { return *emUso.load(); }
 
-TTrocaSistemaDeArquivos::TTrocaSistemaDeArquivos(ISistemaDeArquivos& s) : anterior_(emUso.exchange(&s)) {}
+TTrocaSistemaDeArquivos::TTrocaSistemaDeArquivos(ISistemaDeArquivos& s)
+    : anterior_(emUso.exchange(&s)) {}
 
 TTrocaSistemaDeArquivos::~TTrocaSistemaDeArquivos() { emUso.store(anterior_); }
 

@@ -21,11 +21,13 @@ public:
     virtual bool Gravavel(const std::string& path) = 0;
     // The size in bytes; 0 when the file cannot be read.
     virtual uint64_t Tamanho(const std::string& path) = 0;
-    // Up to `limite` bytes from the start of the file into `conteudo`; false when it cannot be read.
+    // Up to `limite` bytes from the start of the file into `conteudo`; false when it cannot be
+    // read.
     virtual bool Ler(const std::string& path, std::string& conteudo, size_t limite = SIZE_MAX) = 0;
     // As EscreverArquivoAtomico: the file is the old content or the new, never a mixture.
     virtual void GravaAtomico(const std::string& path, const std::string& conteudo) = 0;
-    // As CriaArquivoNovo: a new empty file, never over anything already there. Throws EErroGravacao.
+    // As CriaArquivoNovo: a new empty file, never over anything already there. Throws
+    // EErroGravacao.
     virtual void CriaNovo(const std::string& path, bool privado) = 0;
     // A new empty file beside path, with a name of its own, to be renamed over it later: it has the
     // mode of the file it is to replace (or that of the folder's new files). Throws EErroGravacao.

@@ -25,7 +25,8 @@ struct TArquivoTabela::TEstado {
         }
     }
     // A statement prepared once for the life of the connection.
-    sqlite3_stmt* Guardado(tabela::Comando& guardado, const std::string& sql, const std::string& path) {
+    sqlite3_stmt* Guardado(tabela::Comando& guardado, const std::string& sql,
+                           const std::string& path) {
         if (!guardado) guardado = Preparar(db(), sql, path);
         sqlite3_reset(guardado.get());
         sqlite3_clear_bindings(guardado.get());
@@ -88,7 +89,8 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
     // Refused here, before a row is read, when the file is not a plain table file of the system.
     e_->conexao = std::make_unique<TConexao>(path_, gravavel);
     sqlite3* db = e_->db();
-    if (sqlite3_exec(db, "PRAGMA secure_delete=ON; PRAGMA synchronous=FULL", nullptr, nullptr, nullptr) != SQLITE_OK) {
+    if (sqlite3_exec(db, "PRAGMA secure_delete=ON; PRAGMA synchronous=FULL", nullptr, nullptr,
+                     nullptr) != SQLITE_OK) {
         FalhaBanco(db, path_);
     }
     // Every stored field of the table must be a column of the file.
@@ -106,13 +108,16 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
     for (int i = 0; i < definicao_.FieldCount(); ++i) {
         const TField& f = definicao_.Fields(i);
         if (f.Calculated()) continue;
-        if (std::none_of(colunas.begin(), colunas.end(), [&](const std::string& c) { return SameText(c, f.FieldName()); })) {
+        if (std::none_of(colunas.begin(), colunas.end(),
+                         [&](const std::string& c) { return SameText(c, f.FieldName()); })) {
             Recusa(path_, "falta o campo " + f.FieldName());
         }
         gravados_.push_back(i);
     }
-    selado_ = Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
-              Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") + kColunaCrc + "'");
+    selado_ =
+        Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
+        Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") +
+                       kColunaCrc + "'");
 }
 
 TArquivoTabela::~TArquivoTabela() = default;
@@ -133,8 +138,8 @@ void TArquivoTabela::Sela(const std::vector<std::string>& residentes) {
     int64_t linhas = 0;
     {
         tabela::Comando le = Preparar(db, "SELECT " + selecao + " FROM registros", path_);
-        tabela::Comando grava =
-            Preparar(db, std::string("UPDATE registros SET ") + kColunaCrc + " = ? WHERE rowid = ?", path_);
+        tabela::Comando grava = Preparar(
+            db, std::string("UPDATE registros SET ") + kColunaCrc + " = ? WHERE rowid = ?", path_);
         std::vector<TValue> valores(size_t(definicao_.FieldCount()));
         int passo;
         while ((passo = sqlite3_step(le.get())) == SQLITE_ROW) {
@@ -149,12 +154,14 @@ void TArquivoTabela::Sela(const std::vector<std::string>& residentes) {
             sqlite3_reset(grava.get());
             sqlite3_bind_int64(grava.get(), 1, crc);
             sqlite3_bind_int64(grava.get(), 2, linha);
-            if (sqlite3_step(grava.get()) != SQLITE_DONE) throw EErroGravacao(path_, CausaDaFalha(db));
+            if (sqlite3_step(grava.get()) != SQLITE_DONE)
+                throw EErroGravacao(path_, CausaDaFalha(db));
         }
         if (passo != SQLITE_DONE) throw EErroGravacao(path_, CausaDaFalha(db));
     }
     e_->Executa("CREATE TABLE selo(linhas INTEGER NOT NULL, soma INTEGER NOT NULL)", path_);
-    e_->Executa("INSERT INTO selo VALUES(" + std::to_string(linhas) + ", " + std::to_string(soma & 0xFFFFFFFFu) + ")",
+    e_->Executa("INSERT INTO selo VALUES(" + std::to_string(linhas) + ", " +
+                    std::to_string(soma & 0xFFFFFFFFu) + ")",
                 path_);
     e_->Executa(IndiceResidentes(residentes), path_);
 }
@@ -181,7 +188,8 @@ TValue TArquivoTabela::Maximo(const std::string& campo) {
     return LerValor(c.get(), 0, f, path_, 0);
 }
 
-void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::string>& residentes) {
+void TArquivoTabela::CarregaResidentes(TDataSet& tabela,
+                                       const std::vector<std::string>& residentes) {
     residentes_ = residentes;
     camposResidentes_.clear();
     e_->conexao->LimitaAoArquivo();
@@ -207,9 +215,11 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
             r.linha = sqlite3_column_int64(c.get(), 0);
             r.valores.reserve(residentes.size());
             for (size_t k = 0; k < residentes.size(); ++k) {
-                r.valores.push_back(LerValor(c.get(), int(k) + 1, definicao_.Fields(camposResidentes_[k]), path_, r.linha));
+                r.valores.push_back(LerValor(
+                    c.get(), int(k) + 1, definicao_.Fields(camposResidentes_[k]), path_, r.linha));
             }
-            if (selado_) soma += Crc32Guardado(sqlite3_column_int64(c.get(), int(residentes.size()) + 1));
+            if (selado_)
+                soma += Crc32Guardado(sqlite3_column_int64(c.get(), int(residentes.size()) + 1));
             registros.push_back(std::move(r));
         }
         if (passo != SQLITE_DONE) FalhaBanco(e_->db(), path_);
@@ -220,11 +230,11 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela, const std::vector<std::
         }
     }
     // The index gives the rows in its own order; the table keeps the order of the file.
-    const auto antes = [](const TDataSet::TRegistroResidente& a, const TDataSet::TRegistroResidente& b) {
-        return a.linha < b.linha;
-    };
+    const auto antes = [](const TDataSet::TRegistroResidente& a,
+                          const TDataSet::TRegistroResidente& b) { return a.linha < b.linha; };
     // Numbers mostly follow the rows: the order is mostly right already.
-    if (!std::is_sorted(registros.begin(), registros.end(), antes)) std::sort(registros.begin(), registros.end(), antes);
+    if (!std::is_sorted(registros.begin(), registros.end(), antes))
+        std::sort(registros.begin(), registros.end(), antes);
     tabela.LoadResidentRecords(shared_from_this(), residentes, std::move(registros));
 }
 
@@ -245,7 +255,8 @@ std::vector<TValue> TArquivoTabela::Ler(int64_t linha, const std::vector<TValue>
     }
     std::vector<TValue> valores(size_t(definicao_.FieldCount()));
     for (size_t k = 0; k < gravados_.size(); ++k) {
-        valores[size_t(gravados_[k])] = LerValor(s, int(k), definicao_.Fields(gravados_[k]), path_, linha);
+        valores[size_t(gravados_[k])] =
+            LerValor(s, int(k), definicao_.Fields(gravados_[k]), path_, linha);
     }
     for (size_t k = 0; k < camposResidentes_.size() && k < residentes.size(); ++k) {
         if (CompareValues(valores[size_t(camposResidentes_[k])], residentes[k], false) != 0) {
@@ -253,15 +264,17 @@ std::vector<TValue> TArquivoTabela::Ler(int64_t linha, const std::vector<TValue>
                                  " foi alterado por outro programa depois de carregado.");
         }
     }
-    if (selado_ && CrcDaLinha(valores, gravados_) != Crc32Guardado(sqlite3_column_int64(s, int(gravados_.size())))) {
+    if (selado_ && CrcDaLinha(valores, gravados_) !=
+                       Crc32Guardado(sqlite3_column_int64(s, int(gravados_.size())))) {
         throw ESeloInvalido("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path_);
     }
     sqlite3_reset(s);
     return valores;
 }
 
-std::vector<int64_t> TArquivoTabela::LinhasQue(const std::vector<std::string>& campos,
-                                               const std::function<bool(const std::vector<TValue>&)>& criterio) {
+std::vector<int64_t> TArquivoTabela::LinhasQue(
+    const std::vector<std::string>& campos,
+    const std::function<bool(const std::vector<TValue>&)>& criterio) {
     std::string selecao = "rowid";
     std::vector<const TField*> lidos;
     for (const std::string& c : campos) {
@@ -275,7 +288,8 @@ std::vector<int64_t> TArquivoTabela::LinhasQue(const std::vector<std::string>& c
     int passo;
     while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
         const int64_t linha = sqlite3_column_int64(c.get(), 0);
-        for (size_t k = 0; k < lidos.size(); ++k) valores[k] = LerValor(c.get(), int(k) + 1, *lidos[k], path_, linha);
+        for (size_t k = 0; k < lidos.size(); ++k)
+            valores[k] = LerValor(c.get(), int(k) + 1, *lidos[k], path_, linha);
         if (criterio(valores)) linhas.push_back(linha);
     }
     if (passo != SQLITE_DONE) FalhaBanco(e_->db(), path_);
@@ -301,8 +315,9 @@ void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::st
     LeSelo(linhas, soma);
     // The CRC a row has in the file now (false when the row is not there).
     auto crcAtual = [&](int64_t linha, uint32_t& crc) {
-        sqlite3_stmt* s =
-            e_->Guardado(e_->crcDe, std::string("SELECT ") + kColunaCrc + " FROM registros WHERE rowid = ?", path_);
+        sqlite3_stmt* s = e_->Guardado(
+            e_->crcDe, std::string("SELECT ") + kColunaCrc + " FROM registros WHERE rowid = ?",
+            path_);
         sqlite3_bind_int64(s, 1, linha);
         const int passo = sqlite3_step(s);
         if (passo == SQLITE_ROW) {
@@ -337,11 +352,14 @@ void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::st
         const int64_t linha = tabela.RowOf(b);
         uint32_t anterior = 0;
         const bool existe = linha != 0 && crcAtual(linha, anterior);
-        sqlite3_stmt* s =
-            existe ? e_->Guardado(e_->atualizar,
-                                  "UPDATE registros SET " + atribuicoes + kColunaCrc + " = ? WHERE rowid = ?", path_)
-                   : e_->Guardado(e_->inserir,
-                                  "INSERT INTO registros(" + colunas + kColunaCrc + ") VALUES(" + marcas + "?)", path_);
+        sqlite3_stmt* s = existe ? e_->Guardado(e_->atualizar,
+                                                "UPDATE registros SET " + atribuicoes + kColunaCrc +
+                                                    " = ? WHERE rowid = ?",
+                                                path_)
+                                 : e_->Guardado(e_->inserir,
+                                                "INSERT INTO registros(" + colunas + kColunaCrc +
+                                                    ") VALUES(" + marcas + "?)",
+                                                path_);
         for (int k = 0; k < n; ++k) {
             if (Vincular(s, k + 1, valores[size_t(gravados_[size_t(k)])]) != SQLITE_OK) t.Falha();
         }
@@ -356,8 +374,8 @@ void TArquivoTabela::GravaAlteracoes(TDataSet& tabela, const std::vector<std::st
         }
         soma += crc;
     }
-    const std::string selo =
-        "UPDATE selo SET linhas = " + std::to_string(linhas) + ", soma = " + std::to_string(soma & 0xFFFFFFFFu);
+    const std::string selo = "UPDATE selo SET linhas = " + std::to_string(linhas) +
+                             ", soma = " + std::to_string(soma & 0xFFFFFFFFu);
     if (sqlite3_exec(db, selo.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) t.Falha();
     t.Conclui();
     selado_ = true;

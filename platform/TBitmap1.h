@@ -12,7 +12,8 @@ public:
     int Width() const { return width_; }
     int Height() const { return height_; }
     bool Pixel(int x, int y) const;  // true = black
-    // Fills the rectangle with corners (x0, y0) and (x1, y1), both included; clipped to the picture.
+    // Fills the rectangle with corners (x0, y0) and (x1, y1), both included; clipped to the
+    // picture.
     void FillRect(int x0, int y0, int x1, int y1, bool black);
     // The picture as a plain PBM file (for tools that read images).
     std::string ToPBM(int scale = 1) const;

@@ -1,10 +1,10 @@
 #include "TControlModel.h"
 
-#include "Texto.h"
-
 #include <algorithm>
 #include <cstdint>
 #include <stdexcept>
+
+#include "Texto.h"
 
 namespace kova {
 
@@ -16,7 +16,9 @@ TControlState& TControlModel::Add(TControlState state) {
 }
 
 TControlState* TControlModel::Procura(std::string_view name) {
-    if (TControlState* c = lembrados_.Conferido(name, [](const TControlState& s) -> const std::string& { return s.name; })) return c;
+    if (TControlState* c = lembrados_.Conferido(
+            name, [](const TControlState& s) -> const std::string& { return s.name; }))
+        return c;
     auto it = byName_.find(name);
     if (it == byName_.end()) return nullptr;
     lembrados_.Guarda(name, it->second, TextoFixo(name.data()));

@@ -60,7 +60,9 @@ public:
         if (!c) ControleInexistente(name);
         return *c;
     }
-    const TControlState& Get(std::string_view name) const { return const_cast<TControlModel*>(this)->Get(name); }
+    const TControlState& Get(std::string_view name) const {
+        return const_cast<TControlModel*>(this)->Get(name);
+    }
     TControlState* Find(std::string_view name) {
         // The screen rules name controls by literals: their address finds the control again.
         if (TControlState* c = lembrados_.Fixo(name)) return c;

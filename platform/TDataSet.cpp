@@ -45,7 +45,8 @@ TDataSet::~TDataSet() {
 
 TField& TDataSet::AddField(TFieldDef def) {
     if (Active()) throw EDatabaseError(name_ + ": Cannot add fields to an open dataset");
-    if (FindField(def.name)) throw EDatabaseError(name_ + ": Duplicate field name '" + def.name + "'");
+    if (FindField(def.name))
+        throw EDatabaseError(name_ + ": Duplicate field name '" + def.name + "'");
     hasCalculated_ = hasCalculated_ || def.calculated;
     fields_.push_back(std::make_unique<TField>(*this, int(fields_.size()), std::move(def)));
     fieldsByName_[fields_.back()->FieldName()] = fields_.back().get();
@@ -69,11 +70,14 @@ void TDataSet::ClearFields() {
 }
 
 TField* TDataSet::ProcuraCampo(std::string_view name) const {
-    if (TField* f = camposLembrados_.Conferido(name, [](const TField& c) -> const std::string& { return c.FieldName(); })) return f;
+    if (TField* f = camposLembrados_.Conferido(
+            name, [](const TField& c) -> const std::string& { return c.FieldName(); }))
+        return f;
     if (auto it = fieldsByName_.find(name); it != fieldsByName_.end()) {
         TField* campo = it->second;
         if (campo->FieldName().size() == name.size()) {
-            camposLembrados_.Guarda(name, campo, name.data() == campo->FieldName().data() || TextoFixo(name.data()));
+            camposLembrados_.Guarda(
+                name, campo, name.data() == campo->FieldName().data() || TextoFixo(name.data()));
         }
         return campo;
     }
@@ -110,7 +114,8 @@ const std::vector<int>& TDataSet::ResolveFields(const std::string& fields) const
 void TDataSet::AddIndex(const std::string& name, const std::string& fields, bool caseInsensitive) {
     Mudou();
     for (const auto& d : indexDefs_) {
-        if (SameText(d.name, name)) throw EDatabaseError(name_ + ": Duplicate index name '" + name + "'");
+        if (SameText(d.name, name))
+            throw EDatabaseError(name_ + ": Duplicate index name '" + name + "'");
     }
     auto ix = std::make_unique<Index>();
     ix->def = {name, fields, caseInsensitive};
@@ -209,7 +214,8 @@ void TDataSet::EmptyDataSet() {
 }
 
 void TDataSet::CheckActive() const {
-    if (!Active()) throw EDatabaseError(name_ + ": Cannot perform this operation on a closed dataset");
+    if (!Active())
+        throw EDatabaseError(name_ + ": Cannot perform this operation on a closed dataset");
 }
 
 // ---------------------------------------------------------------- order and filter
@@ -246,17 +252,19 @@ void TDataSet::SortIndex(Index& ix) {
     }
     const auto menor = [&](const Record* a, const Record* b) { return Less(ix, a, b); };
     // An order that follows the file's (the slip number) is mostly in order already.
-    if (!std::is_sorted(ix.order.begin(), ix.order.end(), menor)) std::sort(ix.order.begin(), ix.order.end(), menor);
+    if (!std::is_sorted(ix.order.begin(), ix.order.end(), menor))
+        std::sort(ix.order.begin(), ix.order.end(), menor);
     ix.desordenado = false;
 }
 
 size_t TDataSet::PosOf(const Record* r) const {
     const auto& o = Order();
     Index* ix = CurrentIndex();
-    auto it = ix ? std::lower_bound(o.begin(), o.end(), r,
-                                    [&](const Record* a, const Record* b) { return Less(*ix, a, b); })
-                 : std::lower_bound(o.begin(), o.end(), r,
-                                    [](const Record* a, const Record* b) { return a->seq < b->seq; });
+    auto it =
+        ix ? std::lower_bound(o.begin(), o.end(), r,
+                              [&](const Record* a, const Record* b) { return Less(*ix, a, b); })
+           : std::lower_bound(o.begin(), o.end(), r,
+                              [](const Record* a, const Record* b) { return a->seq < b->seq; });
     return size_t(it - o.begin());
 }
 
@@ -271,7 +279,8 @@ void TDataSet::InsertInOrders(Record* r) {
 void TDataSet::InsertInIndex(Index& ix, Record* r) {
     if (ix.foraDeUso) return;  // built whole when chosen
     if (&ix != CurrentIndex()) {
-        if (!ix.desordenado && !ix.order.empty() && Less(ix, r, ix.order.back())) ix.desordenado = true;
+        if (!ix.desordenado && !ix.order.empty() && Less(ix, r, ix.order.back()))
+            ix.desordenado = true;
         ix.order.push_back(r);
         return;
     }
@@ -282,16 +291,19 @@ void TDataSet::InsertInIndex(Index& ix, Record* r) {
 
 void TDataSet::RemoveFromOrders(Record* r) {
     Mudou();
-    natural_.erase(std::lower_bound(natural_.begin(), natural_.end(), r,
-                                    [](const Record* a, const Record* b) { return a->seq < b->seq; }));
+    natural_.erase(
+        std::lower_bound(natural_.begin(), natural_.end(), r,
+                         [](const Record* a, const Record* b) { return a->seq < b->seq; }));
     for (auto& ix : indexes_) RemoveFromIndex(*ix, r);
 }
 
 void TDataSet::RemoveFromIndex(Index& ix, Record* r) {
     if (ix.foraDeUso) return;
-    auto it = ix.desordenado ? ix.order.end()
-                             : std::lower_bound(ix.order.begin(), ix.order.end(), r,
-                                                [&](const Record* a, const Record* b) { return Less(ix, a, b); });
+    auto it =
+        ix.desordenado
+            ? ix.order.end()
+            : std::lower_bound(ix.order.begin(), ix.order.end(), r,
+                               [&](const Record* a, const Record* b) { return Less(ix, a, b); });
     if (it == ix.order.end() || *it != r) {
         // An order not kept sorted has its newest records at the back, where edits mostly fall.
         auto atras = std::find(ix.order.rbegin(), ix.order.rend(), r);
@@ -302,7 +314,8 @@ void TDataSet::RemoveFromIndex(Index& ix, Record* r) {
 
 bool TDataSet::ChaveMuda(const Index& ix, const Record* r, const std::vector<TValue>& novos) const {
     for (int f : ix.fields) {
-        if (CompareValues(Valor(r, size_t(f)), novos[size_t(f)], ix.def.caseInsensitive) != 0) return true;
+        if (CompareValues(Valor(r, size_t(f)), novos[size_t(f)], ix.def.caseInsensitive) != 0)
+            return true;
     }
     return false;
 }
@@ -310,8 +323,9 @@ bool TDataSet::ChaveMuda(const Index& ix, const Record* r, const std::vector<TVa
 bool TDataSet::Accept(Record* r) const {
     if (!filtered_) return true;
     if (filter_) {
-        bool ok = filter_->Evaluate([this, r](int i) -> const TValue& { return Valor(r, size_t(i)); },
-                                    FilterCaseInsensitive);
+        bool ok =
+            filter_->Evaluate([this, r](int i) -> const TValue& { return Valor(r, size_t(i)); },
+                              FilterCaseInsensitive);
         if (!ok) return false;
     }
     if (OnFilterRecord) {
@@ -333,7 +347,8 @@ TDataSet::Record* TDataSet::PrimeiroVisivel() const {
     std::string chave;
     if (!BuscaGuardavel(chave)) return NextVisible(0);
     // A filter that hides every record would otherwise be run over the whole table each time.
-    if (primeiro_.versao == versaoDados_ && primeiro_.estadoFiltro == EstadoFiltro() && primeiro_.chaveFiltro == chave) {
+    if (primeiro_.versao == versaoDados_ && primeiro_.estadoFiltro == EstadoFiltro() &&
+        primeiro_.chaveFiltro == chave) {
         return primeiro_.registro;
     }
     Record* r = NextVisible(0);
@@ -365,13 +380,14 @@ void TDataSet::SetFilter(const std::string& text) {
         filterText_.clear();
         ++geracaoFiltro_;
     } else {
-        filter_ = TFilterExpression::Parse(text, [this](const std::string& n, int& idx, TFieldType& t) {
-            TField* f = FindField(n);
-            if (!f) return false;
-            idx = f->Index();
-            t = f->DataType();
-            return true;
-        });
+        filter_ =
+            TFilterExpression::Parse(text, [this](const std::string& n, int& idx, TFieldType& t) {
+                TField* f = FindField(n);
+                if (!f) return false;
+                idx = f->Index();
+                t = f->DataType();
+                return true;
+            });
         filterText_ = text;
         ++geracaoFiltro_;
     }
@@ -642,7 +658,8 @@ void TDataSet::Delete() {
         Cancel();
         return;
     }
-    if (!current_) throw EDatabaseError(name_ + ": Cannot perform this operation on an empty dataset");
+    if (!current_)
+        throw EDatabaseError(name_ + ": Cannot perform this operation on an empty dataset");
     if (BeforeDelete) BeforeDelete(*this);
     TDataSetState antes = state_;
     Record* r = current_;
@@ -717,9 +734,12 @@ TDataSet::Record* TDataSet::ActiveRecord() const {
     if (override_) return override_;
     switch (state_) {
         case TDataSetState::dsEdit:
-        case TDataSetState::dsInsert: return buffer_.get();
-        case TDataSetState::dsSetKey: return keyBuffer_.get();
-        default: return current_;
+        case TDataSetState::dsInsert:
+            return buffer_.get();
+        case TDataSetState::dsSetKey:
+            return keyBuffer_.get();
+        default:
+            return current_;
     }
 }
 
@@ -787,7 +807,9 @@ size_t TDataSet::LowerBound(const std::vector<TValue>& keys, std::vector<TValue>
     converted = KeysFor(*ix, keys);
     const auto& o = ix->order;
     auto it = std::lower_bound(o.begin(), o.end(), converted,
-                               [&](const Record* r, const std::vector<TValue>& key) { return CompareKey(*ix, r, key) < 0; });
+                               [&](const Record* r, const std::vector<TValue>& key) {
+                                   return CompareKey(*ix, r, key) < 0;
+                               });
     return size_t(it - o.begin());
 }
 
@@ -837,7 +859,8 @@ const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_
     // Each search has one place, chosen by its hash.
     const UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
     if (u.resumo == resumo && u.versao == versaoDados_ && u.estadoFiltro == EstadoFiltro() &&
-        u.indice == CurrentIndex() && u.chaveFiltro == chaveFiltro && MesmasChaves(u.chaves, keys)) {
+        u.indice == CurrentIndex() && u.chaveFiltro == chaveFiltro &&
+        MesmasChaves(u.chaves, keys)) {
         return &u;
     }
     return nullptr;
@@ -857,7 +880,8 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     CheckBrowseMode();
     std::string chaveFiltro;
     const bool guardavel = BuscaGuardavel(chaveFiltro);
-    // The filter's inputs take part in the hash: the same keys under other inputs keep their own place.
+    // The filter's inputs take part in the hash: the same keys under other inputs keep their own
+    // place.
     const uint64_t resumo = guardavel ? Mistura(Resumo(keys), chaveFiltro) : 0;
     if (guardavel) {
         if (const UltimaBusca* u = BuscaGuardada(keys, resumo, chaveFiltro)) {
@@ -870,7 +894,8 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
     std::vector<TValue> k;
     Record* achado = nullptr;
     const auto& o = Order();
-    for (size_t i = LowerBound(keys, k); i < o.size() && CompareKey(*CurrentIndex(), o[i], k) == 0; ++i) {
+    for (size_t i = LowerBound(keys, k); i < o.size() && CompareKey(*CurrentIndex(), o[i], k) == 0;
+         ++i) {
         if (Accept(o[i])) {
             achado = o[i];
             break;
@@ -896,7 +921,8 @@ bool TDataSet::FindKey(std::initializer_list<std::string_view> keys) {
     // Most searches repeat one already answered: that answer needs no list of values.
     std::string chaveFiltro;
     if (Active() && state_ == TDataSetState::dsBrowse && BuscaGuardavel(chaveFiltro)) {
-        if (const UltimaBusca* u = BuscaGuardada(keys, Mistura(Resumo(keys), chaveFiltro), chaveFiltro)) {
+        if (const UltimaBusca* u =
+                BuscaGuardada(keys, Mistura(Resumo(keys), chaveFiltro), chaveFiltro)) {
             if (!u->registro) return false;
             MoveTo(u->registro);
             bof_ = eof_ = false;
@@ -925,7 +951,8 @@ void TDataSet::SetKey() {
 }
 
 std::vector<TValue> TDataSet::EndSetKey() {
-    if (state_ != TDataSetState::dsSetKey) throw EDatabaseError(name_ + ": Dataset not in set-key mode");
+    if (state_ != TDataSetState::dsSetKey)
+        throw EDatabaseError(name_ + ": Dataset not in set-key mode");
     Index* ix = CurrentIndex();
     if (!ix) throw EDatabaseError(name_ + ": No index currently active");
     // The key is the leading index fields given before the first one left empty.
@@ -961,11 +988,13 @@ bool TDataSet::Locate(const std::string& fields, const std::vector<TValue>& valu
     CheckActive();
     CheckBrowseMode();
     const std::vector<int>& fs = ResolveFields(fields);
-    if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Locate needs one value per field");
+    if (fs.size() != values.size())
+        throw EDatabaseError(name_ + ": Locate needs one value per field");
     for (Record* r : Order()) {
         bool ok = true;
         for (size_t i = 0; i < fs.size() && ok; ++i) {
-            ok = Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(), options);
+            ok = Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(),
+                         options);
         }
         if (ok && Accept(r)) {
             MoveTo(r);
@@ -981,11 +1010,13 @@ TValue TDataSet::Lookup(const std::string& keyFields, const std::vector<TValue>&
     CheckActive();
     const std::vector<int>& fs = ResolveFields(keyFields);
     int res = FieldByName(resultField).Index();
-    if (fs.size() != values.size()) throw EDatabaseError(name_ + ": Lookup needs one value per field");
+    if (fs.size() != values.size())
+        throw EDatabaseError(name_ + ": Lookup needs one value per field");
     for (Record* r : Order()) {
         bool ok = true;
         for (size_t i = 0; i < fs.size() && ok; ++i) {
-            ok = Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(), {});
+            ok =
+                Combina(Valor(r, size_t(fs[i])), values[i], fields_[size_t(fs[i])]->DataType(), {});
         }
         if (ok && Accept(r)) {
             if (fields_[size_t(res)]->Calculated()) Calculate(r);
@@ -1112,7 +1143,8 @@ void TDataSet::Materializa(Record* r) const {
 
 void TDataSet::DescartaLidos() const {
     // The oldest half goes back to its resident fields; what is being changed, shown or worked on
-    // stays whole. The newest half stays, so a value just read is never taken from under its reader.
+    // stays whole. The newest half stays, so a value just read is never taken from under its
+    // reader.
     const size_t alvo = kRegistrosLidos / 2;
     std::deque<uint64_t> ficam;
     while (!lidos_.empty() && inteiros_ - fixos_ > alvo) {
@@ -1135,7 +1167,8 @@ void TDataSet::DescartaLidos() const {
         }
         std::vector<TValue> residentes(nomesResidentes_.size());
         for (size_t f = 0; f < posResidente_.size(); ++f) {
-            if (posResidente_[f] >= 0) residentes[size_t(posResidente_[f])] = std::move(r->values[f]);
+            if (posResidente_[f] >= 0)
+                residentes[size_t(posResidente_[f])] = std::move(r->values[f]);
         }
         r->residentes = std::move(residentes);
         std::vector<TValue>().swap(r->values);
@@ -1144,15 +1177,19 @@ void TDataSet::DescartaLidos() const {
     lidos_.insert(lidos_.begin(), ficam.begin(), ficam.end());
 }
 
-void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const std::vector<std::string>& residentes,
+void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte,
+                                   const std::vector<std::string>& residentes,
                                    std::vector<TRegistroResidente> registros) {
-    if (hasCalculated_) throw EDatabaseError(name_ + ": a table with calculated fields is read whole");
+    if (hasCalculated_)
+        throw EDatabaseError(name_ + ": a table with calculated fields is read whole");
     std::vector<int> pos(fields_.size(), -1);
-    for (size_t i = 0; i < residentes.size(); ++i) pos[size_t(FieldByName(residentes[i]).Index())] = int(i);
+    for (size_t i = 0; i < residentes.size(); ++i)
+        pos[size_t(FieldByName(residentes[i]).Index())] = int(i);
     for (const auto& ix : indexes_) {
         for (int f : ix->fields) {
             if (pos[size_t(f)] < 0) {
-                throw EDatabaseError(name_ + ": index field '" + fields_[size_t(f)]->FieldName() + "' is not resident");
+                throw EDatabaseError(name_ + ": index field '" + fields_[size_t(f)]->FieldName() +
+                                     "' is not resident");
             }
         }
     }
@@ -1240,11 +1277,13 @@ std::vector<TBookmark> TDataSet::BookmarksOfRows(const std::vector<int64_t>& lin
     return r;
 }
 
-void TDataSet::ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas) {
+void TDataSet::ConfirmaGravacao(const TPendencias& gravadas,
+                                const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas) {
     for (const auto& [bookmark, linha] : linhasNovas) {
         auto it = owned_.find(bookmark);
         if (it == owned_.end()) continue;
-        // A record that had no row is now one of the file's: it may be let go from memory like them.
+        // A record that had no row is now one of the file's: it may be let go from memory like
+        // them.
         if (fonte_ && it->second->linha == 0 && !it->second->values.empty()) {
             lidos_.push_back(bookmark);
             ++inteiros_;
@@ -1259,7 +1298,9 @@ void TDataSet::ConfirmaGravacao(const TPendencias& gravadas, const std::vector<s
     }
     std::erase_if(pendentes_, [](const Record* r) { return !r->pendente; });
     // Rows deleted after the snapshot stay pending.
-    removidas_.erase(removidas_.begin(), removidas_.begin() + std::ptrdiff_t(std::min(removidas_.size(), gravadas.removidas.size())));
+    removidas_.erase(removidas_.begin(),
+                     removidas_.begin() +
+                         std::ptrdiff_t(std::min(removidas_.size(), gravadas.removidas.size())));
     if (fonte_ && inteiros_ - fixos_ > kRegistrosLidos) DescartaLidos();
 }
 
@@ -1323,7 +1364,8 @@ void TDataSet::ForEachSource(F&& notify) {
         std::copy(sources_.begin(), sources_.end(), fixos);
     }
     for (size_t i = 0; i < n; ++i) {
-        if (std::find(sources_.begin(), sources_.end(), copia[i]) != sources_.end()) notify(copia[i]);
+        if (std::find(sources_.begin(), sources_.end(), copia[i]) != sources_.end())
+            notify(copia[i]);
     }
 }
 

@@ -38,7 +38,15 @@ namespace kova {
 class TDataSource;
 class TFilterExpression;
 
-enum class TDataSetState { dsInactive, dsBrowse, dsEdit, dsInsert, dsSetKey, dsCalcFields, dsFilter };
+enum class TDataSetState {
+    dsInactive,
+    dsBrowse,
+    dsEdit,
+    dsInsert,
+    dsSetKey,
+    dsCalcFields,
+    dsFilter
+};
 
 struct TIndexDef {
     std::string name;
@@ -184,16 +192,16 @@ public:
     // Adds records as they were read from a file, in file order (calculated slots are ignored);
     // `linhas`, when given, holds each one's row in the file.
     void LoadRecords(std::vector<std::vector<TValue>> records, std::vector<int64_t> linhas = {});
-    // Opens the table (or adds to an open one) records of which only the fields named in `residentes`
-    // are in memory:
-    // each entry is a record's row in the file and the values of those fields, in that order, in
-    // file order. Every index field and every field the filter reads must be resident; the table
-    // may have no calculated field.
+    // Opens the table (or adds to an open one) records of which only the fields named in
+    // `residentes` are in memory: each entry is a record's row in the file and the values of those
+    // fields, in that order, in file order. Every index field and every field the filter reads must
+    // be resident; the table may have no calculated field.
     struct TRegistroResidente {
         int64_t linha;
         std::vector<TValue> valores;
     };
-    void LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte, const std::vector<std::string>& residentes,
+    void LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte,
+                             const std::vector<std::string>& residentes,
                              std::vector<TRegistroResidente> registros);
     // How many whole records read from the file memory holds at most, beside those being changed.
     static constexpr size_t kRegistrosLidos = 1024;
@@ -215,7 +223,8 @@ public:
     std::vector<TBookmark> BookmarksOfRows(const std::vector<int64_t>& linhas) const;
     // The changes of `Pendencias()` are in the file now; `linhasNovas` gives the row each new
     // record was given.
-    void ConfirmaGravacao(const TPendencias& gravadas, const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas);
+    void ConfirmaGravacao(const TPendencias& gravadas,
+                          const std::vector<std::pair<TBookmark, int64_t>>& linhasNovas);
     // Deletes the records of the bookmarks in one pass over each order, as Delete would one by one
     // (each deletion pending for the file, the current record moving on when it goes); AfterDelete
     // runs once at the end. Browse state only.
@@ -239,9 +248,9 @@ private:
         // Every field; empty while the record waits in the file with only its resident fields.
         std::vector<TValue> values;
         std::vector<TValue> residentes;
-        int64_t linha = 0;       // its row in the table's file; 0 while it is not there
-        bool pendente = false;   // posted since it was last written to the file
-        bool fixo = false;       // whole and out of the queue of records read, until written
+        int64_t linha = 0;      // its row in the table's file; 0 while it is not there
+        bool pendente = false;  // posted since it was last written to the file
+        bool fixo = false;      // whole and out of the queue of records read, until written
     };
     struct Index {
         TIndexDef def;
@@ -277,9 +286,9 @@ private:
     bool ChaveMuda(const Index& ix, const Record* r, const std::vector<TValue>& novos) const;
     void SortIndex(Index& ix);
     bool Accept(Record* r) const;
-    Record* NextVisible(size_t from) const;      // first visible at or after position
-    Record* PriorVisible(size_t before) const;   // last visible before position
-    Record* NearestVisible(size_t pos) const;    // at/after pos, else before it
+    Record* NextVisible(size_t from) const;     // first visible at or after position
+    Record* PriorVisible(size_t before) const;  // last visible before position
+    Record* NearestVisible(size_t pos) const;   // at/after pos, else before it
     void MoveTo(Record* r);
     void Calculate(Record* r);
     // A field of a record, read from the file first when it is neither whole nor resident.
@@ -343,7 +352,7 @@ private:
 
     mutable TDataSetState state_ = TDataSetState::dsInactive;
     Record* current_ = nullptr;
-    std::unique_ptr<Record> buffer_;   // record being edited or inserted
+    std::unique_ptr<Record> buffer_;  // record being edited or inserted
     std::unique_ptr<Record> keyBuffer_;
     mutable Record* override_ = nullptr;  // record under calculation or filtering
     bool modified_ = false;
@@ -359,7 +368,9 @@ private:
     uint64_t versao_ = 0;
     uint64_t versaoDados_ = 0;
     uint64_t geracaoFiltro_ = 0;
-    uint64_t EstadoFiltro() const { return geracaoFiltro_ * 4 + (filtered_ ? 2 : 0) + (FilterCaseInsensitive ? 1 : 0); }
+    uint64_t EstadoFiltro() const {
+        return geracaoFiltro_ * 4 + (filtered_ ? 2 : 0) + (FilterCaseInsensitive ? 1 : 0);
+    }
     // The latest key searches and their answers, good while nothing that could change them
     // happens. Checking a slip looks up the same few rule rows again and again.
     struct UltimaBusca {
@@ -374,7 +385,8 @@ private:
     static constexpr size_t kBuscasGuardadas = 64;
     // The kept answer for these keys, or null; *achou tells whether there is one.
     template <typename Chaves>
-    const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo, const std::string& chaveFiltro) const;
+    const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo,
+                                     const std::string& chaveFiltro) const;
     // Whether a search's answer may be kept, and under which filter inputs.
     bool BuscaGuardavel(std::string& chaveFiltro) const;
     UltimaBusca buscas_[kBuscasGuardadas];

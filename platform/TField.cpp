@@ -13,12 +13,18 @@ TField::TField(TDataSet& dataSet, int index, TFieldDef def)
 int TField::DisplayWidth() const {
     if (def_.displayWidth > 0) return def_.displayWidth;
     switch (def_.type) {
-        case TFieldType::ftString: return def_.size > 0 ? def_.size : 20;
-        case TFieldType::ftSmallint: return 6;
-        case TFieldType::ftInteger: return 11;
-        case TFieldType::ftDate: return 10;
-        case TFieldType::ftDateTime: return 18;
-        default: return 10;
+        case TFieldType::ftString:
+            return def_.size > 0 ? def_.size : 20;
+        case TFieldType::ftSmallint:
+            return 6;
+        case TFieldType::ftInteger:
+            return 11;
+        case TFieldType::ftDate:
+            return 10;
+        case TFieldType::ftDateTime:
+            return 18;
+        default:
+            return 10;
     }
 }
 

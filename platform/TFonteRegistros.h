@@ -1,8 +1,8 @@
 #pragma once
 // Where the records of a table that stay in their file are read from, one at a time. A table
-// loaded this way (TDataSet::LoadResidentRecords) keeps in memory only the fields it needs to order,
-// filter and list its records; the first time another field of a record is asked for, the whole
-// record is read here.
+// loaded this way (TDataSet::LoadResidentRecords) keeps in memory only the fields it needs to
+// order, filter and list its records; the first time another field of a record is asked for, the
+// whole record is read here.
 
 #include <cstdint>
 #include <vector>

@@ -11,7 +11,8 @@
 namespace kova {
 
 TIniFile::TIniFile(const std::string& fileName) {
-    path_ = fileName.find_first_of("/\\") == std::string::npos ? DiretorioWindows() + fileName : fileName;
+    path_ = fileName.find_first_of("/\\") == std::string::npos ? DiretorioWindows() + fileName
+                                                               : fileName;
 }
 
 std::vector<std::string> TIniFile::ReadLines() const {

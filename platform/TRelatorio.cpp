@@ -75,8 +75,12 @@ std::vector<TItemDesenho> Desenha(TBanda& banda, TDataSet* tabela) {
                 item.tipo = TItemDesenho::Tipo::Texto;
                 break;
             }
-            case TComponente::Tipo::Retangulo: item.tipo = TItemDesenho::Tipo::Retangulo; break;
-            case TComponente::Tipo::LinhaPontilhada: item.tipo = TItemDesenho::Tipo::LinhaPontilhada; break;
+            case TComponente::Tipo::Retangulo:
+                item.tipo = TItemDesenho::Tipo::Retangulo;
+                break;
+            case TComponente::Tipo::LinhaPontilhada:
+                item.tipo = TItemDesenho::Tipo::LinhaPontilhada;
+                break;
             case TComponente::Tipo::Imagem:
                 item.tipo = TItemDesenho::Tipo::Imagem;
                 item.imagem = c.imagem;

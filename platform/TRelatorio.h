@@ -19,7 +19,7 @@ class TDataSet;
 
 struct TFonte {
     std::string familia = "Arial";  // "Arial", "Arial Narrow", "Courier New"
-    double tamanho = 10;             // points
+    double tamanho = 10;            // points
     bool negrito = false;
     bool italico = false;
     bool cinza = false;
@@ -61,7 +61,8 @@ struct TComponente {
 class TBanda {
 public:
     enum class Tipo { Cabecalho, Detalhe, Filha, Sumario };
-    TBanda(std::string nome, Tipo tipo, double altura) : nome(std::move(nome)), tipo(tipo), altura(altura) {}
+    TBanda(std::string nome, Tipo tipo, double altura)
+        : nome(std::move(nome)), tipo(tipo), altura(altura) {}
 
     TComponente& Adiciona(TComponente c);
     TComponente& Componente(const std::string& nome);
@@ -89,11 +90,12 @@ public:
     // gives way (nothing printed moves) before a new page is begun.
     bool cederEspacoFinal = true;
 
-    std::function<void()> BeforePrint;              // run start
+    std::function<void()> BeforePrint;                // run start
     std::function<void(bool& maisDados)> OnNeedData;  // before each detail
     std::function<void()> AfterPrint;
 
-    // Runs the report; failures of the run-start event reach the caller before anything is laid out.
+    // Runs the report; failures of the run-start event reach the caller before anything is laid
+    // out.
     std::vector<TPagina> Executa();
 
 private:

@@ -2,9 +2,6 @@
 
 #include <sqlite3.h>
 
-#include "SistemaDeArquivos.h"
-#include "TabelaSQLite.h"
-
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +9,8 @@
 
 #include "Diretorios.h"
 #include "Errors.h"
+#include "SistemaDeArquivos.h"
+#include "TabelaSQLite.h"
 #include "Texto.h"
 
 namespace kova {
@@ -43,8 +42,8 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
             const char* nome = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
             const char* tipo = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 1));
             Coluna col{nome ? nome : "", TFieldType::ftString, sqlite3_column_int(c.get(), 2)};
-            if (col.nome.empty() || col.nome.size() > 64 || !tipo || !FieldTypeFromName(tipo, col.tipo) ||
-                col.tamanho < 0 || col.tamanho > 65535) {
+            if (col.nome.empty() || col.nome.size() > 64 || !tipo ||
+                !FieldTypeFromName(tipo, col.tipo) || col.tamanho < 0 || col.tamanho > 65535) {
                 Recusa(path, "definição de campo inválida");
             }
             if (colunas.size() >= size_t(kMaximoCampos)) Recusa(path, "campos demais");
@@ -79,14 +78,16 @@ void LoadFromFile(TDataSet& table, const std::string& path) {
     std::vector<std::vector<TValue>> registros;
     std::vector<int64_t> linhas;
     if (n > 0) {
-        Comando c = Preparar(db, "SELECT rowid, " + selecao + " FROM registros ORDER BY rowid", path);
+        Comando c =
+            Preparar(db, "SELECT rowid, " + selecao + " FROM registros ORDER BY rowid", path);
         int registro = 0;
         while ((rc = sqlite3_step(c.get())) == SQLITE_ROW) {
             ++registro;
             std::vector<TValue> valores(size_t(table.FieldCount()));
             for (int i = 0; i < table.FieldCount(); ++i) {
                 if (origem[size_t(i)] >= 0) {
-                    valores[size_t(i)] = LerValor(c.get(), origem[size_t(i)] + 1, table.Fields(i), path, registro);
+                    valores[size_t(i)] =
+                        LerValor(c.get(), origem[size_t(i)] + 1, table.Fields(i), path, registro);
                 }
             }
             registros.push_back(std::move(valores));
@@ -106,13 +107,13 @@ enum class TCriacao { Publico, Privado, Feito };
 
 // Writes the table whole as a new file; with resident fields named, in the shape of a file changed
 // row by row (each row's CRC, the seal, the index over the resident fields).
-void EscreveArquivo(const TDataSet& table, const std::string& path, const std::vector<std::string>* residentes,
-                    TCriacao criacao) {
+void EscreveArquivo(const TDataSet& table, const std::string& path,
+                    const std::vector<std::string>* residentes, TCriacao criacao) {
     // Made new before SQLite opens it: never through a link left at its name, with its mode set.
     if (criacao != TCriacao::Feito) Arquivos().CriaNovo(path, criacao == TCriacao::Privado);
     sqlite3* raw = nullptr;
-    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE,
-                             Arquivos().Vfs());
+    int rc = sqlite3_open_v2(NomeParaSQLite(path).c_str(), &raw,
+                             SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, Arquivos().Vfs());
     Banco db(raw);
     auto falha = [&]() { throw EErroGravacao(path, CausaDaFalha(db.get())); };
     if (rc != SQLITE_OK) falha();
@@ -122,16 +123,19 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
     // The file is complete before it is renamed into place, so SQLite's own journal adds nothing.
     // The layout is set here rather than left to how the SQLite at hand was built, so that every
     // system writes the same bytes, and the same CRC, for the same table.
-    executar("PRAGMA page_size=4096; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=ON; "
-             "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;");
-    executar("CREATE TABLE campos(posicao INTEGER PRIMARY KEY, nome TEXT NOT NULL, tipo TEXT NOT NULL, "
-             "tamanho INTEGER NOT NULL)");
+    executar(
+        "PRAGMA page_size=4096; PRAGMA auto_vacuum=NONE; PRAGMA secure_delete=ON; "
+        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN;");
+    executar(
+        "CREATE TABLE campos(posicao INTEGER PRIMARY KEY, nome TEXT NOT NULL, tipo TEXT NOT NULL, "
+        "tamanho INTEGER NOT NULL)");
     std::vector<int> gravados;
     std::string colunas, marcas;
     {
         Comando c(nullptr);
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db.get(), "INSERT INTO campos VALUES(?,?,?,?)", -1, &s, nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db.get(), "INSERT INTO campos VALUES(?,?,?,?)", -1, &s, nullptr) !=
+            SQLITE_OK) {
             falha();
         }
         c.reset(s);
@@ -144,7 +148,8 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
             sqlite3_bind_int(s, 4, f.Size());
             if (sqlite3_step(s) != SQLITE_DONE) falha();
             sqlite3_reset(s);
-            colunas += (gravados.empty() ? "" : ", ") + Aspas(f.FieldName()) + " " + TipoSQL(f.DataType());
+            colunas +=
+                (gravados.empty() ? "" : ", ") + Aspas(f.FieldName()) + " " + TipoSQL(f.DataType());
             marcas += gravados.empty() ? "?" : ",?";
             gravados.push_back(i);
         }
@@ -157,8 +162,8 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
     uint64_t soma = 0;
     {
         sqlite3_stmt* s = nullptr;
-        if (sqlite3_prepare_v2(db.get(), ("INSERT INTO registros VALUES(" + marcas + ")").c_str(), -1, &s,
-                               nullptr) != SQLITE_OK) {
+        if (sqlite3_prepare_v2(db.get(), ("INSERT INTO registros VALUES(" + marcas + ")").c_str(),
+                               -1, &s, nullptr) != SQLITE_OK) {
             falha();
         }
         Comando c(s);
@@ -183,7 +188,8 @@ void EscreveArquivo(const TDataSet& table, const std::string& path, const std::v
         executar(IndiceResidentes(*residentes));
     }
     executar("COMMIT");
-    if (sqlite3_close(db.release()) != SQLITE_OK) throw EErroGravacao(path, "falha ao fechar o arquivo");
+    if (sqlite3_close(db.release()) != SQLITE_OK)
+        throw EErroGravacao(path, "falha ao fechar o arquivo");
     Arquivos().Sincroniza(path);
 }
 
@@ -193,7 +199,8 @@ void WriteTableFile(const TDataSet& table, const std::string& path, bool privado
     EscreveArquivo(table, path, nullptr, privado ? TCriacao::Privado : TCriacao::Publico);
 }
 
-void WriteTableFileSelado(const TDataSet& table, const std::string& path, const std::vector<std::string>& residentes) {
+void WriteTableFileSelado(const TDataSet& table, const std::string& path,
+                          const std::vector<std::string>& residentes) {
     EscreveArquivo(table, path, &residentes, TCriacao::Privado);
 }
 
@@ -202,7 +209,8 @@ void SaveToFile(const TDataSet& table, const std::string& path) {
     const std::string temporario = arquivos.CriaTemporario(path);
     try {
         EscreveArquivo(table, temporario, nullptr, TCriacao::Feito);
-        if (!arquivos.Renomeia(temporario, path)) throw EErroGravacao(path, DescricaoErroSistema(errno));
+        if (!arquivos.Renomeia(temporario, path))
+            throw EErroGravacao(path, DescricaoErroSistema(errno));
     } catch (...) {
         arquivos.Remove(temporario);
         throw;

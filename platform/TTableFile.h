@@ -16,9 +16,10 @@ namespace kova {
 
 // Replaces the table's records with the file's (the table is opened). A table with declared fields
 // needs each stored one in the file (matched by name without regard to case; other columns of the
-// file are ignored); a table without fields takes the file's. Throws EDatabaseError with the reason,
-// in Portuguese, when the file cannot be read, is not a table file of the plain shape the system
-// writes (tabela::TConexao), or holds values its fields cannot take; such a file is refused at once.
+// file are ignored); a table without fields takes the file's. Throws EDatabaseError with the
+// reason, in Portuguese, when the file cannot be read, is not a table file of the plain shape the
+// system writes (tabela::TConexao), or holds values its fields cannot take; such a file is refused
+// at once.
 void LoadFromFile(TDataSet& table, const std::string& path);
 
 // Writes every stored record of the table (whatever its filter) to a new file at path, which must
@@ -29,7 +30,8 @@ void WriteTableFile(const TDataSet& table, const std::string& path, bool privado
 
 // Writes the table whole as a new private file in the shape of a file changed row by row
 // (TArquivoTabela): each row with its CRC, the seal, and an index over the resident fields.
-void WriteTableFileSelado(const TDataSet& table, const std::string& path, const std::vector<std::string>& residentes);
+void WriteTableFileSelado(const TDataSet& table, const std::string& path,
+                          const std::vector<std::string>& residentes);
 
 // Saves the table to path atomically: the old file stays whole until the new one is complete, and
 // the new one keeps its mode.

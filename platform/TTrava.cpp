@@ -37,8 +37,8 @@ TTrava TTrava::TentarEscritor(const std::string& dirDados, const std::string& pr
     const TResultado r = Travar(t.fd_, true, false);
     if (r == TResultado::Ocupada) {
         t.ocupante_ = LerOcupante(t.fd_);
-        while (!t.ocupante_.empty() &&
-               (t.ocupante_.back() == '\n' || t.ocupante_.back() == '\r' || t.ocupante_.back() == '\0')) {
+        while (!t.ocupante_.empty() && (t.ocupante_.back() == '\n' || t.ocupante_.back() == '\r' ||
+                                        t.ocupante_.back() == '\0')) {
             t.ocupante_.pop_back();
         }
         t.obtida_ = false;
@@ -54,7 +54,8 @@ TTrava TTrava::TentarEscritor(const std::string& dirDados, const std::string& pr
 }
 
 TTrava::TTrava(TTrava&& outra) noexcept
-    : fd_(std::exchange(outra.fd_, -1)), obtida_(std::exchange(outra.obtida_, false)),
+    : fd_(std::exchange(outra.fd_, -1)),
+      obtida_(std::exchange(outra.obtida_, false)),
       ocupante_(std::move(outra.ocupante_)) {}
 
 TTrava& TTrava::operator=(TTrava&& outra) noexcept {

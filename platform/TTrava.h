@@ -10,8 +10,8 @@
 // The locks are flock() locks on Linux and LockFileEx locks on Windows: the system drops them when
 // their holder dies, however it dies, so a killed program never locks the directory for good. A
 // directory where the lock file cannot be created (read-only media, a folder that does not exist)
-// is used without the lock: nothing there can be written by anyone, so nothing needs coordinating. An object releases its hold when it
-// is destroyed. Not for use by two threads at once.
+// is used without the lock: nothing there can be written by anyone, so nothing needs coordinating.
+// An object releases its hold when it is destroyed. Not for use by two threads at once.
 
 #include <string>
 
@@ -54,7 +54,8 @@ private:
     enum class TResultado { Obtida, Ocupada, SemTrava };
     static int Abrir(const std::string& path);
     static void Fechar(int fd);
-    // Ocupada: another program holds it (only when not waiting); SemTrava: the file system has none.
+    // Ocupada: another program holds it (only when not waiting); SemTrava: the file system has
+    // none.
     static TResultado Travar(int fd, bool exclusiva, bool esperar);
     // An exclusive hold made shared, with no moment in which another save could take it.
     static void TornarCompartilhada(int fd);

@@ -9,15 +9,24 @@ namespace kova {
 
 const char* FieldTypeName(TFieldType t) {
     switch (t) {
-        case TFieldType::ftString: return "String";
-        case TFieldType::ftSmallint: return "Smallint";
-        case TFieldType::ftInteger: return "Integer";
-        case TFieldType::ftFloat: return "Float";
-        case TFieldType::ftCurrency: return "Currency";
-        case TFieldType::ftDate: return "Date";
-        case TFieldType::ftDateTime: return "DateTime";
-        case TFieldType::ftBoolean: return "Boolean";
-        case TFieldType::ftGraphic: return "Graphic";
+        case TFieldType::ftString:
+            return "String";
+        case TFieldType::ftSmallint:
+            return "Smallint";
+        case TFieldType::ftInteger:
+            return "Integer";
+        case TFieldType::ftFloat:
+            return "Float";
+        case TFieldType::ftCurrency:
+            return "Currency";
+        case TFieldType::ftDate:
+            return "Date";
+        case TFieldType::ftDateTime:
+            return "DateTime";
+        case TFieldType::ftBoolean:
+            return "Boolean";
+        case TFieldType::ftGraphic:
+            return "Graphic";
     }
     return "?";
 }

@@ -24,8 +24,8 @@ enum class TFieldType {
 };
 
 using TBytes = std::vector<unsigned char>;
-using TValue = std::variant<std::monostate, std::string, int32_t, double, bool, TDate, TDateTime,
-                            TBytes>;
+using TValue =
+    std::variant<std::monostate, std::string, int32_t, double, bool, TDate, TDateTime, TBytes>;
 
 inline bool IsNull(const TValue& v) { return std::holds_alternative<std::monostate>(v); }
 

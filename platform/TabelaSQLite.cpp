@@ -21,7 +21,8 @@ std::string DataISO(TDate d) {
 
 // The layout the files are written in, read without the cost of sscanf (a start reads one such
 // date for every slip): "yyyy-mm-dd" and, for a date and time, " hh:nn:ss.zzz".
-bool LerDataISORapido(std::string_view s, int& y, int& m, int& d, int& h, int& n, int& sec, int& ms) {
+bool LerDataISORapido(std::string_view s, int& y, int& m, int& d, int& h, int& n, int& sec,
+                      int& ms) {
     auto num = [&s](size_t ini, size_t tam, int& v) {
         if (ini + tam > s.size()) return false;
         v = 0;
@@ -31,18 +32,21 @@ bool LerDataISORapido(std::string_view s, int& y, int& m, int& d, int& h, int& n
         }
         return true;
     };
-    if (!(num(0, 4, y) && s.size() >= 10 && s[4] == '-' && num(5, 2, m) && s[7] == '-' && num(8, 2, d))) return false;
+    if (!(num(0, 4, y) && s.size() >= 10 && s[4] == '-' && num(5, 2, m) && s[7] == '-' &&
+          num(8, 2, d)))
+        return false;
     h = n = sec = ms = 0;
     if (s.size() == 10) return true;
-    return s.size() == 23 && s[10] == ' ' && num(11, 2, h) && s[13] == ':' && num(14, 2, n) && s[16] == ':' &&
-           num(17, 2, sec) && s[19] == '.' && num(20, 3, ms);
+    return s.size() == 23 && s[10] == ' ' && num(11, 2, h) && s[13] == ':' && num(14, 2, n) &&
+           s[16] == ':' && num(17, 2, sec) && s[19] == '.' && num(20, 3, ms);
 }
 
 bool LerDataISO(std::string_view s, TDateTime& out) {
     int y, m, d, h = 0, n = 0, sec = 0, ms = 0;
     int lidos = LerDataISORapido(s, y, m, d, h, n, sec, ms)
                     ? 7
-                    : std::sscanf(std::string(s).c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &m, &d, &h, &n, &sec, &ms);
+                    : std::sscanf(std::string(s).c_str(), "%d-%d-%d %d:%d:%d.%d", &y, &m, &d, &h,
+                                  &n, &sec, &ms);
     if (lidos < 3 || m < 1 || m > 12 || d < 1 || d > 31 || h < 0 || h > 23 || n < 0 || n > 59 ||
         sec < 0 || sec > 59 || ms < 0 || ms > 999) {
         return false;
@@ -59,14 +63,12 @@ std::string TextoDataHora(TDateTime t) {
     TDate d = DateOf(t);
     long long ms = (t - TDateTime(d)).count();
     char b[40];
-    std::snprintf(b, sizeof b, "%s %02lld:%02lld:%02lld.%03lld", DataISO(d).c_str(), ms / 3600000, ms / 60000 % 60,
-                  ms / 1000 % 60, ms % 1000);
+    std::snprintf(b, sizeof b, "%s %02lld:%02lld:%02lld.%03lld", DataISO(d).c_str(), ms / 3600000,
+                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
     return b;
 }
 
 }  // namespace
-
-
 
 std::string NomeParaSQLite(const std::string& path) {
 #ifdef _WIN32
@@ -81,12 +83,14 @@ std::string NomeParaSQLite(const std::string& path) {
 }
 
 [[noreturn]] void Recusa(const std::string& path, const std::string& motivo) {
-    throw EDatabaseError(NomeArquivo(path) + ": o arquivo não é uma tabela do KOVA (" + motivo + ")");
+    throw EDatabaseError(NomeArquivo(path) + ": o arquivo não é uma tabela do KOVA (" + motivo +
+                         ")");
 }
 
 Comando Preparar(sqlite3* db, const std::string& sql, const std::string& path) {
     sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &s, nullptr) != SQLITE_OK) FalhaBanco(db, path);
+    if (sqlite3_prepare_v2(db, sql.c_str(), int(sql.size()), &s, nullptr) != SQLITE_OK)
+        FalhaBanco(db, path);
     return Comando(s);
 }
 
@@ -114,7 +118,8 @@ bool Comeca(const std::string& texto, const char* inicio) {
 // files of its own beside it, which the system never does.
 bool DiarioComum(const std::string& path) {
     std::string cabecalho;
-    if (!Arquivos().Ler(path, cabecalho, 20) || cabecalho.size() < 20) return true;  // too short to say; SQLite judges it
+    if (!Arquivos().Ler(path, cabecalho, 20) || cabecalho.size() < 20)
+        return true;  // too short to say; SQLite judges it
     if (cabecalho.compare(0, 16, std::string("SQLite format 3\0", 16)) != 0) return true;
     return cabecalho[18] == 1 && cabecalho[19] == 1;
 }
@@ -123,29 +128,34 @@ bool DiarioComum(const std::string& path) {
 
 TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
     if (escrita && EhLinkSimbolico(path_)) {
-        throw EDatabaseError(NomeArquivo(path_) + ": é um link simbólico; o KOVA não grava através de links");
+        throw EDatabaseError(NomeArquivo(path_) +
+                             ": é um link simbólico; o KOVA não grava através de links");
     }
-    // SQLite never makes a link: one at the journal's name was left by someone, and would make every
-    // open fail. It goes; what it points to is never opened.
+    // SQLite never makes a link: one at the journal's name was left by someone, and would make
+    // every open fail. It goes; what it points to is never opened.
     const std::string diario = path_ + "-journal";
     if (EhLinkSimbolico(diario) && std::remove(diario.c_str()) != 0) {
-        throw EDatabaseError(NomeArquivo(path_) + ": " + NomeArquivo(diario) +
-                             " é um link simbólico que não pôde ser retirado; remova-o (o KOVA não o segue)");
+        throw EDatabaseError(
+            NomeArquivo(path_) + ": " + NomeArquivo(diario) +
+            " é um link simbólico que não pôde ser retirado; remova-o (o KOVA não o segue)");
     }
-    if (!DiarioComum(path_)) Recusa(path_, "o arquivo usa um diário de gravação que o KOVA não aceita");
+    if (!DiarioComum(path_))
+        Recusa(path_, "o arquivo usa um diário de gravação que o KOVA não aceita");
     sqlite3* raw = nullptr;
     // One thread at a time uses a connection: SQLite need not lock it around every call.
-    const int rc = sqlite3_open_v2(NomeParaSQLite(path_).c_str(), &raw,
-                                   (escrita ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
-                                   Arquivos().Vfs());
+    const int rc = sqlite3_open_v2(
+        NomeParaSQLite(path_).c_str(), &raw,
+        (escrita ? SQLITE_OPEN_READWRITE : SQLITE_OPEN_READONLY) | SQLITE_OPEN_NOMUTEX,
+        Arquivos().Vfs());
     db_.reset(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path_);
     sqlite3* db = db_.get();
     // Another program's save is waited for, not taken for a failure.
     sqlite3_busy_timeout(db, kEspera);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
-    for (int opcao : {SQLITE_DBCONFIG_ENABLE_TRIGGER, SQLITE_DBCONFIG_ENABLE_VIEW, SQLITE_DBCONFIG_TRUSTED_SCHEMA,
-                      SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION, SQLITE_DBCONFIG_ENABLE_FKEY}) {
+    for (int opcao : {SQLITE_DBCONFIG_ENABLE_TRIGGER, SQLITE_DBCONFIG_ENABLE_VIEW,
+                      SQLITE_DBCONFIG_TRUSTED_SCHEMA, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION,
+                      SQLITE_DBCONFIG_ENABLE_FKEY}) {
         sqlite3_db_config(db, opcao, 0, nullptr);
     }
     sqlite3_limit(db, SQLITE_LIMIT_LENGTH, kMaiorValor);
@@ -159,7 +169,8 @@ TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
     sqlite3_limit(db, SQLITE_LIMIT_TRIGGER_DEPTH, 1);
     sqlite3_progress_handler(db, kPassosEntreConferencias, &TConexao::Progresso, this);
     // Sorting and the like stay in memory: nothing of the slips reaches a shared temporary folder.
-    if (sqlite3_exec(db, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr) != SQLITE_OK) FalhaBanco(db, path_);
+    if (sqlite3_exec(db, "PRAGMA temp_store=MEMORY", nullptr, nullptr, nullptr) != SQLITE_OK)
+        FalhaBanco(db, path_);
     LimitaAoArquivo();
     ConfereEsquema();
 }
@@ -193,7 +204,8 @@ void TConexao::ConfereEsquema() {
             const bool nossa = nome == "campos" || nome == "registros" || nome == "selo";
             if (tipo == "table") {
                 if (nossa) {
-                    if (!Comeca(sql, "CREATE TABLE")) Recusa(path_, nome + " não é uma tabela comum");
+                    if (!Comeca(sql, "CREATE TABLE"))
+                        Recusa(path_, nome + " não é uma tabela comum");
                     campos = campos || nome == "campos";
                     registros = registros || nome == "registros";
                 } else if (nome.rfind("sqlite_stat", 0) != 0 && nome != "sqlite_sequence") {
@@ -204,7 +216,8 @@ void TConexao::ConfereEsquema() {
                     Recusa(path_, "o índice " + nome + " não pertence a uma tabela do KOVA");
                 }
                 // Those SQLite makes for a table's own constraints have no statement.
-                if (sqlite3_column_type(c.get(), 3) != SQLITE_NULL) indices.emplace_back(nome, tabela);
+                if (sqlite3_column_type(c.get(), 3) != SQLITE_NULL)
+                    indices.emplace_back(nome, tabela);
             } else if (tipo == "view") {
                 Recusa(path_, nome + " é uma visão, não uma tabela");
             } else if (tipo == "trigger") {
@@ -219,7 +232,8 @@ void TConexao::ConfereEsquema() {
     if (!registros) Recusa(path_, "falta a tabela registros");
     // Every column of the records is stored as it is: none computed when read.
     {
-        Comando c = Preparar(db, "SELECT name FROM pragma_table_xinfo('registros') WHERE hidden <> 0", path_);
+        Comando c = Preparar(
+            db, "SELECT name FROM pragma_table_xinfo('registros') WHERE hidden <> 0", path_);
         const int passo = sqlite3_step(c.get());
         if (passo == SQLITE_ROW) {
             const char* p = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
@@ -229,14 +243,16 @@ void TConexao::ConfereEsquema() {
     }
     // Indexes over columns as they are: nothing computed when a row is written.
     for (const auto& [indice, tabela] : indices) {
-        Comando c = Preparar(db,
-                             "SELECT (SELECT count(*) FROM pragma_index_xinfo(?1) WHERE cid = -2) + "
-                             "(SELECT count(*) FROM pragma_index_list(?2) WHERE name = ?1 AND partial)",
-                             path_);
+        Comando c =
+            Preparar(db,
+                     "SELECT (SELECT count(*) FROM pragma_index_xinfo(?1) WHERE cid = -2) + "
+                     "(SELECT count(*) FROM pragma_index_list(?2) WHERE name = ?1 AND partial)",
+                     path_);
         sqlite3_bind_text(c.get(), 1, indice.c_str(), -1, SQLITE_TRANSIENT);
         sqlite3_bind_text(c.get(), 2, tabela.c_str(), -1, SQLITE_TRANSIENT);
         if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(db, path_);
-        if (sqlite3_column_int(c.get(), 0) != 0) Recusa(path_, "o índice " + indice + " calcula o que guarda");
+        if (sqlite3_column_int(c.get(), 0) != 0)
+            Recusa(path_, "o índice " + indice + " calcula o que guarda");
     }
 }
 
@@ -253,15 +269,20 @@ const char* TipoSQL(TFieldType t) {
     switch (t) {
         case TFieldType::ftSmallint:
         case TFieldType::ftInteger:
-        case TFieldType::ftBoolean: return "INTEGER";
+        case TFieldType::ftBoolean:
+            return "INTEGER";
         case TFieldType::ftFloat:
-        case TFieldType::ftCurrency: return "REAL";
-        case TFieldType::ftGraphic: return "BLOB";
-        default: return "TEXT";
+        case TFieldType::ftCurrency:
+            return "REAL";
+        case TFieldType::ftGraphic:
+            return "BLOB";
+        default:
+            return "TEXT";
     }
 }
 
-TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& path, int64_t registro) {
+TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& path,
+                int64_t registro) {
     int tipo = sqlite3_column_type(s, col);
     if (tipo == SQLITE_NULL) return TValue{};
     // The column's text in place: a start reads a few of them for every slip.
@@ -270,8 +291,8 @@ TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& pa
         return std::string_view(p ? p : "", size_t(sqlite3_column_bytes(s, col)));
     };
     auto invalido = [&]() -> EDatabaseError {
-        return EDatabaseError(NomeArquivo(path) + ": valor inválido no campo '" + f.FieldName() + "' do registro " +
-                              std::to_string(registro));
+        return EDatabaseError(NomeArquivo(path) + ": valor inválido no campo '" + f.FieldName() +
+                              "' do registro " + std::to_string(registro));
     };
     switch (f.DataType()) {
         case TFieldType::ftString: {
@@ -330,7 +351,6 @@ int Vincular(sqlite3_stmt* s, int col, const TValue& v) {
     return sqlite3_bind_blob(s, col, b.data(), int(b.size()), SQLITE_TRANSIENT);
 }
 
-
 std::string IndiceResidentes(const std::vector<std::string>& residentes) {
     std::string colunas;
     for (const std::string& r : residentes) colunas += Aspas(r) + ", ";
@@ -340,32 +360,47 @@ std::string IndiceResidentes(const std::vector<std::string>& residentes) {
 std::string CausaDaLeitura(sqlite3* db) {
     if (!db) return "memória insuficiente";
     const std::string mensagem = sqlite3_errmsg(db);
-    auto depois = [&](const char* inicio) { return mensagem.substr(std::char_traits<char>::length(inicio)); };
+    auto depois = [&](const char* inicio) {
+        return mensagem.substr(std::char_traits<char>::length(inicio));
+    };
     switch (sqlite3_errcode(db) & 0xff) {
-        case SQLITE_NOTADB: return "o arquivo não é uma tabela do KOVA (nem um banco de dados SQLite)";
-        case SQLITE_CORRUPT: return "o arquivo está danificado";
+        case SQLITE_NOTADB:
+            return "o arquivo não é uma tabela do KOVA (nem um banco de dados SQLite)";
+        case SQLITE_CORRUPT:
+            return "o arquivo está danificado";
         case SQLITE_CANTOPEN: {
             const int erro = sqlite3_system_errno(db);
-            return "não foi possível abrir o arquivo" + (erro ? " (" + DescricaoErroSistema(erro) + ")" : std::string());
+            return "não foi possível abrir o arquivo" +
+                   (erro ? " (" + DescricaoErroSistema(erro) + ")" : std::string());
         }
-        case SQLITE_INTERRUPT: return "a leitura passou do trabalho que um arquivo deste tamanho pede e foi interrompida";
-        case SQLITE_TOOBIG: return "um valor do arquivo passa do tamanho permitido";
-        case SQLITE_NOMEM: return "memória insuficiente";
+        case SQLITE_INTERRUPT:
+            return "a leitura passou do trabalho que um arquivo deste tamanho pede e foi "
+                   "interrompida";
+        case SQLITE_TOOBIG:
+            return "um valor do arquivo passa do tamanho permitido";
+        case SQLITE_NOMEM:
+            return "memória insuficiente";
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return "o arquivo está em uso por outro programa";
-        case SQLITE_IOERR: return "falha de leitura no disco";
+        case SQLITE_LOCKED:
+            return "o arquivo está em uso por outro programa";
+        case SQLITE_IOERR:
+            return "falha de leitura no disco";
         case SQLITE_PERM:
         case SQLITE_AUTH:
-        case SQLITE_READONLY: return "acesso negado";
+        case SQLITE_READONLY:
+            return "acesso negado";
         case SQLITE_ERROR:
             if (mensagem.rfind("no such table: ", 0) == 0) {
-                return "o arquivo não é uma tabela do KOVA (falta a tabela " + depois("no such table: ") + ")";
+                return "o arquivo não é uma tabela do KOVA (falta a tabela " +
+                       depois("no such table: ") + ")";
             }
             if (mensagem.rfind("no such column: ", 0) == 0) {
-                return "o arquivo não é uma tabela do KOVA (falta a coluna " + depois("no such column: ") + ")";
+                return "o arquivo não é uma tabela do KOVA (falta a coluna " +
+                       depois("no such column: ") + ")";
             }
             return "o arquivo não tem a forma de uma tabela do KOVA";
-        default: return "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db)) + ")";
+        default:
+            return "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db)) + ")";
     }
 }
 
@@ -373,10 +408,11 @@ std::string CausaDaFalha(sqlite3* db) {
     if (!db) return "sem memória";
     // A file that cannot be made (the journal beside the file) says why in the system's terms.
     const int erro = sqlite3_system_errno(db);
-    const bool naoCria = erro == EISDIR || erro == ENOTDIR || erro == ENOENT || erro == EACCES || erro == EPERM ||
-                         erro == EROFS;
+    const bool naoCria = erro == EISDIR || erro == ENOTDIR || erro == ENOENT || erro == EACCES ||
+                         erro == EPERM || erro == EROFS;
     switch (sqlite3_errcode(db) & 0xff) {
-        case SQLITE_FULL: return "o disco está cheio";
+        case SQLITE_FULL:
+            return "o disco está cheio";
         case SQLITE_IOERR:
             if (naoCria) return DescricaoErroSistema(erro);
             return "falha de gravação no disco (disco cheio ou com defeito)";
@@ -384,10 +420,13 @@ std::string CausaDaFalha(sqlite3* db) {
             if (naoCria) return DescricaoErroSistema(erro);
             return "a pasta não permite gravar";
         case SQLITE_READONLY:
-        case SQLITE_PERM: return "a pasta não permite gravar";
+        case SQLITE_PERM:
+            return "a pasta não permite gravar";
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return "o arquivo está em uso por outro programa";
-        default: return "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db)) + ")";
+        case SQLITE_LOCKED:
+            return "o arquivo está em uso por outro programa";
+        default:
+            return "falha do banco de dados (código " + std::to_string(sqlite3_errcode(db)) + ")";
     }
 }
 

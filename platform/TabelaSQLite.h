@@ -67,7 +67,8 @@ private:
 std::string Aspas(const std::string& nome);
 const char* TipoSQL(TFieldType t);
 // The value of column col as field f holds it; throws EDatabaseError naming the record.
-TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& path, int64_t registro);
+TValue LerValor(sqlite3_stmt* s, int col, const TField& f, const std::string& path,
+                int64_t registro);
 int Vincular(sqlite3_stmt* s, int col, const TValue& v);
 // In a file changed row by row: the column with each row's CRC, and the index over the resident
 // fields (and the CRCs) through which they are read without the rows.

@@ -19,8 +19,10 @@ std::string Motivo(const std::exception& e) {
         return "Valor inválido na KOVA: " + m;
     }
     const std::string valor = m.substr(0, fim + 1);
-    if (m.find("integer") != std::string::npos) return "Valor inválido na KOVA: " + valor + " não é um número inteiro";
-    if (m.find("date") != std::string::npos) return "Valor inválido na KOVA: " + valor + " não é uma data";
+    if (m.find("integer") != std::string::npos)
+        return "Valor inválido na KOVA: " + valor + " não é um número inteiro";
+    if (m.find("date") != std::string::npos)
+        return "Valor inválido na KOVA: " + valor + " não é uma data";
     return "Valor inválido na KOVA: " + valor + " não é um número";
 }
 
@@ -58,15 +60,17 @@ void ConfereViasNaPagina(const TRelatorio& r, const std::vector<TPagina>& pagina
             const double altura = item.tipo == TItemDesenho::Tipo::Texto
                                       ? std::min(item.altura, item.fonte.tamanho * 25.4 / 72)
                                       : item.altura;
-            if (item.x < -folga || item.y < -folga || item.x + item.largura > r.larguraPapel + folga ||
+            if (item.x < -folga || item.y < -folga ||
+                item.x + item.largura > r.larguraPapel + folga ||
                 item.y + altura > r.alturaPapel + folga) {
                 fora = true;
             }
         }
     }
     if (fora) {
-        throw Exception("As vias da KOVA ficariam fora da página\r\rConfira a margem superior (TopMargin) "
-                        "na configuração do KOVA");
+        throw Exception(
+            "As vias da KOVA ficariam fora da página\r\rConfira a margem superior (TopMargin) "
+            "na configuração do KOVA");
     }
 }
 
@@ -131,7 +135,8 @@ int TFluxosImpressao::ImprimirLista(const std::vector<TBookmark>& kovas) {
             aborto = std::current_exception();
         } catch (const std::exception& e) {
             const TValue id = k.ValueAt(atual, campoId);
-            const std::string numero = IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
+            const std::string numero =
+                IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
             falha = "A KOVA" + numero + " não foi impressa\r\r" + Motivo(e);
         }
         if (aborto || !falha.empty()) {

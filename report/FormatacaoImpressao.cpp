@@ -26,9 +26,11 @@ std::string TextoReceita(const std::string& receita) {
 }
 
 std::string FormataCIC(const std::string& c) {
-    if (c.size() == 11) return c.substr(0, 3) + "." + c.substr(3, 3) + "." + c.substr(6, 3) + "-" + c.substr(9, 2);
+    if (c.size() == 11)
+        return c.substr(0, 3) + "." + c.substr(3, 3) + "." + c.substr(6, 3) + "-" + c.substr(9, 2);
     if (c.size() == 14) {
-        return c.substr(0, 2) + "." + c.substr(2, 3) + "." + c.substr(5, 3) + "/" + c.substr(8, 4) + "-" + c.substr(12, 2);
+        return c.substr(0, 2) + "." + c.substr(2, 3) + "." + c.substr(5, 3) + "/" + c.substr(8, 4) +
+               "-" + c.substr(12, 2);
     }
     return c;
 }
@@ -77,7 +79,8 @@ std::string TextoReferencia(const std::string& r, const std::string& uf) {
     return texto + " / " + mm + " / " + aaaa;
 }
 
-std::string TextoProduto(const std::string& produto, const std::string& uf, const std::string& receita) {
+std::string TextoProduto(const std::string& produto, const std::string& uf,
+                         const std::string& receita) {
     if (produto == "0") return std::string();
     TDataSet& t = DM->cdsUFProduto;
     t.SetFiltered(false);
@@ -95,16 +98,20 @@ std::string TextoValidade() {
     const std::string uf = dm.cdsKOVA.FieldByName("UFFavorecida").AsString();
     const std::string receita = dm.cdsKOVA.FieldByName("Receita").AsString();
     if (const auto v = RegraUF(dm, uf, receita, TFlagRegra::V)) return Trim(v->texto);
-    if (dm.cdsUF.FindKey({uf}) && dm.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") return std::string();
+    if (dm.cdsUF.FindKey({uf}) && dm.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S")
+        return std::string();
     if (RegraDoEstado(dm, uf, TFlagRegra::VI)) return std::string();
-    return "Documento válido para pagamento até " + dm.cdsKOVA.FieldByName("DataPagamento").AsString();
+    return "Documento válido para pagamento até " +
+           dm.cdsKOVA.FieldByName("DataPagamento").AsString();
 }
 
 std::string TextoVersao() {
-    return "Auto-atendimento - Versão " + std::to_string(DM->Versao) + "." + DM->VersaoRelease + "." +
-           std::to_string(DM->VersaoTestes);
+    return "Auto-atendimento - Versão " + std::to_string(DM->Versao) + "." + DM->VersaoRelease +
+           "." + std::to_string(DM->VersaoTestes);
 }
 
-std::string TextoTipoVersao() { return DM->VersaoTestes > 0 ? "Versão para Teste e Demonstração" : std::string(); }
+std::string TextoTipoVersao() {
+    return DM->VersaoTestes > 0 ? "Versão para Teste e Demonstração" : std::string();
+}
 
 }  // namespace kova

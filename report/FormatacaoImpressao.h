@@ -8,14 +8,15 @@
 
 namespace kova {
 
-std::string TextoCodigoUF(const std::string& uf);     // box 01: "26-1 - Pernambuco"
-std::string TextoNomeUF(const std::string& uf);       // box 13: "PE - Pernambuco"
-std::string TextoReceita(const std::string& receita); // box 02: "10005-6"
-std::string FormataCIC(const std::string& cic);       // box 03
-std::string TextoDocumento(const std::string& doc);   // box 04: zero prints blank
+std::string TextoCodigoUF(const std::string& uf);      // box 01: "26-1 - Pernambuco"
+std::string TextoNomeUF(const std::string& uf);        // box 13: "PE - Pernambuco"
+std::string TextoReceita(const std::string& receita);  // box 02: "10005-6"
+std::string FormataCIC(const std::string& cic);        // box 03
+std::string TextoDocumento(const std::string& doc);    // box 04: zero prints blank
 std::string TextoReferencia(const std::string& referencia, const std::string& uf);  // box 05
 // Box 23: the product; leaves the product table filtered on the slip's state and revenue.
-std::string TextoProduto(const std::string& produto, const std::string& uf, const std::string& receita);
+std::string TextoProduto(const std::string& produto, const std::string& uf,
+                         const std::string& receita);
 std::string TextoValidade();    // box 23
 std::string TextoVersao();      // identification line
 std::string TextoTipoVersao();  // box 24

@@ -7,7 +7,8 @@
 namespace kova {
 namespace {
 
-TFonte Fonte(const char* familia, double tamanho, bool negrito = false, bool italico = false, bool cinza = false) {
+TFonte Fonte(const char* familia, double tamanho, bool negrito = false, bool italico = false,
+             bool cinza = false) {
     TFonte f;
     f.familia = familia;
     f.tamanho = tamanho;
@@ -17,8 +18,8 @@ TFonte Fonte(const char* familia, double tamanho, bool negrito = false, bool ita
     return f;
 }
 
-TComponente Rotulo(const char* nome, double left, double top, double width, double height, std::string caption,
-                   TFonte fonte, TAlinhamento al = TAlinhamento::Esquerda) {
+TComponente Rotulo(const char* nome, double left, double top, double width, double height,
+                   std::string caption, TFonte fonte, TAlinhamento al = TAlinhamento::Esquerda) {
     TComponente c;
     c.tipo = TComponente::Tipo::Rotulo;
     c.nome = nome;
@@ -32,8 +33,8 @@ TComponente Rotulo(const char* nome, double left, double top, double width, doub
     return c;
 }
 
-TComponente Campo(const char* nome, const char* campo, double left, double top, double width, TFonte fonte,
-                  TAlinhamento al = TAlinhamento::Esquerda) {
+TComponente Campo(const char* nome, const char* campo, double left, double top, double width,
+                  TFonte fonte, TAlinhamento al = TAlinhamento::Esquerda) {
     TComponente c = Rotulo(nome, left, top, width, 3.8, "", fonte, al);
     c.tipo = TComponente::Tipo::Campo;
     c.campo = campo;
@@ -105,7 +106,9 @@ void TqrpKOVA::Montar() {
         mais = ViaAtual <= QtdeVias;
     };
 
-    r.AdicionaBanda("qrbHeader", T::Cabecalho, 0).BeforePrint = [this](bool& p) { p = QtdeVias > 1; };
+    r.AdicionaBanda("qrbHeader", T::Cabecalho, 0).BeforePrint = [this](bool& p) {
+        p = QtdeVias > 1;
+    };
     r.AdicionaBanda("qrbDetalhe", T::Detalhe, 3.7).BeforePrint = [](bool& p) { p = false; };
 
     TBanda& barra = r.AdicionaBanda("qrbBarra", T::Filha, 13.2);
@@ -127,9 +130,10 @@ void TqrpKOVA::Montar() {
     linha.BeforePrint = [this](bool& p) { p = Faixas.qrbLinhaDigitavelBeforePrint(); };
 
     TBanda& naoBarra = r.AdicionaBanda("qrbNaoBarra", T::Filha, 18.8);
-    naoBarra.Adiciona(Rotulo("qrlBancoAutorizado", (191.0 - 157.4) / 2, 7.7, 157.4, 4.5, kAvisoSemCodigoBarra,
-                             Fonte("Arial", 10, true), TAlinhamento::Centro));
-    naoBarra.Adiciona(Rotulo("qrlBancoAutorizadoPeq", 0, 7.9, 191.0, 4.5, "", Fonte("Arial", 7, true)));
+    naoBarra.Adiciona(Rotulo("qrlBancoAutorizado", (191.0 - 157.4) / 2, 7.7, 157.4, 4.5,
+                             kAvisoSemCodigoBarra, Fonte("Arial", 10, true), TAlinhamento::Centro));
+    naoBarra.Adiciona(
+        Rotulo("qrlBancoAutorizadoPeq", 0, 7.9, 191.0, 4.5, "", Fonte("Arial", 7, true)));
     naoBarra.BeforePrint = [this, &naoBarra](bool& p) {
         p = Faixas.qrbNaoBarraBeforePrint();
         naoBarra.Componente("qrlBancoAutorizado").caption = Faixas.qrlBancoAutorizado;
@@ -139,19 +143,22 @@ void TqrpKOVA::Montar() {
 
     // Designed at 6.35 mm, printed at 15 pixels with its labels 2 pixels from the top.
     TBanda& micro = r.AdicionaBanda("qrbMicroFilme", T::Filha, 15 * kMmPorPixel);
-    micro.Adiciona(Rotulo("qrlKOVA", 1.1, 2 * kMmPorPixel, 40, 3.4, "Fennolar - KOVA", Fonte("Arial", 8, true)));
-    TComponente& versao = micro.Adiciona(
-        Rotulo("qrlVersao", 139.0, 2 * kMmPorPixel, 50.1, 3.4, "", Fonte("Arial Narrow", 7), TAlinhamento::Direita));
+    micro.Adiciona(Rotulo("qrlKOVA", 1.1, 2 * kMmPorPixel, 40, 3.4, "Fennolar - KOVA",
+                          Fonte("Arial", 8, true)));
+    TComponente& versao = micro.Adiciona(Rotulo("qrlVersao", 139.0, 2 * kMmPorPixel, 50.1, 3.4, "",
+                                                Fonte("Arial Narrow", 7), TAlinhamento::Direita));
     versao.OnPrint = [](std::string& t) { t = TextoVersao(); };
 
     TBanda& guia = r.AdicionaBanda("qrbGuia", T::Filha, 69.85);
     MontarCorpo(guia);
     guia.BeforePrint = [this](bool&) {
         static const char* const nomes[] = {"PRIMEIRA VIA", "SEGUNDA VIA", "TERCEIRA VIA"};
-        static const char* const vertical[] = {"1\xAA VIA BANCO / FISCO ORIGEM", "2\xAA VIA CONTRIBUINTE",
+        static const char* const vertical[] = {"1\xAA VIA BANCO / FISCO ORIGEM",
+                                               "2\xAA VIA CONTRIBUINTE",
                                                "3\xAA VIA CONTRIBUINTE / FISCO"};
         const bool impressa = QtdeVias > 1 && ViaAtual >= 1 && ViaAtual <= 3;
-        Relatorio.Banda("qrbGuia").Componente("qrlVia").caption = impressa ? nomes[ViaAtual - 1] : "";
+        Relatorio.Banda("qrbGuia").Componente("qrlVia").caption =
+            impressa ? nomes[ViaAtual - 1] : "";
         EscreveViaVertical(impressa ? vertical[ViaAtual - 1] : "");
     };
 
@@ -181,11 +188,12 @@ void TqrpKOVA::Montar() {
 void TqrpKOVA::MontarCorpo(TBanda& guia) {
     const TFonte legenda = Fonte("Arial Narrow", 7);
     guia.Adiciona(Caixa("qrsMoldura", 0, 0, 191.0, 69.85));
-    auto caixa = [&](const char* numero, const char* legendaTexto, double left, double top, double width, double height) {
+    auto caixa = [&](const char* numero, const char* legendaTexto, double left, double top,
+                     double width, double height) {
         guia.Adiciona(Caixa(std::string("qrsBox") + numero, left, top, width, height));
         guia.Adiciona(Caixa(std::string("qrsNum") + numero, left, top, 3.5, 3.5));
-        guia.Adiciona(Rotulo((std::string("qrlBox") + numero).c_str(), left + 0.4, top + 0.1, width - 0.8, 3.0,
-                             std::string(numero) + "  " + legendaTexto, legenda));
+        guia.Adiciona(Rotulo((std::string("qrlBox") + numero).c_str(), left + 0.4, top + 0.1,
+                             width - 0.8, 3.0, std::string(numero) + "  " + legendaTexto, legenda));
     };
     struct Direita {
         const char *numero, *legenda, *campo, *componente;
@@ -205,8 +213,8 @@ void TqrpKOVA::MontarCorpo(TBanda& guia) {
     for (int i = 0; i < 10; ++i) {
         const double top = 1.1 + 6.7 * i;
         caixa(direita[i].numero, direita[i].legenda, 146.8, top, 42.3, 7.1);
-        guia.Adiciona(Campo(direita[i].componente, direita[i].campo, 149.9, top + 2.8, 37.0, Fonte("Arial", 9),
-                            TAlinhamento::Direita));
+        guia.Adiciona(Campo(direita[i].componente, direita[i].campo, 149.9, top + 2.8, 37.0,
+                            Fonte("Arial", 9), TAlinhamento::Direita));
     }
     guia.Componente("QRDBText12").OnPrint = [](std::string& t) { t = TextoCodigoUF(t); };
     guia.Componente("QRDBText13").OnPrint = [](std::string& t) { t = TextoReceita(t); };
@@ -218,9 +226,8 @@ void TqrpKOVA::MontarCorpo(TBanda& guia) {
 
     const TFonte f8 = Fonte("Arial", 8);
     caixa("13", "UF Favorecida", 4.6, 1.1, 104.4, 7.1);
-    guia.Adiciona(Campo("QRDBText3", "UFFavorecida", 9.0, 4.5, 95.0, f8)).OnPrint = [](std::string& t) {
-        t = TextoNomeUF(t);
-    };
+    guia.Adiciona(Campo("QRDBText3", "UFFavorecida", 9.0, 4.5, 95.0, f8)).OnPrint =
+        [](std::string& t) { t = TextoNomeUF(t); };
     caixa("14", "Data de Vencimento", 108.3, 1.1, 37.4, 7.1);
     guia.Adiciona(Campo("QRDBText4", "DataVencimento", 112.4, 4.0, 30.0, Fonte("Arial", 9)));
     caixa("15", "Nº do Convênio ou Protocolo / Especificação da Mercadoria", 4.6, 7.8, 141.1, 7.1);
@@ -240,25 +247,29 @@ void TqrpKOVA::MontarCorpo(TBanda& guia) {
     caixa("22", "DDD / Telefone", 107.6, 27.9, 38.1, 7.1);
     guia.Adiciona(Campo("QRDBText1", "Telefone", 111.1, 31.5, 33.0, f8));
     caixa("23", "Informações Complementares", 4.6, 34.6, 141.1, 20.5);
-    TComponente& info = guia.Adiciona(Campo("QRDBText2", "Informacoes", 8.8, 37.7, 131.9, Fonte("Arial Narrow", 7)));
+    TComponente& info = guia.Adiciona(
+        Campo("QRDBText2", "Informacoes", 8.8, 37.7, 131.9, Fonte("Arial Narrow", 7)));
     info.height = 7.8;
     info.quebraLinhas = true;
-    guia.Adiciona(Campo("QRDBText22", "Produto", 8.7, 45.5, 100.0, f8)).OnPrint = [](std::string& t) {
-        TDataSet& kova = DM->cdsKOVA;
-        t = TextoProduto(t, kova.FieldByName("UFFavorecida").AsString(), kova.FieldByName("Receita").AsString());
-    };
-    guia.Adiciona(Rotulo("qrlValidade", 6.6, 49.5, 138.0, 4.4, "", Fonte("Arial", 10, true))).OnPrint =
-        [](std::string& t) { t = TextoValidade(); };
-    guia.Adiciona(Rotulo("qrlVia", 6.0, 46.9, 138.3, 7.8, "VIA", Fonte("Arial", 16, false, true, true),
-                         TAlinhamento::Direita));
+    guia.Adiciona(Campo("QRDBText22", "Produto", 8.7, 45.5, 100.0, f8)).OnPrint =
+        [](std::string& t) {
+            TDataSet& kova = DM->cdsKOVA;
+            t = TextoProduto(t, kova.FieldByName("UFFavorecida").AsString(),
+                             kova.FieldByName("Receita").AsString());
+        };
+    guia.Adiciona(Rotulo("qrlValidade", 6.6, 49.5, 138.0, 4.4, "", Fonte("Arial", 10, true)))
+        .OnPrint = [](std::string& t) { t = TextoValidade(); };
+    guia.Adiciona(Rotulo("qrlVia", 6.0, 46.9, 138.3, 7.8, "VIA",
+                         Fonte("Arial", 16, false, true, true), TAlinhamento::Direita));
     caixa("24", "Autenticação", 4.6, 54.7, 141.1, 13.8);
-    guia.Adiciona(Rotulo("qrlTipoVersao", 6.0, 57.9, 138.3, 7.8, "", Fonte("Arial", 16, false, true, true),
-                         TAlinhamento::Centro))
+    guia.Adiciona(Rotulo("qrlTipoVersao", 6.0, 57.9, 138.3, 7.8, "",
+                         Fonte("Arial", 16, false, true, true), TAlinhamento::Centro))
         .OnPrint = [](std::string& t) { t = TextoTipoVersao(); };
     for (int i = 1; i <= 28; ++i) {
         const double top = 0.4 + (i - 1) * (66.6 / 27.0);
-        guia.Adiciona(Rotulo(("qrlVia" + std::to_string(i)).c_str(), 0.4, top, 3.5, i == 12 ? 6.3 : 3.9, "",
-                             Fonte("Arial Narrow", 6), TAlinhamento::Centro));
+        guia.Adiciona(Rotulo(("qrlVia" + std::to_string(i)).c_str(), 0.4, top, 3.5,
+                             i == 12 ? 6.3 : 3.9, "", Fonte("Arial Narrow", 6),
+                             TAlinhamento::Centro));
     }
 }
 

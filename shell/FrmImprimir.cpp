@@ -3,12 +3,12 @@
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPrinterInfo>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QTableView>
 #include <QToolBar>
@@ -29,7 +29,8 @@ bool ConfigurarImpressora(QWidget* pai) {
     TImpressoraEscolhida& escolha = ImpressoraEscolhida();
     QPrinter impressora(QPrinter::HighResolution);
     if (!escolha.impressora.empty()) {
-        const QPrinterInfo info = QPrinterInfo::printerInfo(QString::fromStdString(escolha.impressora));
+        const QPrinterInfo info =
+            QPrinterInfo::printerInfo(QString::fromStdString(escolha.impressora));
         if (!info.isNull()) impressora.setPrinterName(info.printerName());
     }
     if (!escolha.arquivoPDF.empty()) {
@@ -43,7 +44,8 @@ bool ConfigurarImpressora(QWidget* pai) {
         if (QPushButton* ok = botoes->button(QDialogButtonBox::Ok)) ok->setText(Q("&OK"));
     }
     if (dialogo.exec() != QDialog::Accepted) return false;
-    if (impressora.outputFormat() == QPrinter::PdfFormat && !impressora.outputFileName().isEmpty()) {
+    if (impressora.outputFormat() == QPrinter::PdfFormat &&
+        !impressora.outputFileName().isEmpty()) {
         escolha = {std::string(), impressora.outputFileName().toStdString()};
     } else {
         escolha = {impressora.printerName().toStdString(), std::string()};
@@ -56,7 +58,8 @@ namespace {
 // Files in the print folder, noted once one of them is written.
 class TPastaAvisada : public TSaidaPastaPDF {
 public:
-    TPastaAvisada(const std::string& pasta, std::string& gravada) : TSaidaPastaPDF(pasta), gravada_(gravada) {}
+    TPastaAvisada(const std::string& pasta, std::string& gravada)
+        : TSaidaPastaPDF(pasta), gravada_(gravada) {}
     bool Envia(const std::vector<TPagina>& paginas) override {
         TSaidaPastaPDF::Envia(paginas);
         gravada_ = Pasta();
@@ -71,9 +74,11 @@ private:
 
 std::unique_ptr<TSaidaImpressao> TImpressaoDaMesa::Abre() {
     pastaUsada_.clear();
-    const std::string pasta = DM->PastaImpressao.empty() ? DM->DirDados + "Impressoes/" : DM->PastaImpressao;
+    const std::string pasta =
+        DM->PastaImpressao.empty() ? DM->DirDados + "Impressoes/" : DM->PastaImpressao;
     auto saida = AbreSaidaDaMesa(std::string(), pasta);
-    if (dynamic_cast<TSaidaPastaPDF*>(saida.get())) return std::make_unique<TPastaAvisada>(pasta, pastaUsada_);
+    if (dynamic_cast<TSaidaPastaPDF*>(saida.get()))
+        return std::make_unique<TPastaAvisada>(pasta, pastaUsada_);
     return saida;
 }
 
@@ -92,12 +97,14 @@ QAction* AcaoComAtalho(QToolBar* barra, const char* legenda, const char* dica) {
     a->setIconText(a->text());
     a->setShortcut(QKeySequence::mnemonic(a->text()));
     barra->addAction(a);
-    if (auto* botao = qobject_cast<QAbstractButton*>(barra->widgetForAction(a))) botao->setShortcut(QKeySequence());
+    if (auto* botao = qobject_cast<QAbstractButton*>(barra->widgetForAction(a)))
+        botao->setShortcut(QKeySequence());
     if (dica) a->setStatusTip(Q(dica));
     return a;
 }
 
-FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpressao& fluxos, QWidget* pai)
+FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpressao& fluxos,
+                             QWidget* pai)
     : QDialog(pai) {
     setWindowTitle(Q("Visualizar KOVA"));
     DefineTopicoAjuda(*this, kAjudaImpressao);
@@ -140,7 +147,8 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     btnConfigurar = AcaoComAtalho(barra, "&Configurar");
     barra->addSeparator();
     btnAjuda = AcaoComAtalho(barra, "&Ajuda");
-    connect(btnAjuda, &QAction::triggered, this, [this] { Protege([this] { AbrirAjuda(kAjudaImpressao, this); }); });
+    connect(btnAjuda, &QAction::triggered, this,
+            [this] { Protege([this] { AbrirAjuda(kAjudaImpressao, this); }); });
     btnFechar = AcaoComAtalho(barra, "&Fechar", "Fechar");
     layout->addWidget(barra);
 
@@ -156,11 +164,16 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
 
     connect(dbgSolicitacaoKOVA->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& atual) { Protege([&] { modelo->IrPara(atual.row()); }); });
-    connect(ckbNaoImpressos, &QCheckBox::clicked, this, [this] { Protege([this] { ckbNaoImpressosClick(); }); });
-    connect(btnVisualizar, &QAction::triggered, this, [this] { Protege([this] { btnVisualizarClick(); }); });
-    connect(btnImprimir, &QAction::triggered, this, [this] { Protege([this] { btnImprimirClick(); }); });
-    connect(btnTodos, &QAction::triggered, this, [this] { Protege([this] { btnImprimirTodosClick(); }); });
-    connect(btnConfigurar, &QAction::triggered, this, [this] { Protege([this] { ConfigurarImpressora(this); }); });
+    connect(ckbNaoImpressos, &QCheckBox::clicked, this,
+            [this] { Protege([this] { ckbNaoImpressosClick(); }); });
+    connect(btnVisualizar, &QAction::triggered, this,
+            [this] { Protege([this] { btnVisualizarClick(); }); });
+    connect(btnImprimir, &QAction::triggered, this,
+            [this] { Protege([this] { btnImprimirClick(); }); });
+    connect(btnTodos, &QAction::triggered, this,
+            [this] { Protege([this] { btnImprimirTodosClick(); }); });
+    connect(btnConfigurar, &QAction::triggered, this,
+            [this] { Protege([this] { ConfigurarImpressora(this); }); });
     connect(btnFechar, &QAction::triggered, this, &QDialog::close);
 
     fluxos_.AbrirSaida = [this] { return saida_.Abre(); };

@@ -4,13 +4,13 @@
 #include <QCloseEvent>
 #include <QDialog>
 #include <QDialogButtonBox>
-#include <QPushButton>
 #include <QFileDialog>
 #include <QKeyEvent>
-#include <QMenu>
-#include <QPointer>
 #include <QLabel>
+#include <QMenu>
 #include <QMenuBar>
+#include <QPointer>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -20,18 +20,18 @@
 #include "Clock.h"
 #include "DadosDoUsuario.h"
 #include "DialogosQt.h"
+#include "Diretorios.h"
 #include "Errors.h"
+#include "FluxosImpressao.h"
 #include "FrmDigitar.h"
 #include "FrmImprimir.h"
-#include "FluxosImpressao.h"
-#include "Incorporacao.h"
-#include "Diretorios.h"
-#include "TfrmDigitar.h"
 #include "FrmUtilitarios.h"
+#include "Incorporacao.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
 #include "SaidasImpressao.h"
 #include "TDM.h"
+#include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
 #include "VersaoKOVA.h"
 
@@ -59,7 +59,9 @@ protected:
             ativo_ = false;
             return false;
         }
-        if (tipo != QEvent::KeyPress && tipo != QEvent::KeyRelease && tipo != QEvent::ShortcutOverride) return false;
+        if (tipo != QEvent::KeyPress && tipo != QEvent::KeyRelease &&
+            tipo != QEvent::ShortcutOverride)
+            return false;
         auto* w = qobject_cast<QWidget*>(objeto);
         if (!w || !tela_ || !tela_->isVisible()) {
             if (tela_ && !tela_->isVisible()) ativo_ = false;
@@ -74,8 +76,8 @@ protected:
         }
         auto* tecla = static_cast<QKeyEvent*>(evento);
         QWidget* destino = tela_->focusWidget() ? tela_->focusWidget() : tela_.data();
-        QKeyEvent copia(tecla->type(), tecla->key(), tecla->modifiers(), tecla->text(), tecla->isAutoRepeat(),
-                        ushort(tecla->count()));
+        QKeyEvent copia(tecla->type(), tecla->key(), tecla->modifiers(), tecla->text(),
+                        tecla->isAutoRepeat(), ushort(tecla->count()));
         QApplication::sendEvent(destino, &copia);
         return true;
     }
@@ -86,11 +88,13 @@ private:
     bool ativo_ = false;
 };
 
-FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai), relatorio_(relatorio) {
+FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai)
+    : QMainWindow(pai), relatorio_(relatorio) {
     setWindowTitle(Q("KOVA - Fennolar"));
     teclas_ = new EncaminhaTeclas(*this);
     DefineTopicoAjuda(*this, kAjudaPrincipal);
-    auto acao = [this](QMenu* menu, const char* legenda, const char* dica, std::function<void()> f) {
+    auto acao = [this](QMenu* menu, const char* legenda, const char* dica,
+                       std::function<void()> f) {
         QAction* a = menu->addAction(Q(legenda));
         a->setStatusTip(Q(dica));
         connect(a, &QAction::triggered, this, [f] { Protege(f); });
@@ -120,11 +124,14 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai) : QMainWindow(pai)
     });
     utilitarios->addSeparator();
     // The same choice as the print list's "Configurar": the printer of the next prints.
-    acao(utilitarios, "&Configurar impressora", "Configurar impressora padrão para impressão do Windows",
+    acao(utilitarios, "&Configurar impressora",
+         "Configurar impressora padrão para impressão do Windows",
          [this] { ConfigurarImpressora(this); });
     QMenu* ajuda = menuBar()->addMenu(Q("A&juda"));
-    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema", [this] { AbrirAjuda(kAjudaPrincipal, this); });
-    acao(ajuda, "Relação de Unidades da Federação", "", [this] { FrmConsulta(FrmConsulta::Tipo::UF, this).exec(); });
+    acao(ajuda, "&Ajuda do sistema", "Ajuda do sistema",
+         [this] { AbrirAjuda(kAjudaPrincipal, this); });
+    acao(ajuda, "Relação de Unidades da Federação", "",
+         [this] { FrmConsulta(FrmConsulta::Tipo::UF, this).exec(); });
     acao(ajuda, "Relação de Receitas por Unidade da Federação", "",
          [this] { FrmConsulta(FrmConsulta::Tipo::UFReceita, this).exec(); });
     acao(ajuda, "Relação de Produtos por Unidade da Federação", "",
@@ -264,7 +271,8 @@ void FrmPrincipal::mniIncorporarClick() {
     DefineTopicoAjuda(dialogo, kAjudaIncorporacao);
     if (dialogo.exec() != QDialog::Accepted || dialogo.selectedFiles().isEmpty()) return;
     const std::string nome = C(dialogo.selectedFiles().front());
-    if (!ExisteArquivoDisco(nome)) throw Exception("Arquivo de incorporação não encontrado\r\r" + nome);
+    if (!ExisteArquivoDisco(nome))
+        throw Exception("Arquivo de incorporação não encontrado\r\r" + nome);
     IncorporarArquivo(nome, false);
 }
 
@@ -327,8 +335,8 @@ void FrmPrincipal::closeEvent(QCloseEvent* evento) {
         }
     }
     if (!SairSemConfirmar &&
-        MessageDlg("\rDeseja sair do programa KOVA?", TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) !=
-            TModalResult::mrYes) {
+        MessageDlg("\rDeseja sair do programa KOVA?", TMsgDlgType::mtConfirmation,
+                   TMsgDlgButtons::mbYesNo) != TModalResult::mrYes) {
         evento->ignore();
         return;
     }

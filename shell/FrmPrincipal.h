@@ -4,7 +4,6 @@
 // exit question.
 
 #include <QMainWindow>
-
 #include <memory>
 #include <string>
 

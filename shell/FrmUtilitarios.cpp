@@ -1,4 +1,3 @@
-#include "Ajuda.h"
 #include "FrmUtilitarios.h"
 
 #include <QComboBox>
@@ -10,9 +9,10 @@
 #include <QTableView>
 #include <QVBoxLayout>
 
+#include "Ajuda.h"
 #include "Clock.h"
-#include "Dialogs.h"
 #include "DialogosQt.h"
+#include "Dialogs.h"
 #include "ModeloGrade.h"
 #include "QtTexto.h"
 #include "TDM.h"
@@ -41,7 +41,8 @@ FrmRemoverKOVA::FrmRemoverKOVA(QWidget* pai) : QDialog(pai) {
     botoes->addWidget(btnRemover);
     botoes->addWidget(btnFechar);
     layout->addLayout(botoes);
-    connect(btnRemover, &QPushButton::clicked, this, [this] { Protege([this] { btnRemoverClick(); }); });
+    connect(btnRemover, &QPushButton::clicked, this,
+            [this] { Protege([this] { btnRemoverClick(); }); });
     connect(btnFechar, &QPushButton::clicked, this, &QDialog::reject);
 }
 
@@ -91,7 +92,8 @@ FrmConsulta::FrmConsulta(Tipo tipo, QWidget* pai) : QDialog(pai), tipo_(tipo) {
                        {"LayoutCodigoBarra2", "LayOut", centro, esquerda}};
             DM->cdsUF.SetFiltered(false);
             for (TBookmark b : DM->cdsUF.VisibleRecords()) {
-                cbxUF->addItem(Q(ValueToString(DM->cdsUF.ValueAt(b, DM->cdsUF.FieldByName("UF").Index()))));
+                cbxUF->addItem(
+                    Q(ValueToString(DM->cdsUF.ValueAt(b, DM->cdsUF.FieldByName("UF").Index()))));
             }
         } else {
             setWindowTitle(Q("Relação de Produtos por Unidade da Federação"));
@@ -117,7 +119,8 @@ FrmConsulta::FrmConsulta(Tipo tipo, QWidget* pai) : QDialog(pai), tipo_(tipo) {
     layout->addLayout(rodape);
     connect(fechar, &QPushButton::clicked, this, &QDialog::reject);
     if (cbxUF) {
-        connect(cbxUF, &QComboBox::currentIndexChanged, this, [this] { Protege([this] { cbxUFChange(); }); });
+        connect(cbxUF, &QComboBox::currentIndexChanged, this,
+                [this] { Protege([this] { cbxUFChange(); }); });
         cbxUF->setCurrentIndex(0);
         cbxUFChange();
     }

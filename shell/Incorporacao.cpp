@@ -8,11 +8,11 @@
 #include "Desligado.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "FluxosImpressao.h"
 #include "GravacaoKOVA.h"
 #include "TDM.h"
-#include "TfrmDigitar.h"
 #include "Texto.h"
-#include "FluxosImpressao.h"
+#include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
 
 namespace kova {
@@ -35,7 +35,8 @@ std::string Citacao(const std::string& linha) {
     for (char& c : r) {
         if (CaractereDeControle(c) && c != '\t') c = '?';
     }
-    if (linha.size() > kInicioCitado) r += " [...] (linha de " + std::to_string(linha.size()) + " caracteres)";
+    if (linha.size() > kInicioCitado)
+        r += " [...] (linha de " + std::to_string(linha.size()) + " caracteres)";
     return r;
 }
 
@@ -71,16 +72,26 @@ struct TColuna {
 };
 constexpr TColuna kColunas[20] = {
     // State codes in capitals, as the screen types them, before any rule compares them.
-    {"UFFavorecida", Tratamento::Maiusculas}, {"Receita", Tratamento::Nenhum},
-    {"CICContribuinte", Tratamento::Contribuinte}, {"DocumentoOrigem", Tratamento::SemMascara},
-    {"Referencia", Tratamento::Nenhum},      {"ValorPrincipal", Tratamento::Nenhum},
-    {"AtualizacaoMonetaria", Tratamento::Nenhum}, {"Juros", Tratamento::Nenhum},
-    {"Multa", Tratamento::Nenhum},           {"TotalRecolher", Tratamento::Nenhum},
-    {"DataVencimento", Tratamento::Nenhum},  {"Convenio", Tratamento::Nenhum},
-    {"RazaoSocial", Tratamento::Aparado},    {"InscricaoEstadual", Tratamento::SemMascara},
-    {"Endereco", Tratamento::Nenhum},        {"Municipio", Tratamento::Nenhum},
-    {"UF", Tratamento::Maiusculas},          {"CEP", Tratamento::Nenhum},
-    {"Telefone", Tratamento::Nenhum},        {"Informacoes", Tratamento::Nenhum},
+    {"UFFavorecida", Tratamento::Maiusculas},
+    {"Receita", Tratamento::Nenhum},
+    {"CICContribuinte", Tratamento::Contribuinte},
+    {"DocumentoOrigem", Tratamento::SemMascara},
+    {"Referencia", Tratamento::Nenhum},
+    {"ValorPrincipal", Tratamento::Nenhum},
+    {"AtualizacaoMonetaria", Tratamento::Nenhum},
+    {"Juros", Tratamento::Nenhum},
+    {"Multa", Tratamento::Nenhum},
+    {"TotalRecolher", Tratamento::Nenhum},
+    {"DataVencimento", Tratamento::Nenhum},
+    {"Convenio", Tratamento::Nenhum},
+    {"RazaoSocial", Tratamento::Aparado},
+    {"InscricaoEstadual", Tratamento::SemMascara},
+    {"Endereco", Tratamento::Nenhum},
+    {"Municipio", Tratamento::Nenhum},
+    {"UF", Tratamento::Maiusculas},
+    {"CEP", Tratamento::Nenhum},
+    {"Telefone", Tratamento::Nenhum},
+    {"Informacoes", Tratamento::Nenhum},
 };
 
 bool Inserindo(TDataSet& t) { return t.State() == TDataSetState::dsInsert; }
@@ -128,7 +139,8 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
     TDM::TAdiaGravacao umaGravacao(dm_);
     try {
         std::ifstream arquivo(nomeArquivo, std::ios::binary);
-        if (!arquivo) throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
+        if (!arquivo)
+            throw Exception("Não foi possível abrir o arquivo de incorporação\r\r" + nomeArquivo);
         std::string linha;
         // Blank lines are held back: at the end of the file they are no slips, before another
         // line the first of them stops the import as any short line does.
@@ -146,20 +158,24 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
                 Incorpora(primeiraBranca, SeparaCampos(primeiraBranca));
             }
             Incorpora(linha, SeparaCampos(linha));
-            if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0) Progresso(Linha);
+            if (Progresso && IntervaloProgresso > 0 && Linha % IntervaloProgresso == 0)
+                Progresso(Linha);
         }
-        if (arquivo.bad()) throw Exception("Erro de leitura no arquivo de incorporação\r\r" + nomeArquivo);
+        if (arquivo.bad())
+            throw Exception("Erro de leitura no arquivo de incorporação\r\r" + nomeArquivo);
         if (Progresso) Progresso(Linha);
         GravaNovas(umaGravacao);
         if (!desassistido) {
-            MessageDlg(std::to_string(Incorporadas) + " KOVA incorporadas com sucesso", TMsgDlgType::mtInformation);
+            MessageDlg(std::to_string(Incorporadas) + " KOVA incorporadas com sucesso",
+                       TMsgDlgType::mtInformation);
         }
     } catch (...) {
         falha = std::current_exception();
         if (!FalhaGravacao) {
             if (Inserindo(k)) k.Cancel();
             try {
-                // The slips imported before the failure are on disk before the question tells of them.
+                // The slips imported before the failure are on disk before the question tells of
+                // them.
                 GravaNovas(umaGravacao);
             } catch (...) {
                 // Not written after all: this failure is the one to tell.
@@ -167,12 +183,14 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
             }
         }
         if (!FalhaGravacao) {
-            MessageDlg("Erro na incorporação das KOVA.\r\rRegistro Nº " + std::to_string(Linha) + " com problemas",
+            MessageDlg("Erro na incorporação das KOVA.\r\rRegistro Nº " + std::to_string(Linha) +
+                           " com problemas",
                        TMsgDlgType::mtError);
             if (Incorporadas > 0 &&
-                MessageDlg("Foram incorporadas com sucesso as primeiras " + std::to_string(Incorporadas) +
-                               " KOVA\r\rDeseja preservá-las?",
-                           TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
+                MessageDlg("Foram incorporadas com sucesso as primeiras " +
+                               std::to_string(Incorporadas) + " KOVA\r\rDeseja preservá-las?",
+                           TMsgDlgType::mtConfirmation,
+                           TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
                 TDM::TAdiaGravacao umaRemocao(dm_);
                 DesfazNovas();
                 try {
@@ -186,8 +204,9 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
     }
     try {
         if (!FalhaGravacao && dm_.UltimoIdKOVA > IdInicial &&
-            (desassistido || MessageDlg("Deseja imprimir todas as KOVA incorporadas?", TMsgDlgType::mtConfirmation,
-                                        TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)) {
+            (desassistido ||
+             MessageDlg("Deseja imprimir todas as KOVA incorporadas?", TMsgDlgType::mtConfirmation,
+                        TMsgDlgButtons::mbYesNo) == TModalResult::mrYes)) {
             // The printed marks reach the disk as soon as the print run is over, also when it
             // stopped half-way.
             TDM::TAdiaGravacao marcas(dm_);
@@ -198,13 +217,15 @@ void TIncorporacao::IncorporarArquivo(const std::string& nomeArquivo, bool desas
                 throw;
             }
             marcas.Concluir();
-            MessageDlg(std::to_string(Incorporadas) + " KOVA impressas com sucesso", TMsgDlgType::mtInformation);
+            MessageDlg(std::to_string(Incorporadas) + " KOVA impressas com sucesso",
+                       TMsgDlgType::mtInformation);
         }
     } catch (const EGravacaoKOVA& e) {
         if (!falha) {
             FalhaGravacao = true;
             falha = std::make_exception_ptr(EGravacaoKOVA(
-                std::to_string(Impressas) + " KOVA foram impressas, mas não foi possível gravar que estão impressas.\r\r" +
+                std::to_string(Impressas) +
+                " KOVA foram impressas, mas não foi possível gravar que estão impressas.\r\r" +
                 e.what()));
         }
     } catch (...) {
@@ -235,7 +256,8 @@ void TIncorporacao::GravaNovas(TDM::TAdiaGravacao& adiamento) {
 }
 
 void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::string>& campos) {
-    const std::string invalido = "Registro Nº " + std::to_string(Linha) + " inválido para incorporação\r\r";
+    const std::string invalido =
+        "Registro Nº " + std::to_string(Linha) + " inválido para incorporação\r\r";
     if (campos.size() > 24 || campos.size() < 20) {
         throw Exception(invalido + "Número de campos inválido\r\r" + Citacao(linha));
     }
@@ -243,7 +265,8 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
     for (size_t i = 0; i < campos.size() && i < 21; ++i) {
         if (std::any_of(campos[i].begin(), campos[i].end(), CaractereDeControle)) {
             throw Exception(invalido + "O campo " + std::to_string(i + 1) + " (" +
-                            (i < 20 ? kColunas[i].campo : "Produto") + ") contém caracteres de controle");
+                            (i < 20 ? kColunas[i].campo : "Produto") +
+                            ") contém caracteres de controle");
         }
     }
     TDataSet& k = dm_.cdsKOVA;
@@ -251,10 +274,18 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
     for (size_t i = 0; i < 20; ++i) {
         const TColuna& c = kColunas[i];
         switch (c.tratamento) {
-            case Tratamento::Nenhum: Atribui(k.FieldByName(c.campo), campos[i]); break;
-            case Tratamento::Aparado: Atribui(k.FieldByName(c.campo), Trim(campos[i])); break;
-            case Tratamento::SemMascara: Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i]))); break;
-            case Tratamento::Maiusculas: Atribui(k.FieldByName(c.campo), UpperCase(campos[i])); break;
+            case Tratamento::Nenhum:
+                Atribui(k.FieldByName(c.campo), campos[i]);
+                break;
+            case Tratamento::Aparado:
+                Atribui(k.FieldByName(c.campo), Trim(campos[i]));
+                break;
+            case Tratamento::SemMascara:
+                Atribui(k.FieldByName(c.campo), RetiraMascara(Trim(campos[i])));
+                break;
+            case Tratamento::Maiusculas:
+                Atribui(k.FieldByName(c.campo), UpperCase(campos[i]));
+                break;
             // Without its mask and with the letters of an alphanumeric CNPJ in capitals.
             case Tratamento::Contribuinte:
                 Atribui(k.FieldByName(c.campo), UpperCase(RetiraMascara(Trim(campos[i]))));
@@ -298,8 +329,8 @@ bool TIncorporacao::EscolheProduto() {
     TDataSet& k = dm_.cdsKOVA;
     const TField& vencimento = k.FieldByName("DataVencimento");
     return formulario_.EscolherProduto(
-        " - Reg Nº " + std::to_string(Linha) + " - " + k.FieldByName("UFFavorecida").AsString() + " - " +
-        k.FieldByName("Receita").AsString() + " - " +
+        " - Reg Nº " + std::to_string(Linha) + " - " + k.FieldByName("UFFavorecida").AsString() +
+        " - " + k.FieldByName("Receita").AsString() + " - " +
         (vencimento.IsNull() ? std::string() : DateToStr(vencimento.AsDate())) + " - " +
         FormatarMoeda(k.FieldByName("ValorPrincipal").AsFloat()));
 }

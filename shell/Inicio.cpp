@@ -40,7 +40,8 @@ bool SemSessaoGrafica() {
 const char* MensagemSemSessaoGrafica() {
     return "kova: o KOVA precisa de uma sessão gráfica (um display X11 ou Wayland) para abrir suas "
            "janelas, e nenhuma foi encontrada.\n"
-           "Inicie-o de dentro da área de trabalho. Sem sessão gráfica, use kovacli para enviar pedidos e "
+           "Inicie-o de dentro da área de trabalho. Sem sessão gráfica, use kovacli para enviar "
+           "pedidos e "
            "incorporar arquivos (kovacli --help).\n";
 }
 

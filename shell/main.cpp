@@ -82,7 +82,8 @@ int main(int argc, char** argv) {
         const std::string arquivo = argv[1];
         QTimer::singleShot(0, &principal, [&, arquivo] {
             // The person sees first which file is being imported.
-            QMessageBox caminho(QMessageBox::NoIcon, Q("KOVA - Fennolar"), Q(arquivo), QMessageBox::Ok, &principal);
+            QMessageBox caminho(QMessageBox::NoIcon, Q("KOVA - Fennolar"), Q(arquivo),
+                                QMessageBox::Ok, &principal);
             caminho.exec();
             bool ok = false;
             Protege([&] {

@@ -74,7 +74,8 @@ std::string VersaoDoControle(const std::string& controle) {
         LoadFromFile(t, controle);
         t.First();
         if (t.Eof()) return {};
-        return VersaoDasTabelas(t.FieldByName("Versao").AsInteger(), t.FieldByName("VersaoRelease").AsString(),
+        return VersaoDasTabelas(t.FieldByName("Versao").AsInteger(),
+                                t.FieldByName("VersaoRelease").AsString(),
                                 t.FieldByName("VersaoTestes").AsInteger());
     } catch (const std::exception&) {
         return {};
@@ -88,8 +89,8 @@ std::vector<std::string> TabelasDeReferencia(const std::string& instalados) {
     for (const fs::directory_entry& e : fs::directory_iterator(instalados, ec)) {
         const std::string nome = e.path().filename().string();
         const std::string maiusculo = UpperCase(nome);
-        if (e.is_regular_file(ec) && maiusculo.size() > 4 && maiusculo.compare(maiusculo.size() - 4, 4, ".CDS") == 0 &&
-            EhReferencia(maiusculo)) {
+        if (e.is_regular_file(ec) && maiusculo.size() > 4 &&
+            maiusculo.compare(maiusculo.size() - 4, 4, ".CDS") == 0 && EhReferencia(maiusculo)) {
             nomes.push_back(nome);
         }
     }
@@ -103,10 +104,13 @@ std::string DadosInstalados() { return KOVA_DIR_DADOS_INSTALADOS; }
 
 bool ProgramaInstalado(const std::string& dirPrograma, const std::string& instalados) {
     std::error_code ec;
-    return !instalados.empty() && !fs::is_directory(dirPrograma + "Dados", ec) && fs::is_directory(instalados, ec);
+    return !instalados.empty() && !fs::is_directory(dirPrograma + "Dados", ec) &&
+           fs::is_directory(instalados, ec);
 }
 
-std::string DadosDoPacote(const std::string& dirUsuario) { return IncluiBarra(dirUsuario) + "Dados/"; }
+std::string DadosDoPacote(const std::string& dirUsuario) {
+    return IncluiBarra(dirUsuario) + "Dados/";
+}
 
 std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::string& dirWindows,
                                   const std::string& dirUsuario, const std::string& instalados) {
@@ -155,20 +159,23 @@ void ProtegeDadosDoUsuario(const std::string& dirWindows, const std::string& dir
         return p;
     };
     const std::string dados = DadosDoPacote(dirUsuario);
-    for (const std::string& pasta : {dirWindows, dirUsuario, dados, dados + "Impressoes"}) TornaPrivado(semBarra(pasta));
+    for (const std::string& pasta : {dirWindows, dirUsuario, dados, dados + "Impressoes"})
+        TornaPrivado(semBarra(pasta));
     TornaPrivado(IncluiBarra(dirWindows) + "KOVA.INI");
     for (const char* nome : {"KOVA.cds", "KOVA.cds-journal"}) TornaPrivado(dados + nome);
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(dados + "Impressoes", ec)) {
         const std::string nome = UpperCase(e.path().filename().string());
-        if (nome.size() > 4 && nome.compare(nome.size() - 4, 4, ".PDF") == 0) TornaPrivado(e.path().string());
+        if (nome.size() > 4 && nome.compare(nome.size() - 4, 4, ".PDF") == 0)
+            TornaPrivado(e.path().string());
     }
 }
 
 bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string& dirDados,
                               const std::string& kovaIni, const std::string& dirUsuario,
                               const std::string& instalados) {
-    if (!ProgramaInstalado(dirPrograma, instalados) || IncluiBarra(dirDados) != DadosDoPacote(dirUsuario) ||
+    if (!ProgramaInstalado(dirPrograma, instalados) ||
+        IncluiBarra(dirDados) != DadosDoPacote(dirUsuario) ||
         !ExisteArquivoDisco(dirDados + "ControleCRC.cds")) {
         return false;
     }
@@ -183,8 +190,8 @@ bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string&
     const std::string registrada = ini.ReadString(kSecao, kChaveTabelas, "");
     if (registrada == assinatura) return false;
 
-    const std::string erro = "Não foi possível atualizar as tabelas de referência da pasta " + dirDados +
-                             " com as da nova versão instalada (";
+    const std::string erro = "Não foi possível atualizar as tabelas de referência da pasta " +
+                             dirDados + " com as da nova versão instalada (";
     std::map<std::string, std::string> antigos;
     try {
         antigos = LeChecksums(dirDados + "ControleCRC.cds");
@@ -196,7 +203,8 @@ bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string&
     for (const std::string& nome : TabelasDeReferencia(instalados)) {
         auto novo = novos.find(UpperCase(nome));
         auto velho = antigos.find(UpperCase(nome));
-        if (novo == novos.end() || velho == antigos.end() || velho->second != novo->second) alteradas.push_back(nome);
+        if (novo == novos.end() || velho == antigos.end() || velho->second != novo->second)
+            alteradas.push_back(nome);
     }
     if (alteradas.empty()) {
         // Already the shipped ones (a directory made before the signature was kept).
@@ -261,8 +269,10 @@ std::string RetiraAvisoDeTabelas(const std::string& kovaIni) {
     const std::string antiga = ini.ReadString(kSecao, kChaveVersaoAntiga, "");
     const std::string nova = ini.ReadString(kSecao, kChaveVersaoNova, "");
     const std::string alteradas = ini.ReadString(kSecao, kChaveAlteradas, "");
-    for (const char* chave : {kChaveVersaoAntiga, kChaveVersaoNova, kChaveAlteradas}) ini.DeleteKey(kSecao, chave);
-    std::string aviso = "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r";
+    for (const char* chave : {kChaveVersaoAntiga, kChaveVersaoNova, kChaveAlteradas})
+        ini.DeleteKey(kSecao, chave);
+    std::string aviso =
+        "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r";
     if (!nova.empty()) {
         aviso += "Versão das tabelas: " + nova;
         if (!antiga.empty() && antiga != nova) aviso += " (antes: " + antiga + ")";

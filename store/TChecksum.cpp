@@ -20,7 +20,8 @@ TChecksum::TChecksum() {
     // "major.minor" of the system compared as text with "3.51".
     if (const std::string r = VersaoSistema(); !r.empty()) {
         size_t p = r.find('.');
-        size_t q = p == std::string::npos ? std::string::npos : r.find_first_not_of("0123456789", p + 1);
+        size_t q =
+            p == std::string::npos ? std::string::npos : r.find_first_not_of("0123456789", p + 1);
         UseLFNs = r.substr(0, q) >= "3.51";
     }
 }

@@ -93,7 +93,8 @@ void TDM::DefinirTabelas() {
     cdsKOVA.AfterEdit = [this](TDataSet& d) { cdsKOVAAfterEdit(d); };
     cdsKOVA.AfterPost = [this](TDataSet&) { KOVAAlterada(); };
     cdsKOVA.AfterDelete = [this](TDataSet&) { KOVAAlterada(); };
-    for (const char* valor : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "TotalRecolher"}) {
+    for (const char* valor :
+         {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "TotalRecolher"}) {
         cdsKOVA.FieldByName(valor).OnSetText = [this](TField& f, const std::string& s) {
             cdsKOVAValorPrincipalSetText(f, s);
         };
@@ -194,9 +195,9 @@ void TDM::DefinirTabelas() {
 }
 
 void TDM::AbrirTabelasVazias() {
-    for (TDataSet* t : {&cdsKOVA, &cdsUF, &cdsReceita, &cdsSubReceita, &cdsUFReceita, &cdsUFProduto,
-                        &cdsFeriado, &cdsEmpresaCourier, &cdsBanco, &cdsUFBanco, &cdsControle,
-                        &cdsControleCRC}) {
+    for (TDataSet* t :
+         {&cdsKOVA, &cdsUF, &cdsReceita, &cdsSubReceita, &cdsUFReceita, &cdsUFProduto, &cdsFeriado,
+          &cdsEmpresaCourier, &cdsBanco, &cdsUFBanco, &cdsControle, &cdsControleCRC}) {
         t->CreateDataSet();
         if (!t->IndexDefs().empty()) t->SetIndexName(t->IndexDefs().front().name);
         t->First();
@@ -212,10 +213,12 @@ void TDM::cdsKOVANewRecord(TDataSet& ds) {
     CriandoRegistro = true;
     try {
         ds.FieldByName("IdKOVA").SetAsInteger(UltimoIdKOVA);
-        ds.FieldByName("DataPagamento").SetAsDate(Clock::Today() + std::chrono::days(ValidadeDocumento));
+        ds.FieldByName("DataPagamento")
+            .SetAsDate(Clock::Today() + std::chrono::days(ValidadeDocumento));
         ds.FieldByName("SubReceita").SetAsInteger(0);
         ds.FieldByName("Produto").SetAsInteger(0);
-        for (const char* valor : {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "TotalRecolher"}) {
+        for (const char* valor :
+             {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa", "TotalRecolher"}) {
             ds.FieldByName(valor).SetAsFloat(0);
         }
         ds.FieldByName("Situacao").SetAsString("N");
@@ -262,7 +265,8 @@ void TDM::cdsUFCalcFields(TDataSet& ds) {
                              ? std::string()
                              : FormatFloat("00-0", ds.FieldByName("Codigo").AsInteger());
     ds.FieldByName("CodigoDigito").SetAsString(codigo);
-    ds.FieldByName("UFDescricao").SetAsString(codigo + " " + ds.FieldByName("Descricao").AsString());
+    ds.FieldByName("UFDescricao")
+        .SetAsString(codigo + " " + ds.FieldByName("Descricao").AsString());
     std::string conveniada = UpperCase(ds.FieldByName("Conveniada").AsString());
     if (conveniada == "S") {
         ds.FieldByName("ImprimeCodigoBarras").SetAsString("SIM");
@@ -281,12 +285,14 @@ void TDM::cdsUFCalcFields(TDataSet& ds) {
 void TDM::cdsReceitaCalcFields(TDataSet& ds) {
     std::string codigo = ds.FieldByName("Codigo").AsString();
     if (!codigo.empty()) {
-        ds.FieldByName("CodigoDigito").SetAsString(codigo.substr(0, codigo.size() - 1) + "-" + codigo.back());
+        ds.FieldByName("CodigoDigito")
+            .SetAsString(codigo.substr(0, codigo.size() - 1) + "-" + codigo.back());
     }
     if (!ModoConsultaUFReceita) return;
     try {
         int layout;
-        if (const auto ly = RegraUF(*this, cdsUF.FieldByName("UF").AsString(), codigo, TFlagRegra::LY)) {
+        if (const auto ly =
+                RegraUF(*this, cdsUF.FieldByName("UF").AsString(), codigo, TFlagRegra::LY)) {
             int32_t v;
             if (!TryStrToInt(ly->texto, v)) return;
             layout = v;
@@ -305,17 +311,20 @@ void TDM::cdsReceitaCalcFields(TDataSet& ds) {
 void TDM::cdsReceitaDescricaoGetText(TField& field, std::string& text, bool) {
     std::string codigo = field.DataSet().FieldByName("Codigo").AsString();
     std::optional<TRegraUF> t;
-    if (cdsUFReceita.Active()) t = RegraUF(*this, cdsKOVA.FieldByName("UFFavorecida").AsString(), codigo, TFlagRegra::T);
+    if (cdsUFReceita.Active())
+        t = RegraUF(*this, cdsKOVA.FieldByName("UFFavorecida").AsString(), codigo, TFlagRegra::T);
     text = t ? t->texto : field.AsString();
 }
 
 // The state whose blocked revenue codes the revenue filter hides.
 std::string TDM::UFDoFiltroReceita() {
-    return ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString() : cdsKOVA.FieldByName("UFFavorecida").AsString();
+    return ModoConsultaUFReceita ? cdsUF.FieldByName("UF").AsString()
+                                 : cdsKOVA.FieldByName("UFFavorecida").AsString();
 }
 
 bool TDM::cdsReceitaFilterRecord(TDataSet& ds) {
-    return !RegraUF(*this, UFDoFiltroReceita(), ds.FieldByName("Codigo").AsString(), TFlagRegra::BL);
+    return !RegraUF(*this, UFDoFiltroReceita(), ds.FieldByName("Codigo").AsString(),
+                    TFlagRegra::BL);
 }
 
 // The revenue filter reads the state it filters by and the rule table.
@@ -332,10 +341,12 @@ bool TDM::cdsSubReceitaFilterRecord(TDataSet& ds) {
     const TRegraUF sr = RegraCorrente(cdsUFReceita);
     if (ds.FieldByName("Codigo").AsString() != sr.receita) return false;
     const std::string resto = sr.Trecho({LeiauteSR::kInicioDaLista, sr.texto.size()});
-    return resto.find(FormatFloat("00", ds.FieldByName("SubReceita").AsInteger())) != std::string::npos;
+    return resto.find(FormatFloat("00", ds.FieldByName("SubReceita").AsInteger())) !=
+           std::string::npos;
 }
 
-TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia, int anoVencimento) {
+TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia,
+                                     int anoVencimento) {
     std::string ano;
     if (uf == "MG") {
         ano = std::to_string(anoVencimento);
@@ -372,7 +383,8 @@ void TDM::MarcaImpressa() {
         cdsKOVA.SetFiltered(false);
         cdsKOVA.GotoBookmark(marca);
     }
-    const bool editou = cdsKOVA.State() != TDataSetState::dsEdit && cdsKOVA.State() != TDataSetState::dsInsert;
+    const bool editou =
+        cdsKOVA.State() != TDataSetState::dsEdit && cdsKOVA.State() != TDataSetState::dsInsert;
     if (editou) cdsKOVA.Edit();
     cdsKOVA.FieldByName("Situacao").SetAsString("I");
     cdsKOVA.FieldByName("DataHora").SetAsDateTime(Clock::Now());

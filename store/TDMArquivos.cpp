@@ -71,12 +71,14 @@ private:
 // The files a crashed save leaves behind: its new pair, and the temporary files of the mark and of
 // the checksum table ("KOVA.gravacao.Ab12Cd", made by mkstemp).
 bool EhTemporarioDe(const std::string& nome, const std::string& base) {
-    if (nome.size() != base.size() + 7 || nome.compare(0, base.size(), base) != 0 || nome[base.size()] != '.') {
+    if (nome.size() != base.size() + 7 || nome.compare(0, base.size(), base) != 0 ||
+        nome[base.size()] != '.') {
         return false;
     }
     for (size_t i = base.size() + 1; i < nome.size(); ++i) {
         const char c = nome[i];
-        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'))) return false;
+        if (!((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9')))
+            return false;
     }
     return true;
 }
@@ -179,7 +181,9 @@ std::string TDM::NormalizaCaminho(const std::string& caminho) const {
 
 bool TDM::Configurar() {
     if (AnoAtual < 1998) {
-        Erro("A data do seu computador está desatualizada.\r\rAtualize seu relógio do Windows e reinicialize o Sistema.");
+        Erro(
+            "A data do seu computador está desatualizada.\r\rAtualize seu relógio do Windows e "
+            "reinicialize o Sistema.");
         SolicitarTerminacao();
         return false;
     }
@@ -199,9 +203,11 @@ bool TDM::Configurar() {
     // closed to other users also when an earlier version made it.
     auto atualizaTabelas = [this] {
         const std::string usuario = DiretorioSistema();
-        if (IncluiBarra(DirDados) == DadosDoPacote(usuario)) ProtegeDadosDoUsuario(DirWindows, usuario);
+        if (IncluiBarra(DirDados) == DadosDoPacote(usuario))
+            ProtegeDadosDoUsuario(DirWindows, usuario);
         try {
-            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", usuario, DadosInstalados());
+            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", usuario,
+                                     DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
         }
@@ -226,7 +232,8 @@ bool TDM::Configurar() {
     const bool instalado = ProgramaInstalado(DirPrograma, DadosInstalados());
     if (instalado && !config.ValueExists("Dados", "Path")) {
         try {
-            DirDados = PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(), DadosInstalados());
+            DirDados = PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(),
+                                             DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
             SolicitarTerminacao();
@@ -246,7 +253,8 @@ bool TDM::Configurar() {
         if (pedido == UpperCase(forma)) {
             // The request beside an installed program is every user's: each carries it out once on
             // their own directory, and it stays for the others.
-            const std::string feito = instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
+            const std::string feito =
+                instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
             TIniFile kovaIni(DirWindows + "KOVA.INI");
             if (instalado && kovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
             // The installation rewrites the slips file: not while another program writes it.
@@ -260,8 +268,10 @@ bool TDM::Configurar() {
                     config.DeleteKey("Opções", "Instalação");
                 } catch (const std::exception& e) {
                     // Installed; the next start installs again, which keeps the slips.
-                    Erro("A nova versão foi instalada, mas não foi possível retirar o pedido de instalação de " +
-                         dirConfig + "Config.ini:\r" + e.what());
+                    Erro(
+                        "A nova versão foi instalada, mas não foi possível retirar o pedido de "
+                        "instalação de " +
+                        dirConfig + "Config.ini:\r" + e.what());
                 }
             }
             break;
@@ -280,13 +290,15 @@ bool TDM::InstalaNovaVersao() {
         kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
         kovaIni.WriteString("KOVA", "DirExe", programa);
         // Never a folder of an installed program, which its users cannot write.
-        kovaIni.WriteString("KOVA", "DirDados",
-                            ProgramaInstalado(DirPrograma, DadosInstalados()) ? DirDados : programa + "Dados");
+        kovaIni.WriteString(
+            "KOVA", "DirDados",
+            ProgramaInstalado(DirPrograma, DadosInstalados()) ? DirDados : programa + "Dados");
     } catch (const std::exception& e) {
         // Nothing else is done: the request stays in Config.ini for a start that can record it.
         const auto* g = dynamic_cast<const EErroGravacao*>(&e);
-        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows + "KOVA.INI (" +
-             (g ? g->Causa() : std::string(e.what())) + ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
+        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows +
+             "KOVA.INI (" + (g ? g->Causa() : std::string(e.what())) +
+             ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
         SolicitarTerminacao();
         return false;
     }
@@ -294,7 +306,8 @@ bool TDM::InstalaNovaVersao() {
     // The component is copied to the system directory where the user may write there; a user who
     // may not (a standard user) is not told: it is found beside the program as well.
     const char* componente = "DllInscE32.Dll";
-    if (ExisteArquivoDisco(programa + componente)) CopiaArquivo(programa + componente, sistema + componente);
+    if (ExisteArquivoDisco(programa + componente))
+        CopiaArquivo(programa + componente, sistema + componente);
 
     try {
         cdsKOVA.Close();
@@ -314,7 +327,8 @@ bool TDM::InstalaNovaVersao() {
                         cdsKOVA.Append();
                         for (int i = 0; i < cdsGenerico.FieldCount(); ++i) {
                             const TField& velho = cdsGenerico.Fields(i);
-                            if (TField* novo = cdsKOVA.FindField(velho.FieldName())) novo->SetValue(velho.Value());
+                            if (TField* novo = cdsKOVA.FindField(velho.FieldName()))
+                                novo->SetValue(velho.Value());
                         }
                         cdsKOVA.Post();
                     } catch (const std::exception&) {
@@ -327,8 +341,9 @@ bool TDM::InstalaNovaVersao() {
         }
         GravarKOVAInteiro();
     } catch (const std::exception& e) {
-        if (MessageDlg("Erro na rotina de recuperação das KOVA\r\rDeseja criar novo arquivo de KOVA?",
-                       TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesCancel) == TModalResult::mrYes) {
+        if (MessageDlg(
+                "Erro na rotina de recuperação das KOVA\r\rDeseja criar novo arquivo de KOVA?",
+                TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbYesCancel) == TModalResult::mrYes) {
             try {
                 cdsKOVA.Close();
                 cdsKOVA.CreateDataSet();
@@ -395,7 +410,8 @@ bool TDM::CarregarTabelas() {
     if (ExisteArquivoDisco(DirDados + kMarcaGravacao)) vigentes = NomesDaMarca(DirDados);
     const bool carregou = CarregarArquivos([&](const std::string& nome) {
         for (const std::string& v : vigentes) {
-            if (v == nome && ExisteArquivoDisco(DirDados + nome + kNovo)) return DirDados + nome + kNovo;
+            if (v == nome && ExisteArquivoDisco(DirDados + nome + kNovo))
+                return DirDados + nome + kNovo;
         }
         return DirDados + nome;
     });
@@ -410,12 +426,18 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
         TDataSet* tabela;
     };
     const Arquivo arquivos[] = {
-        {"ControleCRC.cds", &cdsControleCRC}, {"Controle.cds", &cdsControle},
-        {"UF.cds", &cdsUF},                   {"Receita.cds", &cdsReceita},
-        {"SubReceita.cds", &cdsSubReceita},   {"UFReceita.cds", &cdsUFReceita},
-        {"UFProduto.cds", &cdsUFProduto},     {"Feriado.cds", &cdsFeriado},
-        {"EmpresaCourier.cds", &cdsEmpresaCourier}, {"Banco.cds", &cdsBanco},
-        {"UFBanco.cds", &cdsUFBanco},         {"KOVA.cds", &cdsKOVA},
+        {"ControleCRC.cds", &cdsControleCRC},
+        {"Controle.cds", &cdsControle},
+        {"UF.cds", &cdsUF},
+        {"Receita.cds", &cdsReceita},
+        {"SubReceita.cds", &cdsSubReceita},
+        {"UFReceita.cds", &cdsUFReceita},
+        {"UFProduto.cds", &cdsUFProduto},
+        {"Feriado.cds", &cdsFeriado},
+        {"EmpresaCourier.cds", &cdsEmpresaCourier},
+        {"Banco.cds", &cdsBanco},
+        {"UFBanco.cds", &cdsUFBanco},
+        {"KOVA.cds", &cdsKOVA},
     };
     for (const Arquivo& a : arquivos) {
         const std::string path = DirDados + a.nome;
@@ -426,10 +448,12 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
                 if (!CarregarKOVA(path, arquivo)) return false;
                 continue;
             }
-            const bool ok = a.tabela == &cdsControleCRC ? ExisteArquivo(arquivo) : ConfereCRC(path, arquivo);
+            const bool ok =
+                a.tabela == &cdsControleCRC ? ExisteArquivo(arquivo) : ConfereCRC(path, arquivo);
             if (!ok) return false;
             LoadFromFile(*a.tabela, arquivo);
-            if (!a.tabela->IndexDefs().empty()) a.tabela->SetIndexName(a.tabela->IndexDefs().front().name);
+            if (!a.tabela->IndexDefs().empty())
+                a.tabela->SetIndexName(a.tabela->IndexDefs().front().name);
             a.tabela->First();
             if (a.tabela == &cdsControle) {
                 VersaoRelease = cdsControle.FieldByName("VersaoRelease").AsString();
@@ -483,17 +507,20 @@ bool TDM::CarregarKOVA(const std::string& path, const std::string& arquivo) {
     cdsKOVA.First();
     if (Escritor || CargaKOVA == TCargaKOVA::Residentes) arquivoKOVA_ = kova;
     if (kova->Linhas() > 250) {
-        Mostra("Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
-               "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
-               TMsgDlgType::mtInformation);
+        Mostra(
+            "Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção "
+            "Utilitários | Remover KOVA já impressas\rpara limpar o arquivo",
+            TMsgDlgType::mtInformation);
     }
     return true;
 }
 
-std::vector<TBookmark> TDM::KOVAsQue(const std::vector<std::string>& campos, const TCriterioKOVA& criterio) {
+std::vector<TBookmark> TDM::KOVAsQue(const std::vector<std::string>& campos,
+                                     const TCriterioKOVA& criterio) {
     std::vector<TBookmark> achadas;
     if (!cdsKOVA.Active()) return achadas;
-    // A slip changed or new since the last save is judged as memory holds it; the file, for the others.
+    // A slip changed or new since the last save is judged as memory holds it; the file, for the
+    // others.
     const TDataSet::TPendencias pendentes = cdsKOVA.Pendencias();
     std::unordered_set<TBookmark> naMemoria(pendentes.gravar.begin(), pendentes.gravar.end());
     if (arquivoKOVA_ && guardadasCarregadas_) {
@@ -549,9 +576,10 @@ bool TDM::TomarEscrita() {
     escritor_ = TTrava::TentarEscritor(DirDados, NomePrograma());
     if (escritor_.Obtida()) return true;
     EscritaRecusada = true;
-    const std::string quem = escritor_.Ocupante().empty() ? std::string() : ":\r" + escritor_.Ocupante();
-    Erro("As KOVA da pasta de dados\r" + DirDados + "\restão sendo gravadas por outro programa" + quem +
-         "\r\rEncerre esse programa antes de iniciar este. Nada foi gravado.");
+    const std::string quem =
+        escritor_.Ocupante().empty() ? std::string() : ":\r" + escritor_.Ocupante();
+    Erro("As KOVA da pasta de dados\r" + DirDados + "\restão sendo gravadas por outro programa" +
+         quem + "\r\rEncerre esse programa antes de iniciar este. Nada foi gravado.");
     SolicitarTerminacao();
     return false;
 }
@@ -563,7 +591,8 @@ void TDM::DMDestroy() { GravaKOVA(); }
 void TDM::GarantirControleCRC() {
     if (cdsControleCRC.Active()) return;
     const std::string path = DirDados + "ControleCRC.cds";
-    // A missing file has been reported; the engine's failure on the closed table reaches the caller.
+    // A missing file has been reported; the engine's failure on the closed table reaches the
+    // caller.
     if (ExisteArquivo(path)) LoadFromFile(cdsControleCRC, path);
 }
 
@@ -572,7 +601,8 @@ void TDM::AtualizaCRC(const std::string& path) {
     TChecksum checksum;
     const std::string crc = checksum.FileCRC(path);
     if (crc == checksum.ErrorResult) {
-        throw Exception("Erro ao calcular o CRC do arquivo " + path + "\r\rO controle de CRC não foi alterado.");
+        throw Exception("Erro ao calcular o CRC do arquivo " + path +
+                        "\r\rO controle de CRC não foi alterado.");
     }
     GarantirControleCRC();
     const std::string nome = UpperCase(NomeArquivo(path));
@@ -611,7 +641,8 @@ void TDM::RecuperarGravacao(const std::string& dirDados) {
         std::vector<std::string> novos;
         while (dirent* e = ::readdir(d)) {
             const std::string nome = e->d_name;
-            if (nome.size() > 9 && nome.compare(nome.size() - 9, 9, ".cds.novo") == 0) novos.push_back(nome);
+            if (nome.size() > 9 && nome.compare(nome.size() - 9, 9, ".cds.novo") == 0)
+                novos.push_back(nome);
         }
         ::closedir(d);
         for (const std::string& nome : novos) Arquivos().Remove(dirDados + nome);
@@ -639,8 +670,9 @@ namespace {
 // disk is still the previous one.
 EGravacaoKOVA NaoGravou(const std::string& kova, const std::exception& e) {
     const auto* g = dynamic_cast<const EErroGravacao*>(&e);
-    return EGravacaoKOVA("Erro ao gravar o arquivo " + kova + ": " + (g ? g->Causa() : std::string(e.what())) +
-                         "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
+    return EGravacaoKOVA(
+        "Erro ao gravar o arquivo " + kova + ": " + (g ? g->Causa() : std::string(e.what())) +
+        "\r\rO arquivo anterior foi mantido; as últimas alterações não foram gravadas.");
 }
 
 }  // namespace
@@ -648,7 +680,8 @@ EGravacaoKOVA NaoGravou(const std::string& kova, const std::exception& e) {
 void TDM::RetiraCRCDoKOVA() {
     const auto entrada = [this] {
         return cdsControleCRC.Active() &&
-               cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true});
+               cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")},
+                                     {.caseInsensitive = true});
     };
     // Mostly there is none, and the file is not read again.
     if (!entrada()) return;
@@ -710,7 +743,8 @@ void TDM::GravarKOVAInteiro() {
         // leaves a directory that loads.
         Arquivos().Remove(kova + kNovo);
         WriteTableFileSelado(cdsKOVA, kova + kNovo, CamposResidentesKOVA());
-        if (!Arquivos().Renomeia(kova + kNovo, kova)) throw EErroGravacao(kova, DescricaoErroSistema(errno));
+        if (!Arquivos().Renomeia(kova + kNovo, kova))
+            throw EErroGravacao(kova, DescricaoErroSistema(errno));
         Arquivos().Sincroniza(DirDados);
     } catch (const std::exception& e) {
         Arquivos().Remove(kova + kNovo);

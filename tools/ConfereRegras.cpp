@@ -9,7 +9,9 @@
 namespace kova {
 namespace {
 
-std::string Linhas(int a, int b) { return "linhas " + std::to_string(a) + " e " + std::to_string(b); }
+std::string Linhas(int a, int b) {
+    return "linhas " + std::to_string(a) + " e " + std::to_string(b);
+}
 
 // Characters i..i+n-1 (from 1) of the rule text read as a number; false when they are not one.
 bool Numero(const std::string& texto, size_t i, size_t n, int& valor) {
@@ -34,12 +36,13 @@ std::string DocumentoImpossivel(const TRegraLida& regraDO) {
     const std::string inicio(kInicioDocumentoMD);
     const std::string DO(Sigla(TFlagRegra::DO)), MD(Sigla(TFlagRegra::MD));
     if (maximo > 0 && maximo < int(inicio.size())) {
-        return "a regra " + DO + " limita o documento de origem a " + std::to_string(maximo) + " caracteres e a regra " +
-               MD + " exige que ele comece com " + inicio;
+        return "a regra " + DO + " limita o documento de origem a " + std::to_string(maximo) +
+               " caracteres e a regra " + MD + " exige que ele comece com " + inicio;
     }
     if (!FormatoAdmiteInicio(tipo, inicio)) {
         return "o formato " + std::to_string(tipo) + " da regra " + DO +
-               " não aceita documento de origem que comece com " + inicio + ", como a regra " + MD + " exige";
+               " não aceita documento de origem que comece com " + inicio + ", como a regra " + MD +
+               " exige";
     }
     return {};
 }
@@ -50,21 +53,25 @@ std::vector<std::string> RegrasContraditorias(const std::vector<TRegraLida>& reg
     std::vector<std::string> avisos;
     std::map<std::tuple<std::string, std::string, TFlagRegra>, const TRegraLida*> primeira;
     for (const TRegraLida& r : regras) {
-        auto [it, nova] = primeira.emplace(std::make_tuple(r.regra.uf, r.regra.receita, r.flag), &r);
+        auto [it, nova] =
+            primeira.emplace(std::make_tuple(r.regra.uf, r.regra.receita, r.flag), &r);
         if (!nova && it->second->regra.texto != r.regra.texto) {
             avisos.push_back("UFReceita.csv, " + Linhas(it->second->linha, r.linha) + ": a regra " +
-                             std::string(Sigla(r.flag)) + " de " + r.regra.uf + " " + r.regra.receita +
+                             std::string(Sigla(r.flag)) + " de " + r.regra.uf + " " +
+                             r.regra.receita +
                              " aparece duas vezes com textos diferentes; só a da linha " +
                              std::to_string(it->second->linha) + " vale");
         }
     }
     for (const auto& [chave, md] : primeira) {
         if (std::get<2>(chave) != TFlagRegra::MD) continue;
-        auto regraDO = primeira.find(std::make_tuple(std::get<0>(chave), std::get<1>(chave), TFlagRegra::DO));
+        auto regraDO =
+            primeira.find(std::make_tuple(std::get<0>(chave), std::get<1>(chave), TFlagRegra::DO));
         if (regraDO == primeira.end()) continue;
         if (const std::string porque = DocumentoImpossivel(*regraDO->second); !porque.empty()) {
             avisos.push_back("UFReceita.csv, " + Linhas(regraDO->second->linha, md->linha) +
-                             ": regras contraditórias para " + md->regra.uf + " " + md->regra.receita + ": " + porque +
+                             ": regras contraditórias para " + md->regra.uf + " " +
+                             md->regra.receita + ": " + porque +
                              "; nenhuma KOVA dessa UF e receita passa");
         }
     }

@@ -84,7 +84,8 @@ TBytes Logotipo(const std::string& codigo) {
     for (int i = 0; i < 6; ++i) Acrescenta32(s, 0);
     unsigned semente = 0;
     for (char c : codigo) semente = semente * 31 + unsigned(c);
-    const unsigned char cor1[3] = {static_cast<unsigned char>(semente * 37), static_cast<unsigned char>(semente * 91),
+    const unsigned char cor1[3] = {static_cast<unsigned char>(semente * 37),
+                                   static_cast<unsigned char>(semente * 91),
                                    static_cast<unsigned char>(semente * 53)};
     for (int y = 0; y < h; ++y) {
         std::string l;
@@ -110,7 +111,11 @@ TBytes Logotipo(const std::string& codigo) {
 bool EhUtf8(std::string_view s) {
     for (size_t i = 0; i < s.size();) {
         const auto c = static_cast<unsigned char>(s[i]);
-        size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+        size_t n = c < 0x80             ? 1
+                   : (c & 0xE0) == 0xC0 ? 2
+                   : (c & 0xF0) == 0xE0 ? 3
+                   : (c & 0xF8) == 0xF0 ? 4
+                                        : 0;
         if (n == 0 || i + n > s.size()) return false;
         for (size_t k = 1; k < n; ++k) {
             if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
@@ -123,8 +128,10 @@ bool EhUtf8(std::string_view s) {
 // The line in Windows-1252, or a refusal naming what cannot be stored exactly.
 std::string ParaCp1252(const std::string& linha, const std::string& onde) {
     if (!EhUtf8(linha)) {
-        throw Exception(onde + ": o texto não está em UTF-8 (um arquivo em Latin-1 ou Windows-1252 deve ser "
-                               "convertido para UTF-8)");
+        throw Exception(
+            onde +
+            ": o texto não está em UTF-8 (um arquivo em Latin-1 ou Windows-1252 deve ser "
+            "convertido para UTF-8)");
     }
     std::string texto = Utf8ToCp1252(linha);
     if (Cp1252ToUtf8(texto) == linha) return texto;
@@ -132,11 +139,17 @@ std::string ParaCp1252(const std::string& linha, const std::string& onde) {
     for (size_t i = 0; i < linha.size();) {
         size_t n = 1;
         const auto c = static_cast<unsigned char>(linha[i]);
-        if (c >= 0xF0) n = 4; else if (c >= 0xE0) n = 3; else if (c >= 0xC0) n = 2;
+        if (c >= 0xF0)
+            n = 4;
+        else if (c >= 0xE0)
+            n = 3;
+        else if (c >= 0xC0)
+            n = 2;
         const std::string caractere = linha.substr(i, n);
         if (Cp1252ToUtf8(Utf8ToCp1252(caractere)) != caractere) {
             uint32_t cp = n == 1 ? c : c & (0xFF >> (n + 1));
-            for (size_t k = 1; k < n && k < caractere.size(); ++k) cp = (cp << 6) | (caractere[k] & 0x3F);
+            for (size_t k = 1; k < n && k < caractere.size(); ++k)
+                cp = (cp << 6) | (caractere[k] & 0x3F);
             char codigo[16];
             std::snprintf(codigo, sizeof codigo, "U+%04X", unsigned(cp));
             throw Exception(onde + ": o caractere " + codigo + " não existe em Windows-1252");
@@ -147,7 +160,8 @@ std::string ParaCp1252(const std::string& linha, const std::string& onde) {
 }
 
 // Reads a source into its table; `lida`, when given, sees each record just stored with its line.
-void Carrega(TDataSet& tabela, const std::string& csv, const std::function<void(int linha)>& lida = {}) {
+void Carrega(TDataSet& tabela, const std::string& csv,
+             const std::function<void(int linha)>& lida = {}) {
     std::ifstream in(csv, std::ios::binary);
     if (!in) throw Exception("fonte não encontrada: " + csv);
     std::string linha;
@@ -165,7 +179,8 @@ void Carrega(TDataSet& tabela, const std::string& csv, const std::function<void(
             for (const auto& nome : valores) {
                 TField* campo = tabela.FindField(Trim(nome));
                 if (!campo || campo->Calculated()) {
-                    throw Exception(onde + ": campo desconhecido \"" + Trim(nome) + "\" (a tabela não tem esse campo)");
+                    throw Exception(onde + ": campo desconhecido \"" + Trim(nome) +
+                                    "\" (a tabela não tem esse campo)");
                 }
                 campos.push_back(campo);
             }
@@ -197,21 +212,23 @@ void Carrega(TDataSet& tabela, const std::string& csv, const std::function<void(
         }
     }
     if (in.bad()) throw Exception(csv + ": erro de leitura");
-    if (campos.empty()) throw Exception(csv + ": arquivo vazio (falta a linha com os nomes dos campos)");
+    if (campos.empty())
+        throw Exception(csv + ": arquivo vazio (falta a linha com os nomes dos campos)");
     if (&tabela == &DM->cdsControle && registros != 1) {
         throw Exception(csv + ": a tabela de controle deve ter exatamente um registro (a versão)");
     }
 }
 
-const char* kUso = "uso: kova_gera_tabelas [--substituir-kova] <pasta das fontes CSV> <pasta de dados>\n"
-                   "\n"
-                   "Lê e confere todas as fontes antes de gravar; depois substitui todas as tabelas da\n"
-                   "pasta de dados de uma vez. O arquivo de KOVA digitadas (KOVA.cds) é mantido; com\n"
-                   "--substituir-kova ele é trocado por um vazio (só quando nenhum programa grava KOVA\n"
-                   "nessa pasta).\n"
-                   "\n"
-                   "Saída: 0 gravou, 1 uma fonte foi recusada ou a gravação falhou (nada mudou),\n"
-                   "2 uso errado, 3 outro programa está gravando KOVA nessa pasta.\n";
+const char* kUso =
+    "uso: kova_gera_tabelas [--substituir-kova] <pasta das fontes CSV> <pasta de dados>\n"
+    "\n"
+    "Lê e confere todas as fontes antes de gravar; depois substitui todas as tabelas da\n"
+    "pasta de dados de uma vez. O arquivo de KOVA digitadas (KOVA.cds) é mantido; com\n"
+    "--substituir-kova ele é trocado por um vazio (só quando nenhum programa grava KOVA\n"
+    "nessa pasta).\n"
+    "\n"
+    "Saída: 0 gravou, 1 uma fonte foi recusada ou a gravação falhou (nada mudou),\n"
+    "2 uso errado, 3 outro programa está gravando KOVA nessa pasta.\n";
 
 }  // namespace
 
@@ -263,13 +280,16 @@ int main(int argc, char** argv) {
             const std::string sigla = SiglaCorrente(dm.cdsUFReceita);
             const std::optional<TFlagRegra> flag = FlagDaSigla(sigla);
             if (!flag) {
-                throw Exception("flag desconhecida \"" + sigla + "\" (as flags de regra são " + SiglasConhecidas() +
+                throw Exception("flag desconhecida \"" + sigla + "\" (as flags de regra são " +
+                                SiglasConhecidas() +
                                 "); uma regra com essa flag nunca seria aplicada");
             }
             regras.push_back({linha, *flag, RegraCorrente(dm.cdsUFReceita)});
         };
         for (const Tabela& t : tabelas) {
-            if (t.fonte) Carrega(*t.tabela, fontes + t.fonte, t.tabela == &dm.cdsUFReceita ? regraLida : std::function<void(int)>());
+            if (t.fonte)
+                Carrega(*t.tabela, fontes + t.fonte,
+                        t.tabela == &dm.cdsUFReceita ? regraLida : std::function<void(int)>());
         }
         // Written all the same: the administrator may be halfway through a change of the rules.
         for (const std::string& aviso : RegrasContraditorias(regras)) {
@@ -282,8 +302,10 @@ int main(int argc, char** argv) {
             escritor = TTrava::TentarEscritor(saida, "kova_gera_tabelas");
             if (!escritor.Obtida()) {
                 std::cerr << "kova_gera_tabelas: "
-                          << Cp1252ToUtf8("as KOVA desta pasta de dados estão sendo gravadas por outro programa (" +
-                                          escritor.Ocupante() + "); nada foi gravado.\n");
+                          << Cp1252ToUtf8(
+                                 "as KOVA desta pasta de dados estão sendo gravadas por outro "
+                                 "programa (" +
+                                 escritor.Ocupante() + "); nada foi gravado.\n");
                 return 3;
             }
         }
@@ -297,7 +319,8 @@ int main(int argc, char** argv) {
             if (ExisteArquivoDisco(saida + "ControleCRC.cds")) {
                 TDataSet antigo;
                 LoadFromFile(antigo, saida + "ControleCRC.cds");
-                if (antigo.Locate("NomeTabela", {std::string("KOVA.CDS")}, {.caseInsensitive = true})) {
+                if (antigo.Locate("NomeTabela", {std::string("KOVA.CDS")},
+                                  {.caseInsensitive = true})) {
                     crcKOVA = antigo.FieldByName("CRC").AsString();
                 }
             }
@@ -311,10 +334,12 @@ int main(int argc, char** argv) {
                     const std::string novo = saida + t.arquivo + ".novo";
                     std::remove(novo.c_str());
                     novos.push_back(t.arquivo);
-                    // The slips file is its user's alone; the reference tables are for every reader.
+                    // The slips file is its user's alone; the reference tables are for every
+                    // reader.
                     WriteTableFile(*t.tabela, novo, t.tabela == &dm.cdsKOVA);
                     crc = TChecksum().FileCRC(novo);
-                    if (crc == TChecksum().ErrorResult) throw Exception("não foi possível ler " + novo);
+                    if (crc == TChecksum().ErrorResult)
+                        throw Exception("não foi possível ler " + novo);
                 } else {
                     crc = crcKOVA;
                 }

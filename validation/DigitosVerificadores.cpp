@@ -27,14 +27,19 @@ long SomaModulo10(const std::string& d, bool reduz) {
 
 std::string UmDigito(int v) { return std::string(1, char('0' + v)); }
 
-std::string Ultimos(const std::string& s, size_t n) { return s.size() >= n ? s.substr(s.size() - n) : s; }
-std::string SemUltimos(const std::string& s, size_t n) { return s.size() >= n ? s.substr(0, s.size() - n) : std::string(); }
+std::string Ultimos(const std::string& s, size_t n) {
+    return s.size() >= n ? s.substr(s.size() - n) : s;
+}
+std::string SemUltimos(const std::string& s, size_t n) {
+    return s.size() >= n ? s.substr(0, s.size() - n) : std::string();
+}
 
 }  // namespace
 
 int32_t InteiroOuFalha(const std::string& texto) {
     int32_t v;
-    if (!TryStrToInt(texto, v)) throw EConvertError("'" + texto + "' não é um número inteiro válido");
+    if (!TryStrToInt(texto, v))
+        throw EConvertError("'" + texto + "' não é um número inteiro válido");
     return v;
 }
 
@@ -76,9 +81,11 @@ bool ConfereCNPJ(const std::string& cnpj) {
 
 std::string Resto97(const std::string& base) {
     // Real documents of 12 and 14 digits have bases beyond 32 bits: a base of digits alone is read
-    // whole, and one too long even for 64 bits is reduced digit by digit (it is then far above 100).
+    // whole, and one too long even for 64 bits is reduced digit by digit (it is then far above
+    // 100).
     long long r;
-    if (!base.empty() && base.size() <= 18 && base.find_first_not_of("0123456789") == std::string::npos) {
+    if (!base.empty() && base.size() <= 18 &&
+        base.find_first_not_of("0123456789") == std::string::npos) {
         r = (std::stoll(base) - 100) % 97;
     } else if (base.size() > 18 && base.find_first_not_of("0123456789") == std::string::npos) {
         long long m = 0;
@@ -159,7 +166,8 @@ std::string DigitoTipo23(const std::string& v) {
     char* fim = nullptr;
     errno = 0;
     long long x = std::strtoll(v.c_str(), &fim, 10);
-    if (v.empty() || *fim != '\0' || errno == ERANGE) throw EConvertError("'" + v + "' não é um número inteiro válido");
+    if (v.empty() || *fim != '\0' || errno == ERANGE)
+        throw EConvertError("'" + v + "' não é um número inteiro válido");
     if (v.size() < 9) throw EConvertError("'" + v + "' has no ninth character");
     int c[10];
     for (int i = 1; i <= 9; ++i) c[i] = Digito(v[size_t(i - 1)], v);
@@ -168,7 +176,8 @@ std::string DigitoTipo23(const std::string& v) {
         int d = 11 - s % 11;
         return UmDigito(d >= 10 ? 0 : d);
     }
-    int s = 2 * c[1] + 9 * c[2] + 8 * c[3] + 7 * c[4] + 6 * c[5] + 5 * c[6] + 4 * c[7] + 3 * c[8] + 2 * c[9];
+    int s = 2 * c[1] + 9 * c[2] + 8 * c[3] + 7 * c[4] + 6 * c[5] + 5 * c[6] + 4 * c[7] + 3 * c[8] +
+            2 * c[9];
     return UmDigito(s % 10);
 }
 

@@ -1,8 +1,8 @@
 #include "InscricaoEstadual.h"
 
 #include "ComponenteInscricao.h"
-#include "Dialogs.h"
 #include "DM.h"
+#include "Dialogs.h"
 
 namespace kova {
 

@@ -36,8 +36,9 @@ const std::vector<TMensagemCatalogo> kCatalogo = {
     {"2", "Informe UF Favorecida válida"},
     {"3", "Informe Código da Receita"},
     {"4", "Informe Código da Subreceita"},
-    {"5", "O campo Subreceita não foi informado ou a Subreceita informada não existe ou não está "
-          "definida para esta UF"},
+    {"5",
+     "O campo Subreceita não foi informado ou a Subreceita informada não existe ou não está "
+     "definida para esta UF"},
     {"6", "A Subreceita informada não está definida para esta receita desta UF"},
     {"7", "Informe CNPJ/CPF do contribuinte"},
     {"8", "CPF fictício não é válido"},
@@ -95,8 +96,9 @@ const std::vector<TMensagemCatalogo> kCatalogo = {
     {"61", kDigitoOrigem},
     {"62", "Número do documento origem inválido. Formato Válido AANNNNNND"},
     {"63", kDigitoOrigem},
-    {"64", "Sr. Contribuinte,\rEstas autuações devem ser pagas em documento de arrecadação "
-           "específico da \r"},
+    {"64",
+     "Sr. Contribuinte,\rEstas autuações devem ser pagas em documento de arrecadação "
+     "específico da \r"},
     {"66", kDigitoOrigem},
     {"67", kDigitoOrigem},
     {"68", "Número do documento origem inválido. Informe documento no formato AAAANNNNND"},
@@ -105,36 +107,45 @@ const std::vector<TMensagemCatalogo> kCatalogo = {
     {"71", kDigitoOrigem},
     {"72A", "Número do Documento de Origem inválido"},
     {"73", kDigitoOrigem},
-    {"74", "Informe uma natureza de receita válida antes do período de referência ou Nº da "
-           "parcela"},
-    {"75", "Informe o período de referência no formato DMMAAAA,\ronde: D=Período, MM=mês e "
-           "AAAA=ano"},
-    {"76", "Informe o período de referência no formato DMMAAAA,onde: D=Período, MM=mês e "
-           "AAAA=ano"},
+    {"74",
+     "Informe uma natureza de receita válida antes do período de referência ou Nº da "
+     "parcela"},
+    {"75",
+     "Informe o período de referência no formato DMMAAAA,\ronde: D=Período, MM=mês e "
+     "AAAA=ano"},
+    {"76",
+     "Informe o período de referência no formato DMMAAAA,onde: D=Período, MM=mês e "
+     "AAAA=ano"},
     {"77", "Informe parcela com 3 posições numéricas"},
-    {"78", "Período de referência inválido.\r\rInforme o período de referência no formato "
-           "DMMAAAA,\ronde: D=Período, MM=mês e AAAA=ano [Dd]"},
-    {"79", "Período de referência inválido.Informe o período de referência no formato "
-           "DMMAAAA,onde: D=Período, MM=mês e AAAA=ano [Dd]"},
+    {"78",
+     "Período de referência inválido.\r\rInforme o período de referência no formato "
+     "DMMAAAA,\ronde: D=Período, MM=mês e AAAA=ano [Dd]"},
+    {"79",
+     "Período de referência inválido.Informe o período de referência no formato "
+     "DMMAAAA,onde: D=Período, MM=mês e AAAA=ano [Dd]"},
     {"80", "Período de referência inválido.\r\rInforme a parcela com 3 posições numéricas"},
     {"81", "Período de referência inválido.Informe a parcela com 3 posições numéricas"},
     {"82", "Período de referência inválido.\r\rInforme uma parcela entre 001 e 999"},
     {"83", "Período de referência inválido.Informe uma parcela entre 001 e 999"},
-    {"84", "Informe o período de referência menor ou igual a data de vencimento\r\rVencimento da "
-           "Referência: "},
-    {"85", "Para esta data de Vencimento o Período de Referência não pode ser menor do que "
-           "Janeiro de 2008"},
+    {"84",
+     "Informe o período de referência menor ou igual a data de vencimento\r\rVencimento da "
+     "Referência: "},
+    {"85",
+     "Para esta data de Vencimento o Período de Referência não pode ser menor do que "
+     "Janeiro de 2008"},
     {"86", "Informe valor principal"},
     {"87", "Valor principal inválido"},
     {"88", "Informe o valor principal maior que zero"},
     {"89", "Informe o valor principal menor que 999.999.999,99"},
     {"90", "Valor da atualização monetária inválido"},
     {"91", "Informe o valor da atualização monetária menor que 999.999.999,99"},
-    {"92", "Informe encargos para KOVA com pagamento em atraso\r\rEm caso de dúvidas pesquisar "
-           "em \"Ajuda\" o tópico de \"Cálculo de encargos por Estado\"\rou contactar com o "
-           "Estado."},
-    {"93", "Informe encargos para KOVA com pagamento em atrasoEm caso de dúvidas pesquisar em "
-           "\"Ajuda\" o tópico de \"Cálculo de encargos por Estado\"ou contactar com o Estado."},
+    {"92",
+     "Informe encargos para KOVA com pagamento em atraso\r\rEm caso de dúvidas pesquisar "
+     "em \"Ajuda\" o tópico de \"Cálculo de encargos por Estado\"\rou contactar com o "
+     "Estado."},
+    {"93",
+     "Informe encargos para KOVA com pagamento em atrasoEm caso de dúvidas pesquisar em "
+     "\"Ajuda\" o tópico de \"Cálculo de encargos por Estado\"ou contactar com o Estado."},
     {"94", "Informe atualização monetária apenas para KOVA com pagamento em atraso"},
     {"95", "Valor dos juros inválido"},
     {"96", "Informe o valor dos juros menor que 999.999.999,99"},
@@ -219,8 +230,8 @@ std::string Mensagem64(const std::string& secretaria, const std::string& enderec
 }
 
 std::string Mensagem84(TDate vencimentoReferencia, TDate vencimento) {
-    return Mensagem("84") + DateToStr(vencimentoReferencia) + "\r" + "Data de Vencimento: " +
-           DateToStr(vencimento);
+    return Mensagem("84") + DateToStr(vencimentoReferencia) + "\r" +
+           "Data de Vencimento: " + DateToStr(vencimento);
 }
 
 std::string Mensagem113ou114(bool silencioso, double informado, double soma) {

@@ -62,7 +62,8 @@ std::vector<std::string_view> DivideEmVistas(char separador, std::string_view te
     };
     std::vector<std::string_view> itens;
     size_t ini = 0;
-    for (size_t p = texto.find(separador); p != std::string_view::npos; p = texto.find(separador, ini)) {
+    for (size_t p = texto.find(separador); p != std::string_view::npos;
+         p = texto.find(separador, ini)) {
         itens.push_back(semBrancosAoFim(texto.substr(ini, p - ini)));
         ini = p + 1;
     }

@@ -18,7 +18,7 @@ struct TCritica {
     TDM& dm;
     TDataSet& kova;
     const std::string& campo;  // blanks trimmed, upper case
-    std::string v;      // the field's text, trimmed
+    std::string v;             // the field's text, trimmed
     std::string mensagem;
     bool encerrada = false;  // ended early without a message: the courier rule is not applied
 

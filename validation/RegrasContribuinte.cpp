@@ -36,11 +36,14 @@ void RegraInscricaoEstadual(TCritica& c) {
     if (uf == "SC" && receita == "100072") {
         const std::string doc = c.Campo("DocumentoOrigem");
         // A document that passes only the single-digit test needs the registration.
-        if (!doc.empty() && ClasseDocumento(doc, int(doc.size())) == 3 && EstaVazio(c.v)) return c.Erro("122");
+        if (!doc.empty() && ClasseDocumento(doc, int(doc.size())) == 3 && EstaVazio(c.v))
+            return c.Erro("122");
     }
-    if (uf == "GO" && receita == "100048" && c.Campo("InscricaoEstadual").empty()) return c.Erro("123");
+    if (uf == "GO" && receita == "100048" && c.Campo("InscricaoEstadual").empty())
+        return c.Erro("123");
     if (!uf.empty() && !c.v.empty() && UpperCase(c.v) != "ISENTO") {
-        if (!ValidaInscricaoEstadual(uf, c.v) && !ConfereInscricaoNoveDigitos(c.v)) return c.Erro("124");
+        if (!ValidaInscricaoEstadual(uf, c.v) && !ConfereInscricaoNoveDigitos(c.v))
+            return c.Erro("124");
     }
 }
 

@@ -24,9 +24,11 @@ std::string Literal(const std::string& s) {
 
 }  // namespace
 
-std::string RecusaPagamentoAposVencimento(TDM& dm, const std::string& uf, const std::string& receita,
-                                          const TField& vencimento, const TField& pagamento) {
-    if (vencimento.IsNull() || pagamento.IsNull() || !(vencimento.AsDate() < pagamento.AsDate())) return {};
+std::string RecusaPagamentoAposVencimento(TDM& dm, const std::string& uf,
+                                          const std::string& receita, const TField& vencimento,
+                                          const TField& pagamento) {
+    if (vencimento.IsNull() || pagamento.IsNull() || !(vencimento.AsDate() < pagamento.AsDate()))
+        return {};
     const auto ev = RegraDaReceitaOuDoEstado(dm, uf, receita, TFlagRegra::EV);
     return ev ? ConverterQuebras(ev->texto) : std::string();
 }
@@ -42,7 +44,8 @@ void RegraDataPagamento(TCritica& c) {
     const TField& venc = c.kova.FieldByName("DataVencimento");
     if (pag.IsNull()) return;
     if (Clock::Today() > pag.AsDate()) return c.Erro("120");
-    c.mensagem = RecusaPagamentoAposVencimento(c.dm, c.Campo("UFFavorecida"), c.Campo("Receita"), venc, pag);
+    c.mensagem =
+        RecusaPagamentoAposVencimento(c.dm, c.Campo("UFFavorecida"), c.Campo("Receita"), venc, pag);
 }
 
 void RegraRazaoSocial(TCritica& c) {

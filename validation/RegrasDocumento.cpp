@@ -27,7 +27,9 @@ std::string Trecho(const std::string& v, size_t i, size_t j) {
 std::string Posicao(const std::string& v, size_t i) { return Trecho(v, i, i); }
 
 std::string Base(const std::string& v) { return v.empty() ? v : v.substr(0, v.size() - 1); }
-std::string Base2(const std::string& v) { return v.size() < 2 ? std::string() : v.substr(0, v.size() - 2); }
+std::string Base2(const std::string& v) {
+    return v.size() < 2 ? std::string() : v.substr(0, v.size() - 2);
+}
 std::string Ultimo(const std::string& v) { return v.empty() ? v : v.substr(v.size() - 1); }
 std::string Ultimos2(const std::string& v) { return v.size() < 2 ? v : v.substr(v.size() - 2); }
 
@@ -46,9 +48,11 @@ const char* Formato(TCritica& c, int tipo, std::string& v) {
             if (!TryStrToInt(L >= 4 ? v.substr(L - 4) : v, y)) return "34";
             // The base year of this slip's own barcode, whatever slip was built before it.
             const TField& vencimento = c.kova.FieldByName("DataVencimento");
-            const int base = VersaoCodigoBarra(c.Campo("UFFavorecida"), c.kova.FieldByName("Referencia").AsString(),
-                                               vencimento.IsNull() ? 1899 : YearOf(vencimento.AsDate()))
-                                 .anoBase;
+            const int base =
+                VersaoCodigoBarra(c.Campo("UFFavorecida"),
+                                  c.kova.FieldByName("Referencia").AsString(),
+                                  vencimento.IsNull() ? 1899 : YearOf(vencimento.AsDate()))
+                    .anoBase;
             return Entre(y, base - 20, base + 5) ? nullptr : "35";
         }
         case 4: {
@@ -59,8 +63,10 @@ const char* Formato(TCritica& c, int tipo, std::string& v) {
         case 5: {
             if (Ultimo(v) != Modulo11(Base(v), 7)) return "37";
             const std::string c5 = Posicao(v, 5);
-            if (c5 == "3" || c5 == "4") return Entre(InteiroOuFalha(Trecho(v, 3, 4)), 1, 16) ? nullptr : "38";
-            if (c5 == "6" || c5 == "7") return InteiroOuFalha(Trecho(v, 3, 4)) == 0 ? nullptr : "39";
+            if (c5 == "3" || c5 == "4")
+                return Entre(InteiroOuFalha(Trecho(v, 3, 4)), 1, 16) ? nullptr : "38";
+            if (c5 == "6" || c5 == "7")
+                return InteiroOuFalha(Trecho(v, 3, 4)) == 0 ? nullptr : "39";
             return "40";
         }
         case 6:
@@ -93,8 +99,9 @@ const char* Formato(TCritica& c, int tipo, std::string& v) {
         case 13: {
             if (Ultimo(v) != Modulo10(Base(v), true)) return "55";
             int y = InteiroOuFalha(L >= 3 ? v.substr(L - 3, 2) : std::string());
-            const bool ok = Entre(y, 30, 37) || y == 40 || Entre(y, 52, 60) || y == 63 || y == 65 || y == 70 ||
-                            y == 71 || y == 75 || y == 80 || y == 82 || y == 85 || Entre(y, 89, 99);
+            const bool ok = Entre(y, 30, 37) || y == 40 || Entre(y, 52, 60) || y == 63 || y == 65 ||
+                            y == 70 || y == 71 || y == 75 || y == 80 || y == 82 || y == 85 ||
+                            Entre(y, 89, 99);
             return ok ? nullptr : "56";
         }
         case 14:
@@ -127,7 +134,8 @@ const char* Formato(TCritica& c, int tipo, std::string& v) {
             if (Ultimo(v) == Modulo11(Base(v), 9)) return nullptr;
             if (Trecho(v, 1, 2) != "00") return "70";
             v = v.substr(2);
-            if (Ultimo(v) == Modulo10(Base(v), false) || Ultimo(v) == Modulo10(Base(v), true)) return nullptr;
+            if (Ultimo(v) == Modulo10(Base(v), false) || Ultimo(v) == Modulo10(Base(v), true))
+                return nullptr;
             return "71";
         }
         case 22:
@@ -149,7 +157,8 @@ std::string FormatoDeclaracao(TCritica& c, std::string& v) {
     int32_t aa;
     if (L == 10) {
         if (!TryStrToInt(v.substr(0, 2), aa)) return Mensagem("20");
-        // A regular or simplified number given without its first character, told by its check digit.
+        // A regular or simplified number given without its first character, told by its check
+        // digit.
         if (Modulo11("2" + v.substr(0, 9), 9) != v.substr(9, 1)) {
             if (Modulo11("4" + v.substr(0, 9), 9) != v.substr(9, 1)) return Mensagem("21");
             v = "4" + v;
@@ -186,7 +195,8 @@ bool AlgumCabe(std::string_view inicio, int de, int ate, int digitos) {
 bool FormatoAdmiteInicio(int tipo, std::string_view inicio) {
     switch (tipo) {
         case 5:  // character 5 is 3 or 4 (a series), 6 or 7
-            return inicio.size() < 5 || std::string_view("3467").find(inicio[4]) != std::string_view::npos;
+            return inicio.size() < 5 ||
+                   std::string_view("3467").find(inicio[4]) != std::string_view::npos;
         case 7:
             return CabeNoInicio(inicio, "0000");
         case 8:
@@ -236,13 +246,15 @@ void RegraDocumentoOrigem(TCritica& c) {
         if (!c.mensagem.empty()) return;
     }
 
-    const auto regra = RegraUF(dm, uf, dm.cdsReceita.FieldByName("Codigo").AsString(), TFlagRegra::DO);
+    const auto regra =
+        RegraUF(dm, uf, dm.cdsReceita.FieldByName("Codigo").AsString(), TFlagRegra::DO);
     if (!regra) return;
     const int maximo = InteiroOuFalha(regra->Trecho(LeiauteDO::kTamanhoMaximo));
     const int tipo = InteiroOuFalha(regra->Trecho(LeiauteDO::kTipoFormato));
     if (regra->Posicao(LeiauteDO::kObrigatorio, 'S') && EstaVazio(v)) return c.Erro("28");
     if (regra->Posicao(LeiauteDO::kSemSoZeros, 'S') && SoZeros(v)) return c.Erro("29");
-    if (regra->Posicao(LeiauteDO::kNumerico, 'S') && !EstaVazio(v) && NaoEhNumero(v)) return c.Erro("30");
+    if (regra->Posicao(LeiauteDO::kNumerico, 'S') && !EstaVazio(v) && NaoEhNumero(v))
+        return c.Erro("30");
     if (maximo != 0) {
         while (int(v.size()) < maximo) v = "0" + v;
         if (int(v.size()) > maximo) return c.Erro("31");

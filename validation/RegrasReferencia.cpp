@@ -1,8 +1,8 @@
 // The reference period (DMMAAAA) or instalment number (errors 74 to 85).
 
 #include "Dialogs.h"
-#include "Errors.h"
 #include "DigitosVerificadores.h"
+#include "Errors.h"
 #include "Predicados.h"
 #include "Regras.h"
 #include "TDM.h"
@@ -29,7 +29,8 @@ int DiaDoPeriodo(const std::string& periodicidade, int p, int ultimo) {
     } else {
         return 1;
     }
-    throw EConvertError("period " + std::to_string(p) + " does not exist for periodicity " + periodicidade);
+    throw EConvertError("period " + std::to_string(p) + " does not exist for periodicity " +
+                        periodicidade);
 }
 
 }  // namespace
@@ -72,7 +73,8 @@ void RegraReferencia(TCritica& c) {
         const int p = InteiroOuFalha(v.substr(0, 1));
         const int mes = InteiroOuFalha(v.substr(1, 2));
         const int ano = InteiroOuFalha(v.substr(3, 4));
-        const int dia = DiaDoPeriodo(dm.cdsUF.FieldByName("Periodicidade").AsString(), p, UltimoDia(mes, ano));
+        const int dia =
+            DiaDoPeriodo(dm.cdsUF.FieldByName("Periodicidade").AsString(), p, UltimoDia(mes, ano));
         if (!std::chrono::year_month_day(std::chrono::year(ano) / mes / dia).ok()) {
             throw EConvertError(v + " does not form a date");
         }
@@ -92,7 +94,8 @@ void RegraReferencia(TCritica& c) {
         if (mesVencimento == InteiroOuFalha(v.size() >= 3 ? v.substr(1, 2) : std::string())) {
             // Nobody answers the unattended request: it goes on as if confirmed.
             if (!dm.ModoSilencioso &&
-                MessageDlg("Confirma mês de vencimento igual mês período de referência?", TMsgDlgType::mtConfirmation,
+                MessageDlg("Confirma mês de vencimento igual mês período de referência?",
+                           TMsgDlgType::mtConfirmation,
                            TMsgDlgButtons::mbYesNo) == TModalResult::mrNo) {
                 if (dm.FocarControle) dm.FocarControle("cbxPeriodoMes");
                 c.encerrada = true;

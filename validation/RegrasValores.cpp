@@ -36,8 +36,8 @@ bool PagoEmAtraso(TCritica& c, bool& temVencimento) {
 
 bool SemEncargosEmAtraso(TCritica& c) {
     bool temVencimento;
-    return PagoEmAtraso(c, temVencimento) && Valor(c, "Juros") == 0 && Valor(c, "AtualizacaoMonetaria") == 0 &&
-           Valor(c, "Multa") == 0 && !RegraVL(c);
+    return PagoEmAtraso(c, temVencimento) && Valor(c, "Juros") == 0 &&
+           Valor(c, "AtualizacaoMonetaria") == 0 && Valor(c, "Multa") == 0 && !RegraVL(c);
 }
 
 bool EncargoAntecipado(TCritica& c, double valor, size_t posicao) {
@@ -83,7 +83,8 @@ void RegraMulta(TCritica& c) {
 }
 
 void RegraPrincipalOuMulta(TCritica& c) {
-    if (Chave(c, LeiauteVL::kPrincipalOuMulta) && Valor(c, "ValorPrincipal") != 0 && Valor(c, "Multa") != 0) {
+    if (Chave(c, LeiauteVL::kPrincipalOuMulta) && Valor(c, "ValorPrincipal") != 0 &&
+        Valor(c, "Multa") != 0) {
         return c.Erro("107");
     }
 }
@@ -95,9 +96,11 @@ void RegraTotalRecolher(TCritica& c) {
     if (v == 0) return c.Erro("110");
     if (v < 0) return c.Erro("111");
     if (v > kLimite) return c.Erro("112");
-    const double soma = ((Valor(c, "ValorPrincipal") + Valor(c, "AtualizacaoMonetaria")) + Valor(c, "Juros")) +
-                        Valor(c, "Multa");
-    if (Arredonda(2, v) != Arredonda(2, soma)) c.mensagem = Mensagem113ou114(c.Silencioso(), v, soma);
+    const double soma =
+        ((Valor(c, "ValorPrincipal") + Valor(c, "AtualizacaoMonetaria")) + Valor(c, "Juros")) +
+        Valor(c, "Multa");
+    if (Arredonda(2, v) != Arredonda(2, soma))
+        c.mensagem = Mensagem113ou114(c.Silencioso(), v, soma);
 }
 
 }  // namespace kova

@@ -6,8 +6,8 @@
 
 #include "Predicados.h"
 #include "Regras.h"
-#include "TDataSource.h"
 #include "TDM.h"
+#include "TDataSource.h"
 #include "Texto.h"
 
 namespace kova {
@@ -104,7 +104,8 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     tipo = TTipoMensagem::Nenhuma;
     if (!DM || !DM->dtsEntrada || !DM->dtsEntrada->DataSet()) return false;
     TDataSet& kova = *DM->dtsEntrada->DataSet();
-    if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit) return false;
+    if (kova.State() != TDataSetState::dsInsert && kova.State() != TDataSetState::dsEdit)
+        return false;
     const bool comBrancos = !campo.empty() && (campo.front() == ' ' || campo.back() == ' ');
     // The name as given when it has no blanks: the field's own name is found again by its address.
     TField* f = comBrancos ? kova.FindField(Trim(campo)) : kova.FindField(campo);

@@ -1,11 +1,10 @@
-#include "CalculaCodigoBarra.h"
-
 #include <gtest/gtest.h>
 
 #include <functional>
 #include <memory>
 #include <random>
 
+#include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Digitos.h"
@@ -37,7 +36,9 @@ public:
         dm = std::make_unique<TDM>();
         dm->AbrirTabelasVazias();
         auto uf = [&](const char* sigla, int codigo, const char* periodicidade) {
-            Inserir(dm->cdsUF, {{"UF", T(sigla)}, {"CodigoBarra", int32_t(codigo)}, {"Conveniada", T("S")},
+            Inserir(dm->cdsUF, {{"UF", T(sigla)},
+                                {"CodigoBarra", int32_t(codigo)},
+                                {"Conveniada", T("S")},
                                 {"Periodicidade", T(periodicidade)}});
         };
         uf("SP", 35, "M");
@@ -48,14 +49,17 @@ public:
         uf("PB", 25, "Q");
         uf("RS", 43, "T");
         auto receita = [&](const char* codigo, int numero, const char* tipo, double layout) {
-            Inserir(dm->cdsReceita, {{"Codigo", T(codigo)}, {"CodigoBarra", int32_t(numero)},
-                                     {"TipoDocumento", T(tipo)}, {"LayoutCodigoBarra", layout}});
+            Inserir(dm->cdsReceita, {{"Codigo", T(codigo)},
+                                     {"CodigoBarra", int32_t(numero)},
+                                     {"TipoDocumento", T(tipo)},
+                                     {"LayoutCodigoBarra", layout}});
         };
         receita("100013", 1, "0", 1);
         receita("100056", 5, "1", 2);
         receita("100080", 8, "0", 18);
         receita("100129", 13, "0", 1);
-        Inserir(dm->cdsSubReceita, {{"Codigo", T("100013")}, {"SubReceita", int32_t(2)}, {"CodigoBarra", int32_t(7)}});
+        Inserir(dm->cdsSubReceita,
+                {{"Codigo", T("100013")}, {"SubReceita", int32_t(2)}, {"CodigoBarra", int32_t(7)}});
         Inserir(dm->cdsEmpresaCourier, {{"Codigo", int32_t(5)}});
     }
     void TearDown() override {
@@ -118,41 +122,59 @@ const std::vector<Caso> kCasos = {
     {2, nullptr, "000000115000035551", "0512345678000123456789",
      "21-22 -> 5 (doc of 10) and 1 (2009-1998-10) | doc' 1234567890, Y = 2012, d 4 | month code "
      "5+0+100-100 = 05 | CIC12 | doc' padded to 10, characters 2-9: 23456789"},
-    {3, nullptr, "000000115000035501", "0000012345678900000000", "digits of doc padded to 15 | 0000000"},
-    {4, [](CodigoBarraTest& t) { t.Altera("Referencia", std::string("005")); t.Altera("SubReceita", int32_t(2)); },
+    {3, nullptr, "000000115000035501", "0000012345678900000000",
+     "digits of doc padded to 15 | 0000000"},
+    {4,
+     [](CodigoBarraTest& t) {
+         t.Altera("Referencia", std::string("005"));
+         t.Altera("SubReceita", int32_t(2));
+     },
      "000000115000035401", "0000012345678900050700",
      "year text 005 < 2007: V 4 | doc padded to 15 | reference 5 as 005 | sub-code 07 | 00"},
     {5, [](CodigoBarraTest& t) { t.Altera("SubReceita", int32_t(2)); }, "000000115000035501",
      "0000012345678900700000", "doc padded to 15 | sub-code 07 | 00000"},
     {6, nullptr, "000000115000035501", "2345678900869500434700",
-     "doc padded to 9 keeps its last 9: 234567890 | JR*1000 = 8695 as 08695 | MR*1000 = 4347 as 004347 | 00"},
-    {7, [](CodigoBarraTest& t) { t.Altera("Referencia", std::string("005")); }, "000000115000035401",
-     "0123456789000508695000", "V 4 | doc padded to 11 | reference 005 | JR*1000 08695 | 000"},
-    {8, nullptr, "000000115000035501", "0012345678900869504347", "doc padded to 12 | JR*1000 08695 | MR*1000 04347"},
+     "doc padded to 9 keeps its last 9: 234567890 | JR*1000 = 8695 as 08695 | MR*1000 = 4347 as "
+     "004347 | 00"},
+    {7, [](CodigoBarraTest& t) { t.Altera("Referencia", std::string("005")); },
+     "000000115000035401", "0123456789000508695000",
+     "V 4 | doc padded to 11 | reference 005 | JR*1000 08695 | 000"},
+    {8, nullptr, "000000115000035501", "0012345678900869504347",
+     "doc padded to 12 | JR*1000 08695 | MR*1000 04347"},
     {9, nullptr, "000000115000035501", "1123456780001105108695",
      "T 1 | CIC12 | p 1 | m 05 | ref-year 1 | JR*1000 08695"},
     {10, nullptr, "000000115000035501", "0000012345678908690804",
      "digits of doc padded to 15 | PR*10 = 869 | JR 08 | MR 04"},
-    {11, [](CodigoBarraTest& t) { t.Altera("Referencia", std::string("005")); }, "000000115000035401",
-     "0012345678900058690804", "V 4 | doc padded to 12 | reference 005 | PR*10 869 | JR 08 | MR 04"},
+    {11, [](CodigoBarraTest& t) { t.Altera("Referencia", std::string("005")); },
+     "000000115000035401", "0012345678900058690804",
+     "V 4 | doc padded to 12 | reference 005 | PR*10 869 | JR 08 | MR 04"},
     {12, nullptr, "000000115000035501", "1234567800012518690804",
      "CIC12 | p' = 1+1 (table B, M) = 2, month 5 -> 25 | ref-year 1 | PR*10 869 | JR 08 | MR 04"},
-    {13, nullptr, "000000115000035501", "0000012345678901051000", "doc padded to 15 | p 1 | m 05 | ref-year 1 | 000"},
+    {13, nullptr, "000000115000035501", "0000012345678901051000",
+     "doc padded to 15 | p 1 | m 05 | ref-year 1 | 000"},
     {14, nullptr, "000000115000035501", "8012345678000123456789",
-     "full year of 2009 = 3909, d = (1939 div 10) mod 10 = 3 | month code 5+0+75 = 80 | CIC12 (T') | "
+     "full year of 2009 = 3909, d = (1939 div 10) mod 10 = 3 | month code 5+0+75 = 80 | CIC12 (T') "
+     "| "
      "digits of doc without its last: 123456789 padded to 8: 23456789"},
-    {15, nullptr, "000000115000035501", "8012345678000134567890", "as 14 | doc padded to 8: 34567890"},
-    {16, nullptr, "000000115000035501", "0001234567890150620090", "doc padded to 13 | 15062009 | 0"},
+    {15, nullptr, "000000115000035501", "8012345678000134567890",
+     "as 14 | doc padded to 8: 34567890"},
+    {16, nullptr, "000000115000035501", "0001234567890150620090",
+     "doc padded to 13 | 15062009 | 0"},
     {17, nullptr, "000000115000035551", "0612345678000123456789",
-     "21-22 -> 5 and 1 (due year 2009-1998-10) | Y 2012, d 4 | month code 6+0+100-100 = 06 | CIC12 | 23456789"},
-    {18, nullptr, "000000115000035501", "1661123456780001000000", "J 166 | due-year 1 | CIC12 | 000000"},
-    {19, nullptr, "000000115000035501", "0001234567890123456789", "doc padded to 13 | registration padded to 9"},
+     "21-22 -> 5 and 1 (due year 2009-1998-10) | Y 2012, d 4 | month code 6+0+100-100 = 06 | CIC12 "
+     "| 23456789"},
+    {18, nullptr, "000000115000035501", "1661123456780001000000",
+     "J 166 | due-year 1 | CIC12 | 000000"},
+    {19, nullptr, "000000115000035501", "0001234567890123456789",
+     "doc padded to 13 | registration padded to 9"},
     {20, [](CodigoBarraTest& t) { t.Altera("SubReceita", int32_t(2)); }, "000000115000035501",
      "1661123456780001105107", "as 1 with the sub-code 07 instead of the product"},
     {21, nullptr, "000000115000035501", "1123456780001955678900",
      "T 1 | CNPJ padded to 14 | digits of doc padded to 6: 567890 | 0"},
-    {22, nullptr, "000000115000035501", "1123456780001234567890", "T' 1 | CIC12 (T') | digits of doc padded to 9"},
-    {23, nullptr, "000000115000035501", "1661123456780001567890", "J 166 | due-year 1 | CIC12 | 567890"},
+    {22, nullptr, "000000115000035501", "1123456780001234567890",
+     "T' 1 | CIC12 (T') | digits of doc padded to 9"},
+    {23, nullptr, "000000115000035501", "1661123456780001567890",
+     "J 166 | due-year 1 | CIC12 | 567890"},
     {24, [](CodigoBarraTest& t) { t.Altera("SubReceita", int32_t(2)); }, "000000115000035501",
      "1661123456780001105107", "as 20"},
     {25,
@@ -164,17 +186,23 @@ const std::vector<Caso> kCasos = {
          t.dm->cdsReceita.Post();
      },
      "000000115000035501", "5331012345678909567890",
-     "CPF and document type 1: T 1, T' 2 | J(T') = 166+367 = 533 | due-year 1 | CIC12 (T' 2) is the "
+     "CPF and document type 1: T 1, T' 2 | J(T') = 166+367 = 533 | due-year 1 | CIC12 (T' 2) is "
+     "the "
      "whole CPF padded: 012345678909 | 567890"},
     {26, nullptr, "000000115000035501", "8019123456780001567890",
-     "month code (d 3, not above 3) 80 | first character of reference 1 | seventh 9 | CIC12 | 567890"},
+     "month code (d 3, not above 3) 80 | first character of reference 1 | seventh 9 | CIC12 | "
+     "567890"},
     {27, nullptr, "000000115000035501", "0512345678000156789037",
-     "d by the layout-27 rule: (3909-2000) div 10 mod 10 = 0, month code 05 | CIC12 | 567890 | product 37"},
+     "d by the layout-27 rule: (3909-2000) div 10 mod 10 = 0, month code 05 | CIC12 | 567890 | "
+     "product 37"},
     {28, nullptr, "000000115000035501", "8012345678000156789091",
      "month code 80 | CIC12 | 567890 | seventh character of reference 9 | product 37 -> 1"},
-    {29, nullptr, "000000115000035501", "1234567800011234567890", "CIC12 (T') | digits of doc padded to 10"},
-    {30, [](CodigoBarraTest& t) { t.dm->CodigoCourier = "5"; }, "000000115000035501", "0905051661123456780001",
-     "courier: layout 30 | reference characters 6-7: 09 | m 05 | courier 05 | J 166 | due-year 1 | CIC12"},
+    {29, nullptr, "000000115000035501", "1234567800011234567890",
+     "CIC12 (T') | digits of doc padded to 10"},
+    {30, [](CodigoBarraTest& t) { t.dm->CodigoCourier = "5"; }, "000000115000035501",
+     "0905051661123456780001",
+     "courier: layout 30 | reference characters 6-7: 09 | m 05 | courier 05 | J 166 | due-year 1 | "
+     "CIC12"},
     {0, nullptr, "000000115000035501", "0000000000000000000000", "layout 0: the default field"},
     {31, nullptr, "000000115000035501", "0000000000000000000000", "layout 31: the default field"},
 };
@@ -213,8 +241,8 @@ TEST_F(CodigoBarraTest, ValorEstadoVersaoEAnoBase) {
         char versao;
         int base;
     };
-    for (const Ano& a : {Ano{"SP", "1012008", '5', 1998}, Ano{"SP", "1012007", '4', 1999}, Ano{"TO", "1012007", '4', 1998},
-                         Ano{"SP", "", '4', 1999}}) {
+    for (const Ano& a : {Ano{"SP", "1012008", '5', 1998}, Ano{"SP", "1012007", '4', 1999},
+                         Ano{"TO", "1012007", '4', 1998}, Ano{"SP", "", '4', 1999}}) {
         SCOPED_TRACE(std::string(a.uf) + " " + a.referencia);
         Altera("UFFavorecida", std::string(a.uf));
         Altera("Referencia", std::string(a.referencia));
@@ -279,13 +307,15 @@ TEST_F(CodigoBarraTest, Layout4DePernambucoTerminaEm1) {
     Altera("Referencia", std::string("005"));
     Layout(4, "PE");
     // V 4 | state 0026 | doc padded to 16 | 005 | sub-code 00 | 1
-    EXPECT_EQ(CalculaCodigoBarra(), ComDigitoGeral("858000000115000026401" "0000001234567890005001"));
+    EXPECT_EQ(CalculaCodigoBarra(), ComDigitoGeral("858000000115000026401"
+                                                   "0000001234567890005001"));
 }
 
 TEST_F(CodigoBarraTest, Layout28DigitoDoProduto) {
     KOVABase();
     Layout(28);
-    for (auto [produto, digito] : {std::pair{36, '0'}, std::pair{37, '1'}, std::pair{99, '9'}, std::pair{0, '0'}}) {
+    for (auto [produto, digito] :
+         {std::pair{36, '0'}, std::pair{37, '1'}, std::pair{99, '9'}, std::pair{0, '0'}}) {
         Altera("Produto", int32_t(produto));
         EXPECT_EQ(CalculaCodigoBarra()[43], digito) << produto;
     }
@@ -325,7 +355,8 @@ TEST_F(CodigoBarraTest, FalhaDeConversaoNaoGuardaNada) {
     EXPECT_THROW(CalculaCodigoBarra(), EConvertError);
     EXPECT_EQ(dm->cdsKOVA.FieldByName("CodigoBarra").AsString(), "");
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
-    EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(), "A");  // from the edits above, not the build
+    EXPECT_EQ(dm->cdsKOVA.FieldByName("Situacao").AsString(),
+              "A");  // from the edits above, not the build
     dm->cdsUFReceita.EmptyDataSet();
     Regra(*dm, "SP", "100013", "LY", "sete");
     EXPECT_THROW(CalculaCodigoBarra(), EConvertError);
@@ -344,9 +375,11 @@ TEST_F(CodigoBarraTest, DigitoGeralSempreConfereEmKOVAsGeradas) {
         auto& k = dm->cdsKOVA;
         k.FieldByName("UFFavorecida").SetAsString(ufs[g() % 7]);
         k.FieldByName("Receita").SetAsString(receitas[g() % 4]);
-        k.FieldByName("Referencia").SetAsString(std::to_string(1 + g() % 4) + FormatFloat("00", 1 + g() % 12) +
-                                                std::to_string(2008 + g() % 10));
-        k.FieldByName("DataVencimento").SetAsDate(MakeDate(2008 + int(g() % 10), 1 + g() % 12, 1 + g() % 28));
+        k.FieldByName("Referencia")
+            .SetAsString(std::to_string(1 + g() % 4) + FormatFloat("00", 1 + g() % 12) +
+                         std::to_string(2008 + g() % 10));
+        k.FieldByName("DataVencimento")
+            .SetAsDate(MakeDate(2008 + int(g() % 10), 1 + g() % 12, 1 + g() % 28));
         k.FieldByName("CICContribuinte").SetAsString(g() % 2 ? "12345678909" : "12345678000195");
         k.FieldByName("DocumentoOrigem").SetAsString(std::to_string(g() % 1000000000));
         k.FieldByName("TotalRecolher").SetAsFloat((g() % 10000000) / 100.0);

@@ -8,8 +8,8 @@
 #include <sstream>
 
 #include "CalculaCodigoBarra.h"
-#include "Comando.h"
 #include "Clock.h"
+#include "Comando.h"
 #include "Errors.h"
 #include "LinhaDigitavel.h"
 #include "TAsBarcode.h"
@@ -32,10 +32,12 @@ TEST(TAsBarcode, PadraoELarguraDoExemplo) {
     EXPECT_EQ(b.Width(), 45);
     EXPECT_EQ(SimboloDaKOVA("").BarPattern(), "5050605");
     EXPECT_EQ(SimboloDaKOVA(" 12 ").BarPattern(), SimboloDaKOVA("12").BarPattern());
-    EXPECT_EQ(SimboloDaKOVA("123").BarPattern(), SimboloDaKOVA("12").BarPattern());  // an odd last digit is dropped
+    EXPECT_EQ(SimboloDaKOVA("123").BarPattern(),
+              SimboloDaKOVA("12").BarPattern());  // an odd last digit is dropped
     EXPECT_EQ(SimboloDaKOVA(std::string(44, '7')).Width(), 405);
     EXPECT_EQ(SimboloDaKOVA(std::string(44, '7')).BarPattern().size(), 227u);
-    EXPECT_EQ(SimboloDaKOVA("1234").Modul(), 1);  // the width of 481 asked on the empty text is ignored
+    EXPECT_EQ(SimboloDaKOVA("1234").Modul(),
+              1);  // the width of 481 asked on the empty text is ignored
 }
 
 TEST(TAsBarcode, PropriedadesEFalhas) {
@@ -83,8 +85,9 @@ std::string Modulos(const std::string& padrao) {
     return m;
 }
 
-
-bool Disponivel(const char* programa) { return std::system((std::string("command -v ") + programa + " >/dev/null").c_str()) == 0; }
+bool Disponivel(const char* programa) {
+    return std::system((std::string("command -v ") + programa + " >/dev/null").c_str()) == 0;
+}
 
 TEST(TAsBarcode, PadraoIgualAoDeOutroCodificador) {
     if (!Disponivel("zint")) GTEST_SKIP() << "zint is not installed";
@@ -126,7 +129,8 @@ TEST(TAsBarcode, SimboloImpressoELidoPorUmLeitor) {
     b.PaintBars(folha);
     const std::string path = ::testing::TempDir() + "kova_simbolo.pbm";
     std::ofstream(path) << folha.ToPBM(4);
-    std::string lido = Executa("zbarimg -q --raw --nodbus -Sdisable -Si25.enable " + path + " 2>/dev/null");
+    std::string lido =
+        Executa("zbarimg -q --raw --nodbus -Sdisable -Si25.enable " + path + " 2>/dev/null");
     while (!lido.empty() && (lido.back() == '\n' || lido.back() == '\r')) lido.pop_back();
     EXPECT_EQ(lido, conteudo);
     std::remove(path.c_str());
@@ -138,10 +142,14 @@ protected:
         Clock::Set(MakeDateTime(2024, 5, 10, 12, 0));
         dm = std::make_unique<TDM>();
         dm->AbrirTabelasVazias();
-        Inserir(dm->cdsUF, {{"UF", T("SP")}, {"Conveniada", T("S")}, {"CodigoBarraVencidos", T("N")}});
-        Inserir(dm->cdsUF, {{"UF", T("RJ")}, {"Conveniada", T("S")}, {"CodigoBarraVencidos", T("S")}});
-        Inserir(dm->cdsUF, {{"UF", T("AM")}, {"Conveniada", T("N")}, {"CodigoBarraVencidos", T("S")}});
-        Inserir(dm->cdsUF, {{"UF", T("PA")}, {"Conveniada", T("s")}, {"CodigoBarraVencidos", T("S")}});
+        Inserir(dm->cdsUF,
+                {{"UF", T("SP")}, {"Conveniada", T("S")}, {"CodigoBarraVencidos", T("N")}});
+        Inserir(dm->cdsUF,
+                {{"UF", T("RJ")}, {"Conveniada", T("S")}, {"CodigoBarraVencidos", T("S")}});
+        Inserir(dm->cdsUF,
+                {{"UF", T("AM")}, {"Conveniada", T("N")}, {"CodigoBarraVencidos", T("S")}});
+        Inserir(dm->cdsUF,
+                {{"UF", T("PA")}, {"Conveniada", T("s")}, {"CodigoBarraVencidos", T("S")}});
     }
     void TearDown() override {
         dm.reset();
@@ -149,7 +157,8 @@ protected:
     }
     void KOVA(const char* uf, TDate vencimento, const char* receita = "100013") {
         dm->cdsKOVA.EmptyDataSet();
-        Inserir(dm->cdsKOVA, {{"UFFavorecida", T(uf)}, {"Receita", T(receita)}, {"DataVencimento", vencimento}});
+        Inserir(dm->cdsKOVA,
+                {{"UFFavorecida", T(uf)}, {"Receita", T(receita)}, {"DataVencimento", vencimento}});
     }
     // What each of the three copies of a printed run shows.
     std::vector<std::string> Vias() {

@@ -28,8 +28,14 @@ void Pesquisa(benchmark::State& estado, const char* texto) {
     estado.counters["achadas"] = double(achados);
 }
 
-BENCHMARK_CAPTURE(Pesquisa, cnpj, "10.000.079")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
-BENCHMARK_CAPTURE(Pesquisa, nome, "empresa 4242")->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pesquisa, cnpj, "10.000.079")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(Pesquisa, nome, "empresa 4242")
+    ->Arg(10000)
+    ->Arg(100000)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

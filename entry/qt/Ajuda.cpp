@@ -9,9 +9,9 @@
 #include <QUrl>
 #include <QVBoxLayout>
 
+#include "DM.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
-#include "DM.h"
 #include "QtTexto.h"
 
 namespace kova {
@@ -26,10 +26,14 @@ struct TTopico {
 };
 
 const TTopico kTopicos[] = {
-    {kAjudaPrincipal, "principal.html"},     {kAjudaImpressao, "impressao.html"},
-    {kAjudaDigitacao, "digitacao.html"},     {kAjudaCaixas, "caixas.html"},
-    {kAjudaEncargos, "encargos.html"},       {kAjudaIncorporacao, "incorporacao.html"},
-    {kAjudaRemocao, "remocao.html"},         {kAjudaConsultas, "consultas.html"},
+    {kAjudaPrincipal, "principal.html"},
+    {kAjudaImpressao, "impressao.html"},
+    {kAjudaDigitacao, "digitacao.html"},
+    {kAjudaCaixas, "caixas.html"},
+    {kAjudaEncargos, "encargos.html"},
+    {kAjudaIncorporacao, "incorporacao.html"},
+    {kAjudaRemocao, "remocao.html"},
+    {kAjudaConsultas, "consultas.html"},
     {kAjudaAdministracao, "administracao.html"},
 };
 
@@ -85,12 +89,13 @@ public:
 
 protected:
     bool eventFilter(QObject* objeto, QEvent* evento) override {
-        if (evento->type() != QEvent::KeyPress || static_cast<QKeyEvent*>(evento)->key() != Qt::Key_F1 ||
-            !objeto->isWidgetType()) {
+        if (evento->type() != QEvent::KeyPress ||
+            static_cast<QKeyEvent*>(evento)->key() != Qt::Key_F1 || !objeto->isWidgetType()) {
             return false;
         }
         QWidget* janela = static_cast<QWidget*>(objeto)->window();
-        for (QWidget* w = janela; w; w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
+        for (QWidget* w = janela; w;
+             w = w->parentWidget() ? w->parentWidget()->window() : nullptr) {
             if (w->objectName() == QLatin1String("FrmAjuda")) return false;
             const QVariant topico = w->property(kPropriedade);
             if (topico.isValid()) {

@@ -1,23 +1,23 @@
 #include "DialogosQt.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLineEdit>
-#include <QLocale>
-#include <QTranslator>
-#include <QStyle>
-#include <algorithm>
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QHBoxLayout>
-#include <QLabel>
-#include <QMessageBox>
 #include <QHeaderView>
+#include <QLabel>
+#include <QLibraryInfo>
+#include <QLineEdit>
+#include <QLocale>
+#include <QMessageBox>
+#include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
-#include <QPushButton>
+#include <QStyle>
 #include <QTableView>
+#include <QTranslator>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "Errors.h"
 #include "ModeloGrade.h"
@@ -29,30 +29,33 @@
 namespace kova {
 
 TraducaoQt::TraducaoQt() : tradutor_(std::make_unique<QTranslator>()) {
-    carregada_ = tradutor_->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
-                                 QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
+    carregada_ =
+        tradutor_->load(QLocale(QLocale::Portuguese, QLocale::Brazil), QStringLiteral("qtbase"),
+                        QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath));
     if (carregada_) carregada_ = QCoreApplication::installTranslator(tradutor_.get());
 }
 
 TraducaoQt::~TraducaoQt() {
-    if (carregada_ && QCoreApplication::instance()) QCoreApplication::removeTranslator(tradutor_.get());
+    if (carregada_ && QCoreApplication::instance())
+        QCoreApplication::removeTranslator(tradutor_.get());
 }
 
-TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) {
+TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind,
+                                    TMsgDlgButtons buttons) {
     QMessageBox caixa(QApplication::activeWindow());
-    caixa.setWindowTitle(Q(kind == TMsgDlgType::mtError         ? "Erro"
-                           : kind == TMsgDlgType::mtWarning     ? "Aviso"
+    caixa.setWindowTitle(Q(kind == TMsgDlgType::mtError          ? "Erro"
+                           : kind == TMsgDlgType::mtWarning      ? "Aviso"
                            : kind == TMsgDlgType::mtConfirmation ? "Confirmação"
-                                                                : "Informação"));
+                                                                 : "Informação"));
     std::string texto = TextoEmPortugues(text);
     for (char& c : texto) {
         if (c == '\r') c = '\n';
     }
     caixa.setText(Q(texto));
-    caixa.setIcon(kind == TMsgDlgType::mtError         ? QMessageBox::Critical
-                  : kind == TMsgDlgType::mtWarning     ? QMessageBox::Warning
+    caixa.setIcon(kind == TMsgDlgType::mtError          ? QMessageBox::Critical
+                  : kind == TMsgDlgType::mtWarning      ? QMessageBox::Warning
                   : kind == TMsgDlgType::mtConfirmation ? QMessageBox::Question
-                                                       : QMessageBox::Information);
+                                                        : QMessageBox::Information);
     QPushButton* sim = nullptr;
     QPushButton* nao = nullptr;
     QPushButton* cancelar = nullptr;
@@ -60,8 +63,10 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, T
         caixa.addButton(QMessageBox::Ok);
     } else {
         sim = caixa.addButton(Q("&Sim"), QMessageBox::YesRole);
-        const bool simNao = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes;
-        if (buttons != TMsgDlgButtons::mbYesCancel) nao = caixa.addButton(Q("&Não"), QMessageBox::NoRole);
+        const bool simNao =
+            buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes;
+        if (buttons != TMsgDlgButtons::mbYesCancel)
+            nao = caixa.addButton(Q("&Não"), QMessageBox::NoRole);
         if (!simNao) cancelar = caixa.addButton(Q("&Cancelar"), QMessageBox::RejectRole);
         caixa.setDefaultButton(buttons == TMsgDlgButtons::mbNoYes ? nao : sim);
     }
@@ -70,8 +75,9 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind, T
     if (caixa.clickedButton() == sim) return TModalResult::mrYes;
     if (nao && caixa.clickedButton() == nao) return TModalResult::mrNo;
     (void)cancelar;
-    return buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes ? TModalResult::mrNo
-                                                                                    : TModalResult::mrCancel;
+    return buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes
+               ? TModalResult::mrNo
+               : TModalResult::mrCancel;
 }
 
 namespace {
@@ -106,7 +112,8 @@ bool EscolheNaGrade(const TPedidoDialogo& pedido, std::vector<TColunaGrade> colu
     grade->setFocus();
     int largura = grade->frameWidth() * 2 + grade->verticalScrollBar()->sizeHint().width() + 40;
     for (int c = 0; c < modelo->columnCount(); ++c) largura += grade->columnWidth(c);
-    const QRect livre = dialogo.screen() ? dialogo.screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QRect livre =
+        dialogo.screen() ? dialogo.screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     dialogo.resize(std::clamp(largura, 520, std::max(520, livre.width() - 40)), 360);
     if (dialogo.exec() != QDialog::Accepted) return false;
     const QModelIndexList linhas = grade->selectionModel()->selectedRows();
@@ -157,7 +164,8 @@ void MsgLink(const TPedidoDialogo& pedido) {
     auto* layout = new QVBoxLayout(&dialogo);
     auto* corpo = new QHBoxLayout;
     auto* figura = new QLabel;
-    figura->setPixmap(QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(40, 40));
+    figura->setPixmap(
+        QApplication::style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(40, 40));
     figura->setAlignment(Qt::AlignTop);
     corpo->addWidget(figura);
     std::string texto = pedido.texto;
@@ -196,8 +204,9 @@ void MsgLink(const TPedidoDialogo& pedido) {
 bool DialogosQt::Executar(const TPedidoDialogo& pedido) {
     if (pedido.fonte && pedido.fonte->DataSet()) {
         if (pedido.nome == "TfrmSelecionaProduto") {
-            return EscolheNaGrade(pedido, {{"Descricao", "Produto"},
-                                           {"Produto", "Código", Qt::AlignCenter, Qt::AlignCenter}});
+            return EscolheNaGrade(pedido,
+                                  {{"Descricao", "Produto"},
+                                   {"Produto", "Código", Qt::AlignCenter, Qt::AlignCenter}});
         }
         if (pedido.nome == "TfrmSelecionaSubReceita") {
             return EscolheNaGrade(pedido, {{"Descricao", "Detalhamento da Receita"}});

@@ -16,7 +16,8 @@ namespace kova {
 
 class DialogosQt : public IDialogService {
 public:
-    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override;
+    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
+                            TMsgDlgButtons buttons) override;
     bool Executar(const TPedidoDialogo& pedido) override;
     void SetBusy(bool busy) override;
 };

@@ -8,7 +8,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QWheelEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRadioButton>
@@ -24,15 +23,15 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QValidator>
-
+#include <QWheelEvent>
 #include <algorithm>
 #include <cctype>
 
 #include "Ajuda.h"
 #include "DialogosQt.h"
 #include "ModeloGrade.h"
-#include "PesquisaKOVA.h"
 #include "Navegacao.h"
+#include "PesquisaKOVA.h"
 #include "QtTexto.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
@@ -41,10 +40,10 @@ namespace kova {
 namespace {
 
 // Boxes typed in capitals.
-const char* const kMaiusculas[] = {"dbeConvenio",  "dbeRazaoSocial", "dbeInscricaoEstadual",
-                                   "dbeEndereco",  "dbeMunicipio",   "dbeInformacoes"};
-const char* const kValores[] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta",
-                                "dbeTotalReceber"};
+const char* const kMaiusculas[] = {"dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
+                                   "dbeEndereco", "dbeMunicipio",   "dbeInformacoes"};
+const char* const kValores[] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria", "dbeJuros",
+                                "dbeMulta", "dbeTotalReceber"};
 
 // A lookup list: the table it offers, the key written into the slip and the shown columns.
 struct TLookup {
@@ -155,7 +154,8 @@ QIcon Icone(QStyle::StandardPixmap p) { return QApplication::style()->standardIc
 
 }  // namespace
 
-FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai), form_(form), dm_(dm) {
+FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai)
+    : QDialog(pai), form_(form), dm_(dm) {
     setWindowTitle(Q("Digitação de KOVA"));
     DefineTopicoAjuda(*this, kAjudaDigitacao);
     setWindowFlag(Qt::WindowMaximizeButtonHint);
@@ -165,7 +165,8 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     abas_->addTab(MontaPaginaKOVA(), Q("KOVA"));
     abas_->addTab(MontaPesquisa(), Q("Pesquisar"));
     layout->addWidget(abas_, 1);
-    connect(abas_, &QTabWidget::currentChanged, this, [this](int i) { form_.PaginaAtiva = NomeDe(abas_->widget(i)); });
+    connect(abas_, &QTabWidget::currentChanged, this,
+            [this](int i) { form_.PaginaAtiva = NomeDe(abas_->widget(i)); });
     auto* rodape = new QHBoxLayout;
     auto* registro = new QLabel;
     QFont negrito = registro->font();
@@ -204,13 +205,15 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai) : QDialog(pai),
     vinculo_.SetDataSet(&dm_.cdsKOVA);
     vinculo_.OnDataChange = [this](TDataSource&, TField* campo) { DadosMudaram(campo); };
     vinculo_.OnStateChange = [this](TDataSource&) { EstadoMudou(); };
-    connect(qApp, &QApplication::focusChanged, this, [this](QWidget* a, QWidget* n) { FocoMudou(a, n); });
+    connect(qApp, &QApplication::focusChanged, this,
+            [this](QWidget* a, QWidget* n) { FocoMudou(a, n); });
     for (const auto& [w, nome] : nomes_) const_cast<QWidget*>(w)->installEventFilter(this);
     EstadoMudou();
     DadosMudaram(nullptr);
     // The title and the bank strip that covers it share one height (their captions are set by
     // now), so nothing below moves when the strip appears.
-    const int alturaTopo = std::max(titulo_->sizeHint().height(), Controle("GBBancos")->sizeHint().height());
+    const int alturaTopo =
+        std::max(titulo_->sizeHint().height(), Controle("GBBancos")->sizeHint().height());
     titulo_->setFixedHeight(alturaTopo);
     Controle("GBBancos")->setFixedHeight(alturaTopo);
     resize(980, 640);
@@ -403,7 +406,8 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     btnProduto->setText(QStringLiteral("..."));
     btnProduto->setFocusPolicy(Qt::StrongFocus);
     Registra("btnProduto", btnProduto);
-    connect(btnProduto, &QToolButton::clicked, this, [this] { Executa([this] { form_.btnProdutoClick(); }); });
+    connect(btnProduto, &QToolButton::clicked, this,
+            [this] { Executa([this] { form_.btnProdutoClick(); }); });
     p->addWidget(btnProduto);
     g->addWidget(produto, 7, 0, 1, 4);
     // The authentication group fills the foot of the left-hand side, so the window stays low
@@ -491,7 +495,8 @@ QWidget* FrmDigitar::MontaPesquisa() {
         if (linhas == 0) return;
         const int atual = grade_->currentIndex().isValid() ? grade_->currentIndex().row() : -1;
         const int linha = atual < 0 ? 0 : std::clamp(atual + passo, 0, linhas - 1);
-        grade_->setCurrentIndex(modeloGrade_->index(linha, std::max(0, grade_->currentIndex().column())));
+        grade_->setCurrentIndex(
+            modeloGrade_->index(linha, std::max(0, grade_->currentIndex().column())));
     };
     pesquisa->Escolher = [this] {
         if (modeloGrade_->rowCount() == 0) return;
@@ -565,7 +570,8 @@ void FrmDigitar::Aplica(const TControlState& c) {
         // The pickers cover box 05.
         if (QWidget* r = Controle("dbeReferencia")) r->setHidden(c.visible);
     }
-    if (auto* rotulo = qobject_cast<QLabel*>(w); rotulo && c.field.empty()) rotulo->setText(Q(c.caption));
+    if (auto* rotulo = qobject_cast<QLabel*>(w); rotulo && c.field.empty())
+        rotulo->setText(Q(c.caption));
     if (auto* grupo = qobject_cast<QGroupBox*>(w)) grupo->setTitle(Q(c.caption));
     if (auto* radio = qobject_cast<QRadioButton*>(w)) {
         radio->setText(Q(c.caption));
@@ -586,15 +592,18 @@ void FrmDigitar::Aplica(const TControlState& c) {
                 combo->addItems(itens);
             }
             combo->setCurrentIndex(c.itemIndex < combo->count() ? c.itemIndex : -1);
-        } else if (c.kind == TControlKind::LookupCombo && c.itemIndex < 0 && combo->currentIndex() >= 0 &&
-                   dm_.cdsKOVA.Active()) {
-            // The form cleared the shown choice: it stays clear until the field takes another value.
+        } else if (c.kind == TControlKind::LookupCombo && c.itemIndex < 0 &&
+                   combo->currentIndex() >= 0 && dm_.cdsKOVA.Active()) {
+            // The form cleared the shown choice: it stays clear until the field takes another
+            // value.
             combo->setCurrentIndex(-1);
             semEscolha_[c.name] = dm_.cdsKOVA.FieldByName(c.field).AsString();
         }
     }
-    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo || c.kind == TControlKind::ComboBox) {
-        const QColor cor = QApplication::palette().color(c.color == TColor::Window ? QPalette::Base : QPalette::Button);
+    if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo ||
+        c.kind == TControlKind::ComboBox) {
+        const QColor cor = QApplication::palette().color(
+            c.color == TColor::Window ? QPalette::Base : QPalette::Button);
         QPalette paleta = w->palette();
         for (auto grupo : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             paleta.setColor(grupo, QPalette::Base, cor);
@@ -611,7 +620,8 @@ void FrmDigitar::Foca(const std::string& nome) {
     --ocupado_;
     // What is typed replaces the box's text; an empty masked box is typed from its start.
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        if (!e->inputMask().isEmpty() && !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
+        if (!e->inputMask().isEmpty() &&
+            !e->text().contains(QRegularExpression(QStringLiteral("[0-9A-Za-z]")))) {
             e->setCursorPosition(0);
         } else {
             e->selectAll();
@@ -646,7 +656,8 @@ void FrmDigitar::RefrescaCaixa(const TControlState& c) {
     if (!w || !dm_.cdsKOVA.Active()) return;
     const TField& f = dm_.cdsKOVA.FieldByName(c.field);
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
-        const QString texto = Q(Editando(dm_.cdsKOVA) || e->hasFocus() ? f.Text() : f.DisplayText());
+        const QString texto =
+            Q(Editando(dm_.cdsKOVA) || e->hasFocus() ? f.Text() : f.DisplayText());
         if (e->text() != texto) {
             e->setText(texto);
             e->setCursorPosition(0);
@@ -673,7 +684,8 @@ void FrmDigitar::RefrescaLista(const std::string& nome) {
         for (TBookmark b : tabela.VisibleRecords()) {
             QList<QStandardItem*> linha;
             for (const char* coluna : l->colunas) {
-                linha << new QStandardItem(Q(tabela.DisplayTextAt(b, tabela.FieldByName(coluna).Index())));
+                linha << new QStandardItem(
+                    Q(tabela.DisplayTextAt(b, tabela.FieldByName(coluna).Index())));
             }
             linha.front()->setData(Q(ValueToString(tabela.ValueAt(b, chave))), Qt::UserRole);
             modelo->appendRow(linha);
@@ -683,7 +695,8 @@ void FrmDigitar::RefrescaLista(const std::string& nome) {
         vista->setMinimumWidth(vista->horizontalHeader()->length() + 24);
     }
     TControlState& c = form_.Controles.Get(nome);
-    const std::string atual = dm_.cdsKOVA.Active() ? dm_.cdsKOVA.FieldByName(c.field).AsString() : std::string();
+    const std::string atual =
+        dm_.cdsKOVA.Active() ? dm_.cdsKOVA.FieldByName(c.field).AsString() : std::string();
     if (auto limpa = semEscolha_.find(nome); limpa != semEscolha_.end()) {
         if (limpa->second == atual) {
             combo->setCurrentIndex(-1);
@@ -738,7 +751,8 @@ void FrmDigitar::RefrescaGrade() {
     // A search shows some of the slips: its rows are read again only when the slips change.
     const bool pesquisando = !pesquisa_->text().trimmed().isEmpty();
     if (pesquisando ? !modeloGrade_->Atual()
-                    : modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() || modeloGrade_->LinhaAtual() < 0) {
+                    : modeloGrade_->rowCount() != dm_.cdsKOVA.RecordCount() ||
+                          modeloGrade_->LinhaAtual() < 0) {
         modeloGrade_->Atualizar();
         AjustaColunas(*grade_);
     }
@@ -746,7 +760,8 @@ void FrmDigitar::RefrescaGrade() {
     ++ocupado_;
     const int l = modeloGrade_->LinhaAtual();
     if (l >= 0) {
-        grade_->setCurrentIndex(modeloGrade_->index(l, std::clamp(form_.ColunaGrade, 0, TfrmDigitar::kColunasGrade - 1)));
+        grade_->setCurrentIndex(modeloGrade_->index(
+            l, std::clamp(form_.ColunaGrade, 0, TfrmDigitar::kColunasGrade - 1)));
     }
     --ocupado_;
 }
@@ -773,7 +788,8 @@ void FrmDigitar::Executa(const std::function<void()>& acao) {
 void FrmDigitar::SegueFocoDoForm() {
     // The focus the form chose, unless the person's own move already put it there.
     QWidget* w = Controle(form_.Controles.Focused());
-    if (w && w->isEnabled() && w->isVisible() && QApplication::focusWidget() != w) Foca(form_.Controles.Focused());
+    if (w && w->isEnabled() && w->isVisible() && QApplication::focusWidget() != w)
+        Foca(form_.Controles.Focused());
 }
 
 void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
@@ -878,7 +894,8 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         // The period shown is the period taken; a stored period is rewritten only by a choice the
         // person made.
         auto* picker = Controle<QComboBox>(nome);
-        if (picker && picker->isEnabled() && picker->isVisible() && picker->currentIndex() != c->itemIndex) {
+        if (picker && picker->isEnabled() && picker->isVisible() &&
+            picker->currentIndex() != c->itemIndex) {
             form_.Controles.SetItemIndex(nome, picker->currentIndex());
             form_.cbxPeriodoDiaChange();
         }
@@ -900,7 +917,8 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
     std::string texto = C(caixa->text());
     // A masked box left blank holds only the mask's separators.
     if (!caixa->inputMask().isEmpty() &&
-        std::none_of(texto.begin(), texto.end(), [](unsigned char ch) { return std::isalnum(ch); })) {
+        std::none_of(texto.begin(), texto.end(),
+                     [](unsigned char ch) { return std::isalnum(ch); })) {
         texto.clear();
     }
     if (texto != campo.Text()) {
@@ -917,7 +935,8 @@ bool FrmDigitar::GravaCaixa(const std::string& nome) {
         }
     }
     // The box shows what the field holds (an amount rounded, a text cut to its size).
-    if (caixa->isEnabled() && C(caixa->text()) != campo.Text() && !(texto.empty() && campo.Text().empty())) {
+    if (caixa->isEnabled() && C(caixa->text()) != campo.Text() &&
+        !(texto.empty() && campo.Text().empty())) {
         caixa->setText(Q(campo.Text()));
     }
     return true;
@@ -937,21 +956,24 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
     }
     // Enter, like Tab, leaves the box first (its field written, its exit run) and then moves to the
     // next box that is open after that: leaving a box may open the ones after it.
-    if ((enter || (tecla->key() == Qt::Key_Tab && tecla->modifiers() == Qt::NoModifier)) && w != grade_) {
+    if ((enter || (tecla->key() == Qt::Key_Tab && tecla->modifiers() == Qt::NoModifier)) &&
+        w != grade_) {
         ProximaCaixa(nome);
         return true;
     }
-    if (nome == "btnProduto" && tecla->key() == Qt::Key_Down && (tecla->modifiers() & Qt::AltModifier)) {
+    if (nome == "btnProduto" && tecla->key() == Qt::Key_Down &&
+        (tecla->modifiers() & Qt::AltModifier)) {
         Executa([this] { form_.btnProdutoClick(); });
         return true;
     }
     const QString texto = tecla->text();
     if (texto.size() == 1 && texto[0].unicode() < 128) {
         const char c = char(texto[0].unicode());
-        char (*filtro)(char) = nome == "dbeCICContribuinte" ? &TfrmDigitar::dbeCICContribuinteKeyPress
-                               : nome == "dbeMunicipio"     ? &TfrmDigitar::dbeMunicipioKeyPress
-                               : nome == "dbeCEP"           ? &TfrmDigitar::dbeCEPKeyPress
-                                                            : nullptr;
+        char (*filtro)(char) = nome == "dbeCICContribuinte"
+                                   ? &TfrmDigitar::dbeCICContribuinteKeyPress
+                               : nome == "dbeMunicipio" ? &TfrmDigitar::dbeMunicipioKeyPress
+                               : nome == "dbeCEP"       ? &TfrmDigitar::dbeCEPKeyPress
+                                                        : nullptr;
         if (filtro && filtro(c) == '\0') return true;
     }
     return QDialog::eventFilter(objeto, evento);

@@ -6,7 +6,6 @@
 // the boxes, and the window follows.
 
 #include <QDialog>
-
 #include <functional>
 #include <map>
 #include <string>

@@ -13,9 +13,13 @@ ModeloGrade::ModeloGrade(TDataSet& tabela, std::vector<TColunaGrade> colunas, QO
     Atualizar();
 }
 
-int ModeloGrade::rowCount(const QModelIndex& pai) const { return pai.isValid() ? 0 : int(linhas_.size()); }
+int ModeloGrade::rowCount(const QModelIndex& pai) const {
+    return pai.isValid() ? 0 : int(linhas_.size());
+}
 
-int ModeloGrade::columnCount(const QModelIndex& pai) const { return pai.isValid() ? 0 : int(colunas_.size()); }
+int ModeloGrade::columnCount(const QModelIndex& pai) const {
+    return pai.isValid() ? 0 : int(colunas_.size());
+}
 
 QVariant ModeloGrade::data(const QModelIndex& indice, int papel) const {
     if (!indice.isValid()) return {};
@@ -24,7 +28,8 @@ QVariant ModeloGrade::data(const QModelIndex& indice, int papel) const {
     if (papel != Qt::DisplayRole) return {};
     TField* f = tabela_.FindField(coluna.campo);
     if (!f) return {};
-    return Q(const_cast<TDataSet&>(tabela_).DisplayTextAt(linhas_[size_t(indice.row())], f->Index()));
+    return Q(
+        const_cast<TDataSet&>(tabela_).DisplayTextAt(linhas_[size_t(indice.row())], f->Index()));
 }
 
 QVariant ModeloGrade::headerData(int secao, Qt::Orientation orientacao, int papel) const {
@@ -50,7 +55,8 @@ int ModeloGrade::LinhaAtual() const {
 }
 
 void ModeloGrade::IrPara(int linha) {
-    if (linha >= 0 && linha < int(linhas_.size()) && linhas_[size_t(linha)] != tabela_.GetBookmark()) {
+    if (linha >= 0 && linha < int(linhas_.size()) &&
+        linhas_[size_t(linha)] != tabela_.GetBookmark()) {
         tabela_.GotoBookmark(linhas_[size_t(linha)]);
     }
 }

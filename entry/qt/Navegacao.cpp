@@ -10,7 +10,8 @@
 
 namespace kova {
 
-NavegadorRegistros::NavegadorRegistros(TDataSet& tabela, QWidget* pai) : QWidget(pai), tabela_(tabela) {
+NavegadorRegistros::NavegadorRegistros(TDataSet& tabela, QWidget* pai)
+    : QWidget(pai), tabela_(tabela) {
     auto* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     auto botao = [&](const char* texto, const char* dica, void (TDataSet::*mover)()) {

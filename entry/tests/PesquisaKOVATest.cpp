@@ -1,7 +1,6 @@
-#include "PesquisaKOVA.h"
-
 #include <gtest/gtest.h>
 
+#include "PesquisaKOVA.h"
 #include "TabelasDeTeste.h"
 
 using namespace kova;
@@ -32,7 +31,8 @@ protected:
     std::vector<int> Acha(const std::string& texto) {
         std::vector<int> numeros;
         const int id = dm->cdsKOVA.FieldByName("IdKOVA").Index();
-        for (TBookmark b : PesquisaKOVA(*dm, texto)) numeros.push_back(std::get<int32_t>(dm->cdsKOVA.ValueAt(b, id)));
+        for (TBookmark b : PesquisaKOVA(*dm, texto))
+            numeros.push_back(std::get<int32_t>(dm->cdsKOVA.ValueAt(b, id)));
         return numeros;
     }
     std::unique_ptr<TDM> dm;

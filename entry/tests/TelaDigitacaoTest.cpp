@@ -28,7 +28,8 @@ protected:
         form.reset();
         dm.reset();
         Clock::Reset();
-        EXPECT_TRUE(dialogs.Unexpected().empty()) << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
+        EXPECT_TRUE(dialogs.Unexpected().empty())
+            << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
     }
     TField& F(const char* nome) { return dm->cdsKOVA.FieldByName(nome); }
     bool Aberta(const char* caixa) { return form->Controles.Get(caixa).enabled; }
@@ -60,8 +61,9 @@ protected:
     std::unique_ptr<TfrmDigitar> form;
 };
 
-const char* const kCaixasDoCorpo[] = {"dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia",
-                                     "dbeValorPrincipal", "dbeRazaoSocial", "dbeEndereco", "dbeCEP", "dblcUF"};
+const char* const kCaixasDoCorpo[] = {
+    "dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia", "dbeValorPrincipal",
+    "dbeRazaoSocial",     "dbeEndereco",        "dbeCEP",        "dblcUF"};
 
 TEST_F(TelaTest, ProgressaoDeUmaKOVANovaAteGravar) {
     form->Mostrar();
@@ -69,7 +71,8 @@ TEST_F(TelaTest, ProgressaoDeUmaKOVANovaAteGravar) {
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
     EXPECT_TRUE(Aberta("dblcUFFavorecida"));
     EXPECT_EQ(Foco(), "dblcUFFavorecida");
-    for (const char* c : {"dblcReceita", "dbeDataVencimento", "dblcUFFavorecida2"}) EXPECT_FALSE(Aberta(c)) << c;
+    for (const char* c : {"dblcReceita", "dbeDataVencimento", "dblcUFFavorecida2"})
+        EXPECT_FALSE(Aberta(c)) << c;
     for (const char* c : kCaixasDoCorpo) EXPECT_FALSE(Aberta(c)) << c;
     EXPECT_EQ(form->Controles.Get("lblState").caption, "Incluindo");
 
@@ -90,10 +93,11 @@ TEST_F(TelaTest, ProgressaoDeUmaKOVANovaAteGravar) {
     RespondeDataPagamento(true);
     F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
     EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 25));  // today is before the due date
-    for (const char* c : {"dbeCICContribuinte", "dbeReferencia", "dbeValorPrincipal", "dbeAtualizacaoMonetaria",
-                          "dbeJuros", "dbeMulta", "dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
-                          "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dbeInformacoes",
-                          "dblcProduto", "btnProduto"}) {
+    for (const char* c :
+         {"dbeCICContribuinte", "dbeReferencia", "dbeValorPrincipal", "dbeAtualizacaoMonetaria",
+          "dbeJuros", "dbeMulta", "dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
+          "dbeEndereco", "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dbeInformacoes",
+          "dblcProduto", "btnProduto"}) {
         EXPECT_TRUE(Aberta(c)) << c;
     }
     EXPECT_FALSE(Aberta("dbeDocumentoOrigem"));  // the revenue needs no document
@@ -141,7 +145,8 @@ TEST_F(TelaTest, VencimentoNoFimDeSemanaEmCadaModo) {
     };
     vencimentoSabado();
     EXPECT_EQ(dialogs.Texts(),
-              std::vector<std::string>{"[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
+              std::vector<std::string>{
+                  "[Erro: 143] A Data de Vencimento não pode ser em Final de Semana"});
     dm->cdsKOVA.Cancel();
     dialogs.Clear();
     dm->ModoBiblioteca = true;  // hosted: stopped without a word
@@ -164,7 +169,9 @@ TEST_F(TelaTest, VencimentoNoFimDeSemanaEmCadaModo) {
     F("Receita").SetAsString("100048");
     dm->CriandoRegistro = false;
     F("DataVencimento").SetAsDate(MakeDate(2024, 4, 22));
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"[Erro: 144] A Data de Vencimento não pode ser em dia de Feriado"});
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{
+                  "[Erro: 144] A Data de Vencimento não pode ser em dia de Feriado"});
     dm->cdsKOVA.Cancel();
 }
 
@@ -190,11 +197,13 @@ TEST_F(TelaTest, DiaDoPeriodoTrimestralPorModo) {
     form->btnIncluirClick();
     F("UFFavorecida").SetAsString("RS");
     const auto& dias = form->Controles.Get("cbxPeriodoDia").items;
-    ASSERT_EQ(dias, (std::vector<std::string>{"01 a 10", "01 a 15", "01 a 31", "11 a 20", "16 a 31", "21 a 31"}));
+    ASSERT_EQ(dias, (std::vector<std::string>{"01 a 10", "01 a 15", "01 a 31", "11 a 20", "16 a 31",
+                                              "21 a 31"}));
     F("Receita").SetAsString("100056");  // a period: the pickers appear and write the reference
     EXPECT_TRUE(form->Controles.Showing("cbxPeriodoDia"));
     EXPECT_FALSE(Aberta("dbeReferencia"));
-    EXPECT_EQ(F("Referencia").AsString(), "1032024");  // first entry, this month, the last year listed
+    EXPECT_EQ(F("Referencia").AsString(),
+              "1032024");  // first entry, this month, the last year listed
     // On the desktop the chosen position (2: "01 a 31") is written as 3.
     form->Controles.SetItemIndex("cbxPeriodoDia", 2);
     form->cbxPeriodoDiaChange();
@@ -246,7 +255,8 @@ TEST_F(TelaTest, CaixasDeValoresPeloVLEPorGoias) {
         F("DataVencimento").SetAsDate(MakeDate(2024, 3, 25));
         const bool sp = std::string(uf) == "SP";
         EXPECT_EQ(Aberta("dbeValorPrincipal"), !sp);
-        for (const char* c : {"dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta"}) EXPECT_EQ(Aberta(c), sp) << c;
+        for (const char* c : {"dbeAtualizacaoMonetaria", "dbeJuros", "dbeMulta"})
+            EXPECT_EQ(Aberta(c), sp) << c;
         dm->cdsKOVA.Cancel();
     }
 }
@@ -282,7 +292,8 @@ TEST_F(TelaTest, EscapeFechamentoEExclusao) {
     dialogs.Answer(TModalResult::mrCancel);
     EXPECT_FALSE(form->Fechar());  // Cancel keeps the screen open and the slip in edit
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
-    EXPECT_EQ(dialogs.History().back().text, "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
+    EXPECT_EQ(dialogs.History().back().text,
+              "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
     dialogs.Answer(TModalResult::mrNo);
     EXPECT_TRUE(form->Fechar());
     EXPECT_FALSE(form->Visivel);
@@ -319,10 +330,17 @@ TEST_F(TelaTest, GradeTeclasEOrdem) {
 }
 
 TEST_F(TelaTest, LogosDosBancosDoEstado) {
-    Inserir(dm->cdsBanco, {{"ID", T("001")}, {"Nome", T("Banco Um")}, {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 0, 0}}});
-    Inserir(dm->cdsBanco, {{"ID", T("104")}, {"Nome", T("Banco Dois")}, {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 64, 0, 0, 0}}});
+    Inserir(dm->cdsBanco, {{"ID", T("001")},
+                           {"Nome", T("Banco Um")},
+                           {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0,  0, 0, 0,
+                                               0,   0,   0, 0, 0, 0, 0, 64, 0, 0, 0}}});
+    Inserir(dm->cdsBanco, {{"ID", T("104")},
+                           {"Nome", T("Banco Dois")},
+                           {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0,  0, 0, 0,
+                                               0,   0,   0, 0, 0, 0, 0, 64, 0, 0, 0}}});
     Inserir(dm->cdsBanco, {{"ID", T("237")}, {"Nome", T("Sem logo")}});
-    for (const char* b : {"001", "104", "237"}) Inserir(dm->cdsUFBanco, {{"UFID", T("SP")}, {"BancoID", T(b)}});
+    for (const char* b : {"001", "104", "237"})
+        Inserir(dm->cdsUFBanco, {{"UFID", T("SP")}, {"BancoID", T(b)}});
     form->Mostrar();
     form->btnIncluirClick();
     F("UFFavorecida").SetAsString("SP");
@@ -386,7 +404,8 @@ TEST_F(TelaTest, SubcodigoEscolhidoOuNovaKOVACancelada) {
     F("UFFavorecida").SetAsString("SP");
     F("Receita").SetAsString("100048");
     EXPECT_EQ(F("SubReceita").AsInteger(), 2);
-    EXPECT_EQ(dialogs.History().back().text, "Esta receita deverá ser utilizada apenas para:\r\rsub");
+    EXPECT_EQ(dialogs.History().back().text,
+              "Esta receita deverá ser utilizada apenas para:\r\rsub");
     dm->cdsKOVA.Cancel();
     dm->ModoBiblioteca = true;
     dm->cdsKOVA.Append();
@@ -398,8 +417,14 @@ TEST_F(TelaTest, SubcodigoEscolhidoOuNovaKOVACancelada) {
 
 TEST_F(TelaTest, SeletorDeProdutoTrocaAOrdemEVolta) {
     KOVAGravada();
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}, {"Descricao", T("Zinco")}});
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(37)}, {"Descricao", T("Aço")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(36)},
+                               {"Descricao", T("Zinco")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(37)},
+                               {"Descricao", T("Aço")}});
     dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) {
         EXPECT_EQ(p.fonte->DataSet()->IndexName(), "sk_Descricao");
         p.fonte->DataSet()->First();  // "Aço", first by description
@@ -569,7 +594,8 @@ TEST(DigitarDezembro, PeriodoPadraoEhEsteMesDesteAno) {
     dm.cdsKOVA.FieldByName("UFFavorecida").SetAsString("SP");
     dm.cdsKOVA.FieldByName("Receita").SetAsString("100056");
     EXPECT_EQ(dm.cdsKOVA.FieldByName("Referencia").AsString(), "1122026");
-    EXPECT_EQ(form.Controles.Get("cbxPeriodoAno").items[size_t(form.Controles.Get("cbxPeriodoAno").itemIndex)],
+    EXPECT_EQ(form.Controles.Get("cbxPeriodoAno")
+                  .items[size_t(form.Controles.Get("cbxPeriodoAno").itemIndex)],
               "2026");
     EXPECT_TRUE(dialogs.History().empty()) << dialogs.Texts()[0];
     dm.cdsKOVA.Cancel();

@@ -1,5 +1,3 @@
-#include "TfrmDigitar.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +6,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "TabelasDeTeste.h"
+#include "TfrmDigitar.h"
 #include "ValidaCampo.h"
 
 using namespace kova;
@@ -75,7 +74,8 @@ TEST_F(DigitarTest, CriacaoNaoEditaNemVerifica) {
     // Data-bound boxes are registered in creation order with their fields.
     std::vector<std::string> campos;
     for (const auto& c : form->Controles.Controls()) {
-        if (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo) campos.push_back(c->field);
+        if (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)
+            campos.push_back(c->field);
     }
     ASSERT_GE(campos.size(), 3u);
     EXPECT_EQ(campos[0], "UFFavorecida");
@@ -176,7 +176,8 @@ TEST_F(DigitarTest, SubcodigoVerificadoUmaVezPorPedidoSoEmModoSilencioso) {
     EXPECT_EQ(dm->SelecionarSubReceita, 1);
     dm->ModoSilencioso = true;
     EXPECT_EQ(Valida("SubReceita"),
-              "[Erro: 5] O campo Subreceita não foi informado ou a Subreceita informada não existe ou não "
+              "[Erro: 5] O campo Subreceita não foi informado ou a Subreceita informada não existe "
+              "ou não "
               "está definida para esta UF");
     EXPECT_EQ(dm->SelecionarSubReceita, 0);
     EXPECT_EQ(Valida("SubReceita"), "");  // a second check passes without looking
@@ -203,12 +204,14 @@ TEST_F(DigitarTest, RegraSRPermiteSoOsSubcodigosListados) {
     EXPECT_EQ(verifica(2), "");  // no "SR" rule: every existing sub-code passes
     Regra(*dm, "SP", "100048", "SR", "SR 01 07");
     EXPECT_EQ(verifica(7), "");
-    EXPECT_EQ(verifica(2), "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
+    EXPECT_EQ(verifica(2),
+              "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
     dm->cdsUFReceita.FindKey({"SP", "100048", "SR"});
     dm->cdsUFReceita.Edit();
     dm->cdsUFReceita.FieldByName("Texto").SetAsString("SR");
     dm->cdsUFReceita.Post();
-    EXPECT_EQ(verifica(1), "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
+    EXPECT_EQ(verifica(1),
+              "[Erro: 6] A Subreceita informada não está definida para esta receita desta UF");
 }
 
 TEST_F(DigitarTest, CodigoCourierFazUmaUFValidaFalhar) {
@@ -257,7 +260,8 @@ TEST_F(DigitarTest, TabelaDeEstadosDaTela) {
     form->dtsPadraoStateChange(form->dtsPadrao);
     auto ligado = [&](const char* n) { return form->Controles.Get(n).enabled; };
     EXPECT_TRUE(ligado("btnIncluir") && ligado("btnFechar"));
-    EXPECT_FALSE(ligado("btnAlterar") || ligado("btnExcluir") || ligado("btnImprimir") || ligado("dbnNavegador"));
+    EXPECT_FALSE(ligado("btnAlterar") || ligado("btnExcluir") || ligado("btnImprimir") ||
+                 ligado("dbnNavegador"));
     EXPECT_FALSE(ligado("btnSalvar") || ligado("btnDesfazer"));
     EXPECT_TRUE(form->Controles.Showing("tbsPesquisar"));
     form->PaginaAtiva = "tbsPesquisar";
@@ -309,8 +313,12 @@ TEST_F(DigitarTest, RegraDaMudancaTambemAoGuardar) {
 // refused where it is typed, and again when the slip is saved, so no slip is kept that could
 // never be printed.
 TEST_F(DigitarTest, DocumentoQueOCodigoDeBarrasNaoLevaERecusadoOndeEDigitado) {
-    Inserir(dm->cdsReceita, {{"Codigo", T("100030")}, {"Descricao", T("ICMS transporte")}, {"CodigoBarra", int32_t(3)},
-                             {"DocumentoOrigem", T("S")}, {"LayoutCodigoBarra", 13.0}, {"TipoDocumento", T("0")}});
+    Inserir(dm->cdsReceita, {{"Codigo", T("100030")},
+                             {"Descricao", T("ICMS transporte")},
+                             {"CodigoBarra", int32_t(3)},
+                             {"DocumentoOrigem", T("S")},
+                             {"LayoutCodigoBarra", 13.0},
+                             {"TipoDocumento", T("0")}});
     const std::string numerico = "[Erro: 30] Informe apenas campo numérico no documento origem";
     dm->cdsKOVA.Append();
     PreencheKOVAValida(*dm);

@@ -23,9 +23,9 @@ int32_t Chamar(const std::string& ie, const std::string& uf) {
 }
 
 TEST(InscricaoFuzz, UmMilhaoDeChamadasGeradasSemFalha) {
-    const char* estados[] = {"AC", "AL", "AP", "AM", "BA", "CE", "DF", "ES", "GO", "MA", "MT", "MS", "MG", "PA",
-                             "PB", "PR", "PE", "PI", "RJ", "RN", "RS", "RO", "RR", "SC", "SP", "SE", "TO",
-                             "sp", "X",  "",   "SPX", "\xE3\xE3"};
+    const char* estados[] = {"AC", "AL", "AP", "AM", "BA", "CE", "DF", "ES", "GO",  "MA",      "MT",
+                             "MS", "MG", "PA", "PB", "PR", "PE", "PI", "RJ", "RN",  "RS",      "RO",
+                             "RR", "SC", "SP", "SE", "TO", "sp", "X",  "",   "SPX", "\xE3\xE3"};
     const std::string alfabeto = "0123456789012345678901234567890123456789 .-/Pp\xE9x";
     std::mt19937 gerador(12345);
     long validas = 0;

@@ -25,7 +25,9 @@ protected:
         if (handle_) dlclose(handle_);
         handle_ = nullptr;
     }
-    static int32_t Consistir(const std::string& ie, const std::string& uf) { return consiste_(ie.c_str(), uf.c_str()); }
+    static int32_t Consistir(const std::string& ie, const std::string& uf) {
+        return consiste_(ie.c_str(), uf.c_str());
+    }
 
     struct Vetor {
         std::string uf, numero;

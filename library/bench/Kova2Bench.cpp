@@ -24,10 +24,16 @@ namespace {
 
 // The request with its reference period (PMMAAAA) and due date (DD/MM/AAAA).
 std::string Requisicao(const std::string& referencia, const std::string& vencimento) {
-    return "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;DOCUMENTOORIGEM=1234567890;"
-           "REFERENCIA=" + referencia + ";VALORPRINCIPAL=100,00;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;"
-           "DATAVENCIMENTO=" + vencimento + ";RAZAOSOCIAL=EMPRESA DE TESTE LTDA;ENDERECO=RUA DAS FLORES, 100;"
-           "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37;TELEFONE=1999999999;CONVENIO=X;INFORMACOES=Y";
+    return "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;DOCUMENTOORIGEM="
+           "1234567890;"
+           "REFERENCIA=" +
+           referencia +
+           ";VALORPRINCIPAL=100,00;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;"
+           "DATAVENCIMENTO=" +
+           vencimento +
+           ";RAZAOSOCIAL=EMPRESA DE TESTE LTDA;ENDERECO=RUA DAS FLORES, 100;"
+           "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37;TELEFONE=1999999999;CONVENIO=X;"
+           "INFORMACOES=Y";
 }
 
 bool dadosDistribuidos = false;
@@ -38,7 +44,8 @@ std::vector<std::string> requisicoes;
 
 std::string Cnpj(uint64_t base) {
     char texto[16];
-    std::snprintf(texto, sizeof texto, "%012llu", static_cast<unsigned long long>(base % 1000000000000ULL));
+    std::snprintf(texto, sizeof texto, "%012llu",
+                  static_cast<unsigned long long>(base % 1000000000000ULL));
     std::string c = texto;
     for (int n : {12, 13}) {
         int soma = 0;
@@ -59,7 +66,8 @@ void VariaContribuintes() {
         x ^= x >> 7;
         x ^= x << 17;
         std::string r = requisicao;
-        r.replace(pos, modelo.size(), "CICCONTRIBUINTE=" + Cnpj(x % 900000000000ULL + 100000000000ULL));
+        r.replace(pos, modelo.size(),
+                  "CICCONTRIBUINTE=" + Cnpj(x % 900000000000ULL + 100000000000ULL));
         requisicoes.push_back(std::move(r));
     }
     if (requisicoes.empty()) requisicoes.push_back(requisicao);
@@ -81,9 +89,10 @@ std::string RequisicaoDistribuida() {
         const year_month_day data{hoje + days(d)};
         if (unsigned(data.day()) < 16 || unsigned(data.day()) > 28) continue;
         char vencimento[16], referencia[16];
-        std::snprintf(vencimento, sizeof vencimento, "%02u/%02u/%04d", unsigned(data.day()), unsigned(data.month()),
+        std::snprintf(vencimento, sizeof vencimento, "%02u/%02u/%04d", unsigned(data.day()),
+                      unsigned(data.month()), int(data.year()));
+        std::snprintf(referencia, sizeof referencia, "1%02u%04d", unsigned(data.month()),
                       int(data.year()));
-        std::snprintf(referencia, sizeof referencia, "1%02u%04d", unsigned(data.month()), int(data.year()));
         const std::string r = Requisicao(referencia, vencimento);
         if (Aceita(r)) return r;
     }
@@ -141,11 +150,16 @@ void Kova2Valida(benchmark::State& state) {
         kova2(buffer);
         benchmark::DoNotOptimize(buffer);
     }
-    state.counters["pedidos/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["pedidos/s"] =
+        benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
     state.counters["bytes/KOVA"] = double(Residente() - antes) / double(state.iterations());
 }
 // Five runs summed up by their median: the build machine is shared and its speed varies.
-BENCHMARK(Kova2Valida)->Unit(benchmark::kMicrosecond)->MinTime(3.0)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(Kova2Valida)
+    ->Unit(benchmark::kMicrosecond)
+    ->MinTime(3.0)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -55,13 +55,13 @@
  * is ignored. Amounts use "," before the decimals; dates are dd/mm/yyyy.
  *
  * The reply depends on the items of a request, not on their order. Whatever order they come in, the
- * items are applied in the slip's own field order: EMPRESACOURIER first, then UFFAVORECIDA, RECEITA,
- * SUBRECEITA, PRODUTO, CICCONTRIBUINTE, DOCUMENTOORIGEM, REFERENCIA, VALORPRINCIPAL,
+ * items are applied in the slip's own field order: EMPRESACOURIER first, then UFFAVORECIDA,
+ * RECEITA, SUBRECEITA, PRODUTO, CICCONTRIBUINTE, DOCUMENTOORIGEM, REFERENCIA, VALORPRINCIPAL,
  * ATUALIZACAOMONETARIA, JUROS, MULTA, TOTALRECOLHER, DATAVENCIMENTO, DATAPAGAMENTO, CONVENIO,
- * RAZAOSOCIAL, INSCRICAOESTADUAL, ENDERECO, MUNICIPIO, UF, CEP, TELEFONE, INFORMACOES. The first item
- * that fails its check in that order gives the reply's message (followed by a final ";"); a slip
- * whose items all pass is checked once more as a whole, with every rule, before it is stored (a
- * refusal there has no final ";"). Where two items act on each other by definition, that order
+ * RAZAOSOCIAL, INSCRICAOESTADUAL, ENDERECO, MUNICIPIO, UF, CEP, TELEFONE, INFORMACOES. The first
+ * item that fails its check in that order gives the reply's message (followed by a final ";"); a
+ * slip whose items all pass is checked once more as a whole, with every rule, before it is stored
+ * (a refusal there has no final ";"). Where two items act on each other by definition, that order
  * decides: a DATAPAGAMENTO earlier than DATAVENCIMENTO is stored as the due date, and TOTALRECOLHER
  * is compared with the amounts once they are all in. Of a key given more than once only its last
  * value counts, and an empty value changes nothing. kova fills the slip it shows the same way.

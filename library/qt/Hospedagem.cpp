@@ -84,7 +84,8 @@ bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
         GarantirAplicacao(false, false);
         const std::vector<TPagina> paginas = PaginasDaImpressao(texto1, texto2, texto3);
         const TDM& dm = *DM;
-        ImprimirOuGravar(paginas, dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao);
+        ImprimirOuGravar(
+            paginas, dm.PastaImpressao.empty() ? dm.DirDados + "Impressoes/" : dm.PastaImpressao);
     });
 }
 

@@ -4,13 +4,12 @@
 #include <QDir>
 #include <QTimer>
 #include <QToolButton>
-
 #include <cstdlib>
 
+#include "DM.h"
 #include "DialogosQt.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
-#include "DM.h"
 #include "Errors.h"
 #include "FilaImpressao.h"
 #include "FrmDigitar.h"
@@ -18,8 +17,8 @@
 #include "Predicados.h"
 #include "QtTexto.h"
 #include "SaidasImpressao.h"
-#include "TfrmDigitar.h"
 #include "Texto.h"
+#include "TfrmDigitar.h"
 
 namespace kova {
 
@@ -61,9 +60,12 @@ void TRoteiro::Atua(FrmDigitar& tela) {
         } else if (acao == "abertas") {
             std::string abertas;
             for (const auto& c : frmDigitar->Controles.Controls()) {
-                if (c->field.empty() || (c->kind != TControlKind::Edit && c->kind != TControlKind::LookupCombo)) continue;
+                if (c->field.empty() ||
+                    (c->kind != TControlKind::Edit && c->kind != TControlKind::LookupCombo))
+                    continue;
                 QWidget* w = tela.Controle(c->name);
-                if (w && w->isEnabled() && w->isVisibleTo(&tela)) abertas += (abertas.empty() ? "" : ",") + c->name;
+                if (w && w->isEnabled() && w->isVisibleTo(&tela))
+                    abertas += (abertas.empty() ? "" : ",") + c->name;
             }
             Relato += "abertas=" + abertas + "\n";
         } else {
@@ -89,14 +91,16 @@ void GarantirAplicacao(bool comTela, bool roteiro) {
         static int argc = 1;
         static char nome[] = "kovadll", opcao[] = "-platform", foraDaTela[] = "offscreen";
         static char* argv[] = {nome, opcao, foraDaTela, nullptr};
-        const bool semTela = !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") && !std::getenv("WAYLAND_DISPLAY");
+        const bool semTela = !std::getenv("QT_QPA_PLATFORM") && !std::getenv("DISPLAY") &&
+                             !std::getenv("WAYLAND_DISPLAY");
         if (semTela && comTela && !roteiro) throw Exception("Não há tela onde mostrar a KOVA");
         if (semTela) argc = 3;
         static QApplication* aplicacao = new QApplication(argc, argv);
         (void)aplicacao;
     }
     if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
-        throw Exception("O programa que chamou a KOVA usa Qt sem janelas: a KOVA não pode ser mostrada");
+        throw Exception(
+            "O programa que chamou a KOVA usa Qt sem janelas: a KOVA não pode ser mostrada");
     }
     const QString plataforma = QGuiApplication::platformName();
     if (comTela && !roteiro && (plataforma == "offscreen" || plataforma == "minimal")) {
@@ -110,7 +114,8 @@ IDialogService& DialogosDaTela() {
 }
 
 void ExibirTela(TfrmDigitar& frm, TRoteiro* roteiro) {
-    // Qt's own texts in Portuguese while the screen is shown, and only then: the host keeps its own.
+    // Qt's own texts in Portuguese while the screen is shown, and only then: the host keeps its
+    // own.
     const TraducaoQt traducao;
     FrmDigitar tela(frm, *DM);
     if (roteiro) QTimer::singleShot(0, &tela, [&tela, roteiro] { roteiro->Atua(tela); });

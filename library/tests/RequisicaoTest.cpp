@@ -1,5 +1,3 @@
-#include "Requisicao.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -9,6 +7,7 @@
 #include "Dialogs.h"
 #include "Errors.h"
 #include "Predicados.h"
+#include "Requisicao.h"
 #include "TabelasDeTeste.h"
 
 using namespace kova;
@@ -34,8 +33,10 @@ protected:
     }
     static std::string Valida(const std::string& extra) {
         return "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
-               "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;"
-               "ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" + extra;
+               "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/"
+               "2024;RAZAOSOCIAL=EMPRESA;"
+               "ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" +
+               extra;
     }
     TField& F(const char* n) { return dm->cdsKOVA.FieldByName(n); }
 
@@ -70,7 +71,8 @@ TEST_F(RequisicaoTest, PagamentoAntesDoVencimentoFicaNoVencimento) {
 }
 
 TEST_F(RequisicaoTest, ItemQueFalhaEncerraSemGuardarNada) {
-    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=12345678901;RAZAOSOCIAL=ALGUEM;UF=SP");
+    const std::string r =
+        Pede("UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=12345678901;RAZAOSOCIAL=ALGUEM;UF=SP");
     EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 9] CPF inválido");
     EXPECT_EQ(r.back(), ';');
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
@@ -80,9 +82,11 @@ TEST_F(RequisicaoTest, ItemQueFalhaEncerraSemGuardarNada) {
 
 TEST_F(RequisicaoTest, FalhaNoArmazenamentoResponde001ComAMensagem) {
     // Every field passes as it is given; the whole-record check finds the missing address.
-    const std::string r = Pede("UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
-                               "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=X");
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 125] Informe endereço");
+    const std::string r = Pede(
+        "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+        "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=X");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=[Erro: 125] Informe endereço");
     EXPECT_NE(r.back(), ';');
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
 }
@@ -99,8 +103,12 @@ TEST_F(RequisicaoTest, ValorQueOCampoNaoAceitaLevantaFalhaECancela) {
 TEST_F(RequisicaoTest, MesmaRespostaEmQualquerOrdemDosItens) {
     Regra(*dm, "SP", "000000", "FE", "S");
     Regra(*dm, "SP", "100080", "MC", "Receita 10008-0 não pode ser recolhida com CPF.");
-    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("ICMS especial")}, {"CodigoBarra", int32_t(8)},
-                             {"Referencia", T("P")}, {"LayoutCodigoBarra", 18.0}, {"TipoDocumento", T("0")}});
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")},
+                             {"Descricao", T("ICMS especial")},
+                             {"CodigoBarra", int32_t(8)},
+                             {"Referencia", T("P")},
+                             {"LayoutCodigoBarra", 18.0},
+                             {"TipoDocumento", T("0")}});
     auto itens = [](const std::string& r) { return DivideTexto(';', r); };
     const std::string base = Valida("");
     struct Caso {
@@ -111,19 +119,27 @@ TEST_F(RequisicaoTest, MesmaRespostaEmQualquerOrdemDosItens) {
         {base, ""},  // accepted: the due date may come before the revenue
         {base + ";JUROS=5,00", "Retorno=001;Mensagem_Retorno=[Erro: 114] "},
         // A principal of zero and the fine that follows it: their total is judged once both are in.
-        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=0,00;"
-         "MULTA=10,00;TOTALRECOLHER=10,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;"
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+         "VALORPRINCIPAL=0,00;"
+         "MULTA=10,00;TOTALRECOLHER=10,00;DATAVENCIMENTO=25/03/"
+         "2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;"
          "CEP=13010-000",
          ""},
-        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=100,00;"
-         "TOTALRECOLHER=100,00;DATAVENCIMENTO=23/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+        {"UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+         "VALORPRINCIPAL=100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=23/03/"
+         "2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
          "Retorno=001;Mensagem_Retorno=[Erro: 138] "},
-        {"UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11144477735;REFERENCIA=001;VALORPRINCIPAL=100,00;"
-         "TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
+        {"UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11144477735;REFERENCIA=001;VALORPRINCIPAL="
+         "100,00;"
+         "TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/"
+         "2024;RAZAOSOCIAL=E;ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
          "Retorno=001;Mensagem_Retorno=Receita 10008-0 não pode ser recolhida com CPF."},
-        // 2400000009: a regular declaration of 2024 (Modulo11 of 2240000000 is 9), a 2023 reference.
+        // 2400000009: a regular declaration of 2024 (Modulo11 of 2240000000 is 9), a 2023
+        // reference.
         {"UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;DOCUMENTOORIGEM=2400000009;"
-         "REFERENCIA=1012023;VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=E;"
+         "REFERENCIA=1012023;VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=25/03/"
+         "2024;RAZAOSOCIAL=E;"
          "ENDERECO=R;MUNICIPIO=M;UF=SP;CEP=13010-000",
          "Retorno=001;Mensagem_Retorno=[Erro: 149] "},
     };
@@ -174,7 +190,10 @@ protected:
 };
 
 TEST_F(HospedadaTest, RespostaComCadaCampoDaKOVAGuardada) {
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(7)}, {"Descricao", T("  Leite  ")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(7)},
+                               {"Descricao", T("  Leite  ")}});
     dialogs.ResponderDialogo(true);  // the payment date, since the request names a due date
     const std::string r = Hospeda(Valida(";PRODUTO=7;JUROS=2,5"), [this] {
         EXPECT_TRUE(frm->Visivel && frm->TimerAtivo);
@@ -185,7 +204,9 @@ TEST_F(HospedadaTest, RespostaComCadaCampoDaKOVAGuardada) {
     EXPECT_EQ(texto.substr(0, 40), "IdKOVA=1;UFFavorecida=SP;Receita=100048;");
     EXPECT_NE(texto.find(";Juros=2,5;"), std::string::npos) << texto;
     EXPECT_NE(texto.find(";DataVencimento=25/03/2024;"), std::string::npos) << texto;
-    EXPECT_NE(texto.find(";Situacao=N;DataHora=;Produto_Descricao=Leite;Retorno=000;"), std::string::npos) << texto;
+    EXPECT_NE(texto.find(";Situacao=N;DataHora=;Produto_Descricao=Leite;Retorno=000;"),
+              std::string::npos)
+        << texto;
     EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(texto));
     EXPECT_FALSE(dm->cdsUFProduto.Filtered());
     EXPECT_EQ(frm->QtdeIncluidas, 1);
@@ -194,14 +215,16 @@ TEST_F(HospedadaTest, RespostaComCadaCampoDaKOVAGuardada) {
 TEST_F(HospedadaTest, CanceladaDevolveARequisicaoEAFalha) {
     const std::string pedido = Valida("");
     const std::string r = Hospeda(pedido, [this] { frm->btnDesfazerClick(); });
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")), pedido + ";Retorno=001;Mensagem_Retorno=KOVA não incluída");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              pedido + ";Retorno=001;Mensagem_Retorno=KOVA não incluída");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
     EXPECT_FALSE(frm->Visivel);
 }
 
 TEST_F(HospedadaTest, ValorImpossivelDeixaAKOVAAbertaParaAProxima) {
     // Applied in the slip's field order: the taxpayer before the due date that cannot be a date.
-    frm->Requisicao = "UFFAVORECIDA=SP;DATAVENCIMENTO=31/02/2024;CICCONTRIBUINTE=11222333000181;RECEITA=100048";
+    frm->Requisicao =
+        "UFFAVORECIDA=SP;DATAVENCIMENTO=31/02/2024;CICCONTRIBUINTE=11222333000181;RECEITA=100048";
     frm->OnExibirModal = [] { FAIL() << "not shown after a raised failure"; };
     EXPECT_THROW(ProcessaRequisicao(*frm), std::exception);
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
@@ -221,20 +244,26 @@ namespace {
 class DezembroTest : public RequisicaoTest {
 protected:
     void SetUp() override {
-        Clock::Set(MakeDateTime(2026, 12, 9, 10, 0));  // the module and the year picker of this December
+        Clock::Set(
+            MakeDateTime(2026, 12, 9, 10, 0));  // the module and the year picker of this December
         dm = std::make_unique<TDM>();
         dm->AbrirTabelasVazias();
         ReferenciasBasicas(*dm);
         frm = std::make_unique<TfrmDigitar>(*dm);
-        Inserir(dm->cdsReceita, {{"Codigo", T("100013")}, {"Descricao", T("ICMS comunicação")},
-                                 {"CodigoBarra", int32_t(1)}, {"Referencia", T("D")},
-                                 {"LayoutCodigoBarra", 1.0}, {"TipoDocumento", T("0")}});
+        Inserir(dm->cdsReceita, {{"Codigo", T("100013")},
+                                 {"Descricao", T("ICMS comunicação")},
+                                 {"CodigoBarra", int32_t(1)},
+                                 {"Referencia", T("D")},
+                                 {"LayoutCodigoBarra", 1.0},
+                                 {"TipoDocumento", T("0")}});
         Regra(*dm, "SP", "000000", "MA", "KOVA vencida: encargos pela legislação do estado.");
     }
     static std::string Periodo(const std::string& extra) {
-        return "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=100,00;"
+        return "UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=100,"
+               "00;"
                "TOTALRECOLHER=100,00;DATAVENCIMENTO=15/12/2026;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
-               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" + extra;
+               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000" +
+               extra;
     }
 };
 
@@ -257,7 +286,8 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     // Next year's period, offered in the December list, is judged as the caller gave it: a period
     // still to come.
     r = Pede(Periodo(";REFERENCIA=1012027"));
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=KOVA vencida: encargos pela legislação do estado.");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=KOVA vencida: encargos pela legislação do estado.");
 }
 
 }  // namespace
@@ -268,8 +298,9 @@ namespace {
 // the previous request left current.
 TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior) {
     Regra(*dm, "SP", "100056", "BL", "");
-    const std::string bloqueada = "UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;"
-                                  "DATAVENCIMENTO=25/03/2024;UF=SP;VALORPRINCIPAL=10;TOTALRECOLHER=10";
+    const std::string bloqueada =
+        "UFFAVORECIDA=SP;RECEITA=100056;CICCONTRIBUINTE=11222333000181;"
+        "DATAVENCIMENTO=25/03/2024;UF=SP;VALORPRINCIPAL=10;TOTALRECOLHER=10";
     const std::string primeira = Pede(bloqueada);
     EXPECT_EQ(primeira.rfind("Retorno=001;Mensagem_Retorno=[Erro: 117] ", 0), 0u) << primeira;
     ASSERT_EQ(Pede(Valida("")).substr(44, 13), ";Retorno=000;");
@@ -282,23 +313,30 @@ TEST_F(RequisicaoTest, ReceitaNaoOferecidaMesmaRespostaQualquerQueSejaAAnterior)
 // it cannot carry (layout 2 reads the declaration's year from the document), and not kept; a
 // fault of the tables themselves is told as such.
 TEST_F(RequisicaoTest, CodigoQueNaoSeMontaRespondeOMotivoENaoGuarda) {
-    Inserir(dm->cdsReceita, {{"Codigo", T("100080")}, {"Descricao", T("Declaração")}, {"CodigoBarra", int32_t(8)},
-                             {"LayoutCodigoBarra", 2.0}, {"TipoDocumento", T("0")}});
-    const std::string pedido = "UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
-                               "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
-                               "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+    Inserir(dm->cdsReceita, {{"Codigo", T("100080")},
+                             {"Descricao", T("Declaração")},
+                             {"CodigoBarra", int32_t(8)},
+                             {"LayoutCodigoBarra", 2.0},
+                             {"TipoDocumento", T("0")}});
+    const std::string pedido =
+        "UFFAVORECIDA=SP;RECEITA=100080;CICCONTRIBUINTE=11222333000181;VALORPRINCIPAL=5;"
+        "TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
+        "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
     std::string r = Pede(pedido);
-    EXPECT_EQ(r.substr(0, r.find(";CRC=")), "Retorno=001;Mensagem_Retorno=[Erro: 15] Informe número do documento origem");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")),
+              "Retorno=001;Mensagem_Retorno=[Erro: 15] Informe número do documento origem");
     EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(r.substr(0, r.find(";CRC="))));
     r = Pede(pedido + ";DOCUMENTOORIGEM=24A0000001");
     EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento origem");
+              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento "
+              "origem");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
     EXPECT_EQ(frm->QtdeIncluidas, 0);
     Regra(*dm, "SP", "100080", "LY", "dois");
     r = Pede(pedido);
     EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: O leiaute do "
+              "Retorno=001;Mensagem_Retorno=Não foi possível calcular o código de barras da KOVA: "
+              "O leiaute do "
               "código de barras 'dois' não é um número válido para o código de barras");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
 }

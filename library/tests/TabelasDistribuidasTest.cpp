@@ -24,7 +24,9 @@ using namespace kova;
 
 namespace {
 
-bool SoDigitos(const std::string& s) { return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos; }
+bool SoDigitos(const std::string& s) {
+    return !s.empty() && s.find_first_not_of("0123456789") == std::string::npos;
+}
 
 class TabelasDistribuidasTest : public ::testing::Test {
 protected:
@@ -33,7 +35,8 @@ protected:
         char modelo[] = "/tmp/kova-tabelas-XXXXXX";
         ASSERT_TRUE(mkdtemp(modelo));
         pasta = modelo;
-        std::filesystem::copy(KOVA_DADOS_DISTRIBUIDOS, pasta + "/Dados", std::filesystem::copy_options::recursive);
+        std::filesystem::copy(KOVA_DADOS_DISTRIBUIDOS, pasta + "/Dados",
+                              std::filesystem::copy_options::recursive);
         PreparaKovaIni(pasta + "/Dados/");
         dm = std::make_unique<TDM>();
         dm->DMCreate();
@@ -53,7 +56,8 @@ protected:
         ValidaRequisicao(*frm);
         return frm->Requisicao;
     }
-    bool Regra(const std::string& uf, const std::string& receita, const char* flag, std::string* texto = nullptr) {
+    bool Regra(const std::string& uf, const std::string& receita, const char* flag,
+               std::string* texto = nullptr) {
         if (!dm->cdsUFReceita.FindKey({uf, receita, flag})) return false;
         if (texto) *texto = dm->cdsUFReceita.FieldByName("Texto").AsString();
         return true;
@@ -73,13 +77,16 @@ protected:
         const int multa = chave(7) ? 1 : 0;
         const int juros = chave(8) ? 1 : 0;
         const int principal = chave(6) && multa ? 0 : 100;
-        std::string r = "UFFAVORECIDA=" + uf + ";RECEITA=" + receita + ";CICCONTRIBUINTE=11222333000181";
+        std::string r =
+            "UFFAVORECIDA=" + uf + ";RECEITA=" + receita + ";CICCONTRIBUINTE=11222333000181";
         if (tipo == "D") r += ";REFERENCIA=1052026";
         if (tipo == "P") r += ";REFERENCIA=001";
         r += ";VALORPRINCIPAL=" + std::to_string(principal) + ";JUROS=" + std::to_string(juros) +
-             ";MULTA=" + std::to_string(multa) + ";TOTALRECOLHER=" + std::to_string(principal + juros + multa);
+             ";MULTA=" + std::to_string(multa) +
+             ";TOTALRECOLHER=" + std::to_string(principal + juros + multa);
         // A Monday, no holiday, after every period of May.
-        r += ";DATAVENCIMENTO=22/06/2026;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CIDADE;CEP=13010-000";
+        r += ";DATAVENCIMENTO=22/06/2026;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA "
+             "A;MUNICIPIO=CIDADE;CEP=13010-000";
         r += std::string(";UF=") + (uf == "SP" ? "RJ" : "SP");
         // Goiás asks for the state registration of this revenue: one whose two check digits fit.
         if (uf == "GO" && receita == "100048") r += ";INSCRICAOESTADUAL=123456797";
@@ -90,14 +97,17 @@ protected:
         }
         TDataSet& produtos = dm->cdsUFProduto;
         produtos.SetFiltered(false);
-        if (produtos.Locate("UF;Receita", {uf, receita})) r += ";PRODUTO=" + produtos.FieldByName("Produto").AsString();
+        if (produtos.Locate("UF;Receita", {uf, receita}))
+            r += ";PRODUTO=" + produtos.FieldByName("Produto").AsString();
         return r;
     }
 
     // Documents of every kind a host may send, and for a "DO" format or an import declaration
     // numbers drawn until the format takes one.
-    std::vector<std::string> Documentos(const std::string& uf, const std::string& receita, std::mt19937& g) {
-        std::vector<std::string> docs = {"", "0", "1234567890", "CTE4455", "12.345-6", "123456789012345678", "ABC"};
+    std::vector<std::string> Documentos(const std::string& uf, const std::string& receita,
+                                        std::mt19937& g) {
+        std::vector<std::string> docs = {
+            "", "0", "1234567890", "CTE4455", "12.345-6", "123456789012345678", "ABC"};
         if (receita == "100056") {
             const std::string di = "260000001";
             docs.push_back(di + Modulo11("2" + di, 9));
@@ -109,7 +119,8 @@ protected:
         if (Regra(uf, receita, "DO", &regra) && regra.size() >= 7) {
             int tamanho = std::stoi(regra.substr(0, 3));
             if (tamanho == 0) tamanho = 10;
-            const char* inicios[] = {"", "0000", "00001", "00006", "111", "1995", "2000", "95", "01", "16000"};
+            const char* inicios[] = {"",     "0000", "00001", "00006", "111",
+                                     "1995", "2000", "95",    "01",    "16000"};
             for (int i = 0; i < 6000; ++i) {
                 std::string doc = inicios[g() % std::size(inicios)];
                 while (int(doc.size()) < tamanho) doc += char('0' + g() % 10);
@@ -155,26 +166,32 @@ TEST_F(TabelasDistribuidasTest, TodoDocumentoAceitoDaUmaKOVAComCodigoDe44Digitos
                     const std::string codigo = dm->cdsKOVA.FieldByName("CodigoBarra").AsString();
                     EXPECT_EQ(codigo, r.substr(0, 44));
                     EXPECT_TRUE(SoDigitos(codigo) && codigo.size() == 44u);
-                    EXPECT_EQ(dm->cdsKOVA.FieldByName("DocumentoOrigem").AsString().find_first_not_of(" "),
+                    EXPECT_EQ(dm->cdsKOVA.FieldByName("DocumentoOrigem")
+                                  .AsString()
+                                  .find_first_not_of(" "),
                               doc.empty() ? std::string::npos : 0u);
                 } else {
                     ASSERT_EQ(motivo.rfind("Retorno=001;Mensagem_Retorno=", 0), 0u);
                     EXPECT_GT(motivo.size(), 29u) << "a refusal without its reason";
-                    EXPECT_EQ(motivo.find("código de barras"), std::string::npos) << "the barcode's own text";
+                    EXPECT_EQ(motivo.find("código de barras"), std::string::npos)
+                        << "the barcode's own text";
                 }
             }
             guardadas += aceitas;
             if (aceitas == 0) semKOVA.insert(uf + " " + receita);
         }
     }
-    // Only the pairs the rule table refuses whatever the slip holds issue nothing: a revenue blocked
-    // for the state ("BL") or refused by it ("E"), and Rio de Janeiro's notice that nobody can read.
+    // Only the pairs the rule table refuses whatever the slip holds issue nothing: a revenue
+    // blocked for the state ("BL") or refused by it ("E"), and Rio de Janeiro's notice that nobody
+    // can read.
     std::set<std::string> recusadas;
     TDataSet& regras = dm->cdsUFReceita;
     for (regras.First(); !regras.Eof(); regras.Next()) {
         const std::string flag = regras.FieldByName("Flag").AsString();
         const std::string uf = regras.FieldByName("UF").AsString();
-        if (flag == "BL" || flag == "E" || (flag == "M" && (uf == "RJ" || uf == "SC") && regras.FieldByName("Receita").AsString() != "000000")) {
+        if (flag == "BL" || flag == "E" ||
+            (flag == "M" && (uf == "RJ" || uf == "SC") &&
+             regras.FieldByName("Receita").AsString() != "000000")) {
             recusadas.insert(uf + " " + regras.FieldByName("Receita").AsString());
         }
     }
@@ -188,13 +205,16 @@ TEST_F(TabelasDistribuidasTest, DocumentoEDeclaracaoQueOCodigoNaoLeva) {
     const std::string rj = Pedido("RJ", "100030");
     std::string r = Pede(rj + ";DOCUMENTOORIGEM=CTE4455");
     EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento origem");
+              "Retorno=001;Mensagem_Retorno=[Erro: 30] Informe apenas campo numérico no documento "
+              "origem");
     r = Pede(rj + ";DOCUMENTOORIGEM=4455");
     EXPECT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
     const std::string di = "900000000";
-    r = Pede(Pedido("SP", "100056") + ";REFERENCIA=1051990;DOCUMENTOORIGEM=" + di + Modulo11("2" + di, 9));
+    r = Pede(Pedido("SP", "100056") + ";REFERENCIA=1051990;DOCUMENTOORIGEM=" + di +
+             Modulo11("2" + di, 9));
     EXPECT_EQ(r.substr(0, r.find(";CRC=")),
-              "Retorno=001;Mensagem_Retorno=[Erro: 79] Período de referência inválido.Informe o período de referência "
+              "Retorno=001;Mensagem_Retorno=[Erro: 79] Período de referência inválido.Informe o "
+              "período de referência "
               "no formato DMMAAAA,onde: D=Período, MM=mês e AAAA=ano [Dd]");
 }
 

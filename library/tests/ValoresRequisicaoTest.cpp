@@ -50,7 +50,8 @@ std::string ConteudoDaLinha(const std::string& linha) {
         if (c >= '0' && c <= '9') digitos += c;
     }
     std::string conteudo;
-    for (size_t bloco = 0; bloco + 12 <= digitos.size(); bloco += 12) conteudo += digitos.substr(bloco, 11);
+    for (size_t bloco = 0; bloco + 12 <= digitos.size(); bloco += 12)
+        conteudo += digitos.substr(bloco, 11);
     return conteudo;
 }
 
@@ -66,11 +67,15 @@ protected:
         dm.reset();
         Clock::Reset();
     }
-    std::string Pede(const std::string& principal, const std::string& total, const std::string& extra = "") {
-        frm->Requisicao = "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
-                          "VALORPRINCIPAL=" + principal + ";TOTALRECOLHER=" + total +
-                          ";DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;"
-                          "UF=SP;CEP=13010-000" + extra;
+    std::string Pede(const std::string& principal, const std::string& total,
+                     const std::string& extra = "") {
+        frm->Requisicao =
+            "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+            "VALORPRINCIPAL=" +
+            principal + ";TOTALRECOLHER=" + total +
+            ";DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;"
+            "UF=SP;CEP=13010-000" +
+            extra;
         ValidaRequisicao(*frm);
         return frm->Requisicao;
     }
@@ -131,9 +136,10 @@ TEST_F(ValoresRequisicaoTest, TotalDeOutrosCentavosRecusadoComOsCentavosDeCada) 
 
 TEST_F(ValoresRequisicaoTest, RespostaHospedadaComOsCentavosGuardados) {
     dialogs.ResponderDialogo(true);  // the payment date
-    frm->Requisicao = "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
-                      "VALORPRINCIPAL=1,005;JUROS=9,995;TOTALRECOLHER=11,01;DATAVENCIMENTO=25/03/2024;"
-                      "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+    frm->Requisicao =
+        "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+        "VALORPRINCIPAL=1,005;JUROS=9,995;TOTALRECOLHER=11,01;DATAVENCIMENTO=25/03/2024;"
+        "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
     frm->OnExibirModal = [this] { frm->btnSalvarClick(); };
     ASSERT_TRUE(ProcessaRequisicao(*frm)) << frm->Requisicao;
     const std::string& r = frm->Requisicao;
@@ -143,9 +149,10 @@ TEST_F(ValoresRequisicaoTest, RespostaHospedadaComOsCentavosGuardados) {
 }
 
 TEST_F(ValoresRequisicaoTest, EstadosGuardadosEmMaiusculas) {
-    frm->Requisicao = "UFFAVORECIDA=sp;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
-                      "VALORPRINCIPAL=5;TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;"
-                      "ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=sp;CEP=13010-000";
+    frm->Requisicao =
+        "UFFAVORECIDA=sp;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;"
+        "VALORPRINCIPAL=5;TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;RAZAOSOCIAL=EMPRESA;"
+        "ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=sp;CEP=13010-000";
     ValidaRequisicao(*frm);
     ASSERT_EQ(frm->Requisicao.substr(44, 13), ";Retorno=000;") << frm->Requisicao;
     EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
@@ -154,22 +161,29 @@ TEST_F(ValoresRequisicaoTest, EstadosGuardadosEmMaiusculas) {
 
 // The barcode of revenue 100048 (layout 1) packs the taxpayer's digits; layout 16 does not.
 TEST_F(ValoresRequisicaoTest, CNPJComLetrasSoOndeOCodigoNaoLevaOContribuinte) {
-    Inserir(dm->cdsReceita, {{"Codigo", T("100021")}, {"Descricao", T("Taxa")}, {"CodigoBarra", int32_t(2)},
-                             {"LayoutCodigoBarra", 16.0}, {"TipoDocumento", T("0")}});
+    Inserir(dm->cdsReceita, {{"Codigo", T("100021")},
+                             {"Descricao", T("Taxa")},
+                             {"CodigoBarra", int32_t(2)},
+                             {"LayoutCodigoBarra", 16.0},
+                             {"TipoDocumento", T("0")}});
     auto pedido = [&](const char* receita, const char* cnpj) {
-        frm->Requisicao = std::string("UFFAVORECIDA=SP;RECEITA=") + receita + ";CICCONTRIBUINTE=" + cnpj +
-                          ";REFERENCIA=001;VALORPRINCIPAL=5;TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;"
-                          "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
+        frm->Requisicao =
+            std::string("UFFAVORECIDA=SP;RECEITA=") + receita + ";CICCONTRIBUINTE=" + cnpj +
+            ";REFERENCIA=001;VALORPRINCIPAL=5;TOTALRECOLHER=5;DATAVENCIMENTO=25/03/2024;"
+            "RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000";
         ValidaRequisicao(*frm);
         return frm->Requisicao.substr(0, frm->Requisicao.find(";CRC="));
     };
     EXPECT_EQ(pedido("100048", "12ABC34501DE35"),
-              "Retorno=001;Mensagem_Retorno=O código de barras da receita 100048 leva os dígitos do CNPJ/CPF do "
+              "Retorno=001;Mensagem_Retorno=O código de barras da receita 100048 leva os dígitos "
+              "do CNPJ/CPF do "
               "contribuinte e não comporta um CNPJ com letras");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
-    EXPECT_EQ(pedido("100048", "12ABC34501DE25"), "Retorno=001;Mensagem_Retorno=[Erro: 11] CNPJ inválido");
+    EXPECT_EQ(pedido("100048", "12ABC34501DE25"),
+              "Retorno=001;Mensagem_Retorno=[Erro: 11] CNPJ inválido");
     const std::string aceita = pedido("100021", "12abc34501de35");  // capitals once stored
-    ASSERT_EQ(aceita.substr(44), ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso") << aceita;
+    ASSERT_EQ(aceita.substr(44), ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso")
+        << aceita;
     EXPECT_EQ(F("CICContribuinte").AsString(), "12ABC34501DE35");
 }
 

@@ -38,7 +38,9 @@
 #define KOVA_CHAMADA __stdcall
 typedef HANDLE Linha;
 #define LINHA_RETORNO DWORD WINAPI
-static bool Inicia(Linha *l, LPTHREAD_START_ROUTINE f, void *a) { return (*l = CreateThread(NULL, 0, f, a, 0, NULL)) != NULL; }
+static bool Inicia(Linha *l, LPTHREAD_START_ROUTINE f, void *a) {
+    return (*l = CreateThread(NULL, 0, f, a, 0, NULL)) != NULL;
+}
 static void Espera(Linha l) {
     WaitForSingleObject(l, INFINITE);
     CloseHandle(l);
@@ -47,14 +49,18 @@ typedef HMODULE Biblioteca;
 static Biblioteca Carrega(const char *caminho) { return LoadLibraryA(caminho); }
 static void Descarrega(Biblioteca b) { FreeLibrary(b); }
 static void *PorNome(Biblioteca b, const char *nome) { return (void *)GetProcAddress(b, nome); }
-static void *PorOrdinal(Biblioteca b, unsigned n) { return (void *)GetProcAddress(b, MAKEINTRESOURCEA(n)); }
+static void *PorOrdinal(Biblioteca b, unsigned n) {
+    return (void *)GetProcAddress(b, MAKEINTRESOURCEA(n));
+}
 #else
 #include <dlfcn.h>
 #include <pthread.h>
 #define KOVA_CHAMADA
 typedef pthread_t Linha;
 #define LINHA_RETORNO void *
-static bool Inicia(Linha *l, void *(*f)(void *), void *a) { return pthread_create(l, NULL, f, a) == 0; }
+static bool Inicia(Linha *l, void *(*f)(void *), void *a) {
+    return pthread_create(l, NULL, f, a) == 0;
+}
 static void Espera(Linha l) { pthread_join(l, NULL); }
 typedef void *Biblioteca;
 static Biblioteca Carrega(const char *caminho) { return dlopen(caminho, RTLD_NOW); }
@@ -117,11 +123,13 @@ static bool LeLinha(FILE *entrada, char *linha, size_t tamanho) {
 /* Writes the reply, checking its CRC, or "ERRO=" and the reason when the call failed. A value a
  * field cannot take fails the call: the buffer keeps the request, the reason is kept for
  * kova_ultimo_erro, and that reason is what both systems must agree on. True when it failed. */
-static bool Escreve(FILE *saida, const char *linha, const char *buffer, bool falhou, UltimoErro ultimo_erro) {
+static bool Escreve(FILE *saida, const char *linha, const char *buffer, bool falhou,
+                    UltimoErro ultimo_erro) {
     char motivo[1024];
     ultimo_erro(motivo, sizeof motivo);
     if (falhou || (motivo[0] && strcmp(buffer, linha) == 0)) {
-        if (!motivo[0] || strcmp(buffer, linha) != 0) Falha("chamada falhou sem motivo ou mudou o buffer", linha);
+        if (!motivo[0] || strcmp(buffer, linha) != 0)
+            Falha("chamada falhou sem motivo ou mudou o buffer", linha);
         fprintf(saida, "ERRO=%s\n", motivo);
         return true;
     }
@@ -131,7 +139,8 @@ static bool Escreve(FILE *saida, const char *linha, const char *buffer, bool fal
 }
 
 /* The library loaded, used and freed again and again, as programs that start and end all day. */
-static int Recargas(const char *caminho, const char *requisicoes, const char *respostas, const char *momento, int vezes) {
+static int Recargas(const char *caminho, const char *requisicoes, const char *respostas,
+                    const char *momento, int vezes) {
     FILE *saida = fopen(respostas, "wb");
     if (!saida) return 2;
     static char linha[4096], buffer[4096];
@@ -173,8 +182,11 @@ static void ConfereSemTela(Biblioteca b, const char *requisicao) {
     kova(buffer);
     char esperado[4096];
     snprintf(esperado, sizeof esperado,
-             "%s;Retorno=001;Mensagem_Retorno=KOVA não incluída: esta versão da KOVADll não tem tela;CRC=", requisicao);
-    if (strncmp(buffer, esperado, strlen(esperado)) != 0 || !CRCConfere(buffer)) Falha("kova sem tela", buffer);
+             "%s;Retorno=001;Mensagem_Retorno=KOVA não incluída: esta versão da KOVADll não tem "
+             "tela;CRC=",
+             requisicao);
+    if (strncmp(buffer, esperado, strlen(esperado)) != 0 || !CRCConfere(buffer))
+        Falha("kova sem tela", buffer);
     erro(motivo, sizeof motivo);
     if (!strstr(motivo, "não tem tela")) Falha("motivo de kova sem tela", motivo);
     if (teste()) Falha("teste sem tela devolveu verdadeiro", NULL);
@@ -184,13 +196,15 @@ static void ConfereSemTela(Biblioteca b, const char *requisicao) {
 
 /* Each request stored with kova2, then printed with imprime: what the library answered, one item
  * a line (codigo=, imprime=, erro=), for the test to compare with what the printer printed. */
-static int ImprimeCadaUma(Biblioteca b, const char *requisicoes, const char *respostas, const char *momento) {
+static int ImprimeCadaUma(Biblioteca b, const char *requisicoes, const char *respostas,
+                          const char *momento) {
     Kova2 kova2 = (Kova2)PorNome(b, "kova2");
     Imprime imprime = (Imprime)PorNome(b, "imprime");
     UltimoErro erro = (UltimoErro)PorNome(b, "kova_ultimo_erro");
     Relogio relogio = (Relogio)PorNome(b, "kova_relogio_teste");
     FILE *entrada = fopen(requisicoes, "rb"), *saida = fopen(respostas, "wb");
-    if (!kova2 || !imprime || !erro || !relogio || !entrada || !saida || !relogio(momento)) return 2;
+    if (!kova2 || !imprime || !erro || !relogio || !entrada || !saida || !relogio(momento))
+        return 2;
     static char linha[4096], buffer[4096];
     while (LeLinha(entrada, linha, sizeof linha)) {
         strcpy(buffer, linha);
@@ -207,16 +221,21 @@ static int ImprimeCadaUma(Biblioteca b, const char *requisicoes, const char *res
 
 int main(int argc, char **argv) {
     if (argc < 5) {
-        fprintf(stderr, "uso: %s <biblioteca> <requisicoes> <respostas> <momento> [--sem-tela | --recargas N | --imprime]\n", argv[0]);
+        fprintf(stderr,
+                "uso: %s <biblioteca> <requisicoes> <respostas> <momento> [--sem-tela | --recargas "
+                "N | --imprime]\n",
+                argv[0]);
         return 2;
     }
-    if (argc > 6 && strcmp(argv[5], "--recargas") == 0) return Recargas(argv[1], argv[2], argv[3], argv[4], atoi(argv[6]));
+    if (argc > 6 && strcmp(argv[5], "--recargas") == 0)
+        return Recargas(argv[1], argv[2], argv[3], argv[4], atoi(argv[6]));
     Biblioteca b = Carrega(argv[1]);
     if (!b) {
         fprintf(stderr, "FALHA: a biblioteca %s não carregou\n", argv[1]);
         return 2;
     }
-    if (argc > 5 && strcmp(argv[5], "--imprime") == 0) return ImprimeCadaUma(b, argv[2], argv[3], argv[4]);
+    if (argc > 5 && strcmp(argv[5], "--imprime") == 0)
+        return ImprimeCadaUma(b, argv[2], argv[3], argv[4]);
     Kova2 kova2 = (Kova2)PorNome(b, "kova2");
     Kova2N kova2_n = (Kova2N)PorNome(b, "kova2_n");
     Relogio relogio = (Relogio)PorNome(b, "kova_relogio_teste");
@@ -230,7 +249,8 @@ int main(int argc, char **argv) {
         const char *nome = kExportacoes[i].nome;
 #ifdef _WIN32
         if (kExportacoes[i].so_linux) continue;
-        if (!PorNome(b, nome) || PorOrdinal(b, kExportacoes[i].ordinal) != PorNome(b, nome)) Falha("ordinal de", nome);
+        if (!PorNome(b, nome) || PorOrdinal(b, kExportacoes[i].ordinal) != PorNome(b, nome))
+            Falha("ordinal de", nome);
 #else
         if (!PorNome(b, nome)) Falha("exportação não encontrada", nome);
 #endif
@@ -238,7 +258,8 @@ int main(int argc, char **argv) {
 #ifdef _WIN32
     Kova2 kova2_ordinal = NULL;
     for (size_t i = 0; i < sizeof kExportacoes / sizeof kExportacoes[0]; ++i) {
-        if (strcmp(kExportacoes[i].nome, "kova2") == 0) kova2_ordinal = (Kova2)PorOrdinal(b, kExportacoes[i].ordinal);
+        if (strcmp(kExportacoes[i].nome, "kova2") == 0)
+            kova2_ordinal = (Kova2)PorOrdinal(b, kExportacoes[i].ordinal);
     }
     if (!kova2_ordinal) {
         fprintf(stderr, "FALHA: kova2 não encontrada por ordinal\n");
@@ -247,7 +268,8 @@ int main(int argc, char **argv) {
 #else
     Kova2 kova2_ordinal = kova2;
 #endif
-    if (relogio("31/02/2026") || relogio("15/06/2026 24:00:00") || relogio("amanhã")) Falha("relógio aceitou um momento que não existe", NULL);
+    if (relogio("31/02/2026") || relogio("15/06/2026 24:00:00") || relogio("amanhã"))
+        Falha("relógio aceitou um momento que não existe", NULL);
     if (!relogio(argv[4])) Falha("relógio não aceito", argv[4]);
 
     FILE *entrada = fopen(argv[2], "rb");
@@ -288,10 +310,12 @@ int main(int argc, char **argv) {
     Linha linhas[4];
     long diferentes[4] = {0, 0, 0, 0};
     for (int i = 0; i < 4; ++i) {
-        if (!Inicia(&linhas[i], Repete, &diferentes[i])) Falha("linha de execução não iniciou", NULL);
+        if (!Inicia(&linhas[i], Repete, &diferentes[i]))
+            Falha("linha de execução não iniciou", NULL);
     }
     for (int i = 0; i < 4; ++i) Espera(linhas[i]);
-    if (diferentes[0] + diferentes[1] + diferentes[2] + diferentes[3]) Falha("respostas diferentes entre linhas de execução", NULL);
+    if (diferentes[0] + diferentes[1] + diferentes[2] + diferentes[3])
+        Falha("respostas diferentes entre linhas de execução", NULL);
 
     /* The length checks: a reply cut to the buffer, with the size it needs; buffers refused. */
     if (comparadas > 0) {
@@ -300,9 +324,11 @@ int main(int argc, char **argv) {
         const size_t precisa = kova2_n(buffer, sizeof buffer);
         snprintf(curto, sizeof curto, "%s", "VERSAO=1");
         const size_t cortado = kova2_n(curto, sizeof curto);
-        if (precisa == 0 || cortado == 0 || strlen(curto) != sizeof curto - 1) Falha("kova2_n com buffer curto", curto);
+        if (precisa == 0 || cortado == 0 || strlen(curto) != sizeof curto - 1)
+            Falha("kova2_n com buffer curto", curto);
         char sem_fim[4] = {'V', 'E', 'R', 'S'};
-        if (kova2_n(sem_fim, sizeof sem_fim) != 0 || kova2_n(NULL, 100) != 0) Falha("kova2_n aceitou buffer inválido", NULL);
+        if (kova2_n(sem_fim, sizeof sem_fim) != 0 || kova2_n(NULL, 100) != 0)
+            Falha("kova2_n aceitou buffer inválido", NULL);
         ultimo_erro(motivo, sizeof motivo);
         if (!motivo[0]) Falha("kova2_n recusou sem motivo", NULL);
     }
@@ -310,8 +336,10 @@ int main(int argc, char **argv) {
         free(requisicoes[i]);
         free(respostas[i]);
     }
-    if (argc > 5 && strcmp(argv[5], "--sem-tela") == 0) ConfereSemTela(b, "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013");
+    if (argc > 5 && strcmp(argv[5], "--sem-tela") == 0)
+        ConfereSemTela(b, "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013");
     relogio(NULL);
-    printf("%ld requisições: %ld aceitas, %ld com valor impossível, %d falhas\n", n, aceitas, recusadas, falhas);
+    printf("%ld requisições: %ld aceitas, %ld com valor impossível, %d falhas\n", n, aceitas,
+           recusadas, falhas);
     return falhas ? 1 : 0;
 }

@@ -35,13 +35,15 @@ static void *Envia(void *arg) {
     char buffer[1024];
     for (int i = 0; i < kPedidosPorLinha; ++i) {
         const bool recusada = i % 7 == 3;
-        snprintf(buffer, sizeof buffer,
-                 "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=%s;DOCUMENTOORIGEM=1234567890;"
-                 "REFERENCIA=1052009;VALORPRINCIPAL=%d,%02d;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=%d,%02d;"
-                 "DATAVENCIMENTO=15/06/2009;"
-                 "RAZAOSOCIAL=LINHA %d;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37",
-                 recusada ? "12345678901" : "12345678000195", 100 + l->numero, i % 100, 115 + l->numero, i % 100,
-                 l->numero);
+        snprintf(
+            buffer, sizeof buffer,
+            "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=%s;DOCUMENTOORIGEM=1234567890;"
+            "REFERENCIA=1052009;VALORPRINCIPAL=%d,%02d;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=%d,%"
+            "02d;"
+            "DATAVENCIMENTO=15/06/2009;"
+            "RAZAOSOCIAL=LINHA %d;ENDERECO=RUA A;MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37",
+            recusada ? "12345678901" : "12345678000195", 100 + l->numero, i % 100, 115 + l->numero,
+            i % 100, l->numero);
         kova2(buffer);
         if (!CRCConfere(buffer)) ++l->semAssinatura;
         if (strstr(buffer, ";Retorno=000;") && strlen(buffer) > 44 && buffer[44] == ';') {
@@ -65,10 +67,11 @@ static int Rodada(int linhas) {
         pthread_join(l[i].id, NULL);
         CONFERE(l[i].semAssinatura == 0, "%d threads: thread %d had %d unsigned replies", linhas, i,
                 l[i].semAssinatura);
-        CONFERE(l[i].aceitas + l[i].recusadas == kPedidosPorLinha, "%d threads: thread %d answered %d of %d",
-                linhas, i, l[i].aceitas + l[i].recusadas, kPedidosPorLinha);
-        CONFERE(l[i].recusadas == (kPedidosPorLinha + 3) / 7, "%d threads: thread %d refused %d", linhas, i,
-                l[i].recusadas);
+        CONFERE(l[i].aceitas + l[i].recusadas == kPedidosPorLinha,
+                "%d threads: thread %d answered %d of %d", linhas, i, l[i].aceitas + l[i].recusadas,
+                kPedidosPorLinha);
+        CONFERE(l[i].recusadas == (kPedidosPorLinha + 3) / 7, "%d threads: thread %d refused %d",
+                linhas, i, l[i].recusadas);
         aceitas += l[i].aceitas;
     }
     return aceitas;
@@ -93,14 +96,16 @@ int main(void) {
 
     /* A buffer the length-checked form refuses says why. */
     char erro[200], curto[4] = {'A', 'B', 'C', 'D'};
-    CONFERE(kova2_n(NULL, 10) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1, "null buffer: %s", erro);
+    CONFERE(kova2_n(NULL, 10) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1, "null buffer: %s",
+            erro);
     CONFERE(kova2_n(curto, 0) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1, "size 0: %s", erro);
     CONFERE(kova2_n(curto, sizeof curto) == 0 && kova_ultimo_erro(erro, sizeof erro) > 1 &&
                 memcmp(curto, "ABCD", 4) == 0,
             "no zero byte: %s", erro);
 
     const int aceitas = Rodada(2) + Rodada(8);
-    CONFERE(aceitas == 10 * (kPedidosPorLinha - (kPedidosPorLinha + 3) / 7), "accepted %d", aceitas);
+    CONFERE(aceitas == 10 * (kPedidosPorLinha - (kPedidosPorLinha + 3) / 7), "accepted %d",
+            aceitas);
 
     /* The next slip, saved on the hosted screen by the test script, takes the number after them. */
     char req[2048] =

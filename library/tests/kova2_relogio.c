@@ -39,11 +39,13 @@ static void Pede(const char *requisicao, char *resposta, size_t n) {
 }
 
 /* The slip of a state and revenue with the reference, the document and the due date given. */
-static void Requisicao(char *destino, size_t n, const char *uf, const char *receita, const char *referencia,
-                       const char *documento, const char *vencimento) {
+static void Requisicao(char *destino, size_t n, const char *uf, const char *receita,
+                       const char *referencia, const char *documento, const char *vencimento) {
     snprintf(destino, n,
-             "UFFAVORECIDA=%s;RECEITA=%s;CICCONTRIBUINTE=11222333000181;DOCUMENTOORIGEM=%s;REFERENCIA=%s;"
-             "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=%s;RAZAOSOCIAL=EMPRESA;ENDERECO=RUA A;"
+             "UFFAVORECIDA=%s;RECEITA=%s;CICCONTRIBUINTE=11222333000181;DOCUMENTOORIGEM=%s;"
+             "REFERENCIA=%s;"
+             "VALORPRINCIPAL=100,00;TOTALRECOLHER=100,00;DATAVENCIMENTO=%s;RAZAOSOCIAL=EMPRESA;"
+             "ENDERECO=RUA A;"
              "MUNICIPIO=CIDADE;UF=%s;CEP=13010-000",
              uf, receita, documento, referencia, vencimento, strcmp(uf, "SP") == 0 ? "RJ" : "SP");
 }
@@ -70,8 +72,10 @@ static void Confere(const char *momento, const char *requisicao, const char *esp
     Pede(requisicao, aqui, sizeof aqui);
     Fresco(momento, requisicao, fresco, sizeof fresco);
     CONFERE(CRCConfere(aqui), "CRC of %s", aqui);
-    CONFERE(strcmp(aqui, fresco) == 0, "%s %s\n  long-lived: %s\n  fresh:      %s", momento, requisicao, aqui, fresco);
-    CONFERE(strstr(aqui, esperado) != NULL, "%s %s: %s, expected %s", momento, requisicao, aqui, esperado);
+    CONFERE(strcmp(aqui, fresco) == 0, "%s %s\n  long-lived: %s\n  fresh:      %s", momento,
+            requisicao, aqui, fresco);
+    CONFERE(strstr(aqui, esperado) != NULL, "%s %s: %s, expected %s", momento, requisicao, aqui,
+            esperado);
 }
 
 int main(int argc, char **argv) {
@@ -101,13 +105,17 @@ int main(int argc, char **argv) {
 
     char cearaJaneiro[1024], spJaneiro2028[1024], di2028[1024];
     /* Ceará's notice refuses a period still to come; its year is listed from December on. */
-    Requisicao(cearaJaneiro, sizeof cearaJaneiro, "CE", "100013", "1012027", "1234567890", "11/01/2027");
+    Requisicao(cearaJaneiro, sizeof cearaJaneiro, "CE", "100013", "1012027", "1234567890",
+               "11/01/2027");
     /* A period of January 2028 is at most next year's from 2027 on. */
-    Requisicao(spJaneiro2028, sizeof spJaneiro2028, "SP", "100013", "1012028", "1234567890", "03/01/2028");
+    Requisicao(spJaneiro2028, sizeof spJaneiro2028, "SP", "100013", "1012028", "1234567890",
+               "03/01/2028");
     /* An import declaration of 2028 (2800000006: Modulo11 of 2280000000 is 6) and its reference. */
     Requisicao(di2028, sizeof di2028, "SP", "100056", "1012028", "2800000006", "03/01/2028");
     const char *aceita = ";Retorno=000;";
-    const char *aviso = "Mensagem_Retorno=KOVA vencida: os encargos devem ser calculados conforme a legislação do Ceará.";
+    const char *aviso =
+        "Mensagem_Retorno=KOVA vencida: os encargos devem ser calculados conforme a legislação do "
+        "Ceará.";
     const char *ano2027 = "Mensagem_Retorno=[Erro: 79] ";
     const char *declaracao2027 = "AA=ano (entre 1970 e 2027)";
 

@@ -50,7 +50,8 @@ static const char *Relato(void) {
 }
 
 static const char *kRequisicao =
-    "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;DOCUMENTOORIGEM=1234567890;"
+    "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=12345678000195;DOCUMENTOORIGEM="
+    "1234567890;"
     "REFERENCIA=1052009;VALORPRINCIPAL=100,00;JUROS=10,00;MULTA=5,00;TOTALRECOLHER=115,00;"
     "DATAVENCIMENTO=15/06/2009;RAZAOSOCIAL=EMPRESA DE TESTE LTDA;ENDERECO=RUA DAS FLORES, 100;"
     "MUNICIPIO=CAMPINAS;UF=SP;CEP=13010-000;PRODUTO=37;TELEFONE=1999999999;CONVENIO=X";
@@ -136,7 +137,9 @@ int main(void) {
     roteiro("desfazer");
     snprintf(req, sizeof req, "%s", kRequisicao);
     kova(req);
-    const char *falha = ";Retorno=001;Mensagem_Retorno=KOVA n\xe3o inclu\xed" "da;CRC=";
+    const char *falha =
+        ";Retorno=001;Mensagem_Retorno=KOVA n\xe3o inclu\xed"
+        "da;CRC=";
     CONFERE(strncmp(req, kRequisicao, strlen(kRequisicao)) == 0 &&
                 strncmp(req + strlen(kRequisicao), falha, strlen(falha)) == 0 && CRCConfere(req),
             "cancelled: %s", req);
@@ -153,12 +156,14 @@ int main(void) {
     char motivo[512];
     ultimo_erro(motivo, sizeof motivo);
     CONFERE(strcmp(guardado, pedido) == 0, "a reply past 1,500 bytes was written: %.80s", guardado);
-    CONFERE(strstr(motivo, "passa do tamanho de 1500 bytes") != NULL, "why not written: %s", motivo);
+    CONFERE(strstr(motivo, "passa do tamanho de 1500 bytes") != NULL, "why not written: %s",
+            motivo);
     RequisicaoDe(pedido, 1400);
     memcpy(guardado, pedido, 1401);
     roteiro("desfazer");
     kova(guardado);
-    CONFERE(strncmp(guardado, pedido, 1400) == 0 && strstr(guardado + 1400, ";Retorno=001;") == guardado + 1400 &&
+    CONFERE(strncmp(guardado, pedido, 1400) == 0 &&
+                strstr(guardado + 1400, ";Retorno=001;") == guardado + 1400 &&
                 strlen(guardado) < 1500 && CRCConfere(guardado),
             "the cancel that fits: %s", guardado + 1400);
 
@@ -167,12 +172,22 @@ int main(void) {
     roteiro("abertas|recusa|salvar");
     snprintf(req, sizeof req, "%s", kRequisicao);
     kova(req);
-    CONFERE(strstr(req, ";Retorno=001;") != NULL && CRCConfere(req), "declined payment date: %s", req);
-    CONFERE(strstr(Relato(), "dialogo=TfrmDataPagamento") != NULL, "payment date asked: %s", relato);
-    const char *livres[] = {"dblcUFFavorecida", "dblcReceita", "dbeValorPrincipal", "dbeJuros", "dbeMulta",
-                            "dbeDataVencimento", "dbeConvenio"};
-    const char *presos[] = {"dbeCICContribuinte", "dbeRazaoSocial", "dbeInscricaoEstadual", "dbeEndereco",
-                            "dbeMunicipio", "dblcUF", "dbeCEP", "dbeTelefone", "dblcUFFavorecida2"};
+    CONFERE(strstr(req, ";Retorno=001;") != NULL && CRCConfere(req), "declined payment date: %s",
+            req);
+    CONFERE(strstr(Relato(), "dialogo=TfrmDataPagamento") != NULL, "payment date asked: %s",
+            relato);
+    const char *livres[] = {"dblcUFFavorecida", "dblcReceita", "dbeValorPrincipal",
+                            "dbeJuros",         "dbeMulta",    "dbeDataVencimento",
+                            "dbeConvenio"};
+    const char *presos[] = {"dbeCICContribuinte",
+                            "dbeRazaoSocial",
+                            "dbeInscricaoEstadual",
+                            "dbeEndereco",
+                            "dbeMunicipio",
+                            "dblcUF",
+                            "dbeCEP",
+                            "dbeTelefone",
+                            "dblcUFFavorecida2"};
     for (size_t i = 0; i < sizeof livres / sizeof *livres; ++i) {
         CONFERE(Aberta(relato, livres[i]), "%s open: %s", livres[i], relato);
     }
@@ -184,27 +199,37 @@ int main(void) {
     roteiro("confirma|salvar");
     snprintf(req, sizeof req, "%s", kRequisicao);
     kova(req);
-    CONFERE(strncmp(req, "IdKOVA=", 7) == 0 && strstr(req, ";UFFavorecida=SP;Receita=100013;") != NULL &&
+    CONFERE(strncmp(req, "IdKOVA=", 7) == 0 &&
+                strstr(req, ";UFFavorecida=SP;Receita=100013;") != NULL &&
                 strstr(req, ";Produto_Descricao=CERVEJA EM LATA;") != NULL &&
-                strstr(req, ";Retorno=000;Mensagem_Retorno=KOVA inclu\xed" "da com sucesso;CRC=") != NULL &&
+                strstr(req,
+                       ";Retorno=000;Mensagem_Retorno=KOVA inclu\xed"
+                       "da com sucesso;CRC=") != NULL &&
                 CRCConfere(req),
             "saved: %s", req);
     const long salvo = atol(req + 7);
-    CONFERE(strstr(req, ";Situacao=N;") != NULL && strstr(req, ";DataHora=;") != NULL, "stored by the barcode build: %s", req);
+    CONFERE(strstr(req, ";Situacao=N;") != NULL && strstr(req, ";DataHora=;") != NULL,
+            "stored by the barcode build: %s", req);
 
     /* A value the field cannot take ends the call; the slip stays open for the next one. */
     roteiro("desfazer");
-    snprintf(req, sizeof req, "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009");
+    snprintf(req, sizeof req,
+             "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009");
     kova(req);
     char erro[512];
     ultimo_erro(erro, sizeof erro);
-    CONFERE(strcmp(req, "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009") == 0 &&
-                erro[0] != '\0',
-            "raised failure keeps the request: %s / %s", req, erro);
+    CONFERE(
+        strcmp(
+            req,
+            "UFFAVORECIDA=SP;RECEITA=100013;RAZAOSOCIAL=FICA ABERTA;DATAVENCIMENTO=32/13/2009") ==
+                0 &&
+            erro[0] != '\0',
+        "raised failure keeps the request: %s / %s", req, erro);
     roteiro("abertas|desfazer");
     CONFERE(!teste(), "open slip shown and cancelled");
     /* The half-filled slip, not a new one: its revenue code opened the amounts. */
-    CONFERE(Aberta(Relato(), "dbeValorPrincipal") && !Aberta(relato, "dbeRazaoSocial"), "open slip: %s", relato);
+    CONFERE(Aberta(Relato(), "dbeValorPrincipal") && !Aberta(relato, "dbeRazaoSocial"),
+            "open slip: %s", relato);
 
     /* imprime after kova2: three copies of the current slip, "000". */
     roteiro(NULL);
@@ -238,7 +263,8 @@ int main(void) {
             ++links;
         } else {
             snprintf(pdf, sizeof pdf, "%s", link);
-            CONFERE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600, "%s: mode %o", link, st.st_mode);
+            CONFERE(S_ISREG(st.st_mode) && (st.st_mode & 0777) == 0600, "%s: mode %o", link,
+                    st.st_mode);
         }
     }
     if (d) closedir(d);
@@ -255,7 +281,8 @@ int main(void) {
     size_t lidos = p ? fread(texto, 1, sizeof texto - 1, p) : 0;
     texto[lidos] = '\0';
     if (p) pclose(p);
-    CONFERE(strstr(texto, "PRIMEIRA VIA") && strstr(texto, "SEGUNDA VIA") && strstr(texto, "TERCEIRA VIA"),
+    CONFERE(strstr(texto, "PRIMEIRA VIA") && strstr(texto, "SEGUNDA VIA") &&
+                strstr(texto, "TERCEIRA VIA"),
             "three copies in %s", pdf);
 
     printf("%d passed, %d failed\n", passou, falhou);

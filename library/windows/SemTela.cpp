@@ -17,7 +17,8 @@ using namespace kova;
 
 namespace {
 
-constexpr const char* kSemTela = "Esta versão da KOVADll não tem tela: kova e teste não estão disponíveis; use kova2";
+constexpr const char* kSemTela =
+    "Esta versão da KOVADll não tem tela: kova e teste não estão disponíveis; use kova2";
 // kova's message: it begins as a cancel's does, for hosts that only look for a refusal.
 constexpr const char* kKovaSemTela = "KOVA não incluída: esta versão da KOVADll não tem tela";
 
@@ -32,7 +33,8 @@ bool Teste() {
 bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
-        Resposta() = AssinaResposta(frm, std::string(requisicao) + ";Retorno=001;Mensagem_Retorno=" + kKovaSemTela);
+        Resposta() = AssinaResposta(
+            frm, std::string(requisicao) + ";Retorno=001;Mensagem_Retorno=" + kKovaSemTela);
     });
     if (ok) DefineErro(kSemTela);
     *texto = Resposta().c_str();
@@ -45,7 +47,8 @@ bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
     return Protegido([&] {
         const std::vector<TPagina> paginas = PaginasDaImpressao(texto1, texto2, texto3);
         const std::string impressora = ImpressoraPadrao();
-        if (impressora.empty()) throw Exception("Não há impressora instalada: a KOVA não foi impressa");
+        if (impressora.empty())
+            throw Exception("Não há impressora instalada: a KOVA não foi impressa");
         ImprimeNaImpressora(impressora, paginas, "KOVA");
     });
 }

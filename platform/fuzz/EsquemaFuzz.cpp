@@ -51,7 +51,8 @@ void Altera(const std::string& caminho, const std::string& sql) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho) {
-    static const std::string caminho = "/dev/shm/kova-fuzz-esquema-" + std::to_string(getpid()) + ".cds";
+    static const std::string caminho =
+        "/dev/shm/kova-fuzz-esquema-" + std::to_string(getpid()) + ".cds";
     static const TDataSet* modelo = [] {
         auto* t = new TDataSet;
         Campos(*t);
@@ -66,7 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho) {
                    [](unsigned char c) { return char(std::tolower(c)); });
     // VACUUM INTO writes wherever it is told.
     if (minusculas.find("vacuum") != std::string::npos) return -1;
-    for (const char* resto : {"", "-journal", "-wal", "-shm"}) std::remove((caminho + resto).c_str());
+    for (const char* resto : {"", "-journal", "-wal", "-shm"})
+        std::remove((caminho + resto).c_str());
     WriteTableFileSelado(*modelo, caminho, {"Valor"});
     Altera(caminho, sql);
 

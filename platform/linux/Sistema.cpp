@@ -33,13 +33,16 @@ std::string PastaPessoal() {
     std::vector<char> memoria(16384);
     struct passwd registro;
     struct passwd* achado = nullptr;
-    if (::getpwuid_r(::getuid(), &registro, memoria.data(), memoria.size(), &achado) == 0 && achado &&
-        achado->pw_dir && *achado->pw_dir) {
+    if (::getpwuid_r(::getuid(), &registro, memoria.data(), memoria.size(), &achado) == 0 &&
+        achado && achado->pw_dir && *achado->pw_dir) {
         return achado->pw_dir;
     }
-    throw Exception("Não foi possível saber a pasta pessoal do usuário: a variável HOME não está definida e o "
-                    "usuário " + std::to_string(::getuid()) + " não consta do cadastro do sistema.\r\r"
-                    "Defina HOME (ou KOVA_WINDIR e KOVA_SYSDIR) antes de iniciar o KOVA.");
+    throw Exception(
+        "Não foi possível saber a pasta pessoal do usuário: a variável HOME não está definida e o "
+        "usuário " +
+        std::to_string(::getuid()) +
+        " não consta do cadastro do sistema.\r\r"
+        "Defina HOME (ou KOVA_WINDIR e KOVA_SYSDIR) antes de iniciar o KOVA.");
 }
 
 std::string DeAmbiente(const char* variavel, const char* xdg, const char* xdgPadrao) {
@@ -63,7 +66,9 @@ bool DoUsuario(const struct stat& st) { return st.st_uid == ::geteuid(); }
 
 std::string DiretorioWindows() { return DeAmbiente("KOVA_WINDIR", "XDG_CONFIG_HOME", "/.config"); }
 
-std::string DiretorioSistema() { return DeAmbiente("KOVA_SYSDIR", "XDG_DATA_HOME", "/.local/share"); }
+std::string DiretorioSistema() {
+    return DeAmbiente("KOVA_SYSDIR", "XDG_DATA_HOME", "/.local/share");
+}
 
 // Installed from the package, the component every user shares stands in the library folder.
 std::string DiretorioComponentes() { return KOVA_DIR_COMPONENTE_INSTALADO; }
@@ -147,7 +152,9 @@ bool EhLinkSimbolico(const std::string& path) {
 
 std::string GravavelPorOutros(const std::string& path) {
     // Whoever can write the file, or swap it in its folder, decides what runs.
-    const auto alheio = [](const struct stat& st) { return st.st_uid != ::geteuid() && st.st_uid != 0; };
+    const auto alheio = [](const struct stat& st) {
+        return st.st_uid != ::geteuid() && st.st_uid != 0;
+    };
     std::vector<std::string> caminhos = {path};
     if (char* real = ::realpath(path.c_str(), nullptr)) {
         if (path != real) caminhos.push_back(real);
@@ -187,8 +194,9 @@ bool SubstituiArquivo(const std::string& origem, const std::string& destino) {
 void EscreverArquivoAtomico(const std::string& path, const std::string& content) {
     // A file replaced keeps its mode (a Config.ini every user reads); a new one is the user's.
     struct stat atual;
-    const mode_t modo = ::stat(path.c_str(), &atual) == 0 && S_ISREG(atual.st_mode) ? (atual.st_mode & 07777)
-                                                                                     : kModoPrivado;
+    const mode_t modo = ::stat(path.c_str(), &atual) == 0 && S_ISREG(atual.st_mode)
+                            ? (atual.st_mode & 07777)
+                            : kModoPrivado;
     std::string modelo = path + ".XXXXXX";
     // mkstemp makes the file new (never through a link) and private; the rename replaces whatever
     // stands at the target's name without following it.

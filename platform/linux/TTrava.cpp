@@ -1,5 +1,7 @@
 // The locks on Linux: flock() on the whole lock file.
 
+#include "TTrava.h"
+
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -7,8 +9,6 @@
 
 #include <cerrno>
 #include <string>
-
-#include "TTrava.h"
 
 namespace kova {
 
@@ -19,7 +19,8 @@ int TTrava::Abrir(const std::string& path) {
     for (int tentativa = 0; tentativa < 2; ++tentativa) {
         int fd = ::open(path.c_str(), O_RDWR | O_CREAT | sempre, 0644);
         // A folder closed to writing still lets a lock be taken on a file already there.
-        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM)) fd = ::open(path.c_str(), O_RDONLY | sempre);
+        if (fd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+            fd = ::open(path.c_str(), O_RDONLY | sempre);
         if (fd >= 0) {
             struct stat st;
             if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
@@ -40,7 +41,8 @@ TTrava::TResultado TTrava::Travar(int fd, bool exclusiva, bool esperar) {
     const int operacao = (exclusiva ? LOCK_EX : LOCK_SH) | (esperar ? 0 : LOCK_NB);
     for (;;) {
         if (::flock(fd, operacao) == 0) return TResultado::Obtida;
-        if (errno != EINTR) return errno == EWOULDBLOCK ? TResultado::Ocupada : TResultado::SemTrava;
+        if (errno != EINTR)
+            return errno == EWOULDBLOCK ? TResultado::Ocupada : TResultado::SemTrava;
     }
 }
 

@@ -22,7 +22,8 @@ FaixasFixas LerFaixasFixas() {
             for (int i = 0; i < info->dlpi_phnum; ++i) {
                 const ElfW(Phdr)& ph = info->dlpi_phdr[i];
                 const uintptr_t ini = info->dlpi_addr + ph.p_vaddr;
-                deste = deste || (ph.p_type == PT_LOAD && b.codigo >= ini && b.codigo < ini + ph.p_memsz);
+                deste = deste ||
+                        (ph.p_type == PT_LOAD && b.codigo >= ini && b.codigo < ini + ph.p_memsz);
             }
             if (!deste) return 0;
             for (int i = 0; i < info->dlpi_phnum && b.faixas.n < FaixasFixas::kMaximo; ++i) {

@@ -37,7 +37,8 @@ std::string ImpressoraPadrao() {
     return nome;
 }
 
-int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF, const std::string& titulo) {
+int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF,
+                  const std::string& titulo) {
     Destino d(cupsGetNamedDest(CUPS_HTTP_DEFAULT, impressora.c_str(), nullptr));
     if (!d) throw Exception("A impressora " + Aspas(impressora) + " não foi encontrada");
     // A stopped queue would keep the job and print it some day, long after the slip was left
@@ -52,8 +53,8 @@ int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF, 
     int n = 0;
     n = cupsAddOption("media", "A4", n, &opcoes);
     n = cupsAddOption("copies", "1", n, &opcoes);
-    const int trabalho =
-        cupsPrintFile2(CUPS_HTTP_DEFAULT, impressora.c_str(), arquivoPDF.c_str(), titulo.c_str(), n, opcoes);
+    const int trabalho = cupsPrintFile2(CUPS_HTTP_DEFAULT, impressora.c_str(), arquivoPDF.c_str(),
+                                        titulo.c_str(), n, opcoes);
     cupsFreeOptions(n, opcoes);
     if (trabalho <= 0) {
         const char* motivo = cupsLastErrorString();

@@ -12,6 +12,7 @@ std::string ImpressoraPadrao();
 
 // Sends the PDF file to the queue as one job titled titulo, on A4 paper, one copy. Returns the
 // job's number once the queue accepted it; throws kova::Exception with the reason otherwise.
-int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF, const std::string& titulo);
+int EnviaParaFila(const std::string& impressora, const std::string& arquivoPDF,
+                  const std::string& titulo);
 
 }  // namespace kova

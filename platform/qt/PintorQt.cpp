@@ -29,7 +29,8 @@ QString Texto(const std::string& cp1252) { return QString::fromStdString(Cp1252T
 QImage ImagemDoBitmap(const TBitmap1& b) {
     QImage img(b.Width(), b.Height(), QImage::Format_RGB32);
     for (int y = 0; y < b.Height(); ++y) {
-        for (int x = 0; x < b.Width(); ++x) img.setPixel(x, y, b.Pixel(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
+        for (int x = 0; x < b.Width(); ++x)
+            img.setPixel(x, y, b.Pixel(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
     }
     return img;
 }
@@ -84,7 +85,8 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
 // link), renamed over the target once complete: a link or a file another user left at the name,
 // which is predictable, is replaced, never written through.
 struct TArquivoPDF::Dados {
-    explicit Dados(std::string caminho) : destino(std::move(caminho)), temporario(destino + ".XXXXXX") {}
+    explicit Dados(std::string caminho)
+        : destino(std::move(caminho)), temporario(destino + ".XXXXXX") {}
     ~Dados() {
         if (concluido) return;
         painter.end();
@@ -102,7 +104,9 @@ struct TArquivoPDF::Dados {
 
 TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(std::make_unique<Dados>(caminho)) {
     const int fd = ::mkstemp(d_->temporario.data());
-    if (fd < 0) throw Exception("Não foi possível gravar o arquivo " + caminho + ": " + DescricaoErroSistema(errno));
+    if (fd < 0)
+        throw Exception("Não foi possível gravar o arquivo " + caminho + ": " +
+                        DescricaoErroSistema(errno));
     if (!d_->arquivo.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
         ::close(fd);
         throw Exception("Não foi possível gravar o arquivo " + caminho);
@@ -110,9 +114,10 @@ TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(std::make_unique<Dados
     d_->pdf = std::make_unique<QPdfWriter>(&d_->arquivo);
     d_->pdf->setResolution(1200);
     d_->pdf->setTitle(QStringLiteral("KOVA"));
-    d_->pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait, QMarginsF(0, 0, 0, 0),
-                                       QPageLayout::Millimeter));
-    if (!d_->painter.begin(d_->pdf.get())) throw Exception("Não foi possível gravar o arquivo " + caminho);
+    d_->pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
+                                       QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter));
+    if (!d_->painter.begin(d_->pdf.get()))
+        throw Exception("Não foi possível gravar o arquivo " + caminho);
 }
 
 TArquivoPDF::~TArquivoPDF() = default;
@@ -142,7 +147,8 @@ void TArquivoPDF::Conclui() {
     if (erro) {
         ::unlink(d.temporario.c_str());
         d.concluido = true;
-        throw Exception("Não foi possível gravar o arquivo " + d.destino + ": " + DescricaoErroSistema(erro));
+        throw Exception("Não foi possível gravar o arquivo " + d.destino + ": " +
+                        DescricaoErroSistema(erro));
     }
     d.concluido = true;
     const std::string pasta = PastaDe(d.destino);

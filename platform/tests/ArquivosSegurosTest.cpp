@@ -3,14 +3,12 @@
 // everyone, code put where the program loads it from, a start without HOME.
 
 #include <gtest/gtest.h>
-
-#include <sqlite3.h>
 #include <pwd.h>
+#include <sqlite3.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -38,7 +36,9 @@ std::string Le(const std::string& arquivo) {
     return s.str();
 }
 
-void Escreve(const std::string& arquivo, const std::string& texto) { std::ofstream(arquivo, std::ios::binary) << texto; }
+void Escreve(const std::string& arquivo, const std::string& texto) {
+    std::ofstream(arquivo, std::ios::binary) << texto;
+}
 
 unsigned Modo(const std::string& caminho) {
     struct stat st;
@@ -120,20 +120,25 @@ TEST_F(ArquivosSegurosTest, TabelaHostilRecusadaPelaFormaAntesDeLerUmRegistro) {
         "(SELECT 1 UNION ALL SELECT n + 1 FROM c) SELECT 'x' || n AS Nome, n AS Valor FROM c";
     const std::string enorme =
         "DROP TABLE registros; CREATE VIEW registros AS WITH RECURSIVE c(n) AS "
-        "(SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) SELECT zeroblob(2000000) AS Nome, n AS Valor FROM c";
+        "(SELECT 1 UNION ALL SELECT n + 1 FROM c WHERE n < 2000) SELECT zeroblob(2000000) AS Nome, "
+        "n AS Valor FROM c";
     const struct {
         const char* sql;
         const char* motivo;
     } casos[] = {
         {semFim.c_str(), "registros é uma visão, não uma tabela"},
         {enorme.c_str(), "registros é uma visão, não uma tabela"},
-        {"DROP TABLE campos; CREATE VIEW campos AS SELECT 'Nome' AS nome, 'String' AS tipo, 20 AS tamanho, "
+        {"DROP TABLE campos; CREATE VIEW campos AS SELECT 'Nome' AS nome, 'String' AS tipo, 20 AS "
+         "tamanho, "
          "0 AS posicao UNION ALL SELECT 'Valor', 'Integer', 0, 1",
          "campos é uma visão, não uma tabela"},
-        {"CREATE TRIGGER apaga AFTER UPDATE ON registros BEGIN DELETE FROM campos; END", "o arquivo contém o gatilho apaga"},
-        {"ALTER TABLE registros ADD COLUMN g AS (zeroblob(1000000000))", "a coluna g de registros é calculada"},
+        {"CREATE TRIGGER apaga AFTER UPDATE ON registros BEGIN DELETE FROM campos; END",
+         "o arquivo contém o gatilho apaga"},
+        {"ALTER TABLE registros ADD COLUMN g AS (zeroblob(1000000000))",
+         "a coluna g de registros é calculada"},
         {"CREATE INDEX pesado ON registros(length(Nome))", "o índice pesado calcula o que guarda"},
-        {"CREATE INDEX parcial ON registros(Nome) WHERE Valor > 1", "o índice parcial calcula o que guarda"},
+        {"CREATE INDEX parcial ON registros(Nome) WHERE Valor > 1",
+         "o índice parcial calcula o que guarda"},
         {"CREATE TABLE outra(x)", "a tabela outra não pertence a uma tabela do KOVA"},
         {"PRAGMA journal_mode=WAL", "o arquivo usa um diário de gravação que o KOVA não aceita"},
         {"DROP TABLE campos", "falta a tabela campos"},
@@ -141,7 +146,8 @@ TEST_F(ArquivosSegurosTest, TabelaHostilRecusadaPelaFormaAntesDeLerUmRegistro) {
     int n = 0;
     for (const auto& caso : casos) {
         const std::string nome = "hostil" + std::to_string(++n) + ".cds";
-        const std::string esperado = nome + ": o arquivo não é uma tabela do KOVA (" + caso.motivo + ")";
+        const std::string esperado =
+            nome + ": o arquivo não é uma tabela do KOVA (" + caso.motivo + ")";
         const auto [carga, linhas] = Recusas(Arquivo(nome, caso.sql));
         EXPECT_EQ(carga, esperado) << caso.sql;
         EXPECT_EQ(linhas, esperado) << caso.sql;
@@ -155,14 +161,17 @@ TEST_F(ArquivosSegurosTest, TabelaHostilRecusadaPelaFormaAntesDeLerUmRegistro) {
 // Plain tables whose contents break the rules are refused too, with what was wrong.
 TEST_F(ArquivosSegurosTest, ValoresForaDoLimiteOuDeOutroTipoRecusados) {
     // 20 MB in one value: a file that size, but no value of the system comes near it.
-    const auto [enorme, enormeLinhas] = Recusas(Arquivo("enorme.cds", "UPDATE registros SET Nome = zeroblob(20000000)"));
+    const auto [enorme, enormeLinhas] =
+        Recusas(Arquivo("enorme.cds", "UPDATE registros SET Nome = zeroblob(20000000)"));
     EXPECT_EQ(enorme, "enorme.cds: um valor do arquivo passa do tamanho permitido");
-    const auto [texto, textoLinhas] = Recusas(Arquivo("texto.cds", "UPDATE registros SET Valor = 'x' WHERE Valor = 2"));
+    const auto [texto, textoLinhas] =
+        Recusas(Arquivo("texto.cds", "UPDATE registros SET Valor = 'x' WHERE Valor = 2"));
     EXPECT_EQ(texto, "texto.cds: valor inválido no campo 'Valor' do registro 2");
     Escreve(raiz + "lixo.cds", std::string(4096, 'K'));
     EXPECT_EQ(Recusas(raiz + "lixo.cds").first,
               "lixo.cds: o arquivo não é uma tabela do KOVA (nem um banco de dados SQLite)");
-    const auto [semCampo, semCampoLinhas] = Recusas(Arquivo("semcampo.cds", "DELETE FROM campos WHERE nome = 'Valor'"));
+    const auto [semCampo, semCampoLinhas] =
+        Recusas(Arquivo("semcampo.cds", "DELETE FROM campos WHERE nome = 'Valor'"));
     EXPECT_EQ(semCampo, "semcampo.cds: o arquivo não é uma tabela do KOVA (falta o campo Valor)");
     EXPECT_EQ(semCampoLinhas, semCampo);
 }
@@ -174,7 +183,8 @@ TEST_F(ArquivosSegurosTest, TrabalhoDeUmaLeituraTemLimite) {
     conexao.LimitaAoArquivo();
     sqlite3_stmt* s = nullptr;
     ASSERT_EQ(sqlite3_prepare_v2(conexao.get(),
-                                 "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) SELECT count(*) FROM c",
+                                 "WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
+                                 "SELECT count(*) FROM c",
                                  -1, &s, nullptr),
               SQLITE_OK);
     EXPECT_EQ(sqlite3_step(s), SQLITE_INTERRUPT);
@@ -214,7 +224,8 @@ TEST_F(ArquivosSegurosTest, LinkPlantadoNoDiarioSaiENoArquivoNaoEhSeguido) {
         TArquivoTabela kova(ligado, tabela, true);
         ADD_FAILURE() << "a link opened for writing";
     } catch (const EDatabaseError& e) {
-        EXPECT_EQ(std::string(e.what()), "ligado.cds: é um link simbólico; o KOVA não grava através de links");
+        EXPECT_EQ(std::string(e.what()),
+                  "ligado.cds: é um link simbólico; o KOVA não grava através de links");
     }
 }
 
@@ -241,9 +252,12 @@ TEST_F(ArquivosSegurosTest, ArquivosNovosNuncaAtravesDeLinksEPrivadosQualquerQue
         EXPECT_EQ(NoFilho([&] {
                       std::string lidos;
                       for (const char* nome : {"privado18.cds", "KOVA18.INI", "p18/a/b/"}) {
-                          if (::access((raiz + nome).c_str(), R_OK) == 0 || errno != EACCES) lidos += nome;
+                          if (::access((raiz + nome).c_str(), R_OK) == 0 || errno != EACCES)
+                              lidos += nome;
                       }
-                      return lidos + (::access((raiz + "publico18.cds").c_str(), R_OK) == 0 ? "" : " publico");
+                      return lidos + (::access((raiz + "publico18.cds").c_str(), R_OK) == 0
+                                          ? ""
+                                          : " publico");
                   }),
                   "");
     }
@@ -315,7 +329,8 @@ TEST_F(ArquivosSegurosTest, CodigoGravavelPorOutrosNaoEhConfiavel) {
     EXPECT_EQ(GravavelPorOutros(arquivo), arquivo + " pode ser alterado por outros usuários");
     ::chmod(arquivo.c_str(), 0644);
     ::chmod(pasta.c_str(), 0777);
-    EXPECT_EQ(GravavelPorOutros(arquivo), "a pasta " + pasta + " pode ser alterada por outros usuários");
+    EXPECT_EQ(GravavelPorOutros(arquivo),
+              "a pasta " + pasta + " pode ser alterada por outros usuários");
     // Others may add to a folder with the sticky bit, never replace what is there.
     ::chmod(pasta.c_str(), 01777);
     EXPECT_EQ(GravavelPorOutros(arquivo), "");
@@ -323,7 +338,8 @@ TEST_F(ArquivosSegurosTest, CodigoGravavelPorOutrosNaoEhConfiavel) {
     // Through a link, the file it points to counts.
     ASSERT_EQ(::symlink(arquivo.c_str(), (raiz + "atalho.Dll").c_str()), 0);
     ::chmod(arquivo.c_str(), 0666);
-    EXPECT_EQ(GravavelPorOutros(raiz + "atalho.Dll"), raiz + "atalho.Dll pode ser alterado por outros usuários");
+    EXPECT_EQ(GravavelPorOutros(raiz + "atalho.Dll"),
+              raiz + "atalho.Dll pode ser alterado por outros usuários");
     ::chmod(arquivo.c_str(), 0644);
     if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "the files of another user need the superuser";
     // Another user's file, or one in their folder; the administrator's are trusted.
@@ -331,7 +347,8 @@ TEST_F(ArquivosSegurosTest, CodigoGravavelPorOutrosNaoEhConfiavel) {
     EXPECT_EQ(GravavelPorOutros(arquivo), arquivo + " pertence a outro usuário");
     EXPECT_EQ(NoFilho([&] { return GravavelPorOutros(arquivo); }), "");
     if (::getpwuid(kSemCadastro) == nullptr) {
-        EXPECT_EQ(NoFilho([&] { return GravavelPorOutros(arquivo); }, kSemCadastro), arquivo + " pertence a outro usuário");
+        EXPECT_EQ(NoFilho([&] { return GravavelPorOutros(arquivo); }, kSemCadastro),
+                  arquivo + " pertence a outro usuário");
     }
     ASSERT_EQ(::chown(arquivo.c_str(), 0, 0), 0);
     ASSERT_EQ(::chown(pasta.c_str(), kNinguem, kNinguem), 0);
@@ -345,25 +362,31 @@ TEST_F(ArquivosSegurosTest, CodigoGravavelPorOutrosNaoEhConfiavel) {
 TEST_F(ArquivosSegurosTest, SemHomeNuncaUmaPastaCompartilhada) {
     if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "another user's start needs the superuser";
     const auto semAmbiente = [] {
-        for (const char* v : {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "KOVA_WINDIR", "KOVA_SYSDIR"}) ::unsetenv(v);
+        for (const char* v :
+             {"HOME", "XDG_CONFIG_HOME", "XDG_DATA_HOME", "KOVA_WINDIR", "KOVA_SYSDIR"})
+            ::unsetenv(v);
     };
     EXPECT_EQ(NoFilho([&] {
                   semAmbiente();
                   const std::string windows = DiretorioWindows(), sistema = DiretorioSistema();
-                  return windows == "/nonexistent/.config/kova/" && sistema == "/nonexistent/.local/share/kova/"
+                  return windows == "/nonexistent/.config/kova/" &&
+                                 sistema == "/nonexistent/.local/share/kova/"
                              ? std::string()
                              : windows + " " + sistema;
               }),
               "");
-    if (::getpwuid(kSemCadastro) != nullptr) GTEST_SKIP() << "every user id tried is known to this machine";
+    if (::getpwuid(kSemCadastro) != nullptr)
+        GTEST_SKIP() << "every user id tried is known to this machine";
     EXPECT_EQ(NoFilho(
                   [&] {
                       semAmbiente();
                       return DiretorioWindows();
                   },
                   kSemCadastro),
-              "exceção: Não foi possível saber a pasta pessoal do usuário: a variável HOME não está definida e o "
-              "usuário 65533 não consta do cadastro do sistema.\r\rDefina HOME (ou KOVA_WINDIR e KOVA_SYSDIR) antes "
+              "exceção: Não foi possível saber a pasta pessoal do usuário: a variável HOME não "
+              "está definida e o "
+              "usuário 65533 não consta do cadastro do sistema.\r\rDefina HOME (ou KOVA_WINDIR e "
+              "KOVA_SYSDIR) antes "
               "de iniciar o KOVA.");
 }
 

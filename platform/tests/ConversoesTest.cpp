@@ -1,10 +1,10 @@
-#include "Conversoes.h"
-
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <cstring>
 #include <random>
+
+#include "Conversoes.h"
 
 using namespace kova;
 
@@ -16,8 +16,8 @@ TEST(Conversoes, DatasNoFormatoRegional) {
     EXPECT_EQ(DateToStr(d), "05/03/2024");
     ASSERT_TRUE(TryStrToDate(" 5/3/2024 ", d));
     EXPECT_EQ(d, MakeDate(2024, 3, 5));
-    for (const char* ruim : {"", "29/02/2023", "32/01/2024", "01-01-2024", "01/13/2024", "1/1/20245", "a/b/c",
-                             "01/01/2024x"}) {
+    for (const char* ruim : {"", "29/02/2023", "32/01/2024", "01-01-2024", "01/13/2024",
+                             "1/1/20245", "a/b/c", "01/01/2024x"}) {
         EXPECT_FALSE(TryStrToDate(ruim, d)) << ruim;
     }
     ASSERT_TRUE(TryStrToDate("29/02/2024", d));
@@ -78,7 +78,8 @@ TEST(Conversoes, FormatFloatDeZerosIgualAoCaminhoGeral) {
     // "00;" takes the general path with the same pattern: both must write the same digits.
     for (const char* zeros : {"0", "00", "0000"}) {
         const std::string geral = std::string(zeros) + ";";
-        for (double v : {0.0, -0.0, 1.0, 9.0, 10.0, 28.0, 31.0, 99.0, 100.0, 2024.0, 123456789.0, 0.5, 2.5, 12.49, -3.0}) {
+        for (double v : {0.0, -0.0, 1.0, 9.0, 10.0, 28.0, 31.0, 99.0, 100.0, 2024.0, 123456789.0,
+                         0.5, 2.5, 12.49, -3.0}) {
             EXPECT_EQ(FormatFloat(zeros, v), FormatFloat(geral, v)) << zeros << " " << v;
         }
     }
@@ -116,16 +117,17 @@ TEST(Conversoes, CentavosComoOTextoDecimalLe) {
         double arredondado;
         const char* moeda;
     };
-    for (const Caso& c : {Caso{1.005, 1.01, "1,01"}, Caso{9.995, 10, "10,00"}, Caso{100.004, 100, "100,00"},
-                          Caso{0.125, 0.13, "0,13"}, Caso{0.285, 0.29, "0,29"}, Caso{0.1 + 0.2, 0.3, "0,30"},
-                          Caso{999999999.995, 1000000000, "1.000.000.000,00"}, Caso{1.0049999, 1, "1,00"},
-                          Caso{0.001, 0, "0,00"}, Caso{19.99, 19.99, "19,99"}}) {
+    for (const Caso& c :
+         {Caso{1.005, 1.01, "1,01"}, Caso{9.995, 10, "10,00"}, Caso{100.004, 100, "100,00"},
+          Caso{0.125, 0.13, "0,13"}, Caso{0.285, 0.29, "0,29"}, Caso{0.1 + 0.2, 0.3, "0,30"},
+          Caso{999999999.995, 1000000000, "1.000.000.000,00"}, Caso{1.0049999, 1, "1,00"},
+          Caso{0.001, 0, "0,00"}, Caso{19.99, 19.99, "19,99"}}) {
         SCOPED_TRACE(c.moeda);
         EXPECT_EQ(Arredonda(2, c.valor), c.arredondado);
         EXPECT_EQ(ArredondaValor(c.valor), c.arredondado);
         EXPECT_EQ(FormatFloat("#,##0.00", c.valor), c.moeda);
     }
-    EXPECT_EQ(Arredonda(2, -0.29), -0.29);  // -28.999... in binary, cut to -0,28 before
+    EXPECT_EQ(Arredonda(2, -0.29), -0.29);      // -28.999... in binary, cut to -0,28 before
     EXPECT_EQ(ArredondaValor(-5.005), -5.005);  // kept for its check to refuse
     EXPECT_EQ(FormatFloat("#,##0.00", -0.125), "-0,13");
     EXPECT_EQ(FormatFloat("0.###", 2.0005), "2,001");

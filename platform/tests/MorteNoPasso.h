@@ -31,18 +31,20 @@ inline bool ComecaPassos() {
 // True for a system call that may change what a file holds or which files there are.
 inline bool EhPasso(const __ptrace_syscall_info& info) {
     static const std::set<long> sempre = {
-        SYS_write,     SYS_pwrite64, SYS_writev,   SYS_pwritev,   SYS_pwritev2,  SYS_renameat,
-        SYS_renameat2, SYS_unlinkat, SYS_ftruncate, SYS_truncate, SYS_fsync,     SYS_fdatasync,
-        SYS_mkdirat,   SYS_linkat,   SYS_fallocate, SYS_fchmod,   SYS_fchmodat,  SYS_symlinkat,
+        SYS_write,     SYS_pwrite64, SYS_writev,    SYS_pwritev,  SYS_pwritev2, SYS_renameat,
+        SYS_renameat2, SYS_unlinkat, SYS_ftruncate, SYS_truncate, SYS_fsync,    SYS_fdatasync,
+        SYS_mkdirat,   SYS_linkat,   SYS_fallocate, SYS_fchmod,   SYS_fchmodat, SYS_symlinkat,
 #ifdef SYS_rename
-        SYS_rename,    SYS_unlink,   SYS_rmdir,    SYS_mkdir,     SYS_link,      SYS_creat,
+        SYS_rename,    SYS_unlink,   SYS_rmdir,     SYS_mkdir,    SYS_link,     SYS_creat,
         SYS_chmod,     SYS_symlink,
 #endif
     };
     const long nr = static_cast<long>(info.entry.nr);
     if (sempre.count(nr)) return true;
     // Opening only for reading changes nothing.
-    const auto escreve = [](unsigned long long flags) { return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0; };
+    const auto escreve = [](unsigned long long flags) {
+        return (flags & (O_WRONLY | O_RDWR | O_CREAT | O_TRUNC)) != 0;
+    };
     if (nr == SYS_openat) return escreve(info.entry.args[2]);
 #ifdef SYS_open
     if (nr == SYS_open) return escreve(info.entry.args[1]);
@@ -52,9 +54,9 @@ inline bool EhPasso(const __ptrace_syscall_info& info) {
 
 // What became of a traced child.
 struct TFimDoPasso {
-    bool morto = false;   // killed before the step asked for
-    int passos = 0;       // steps made before the end (all of them when it was not killed)
-    int estado = 0;       // the wait status when it ended by itself
+    bool morto = false;    // killed before the step asked for
+    int passos = 0;        // steps made before the end (all of them when it was not killed)
+    int estado = 0;        // the wait status when it ended by itself
     bool rastreou = true;  // false when the child could not be traced at all
 };
 
@@ -68,7 +70,8 @@ inline TFimDoPasso MataNoPasso(pid_t filho, int n) {
         fim.estado = estado;
         return fim;
     }
-    ptrace(PTRACE_SETOPTIONS, filho, nullptr, PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL | PTRACE_O_TRACEEXEC);
+    ptrace(PTRACE_SETOPTIONS, filho, nullptr,
+           PTRACE_O_TRACESYSGOOD | PTRACE_O_EXITKILL | PTRACE_O_TRACEEXEC);
     int sinal = 0;
     for (;;) {
         if (ptrace(PTRACE_SYSCALL, filho, nullptr, sinal) != 0) break;

@@ -29,7 +29,8 @@ std::string NoFilho(F&& corpo, uid_t uid = kNinguem) {
         ::close(canal[0]);
         std::string relato;
         try {
-            if (PodeTrocarDeUsuario() && (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0)) {
+            if (PodeTrocarDeUsuario() &&
+                (::setgroups(0, nullptr) != 0 || ::setgid(uid) != 0 || ::setuid(uid) != 0)) {
                 relato = "não foi possível trocar de usuário";
             } else {
                 relato = corpo();
@@ -43,11 +44,13 @@ std::string NoFilho(F&& corpo, uid_t uid = kNinguem) {
     ::close(canal[1]);
     std::string relato;
     char bloco[512];
-    for (ssize_t n; (n = ::read(canal[0], bloco, sizeof bloco)) > 0;) relato.append(bloco, size_t(n));
+    for (ssize_t n; (n = ::read(canal[0], bloco, sizeof bloco)) > 0;)
+        relato.append(bloco, size_t(n));
     ::close(canal[0]);
     int estado = 0;
     ::waitpid(filho, &estado, 0);
-    if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0) relato += " (o processo filho terminou mal)";
+    if (!WIFEXITED(estado) || WEXITSTATUS(estado) != 0)
+        relato += " (o processo filho terminou mal)";
     return relato;
 }
 

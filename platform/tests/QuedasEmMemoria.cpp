@@ -45,8 +45,9 @@ using TConteudo = std::vector<std::string>;
 TConteudo Conteudo(TDataSet& t) {
     TConteudo c;
     for (t.First(); !t.Eof(); t.Next()) {
-        c.push_back(std::to_string(t.FieldByName("IdKOVA").AsInteger()) + " " + t.FieldByName("Situacao").AsString() +
-                    " " + t.FieldByName("Contribuinte").AsString());
+        c.push_back(std::to_string(t.FieldByName("IdKOVA").AsInteger()) + " " +
+                    t.FieldByName("Situacao").AsString() + " " +
+                    t.FieldByName("Contribuinte").AsString());
     }
     return c;
 }
@@ -109,9 +110,11 @@ void Inicia(TArquivosEmMemoria& disco) {
     disco.Religa();
 }
 
-// Runs `acao` from the same disk with a crash at each of its steps in turn, then with a full disk at
-// each; `confere` judges what the next start finds (the step, whether the action reported a failure).
-void CadaPasso(TArquivosEmMemoria& disco, const std::string& caso, const std::function<void()>& acao,
+// Runs `acao` from the same disk with a crash at each of its steps in turn, then with a full disk
+// at each; `confere` judges what the next start finds (the step, whether the action reported a
+// failure).
+void CadaPasso(TArquivosEmMemoria& disco, const std::string& caso,
+               const std::function<void()>& acao,
                const std::function<void(int, bool, bool)>& confere) {
     const TArquivosEmMemoria::TDisco inicial = disco.Disco();
     disco.ZeraPassos();
@@ -176,7 +179,8 @@ void SlipsFile(TArquivosEmMemoria& disco) {
         } catch (const EErroGravacao&) {
             ++avisos;
             if (!repete || disco.Caiu()) throw;
-            Confere(s.t.TemPendencias(), "KOVA.cds, disco cheio", disco.Passos(), "as alterações se perderam");
+            Confere(s.t.TemPendencias(), "KOVA.cds, disco cheio", disco.Passos(),
+                    "as alterações se perderam");
             s.Grava();
         }
     };
@@ -190,12 +194,14 @@ void SlipsFile(TArquivosEmMemoria& disco) {
             Confere(false, caso, n, std::string("a carga falhou: ") + e.what());
             return;
         }
-        Confere(achado == antes || achado == depois, caso, n, "nem antigas nem novas: " + Texto(achado));
+        Confere(achado == antes || achado == depois, caso, n,
+                "nem antigas nem novas: " + Texto(achado));
         if (!queda) {
             // A failure told leaves the slips as they were; one not told, the new ones; a save
             // made again after it, the new ones.
             Confere(achado == (falhou ? antes : depois), caso, n,
-                    std::string(falhou ? "falhou e mudou" : "não falhou e não mudou") + ": " + Texto(achado));
+                    std::string(falhou ? "falhou e mudou" : "não falhou e não mudou") + ": " +
+                        Texto(achado));
             Confere(avisos <= 1, caso, n, "a falha foi dita " + std::to_string(avisos) + " vezes");
         }
         if (queda && !repete) (achado == antes ? antigas : novas)++;
@@ -214,7 +220,8 @@ TConteudo CarregaUF() {
     TDataSet t;
     LoadFromFile(t, kUF);
     TConteudo c;
-    for (t.First(); !t.Eof(); t.Next()) c.push_back(t.FieldByName("UF").AsString() + " " + t.FieldByName("Nome").AsString());
+    for (t.First(); !t.Eof(); t.Next())
+        c.push_back(t.FieldByName("UF").AsString() + " " + t.FieldByName("Nome").AsString());
     return c;
 }
 
@@ -224,7 +231,8 @@ void TableFile(TArquivosEmMemoria& disco) {
     nova.AddField({"UF", TFieldType::ftString, 2});
     nova.AddField({"Nome", TFieldType::ftString, 30});
     nova.CreateDataSet();
-    for (int i = 0; i < 200; ++i) nova.AppendRecord({std::string("RS"), "Rio Grande do Sul " + std::to_string(i)});
+    for (int i = 0; i < 200; ++i)
+        nova.AppendRecord({std::string("RS"), "Rio Grande do Sul " + std::to_string(i)});
     int antigas = 0, novas = 0;
     CadaPasso(
         disco, "UF.cds", [&] { SaveToFile(nova, kUF); },
@@ -236,13 +244,16 @@ void TableFile(TArquivosEmMemoria& disco) {
                 Confere(false, "UF.cds", n, std::string("a carga falhou: ") + e.what());
                 return;
             }
-            Confere(achado == antes || achado.size() == 200, "UF.cds", n, "nem a antiga nem a nova: " + Texto(achado));
+            Confere(achado == antes || achado.size() == 200, "UF.cds", n,
+                    "nem a antiga nem a nova: " + Texto(achado));
             // A failure told leaves the old table, and nothing beside it.
             if (!queda && falhou) {
                 Confere(achado == antes, "UF.cds, disco cheio", n, "falhou e mudou");
-                Confere(disco.Disco().size() == 2, "UF.cds, disco cheio", n, "ficou um arquivo temporário");
+                Confere(disco.Disco().size() == 2, "UF.cds, disco cheio", n,
+                        "ficou um arquivo temporário");
             }
-            if (!queda && !falhou) Confere(achado.size() == 200, "UF.cds, disco cheio", n, "gravou e não mudou");
+            if (!queda && !falhou)
+                Confere(achado.size() == 200, "UF.cds, disco cheio", n, "gravou e não mudou");
             if (queda) (achado == antes ? antigas : novas)++;
         });
     // The rename is the last step: a crash at any step leaves the old table.
@@ -261,7 +272,9 @@ void WholeFile(TArquivosEmMemoria& disco) {
             std::string lido;
             Confere(disco.Ler(marca, lido), "KOVA.gravacao", n, "sumiu");
             Confere(lido == "antiga\n" || lido == "nova\n", "KOVA.gravacao", n, "lido: " + lido);
-            if (!queda) Confere(lido == (falhou ? "antiga\n" : "nova\n"), "KOVA.gravacao", n, "lido: " + lido);
+            if (!queda)
+                Confere(lido == (falhou ? "antiga\n" : "nova\n"), "KOVA.gravacao", n,
+                        "lido: " + lido);
         });
 }
 

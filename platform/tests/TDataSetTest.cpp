@@ -1,15 +1,13 @@
-#include "TDataSet.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <memory>
 
+#include "Errors.h"
 #include "NomesLembrados.h"
 #include "TControlModel.h"
-
-#include "Errors.h"
+#include "TDataSet.h"
 #include "TDataSource.h"
 
 using namespace kova;
@@ -151,7 +149,8 @@ TEST_F(TabelaTest, LocateComESemCaixaEChaveParcial) {
     EXPECT_FALSE(t.Locate("Texto", {std::string("BETA")}));
     EXPECT_TRUE(t.Locate("Texto", {std::string("BETA")}, {.caseInsensitive = true}));
     EXPECT_EQ(t.FieldByName("UF").AsString(), "MG");
-    EXPECT_TRUE(t.Locate("Texto", {std::string("al")}, {.caseInsensitive = true, .partialKey = true}));
+    EXPECT_TRUE(
+        t.Locate("Texto", {std::string("al")}, {.caseInsensitive = true, .partialKey = true}));
     EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
     EXPECT_TRUE(t.Locate("UF;Numero", {std::string("MG"), std::string("2")}));
     EXPECT_EQ(t.Lookup("Numero", {int32_t(1)}, "Texto"), TValue(std::string("Alfa")));
@@ -181,9 +180,9 @@ TEST_F(TabelaTest, ExpressaoDeFiltroComParentesesEOr) {
 }
 
 TEST_F(TabelaTest, ExpressaoDeFiltroMalFormadaFalhaClaramente) {
-    for (const char* ruim : {"(Flag = 'N'", "Flag = 'N' or", "Flag 'N'", "Flag = 'N", "= 'N'",
-                             "Flag = 'N' xor Flag = 'A'", "Inexistente = 'x'", "Numero = 'abc'",
-                             "Flag = N"}) {
+    for (const char* ruim :
+         {"(Flag = 'N'", "Flag = 'N' or", "Flag 'N'", "Flag = 'N", "= 'N'",
+          "Flag = 'N' xor Flag = 'A'", "Inexistente = 'x'", "Numero = 'abc'", "Flag = N"}) {
         SCOPED_TRACE(ruim);
         EXPECT_THROW(t.SetFilter(ruim), EDatabaseError);
     }
@@ -448,15 +447,16 @@ TEST_F(TabelaTest, OrdemDosEventosEmAppendPostECancel) {
     t.Append();
     t.FieldByName("UF").SetAsString("SP");
     t.Post();
-    EXPECT_EQ(ev, (std::vector<std::string>{"BeforeInsert", "state:insert", "OnNewRecord", "data:Numero",
-                                            "data", "AfterInsert", "data:UF", "BeforePost",
-                                            "state:browse", "data", "AfterPost"}));
+    EXPECT_EQ(ev, (std::vector<std::string>{"BeforeInsert", "state:insert", "OnNewRecord",
+                                            "data:Numero", "data", "AfterInsert", "data:UF",
+                                            "BeforePost", "state:browse", "data", "AfterPost"}));
     ev.clear();
     t.Edit();
     t.FieldByName("UF").SetAsString("MG");
     t.Cancel();
-    EXPECT_EQ(ev, (std::vector<std::string>{"BeforeEdit", "state:edit", "data", "AfterEdit", "data:UF",
-                                            "BeforeCancel", "state:browse", "data", "AfterCancel"}));
+    EXPECT_EQ(ev,
+              (std::vector<std::string>{"BeforeEdit", "state:edit", "data", "AfterEdit", "data:UF",
+                                        "BeforeCancel", "state:browse", "data", "AfterCancel"}));
     EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
 }
 
@@ -597,7 +597,9 @@ TEST_F(TabelaTest, GetTextESetTextPassamPelosEventos) {
     t.FieldByName("Texto").OnGetText = [](TField&, std::string& s, bool display) {
         s = (display ? "D:" : "E:") + s;
     };
-    t.FieldByName("Texto").OnSetText = [](TField& f, const std::string& s) { f.SetAsString(s + "!"); };
+    t.FieldByName("Texto").OnSetText = [](TField& f, const std::string& s) {
+        f.SetAsString(s + "!");
+    };
     t.Append();
     t.FieldByName("Texto").SetText("oi");
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "oi!");
@@ -609,7 +611,9 @@ TEST_F(TabelaTest, GetTextESetTextPassamPelosEventos) {
 TEST_F(TabelaTest, CarregarRegistrosOrdenaOsIndices) {
     t.SetIndexName("sk_Numero");
     std::vector<std::vector<TValue>> regs;
-    for (int n : {3, 1, 2}) regs.push_back({std::string("SP"), std::string("1"), std::string("T"), IntToStr(n), int32_t(n)});
+    for (int n : {3, 1, 2})
+        regs.push_back(
+            {std::string("SP"), std::string("1"), std::string("T"), IntToStr(n), int32_t(n)});
     t.LoadRecords(std::move(regs));
     EXPECT_EQ(Ordem(), (std::vector<std::string>{"1", "2", "3"}));
     EXPECT_EQ(t.StoredCount(), 3u);
@@ -685,12 +689,14 @@ TEST_F(TabelaTest, RegistrosNoArquivoSoLidosQuandoUmCampoNaoResidenteEPedido) {
     const int n = int(TDataSet::kRegistrosLidos) * 2 + 10;
     for (int i = 1; i <= n; ++i) {
         const std::string uf = i % 2 ? "SP" : "MG";
-        fonte->linhas.push_back({uf, std::string("100013"), std::string("T"), "linha " + std::to_string(i), int32_t(i)});
+        fonte->linhas.push_back({uf, std::string("100013"), std::string("T"),
+                                 "linha " + std::to_string(i), int32_t(i)});
         // Index fields and the number stay in memory.
         residentes.push_back({i, {uf, std::string("100013"), std::string("T"), int32_t(i)}});
     }
     t.Close();
-    EXPECT_THROW(t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag"}, residentes), EDatabaseError)
+    EXPECT_THROW(t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag"}, residentes),
+                 EDatabaseError)
         << "an index field not resident would read every record to sort";
     t.LoadResidentRecords(fonte, {"UF", "Receita", "Flag", "Numero"}, residentes);
     t.SetIndexName("sk_Numero");
@@ -724,8 +730,10 @@ TEST_F(TabelaTest, RegistrosAlteradosFicamInteirosAteGravadosEOsLidosContinuamLi
     const int n = int(TDataSet::kRegistrosLidos) * 3;
     const int alteradas = int(TDataSet::kRegistrosLidos) * 2;
     for (int i = 1; i <= n; ++i) {
-        fonte->linhas.push_back({std::string("SP"), std::string("1"), std::string("T"), "linha " + std::to_string(i), int32_t(i)});
-        residentes.push_back({i, {std::string("SP"), std::string("1"), std::string("T"), int32_t(i)}});
+        fonte->linhas.push_back({std::string("SP"), std::string("1"), std::string("T"),
+                                 "linha " + std::to_string(i), int32_t(i)});
+        residentes.push_back(
+            {i, {std::string("SP"), std::string("1"), std::string("T"), int32_t(i)}});
     }
     t.Close();
     t.SetIndexName("sk_Numero");
@@ -740,7 +748,8 @@ TEST_F(TabelaTest, RegistrosAlteradosFicamInteirosAteGravadosEOsLidosContinuamLi
     for (; !t.Eof(); t.Next()) ASSERT_EQ(t.FieldByName("Texto").AsString().substr(0, 6), "linha ");
     EXPECT_LE(t.WholeRecordsInMemory(), size_t(alteradas) + TDataSet::kRegistrosLidos);
     int i = 0;
-    for (t.First(); i < alteradas; t.Next()) ASSERT_EQ(t.FieldByName("Texto").AsString(), "mudou " + std::to_string(++i));
+    for (t.First(); i < alteradas; t.Next())
+        ASSERT_EQ(t.FieldByName("Texto").AsString(), "mudou " + std::to_string(++i));
     // Written, they may be let go like the rest.
     t.ConfirmaGravacao(t.Pendencias(), {});
     for (t.First(); !t.Eof(); t.Next()) t.FieldByName("Texto").AsString();
@@ -754,8 +763,10 @@ TEST_F(TabelaTest, IndiceForaDeUsoDepoisDaCargaSaiEmOrdemQuandoEscolhido) {
     std::vector<TDataSet::TRegistroResidente> residentes;
     const char* ufs[] = {"SP", "AC", "MG", "BA"};
     for (int i = 1; i <= 4; ++i) {
-        fonte->linhas.push_back({std::string(ufs[i - 1]), std::string("1"), std::string("T"), "r" + std::to_string(i), int32_t(i)});
-        residentes.push_back({i, {std::string(ufs[i - 1]), std::string("1"), std::string("T"), int32_t(i)}});
+        fonte->linhas.push_back({std::string(ufs[i - 1]), std::string("1"), std::string("T"),
+                                 "r" + std::to_string(i), int32_t(i)});
+        residentes.push_back(
+            {i, {std::string(ufs[i - 1]), std::string("1"), std::string("T"), int32_t(i)}});
     }
     t.Close();
     t.SetIndexName("sk_Numero");
@@ -781,7 +792,9 @@ TEST_F(TabelaTest, IndiceForaDeUsoDepoisDaCargaSaiEmOrdemQuandoEscolhido) {
 
 TEST_F(TabelaTest, AlteracoesPendentesAteConfirmadasEDesfeitasComAOperacao) {
     std::vector<std::vector<TValue>> registros;
-    for (int i = 1; i <= 4; ++i) registros.push_back({std::string("SP"), std::string("1"), std::string("T"), "r" + std::to_string(i), int32_t(i)});
+    for (int i = 1; i <= 4; ++i)
+        registros.push_back({std::string("SP"), std::string("1"), std::string("T"),
+                             "r" + std::to_string(i), int32_t(i)});
     t.LoadRecords(registros, {11, 12, 13, 14});
     t.SetIndexName("sk_Numero");
     EXPECT_FALSE(t.TemPendencias());

@@ -1,6 +1,6 @@
-#include "Texto.h"
-
 #include <gtest/gtest.h>
+
+#include "Texto.h"
 
 using namespace kova;
 
@@ -25,7 +25,8 @@ TEST(Texto, SoLiteraisDoProgramaSaoTextosFixos) {
 }
 
 TEST(Texto, TrimDeTextoDescartadoIgualAoDeCopia) {
-    for (const char* t : {"", "   ", " a", "a ", "  um texto longo o bastante para o heap  ", "\tx\t"}) {
+    for (const char* t :
+         {"", "   ", " a", "a ", "  um texto longo o bastante para o heap  ", "\tx\t"}) {
         EXPECT_EQ(Trim(std::string(t)), Trim(std::string_view(t))) << t;
     }
 }
@@ -37,7 +38,7 @@ TEST(Texto, Utf8IdaEVolta) {
     EXPECT_EQ(Utf8ToCp1252(u), cp);
     EXPECT_EQ(Cp1252ToUtf8("\xE3"), "\xC3\xA3");
     EXPECT_EQ(Utf8ToCp1252("\xE4\xB8\xAD"), "?");  // a character Windows-1252 lacks
-    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");           // cut sequence
+    EXPECT_EQ(Utf8ToCp1252("\xC3"), "?");          // cut sequence
 }
 
 #include "Diretorios.h"

@@ -48,7 +48,8 @@ struct TEscala {
 // A GDI object chosen into the device while it lives, then released.
 class TEscolhido {
 public:
-    TEscolhido(HDC dc, HGDIOBJ objeto) : dc_(dc), objeto_(objeto), anterior_(SelectObject(dc, objeto)) {}
+    TEscolhido(HDC dc, HGDIOBJ objeto)
+        : dc_(dc), objeto_(objeto), anterior_(SelectObject(dc, objeto)) {}
     ~TEscolhido() {
         SelectObject(dc_, anterior_);
         DeleteObject(objeto_);
@@ -90,14 +91,16 @@ void PintaImagem(HDC dc, const TBitmap1& b, const RECT& r) {
         }
     }
     SetStretchBltMode(dc, COLORONCOLOR);
-    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b.Width(), b.Height(), bits.data(),
-                  reinterpret_cast<const BITMAPINFO*>(&info), DIB_RGB_COLORS, SRCCOPY);
+    StretchDIBits(dc, r.left, r.top, r.right - r.left, r.bottom - r.top, 0, 0, b.Width(),
+                  b.Height(), bits.data(), reinterpret_cast<const BITMAPINFO*>(&info),
+                  DIB_RGB_COLORS, SRCCOPY);
 }
 
 void PintaTexto(HDC dc, const TItemDesenho& item, RECT r, const TEscala& e) {
     if (item.texto.empty()) return;
     LOGFONTW f{};
-    f.lfHeight = -int(std::lround(item.fonte.tamanho * 25.4 / 72.0 * e.ky));  // the em, as points give it
+    f.lfHeight =
+        -int(std::lround(item.fonte.tamanho * 25.4 / 72.0 * e.ky));  // the em, as points give it
     f.lfWeight = item.fonte.negrito ? FW_BOLD : FW_NORMAL;
     f.lfItalic = item.fonte.italico ? TRUE : FALSE;
     f.lfCharSet = DEFAULT_CHARSET;
@@ -117,11 +120,13 @@ void PintaPagina(HDC dc, const TPagina& pagina, const TEscala& e) {
     SetBkMode(dc, TRANSPARENT);
     const HBRUSH preto = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
     for (const TItemDesenho& item : pagina.itens) {
-        const RECT r{e.X(item.x), e.Y(item.y), e.X(item.x + item.largura), e.Y(item.y + item.altura)};
+        const RECT r{e.X(item.x), e.Y(item.y), e.X(item.x + item.largura),
+                     e.Y(item.y + item.altura)};
         switch (item.tipo) {
             case TItemDesenho::Tipo::Retangulo: {
                 // A thin pen (0.2 mm) along the edges, nothing inside.
-                TEscolhido caneta(dc, CreatePen(PS_SOLID, std::max(1, int(std::lround(0.2 * e.kx))), RGB(0, 0, 0)));
+                TEscolhido caneta(dc, CreatePen(PS_SOLID, std::max(1, int(std::lround(0.2 * e.kx))),
+                                                RGB(0, 0, 0)));
                 const HGDIOBJ pincel = SelectObject(dc, GetStockObject(NULL_BRUSH));
                 Rectangle(dc, r.left, r.top, r.right, r.bottom);
                 SelectObject(dc, pincel);
@@ -133,7 +138,8 @@ void PintaPagina(HDC dc, const TPagina& pagina, const TEscala& e) {
                 const int alto = std::max(1, int(std::lround(0.25 * e.ky)));
                 const int meio = e.Y(item.y + item.altura / 2) - alto / 2;
                 for (double x = item.x; x + 0.25 <= item.x + item.largura + 1e-9; x += 0.75) {
-                    const RECT ponto{e.X(x), meio, std::max(e.X(x + 0.25), e.X(x) + 1), meio + alto};
+                    const RECT ponto{e.X(x), meio, std::max(e.X(x + 0.25), e.X(x) + 1),
+                                     meio + alto};
                     FillRect(dc, &ponto, preto);
                 }
                 break;
@@ -168,7 +174,8 @@ std::string Impedimento(HANDLE h, const std::string& nome) {
     if (!GetPrinterW(h, 2, dados.data(), n, &n)) return {};
     const auto* p = reinterpret_cast<const PRINTER_INFO_2W*>(dados.data());
     if (p->Status & PRINTER_STATUS_PAUSED) return "A impressora " + Aspas(nome) + " está parada";
-    if (p->Status & PRINTER_STATUS_PENDING_DELETION) return "A impressora " + Aspas(nome) + " está sendo removida";
+    if (p->Status & PRINTER_STATUS_PENDING_DELETION)
+        return "A impressora " + Aspas(nome) + " está sendo removida";
     if ((p->Status & (PRINTER_STATUS_OFFLINE | PRINTER_STATUS_NOT_AVAILABLE)) ||
         (p->Attributes & PRINTER_ATTRIBUTE_WORK_OFFLINE)) {
         return "A impressora " + Aspas(nome) + " está desligada ou indisponível";
@@ -187,7 +194,8 @@ std::vector<BYTE> ConfiguracaoA4(HANDLE h, std::wstring& nome) {
     dm->dmPaperSize = DMPAPER_A4;
     dm->dmOrientation = DMORIENT_PORTRAIT;
     dm->dmCopies = 1;
-    if (DocumentPropertiesW(nullptr, h, nome.data(), dm, dm, DM_IN_BUFFER | DM_OUT_BUFFER) < 0) return {};
+    if (DocumentPropertiesW(nullptr, h, nome.data(), dm, dm, DM_IN_BUFFER | DM_OUT_BUFFER) < 0)
+        return {};
     return dados;
 }
 
@@ -202,7 +210,8 @@ std::string ImpressoraPadrao() {
     return Estreito(nome.c_str());
 }
 
-void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagina>& paginas, const std::string& titulo) {
+void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagina>& paginas,
+                         const std::string& titulo) {
     std::wstring nome = Largo(impressora);
     HANDLE aberta = nullptr;
     if (!OpenPrinterW(nome.data(), &aberta, nullptr)) {
@@ -213,14 +222,17 @@ void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagin
     if (!impedimento.empty()) throw Exception(impedimento);
 
     std::vector<BYTE> configuracao = ConfiguracaoA4(h.get(), nome);
-    const Dispositivo dc(CreateDCW(L"WINSPOOL", nome.c_str(), nullptr,
-                                   configuracao.empty() ? nullptr : reinterpret_cast<DEVMODEW*>(configuracao.data())));
-    if (!dc) throw Exception("A impressora " + Aspas(impressora) + " não pôde ser preparada para imprimir");
+    const Dispositivo dc(CreateDCW(
+        L"WINSPOOL", nome.c_str(), nullptr,
+        configuracao.empty() ? nullptr : reinterpret_cast<DEVMODEW*>(configuracao.data())));
+    if (!dc)
+        throw Exception("A impressora " + Aspas(impressora) +
+                        " não pôde ser preparada para imprimir");
     const auto recusou = [&](bool iniciado) {
         const DWORD erro = GetLastError();
         if (iniciado) AbortDoc(dc.get());
-        throw Exception("A impressora " + Aspas(impressora) + " recusou a impressão (erro " + std::to_string(erro) +
-                        " do Windows)");
+        throw Exception("A impressora " + Aspas(impressora) + " recusou a impressão (erro " +
+                        std::to_string(erro) + " do Windows)");
     };
 
     const std::wstring documento = Largo(titulo);
@@ -228,8 +240,9 @@ void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagin
     info.cbSize = sizeof info;
     info.lpszDocName = documento.c_str();
     if (StartDocW(dc.get(), &info) <= 0) recusou(false);
-    const TEscala escala{GetDeviceCaps(dc.get(), LOGPIXELSX) / 25.4, GetDeviceCaps(dc.get(), LOGPIXELSY) / 25.4,
-                         GetDeviceCaps(dc.get(), PHYSICALOFFSETX), GetDeviceCaps(dc.get(), PHYSICALOFFSETY)};
+    const TEscala escala{
+        GetDeviceCaps(dc.get(), LOGPIXELSX) / 25.4, GetDeviceCaps(dc.get(), LOGPIXELSY) / 25.4,
+        GetDeviceCaps(dc.get(), PHYSICALOFFSETX), GetDeviceCaps(dc.get(), PHYSICALOFFSETY)};
     for (const TPagina& pagina : paginas) {
         if (StartPage(dc.get()) <= 0) recusou(true);
         PintaPagina(dc.get(), pagina, escala);

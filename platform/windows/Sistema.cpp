@@ -3,6 +3,7 @@
 // place with MoveFileEx. Paths are Windows-1252 text, the system's code page for the "A" calls.
 
 #include <windows.h>
+// shellapi.h needs the types windows.h declares.
 #include <shellapi.h>
 
 #include <cerrno>
@@ -21,24 +22,32 @@ namespace {
 int ErrnoDe(DWORD erro) {
     switch (erro) {
         case ERROR_DISK_FULL:
-        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
-        case ERROR_ACCESS_DENIED: return EACCES;
-        case ERROR_WRITE_PROTECT: return EROFS;
+        case ERROR_HANDLE_DISK_FULL:
+            return ENOSPC;
+        case ERROR_ACCESS_DENIED:
+            return EACCES;
+        case ERROR_WRITE_PROTECT:
+            return EROFS;
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
-        case ERROR_INVALID_DRIVE: return ENOENT;
-        case ERROR_DIRECTORY: return ENOTDIR;
-        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+        case ERROR_INVALID_DRIVE:
+            return ENOENT;
+        case ERROR_DIRECTORY:
+            return ENOTDIR;
+        case ERROR_TOO_MANY_OPEN_FILES:
+            return EMFILE;
         case ERROR_SHARING_VIOLATION:
-        case ERROR_LOCK_VIOLATION: return EBUSY;
-        default: return EIO;
+        case ERROR_LOCK_VIOLATION:
+            return EBUSY;
+        default:
+            return EIO;
     }
 }
 
 // The directory the system answers into a buffer of 128 characters, blanks trimmed and the
 // separator added; a failure is told and gives an empty text (paths then start from the current
 // directory).
-std::string DoSistema(UINT (WINAPI* pergunta)(LPSTR, UINT), const char* falha) {
+std::string DoSistema(UINT(WINAPI* pergunta)(LPSTR, UINT), const char* falha) {
     char buffer[128];
     const UINT n = pergunta(buffer, sizeof buffer);
     if (n == 0 || n >= sizeof buffer) {
@@ -68,13 +77,16 @@ DWORD Atributos(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 std::string DiretorioWindows() { return DoSistema(GetWindowsDirectoryA, "Erro no GetWindows"); }
 
-std::string DiretorioSistema() { return DoSistema(GetSystemDirectoryA, "Erro no GetWindowsSystem"); }
+std::string DiretorioSistema() {
+    return DoSistema(GetSystemDirectoryA, "Erro no GetWindowsSystem");
+}
 
 // The folder of the module that holds the engine: kovadll.dll for a host program.
 std::string DiretorioComponentes() {
     HMODULE modulo = nullptr;
-    if (!GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCSTR>(&DiretorioComponentes), &modulo)) {
+    if (!GetModuleHandleExA(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCSTR>(&DiretorioComponentes), &modulo)) {
         return {};
     }
     return PastaDe(CaminhoDoModulo(modulo));
@@ -101,7 +113,7 @@ bool ExisteDiretorio(const std::string& path) {
 // any other.
 bool CriaPastaPrivada(const std::string& dir) {
     if (dir.empty()) return false;
-    for (size_t fim = dir.find_first_of("/\\"); ; fim = dir.find_first_of("/\\", fim + 1)) {
+    for (size_t fim = dir.find_first_of("/\\");; fim = dir.find_first_of("/\\", fim + 1)) {
         const std::string caminho = dir.substr(0, fim);
         // "C:" and the root need no making.
         if (!caminho.empty() && caminho.back() != ':' && !ExisteDiretorio(caminho) &&
@@ -121,8 +133,9 @@ void CriaArquivoNovo(const std::string& path, bool) {
                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     if (h == INVALID_HANDLE_VALUE) {
         const DWORD erro = GetLastError();
-        throw EErroGravacao(path, erro == ERROR_FILE_EXISTS ? std::string("já existe um arquivo com esse nome")
-                                                            : DescricaoErroSistema(ErrnoDe(erro)));
+        throw EErroGravacao(path, erro == ERROR_FILE_EXISTS
+                                      ? std::string("já existe um arquivo com esse nome")
+                                      : DescricaoErroSistema(ErrnoDe(erro)));
     }
     CloseHandle(h);
 }
@@ -138,8 +151,9 @@ std::string GravavelPorOutros(const std::string&) { return {}; }
 
 // A folder's entries are made durable by the file system's own journal; only files are flushed.
 void SincronizarCaminho(const std::string& path) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                           nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) return;
     FlushFileBuffers(h);
     CloseHandle(h);
@@ -152,7 +166,9 @@ std::string VersaoSistema() {
 }
 
 bool SubstituiArquivo(const std::string& origem, const std::string& destino) {
-    if (MoveFileExA(origem.c_str(), destino.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return true;
+    if (MoveFileExA(origem.c_str(), destino.c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        return true;
     errno = ErrnoDe(GetLastError());
     return false;
 }
@@ -163,14 +179,16 @@ namespace {
 // the crash recovery knows it for what it is.
 HANDLE CriaTemporario(const std::string& path, std::string& temporario) {
     static const char kLetras[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
-    unsigned long long semente = GetTickCount64() * 2654435761ULL ^ (unsigned long long)GetCurrentProcessId() << 20;
+    unsigned long long semente =
+        GetTickCount64() * 2654435761ULL ^ (unsigned long long)GetCurrentProcessId() << 20;
     for (int tentativa = 0; tentativa < 100; ++tentativa) {
         temporario = path + ".";
         for (int i = 0; i < 6; ++i) {
             semente = semente * 6364136223846793005ULL + 1442695040888963407ULL;
             temporario += kLetras[(semente >> 33) % 62];
         }
-        HANDLE h = CreateFileA(temporario.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+        HANDLE h = CreateFileA(temporario.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
         if (h != INVALID_HANDLE_VALUE || GetLastError() != ERROR_FILE_EXISTS) return h;
     }
     return INVALID_HANDLE_VALUE;
@@ -181,7 +199,8 @@ HANDLE CriaTemporario(const std::string& path, std::string& temporario) {
 void EscreverArquivoAtomico(const std::string& path, const std::string& content) {
     std::string temporario;
     HANDLE h = CriaTemporario(path, temporario);
-    if (h == INVALID_HANDLE_VALUE) throw EErroGravacao(path, DescricaoErroSistema(ErrnoDe(GetLastError())));
+    if (h == INVALID_HANDLE_VALUE)
+        throw EErroGravacao(path, DescricaoErroSistema(ErrnoDe(GetLastError())));
     const char* p = content.data();
     size_t resto = content.size();
     DWORD erro = 0;
@@ -197,7 +216,8 @@ void EscreverArquivoAtomico(const std::string& path, const std::string& content)
     }
     if (!erro && !FlushFileBuffers(h)) erro = GetLastError();
     if (!CloseHandle(h) && !erro) erro = GetLastError();
-    if (!erro && !MoveFileExA(temporario.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+    if (!erro && !MoveFileExA(temporario.c_str(), path.c_str(),
+                              MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
         erro = GetLastError();
     }
     if (erro) {
@@ -208,7 +228,8 @@ void EscreverArquivoAtomico(const std::string& path, const std::string& content)
 
 bool IDialogService::AbrirEndereco(const std::string& endereco) {
     // The system's opener for the address; it returns at once.
-    return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", endereco.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) > 32;
+    return reinterpret_cast<INT_PTR>(ShellExecuteA(nullptr, "open", endereco.c_str(), nullptr,
+                                                   nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 }  // namespace kova

@@ -2,6 +2,8 @@
 // forbid others to read what they cover, and the writer's file must stay readable to tell a
 // second writer who holds it. The system drops the locks of a program that dies.
 
+#include "TTrava.h"
+
 #include <fcntl.h>
 #include <io.h>
 #include <sys/stat.h>
@@ -9,8 +11,6 @@
 
 #include <cerrno>
 #include <string>
-
-#include "TTrava.h"
 
 namespace kova {
 
@@ -23,7 +23,8 @@ HANDLE Arquivo(int fd) { return reinterpret_cast<HANDLE>(_get_osfhandle(fd)); }
 }  // namespace
 
 int TTrava::Abrir(const std::string& path) {
-    int fd = _open(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
+    int fd =
+        _open(path.c_str(), _O_RDWR | _O_CREAT | _O_BINARY | _O_NOINHERIT, _S_IREAD | _S_IWRITE);
     // A folder closed to writing still lets a lock be taken on a file already there.
     if (fd < 0 && errno == EACCES) fd = _open(path.c_str(), _O_RDONLY | _O_BINARY | _O_NOINHERIT);
     return fd;
@@ -36,10 +37,12 @@ TTrava::TResultado TTrava::Travar(int fd, bool exclusiva, bool esperar) {
     if (h == INVALID_HANDLE_VALUE) return TResultado::SemTrava;
     OVERLAPPED o{};
     o.Offset = kPosicao;
-    const DWORD modo = (exclusiva ? LOCKFILE_EXCLUSIVE_LOCK : 0) | (esperar ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
+    const DWORD modo =
+        (exclusiva ? LOCKFILE_EXCLUSIVE_LOCK : 0) | (esperar ? 0 : LOCKFILE_FAIL_IMMEDIATELY);
     if (LockFileEx(h, modo, 0, 1, 0, &o)) return TResultado::Obtida;
     const DWORD erro = GetLastError();
-    return erro == ERROR_LOCK_VIOLATION || erro == ERROR_IO_PENDING ? TResultado::Ocupada : TResultado::SemTrava;
+    return erro == ERROR_LOCK_VIOLATION || erro == ERROR_IO_PENDING ? TResultado::Ocupada
+                                                                    : TResultado::SemTrava;
 }
 
 // A shared hold taken over the exclusive one, then one unlock: the first unlock of a range held
@@ -59,7 +62,8 @@ std::string TTrava::LerOcupante(int fd) {
 }
 
 void TTrava::GravarOcupante(int fd, const std::string& texto) {
-    if (_chsize(fd, 0) == 0 && _lseek(fd, 0, SEEK_SET) == 0 && _write(fd, texto.data(), unsigned(texto.size())) < 0) {
+    if (_chsize(fd, 0) == 0 && _lseek(fd, 0, SEEK_SET) == 0 &&
+        _write(fd, texto.data(), unsigned(texto.size())) < 0) {
         // Only the message loses its detail.
     }
 }

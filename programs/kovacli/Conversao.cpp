@@ -12,8 +12,8 @@ std::string ParaUtf8(const std::string& cp1252) { return kova::Cp1252ToUtf8(cp12
 
 void AvisaTabelasAtualizadas(const std::string& kovaIni) {
     try {
-        std::string aviso =
-            kova::RetiraAvisoDeTabelas(kovaIni.empty() ? kova::IncluiBarra(kova::DiretorioWindows()) + "KOVA.INI" : kovaIni);
+        std::string aviso = kova::RetiraAvisoDeTabelas(
+            kovaIni.empty() ? kova::IncluiBarra(kova::DiretorioWindows()) + "KOVA.INI" : kovaIni);
         if (aviso.empty()) return;
         for (char& c : aviso) {
             if (c == '\r') c = '\n';

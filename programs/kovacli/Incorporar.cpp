@@ -26,7 +26,8 @@ using namespace kova;
 namespace {
 
 const char* kAjuda =
-    "uso: kovacli incorporar ARQUIVO [--programa DIR] [--pdf SAIDA.pdf] [--sem-impressao] [--descartar]\n"
+    "uso: kovacli incorporar ARQUIVO [--programa DIR] [--pdf SAIDA.pdf] [--sem-impressao] "
+    "[--descartar]\n"
     "\n"
     "Incorpora as KOVA do arquivo (uma por linha, campos separados por tabulação, texto\n"
     "Windows-1252) como o menu \"Incorporar Arquivo\" do KOVA, sem ninguém à frente:\n"
@@ -64,7 +65,8 @@ std::string Legivel(std::string texto) {
 class DialogosConsole : public IDialogService {
 public:
     explicit DialogosConsole(bool descartar) : descartar_(descartar) {}
-    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind, TMsgDlgButtons buttons) override {
+    TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
+                            TMsgDlgButtons buttons) override {
         if (buttons == TMsgDlgButtons::mbOK) {
             (kind == TMsgDlgType::mtError || kind == TMsgDlgType::mtWarning ? std::cerr : std::cout)
                 << Legivel(text) << "\n";
@@ -72,7 +74,8 @@ public:
         }
         const bool preservar = text.find("preserv") != std::string::npos;
         const TModalResult r = preservar && !descartar_ ? TModalResult::mrYes : TModalResult::mrNo;
-        std::cerr << Legivel(text) << " " << ParaUtf8(r == TModalResult::mrYes ? "Sim" : "Não") << "\n";
+        std::cerr << Legivel(text) << " " << ParaUtf8(r == TModalResult::mrYes ? "Sim" : "Não")
+                  << "\n";
         return r;
     }
     bool Executar(const TPedidoDialogo& pedido) override {
@@ -114,7 +117,8 @@ int Incorporar(int argc, char** argv) {
                 throw std::invalid_argument(a);
             }
         } catch (const std::invalid_argument&) {
-            std::cerr << ParaUtf8("kovacli: argumento inválido: ") << a << "\n\n" << ParaUtf8(kAjuda);
+            std::cerr << ParaUtf8("kovacli: argumento inválido: ") << a << "\n\n"
+                      << ParaUtf8(kAjuda);
             return 2;
         }
     }
@@ -167,7 +171,8 @@ int Incorporar(int argc, char** argv) {
             resultado = 1;
         }
         if (importacao.FalhaGravacao) resultado = 4;
-        const double segundos = std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
+        const double segundos =
+            std::chrono::duration<double>(std::chrono::steady_clock::now() - inicio).count();
         if (terminal) std::cerr << "\n";
         std::cerr << "kovacli: " << importacao.Linha << " linhas lidas, " << importacao.Incorporadas
                   << " KOVA incorporadas, " << importacao.Impressas << " impressas";

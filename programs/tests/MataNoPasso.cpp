@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
     const pid_t filho = fork();
     if (filho < 0) return 2;
     if (filho == 0) {
-        // The leak checker of sanitizer builds cannot run under a tracer: it would fail the program.
+        // The leak checker of sanitizer builds cannot run under a tracer: it would fail the
+        // program.
         std::string opcoes = std::getenv("ASAN_OPTIONS") ? std::getenv("ASAN_OPTIONS") : "";
         opcoes += opcoes.empty() ? "detect_leaks=0" : ":detect_leaks=0";
         setenv("ASAN_OPTIONS", opcoes.c_str(), 1);

@@ -13,7 +13,8 @@ namespace kova {
 bool TSaidaFila::Envia(const std::vector<TPagina>& paginas) {
     // The queue is given the same PDF file a print without printer writes.
     QTemporaryDir pasta;
-    if (!pasta.isValid()) throw Exception("Não foi possível preparar a impressão: pasta temporária indisponível");
+    if (!pasta.isValid())
+        throw Exception("Não foi possível preparar a impressão: pasta temporária indisponível");
     const std::string arquivo = pasta.filePath(QStringLiteral("KOVA.pdf")).toStdString();
     GravaPDF(paginas, arquivo);
     EnviaParaFila(impressora_, arquivo, "KOVA");
@@ -36,7 +37,8 @@ void TSaidaArquivoPDF::Conclui() {
     if (!arquivo_) return;
     const std::unique_ptr<TArquivoPDF> arquivo = std::move(arquivo_);
     arquivo->Conclui();
-    if (!ExisteArquivoDisco(caminho_)) throw Exception("Não foi possível gravar o arquivo " + caminho_);
+    if (!ExisteArquivoDisco(caminho_))
+        throw Exception("Não foi possível gravar o arquivo " + caminho_);
 }
 
 bool TSaidaPastaPDF::Envia(const std::vector<TPagina>& paginas) {
@@ -56,9 +58,11 @@ std::unique_ptr<TSaidaImpressao> AbreSaidaDaMesa(const std::string& semImpressor
                                                  const std::string& semImpressoraPasta) {
     const TImpressoraEscolhida& escolha = ImpressoraEscolhida();
     if (!escolha.arquivoPDF.empty()) return std::make_unique<TSaidaArquivoPDF>(escolha.arquivoPDF);
-    const std::string impressora = escolha.impressora.empty() ? ImpressoraPadrao() : escolha.impressora;
+    const std::string impressora =
+        escolha.impressora.empty() ? ImpressoraPadrao() : escolha.impressora;
     if (!impressora.empty()) return std::make_unique<TSaidaFila>(impressora);
-    if (!semImpressoraArquivo.empty()) return std::make_unique<TSaidaArquivoPDF>(semImpressoraArquivo);
+    if (!semImpressoraArquivo.empty())
+        return std::make_unique<TSaidaArquivoPDF>(semImpressoraArquivo);
     return std::make_unique<TSaidaPastaPDF>(semImpressoraPasta);
 }
 

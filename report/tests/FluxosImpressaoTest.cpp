@@ -1,5 +1,3 @@
-#include "FluxosImpressao.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +5,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "FluxosImpressao.h"
 #include "TabelasDeTeste.h"
 
 using namespace kova;
@@ -27,7 +26,8 @@ public:
     };
     explicit SaidaDeTeste(Estado& e) : e_(e) {}
     bool Envia(const std::vector<TPagina>& p) override {
-        if (DM->cdsKOVA.FieldByName("IdKOVA").AsInteger() == e_.falhaNaKOVA) throw Exception("A impressora recusou");
+        if (DM->cdsKOVA.FieldByName("IdKOVA").AsInteger() == e_.falhaNaKOVA)
+            throw Exception("A impressora recusou");
         for (const auto& pagina : p) {
             for (const auto& item : pagina.itens) e_.vias += item.nome == "qrsMoldura" ? 1 : 0;
         }
@@ -103,7 +103,7 @@ TEST_F(FluxosTest, ImprimirTodasMarcaAsTresEEsvaziaALista) {
     dm->cdsKOVA.SetFiltered(true);
     ASSERT_EQ(dm->cdsKOVA.RecordCount(), 3);
     fluxos->ImprimirTodos();
-    EXPECT_EQ(saida.vias, 9);  // three copies of each slip
+    EXPECT_EQ(saida.vias, 9);     // three copies of each slip
     EXPECT_EQ(saida.paginas, 3);  // on one page each
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
     EXPECT_TRUE(dm->cdsKOVA.Filtered());
@@ -129,9 +129,12 @@ TEST_F(FluxosTest, ReimprimirRenovaADataHoraEVisualizarDeixaA) {
 TEST_F(FluxosTest, ImpressoraQueRecusaNaoMarcaEDizQualKOVA) {
     dm->cdsKOVA.First();
     saida.falhaNaKOVA = 1;
-    EXPECT_EQ(Falha([&] { fluxos->Imprimir(); }), "A KOVA Nº 1 não foi impressa\r\rA impressora recusou");
+    EXPECT_EQ(Falha([&] { fluxos->Imprimir(); }),
+              "A KOVA Nº 1 não foi impressa\r\rA impressora recusou");
     EXPECT_NE(Situacao(1), "I");
-    fluxos->AbrirSaida = [] () -> std::unique_ptr<TSaidaImpressao> { throw Exception("Sem impressora"); };
+    fluxos->AbrirSaida = []() -> std::unique_ptr<TSaidaImpressao> {
+        throw Exception("Sem impressora");
+    };
     EXPECT_EQ(Falha([&] { fluxos->Imprimir(); }), "Sem impressora");
     EXPECT_NE(Situacao(1), "I");
 }
@@ -140,7 +143,11 @@ TEST_F(FluxosTest, TodosParaNaKOVAQueFalhaEAListaContinuaFiltrada) {
     SegundaSemCodigoBarra();
     dm->cdsKOVA.SetFiltered(true);
     const std::string m = Falha([&] { fluxos->ImprimirTodos(); });
-    EXPECT_EQ(m.rfind("A KOVA Nº 2 não foi impressa\r\rValor inválido na KOVA: O leiaute do código de barras 'sete'", 0), 0u) << m;
+    EXPECT_EQ(m.rfind("A KOVA Nº 2 não foi impressa\r\rValor inválido na KOVA: O leiaute do código "
+                      "de barras 'sete'",
+                      0),
+              0u)
+        << m;
     EXPECT_EQ(m.find("is not"), std::string::npos);
     // The first slip left the list of unprinted slips; the list is still that list.
     EXPECT_TRUE(dm->cdsKOVA.Filtered());
@@ -202,7 +209,9 @@ TEST_F(FluxosTest, ReferenciaIlegivelNoQuadro05ParaAImpressao) {
     dm->cdsKOVA.FieldByName("Referencia").SetAsString("1AB2009");
     dm->cdsKOVA.Post();
     const std::string m = Falha([&] { fluxos->Imprimir(); });
-    EXPECT_EQ(m, "A KOVA Nº 1 não foi impressa\r\rPeríodo de referência inválido para impressão: 1AB2009");
+    EXPECT_EQ(
+        m,
+        "A KOVA Nº 1 não foi impressa\r\rPeríodo de referência inválido para impressão: 1AB2009");
     EXPECT_EQ(saida.paginas, 0);
     EXPECT_NE(Situacao(1), "I");
 }

@@ -1,12 +1,10 @@
 #include <gtest/gtest.h>
-
-#include <cstdio>
-#include <cstdlib>
-#include <memory>
-
 #include <unistd.h>
 
 #include <QGuiApplication>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
 
 #include "Clock.h"
 #include "Comando.h"
@@ -19,13 +17,13 @@ using namespace kova::teste;
 
 namespace {
 
-
 bool Disponivel(const char* programa) {
     return std::system((std::string("command -v ") + programa + " >/dev/null").c_str()) == 0;
 }
 
 TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
-    if (!Disponivel("pdftoppm") || !Disponivel("zbarimg")) GTEST_SKIP() << "pdftoppm or zbarimg missing";
+    if (!Disponivel("pdftoppm") || !Disponivel("zbarimg"))
+        GTEST_SKIP() << "pdftoppm or zbarimg missing";
     int argc = 1;
     char nome[] = "teste";
     char* argv[] = {nome, nullptr};
@@ -42,20 +40,24 @@ TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
         PreencheKOVAValida(dm);
         dm.cdsKOVA.Post();
         TqrpKOVA relatorio;
-        // Named after this process: runs of the suite side by side must not overwrite each other's pages.
-        const std::string base = ::testing::TempDir() + "kova_relatorio_" + std::to_string(::getpid());
+        // Named after this process: runs of the suite side by side must not overwrite each other's
+        // pages.
+        const std::string base =
+            ::testing::TempDir() + "kova_relatorio_" + std::to_string(::getpid());
         KOVAEmPDF(relatorio, 3, base + ".pdf");
         const std::string conteudo = dm.cdsKOVA.FieldByName("CodigoBarra").AsString();
         ASSERT_EQ(conteudo.size(), 44u);
-        ASSERT_EQ(std::system(("pdftoppm -r 300 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
+        ASSERT_EQ(
+            std::system(("pdftoppm -r 300 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
         // Each copy's region of the page at 300 dpi: copy 1 with its symbol band (95.2 mm from the
         // 10 mm margin), copy 2 without it (82.0 mm), copy 3 to the end.
         auto le = [&](int topo, int altura) {
             const std::string recorte = base + "_via.png";
-            std::system(("convert " + base + ".png -crop 2480x" + std::to_string(altura) + "+0+" + std::to_string(topo) +
-                         " +repage " + recorte)
+            std::system(("convert " + base + ".png -crop 2480x" + std::to_string(altura) + "+0+" +
+                         std::to_string(topo) + " +repage " + recorte)
                             .c_str());
-            std::string lido = Executa("zbarimg -q --raw --nodbus -Sdisable -Si25.enable " + recorte + " 2>/dev/null");
+            std::string lido = Executa("zbarimg -q --raw --nodbus -Sdisable -Si25.enable " +
+                                       recorte + " 2>/dev/null");
             while (!lido.empty() && lido.back() == '\n') lido.pop_back();
             return lido;
         };

@@ -1,5 +1,3 @@
-#include "TqrpKOVA.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +6,7 @@
 #include "Dialogs.h"
 #include "FormatacaoImpressao.h"
 #include "TabelasDeTeste.h"
+#include "TqrpKOVA.h"
 
 using namespace kova;
 using namespace kova::teste;
@@ -57,7 +56,8 @@ TEST_F(RelatorioTest, TresViasComCortesDepoisDaPrimeiraEDaSegunda) {
     EXPECT_EQ(Itens(p, "QRShape1").size(), 2u);
     EXPECT_EQ(Itens(p, "imgTesoura").size(), 2u);
     EXPECT_EQ(Itens(p, "qrsBox01").size(), 3u);
-    // Copy 1: the symbol band (13.2) and the typeable line (2.9) stand above the identification line.
+    // Copy 1: the symbol band (13.2) and the typeable line (2.9) stand above the identification
+    // line.
     const auto* simbolo = Itens(p, "QRImage1").at(0);
     EXPECT_NEAR(simbolo->x, 10 + 80.4, 1e-9);
     EXPECT_NEAR(simbolo->y, 10 + 2.1, 1e-9);
@@ -160,7 +160,10 @@ TEST_F(RelatorioTest, FormatacaoDosCampos) {
 }
 
 TEST_F(RelatorioTest, ProdutoValidadeEVersaoDeTeste) {
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}, {"Descricao", T(" Gasolina ")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(36)},
+                               {"Descricao", T(" Gasolina ")}});
     EXPECT_EQ(TextoProduto("0", "SP", "100048"), "");
     EXPECT_EQ(TextoProduto("36", "SP", "100048"), "36-Gasolina");
     EXPECT_EQ(TextoProduto("37", "SP", "100048"), "37");

@@ -7,8 +7,8 @@
 //                                     then "Remover KOVA impressas" of them all
 //
 // PASTA holds Config.ini naming the data directory. For salvar and remover the process prints one
-// line "cpu=<s> escrito=<bytes>": the CPU and the bytes written of the action alone; for inicio, the
-// CPU, peak memory and bytes written of the process when its main window is up.
+// line "cpu=<s> escrito=<bytes>": the CPU and the bytes written of the action alone; for inicio,
+// the CPU, peak memory and bytes written of the process when its main window is up.
 
 #include <sys/resource.h>
 
@@ -34,7 +34,8 @@ namespace {
 double Cpu() {
     rusage u{};
     getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+           double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
 // Bytes the process has handed to write calls so far.
@@ -113,7 +114,8 @@ int main(int argc, char** argv) {
         const double cpu = Cpu();
         const long long escrito = Escrito();
         const TResultadoRemocao r = RemoverKOVAImpressas(*criado, Clock::Today());
-        std::printf("cpu=%.6f escrito=%lld removidas=%d\n", Cpu() - cpu, Escrito() - escrito, r.removidas);
+        std::printf("cpu=%.6f escrito=%lld removidas=%d\n", Cpu() - cpu, Escrito() - escrito,
+                    r.removidas);
         return 0;
     }
     return 2;

@@ -1,17 +1,16 @@
-#include "Incorporacao.h"
-
 #include <gtest/gtest.h>
 
 #include <fstream>
 #include <memory>
 
 #include "Clock.h"
-#include "DiretorioDeTeste.h"
 #include "Dialogs.h"
+#include "DiretorioDeTeste.h"
 #include "Errors.h"
+#include "Incorporacao.h"
+#include "TTableFile.h"
 #include "TabelasDeTeste.h"
 #include "TfrmDigitar.h"
-#include "TTableFile.h"
 #include "TqrpKOVA.h"
 
 using namespace kova;
@@ -31,9 +30,26 @@ TEST(SeparaCampos, CortaNosTabsSemCampoFinalVazio) {
 // Fields of a line that passes every check on the reference rows of ReferenciasBasicas
 // (15/03/2024 is today).
 std::vector<std::string> LinhaValida() {
-    return {"SP", "100048", "11.222.333/0001-81", "", "001", "100,00", "0", "0", "0", "100,00",
-            "25/03/2024", "", "EMPRESA DE TESTE LTDA", "", "RUA DAS FLORES, 100", "CAMPINAS", "SP",
-            "13010-000", "", "PEDIDO 1"};
+    return {"SP",
+            "100048",
+            "11.222.333/0001-81",
+            "",
+            "001",
+            "100,00",
+            "0",
+            "0",
+            "0",
+            "100,00",
+            "25/03/2024",
+            "",
+            "EMPRESA DE TESTE LTDA",
+            "",
+            "RUA DAS FLORES, 100",
+            "CAMPINAS",
+            "SP",
+            "13010-000",
+            "",
+            "PEDIDO 1"};
 }
 
 std::string Junta(const std::vector<std::string>& campos) {
@@ -88,7 +104,8 @@ protected:
     }
     // Writes the lines (Windows-1252) with the given line ending; the last line has none when
     // semFinal is set.
-    std::string Arquivo(const std::vector<std::string>& linhas, const char* fim = "\r\n", bool semFinal = false) {
+    std::string Arquivo(const std::vector<std::string>& linhas, const char* fim = "\r\n",
+                        bool semFinal = false) {
         const std::string nome = dir.Raiz() + "KOVA.txt";
         std::ofstream f(nome, std::ios::binary);
         for (size_t i = 0; i < linhas.size(); ++i) {
@@ -157,12 +174,14 @@ TEST_F(IncorporacaoTest, QuantidadeDeCamposDecideALinha) {
     dialogs.Answer(TModalResult::mrNo);   // no print
     const std::string nome = Arquivo({Junta(l) + "\t", Junta(com24), Junta(com19)});
     const std::string erro = Falha(nome);
-    EXPECT_EQ(erro, "Registro Nº 3 inválido para incorporação\r\rNúmero de campos inválido\r\r" + Junta(com19));
+    EXPECT_EQ(erro, "Registro Nº 3 inválido para incorporação\r\rNúmero de campos inválido\r\r" +
+                        Junta(com19));
     EXPECT_EQ(imp->Incorporadas, 2);
     const auto textos = dialogs.Texts();
     ASSERT_EQ(textos.size(), 3u);
     EXPECT_EQ(textos[0], "Erro na incorporação das KOVA.\r\rRegistro Nº 3 com problemas");
-    EXPECT_EQ(textos[1], "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las?");
+    EXPECT_EQ(textos[1],
+              "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las?");
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 4);
 
     auto com25 = com24;
@@ -173,7 +192,10 @@ TEST_F(IncorporacaoTest, QuantidadeDeCamposDecideALinha) {
 }
 
 TEST_F(IncorporacaoTest, ProdutoDataDePagamentoEValoresVazios) {
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}, {"Descricao", T("Zinco")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(36)},
+                               {"Descricao", T("Zinco")}});
     auto l = LinhaValida();
     l.push_back("36");
     dialogs.Answer(TModalResult::mrNo);
@@ -209,7 +231,10 @@ TEST_F(IncorporacaoTest, ProdutoDataDePagamentoEValoresVazios) {
     EXPECT_EQ(dm->UltimoIdKOVA, 4);
 
     // An empty principal leaves it without a value; a text that is no number stops the line.
-    Inserir(dm->cdsUFProduto, {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(1)}, {"Descricao", T("x")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("MG")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(1)},
+                               {"Descricao", T("x")}});
     dm->cdsUFProduto.SetFiltered(false);
     auto semValor = LinhaValida();
     semValor[5] = "1O,00";
@@ -251,7 +276,8 @@ TEST_F(IncorporacaoTest, DesassistidaImprimeMarcaEFecha) {
     // A printer failure is told and the program still ends.
     falharImpressao = true;
     dialogs.Clear();
-    EXPECT_EQ(Falha(Arquivo({Junta(l)}), true), "A KOVA Nº 5 não foi impressa\r\rImpressora desligada");
+    EXPECT_EQ(Falha(Arquivo({Junta(l)}), true),
+              "A KOVA Nº 5 não foi impressa\r\rImpressora desligada");
     EXPECT_EQ(fechamentos, 2);
     ASSERT_TRUE(Vai(5));
     EXPECT_NE(F("Situacao").AsString(), "I");
@@ -261,7 +287,7 @@ TEST_F(IncorporacaoTest, SemImpressoraCadaKOVAMarcadaTemSuaPaginaNoArquivo) {
     arquivo = true;
     auto l = LinhaValida();
     EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(l), Junta(l)}), true), "");
-    EXPECT_EQ(paginas, 3);  // three slips, one page each
+    EXPECT_EQ(paginas, 3);             // three slips, one page each
     EXPECT_EQ(marcadasAoConcluir, 0);  // nothing marked before the file is complete
     EXPECT_EQ(imp->Impressas, 3);
     EXPECT_EQ(Marcadas(), 3);
@@ -280,7 +306,8 @@ TEST_F(IncorporacaoTest, TextosAcentuadosEFinaisDeLinha) {
 
     dialogs.Clear();
     EXPECT_NE(Falha(dir.Raiz() + "nao-existe.txt").find("nao-existe.txt"), std::string::npos);
-    EXPECT_EQ(dialogs.Texts().front(), "Erro na incorporação das KOVA.\r\rRegistro Nº 0 com problemas");
+    EXPECT_EQ(dialogs.Texts().front(),
+              "Erro na incorporação das KOVA.\r\rRegistro Nº 0 com problemas");
 }
 
 TEST_F(IncorporacaoTest, ValoresNoCentavoEstadosEmMaiusculasEBrancasNoFim) {
@@ -320,8 +347,8 @@ TEST_F(IncorporacaoTest, LinhaRecusadaCitadaPeloInicioECaracteresDeControleRecus
     const std::string enorme(10'000'000, 'A');
     std::string erro = Falha(Arquivo({enorme}));
     EXPECT_LT(erro.size(), 700u);
-    EXPECT_EQ(erro, "Registro Nº 1 inválido para incorporação\r\rNúmero de campos inválido\r\r" + enorme.substr(0, 500) +
-                        " [...] (linha de 10000000 caracteres)");
+    EXPECT_EQ(erro, "Registro Nº 1 inválido para incorporação\r\rNúmero de campos inválido\r\r" +
+                        enorme.substr(0, 500) + " [...] (linha de 10000000 caracteres)");
     for (const std::string& texto : dialogs.Texts()) EXPECT_LT(texto.size(), 700u);
 
     // A number 10 MB long is refused as any bad number is, quoted by its start.
@@ -367,8 +394,12 @@ TEST(IncorporacaoDezembro, PeriodoDoArquivoPassaEVazioEhPedido) {
     TDM dm;
     dm.AbrirTabelasVazias();
     ReferenciasBasicas(dm);
-    Inserir(dm.cdsReceita, {{"Codigo", T("100013")}, {"Descricao", T("ICMS comunicação")}, {"CodigoBarra", int32_t(1)},
-                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 1.0}, {"TipoDocumento", T("0")}});
+    Inserir(dm.cdsReceita, {{"Codigo", T("100013")},
+                            {"Descricao", T("ICMS comunicação")},
+                            {"CodigoBarra", int32_t(1)},
+                            {"Referencia", T("D")},
+                            {"LayoutCodigoBarra", 1.0},
+                            {"TipoDocumento", T("0")}});
     Regra(dm, "SP", "000000", "MA", "KOVA vencida");
     TfrmDigitar form(dm);
     TqrpKOVA relatorio;
@@ -403,8 +434,10 @@ namespace {
 // Slips and printed marks on disk at every moment a person or the printer is told of the import.
 class DiscoAoAvisar : public IDialogService {
 public:
-    DiscoAoAvisar(IDialogService& pessoa, std::function<std::string()> disco) : pessoa_(pessoa), disco_(disco) {}
-    TModalResult MessageDlg(const std::string& texto, TMsgDlgType tipo, TMsgDlgButtons botoes) override {
+    DiscoAoAvisar(IDialogService& pessoa, std::function<std::string()> disco)
+        : pessoa_(pessoa), disco_(disco) {}
+    TModalResult MessageDlg(const std::string& texto, TMsgDlgType tipo,
+                            TMsgDlgButtons botoes) override {
         Vistos.push_back(texto + " | " + disco_());
         return pessoa_.MessageDlg(texto, tipo, botoes);
     }
@@ -423,8 +456,10 @@ TEST_F(IncorporacaoTest, KOVANoDiscoAntesDeQualquerAvisoOuImpressaoEMarcasLogoDe
         TDataSet t;
         LoadFromFile(t, dir.Dados() + "KOVA.cds");
         int impressas = 0;
-        for (t.First(); !t.Eof(); t.Next()) impressas += t.FieldByName("Situacao").AsString() == "I";
-        return std::to_string(t.RecordCount()) + " no disco, " + std::to_string(impressas) + " impressas";
+        for (t.First(); !t.Eof(); t.Next())
+            impressas += t.FieldByName("Situacao").AsString() == "I";
+        return std::to_string(t.RecordCount()) + " no disco, " + std::to_string(impressas) +
+               " impressas";
     };
     DiscoAoAvisar observador(dialogs, disco);
     ScopedDialogService s(observador);
@@ -438,16 +473,19 @@ TEST_F(IncorporacaoTest, KOVANoDiscoAntesDeQualquerAvisoOuImpressaoEMarcasLogoDe
         }
         std::function<void()> anota;
     };
-    imp->AbrirSaida = [&] { return std::make_unique<Anota>([&] { impressora.push_back(disco()); }); };
+    imp->AbrirSaida = [&] {
+        return std::make_unique<Anota>([&] { impressora.push_back(disco()); });
+    };
     auto l = LinhaValida();
 
     // From the menu: told, asked, printed on request.
     dialogs.Answer(TModalResult::mrYes);
     EXPECT_EQ(Falha(Arquivo({Junta(l), Junta(l), Junta(l)})), "");
-    EXPECT_EQ(observador.Vistos, (std::vector<std::string>{
-                                     "3 KOVA incorporadas com sucesso | 5 no disco, 0 impressas",
-                                     "Deseja imprimir todas as KOVA incorporadas? | 5 no disco, 0 impressas",
-                                     "3 KOVA impressas com sucesso | 5 no disco, 3 impressas"}));
+    EXPECT_EQ(observador.Vistos,
+              (std::vector<std::string>{
+                  "3 KOVA incorporadas com sucesso | 5 no disco, 0 impressas",
+                  "Deseja imprimir todas as KOVA incorporadas? | 5 no disco, 0 impressas",
+                  "3 KOVA impressas com sucesso | 5 no disco, 3 impressas"}));
     EXPECT_EQ(impressora, (std::vector<std::string>(3, "5 no disco, 0 impressas")));
 
     // Unattended, and with a line that fails after two good ones (kept).
@@ -458,10 +496,12 @@ TEST_F(IncorporacaoTest, KOVANoDiscoAntesDeQualquerAvisoOuImpressaoEMarcasLogoDe
     dialogs.Answer(TModalResult::mrYes);  // keep
     Falha(Arquivo({Junta(l), Junta(l), Junta(ruim)}), true);
     ASSERT_EQ(observador.Vistos.size(), 3u);
-    EXPECT_EQ(observador.Vistos[0], "Erro na incorporação das KOVA.\r\rRegistro Nº 3 com problemas | "
-                                    "7 no disco, 3 impressas");
-    EXPECT_EQ(observador.Vistos[1], "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las? | "
-                                    "7 no disco, 3 impressas");
+    EXPECT_EQ(observador.Vistos[0],
+              "Erro na incorporação das KOVA.\r\rRegistro Nº 3 com problemas | "
+              "7 no disco, 3 impressas");
+    EXPECT_EQ(observador.Vistos[1],
+              "Foram incorporadas com sucesso as primeiras 2 KOVA\r\rDeseja preservá-las? | "
+              "7 no disco, 3 impressas");
     EXPECT_EQ(observador.Vistos[2], "2 KOVA impressas com sucesso | 7 no disco, 5 impressas");
     EXPECT_EQ(impressora, (std::vector<std::string>(2, "7 no disco, 3 impressas")));
 

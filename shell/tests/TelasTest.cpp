@@ -1,16 +1,16 @@
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QToolButton>
 #include <QDateEdit>
 #include <QLabel>
-#include <QTimer>
 #include <QTableView>
+#include <QTimer>
+#include <QToolButton>
 #include <QtTest/QTest>
-#include <unistd.h>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,16 +19,16 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "FrmDigitar.h"
-#include "TfrmDigitar.h"
 #include "FrmImprimir.h"
 #include "FrmPrincipal.h"
 #include "FrmUtilitarios.h"
 #include "Inicio.h"
 #include "Navegacao.h"
+#include "QtTexto.h"
 #include "SaidasImpressao.h"
 #include "TabelasDeTeste.h"
+#include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
-#include "QtTexto.h"
 #include "VersaoKOVA.h"
 
 using namespace kova;
@@ -44,7 +44,8 @@ protected:
         setenv("CUPS_SERVER", "/nonexistent/kova-sem-impressora.sock", 1);
         ImpressoraEscolhida() = {};
         dm = ModuloDeTeste();
-        dm->PastaImpressao = ::testing::TempDir() + "kova-impressoes-" + std::to_string(getpid()) + "/";
+        dm->PastaImpressao =
+            ::testing::TempDir() + "kova-impressoes-" + std::to_string(getpid()) + "/";
         dm->Versao = 1;
         dm->VersaoRelease = "03";
         relatorio = std::make_unique<TqrpKOVA>();
@@ -79,9 +80,11 @@ protected:
     // Pages of a PDF file that Qt wrote.
     static int PaginasDoPDF(const std::string& caminho) {
         std::ifstream f(caminho, std::ios::binary);
-        const std::string pdf((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+        const std::string pdf((std::istreambuf_iterator<char>(f)),
+                              std::istreambuf_iterator<char>());
         int n = 0;
-        for (size_t i = pdf.find("/Type /Page"); i != std::string::npos; i = pdf.find("/Type /Page", i + 1)) {
+        for (size_t i = pdf.find("/Type /Page"); i != std::string::npos;
+             i = pdf.find("/Type /Page", i + 1)) {
             n += pdf.compare(i, 12, "/Type /Pages") != 0;
         }
         return n;
@@ -150,8 +153,10 @@ TEST_F(TelasTest, ImprimirTodasPelaListaMarcaEEsvazia) {
     FrmImprimir f(*relatorio);
     f.show();
     EXPECT_EQ(f.modelo->rowCount(), 3);
-    EXPECT_EQ(f.modelo->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(), QStringLiteral("Valor Principal"));
-    EXPECT_EQ(f.modelo->data(f.modelo->index(0, 6), Qt::DisplayRole).toString(), QStringLiteral("100,00"));
+    EXPECT_EQ(f.modelo->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
+              QStringLiteral("Valor Principal"));
+    EXPECT_EQ(f.modelo->data(f.modelo->index(0, 6), Qt::DisplayRole).toString(),
+              QStringLiteral("100,00"));
     Captura(f, "lista");
     f.btnImprimirTodosClick();
     EXPECT_EQ(f.modelo->rowCount(), 0);
@@ -178,9 +183,10 @@ TEST_F(TelasTest, PreviaImprimeComoPrimeiraAcaoPelasTeclasAltSemJanelaDeImpressa
     EXPECT_EQ(Situacao(1), "I");
     ASSERT_FALSE(dialogs.Texts().empty());
     EXPECT_EQ(dialogs.Texts().back(),
-              "Não há impressora instalada: as KOVA foram gravadas em PDF na pasta\r\r" + dm->PastaImpressao);
+              "Não há impressora instalada: as KOVA foram gravadas em PDF na pasta\r\r" +
+                  dm->PastaImpressao);
     EXPECT_EQ(PaginasDoPDF(dm->PastaImpressao + "KOVA_1.pdf"), 1);
-    EXPECT_EQ(f.modelo->rowCount(), 1);  // the printed slip left the list
+    EXPECT_EQ(f.modelo->rowCount(), 1);                   // the printed slip left the list
     QTest::keyClick(previa, Qt::Key_F, Qt::AltModifier);  // "&Fechar"
     EXPECT_EQ(Previa(), nullptr);
     Ativa(&f);
@@ -221,7 +227,10 @@ TEST_F(TelasTest, TodosComUmaKOVAQueFalhaMantemAListaEFalaPortugues) {
     FrmImprimir f(*relatorio);
     f.btnImprimirTodosClick();
     ASSERT_EQ(dialogs.Texts().size(), 1u);
-    EXPECT_EQ(dialogs.Texts()[0].rfind("A KOVA Nº 2 não foi impressa\r\rValor inválido na KOVA: O leiaute do código de barras 'sete'", 0), 0u);
+    EXPECT_EQ(dialogs.Texts()[0].rfind("A KOVA Nº 2 não foi impressa\r\rValor inválido na KOVA: O "
+                                       "leiaute do código de barras 'sete'",
+                                       0),
+              0u);
     EXPECT_EQ(f.modelo->rowCount(), 2);  // slip 1 was printed and left the list at once
     EXPECT_TRUE(dm->cdsKOVA.Filtered());
     EXPECT_EQ(Situacao(1), "I");
@@ -315,21 +324,30 @@ TEST_F(TelasTest, RemocaoComODiaDeOntemEAMensagem) {
     dm->cdsKOVA.First();
     dm->MarcaImpressa();  // printed today: stays with the default day
     f.btnRemoverClick();
-    EXPECT_EQ(dialogs.Texts().back(), "Remoção concluida com sucesso\r\rRemovidos: 0\rDisponíveis para impressão: 2");
+    EXPECT_EQ(dialogs.Texts().back(),
+              "Remoção concluida com sucesso\r\rRemovidos: 0\rDisponíveis para impressão: 2");
     f.dtpData->setDate(QDate(2024, 3, 15));
     f.btnRemoverClick();
-    EXPECT_EQ(dialogs.Texts().back(), "Remoção concluida com sucesso\r\rRemovidos: 1\rDisponíveis para impressão: 1");
+    EXPECT_EQ(dialogs.Texts().back(),
+              "Remoção concluida com sucesso\r\rRemovidos: 1\rDisponíveis para impressão: 1");
 }
 
 TEST_F(TelasTest, NavegadoresDeEstadosReceitasEProdutos) {
     Regra(*dm, "MG", "100048", "BL", "");
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(9)}, {"Descricao", T("Gasolina")}});
-    Inserir(dm->cdsUFProduto, {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(1)}, {"Descricao", T("Diesel")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(9)},
+                               {"Descricao", T("Gasolina")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("MG")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(1)},
+                               {"Descricao", T("Diesel")}});
     {
         FrmConsulta f(FrmConsulta::Tipo::UF);
         f.show();
         EXPECT_EQ(f.modelo->rowCount(), 2);
-        EXPECT_EQ(f.modelo->data(f.modelo->index(1, 2), Qt::DisplayRole).toString(), QStringLiteral("SIM"));
+        EXPECT_EQ(f.modelo->data(f.modelo->index(1, 2), Qt::DisplayRole).toString(),
+                  QStringLiteral("SIM"));
         Captura(f, "estados");
     }
     {
@@ -337,7 +355,8 @@ TEST_F(TelasTest, NavegadoresDeEstadosReceitasEProdutos) {
         f.show();
         EXPECT_EQ(f.cbxUF->currentText(), QStringLiteral("MG"));
         EXPECT_EQ(f.modelo->rowCount(), 1);  // 100048 is blocked for MG
-        EXPECT_EQ(f.modelo->data(f.modelo->index(0, 2), Qt::DisplayRole).toString(), QStringLiteral("014.05.003"));
+        EXPECT_EQ(f.modelo->data(f.modelo->index(0, 2), Qt::DisplayRole).toString(),
+                  QStringLiteral("014.05.003"));
         Captura(f, "receitas");
         f.cbxUF->setCurrentIndex(1);
         EXPECT_EQ(f.modelo->rowCount(), 2);
@@ -379,7 +398,8 @@ TEST_F(TelasTest, IncorporacaoDesassistidaImprimeEFecha) {
         std::ofstream f(base + ".txt", std::ios::binary);
         for (int i = 0; i < 2; ++i) {
             f << "SP\t100048\t11.222.333/0001-81\t\t001\t100,00\t0\t0\t0\t100,00\t25/03/2024\t\t"
-                 "EMPRESA DE TESTE LTDA\t\tRUA DAS FLORES, 100\tCAMPINAS\tSP\t13010-000\t\tPEDIDO\r\n";
+                 "EMPRESA DE TESTE LTDA\t\tRUA DAS FLORES, "
+                 "100\tCAMPINAS\tSP\t13010-000\t\tPEDIDO\r\n";
         }
     }
     std::remove((base + ".pdf").c_str());
@@ -404,7 +424,8 @@ protected:
     void SetUp() override {
         const char* pasta = std::getenv("KOVA_FILA_REAL");
         const char* servidor = std::getenv("KOVA_CUPS_SERVER");
-        if (!pasta || !servidor) GTEST_SKIP() << "sem fila própria: programs/tests/impressao_real.sh as roda";
+        if (!pasta || !servidor)
+            GTEST_SKIP() << "sem fila própria: programs/tests/impressao_real.sh as roda";
         TelasTest::SetUp();
         pasta_ = pasta;
         setenv("CUPS_SERVER", servidor, 1);
@@ -415,7 +436,8 @@ protected:
         const bool filtrado = dm->cdsKOVA.Filtered();
         dm->cdsKOVA.SetFiltered(false);
         ASSERT_TRUE(dm->cdsKOVA.Locate("IdKOVA", {id}));
-        std::ofstream(pasta_ + "/" + arquivo, std::ios::app) << dm->cdsKOVA.FieldByName("CodigoBarra").AsString() << "\n";
+        std::ofstream(pasta_ + "/" + arquivo, std::ios::app)
+            << dm->cdsKOVA.FieldByName("CodigoBarra").AsString() << "\n";
         dm->cdsKOVA.SetFiltered(filtrado);
     }
     // Answers the next printer set-up dialog with the named queue (empty: as it comes), noting
@@ -484,7 +506,9 @@ TEST_F(ImpressaoReal, FilaParadaNaoMarcaEDizPorque) {
     KOVAs(2);
     FrmImprimir f(*relatorio);
     f.btnImprimirTodosClick();
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"A KOVA Nº 1 não foi impressa\r\rA impressora \"KOVA_PDF\" está parada"});
+    EXPECT_EQ(dialogs.Texts(),
+              std::vector<std::string>{
+                  "A KOVA Nº 1 não foi impressa\r\rA impressora \"KOVA_PDF\" está parada"});
     EXPECT_EQ(f.modelo->rowCount(), 2);
     EXPECT_NE(Situacao(1), "I");
     EXPECT_NE(Situacao(2), "I");

@@ -21,7 +21,8 @@ struct Instalacao {
         raiz = std::string(mkdtemp(modelo)) + "/";
         std::filesystem::create_directories(raiz + "programa");
         std::filesystem::create_directories(raiz + "windows");
-        std::filesystem::copy(KOVA_DADOS_PADRAO, raiz + "dados", std::filesystem::copy_options::recursive);
+        std::filesystem::copy(KOVA_DADOS_PADRAO, raiz + "dados",
+                              std::filesystem::copy_options::recursive);
         std::ofstream(raiz + "programa/Config.ini") << "[Dados]\r\nPath=" << raiz << "dados/\r\n";
         setenv("KOVA_WINDIR", (raiz + "windows").c_str(), 1);
     }

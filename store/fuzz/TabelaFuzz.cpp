@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* dados, size_t tamanho) {
         m->AbrirTabelasVazias();
         return m;
     }();
-    static const std::string caminho = "/dev/shm/kova-fuzz-tabela-" + std::to_string(getpid()) + ".cds";
+    static const std::string caminho =
+        "/dev/shm/kova-fuzz-tabela-" + std::to_string(getpid()) + ".cds";
     FILE* f = std::fopen(caminho.c_str(), "wb");
     if (!f) std::abort();
     std::fwrite(dados, 1, tamanho, f);

@@ -65,7 +65,8 @@ public:
     // Makes the new files of a save (each NAME written completely as NAME.novo) the directory's
     // files as one step; under the exclusive lock. Throws EErroGravacao, and removes them, when
     // the step cannot be taken.
-    static void ConcluirGravacao(const std::string& dirDados, const std::vector<std::string>& nomes);
+    static void ConcluirGravacao(const std::string& dirDados,
+                                 const std::vector<std::string>& nomes);
 
     // Holds back the writing of the slips file during a run of many changes (an import, a print
     // of every slip, a removal); the file is written once when the last guard ends.
@@ -155,8 +156,8 @@ public:
     // in no particular order. The fields that are not in memory are read from the file, one column
     // at a time, never the slips whole; the slips not yet written are judged in memory.
     using TCriterioKOVA = std::function<bool(const std::vector<TValue>& valores)>;
-    std::vector<TBookmark> KOVAsQue(const std::vector<std::string>& campos, const TCriterioKOVA& criterio);
-
+    std::vector<TBookmark> KOVAsQue(const std::vector<std::string>& campos,
+                                    const TCriterioKOVA& criterio);
 
     // --- Run-time settings ---
     std::string DirDados;  // always ends with the path separator once configured

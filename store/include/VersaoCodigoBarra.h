@@ -13,6 +13,7 @@ struct TVersaoCodigoBarra {
 };
 // referencia as stored (its last four characters are the year); anoVencimento the due date's
 // year (1899 when the slip has none).
-TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia, int anoVencimento);
+TVersaoCodigoBarra VersaoCodigoBarra(const std::string& uf, const std::string& referencia,
+                                     int anoVencimento);
 
 }  // namespace kova

@@ -1,7 +1,4 @@
-#include "DadosDoUsuario.h"
-
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -9,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "DadosDoUsuario.h"
 #include "OutroUsuario.h"
 #include "TChecksum.h"
 #include "TDataSet.h"
@@ -36,8 +34,8 @@ TEST(DadosDoUsuario, PrimeiroInicioCopiaAsTabelasEOsSeguintesGuardamOQueOUsuario
     std::ofstream(instalados + "ControleCRC.cds") << "crc";
     std::ofstream(instalados + "KOVA.cds") << "vazio";
 
-    const std::string dados =
-        PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config/kova/", raiz + "share/kova/", instalados);
+    const std::string dados = PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config/kova/",
+                                                    raiz + "share/kova/", instalados);
     EXPECT_EQ(dados, raiz + "share/kova/Dados/");
     EXPECT_EQ(Le(dados + "KOVA.cds"), "vazio");
     EXPECT_EQ(TIniFile(raiz + "config/kova/KOVA.INI").ReadString("KOVA", "DirDados", ""), dados);
@@ -46,14 +44,17 @@ TEST(DadosDoUsuario, PrimeiroInicioCopiaAsTabelasEOsSeguintesGuardamOQueOUsuario
     // The user's slips stay as they are on every later start, and another user gets their own.
     std::ofstream(dados + "KOVA.cds") << "minhas KOVA";
     fs::remove(raiz + "config/kova/KOVA.INI");
-    EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config/kova/", raiz + "share/kova/", instalados), dados);
+    EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config/kova/", raiz + "share/kova/",
+                                    instalados),
+              dados);
     EXPECT_EQ(Le(dados + "KOVA.cds"), "minhas KOVA");
-    const std::string outro =
-        PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config2/kova/", raiz + "share2/kova/", instalados);
+    const std::string outro = PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "config2/kova/",
+                                                    raiz + "share2/kova/", instalados);
     EXPECT_EQ(Le(outro + "KOVA.cds"), "vazio");
 
     // A program with its own Dados beside it, or nothing installed: not such a start.
-    EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "c/", raiz + "s/", raiz + "nada/"), "");
+    EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "c/", raiz + "s/", raiz + "nada/"),
+              "");
     fs::create_directories(raiz + "usr/bin/Dados");
     EXPECT_EQ(PreparaDadosDoUsuario(raiz + "usr/bin/", raiz + "c/", raiz + "s/", instalados), "");
     EXPECT_FALSE(fs::exists(raiz + "s/Dados"));
@@ -96,29 +97,37 @@ TEST(DadosDoUsuario, PastasEArquivosDoUsuarioSoDeleQualquerQueSejaAUmask) {
         const std::string casa = raiz + "home" + std::to_string(umask) + "/";
         fs::create_directories(casa + ".local/share");
         fs::create_directories(casa + ".config");
-        for (const char* p : {"", ".local", ".local/share", ".config"}) ::chmod((casa + p).c_str(), 0755);
+        for (const char* p : {"", ".local", ".local/share", ".config"})
+            ::chmod((casa + p).c_str(), 0755);
         const std::string config = casa + ".config/kova/", usuario = casa + ".local/share/kova/";
-        const std::string dados = PreparaDadosDoUsuario(raiz + "usr/bin/", config, usuario, instalados);
+        const std::string dados =
+            PreparaDadosDoUsuario(raiz + "usr/bin/", config, usuario, instalados);
         ASSERT_EQ(dados, usuario + "Dados/");
-        for (const std::string& pasta : {config, usuario, dados}) EXPECT_EQ(Modo(pasta), 0700u) << pasta;
+        for (const std::string& pasta : {config, usuario, dados})
+            EXPECT_EQ(Modo(pasta), 0700u) << pasta;
         EXPECT_EQ(Modo(config + "KOVA.INI"), 0600u);
         EXPECT_EQ(Modo(dados + "KOVA.cds"), 0600u);
 
         // As an earlier version left them, with a printed slip.
         fs::create_directory(dados + "Impressoes");
         std::ofstream(dados + "Impressoes/KOVA_7.pdf") << "%PDF";
-        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes"}) ::chmod(pasta.c_str(), 0755);
-        for (const std::string& arquivo : {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
+        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes"})
+            ::chmod(pasta.c_str(), 0755);
+        for (const std::string& arquivo :
+             {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
             ::chmod(arquivo.c_str(), 0644);
         }
         const std::vector<std::string> pessoais = {config + "KOVA.INI", dados + "KOVA.cds",
-                                                   dados + "Impressoes/KOVA_7.pdf", dados + "Impressoes/"};
+                                                   dados + "Impressoes/KOVA_7.pdf",
+                                                   dados + "Impressoes/"};
         if (umask == 022 && teste::PodeTrocarDeUsuario()) {
             EXPECT_NE(LidoPorOutro(pessoais), "");
         }
         ProtegeDadosDoUsuario(config, usuario);
-        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes/"}) EXPECT_EQ(Modo(pasta), 0700u) << pasta;
-        for (const std::string& arquivo : {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
+        for (const std::string& pasta : {config, usuario, dados, dados + "Impressoes/"})
+            EXPECT_EQ(Modo(pasta), 0700u) << pasta;
+        for (const std::string& arquivo :
+             {config + "KOVA.INI", dados + "KOVA.cds", dados + "Impressoes/KOVA_7.pdf"}) {
             EXPECT_EQ(Modo(arquivo), 0600u) << arquivo;
         }
         EXPECT_EQ(LidoPorOutro(pessoais), "");
@@ -212,7 +221,8 @@ TEST_F(AtualizacaoDeTabelas, TabelasNovasChegamUmaVezComAvisoEAsKOVAFicam) {
     const std::string kova = Le(dados + "KOVA.cds");
 
     NovaVersaoDoPacote();
-    // A program writing slips there holds the tables it loaded: the update waits for the next start.
+    // A program writing slips there holds the tables it loaded: the update waits for the next
+    // start.
     {
         TTrava escritor = TTrava::TentarEscritor(dados, "kova");
         ASSERT_TRUE(escritor.Obtida());
@@ -224,9 +234,10 @@ TEST_F(AtualizacaoDeTabelas, TabelasNovasChegamUmaVezComAvisoEAsKOVAFicam) {
     EXPECT_EQ(Le(dados + "KOVA.cds"), kova);
     ChecksumsConferem();
     EXPECT_FALSE(Atualiza(dados));  // once
-    EXPECT_EQ(RetiraAvisoDeTabelas(kovaIni),
-              "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r"
-              "Versão das tabelas: 1.03\rTabelas alteradas: UF.cds\r\rAs KOVA digitadas foram mantidas.");
+    EXPECT_EQ(
+        RetiraAvisoDeTabelas(kovaIni),
+        "As tabelas de referência foram atualizadas com as da nova versão do KOVA.\r\r"
+        "Versão das tabelas: 1.03\rTabelas alteradas: UF.cds\r\rAs KOVA digitadas foram mantidas.");
     EXPECT_EQ(RetiraAvisoDeTabelas(kovaIni), "");  // told once
 }
 

@@ -2,7 +2,6 @@
 // writer at a time, recovery only with no one else there, failures told once and in Portuguese.
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -18,9 +17,9 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "Diretorios.h"
 #include "GravacaoKOVA.h"
 #include "MorteNoPasso.h"
-#include "Diretorios.h"
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TTableFile.h"
@@ -58,7 +57,8 @@ protected:
     }
     std::vector<std::string> Arquivos() const {
         std::vector<std::string> r;
-        for (const auto& e : std::filesystem::directory_iterator(dir.Dados())) r.push_back(e.path().filename());
+        for (const auto& e : std::filesystem::directory_iterator(dir.Dados()))
+            r.push_back(e.path().filename());
         std::sort(r.begin(), r.end());
         return r;
     }
@@ -213,7 +213,8 @@ TEST_F(PastaCompartilhadaTest, RecuperacaoSoSemOutroDetentorEAteLaLeAtravesDaMar
             d.cdsControleCRC.Append();
             d.cdsControleCRC.FieldByName("NomeTabela").SetAsString("KOVA.CDS");
         }
-        d.cdsControleCRC.FieldByName("CRC").SetAsString(TChecksum().FileCRC(dados + "KOVA.cds.novo"));
+        d.cdsControleCRC.FieldByName("CRC").SetAsString(
+            TChecksum().FileCRC(dados + "KOVA.cds.novo"));
         d.cdsControleCRC.Post();
         WriteTableFile(d.cdsControleCRC, dados + "ControleCRC.cds.novo");
         dm.reset();
@@ -237,7 +238,8 @@ TEST_F(PastaCompartilhadaTest, RecuperacaoSoSemOutroDetentorEAteLaLeAtravesDaMar
     EXPECT_TRUE(Erros().empty()) << Erros()[0];
     EXPECT_EQ(d.cdsKOVA.RecordCount(), 3);
     for (const std::string& nome : Arquivos()) {
-        EXPECT_TRUE(nome.find(".novo") == std::string::npos && nome.find("gravacao") == std::string::npos &&
+        EXPECT_TRUE(nome.find(".novo") == std::string::npos &&
+                    nome.find("gravacao") == std::string::npos &&
                     nome.find(".cds.") == std::string::npos)
             << nome << " left behind";
     }
@@ -265,13 +267,15 @@ TEST_F(PastaCompartilhadaTest, RestosDeGravacoesMortasSaoRemovidos) {
     const TFimDoPasso inteira = gravacao(-1);
     ASSERT_TRUE(inteira.rastreou);
     ASSERT_TRUE(WIFEXITED(inteira.estado) && WEXITSTATUS(inteira.estado) == 0) << inteira.estado;
-    for (int passo = 0; passo < inteira.passos; ++passo) ASSERT_TRUE(gravacao(passo).morto) << passo;
+    for (int passo = 0; passo < inteira.passos; ++passo)
+        ASSERT_TRUE(gravacao(passo).morto) << passo;
     // Whatever the kills left, as a kill between the temporary file and its rename leaves it.
     DiretorioDeTeste::Escreve(dir.Dados() + "KOVA.gravacao.Qw3rTy", "KOVA.cds\n");
     TDM& d = Carrega(true);
     EXPECT_TRUE(Erros().empty()) << Erros()[0];
     for (const std::string& nome : Arquivos()) {
-        EXPECT_TRUE(nome.find(".novo") == std::string::npos && nome.find("gravacao") == std::string::npos &&
+        EXPECT_TRUE(nome.find(".novo") == std::string::npos &&
+                    nome.find("gravacao") == std::string::npos &&
                     nome.find("-journal") == std::string::npos)
             << nome << " left behind";
     }
@@ -296,9 +300,11 @@ TEST_F(PastaCompartilhadaTest, GravacaoQueFalhaEDitaUmaVezEmPortuguesEDesfeita) 
     } catch (const EGravacaoKOVA& e) {
         mensagem = e.what();
     }
-    EXPECT_EQ(mensagem, "Erro ao gravar o arquivo " + dir.Dados() +
-                            "KOVA.cds: já existe uma pasta com esse nome\r\rO arquivo anterior foi mantido; as "
-                            "últimas alterações não foram gravadas.");
+    EXPECT_EQ(
+        mensagem,
+        "Erro ao gravar o arquivo " + dir.Dados() +
+            "KOVA.cds: já existe uma pasta com esse nome\r\rO arquivo anterior foi mantido; as "
+            "últimas alterações não foram gravadas.");
     EXPECT_EQ(d.cdsKOVA.State(), TDataSetState::dsInsert);
     EXPECT_EQ(d.cdsKOVA.FieldByName("RazaoSocial").AsString(), "SEGUNDA");
     EXPECT_EQ(d.cdsKOVA.RecordCount(), 1);
@@ -361,7 +367,9 @@ TEST_F(PastaCompartilhadaTest, NovaVersaoSemPastaDoWindowsGravavelFalhaComMensag
             if (!d.TerminacaoSolicitada) return 1;
             if (vistos.History().size() != 1) return 2;
             const std::string& texto = vistos.History()[0].text;
-            if (texto.rfind("Erro na instalação da nova versão: não foi possível gravar " + windows + "KOVA.INI", 0) != 0) {
+            if (texto.rfind("Erro na instalação da nova versão: não foi possível gravar " +
+                                windows + "KOVA.INI",
+                            0) != 0) {
                 return 3;
             }
             if (texto.find("a pasta n") == std::string::npos) return 4;

@@ -1,10 +1,9 @@
-#include "RegrasDaUF.h"
-
 #include <gtest/gtest.h>
 
 #include <set>
 #include <string>
 
+#include "RegrasDaUF.h"
 #include "TabelasDeTeste.h"
 
 namespace kova {
@@ -26,7 +25,8 @@ TEST(RegrasDaUFTest, CadaFlagTemSuaGrafiaUnicaEVoltaDela) {
     }
     EXPECT_EQ(grafias.size(), 19u);
     // Compared exactly, as the rule table's key is: these rows would never be read.
-    for (const char* errada : {"ev", "Ev", "EV ", " EV", "EW", ""}) EXPECT_FALSE(FlagDaSigla(errada)) << errada;
+    for (const char* errada : {"ev", "Ev", "EV ", " EV", "EW", ""})
+        EXPECT_FALSE(FlagDaSigla(errada)) << errada;
 }
 
 TEST(RegrasDaUFTest, RegraLidaComoValorNaoMudaQuandoOutraConsultaMoveATabela) {
@@ -41,7 +41,8 @@ TEST(RegrasDaUFTest, RegraLidaComoValorNaoMudaQuandoOutraConsultaMoveATabela) {
     EXPECT_EQ(ev->receita, "100048");
 
     EXPECT_FALSE(RegraUF(*dm, "SP", "100056", TFlagRegra::EV));
-    EXPECT_EQ(RegraDaReceitaOuDoEstado(*dm, "SP", "100056", TFlagRegra::EV)->texto, "Texto do estado");
+    EXPECT_EQ(RegraDaReceitaOuDoEstado(*dm, "SP", "100056", TFlagRegra::EV)->texto,
+              "Texto do estado");
     EXPECT_EQ(RegraDaReceitaOuDoEstado(*dm, "SP", "100048", TFlagRegra::EV)->texto, ev->texto);
     EXPECT_FALSE(RegraDoEstado(*dm, "MG", TFlagRegra::EV));
 }

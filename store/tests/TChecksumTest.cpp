@@ -1,10 +1,10 @@
-#include "TChecksum.h"
-
 #include <gtest/gtest.h>
 #include <zlib.h>
 
 #include <fstream>
 #include <random>
+
+#include "TChecksum.h"
 
 using namespace kova;
 
@@ -23,12 +23,13 @@ TEST(TChecksum, TextoConhecidoEVazio) {
 TEST(TChecksum, ArquivoIgualAoZlibEmMuitosTamanhos) {
     std::mt19937 gerador(42);
     const std::string path = ::testing::TempDir() + "kova_crc.bin";
-    for (size_t tamanho : {size_t(0), size_t(1), size_t(3), size_t(32767), size_t(32768), size_t(32769),
-                           size_t(65536), size_t(100000), size_t(250001)}) {
+    for (size_t tamanho : {size_t(0), size_t(1), size_t(3), size_t(32767), size_t(32768),
+                           size_t(32769), size_t(65536), size_t(100000), size_t(250001)}) {
         std::string dados(tamanho, '\0');
         for (char& ch : dados) ch = char(gerador());
         std::ofstream(path, std::ios::binary) << dados;
-        uLong esperado = crc32(0L, reinterpret_cast<const Bytef*>(dados.data()), uInt(dados.size()));
+        uLong esperado =
+            crc32(0L, reinterpret_cast<const Bytef*>(dados.data()), uInt(dados.size()));
         TChecksum c;
         EXPECT_EQ(c.FileCRC(path), TChecksum::Hex(uint32_t(esperado))) << tamanho;
     }

@@ -1,8 +1,7 @@
 #include <gtest/gtest.h>
-
+#include <sqlite3.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -17,9 +16,9 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
+#include "Diretorios.h"
 #include "Errors.h"
 #include "MorteNoPasso.h"
-#include "Diretorios.h"
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TIniFile.h"
@@ -75,11 +74,13 @@ protected:
 TEST_F(ArquivosTest, CarregaAsDozeTabelasDistribuidas) {
     dir.ConfigPadrao();
     TDM& d = Carrega();
-    EXPECT_TRUE(dialogs.History().empty()) << (dialogs.History().empty() ? "" : dialogs.History()[0].text);
+    EXPECT_TRUE(dialogs.History().empty())
+        << (dialogs.History().empty() ? "" : dialogs.History()[0].text);
     EXPECT_FALSE(d.TerminacaoSolicitada);
     EXPECT_EQ(d.DirDados, dir.Dados());
-    for (TDataSet* t : {&d.cdsControleCRC, &d.cdsControle, &d.cdsUF, &d.cdsReceita, &d.cdsSubReceita, &d.cdsUFReceita,
-                        &d.cdsUFProduto, &d.cdsFeriado, &d.cdsEmpresaCourier, &d.cdsBanco, &d.cdsUFBanco, &d.cdsKOVA}) {
+    for (TDataSet* t : {&d.cdsControleCRC, &d.cdsControle, &d.cdsUF, &d.cdsReceita,
+                        &d.cdsSubReceita, &d.cdsUFReceita, &d.cdsUFProduto, &d.cdsFeriado,
+                        &d.cdsEmpresaCourier, &d.cdsBanco, &d.cdsUFBanco, &d.cdsKOVA}) {
         EXPECT_TRUE(t->Active()) << t->Name();
     }
     EXPECT_EQ(d.cdsUF.RecordCount(), 27);
@@ -106,7 +107,8 @@ TEST_F(ArquivosTest, RelogioAntesDe1998EncerraSemCarregar) {
     TDM& d = Carrega();
     ASSERT_EQ(dialogs.Texts().size(), 1u);
     EXPECT_EQ(dialogs.Texts()[0],
-              "A data do seu computador está desatualizada.\r\rAtualize seu relógio do Windows e reinicialize o Sistema.");
+              "A data do seu computador está desatualizada.\r\rAtualize seu relógio do Windows e "
+              "reinicialize o Sistema.");
     EXPECT_TRUE(d.TerminacaoSolicitada);
     EXPECT_FALSE(d.cdsControleCRC.Active());
     EXPECT_EQ(d.DirDados, "");
@@ -120,7 +122,8 @@ TEST_F(ArquivosTest, DiretorioDeDadosPadraoENormalizacao) {
     d.DMCreate();  // no Config.ini, no KOVA.INI
     EXPECT_EQ(d.DirDados, dir.Programa() + "Dados/");
     EXPECT_TRUE(d.TerminacaoSolicitada);  // nothing there
-    EXPECT_NE(dialogs.Texts()[0].find("Arquivo não localizado: \r" + dir.Programa() + "Dados/ControleCRC.cds"),
+    EXPECT_NE(dialogs.Texts()[0].find("Arquivo não localizado: \r" + dir.Programa() +
+                                      "Dados/ControleCRC.cds"),
               std::string::npos);
     dialogs.Clear();
     d.DirPrograma = "/Prog/App/";
@@ -133,11 +136,13 @@ TEST_F(ArquivosTest, DiretorioDeDadosPadraoENormalizacao) {
 }
 
 TEST_F(ArquivosTest, KOVAINISemConfigIniNaoLeOutroConfig) {
-    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.INI", "[kova]\r\ndirdados=" + dir.Dados() + "\r\n");
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.INI",
+                              "[kova]\r\ndirdados=" + dir.Dados() + "\r\n");
     std::filesystem::create_directories(dir.Raiz() + "outro");
     DiretorioDeTeste::Escreve(dir.Raiz() + "outro/Config.ini",
                               "[Opções]\r\nTopMargin=7\r\nInstalação=NovaVersao\r\n");
-    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini", "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini",
+                              "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
     TDM& d = Carrega();
     EXPECT_TRUE(dialogs.History().empty());
     EXPECT_EQ(d.DirDados, dir.Dados());
@@ -149,14 +154,16 @@ TEST_F(ArquivosTest, ConfigIniDoDirExeQuandoNaoHaOutro) {
     std::filesystem::create_directories(dir.Raiz() + "outro");
     DiretorioDeTeste::Escreve(dir.Raiz() + "outro/Config.ini",
                               "[Opções]\r\nTopMargin=7\r\n[Dados]\r\nPath=" + dir.Dados() + "\r\n");
-    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini", "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
+    DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.ini",
+                              "[KOVA]\r\nDirExe=" + dir.Raiz() + "outro/\r\n");
     TDM& d = Carrega();
     EXPECT_EQ(d.TopMargin, 7);
     EXPECT_EQ(d.DirDados, dir.Dados());
 }
 
 TEST_F(ArquivosTest, TodasAsGrafiasDaChaveDeInstalacao) {
-    for (const char* valor : {"NovaVersão", "nova versão", "NOVAVERSAO", "Nova Versao", "nOVAvERSÃO"}) {
+    for (const char* valor :
+         {"NovaVersão", "nova versão", "NOVAVERSAO", "Nova Versao", "nOVAvERSÃO"}) {
         SCOPED_TRACE(valor);
         std::filesystem::remove(dir.Windows() + "KOVA.INI");
         dir.ConfigPadrao(std::string("[Opções]\r\nInstalação=") + valor + "\r\nTopMargin=3\r\n");
@@ -214,8 +221,9 @@ TEST_F(ArquivosTest, ArquivoAusenteParaACargaComOCaminhoCompleto) {
     dir.ConfigPadrao();
     std::filesystem::remove(dir.Dados() + "UF.cds");
     TDM& d = Carrega();
-    EXPECT_EQ(dialogs.Texts(),
-              std::vector<std::string>{"Erro na abertura dos arquivos\r\rArquivo não localizado: \r" + dir.Dados() + "UF.cds"});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{
+                                   "Erro na abertura dos arquivos\r\rArquivo não localizado: \r" +
+                                   dir.Dados() + "UF.cds"});
     EXPECT_TRUE(d.TerminacaoSolicitada);
     EXPECT_TRUE(d.cdsControle.Active());
     EXPECT_FALSE(d.cdsUF.Active());
@@ -227,7 +235,8 @@ void Executa(const std::string& arquivo, const std::string& sql) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(arquivo.c_str(), &db), SQLITE_OK);
     char* erro = nullptr;
-    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &erro), SQLITE_OK) << (erro ? erro : "");
+    EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &erro), SQLITE_OK)
+        << (erro ? erro : "");
     sqlite3_free(erro);
     sqlite3_close(db);
 }
@@ -265,8 +274,9 @@ TEST_F(ArquivosTest, KOVAAlteradaForaDoProgramaNaoPassaEAsGravadasPeloProgramaSi
     EXPECT_FALSE(d.cdsKOVA.Active());
 }
 
-// A slips file of an earlier version (written whole, its CRC in ControleCRC.cds) is checked whole as
-// it was then; the first save gives it its own check, in the same transaction, and its entry goes.
+// A slips file of an earlier version (written whole, its CRC in ControleCRC.cds) is checked whole
+// as it was then; the first save gives it its own check, in the same transaction, and its entry
+// goes.
 TEST_F(ArquivosTest, ArquivoDeVersaoAnteriorConfereInteiroEPassaAConferirSozinho) {
     dir.ConfigPadrao();
     const std::string kova = dir.Dados() + "KOVA.cds";
@@ -275,7 +285,8 @@ TEST_F(ArquivosTest, ArquivoDeVersaoAnteriorConfereInteiroEPassaAConferirSozinho
     alterado[alterado.size() - 10] ^= 0x55;
     DiretorioDeTeste::Escreve(kova, alterado);
     EXPECT_TRUE(Carrega().TerminacaoSolicitada);
-    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" + kova});
+    EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{
+                                   "Erro na abertura dos arquivos\r\rCRC não confere: \r" + kova});
     dm.reset();
     dialogs.Clear();
 
@@ -312,7 +323,8 @@ TEST_F(ArquivosTest, SoOsCamposResidentesNaMemoriaEUmNumeroLimitadoDeKOVAInteira
         EXPECT_LE(d.cdsKOVA.WholeRecordsInMemory(), 1u);
         int i = 0;
         for (d.cdsKOVA.First(); !d.cdsKOVA.Eof(); d.cdsKOVA.Next()) {
-            ASSERT_EQ(d.cdsKOVA.FieldByName("Informacoes").AsString(), "KOVA " + std::to_string(++i));
+            ASSERT_EQ(d.cdsKOVA.FieldByName("Informacoes").AsString(),
+                      "KOVA " + std::to_string(++i));
         }
         EXPECT_EQ(i, n);
         EXPECT_LE(d.cdsKOVA.WholeRecordsInMemory(), TDataSet::kRegistrosLidos);
@@ -369,7 +381,8 @@ TEST_F(ArquivosTest, AvisoAcimaDe250KOVAs) {
     ASSERT_EQ(dialogs.History().size(), 1u);
     EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtInformation);
     EXPECT_EQ(dialogs.History()[0].text,
-              "Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção Utilitários | Remover KOVA já "
+              "Arquivo de digitação de KOVA está muito grande\r\rUtilize a opção Utilitários | "
+              "Remover KOVA já "
               "impressas\rpara limpar o arquivo");
     EXPECT_FALSE(d.TerminacaoSolicitada);
 }
@@ -414,7 +427,8 @@ TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
         sqlite3* db;
         std::string p = dir.Raiz() + "semcampos.db";
         sqlite3_open(p.c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE registros(UF TEXT); INSERT INTO registros VALUES('SP');", nullptr, nullptr, nullptr);
+        sqlite3_exec(db, "CREATE TABLE registros(UF TEXT); INSERT INTO registros VALUES('SP');",
+                     nullptr, nullptr, nullptr);
         sqlite3_close(db);
         semCampos = Ler(p);
     }
@@ -442,9 +456,13 @@ TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
     {
         sqlite3* db;
         sqlite3_open((dir.Raiz() + "semfim.cds").c_str(), &db);
-        sqlite3_exec(db, "CREATE TABLE campos(nome, tipo, tamanho, posicao); INSERT INTO campos VALUES('UF', 'String', 2, 0);"
-                     "CREATE VIEW registros AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n + 1 FROM c) "
-                     "SELECT 'SP' AS UF FROM c", nullptr, nullptr, nullptr);
+        sqlite3_exec(db,
+                     "CREATE TABLE campos(nome, tipo, tamanho, posicao); INSERT INTO campos "
+                     "VALUES('UF', 'String', 2, 0);"
+                     "CREATE VIEW registros AS WITH RECURSIVE c(n) AS (SELECT 1 UNION ALL SELECT n "
+                     "+ 1 FROM c) "
+                     "SELECT 'SP' AS UF FROM c",
+                     nullptr, nullptr, nullptr);
         sqlite3_close(db);
         semFim = Ler(dir.Raiz() + "semfim.cds");
     }
@@ -463,10 +481,12 @@ TEST_F(ArquivosTest, ArquivoCorrompidoTruncadoOuEstranhoDaMensagemDeCarga) {
         dialogs.Clear();
         TDM& d = Carrega();
         ASSERT_EQ(dialogs.Texts().size(), 1u);
-        EXPECT_EQ(dialogs.Texts()[0].rfind("Erro na abertura da tabela: UF.cds\r\r", 0), 0u) << dialogs.Texts()[0];
+        EXPECT_EQ(dialogs.Texts()[0].rfind("Erro na abertura da tabela: UF.cds\r\r", 0), 0u)
+            << dialogs.Texts()[0];
         if (nome == "visão sem fim") {
-            EXPECT_EQ(dialogs.Texts()[0], "Erro na abertura da tabela: UF.cds\r\rUF.cds: o arquivo não é uma tabela do "
-                                          "KOVA (registros é uma visão, não uma tabela)");
+            EXPECT_EQ(dialogs.Texts()[0],
+                      "Erro na abertura da tabela: UF.cds\r\rUF.cds: o arquivo não é uma tabela do "
+                      "KOVA (registros é uma visão, não uma tabela)");
         }
         EXPECT_TRUE(d.TerminacaoSolicitada);
         EXPECT_FALSE(d.cdsUF.Active());
@@ -505,7 +525,8 @@ TEST_F(ArquivosTest, CadaAlteracaoGravaOArquivoDeKOVAs) {
 std::vector<std::string> Conteudo(TDataSet& kova) {
     std::vector<std::string> r;
     for (kova.First(); !kova.Eof(); kova.Next()) {
-        r.push_back(kova.FieldByName("IdKOVA").AsString() + ":" + kova.FieldByName("Situacao").AsString() + ":" +
+        r.push_back(kova.FieldByName("IdKOVA").AsString() + ":" +
+                    kova.FieldByName("Situacao").AsString() + ":" +
                     kova.FieldByName("Informacoes").AsString());
     }
     return r;
@@ -568,7 +589,8 @@ TEST_F(ArquivosTest, MortoEmCadaPassoDaGravacaoOProximoInicioCarregaAntigasOuNov
     int vistasAntigas = 0;
     int vistasNovas = 0;
     for (int passo = 0; passo <= inteira.passos; ++passo) {
-        SCOPED_TRACE("killed before step " + std::to_string(passo) + " of " + std::to_string(inteira.passos));
+        SCOPED_TRACE("killed before step " + std::to_string(passo) + " of " +
+                     std::to_string(inteira.passos));
         // The directory as it was before the save, each round.
         std::filesystem::remove_all(dir.Dados());
         std::filesystem::copy(antes, dir.Dados(), std::filesystem::copy_options::recursive);
@@ -578,7 +600,8 @@ TEST_F(ArquivosTest, MortoEmCadaPassoDaGravacaoOProximoInicioCarregaAntigasOuNov
         ASSERT_EQ(fim.morto, passo < inteira.passos);
         dialogs.Clear();
         TDM& d = Carrega();
-        for (const auto& visto : dialogs.History()) ASSERT_NE(visto.kind, TMsgDlgType::mtError) << visto.text;
+        for (const auto& visto : dialogs.History())
+            ASSERT_NE(visto.kind, TMsgDlgType::mtError) << visto.text;
         ASSERT_FALSE(d.TerminacaoSolicitada);
         const std::vector<std::string> achadas = Conteudo(d.cdsKOVA);
         if (achadas == antigas) {
@@ -653,7 +676,8 @@ TEST_F(ArquivosTest, DiscoCheioOuPastaFechadaMantemOArquivoAnterior) {
     for (bool discoCheio : {true, false}) {
         const std::string relato = SalvaSemPoder(dir, discoCheio);
         EXPECT_EQ(relato.rfind("Erro ao gravar o arquivo " + dir.Dados() + "KOVA.cds: " +
-                                   (discoCheio ? "falha de gravação no disco" : "a pasta não permite gravar"),
+                                   (discoCheio ? "falha de gravação no disco"
+                                               : "a pasta não permite gravar"),
                                0),
                   0u)
             << relato;
@@ -691,12 +715,14 @@ TEST_F(ArquivosTest, KOVAsQueLeAsColunasDoArquivoEAsNaoGravadasNaMemoria) {
         for (TBookmark b : d.KOVAsQue({"RazaoSocial"}, [&](const std::vector<TValue>& v) {
                  return UpperCase(ValueToString(v[0])).find(UpperCase(parte)) != std::string::npos;
              })) {
-            r.push_back(std::get<int32_t>(d.cdsKOVA.ValueAt(b, d.cdsKOVA.FieldByName("IdKOVA").Index())));
+            r.push_back(
+                std::get<int32_t>(d.cdsKOVA.ValueAt(b, d.cdsKOVA.FieldByName("IdKOVA").Index())));
         }
         std::sort(r.begin(), r.end());
         return r;
     };
-    EXPECT_EQ(comNome("açúcar"), (std::vector<int>{1}));  // accents and case as the clerk types them
+    EXPECT_EQ(comNome("açúcar"),
+              (std::vector<int>{1}));  // accents and case as the clerk types them
     EXPECT_EQ(comNome("ça"), (std::vector<int>{3}));
     EXPECT_EQ(comNome("a"), (std::vector<int>{1, 2, 3, 4}));
     EXPECT_EQ(d.cdsKOVA.WholeRecordsInMemory(), 0u) << "slips were read whole";

@@ -1,5 +1,3 @@
-#include "TDM.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -8,6 +6,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "TDM.h"
 
 using namespace kova;
 
@@ -124,23 +123,36 @@ TEST_F(TDMTest, TextoDosValoresArredondaERecusaComAMensagemExata) {
 }
 
 TEST_F(TDMTest, CamposCalculadosDosEstados) {
-    Inserir(dm->cdsUF, {{"UF", std::string("SP")}, {"Descricao", std::string("São Paulo")}, {"Codigo", int32_t(261)},
-                        {"Conveniada", std::string("s")}, {"CodigoBarraVencidos", std::string("N")}});
-    Inserir(dm->cdsUF, {{"UF", std::string("AC")}, {"Descricao", std::string("Acre")}, {"Codigo", int32_t(5)},
-                        {"Conveniada", std::string("S")}, {"CodigoBarraVencidos", std::string("s")}});
-    Inserir(dm->cdsUF, {{"UF", std::string("MG")}, {"Codigo", int32_t(10)}, {"Conveniada", std::string("n")},
+    Inserir(dm->cdsUF, {{"UF", std::string("SP")},
+                        {"Descricao", std::string("São Paulo")},
+                        {"Codigo", int32_t(261)},
+                        {"Conveniada", std::string("s")},
+                        {"CodigoBarraVencidos", std::string("N")}});
+    Inserir(dm->cdsUF, {{"UF", std::string("AC")},
+                        {"Descricao", std::string("Acre")},
+                        {"Codigo", int32_t(5)},
+                        {"Conveniada", std::string("S")},
+                        {"CodigoBarraVencidos", std::string("s")}});
+    Inserir(dm->cdsUF, {{"UF", std::string("MG")},
+                        {"Codigo", int32_t(10)},
+                        {"Conveniada", std::string("n")},
                         {"CodigoBarraVencidos", std::string("S")}});
-    Inserir(dm->cdsUF, {{"UF", std::string("RJ")}, {"Codigo", int32_t(10)}, {"Conveniada", std::string("x")},
+    Inserir(dm->cdsUF, {{"UF", std::string("RJ")},
+                        {"Codigo", int32_t(10)},
+                        {"Conveniada", std::string("x")},
                         {"CodigoBarraVencidos", std::string("S")}});
-    Inserir(dm->cdsUF, {{"UF", std::string("PR")}, {"Codigo", int32_t(10)}, {"Conveniada", std::string("S")},
+    Inserir(dm->cdsUF, {{"UF", std::string("PR")},
+                        {"Codigo", int32_t(10)},
+                        {"Conveniada", std::string("S")},
                         {"CodigoBarraVencidos", std::string("?")}});
     struct Esperado {
         const char *uf, *digito, *descricao, *imprime, *vencido;
     };
-    for (const Esperado& e : {Esperado{"SP", "26-1", "26-1 São Paulo", "SIM", "NÃO"},
-                              Esperado{"AC", "00-5", "00-5 Acre", "SIM", "Sim"},
-                              Esperado{"MG", "01-0", "01-0 ", "Não", ""}, Esperado{"RJ", "01-0", "01-0 ", "", ""},
-                              Esperado{"PR", "01-0", "01-0 ", "SIM", ""}}) {
+    for (const Esperado& e :
+         {Esperado{"SP", "26-1", "26-1 São Paulo", "SIM", "NÃO"},
+          Esperado{"AC", "00-5", "00-5 Acre", "SIM", "Sim"},
+          Esperado{"MG", "01-0", "01-0 ", "Não", ""}, Esperado{"RJ", "01-0", "01-0 ", "", ""},
+          Esperado{"PR", "01-0", "01-0 ", "SIM", ""}}) {
         SCOPED_TRACE(e.uf);
         ASSERT_TRUE(dm->cdsUF.FindKey({e.uf}));
         EXPECT_EQ(dm->cdsUF.FieldByName("CodigoDigito").AsString(), e.digito);
@@ -154,13 +166,21 @@ class ReceitasTest : public TDMTest {
 protected:
     void SetUp() override {
         TDMTest::SetUp();
-        Inserir(dm->cdsUF, {{"UF", std::string("SP")}, {"Codigo", int32_t(261)}, {"CodigoBarra", int32_t(27)}});
-        Inserir(dm->cdsUF, {{"UF", std::string("MG")}, {"Codigo", int32_t(311)}, {"CodigoBarra", int32_t(14)}});
-        Inserir(dm->cdsReceita, {{"Codigo", std::string("100056")}, {"Descricao", std::string("ICMS importação")},
-                                 {"CodigoBarra", int32_t(5)}, {"Referencia", std::string("D")},
+        Inserir(
+            dm->cdsUF,
+            {{"UF", std::string("SP")}, {"Codigo", int32_t(261)}, {"CodigoBarra", int32_t(27)}});
+        Inserir(
+            dm->cdsUF,
+            {{"UF", std::string("MG")}, {"Codigo", int32_t(311)}, {"CodigoBarra", int32_t(14)}});
+        Inserir(dm->cdsReceita, {{"Codigo", std::string("100056")},
+                                 {"Descricao", std::string("ICMS importação")},
+                                 {"CodigoBarra", int32_t(5)},
+                                 {"Referencia", std::string("D")},
                                  {"LayoutCodigoBarra", 3.0}});
-        Inserir(dm->cdsReceita, {{"Codigo", std::string("100048")}, {"Descricao", std::string("ICMS consumidor")},
-                                 {"CodigoBarra", int32_t(4)}, {"Referencia", std::string("p")},
+        Inserir(dm->cdsReceita, {{"Codigo", std::string("100048")},
+                                 {"Descricao", std::string("ICMS consumidor")},
+                                 {"CodigoBarra", int32_t(4)},
+                                 {"Referencia", std::string("p")},
                                  {"LayoutCodigoBarra", 1.0}});
         Regra("SP", "100056", "T", "ICMS importação paulista");
         Regra("SP", "100056", "LY", "12");
@@ -169,8 +189,10 @@ protected:
         Regra("SP", "100048", "RE", "D");
     }
     void Regra(const char* uf, const char* receita, const char* flag, const char* texto) {
-        Inserir(dm->cdsUFReceita, {{"UF", std::string(uf)}, {"Receita", std::string(receita)},
-                                   {"Flag", std::string(flag)}, {"Texto", std::string(texto)}});
+        Inserir(dm->cdsUFReceita, {{"UF", std::string(uf)},
+                                   {"Receita", std::string(receita)},
+                                   {"Flag", std::string(flag)},
+                                   {"Texto", std::string(texto)}});
     }
     void NovaKOVA(const char* uf, const char* receita) {
         kova().Append();
@@ -234,7 +256,8 @@ TEST_F(ReceitasTest, TipoReferenciaDaRegraREOuDaReceita) {
 
 TEST_F(ReceitasTest, FiltroDeSubcodigosProcuraDoQuartoCaractereEmDiante) {
     for (int s : {5, 7, 15}) {
-        Inserir(dm->cdsSubReceita, {{"Codigo", std::string("100056")}, {"SubReceita", int32_t(s)},
+        Inserir(dm->cdsSubReceita, {{"Codigo", std::string("100056")},
+                                    {"SubReceita", int32_t(s)},
                                     {"Descricao", std::string("sub ") + IntToStr(s)}});
     }
     Inserir(dm->cdsSubReceita, {{"Codigo", std::string("100048")}, {"SubReceita", int32_t(5)}});
@@ -255,7 +278,8 @@ TEST_F(ReceitasTest, FiltroDeSubcodigosProcuraDoQuartoCaractereEmDiante) {
     EXPECT_EQ(aceitos("SR 05 07"), (std::vector<int>{5, 7}));
     EXPECT_EQ(aceitos("SR 07"), (std::vector<int>{7}));
     EXPECT_EQ(aceitos("SR 15"), (std::vector<int>{15}));
-    EXPECT_EQ(aceitos("05 15"), (std::vector<int>{15}));  // the first three characters are never searched
+    EXPECT_EQ(aceitos("05 15"),
+              (std::vector<int>{15}));  // the first three characters are never searched
     EXPECT_EQ(aceitos("SR"), (std::vector<int>{}));
 }
 
@@ -310,7 +334,8 @@ TEST(TDMVida, CriarEDestruirNaoDeixaEstado) {
     for (int i = 0; i < 3; ++i) {
         auto dm = std::make_unique<TDM>();
         EXPECT_EQ(DM, dm.get());
-        EXPECT_FALSE(dm->ModoImportacao || dm->ModoBiblioteca || dm->ModoSilencioso || dm->ModoConsultaUFReceita);
+        EXPECT_FALSE(dm->ModoImportacao || dm->ModoBiblioteca || dm->ModoSilencioso ||
+                     dm->ModoConsultaUFReceita);
         EXPECT_EQ(dm->TopMargin, -1);
         EXPECT_EQ(dm->UltimoIdKOVA, 0);
         EXPECT_FALSE(dm->cdsKOVA.Active());

@@ -21,23 +21,41 @@ inline void Inserir(TDataSet& t, const Campos& campos) {
 
 inline TValue T(const char* s) { return std::string(s); }
 
-inline void Regra(TDM& dm, const char* uf, const char* receita, const char* flag, const char* texto) {
-    Inserir(dm.cdsUFReceita, {{"UF", T(uf)}, {"Receita", T(receita)}, {"Flag", T(flag)}, {"Texto", T(texto)}});
+inline void Regra(TDM& dm, const char* uf, const char* receita, const char* flag,
+                  const char* texto) {
+    Inserir(dm.cdsUFReceita,
+            {{"UF", T(uf)}, {"Receita", T(receita)}, {"Flag", T(flag)}, {"Texto", T(texto)}});
 }
 
 // A few states, revenue codes and sub-codes that most rule tests share.
 inline void ReferenciasBasicas(TDM& dm) {
-    Inserir(dm.cdsUF, {{"UF", T("SP")}, {"Descricao", T("São Paulo")}, {"Codigo", int32_t(261)},
-                       {"CodigoBarra", int32_t(27)}, {"Conveniada", T("S")}, {"Periodicidade", T("M")}});
-    Inserir(dm.cdsUF, {{"UF", T("MG")}, {"Descricao", T("Minas Gerais")}, {"Codigo", int32_t(311)},
-                       {"CodigoBarra", int32_t(14)}, {"Conveniada", T("S")}, {"Periodicidade", T("D")}});
-    Inserir(dm.cdsReceita, {{"Codigo", T("100056")}, {"Descricao", T("ICMS importação")}, {"CodigoBarra", int32_t(5)},
-                            {"Referencia", T("D")}, {"LayoutCodigoBarra", 3.0}, {"TipoDocumento", T("1")}});
-    Inserir(dm.cdsReceita, {{"Codigo", T("100048")}, {"Descricao", T("ICMS consumidor final")},
-                            {"CodigoBarra", int32_t(4)}, {"Referencia", T("P")}, {"LayoutCodigoBarra", 1.0},
+    Inserir(dm.cdsUF, {{"UF", T("SP")},
+                       {"Descricao", T("São Paulo")},
+                       {"Codigo", int32_t(261)},
+                       {"CodigoBarra", int32_t(27)},
+                       {"Conveniada", T("S")},
+                       {"Periodicidade", T("M")}});
+    Inserir(dm.cdsUF, {{"UF", T("MG")},
+                       {"Descricao", T("Minas Gerais")},
+                       {"Codigo", int32_t(311)},
+                       {"CodigoBarra", int32_t(14)},
+                       {"Conveniada", T("S")},
+                       {"Periodicidade", T("D")}});
+    Inserir(dm.cdsReceita, {{"Codigo", T("100056")},
+                            {"Descricao", T("ICMS importação")},
+                            {"CodigoBarra", int32_t(5)},
+                            {"Referencia", T("D")},
+                            {"LayoutCodigoBarra", 3.0},
+                            {"TipoDocumento", T("1")}});
+    Inserir(dm.cdsReceita, {{"Codigo", T("100048")},
+                            {"Descricao", T("ICMS consumidor final")},
+                            {"CodigoBarra", int32_t(4)},
+                            {"Referencia", T("P")},
+                            {"LayoutCodigoBarra", 1.0},
                             {"TipoDocumento", T("0")}});
     for (int s : {1, 2, 7}) {
-        Inserir(dm.cdsSubReceita, {{"Codigo", T("100048")}, {"SubReceita", int32_t(s)}, {"Descricao", T("sub")}});
+        Inserir(dm.cdsSubReceita,
+                {{"Codigo", T("100048")}, {"SubReceita", int32_t(s)}, {"Descricao", T("sub")}});
     }
     Inserir(dm.cdsEmpresaCourier, {{"Codigo", int32_t(5)}, {"Nome", T("Courier Cinco")}});
 }

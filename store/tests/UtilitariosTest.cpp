@@ -1,5 +1,3 @@
-#include "Utilitarios.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -7,6 +5,7 @@
 #include "Clock.h"
 #include "Dialogs.h"
 #include "TabelasDeTeste.h"
+#include "Utilitarios.h"
 
 using namespace kova;
 using namespace kova::teste;
@@ -38,7 +37,8 @@ protected:
     }
     std::vector<int> Restantes() {
         std::vector<int> r;
-        for (dm->cdsKOVA.First(); !dm->cdsKOVA.Eof(); dm->cdsKOVA.Next()) r.push_back(dm->cdsKOVA.FieldByName("IdKOVA").AsInteger());
+        for (dm->cdsKOVA.First(); !dm->cdsKOVA.Eof(); dm->cdsKOVA.Next())
+            r.push_back(dm->cdsKOVA.FieldByName("IdKOVA").AsInteger());
         return r;
     }
     ScriptedDialogs dialogs;

@@ -36,8 +36,8 @@ std::string Mensagem84(TDate vencimentoReferencia, TDate vencimento);
 std::string Mensagem113ou114(bool silencioso, double informado, double soma);
 std::string MensagemCE(bool receitaICMSImportacao, const std::string& endereco);
 
-
 // The finance department of Minas Gerais named in error 64.
-inline constexpr const char* kSecretariaFazendaMG = "Secretaria de Estado de Fazenda de Minas Gerais";
+inline constexpr const char* kSecretariaFazendaMG =
+    "Secretaria de Estado de Fazenda de Minas Gerais";
 
 }  // namespace kova

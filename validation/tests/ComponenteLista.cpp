@@ -2,8 +2,8 @@
 #include <cstdint>
 #include <cstring>
 
-extern "C" __attribute__((visibility("default"))) int32_t ConsisteInscricaoEstadual(const char* inscricao,
-                                                                                     const char* uf) {
+extern "C" __attribute__((visibility("default"))) int32_t ConsisteInscricaoEstadual(
+    const char* inscricao, const char* uf) {
     const char* validas[] = {"SP:110042490114", "MG:0623079040081"};
     char chave[64];
     if (std::strlen(inscricao) + std::strlen(uf) + 2 > sizeof chave) return 1;

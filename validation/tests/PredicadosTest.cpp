@@ -1,6 +1,6 @@
-#include "Predicados.h"
-
 #include <gtest/gtest.h>
+
+#include "Predicados.h"
 
 using namespace kova;
 
@@ -31,8 +31,8 @@ TEST(Predicados, ValoresNasFronteiras) {
 }
 
 TEST(Predicados, ProximoDiaUtilPulaSoOFimDeSemana) {
-    EXPECT_EQ(ProximoDiaUtil(MakeDate(2024, 6, 8)), MakeDate(2024, 6, 10));  // Saturday
-    EXPECT_EQ(ProximoDiaUtil(MakeDate(2024, 6, 9)), MakeDate(2024, 6, 10));  // Sunday
+    EXPECT_EQ(ProximoDiaUtil(MakeDate(2024, 6, 8)), MakeDate(2024, 6, 10));     // Saturday
+    EXPECT_EQ(ProximoDiaUtil(MakeDate(2024, 6, 9)), MakeDate(2024, 6, 10));     // Sunday
     EXPECT_EQ(ProximoDiaUtil(MakeDate(2024, 12, 25)), MakeDate(2024, 12, 25));  // a holiday stays
 }
 
@@ -61,7 +61,8 @@ TEST(Predicados, ConverterQuebrasComVariosMarcadoresECorte) {
 }
 
 TEST(Predicados, DivisaoEmVistasIgualADivisaoEmTextos) {
-    for (const char* texto : {"", ";", "a", "a;", ";a", "a;;b", "A=1 ;B=2\t;C=3  ", "x;y; ;z;", "UF=SP;RECEITA=100013"}) {
+    for (const char* texto : {"", ";", "a", "a;", ";a", "a;;b", "A=1 ;B=2\t;C=3  ", "x;y; ;z;",
+                              "UF=SP;RECEITA=100013"}) {
         const std::vector<std::string> textos = DivideTexto(';', texto);
         const std::vector<std::string_view> vistas = DivideEmVistas(';', texto);
         ASSERT_EQ(textos.size(), vistas.size()) << texto;

@@ -36,7 +36,8 @@ protected:
         RegrasTest::TearDown();
     }
     void Componente(const char* arquivo, const std::string& pasta) {
-        fs::copy_file(arquivo, raiz + pasta + "/" + kComponenteInscricao, fs::copy_options::overwrite_existing);
+        fs::copy_file(arquivo, raiz + pasta + "/" + kComponenteInscricao,
+                      fs::copy_options::overwrite_existing);
     }
     std::string raiz;
 };
@@ -54,7 +55,8 @@ TEST_F(ContribuinteTest, CPFECNPJConferemComOsVetoresDeReferencia) {
         std::getline(s, valido, ',');
         // The field holds 14 characters: a longer text is cut before any rule sees it.
         if (numero.size() > 14) continue;
-        EXPECT_EQ(Checa("CICContribuinte", numero).empty(), valido == "true") << tipo << " " << numero << " " << linha;
+        EXPECT_EQ(Checa("CICContribuinte", numero).empty(), valido == "true")
+            << tipo << " " << numero << " " << linha;
         ++n;
     }
     EXPECT_GT(n, 700);
@@ -72,7 +74,9 @@ TEST_F(ContribuinteTest, CNPJAlfanumericoConfereComOsVetoresDeReferencia) {
         std::string numero, valido;
         std::getline(s, numero, ',');
         std::getline(s, valido, ',');
-        EXPECT_EQ(Checa("CICContribuinte", numero), valido == "true" ? std::string() : Mensagem("11")) << linha;
+        EXPECT_EQ(Checa("CICContribuinte", numero),
+                  valido == "true" ? std::string() : Mensagem("11"))
+            << linha;
         ++n;
     }
     EXPECT_GE(n, 60);
@@ -82,7 +86,8 @@ TEST_F(ContribuinteTest, CNPJAlfanumericoConfereComOsVetoresDeReferencia) {
 TEST_F(ContribuinteTest, DigitosRepetidosEComprimentos) {
     EXPECT_EQ(Checa("CICContribuinte", ""), "[Erro: 7] Informe CNPJ/CPF do contribuinte");
     EXPECT_EQ(Checa("CICContribuinte", "11111111111"), "[Erro: 8] CPF fictício não é válido");
-    EXPECT_EQ(Checa("CICContribuinte", "11111111199"), "[Erro: 8] CPF fictício não é válido");  // whatever its digits
+    EXPECT_EQ(Checa("CICContribuinte", "11111111199"),
+              "[Erro: 8] CPF fictício não é válido");  // whatever its digits
     EXPECT_EQ(Checa("CICContribuinte", "111111111"), "[Erro: 12] CNPJ/CPF inválido");
     EXPECT_EQ(Checa("CICContribuinte", "00000000000000"), "[Erro: 10] CNPJ fictício não é válido");
     EXPECT_EQ(Checa("CICContribuinte", "11222333000182"), "[Erro: 11] CNPJ inválido");
@@ -116,7 +121,10 @@ TEST_F(ContribuinteTest, IsentoPassaSemChamarOComponente) {
         Valida("InscricaoEstadual");
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message().rfind("DllInscE32.Dll não carregada (procurada em " + raiz + "sistema/, " + raiz + "programa/", 0), 0u)
+        EXPECT_EQ(e.Message().rfind("DllInscE32.Dll não carregada (procurada em " + raiz +
+                                        "sistema/, " + raiz + "programa/",
+                                    0),
+                  0u)
             << e.Message();
     }
 }
@@ -125,12 +133,14 @@ TEST_F(ContribuinteTest, ComponenteRejeitaMasNoveDigitosAceita) {
     Componente(KOVA_COMPONENTE_LISTA, "sistema");
     Define("UFFavorecida", std::string("SP"));
     EXPECT_EQ(Checa("InscricaoEstadual", "110042490114"), "");
-    EXPECT_EQ(Checa("InscricaoEstadual", "110042490115"), "[Erro: 124] Inscrição estadual inválida");
-    // 1234567 + 29: s1 = 1*8+2*7+3*6+4*5+5*4+6*3+7*2 = 112, r 2, d1 9; s2 = 18 + 1*9+...+7*3 = 18 + 140 = 158,
-    // r 4, d2 7. So 123456797 passes for any state though the component refuses it.
+    EXPECT_EQ(Checa("InscricaoEstadual", "110042490115"),
+              "[Erro: 124] Inscrição estadual inválida");
+    // 1234567 + 29: s1 = 1*8+2*7+3*6+4*5+5*4+6*3+7*2 = 112, r 2, d1 9; s2 = 18 + 1*9+...+7*3 = 18 +
+    // 140 = 158, r 4, d2 7. So 123456797 passes for any state though the component refuses it.
     EXPECT_TRUE(ConfereInscricaoNoveDigitos("123456797"));
     EXPECT_EQ(Checa("InscricaoEstadual", "123456797"), "");
-    EXPECT_EQ(Checa("InscricaoEstadual", "12345679700000"), "");  // characters after the ninth are not read
+    EXPECT_EQ(Checa("InscricaoEstadual", "12345679700000"),
+              "");  // characters after the ninth are not read
     EXPECT_EQ(Checa("InscricaoEstadual", "123456798"), "[Erro: 124] Inscrição estadual inválida");
 }
 
@@ -158,7 +168,8 @@ TEST_F(ContribuinteTest, ComponenteDoSistemaVemAntesDoDaPastaDoPrograma) {
         ValidaInscricaoEstadual("SP", "1");
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message(), "Entrypoint ConsisteInscricaoEstadual não encontrado em DllInscE32.Dll");
+        EXPECT_EQ(e.Message(),
+                  "Entrypoint ConsisteInscricaoEstadual não encontrado em DllInscE32.Dll");
     }
     // A system directory that cannot be a folder at all: the program's component is used.
     setenv("KOVA_SYSDIR", (raiz + "sem/pasta").c_str(), 1);
@@ -187,12 +198,14 @@ TEST_F(ContribuinteTest, ComponentePlantadoOuAbertoAOutrosNaoEhCarregado) {
     Componente(KOVA_COMPONENTE_LISTA, "programa");
     const std::string sistema = raiz + "sistema/" + kComponenteInscricao;
     ::chmod(sistema.c_str(), 0666);
-    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: " + sistema +
-                            " pode ser alterado por outros usuários; por segurança o KOVA não a usa");
+    EXPECT_EQ(recusa(),
+              "DllInscE32.Dll não carregada: " + sistema +
+                  " pode ser alterado por outros usuários; por segurança o KOVA não a usa");
     ::chmod(sistema.c_str(), 0644);
     ::chmod((raiz + "sistema").c_str(), 0777);
-    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: a pasta " + raiz +
-                            "sistema/ pode ser alterada por outros usuários; por segurança o KOVA não a usa");
+    EXPECT_EQ(recusa(),
+              "DllInscE32.Dll não carregada: a pasta " + raiz +
+                  "sistema/ pode ser alterada por outros usuários; por segurança o KOVA não a usa");
     EXPECT_FALSE(carregada(sistema));
 
     // Put in a folder every user may write (as /tmp) by another user of the machine.
@@ -222,17 +235,20 @@ TEST_F(ContribuinteTest, SantaCatarinaComDocumentoDeUmDigitoExigeInscricao) {
     Define("UFFavorecida", std::string("SC"));
     Define("Receita", std::string("100072"));
     // 1234567897 carries two modulo-11 digits (class 1). 12345678900 passes only the single-digit
-    // test: Modulo11(1234567890) = 0 (sum 231), while its pair would be 78 and (x - 100) mod 97 is 36.
+    // test: Modulo11(1234567890) = 0 (sum 231), while its pair would be 78 and (x - 100) mod 97
+    // is 36.
     Define("DocumentoOrigem", std::string("1234567897"));
     EXPECT_EQ(ClasseDocumento("1234567897", 10), 1);
     EXPECT_EQ(Checa("InscricaoEstadual", ""), "");
     Define("DocumentoOrigem", std::string("12345678900"));
     EXPECT_EQ(ClasseDocumento("12345678900", 11), 3);
-    EXPECT_EQ(Checa("InscricaoEstadual", ""), "[Erro: 122] Informe inscrição estadual na UF favorecida");
+    EXPECT_EQ(Checa("InscricaoEstadual", ""),
+              "[Erro: 122] Informe inscrição estadual na UF favorecida");
     EXPECT_EQ(Checa("InscricaoEstadual", "123456797"), "");
     Define("UFFavorecida", std::string("GO"));
     Define("Receita", std::string("100048"));
-    EXPECT_EQ(Checa("InscricaoEstadual", ""), "[Erro: 123] Informe inscrição estadual na UF favorecida");
+    EXPECT_EQ(Checa("InscricaoEstadual", ""),
+              "[Erro: 123] Informe inscrição estadual na UF favorecida");
 }
 
 }  // namespace

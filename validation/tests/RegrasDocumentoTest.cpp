@@ -38,40 +38,87 @@ struct Formato {
 
 // For each type a number that passes, worked out by hand, and numbers failing with each error.
 const std::vector<Formato> kFormatos = {
-    {1, "1234567897", {{"1234567890", "32"}},
+    {1,
+     "1234567897",
+     {{"1234567890", "32"}},
      "base 123456789, weights 2..9,2 from the right: 202, remainder 4, digit 7"},
-    {2, "1234567897", {{"1234567898", "33"}}, "d1 over 12345678: 156, remainder 2, 9; d2 over 123456789: 7"},
-    {3, "0012003", {{"0012004", "35"}, {"001200X", "34"}}, "a 2024 reference: base year 1998, years 1978 to 2003"},
-    {4, "123447", {{"123448", "36"}},
+    {2,
+     "1234567897",
+     {{"1234567898", "33"}},
+     "d1 over 12345678: 156, remainder 2, 9; d2 over 123456789: 7"},
+    {3,
+     "0012003",
+     {{"0012004", "35"}, {"001200X", "34"}},
+     "a 2024 reference: base year 1998, years 1978 to 2003"},
+    {4,
+     "123447",
+     {{"123448", "36"}},
      "d1 = Modulo10(1234) = (10 - 16 mod 10) = 4; d2 = Modulo11(12344) = 48, remainder 4, 7"},
-    {5, "001030000", {{"001030001", "37"}, {"001730002", "38"}, {"001050001", "40"}},
-     "base 00103000 with weights 2..7: 15 + 7 = 22, digit 0; character 5 is 3 and characters 3-4 are 10"},
+    {5,
+     "001030000",
+     {{"001030001", "37"}, {"001730002", "38"}, {"001050001", "40"}},
+     "base 00103000 with weights 2..7: 15 + 7 = 22, digit 0; character 5 is 3 and characters 3-4 "
+     "are 10"},
     {6, "12344", {{"12345", "41"}}, "Modulo10(1234) = 4"},
-    {7, "000012343", {{"100012343", "42"}, {"000042343", "44"}, {"000012340", "43"}},
+    {7,
+     "000012343",
+     {{"100012343", "42"}, {"000042343", "44"}, {"000012340", "43"}},
      "0000, character 5 is 1, base 00001234 with weights 2..7: 30, remainder 8, 3"},
-    {8, "1234567850018",
-     {{"0000000000000", "45"}, {"0034567850018", "46"}, {"12345678500X8", "48"}, {"1234567851218", "47"},
-      {"1234567840018", "49"}, {"1234567850019", "50"}},
-     "character 9 = Modulo11(12345678, 7) = 138 mod 11 = 6, 5; 001 is in 1..120; last = Modulo11(123456785001, 7) "
+    {8,
+     "1234567850018",
+     {{"0000000000000", "45"},
+      {"0034567850018", "46"},
+      {"12345678500X8", "48"},
+      {"1234567851218", "47"},
+      {"1234567840018", "49"},
+      {"1234567850019", "50"}},
+     "character 9 = Modulo11(12345678, 7) = 138 mod 11 = 6, 5; 001 is in 1..120; last = "
+     "Modulo11(123456785001, 7) "
      "= 201 mod 11 = 3, 8"},
-    {10, "11100000000000009", {{"11500000000000009", "51"}, {"11100000000000008", "52"}},
+    {10,
+     "11100000000000009",
+     {{"11500000000000009", "51"}, {"11100000000000008", "52"}},
      "prefix 111; the three 1s weigh 7, 8, 9: 24, remainder 2, 9"},
     {11, "1232", {{"1233", "53"}}, "weights from the first: 1*2 + 2*3 + 3*4 = 20, remainder 9, 2"},
     {12, "0099", {{"1233", "54"}}, "00 passes at once"},
-    {13, "1305", {{"1306", "55"}, {"1388", "56"}}, "Modulo10(130) = 5 and 30 is listed; 138 gives 8 but 38 is not"},
+    {13,
+     "1305",
+     {{"1306", "55"}, {"1388", "56"}},
+     "Modulo10(130) = 5 and 30 is listed; 138 gives 8 but 38 is not"},
     {14, "19801", {{"19802", "57"}}, "(198 - 100) mod 97 = 1"},
-    {15, "199400000097", {{"199300000097", "58"}, {"199400000098", "59"}},
+    {15,
+     "199400000097",
+     {{"199300000097", "58"}, {"199400000098", "59"}},
      "d1 over 1994000000: 134, remainder 2, 9; d2 over 19940000009: 103, remainder 4, 7"},
-    {16, "507", {{"508", "61"}}, "Modulo10Variante(5): 10 reduced to 1, remainder 1 gives 0; Modulo11Pesos2a11(50) = 15, 7"},
-    {17, "910000000", {{"060000000", "62"}, {"910000001", "63"}, {"91000000", "63"}},
+    {16,
+     "507",
+     {{"508", "61"}},
+     "Modulo10Variante(5): 10 reduced to 1, remainder 1 gives 0; Modulo11Pesos2a11(50) = 15, 7"},
+    {17,
+     "910000000",
+     {{"060000000", "62"}, {"910000001", "63"}, {"91000000", "63"}},
      "prefix 91; Modulo11(91000000) = 8 + 81 = 89, remainder 1, 0"},
-    {18, "123447", {{"123448", "66"}}, "as type 16: d1 4 (sum 16), d2 over 12344 with weights 2..11: 48, 7"},
-    {19, "1234567897", {{"1234567890", "67"}}, "two modulo-11 digits: class 1; 1234567890 is in no class"},
-    {20, "2000123457", {{"2011123457", "68"}, {"2000123458", "69"}},
+    {18,
+     "123447",
+     {{"123448", "66"}},
+     "as type 16: d1 4 (sum 16), d2 over 12344 with weights 2..11: 48, 7"},
+    {19,
+     "1234567897",
+     {{"1234567890", "67"}},
+     "two modulo-11 digits: class 1; 1234567890 is in no class"},
+    {20,
+     "2000123457",
+     {{"2011123457", "68"}, {"2000123458", "69"}},
      "year 2000; Modulo11(200012345, 10) = 70, remainder 4, 7"},
-    {21, "1234567897", {{"1234567890", "70"}, {"0012345", "71"}}, "the modulo-11 digit fits at once"},
-    {22, "200200000000000039", {{"200100000000000039", "72A"}, {"200200000000000038", "72A"}},
-     "d1 over 2002 and twelve zeros: 2*6 + 2*9 = 30, remainder 8, 3; d2: 3*2 + 2*7 + 2*2 = 24, remainder 2, 9"},
+    {21,
+     "1234567897",
+     {{"1234567890", "70"}, {"0012345", "71"}},
+     "the modulo-11 digit fits at once"},
+    {22,
+     "200200000000000039",
+     {{"200100000000000039", "72A"}, {"200200000000000038", "72A"}},
+     "d1 over 2002 and twelve zeros: 2*6 + 2*9 = 30, remainder 8, 3; d2: 3*2 + 2*7 + 2*2 = 24, "
+     "remainder 2, 9"},
     {23, "1000000009", {{"1000000008", "73"}}, "x below 2005000000: s = 2, 11 - 2 = 9"},
 };
 
@@ -112,7 +159,8 @@ TEST_F(DocumentoTest, InicioQueOFormatoRecusaNenhumDocumentoTemCom) {
             for (int fim = 0; fim < 1000; ++fim) {
                 char final[4];
                 std::snprintf(final, sizeof final, "%03d", fim);
-                const std::string doc = std::string(kInicioDocumentoMD) + std::string(n - 8, '0') + final;
+                const std::string doc =
+                    std::string(kInicioDocumentoMD) + std::string(n - 8, '0') + final;
                 ASSERT_NE(Doc(doc), "") << "type " << tipo << ": " << doc;
             }
         }
@@ -208,7 +256,8 @@ TEST_F(DocumentoTest, DeclaracaoDeImportacaoDaReceita100056) {
     // 7000000002: Modulo11(2700000000) = 7*2 + 2*3 = 20, remainder 9, 2: a regular number.
     EXPECT_EQ(Doc("7000000002"), "");
     EXPECT_EQ(Campo("DocumentoOrigem"), "7000000002");
-    // 7000000007 fits only the simplified prefix: Modulo11(4700000000) = 14 + 12 = 26, remainder 4, 7.
+    // 7000000007 fits only the simplified prefix: Modulo11(4700000000) = 14 + 12 = 26, remainder
+    // 4, 7.
     EXPECT_EQ(Doc("7000000007"), "");
     EXPECT_EQ(Campo("DocumentoOrigem"), "7000000007");  // no "DO" rule: left as typed
     Regra(*dm, "SP", "100056", "DO", "000 000 N N N");
@@ -241,7 +290,7 @@ TEST_F(DocumentoTest, DeclaracaoDeImportacaoDaReceita100056) {
 
 // Documents of 12 (PB) and 14 (RN) digits have bases beyond 32 bits: they are read whole.
 TEST(DigitosVerificadores, RestoDe97DeBasesLongas) {
-    EXPECT_EQ(Resto97("9876543210"), "06");          // (9876543210 - 100) mod 97
+    EXPECT_EQ(Resto97("9876543210"), "06");  // (9876543210 - 100) mod 97
     EXPECT_EQ(Resto97("987654321098"), "25");
     EXPECT_EQ(Resto97("123456789012345678"), "65");
     EXPECT_EQ(Resto97("1234567890123456789012"), "18");  // beyond 64 bits, digit by digit
@@ -250,12 +299,12 @@ TEST(DigitosVerificadores, RestoDe97DeBasesLongas) {
 }
 
 TEST(DigitosVerificadores, RotinasNasFronteiras) {
-    EXPECT_EQ(Modulo11Pesos2a11("0"), "1");    // remainder 0 gives 1
+    EXPECT_EQ(Modulo11Pesos2a11("0"), "1");  // remainder 0 gives 1
     EXPECT_EQ(Modulo11Resto1("0", 9), "0");
-    EXPECT_EQ(Modulo11Resto1("5", 9), "1");    // 10 mod 11 = 10 -> 1
-    EXPECT_EQ(Resto97("5"), "-95");            // (5 - 100) mod 97 keeps the sign
+    EXPECT_EQ(Modulo11Resto1("5", 9), "1");  // 10 mod 11 = 10 -> 1
+    EXPECT_EQ(Resto97("5"), "-95");          // (5 - 100) mod 97 keeps the sign
     EXPECT_EQ(Resto97("100"), "00");
-    EXPECT_EQ(Modulo10("5", true), "9");       // 10 counts 1 + 0
+    EXPECT_EQ(Modulo10("5", true), "9");  // 10 counts 1 + 0
     EXPECT_EQ(Modulo10("5", false), "0");
     EXPECT_FALSE(ConfereTipo22("2001" + std::string(14, '0')));
     EXPECT_THROW(Modulo10("1a", true), EConvertError);

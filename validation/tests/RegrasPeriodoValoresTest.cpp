@@ -13,7 +13,8 @@ class PeriodoTest : public RegrasTest {
 protected:
     void SetUp() override {
         RegrasTest::SetUp();
-        Inserir(dm->cdsUF, {{"UF", T("PE")}, {"Periodicidade", T("Q")}, {"CodigoBarra", int32_t(26)}});
+        Inserir(dm->cdsUF,
+                {{"UF", T("PE")}, {"Periodicidade", T("Q")}, {"CodigoBarra", int32_t(26)}});
         Define("UFFavorecida", std::string("MG"));  // periodicity D
         Define("Receita", std::string("100056"));   // a period (kind D)
     }
@@ -110,7 +111,8 @@ TEST_F(PeriodoTest, PernambucoConfirmaMesIgual) {
     EXPECT_EQ(Ref("1052010"), "");
     EXPECT_EQ(focos, std::vector<std::string>{"cbxPeriodoMes"});
     ASSERT_EQ(dialogs.History().size(), 2u);
-    EXPECT_EQ(dialogs.History()[0].text, "Confirma mês de vencimento igual mês período de referência?");
+    EXPECT_EQ(dialogs.History()[0].text,
+              "Confirma mês de vencimento igual mês período de referência?");
     EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtConfirmation);
     // A different month asks nothing; nobody is asked on the unattended path.
     EXPECT_EQ(Ref("1042010"), "");
@@ -220,7 +222,7 @@ TEST_F(DatasTest, VencimentoEPagamento) {
 TEST_F(DatasTest, PagamentoAposOVencimentoComTextoDoEstado) {
     Define("DataVencimento", MakeDate(2024, 3, 16));  // a Saturday
     Define("DataPagamento", MakeDate(2024, 3, 18));   // the next Monday
-    EXPECT_EQ(Valida("DataPagamento"), "");            // no "EV" row: late payment allowed
+    EXPECT_EQ(Valida("DataPagamento"), "");           // no "EV" row: late payment allowed
     Regra(*dm, "SP", "000000", "EV", "Pague em dia#13ou emita nova guia");
     EXPECT_EQ(Valida("DataPagamento"), "Pague em dia\rou emita nova guia");
     Regra(*dm, "SP", "100048", "EV", "Texto da receita");
@@ -254,8 +256,10 @@ TEST_F(DatasTest, NomeEnderecoEstadoECEP) {
 
 TEST_F(DatasTest, ProdutosDoEstadoEDaReceita) {
     EXPECT_EQ(Checa("Produto", "0"), "");  // no products: anything passes
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}});
-    Inserir(dm->cdsUFProduto, {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(37)}});
+    Inserir(dm->cdsUFProduto,
+            {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(36)}});
+    Inserir(dm->cdsUFProduto,
+            {{"UF", T("MG")}, {"Receita", T("100048")}, {"Produto", int32_t(37)}});
     EXPECT_EQ(Checa("Produto", "0"), Erro("133"));
     EXPECT_EQ(Checa("Produto", "37"), Erro("134"));
     EXPECT_EQ(Checa("Produto", "36"), "");
@@ -267,9 +271,11 @@ TEST_F(DatasTest, CourierEmTodosOsCampos) {
     Define("Receita", std::string("100056"));
     dm->CodigoCourier = "5";
     Define("RazaoSocial", std::string("EMPRESA"));
-    for (const char* campo : {"RazaoSocial", "Telefone", "Informacoes", "Convenio"}) EXPECT_EQ(Valida(campo), "") << campo;
+    for (const char* campo : {"RazaoSocial", "Telefone", "Informacoes", "Convenio"})
+        EXPECT_EQ(Valida(campo), "") << campo;
     dm->CodigoCourier = "9";
-    for (const char* campo : {"RazaoSocial", "Telefone", "Informacoes"}) EXPECT_EQ(Valida(campo), Erro("136")) << campo;
+    for (const char* campo : {"RazaoSocial", "Telefone", "Informacoes"})
+        EXPECT_EQ(Valida(campo), Erro("136")) << campo;
 }
 
 }  // namespace

@@ -19,7 +19,9 @@ class RegrasTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dm = ModuloDeTeste();
-        Inserir(dm->cdsReceita, {{"Codigo", T("100013")}, {"DocumentoOrigem", T("N")}, {"CodigoBarra", int32_t(1)}});
+        Inserir(
+            dm->cdsReceita,
+            {{"Codigo", T("100013")}, {"DocumentoOrigem", T("N")}, {"CodigoBarra", int32_t(1)}});
         fonte.SetDataSet(&dm->cdsKOVA);
         fonte.OnDataChange = [this](TDataSource&, TField* f) {
             if (!f || dm->CriandoRegistro) return;

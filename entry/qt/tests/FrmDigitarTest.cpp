@@ -5,24 +5,23 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QComboBox>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
-#include <QStandardItemModel>
-#include <QTextBrowser>
-#include <QUrl>
-#include <QComboBox>
-#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
+#include <QUrl>
 #include <QtTest/QTest>
-
 #include <cstdlib>
 #include <memory>
 
@@ -55,7 +54,8 @@ protected:
         form.reset();
         dm.reset();
         Clock::Reset();
-        EXPECT_TRUE(dialogs.Unexpected().empty()) << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
+        EXPECT_TRUE(dialogs.Unexpected().empty())
+            << (dialogs.Unexpected().empty() ? "" : dialogs.Unexpected()[0]);
     }
     QWidget* W(const char* nome) { return tela->Controle(nome); }
     QLineEdit* E(const char* nome) { return tela->Controle<QLineEdit>(nome); }
@@ -128,7 +128,8 @@ TEST_F(FrmDigitarTest, UmaKOVADigitadaTeclaATeclaEGravada) {
     EXPECT_EQ(Foco(), "dbeDataVencimento");
     EXPECT_FALSE(W("dbeCICContribuinte")->isEnabled());
 
-    dialogs.ResponderDialogo(true, [](const TPedidoDialogo& p) { EXPECT_EQ(p.titulo, "Data de Pagamento"); });
+    dialogs.ResponderDialogo(
+        true, [](const TPedidoDialogo& p) { EXPECT_EQ(p.titulo, "Data de Pagamento"); });
     Digita("25032024");
     EXPECT_EQ(F("DataVencimento").AsString(), "25/03/2024");
     EXPECT_EQ(F("DataPagamento").AsString(), "25/03/2024");
@@ -198,7 +199,8 @@ TEST_F(FrmDigitarTest, CampoRecusadoGuardaOFocoNaCaixa) {
 TEST_F(FrmDigitarTest, EscapeCancelaOuFechaEPerguntaAoFechar) {
     KOVAGravada();
     Abre();
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);  // editing: the new slip is cancelled
+    QTest::keyClick(QApplication::focusWidget(),
+                    Qt::Key_Escape);  // editing: the new slip is cancelled
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
     EXPECT_TRUE(tela->isVisible());
     EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
@@ -206,11 +208,13 @@ TEST_F(FrmDigitarTest, EscapeCancelaOuFechaEPerguntaAoFechar) {
     dialogs.ResponderDialogo(true);  // a change asks for the payment date at once
     Clica("btnAlterar");
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
-    dialogs.Answer(TModalResult::mrCancel);  // the close prompt: Cancel keeps the screen and the edit
+    dialogs.Answer(
+        TModalResult::mrCancel);  // the close prompt: Cancel keeps the screen and the edit
     tela->close();
     EXPECT_TRUE(tela->isVisible());
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
-    EXPECT_EQ(dialogs.History().back().text, "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
+    EXPECT_EQ(dialogs.History().back().text,
+              "Existe uma KOVA em edição\r\rDeseja salvar as informações?");
     dialogs.Answer(TModalResult::mrNo);  // No: the edit is cancelled and the screen closes
     tela->close();
     EXPECT_FALSE(tela->isVisible());
@@ -242,7 +246,8 @@ TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
     EXPECT_EQ(abas->currentWidget(), W("tbsPesquisar"));
     auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
     EXPECT_EQ(grade->model()->rowCount(), 2);
-    EXPECT_EQ(grade->model()->headerData(3, Qt::Horizontal).toString(), QStringLiteral("CNPJ ou CPF do Contribuinte"));
+    EXPECT_EQ(grade->model()->headerData(3, Qt::Horizontal).toString(),
+              QStringLiteral("CNPJ ou CPF do Contribuinte"));
     Captura("digitar_pesquisa");
     grade->setFocus();
     grade->setCurrentIndex(grade->model()->index(0, 13));
@@ -272,8 +277,10 @@ TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
 // would.
 TEST_F(FrmDigitarTest, ListaEscolheSoAoConfirmar) {
     Abre();
-    QTest::keyClicks(W("dblcUFFavorecida"), QStringLiteral("3"));  // "31-1 Minas Gerais" highlighted
-    EXPECT_EQ(qobject_cast<QComboBox*>(W("dblcUFFavorecida"))->currentText(), QStringLiteral("31-1 Minas Gerais"));
+    QTest::keyClicks(W("dblcUFFavorecida"),
+                     QStringLiteral("3"));  // "31-1 Minas Gerais" highlighted
+    EXPECT_EQ(qobject_cast<QComboBox*>(W("dblcUFFavorecida"))->currentText(),
+              QStringLiteral("31-1 Minas Gerais"));
     EXPECT_EQ(F("UFFavorecida").AsString(), "");
     EXPECT_FALSE(W("dblcReceita")->isEnabled());
     QTest::keyClick(W("dblcUFFavorecida"), Qt::Key_Down);  // the arrows move the highlight only
@@ -337,7 +344,8 @@ TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
     EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
     EXPECT_EQ(dialogs.History().size(), 0u);
 
-    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    const char* pergunta =
+        "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
     dialogs.Answer(TModalResult::mrNo);
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
     ASSERT_EQ(dialogs.History().size(), 1u);
@@ -352,7 +360,8 @@ TEST_F(FrmDigitarTest, MeiaKOVAFicaAoDigitarDeNovoEDescartarPergunta) {
 
 // The payment date declined after the first boxes: the slip is discarded only when confirmed.
 TEST_F(FrmDigitarTest, DataDePagamentoRecusadaPerguntaAntesDeDescartar) {
-    const char* pergunta = "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
+    const char* pergunta =
+        "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
     SaoPauloAteOVencimento();
     dialogs.ResponderDialogo(false);
     dialogs.Answer(TModalResult::mrNo);
@@ -390,7 +399,8 @@ TEST_F(FrmDigitarTest, VencimentoPassadoPerguntadoAoSairDaCaixa14) {
     Digita("01032024");
     ASSERT_EQ(dialogs.History().size(), 1u);
     EXPECT_EQ(dialogs.History()[0].text,
-              "A Data de Vencimento informada, 01/03/2024, é anterior à data de hoje, 15/03/2024.\r\rDeseja corrigi-la?");
+              "A Data de Vencimento informada, 01/03/2024, é anterior à data de hoje, "
+              "15/03/2024.\r\rDeseja corrigi-la?");
     EXPECT_TRUE(F("DataVencimento").IsNull());
     EXPECT_EQ(Foco(), "dbeDataVencimento");
     EXPECT_TRUE(W("dbeDataVencimento")->isEnabled());
@@ -456,8 +466,9 @@ TEST_F(FrmDigitarTest, PesquisaPorCNPJEEnter) {
 // to a page that is there.
 TEST(Ajuda, CadaTopicoTemSuaPaginaECadaLigacaoLevaAUmaPagina) {
     const QString pasta = QStringLiteral(KOVA_AJUDA_FONTE);
-    for (int topico : {kAjudaPrincipal, kAjudaImpressao, kAjudaDigitacao, kAjudaCaixas, kAjudaEncargos,
-                       kAjudaIncorporacao, kAjudaRemocao, kAjudaConsultas, kAjudaAdministracao}) {
+    for (int topico :
+         {kAjudaPrincipal, kAjudaImpressao, kAjudaDigitacao, kAjudaCaixas, kAjudaEncargos,
+          kAjudaIncorporacao, kAjudaRemocao, kAjudaConsultas, kAjudaAdministracao}) {
         SCOPED_TRACE(topico);
         EXPECT_NE(std::string(PaginaDoTopico(topico)), "index.html");
         QTextBrowser leitor;
@@ -473,17 +484,22 @@ TEST(Ajuda, CadaTopicoTemSuaPaginaECadaLigacaoLevaAUmaPagina) {
         QFile f(pagina.filePath());
         ASSERT_TRUE(f.open(QIODevice::ReadOnly));
         const QString html = QString::fromUtf8(f.readAll());
-        EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">"))) << pagina.fileName().toStdString();
+        EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">")))
+            << pagina.fileName().toStdString();
         for (auto m = ligacao.globalMatch(html); m.hasNext();) {
             const QString alvo = m.next().captured(1);
-            EXPECT_TRUE(QFileInfo::exists(pasta + alvo)) << pagina.fileName().toStdString() << " -> " << alvo.toStdString();
+            EXPECT_TRUE(QFileInfo::exists(pasta + alvo))
+                << pagina.fileName().toStdString() << " -> " << alvo.toStdString();
         }
     }
 }
 
 // F1 opens the topic of the window in front; the screen's Help button the same one.
 TEST_F(FrmDigitarTest, F1AbreOTopicoDaJanela) {
-    dm->DirPrograma = QFileInfo(QStringLiteral(KOVA_AJUDA_FONTE) + QStringLiteral("..")).canonicalFilePath().toStdString() + "/";
+    dm->DirPrograma = QFileInfo(QStringLiteral(KOVA_AJUDA_FONTE) + QStringLiteral(".."))
+                          .canonicalFilePath()
+                          .toStdString() +
+                      "/";
     InstalaTeclaDeAjuda();
     Abre();
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_F1);
@@ -503,11 +519,14 @@ TEST(TextoEmPortugues, MensagensDeConversaoParaAPessoa) {
     const std::pair<const char*, const char*> casos[] = {
         {"'31/02/2026' is not a valid date", "'31/02/2026' não é uma data válida"},
         {"'1O,00' is not a valid floating point value", "'1O,00' não é um número válido"},
-        {"Linha 3: 'x' is not a valid integer value", "Linha 3: 'x' não é um número inteiro válido"},
+        {"Linha 3: 'x' is not a valid integer value",
+         "Linha 3: 'x' não é um número inteiro válido"},
         {"70000 is not a valid value for field 'Produto'. The allowed range is -32768 to 32767",
-         "70000 não é um valor válido para o campo 'Produto': os valores permitidos vão de -32768 a 32767"},
+         "70000 não é um valor válido para o campo 'Produto': os valores permitidos vão de -32768 "
+         "a 32767"},
         {"cdsKOVA: Record not found", "cdsKOVA: registro não encontrado"},
-        {"[Erro: 7] Informe CNPJ/CPF do contribuinte", "[Erro: 7] Informe CNPJ/CPF do contribuinte"},
+        {"[Erro: 7] Informe CNPJ/CPF do contribuinte",
+         "[Erro: 7] Informe CNPJ/CPF do contribuinte"},
     };
     for (const auto& [ingles, portugues] : casos) EXPECT_EQ(TextoEmPortugues(ingles), portugues);
 }
@@ -530,7 +549,8 @@ TEST_F(DialogosQtTest, DataDePagamentoPorTeclado) {
     ScopedDialogService real{qt};
     dm->cdsKOVA.Append();
     PreencheKOVAValida(*dm);
-    TPedidoDialogo pedido{"TfrmDataPagamento", "Data de Pagamento", "Cálculo para pagamento em:", "", &form->dtsPadrao};
+    TPedidoDialogo pedido{"TfrmDataPagamento", "Data de Pagamento",
+                          "Cálculo para pagamento em:", "", &form->dtsPadrao};
     NoDialogo([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Data de Pagamento"));
         auto* caixa = d.findChild<QLineEdit*>(QStringLiteral("dbeDataPagamento"));
@@ -547,21 +567,29 @@ TEST_F(DialogosQtTest, DataDePagamentoPorTeclado) {
 
 TEST_F(DialogosQtTest, SeletorDeProdutoEAvisoComLink) {
     ScopedDialogService real{qt};
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(3)}, {"Descricao", T("Cerveja")}});
-    Inserir(dm->cdsUFProduto, {{"UF", T("SP")}, {"Receita", T("100048")}, {"Produto", int32_t(9)}, {"Descricao", T("Água")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(3)},
+                               {"Descricao", T("Cerveja")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100048")},
+                               {"Produto", int32_t(9)},
+                               {"Descricao", T("Água")}});
     dm->cdsUFProduto.First();
     TPedidoDialogo pedido{"TfrmSelecionaProduto", "Selecione Produto", "", "", &dm->dtsUFProduto};
     NoDialogo([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Selecione Produto"));
         auto* grade = d.findChild<QTableView*>();
-        EXPECT_EQ(grade->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Código"));
+        EXPECT_EQ(grade->model()->headerData(1, Qt::Horizontal).toString(),
+                  QStringLiteral("Código"));
         QTest::keyClick(grade, Qt::Key_Down);
         QTest::keyClick(grade, Qt::Key_Return);
     });
     EXPECT_TRUE(qt.Executar(pedido));
     EXPECT_EQ(dm->cdsUFProduto.FieldByName("Produto").AsInteger(), 9);
 
-    TPedidoDialogo link{"TfrmMsgLink", "Atenção", "Emissão em programa próprio.", "https://exemplo.gov.br", nullptr};
+    TPedidoDialogo link{"TfrmMsgLink", "Atenção", "Emissão em programa próprio.",
+                        "https://exemplo.gov.br", nullptr};
     NoDialogo([](QDialog& d) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Atenção"));
         auto* rotulo = d.findChild<QLabel*>(QStringLiteral("lblLink"));
@@ -601,18 +629,24 @@ TEST(GradeTest, ColunasAjustadasSoPelasLinhasNaTela) {
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&grade));
     EXPECT_GT(modelo.lidas, 0);
     EXPECT_LT(modelo.lidas, 1000) << "every row measured";
-    EXPECT_GT(grade.columnWidth(1), grade.fontMetrics().horizontalAdvance(QStringLiteral("EMPRESA DE NOME")));
+    EXPECT_GT(grade.columnWidth(1),
+              grade.fontMetrics().horizontalAdvance(QStringLiteral("EMPRESA DE NOME")));
     // On screen: measured at once, over the rows shown.
     modelo.lidas = 0;
-    modelo.setItem(1, 0, new QStandardItem(QStringLiteral("NUMERO MUITO MAIS LARGO QUE OS OUTROS")));
+    modelo.setItem(1, 0,
+                   new QStandardItem(QStringLiteral("NUMERO MUITO MAIS LARGO QUE OS OUTROS")));
     AjustaColunas(grade);
     EXPECT_LT(modelo.lidas, 1000);
-    EXPECT_GT(grade.columnWidth(0), grade.fontMetrics().horizontalAdvance(QStringLiteral("NUMERO MUITO")));
+    EXPECT_GT(grade.columnWidth(0),
+              grade.fontMetrics().horizontalAdvance(QStringLiteral("NUMERO MUITO")));
     // Rows scrolled into view widen a column they need wider, never narrow it.
-    modelo.setItem(19999, 1, new QStandardItem(QStringLiteral("A ULTIMA LINHA TEM O TEXTO MAIS LARGO DE TODOS ELES")));
+    modelo.setItem(
+        19999, 1,
+        new QStandardItem(QStringLiteral("A ULTIMA LINHA TEM O TEXTO MAIS LARGO DE TODOS ELES")));
     const int antes = grade.columnWidth(0);
     grade.scrollToBottom();
-    EXPECT_GT(grade.columnWidth(1), grade.fontMetrics().horizontalAdvance(QStringLiteral("A ULTIMA LINHA TEM O TEXTO")));
+    EXPECT_GT(grade.columnWidth(1),
+              grade.fontMetrics().horizontalAdvance(QStringLiteral("A ULTIMA LINHA TEM O TEXTO")));
     EXPECT_EQ(grade.columnWidth(0), antes);
 }
 

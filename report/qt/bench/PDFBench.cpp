@@ -30,8 +30,8 @@ void KOVAsEmPDF(benchmark::State& state) {
         for (int64_t i = 0; i < state.range(0); ++i) pdf.Acrescenta(relatorio.Executa(3));
         pdf.Conclui();
     }
-    state.counters["KOVA/s"] =
-        benchmark::Counter(double(state.iterations() * state.range(0)), benchmark::Counter::kIsRate);
+    state.counters["KOVA/s"] = benchmark::Counter(double(state.iterations() * state.range(0)),
+                                                  benchmark::Counter::kIsRate);
 }
 BENCHMARK(KOVAsEmPDF)->Arg(100)->Arg(1000)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
