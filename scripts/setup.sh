@@ -10,7 +10,7 @@ packages=(
     zint zbar-tools imagemagick python3
     qt6-base-dev qt6-translations-l10n fonts-liberation fonts-liberation2 fonts-dejavu-core
     xvfb xauth openbox xdotool x11-utils faketime libfaketime poppler-utils
-    clang libclang-rt-14-dev
+    clang clang-format libclang-rt-14-dev
     libcups2-dev cups printer-driver-cups-pdf qt6-qpa-plugins
     lintian
 )

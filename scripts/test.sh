@@ -3,6 +3,8 @@
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/setup.sh"
+# Formatting first: a source off the checked-in style fails before the long build.
+"$root/scripts/formato.sh"
 "$root/scripts/build.sh"
 build="${KOVA_BUILD_DIR:-$root/build}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
