@@ -1048,23 +1048,7 @@ void TDataSet::GotoBookmark(TBookmark bookmark) {
 void TDataSet::ReleaseRecords(const std::vector<TBookmark>& bookmarks) {
     CheckActive();
     CheckBrowseMode();
-    std::unordered_set<const Record*> fora;
-    for (TBookmark b : bookmarks) {
-        auto it = owned_.find(b);
-        if (it != owned_.end() && it->second.get() != current_) fora.insert(it->second.get());
-    }
-    if (fora.empty()) return;
-    Mudou();
-    auto sai = [&fora](const Record* r) { return fora.count(r) > 0; };
-    std::erase_if(natural_, sai);
-    for (auto& ix : indexes_) std::erase_if(ix->order, sai);
-    std::erase_if(pendentes_, sai);
-    for (const Record* r : fora) {
-        if (!r->values.empty() && r->linha != 0) --inteiros_;
-        if (r->fixo) --fixos_;
-        if (calculated_ == r) calculated_ = nullptr;
-        owned_.erase(r->seq);
-    }
+    TiraRegistros(bookmarks, false);
 }
 
 // ---------------------------------------------------------------- whole-table access
@@ -1311,15 +1295,17 @@ void TDataSet::Solta(Record* r) const {
     if (!r->values.empty() && r->linha != 0) lidos_.push_back(r->seq);
 }
 
-void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
-    CheckActive();
-    CheckBrowseMode();
+std::pair<bool, bool> TDataSet::TiraRegistros(const std::vector<TBookmark>& bookmarks,
+                                              bool apagados) {
     std::unordered_set<const Record*> fora;
     for (TBookmark b : bookmarks) {
         auto it = owned_.find(b);
-        if (it != owned_.end()) fora.insert(it->second.get());
+        // Letting go from memory spares the current record: a view still shows it.
+        if (it != owned_.end() && (apagados || it->second.get() != current_)) {
+            fora.insert(it->second.get());
+        }
     }
-    if (fora.empty()) return;
+    if (fora.empty()) return {false, false};
     Mudou();
     const bool saiAtual = fora.count(current_) > 0;
     auto sai = [&fora](const Record* r) { return fora.count(r) > 0; };
@@ -1327,12 +1313,20 @@ void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
     for (auto& ix : indexes_) std::erase_if(ix->order, sai);
     std::erase_if(pendentes_, sai);
     for (const Record* r : fora) {
-        if (r->linha != 0) removidas_.push_back(r->linha);
+        if (apagados && r->linha != 0) removidas_.push_back(r->linha);
         if (!r->values.empty() && r->linha != 0) --inteiros_;
         if (r->fixo) --fixos_;
         if (calculated_ == r) calculated_ = nullptr;
         owned_.erase(r->seq);
     }
+    return {true, saiAtual};
+}
+
+void TDataSet::DeleteRecords(const std::vector<TBookmark>& bookmarks) {
+    CheckActive();
+    CheckBrowseMode();
+    const auto [algum, saiAtual] = TiraRegistros(bookmarks, true);
+    if (!algum) return;
     if (saiAtual) {
         current_ = PrimeiroVisivel();
         bof_ = true;

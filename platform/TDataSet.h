@@ -26,6 +26,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
 #include <vector>
 
 #include "NomesLembrados.h"
@@ -299,6 +300,10 @@ private:
     void DescartaLidos() const;
     void MarcaPendente(Record* r);
     void DesmarcaPendente(Record* r);
+    // Takes the found records of `bookmarks` out of the orders, the pending list, the counters and
+    // memory. Deleted ones (`apagados`) owe their rows a deletion in the file; records only let go
+    // keep their rows and spare the current record. Returns whether any went, and the current one.
+    std::pair<bool, bool> TiraRegistros(const std::vector<TBookmark>& bookmarks, bool apagados);
     void Invalidate(Record* r) {
         if (calculated_ == r) calculated_ = nullptr;
     }
