@@ -588,6 +588,31 @@ def cenario_incorporacao_pela_linha_de_comando(s, gerador):
         raise Falha("as vias não foram para lote.pdf")
 
 
+def cenario_remover_impressas(s):
+    """The slip printed today goes with the removal up to today; the unprinted ones stay."""
+    kovas = s.kovas()
+    impressas = [k for k in kovas if k["Situacao"] == "I"]
+    if not impressas or len(impressas) == len(kovas):
+        raise Falha("o cenário precisa de KOVA impressas e não impressas")
+    s.inicia_programa(dezembro=False)
+    s.menu("alt+u", "r")
+    s.janela("Remover KOVA impressas")
+    # The day offered is yesterday's; today is typed over it, section by section.
+    s.digita(time.strftime("%d%m%Y"), enter=False)
+    s.captura("remover_impressas")
+    s.teclas("Return")
+    s.confirma("Informação")
+    s.janela(PRINCIPAL)
+    depois = s.kovas()
+    if sorted(k["IdKOVA"] for k in depois) != sorted(k["IdKOVA"] for k in kovas if k["Situacao"] != "I"):
+        raise Falha("a remoção deixou %d de %d KOVA, esperadas as %d não impressas"
+                    % (len(depois), len(kovas), len(kovas) - len(impressas)))
+    s.menu("alt+o", "s")
+    s.confirma("Confirmação")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha")
+
+
 def main():
     argumentos = argparse.ArgumentParser()
     argumentos.add_argument("--kova", required=True)
@@ -625,6 +650,9 @@ def main():
             print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         etapa = "incorporação pela linha de comando"
         cenario_incorporacao_pela_linha_de_comando(s, a.gerador)
+        print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
+        etapa = "remoção das impressas"
+        cenario_remover_impressas(s)
         print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         return 0
     except (Falha, subprocess.TimeoutExpired) as e:
