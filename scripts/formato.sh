@@ -9,7 +9,12 @@ if [ -z "$formatador" ]; then
     echo "clang-format não está instalado (scripts/setup.sh o instala)" >&2
     exit 1
 fi
-mapfile -t fontes < <(git ls-files '*.c' '*.cpp' '*.h')
+mapfile -t fontes < <(git ls-files '*.c' '*.cpp' '*.h' 2>/dev/null)
+# Without the file list (not a git clone) the formatter would wait on its standard input.
+if [ ${#fontes[@]} -eq 0 ]; then
+    echo "nenhum fonte listado: scripts/formato.sh precisa de um clone git do projeto" >&2
+    exit 1
+fi
 if [ "${1:-}" = "--corrige" ]; then
     "$formatador" -i "${fontes[@]}"
 else
