@@ -11,11 +11,13 @@
 #include "Errors.h"
 #include "Mensagens.h"
 #include "Predicados.h"
+#include "Preenchimento.h"
 #include "RegrasDatas.h"
 #include "RegrasDocumento.h"
 #include "TDM.h"
 #include "Texto.h"
 #include "TfrmDigitar.h"
+#include "ValidaCampo.h"
 
 namespace kova {
 namespace {
@@ -65,48 +67,84 @@ const char* const kCaixasDependentes[] = {"dbeCICContribuinte",
 
 void TfrmDigitar::dtsPadraoDataChange(TDataSource& sender, TField* field) {
     if (frmDigitar != this || somandoTotal_) return;
-    if (CriticaCampoAlterado(sender, field)) return;
+    if (field && preenchimento_ && preenchimento_->Adia(*field)) {
+        SomaTotal(field);
+        return;
+    }
+    if (!JulgaMudanca(sender, field)) return;
+    SomaTotal(field);
+    if (Visivel) AtualizarCores();
+}
+
+void TfrmDigitar::JulgaMudancaAdiada(TField& field) {
+    if (JulgaMudanca(dtsPadrao, &field) && Visivel) AtualizarCores();
+}
+
+bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
+    if (CriticaCampoAlterado(sender, field)) return false;
     const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
 
     if (nome == "UFFavorecida" || (!field && sender.State() == TDataSetState::dsEdit)) {
-        if (!PassoUFFavorecida(field)) return;
+        if (!PassoUFFavorecida(field)) return false;
     }
     if ((nome == "Receita" || (!field && sender.State() == TDataSetState::dsEdit)) && Editando() &&
         ReceitaEncontrada()) {
-        if (!PassoReceita(field)) return;
+        if (!PassoReceita(field)) return false;
     }
     if (nome == "DataVencimento" || !field) {
-        if (!PassoVencimento()) return;
-        if (!PassoCaixasDependentes()) return;
+        if (!PassoVencimento()) return false;
+        if (!PassoCaixasDependentes()) return false;
     }
-    if (nome == "CICContribuinte" && !PassoContribuinte()) return;
-    if (nome == "DocumentoOrigem" && !PassoDocumento()) return;
-    if (nome == "Referencia" && !PassoReferencia()) return;
+    if (nome == "CICContribuinte" && !PassoContribuinte()) return false;
+    if (nome == "DocumentoOrigem" && !PassoDocumento()) return false;
+    if (nome == "Referencia" && !PassoReferencia()) return false;
     if (nome == "Situacao" && !Editando()) {
         const std::string situacao = Campo("Situacao");
         Abre("btnImprimir", situacao == "N" || situacao == "A");
     }
-    if ((nome == "ValorPrincipal" || nome == "AtualizacaoMonetaria" || nome == "Juros" ||
-         nome == "Multa") &&
-        Editando()) {
-        TDataSet& k = dm_.cdsKOVA;
-        const double soma =
-            ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
-                           k.FieldByName("AtualizacaoMonetaria").AsFloat() +
-                           k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
-        // A request's total is judged once all its amounts are in (by its own item or by the check
-        // of the whole slip): a principal of zero before the charges that follow it is no empty
-        // total.
-        somandoTotal_ = AplicandoRequisicao;
-        try {
-            k.FieldByName("TotalRecolher").SetAsFloat(soma);
-        } catch (...) {
-            somandoTotal_ = false;
-            throw;
-        }
-        somandoTotal_ = false;
+    return true;
+}
+
+void TfrmDigitar::SomaTotal(const TField* field) {
+    if (!field || !Editando()) return;
+    const std::string& nome = field->FieldName();
+    if (nome != "ValorPrincipal" && nome != "AtualizacaoMonetaria" && nome != "Juros" &&
+        nome != "Multa") {
+        return;
     }
-    if (Visivel) AtualizarCores();
+    TDataSet& k = dm_.cdsKOVA;
+    const double soma =
+        ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +
+                       k.FieldByName("AtualizacaoMonetaria").AsFloat() +
+                       k.FieldByName("Juros").AsFloat() + k.FieldByName("Multa").AsFloat());
+    // A slip filled from outside has its total judged once all its amounts are in (by its own
+    // field or by the check of the whole slip): a principal of zero before the charges that
+    // follow it is no empty total.
+    somandoTotal_ = preenchimento_ != nullptr;
+    try {
+        k.FieldByName("TotalRecolher").SetAsFloat(soma);
+    } catch (...) {
+        somandoTotal_ = false;
+        throw;
+    }
+    somandoTotal_ = false;
+}
+
+std::vector<std::string> TfrmDigitar::CamposLidos(std::string_view campo) const {
+    std::vector<std::string> lidos = kova::CamposLidos(campo);
+    // What a change refuses or shows reads these besides its rules.
+    auto le = [&lidos](std::initializer_list<const char*> campos) {
+        for (const char* c : campos) {
+            if (std::find(lidos.begin(), lidos.end(), c) == lidos.end()) lidos.emplace_back(c);
+        }
+    };
+    if (SameText(campo, "Receita")) le({"UFFavorecida"});
+    if (SameText(campo, "CICContribuinte")) le({"UFFavorecida", "Receita"});
+    // The declaration's year against the reference period's, both ways.
+    if (SameText(campo, "DocumentoOrigem")) le({"Referencia"});
+    if (SameText(campo, "Referencia")) le({"DocumentoOrigem"});
+    if (SameText(campo, "DataVencimento")) le({"UFFavorecida"});
+    return lidos;
 }
 
 // ------------------------------------------------------------------ A: the favoured state

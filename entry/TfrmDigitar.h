@@ -14,6 +14,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "RegrasDaUF.h"
 #include "TChecksum.h"
@@ -24,6 +25,7 @@
 namespace kova {
 
 class TDM;
+class TPreenchimento;
 
 class TfrmDigitar {
 public:
@@ -39,9 +41,6 @@ public:
     // Library request state: the request on entry, the reply on exit; slips saved in the request.
     std::string Requisicao;
     int QtdeIncluidas = 0;
-    // True while a library request's items are assigned: the total they add up is judged once
-    // they are all in, not at each amount on the way.
-    bool AplicandoRequisicao = false;
     // Calendar month of the clock's last reading: each new or changed slip reads it again.
     int MesAtual = 0;
     // The year picker lists this many years before this one, so this year (the period's default)
@@ -70,6 +69,10 @@ public:
     void dtsPadraoStateChange(TDataSource& sender);
 
     // --- Field checks ---
+    // The other fields of the slip that judging a change of this field reads: its rules' and
+    // those of what the change refuses or shows (a slip filled from outside judges a field once
+    // they are in, Preenchimento.h).
+    std::vector<std::string> CamposLidos(std::string_view campo) const;
     bool CriticaField(const std::string& campo, bool sempre);
     bool CriticaCampoAlterado(TDataSource& fonte, TField* campo);
     // The whole slip before it is stored: each field in field order with its own rules and then
@@ -125,6 +128,18 @@ public:
     void AtualizarCores();
 
 private:
+    friend class TPreenchimento;
+    // The slip being filled from outside, if one is.
+    TPreenchimento* preenchimento_ = nullptr;
+    // What a change of a field runs after its check has passed: the steps of the data
+    // notification; false when they end the processing of the change (a check or a step refused
+    // it, or a dialog was declined).
+    bool JulgaMudanca(TDataSource& sender, TField* field);
+    // The judgement of a change that waited for the fields its rules read (the total the change
+    // of an amount adds up was taken at the change itself).
+    void JulgaMudancaAdiada(TField& field);
+    // An amount changed: the total becomes the sum of the four.
+    void SomaTotal(const TField* field);
     // The bank logos last laid out, by state, while the bank tables stay unchanged: the layout runs
     // on every change of a slip being checked.
     struct TLogosDaUF {

@@ -7,9 +7,9 @@
 
 #include "CalculaCodigoBarra.h"
 #include "Conversoes.h"
-#include "Desligado.h"
 #include "Errors.h"
 #include "Predicados.h"
+#include "Preenchimento.h"
 #include "TDM.h"
 #include "Texto.h"
 
@@ -83,6 +83,8 @@ const TChave* ChaveDoItem(std::string_view item) {
     return nullptr;
 }
 
+bool EhCourier(const TChave& c) { return std::strcmp(c.chave, "EMPRESACOURIER=") == 0; }
+
 // An item of a request with its key, in the order it will be applied.
 struct TItem {
     const TChave* chave;
@@ -103,7 +105,8 @@ bool TemValor(const TChave& c, std::string_view item) {
 // The items that act on the slip, in the slip's own field order, so that the reply depends on the
 // items given and not on the order they came in. Of a key given more than once only the last
 // value counts (the earlier ones would be overwritten, and judging them on the way would make the
-// answer depend on where they stood). The courier company goes first: every field's check reads it.
+// answer depend on where they stood). The courier company comes right after the revenue code:
+// its rule, which every field's check ends with from then on, reads the revenue.
 std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens,
                                       const TDataSet& k) {
     constexpr size_t n = std::size(kChaves);
@@ -112,7 +115,8 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
         std::array<size_t, n> o{};
         for (size_t i = 0; i < n; ++i) o[i] = i;
         auto posicao = [&k](size_t i) {
-            return kChaves[i].campo ? k.FieldByName(kChaves[i].campo).Index() : -1;
+            if (EhCourier(kChaves[i])) return 2 * k.FieldByName("Receita").Index() + 1;
+            return kChaves[i].campo ? 2 * k.FieldByName(kChaves[i].campo).Index() : -1;
         };
         std::stable_sort(o.begin(), o.end(),
                          [&](size_t a, size_t b) { return posicao(a) < posicao(b); });
@@ -122,9 +126,7 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
     std::array<bool, n> dado{};
     for (std::string_view item : itens) {
         const TChave* c = ChaveDoItem(item);
-        if (!c || !(c->campo || std::strcmp(c->chave, "EMPRESACOURIER=") == 0) ||
-            !TemValor(*c, item))
-            continue;
+        if (!c || !(c->campo || EhCourier(*c)) || !TemValor(*c, item)) continue;
         const size_t i = size_t(c - kChaves);
         ultimo[i] = item;
         dado[i] = true;
@@ -135,6 +137,16 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
         if (dado[i]) r.push_back({&kChaves[i], ultimo[i]});
     }
     return r;
+}
+
+// The slip fields the items fill, in the order they fill them.
+std::vector<std::string> CamposDosItens(const std::vector<TItem>& itens) {
+    std::vector<std::string> campos;
+    campos.reserve(itens.size());
+    for (const TItem& i : itens) {
+        if (i.chave->campo) campos.emplace_back(i.chave->campo);
+    }
+    return campos;
 }
 
 void CancelaAberta(TDataSet& k) {
@@ -200,8 +212,9 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
-        Ligado aplicando(frm.AplicandoRequisicao);
-        for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
+        const std::vector<TItem> plano = ItensNaOrdemDaKOVA(itens, k);
+        TPreenchimento preenchimento(frm, CamposDosItens(plano));
+        for (const auto& [c, item] : plano) {
             const size_t n = std::strlen(c->chave);
             if (!c->campo) {
                 int32_t courier;
@@ -213,6 +226,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
                 }
             } else {
                 PreencheCampo(frm, c->campo, item, n);
+                preenchimento.Preenchido(c->campo);
             }
             if (!dm.UltimoErro.empty()) {
                 frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
@@ -303,13 +317,18 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
         }
         k.Append();
         const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
-        Ligado aplicando(frm.AplicandoRequisicao);
-        for (const auto& [c, item] : ItensNaOrdemDaKOVA(itens, k)) {
-            if (!c->campo || std::strcmp(c->chave, "DATAPAGAMENTO=") == 0 ||
-                std::strcmp(c->chave, "TOTALRECOLHER=") == 0) {
-                continue;
+        // The payment date, the total and the courier company are the person's or not kova's.
+        std::vector<TItem> plano;
+        for (const TItem& i : ItensNaOrdemDaKOVA(itens, k)) {
+            if (i.chave->campo && std::strcmp(i.chave->chave, "DATAPAGAMENTO=") != 0 &&
+                std::strcmp(i.chave->chave, "TOTALRECOLHER=") != 0) {
+                plano.push_back(i);
             }
+        }
+        TPreenchimento preenchimento(frm, CamposDosItens(plano));
+        for (const auto& [c, item] : plano) {
             PreencheCampoHospedado(frm, c->campo, item, std::strlen(c->chave));
+            preenchimento.Preenchido(c->campo);
         }
         frm.Controles.SetEnabled("dblcReceita", true);
     }

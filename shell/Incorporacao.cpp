@@ -10,6 +10,7 @@
 #include "Errors.h"
 #include "FluxosImpressao.h"
 #include "GravacaoKOVA.h"
+#include "Preenchimento.h"
 #include "TDM.h"
 #include "Texto.h"
 #include "TfrmDigitar.h"
@@ -271,6 +272,12 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
     }
     TDataSet& k = dm_.cdsKOVA;
     k.Append();
+    // The columns in their order, then the payment date the due date may raise, then the product.
+    std::vector<std::string> preenchidos;
+    for (const TColuna& c : kColunas) preenchidos.emplace_back(c.campo);
+    preenchidos.emplace_back("DataPagamento");
+    if (campos.size() > 20) preenchidos.emplace_back("Produto");
+    TPreenchimento preenchimento(formulario_, std::move(preenchidos));
     for (size_t i = 0; i < 20; ++i) {
         const TColuna& c = kColunas[i];
         switch (c.tratamento) {
@@ -291,6 +298,7 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
                 Atribui(k.FieldByName(c.campo), UpperCase(RetiraMascara(Trim(campos[i]))));
                 break;
         }
+        preenchimento.Preenchido(c.campo);
         // A picker the person declined (the revenue's sub-code) has cancelled the new slip: the
         // line ends there without an engine message.
         if (!Inserindo(k)) Abort();
@@ -300,7 +308,13 @@ void TIncorporacao::Incorpora(const std::string& linha, const std::vector<std::s
     if (!pagamento.IsNull() && !vencimento.IsNull() && pagamento.AsDate() < vencimento.AsDate()) {
         pagamento.SetAsDate(vencimento.AsDate());
     }
-    if (campos.size() > 20) Atribui(k.FieldByName("Produto"), campos[20]);
+    preenchimento.Preenchido("DataPagamento");
+    if (!Inserindo(k)) Abort();
+    if (campos.size() > 20) {
+        Atribui(k.FieldByName("Produto"), campos[20]);
+        preenchimento.Preenchido("Produto");
+        if (!Inserindo(k)) Abort();
+    }
     Grava();
 }
 

@@ -1,5 +1,6 @@
 #include "ValidaCampo.h"
 
+#include <algorithm>
 #include <initializer_list>
 #include <unordered_map>
 #include <vector>
@@ -33,32 +34,51 @@ namespace {
 struct TRamo {
     std::initializer_list<const char*> campos;
     TRegra regra;
+    // The other fields of the slip the branch reads: it can only judge once they are in.
+    std::initializer_list<const char*> lidos;
 };
 
 using TRamosPorCampo = std::unordered_map<std::string, std::vector<TRegra>>;
 
 // The branches in their fixed order; a branch runs when the field is one of its names.
 const TRamo kRamos[] = {
-    {{"UFFAVORECIDA"}, RegraUFFavorecida},
-    {{"RECEITA"}, RegraReceita},
-    {{"SUBRECEITA"}, RegraSubReceita},
-    {{"CICCONTRIBUINTE"}, RegraCICContribuinte},
-    {{"DOCUMENTOORIGEM"}, RegraDocumentoOrigem},
-    {{"REFERENCIA"}, RegraReferencia},
-    {{"VALORPRINCIPAL"}, RegraValorPrincipal},
-    {{"ATUALIZACAOMONETARIA"}, RegraAtualizacaoMonetaria},
-    {{"JUROS"}, RegraJuros},
-    {{"MULTA"}, RegraMulta},
-    {{"VALORPRINCIPAL", "MULTA"}, RegraPrincipalOuMulta},
-    {{"TOTALRECOLHER"}, RegraTotalRecolher},
-    {{"DATAVENCIMENTO"}, RegraDataVencimento},
-    {{"DATAPAGAMENTO"}, RegraDataPagamento},
-    {{"RAZAOSOCIAL"}, RegraRazaoSocial},
-    {{"INSCRICAOESTADUAL"}, RegraInscricaoEstadual},
-    {{"ENDERECO", "MUNICIPIO"}, RegraEndereco},
-    {{"UF"}, RegraUF},
-    {{"CEP"}, RegraCEP},
-    {{"PRODUTO"}, RegraProduto},
+    {{"UFFAVORECIDA"}, RegraUFFavorecida, {}},
+    {{"RECEITA"}, RegraReceita, {}},
+    {{"SUBRECEITA"}, RegraSubReceita, {"UFFavorecida", "Receita"}},
+    {{"CICCONTRIBUINTE"}, RegraCICContribuinte, {}},
+    // The declaration's format, the product that spares the document, and the base year of the
+    // slip's barcode (its reference period, for Minas Gerais its due date).
+    {{"DOCUMENTOORIGEM"},
+     RegraDocumentoOrigem,
+     {"UFFavorecida", "Receita", "Produto", "Referencia", "DataVencimento"}},
+    {{"REFERENCIA"}, RegraReferencia, {"UFFavorecida", "Receita", "DataVencimento"}},
+    {{"VALORPRINCIPAL"}, RegraValorPrincipal, {}},
+    // Charges are judged against the dates (paid late or not) and each other.
+    {{"ATUALIZACAOMONETARIA"},
+     RegraAtualizacaoMonetaria,
+     {"UFFavorecida", "Receita", "Juros", "Multa", "DataVencimento", "DataPagamento"}},
+    {{"JUROS"},
+     RegraJuros,
+     {"UFFavorecida", "Receita", "AtualizacaoMonetaria", "Multa", "DataVencimento",
+      "DataPagamento"}},
+    {{"MULTA"},
+     RegraMulta,
+     {"UFFavorecida", "Receita", "AtualizacaoMonetaria", "Juros", "DataVencimento",
+      "DataPagamento"}},
+    {{"VALORPRINCIPAL", "MULTA"},
+     RegraPrincipalOuMulta,
+     {"UFFavorecida", "Receita", "ValorPrincipal", "Multa"}},
+    {{"TOTALRECOLHER"},
+     RegraTotalRecolher,
+     {"ValorPrincipal", "AtualizacaoMonetaria", "Juros", "Multa"}},
+    {{"DATAVENCIMENTO"}, RegraDataVencimento, {"Receita"}},
+    {{"DATAPAGAMENTO"}, RegraDataPagamento, {"UFFavorecida", "Receita", "DataVencimento"}},
+    {{"RAZAOSOCIAL"}, RegraRazaoSocial, {}},
+    {{"INSCRICAOESTADUAL"}, RegraInscricaoEstadual, {"UFFavorecida", "Receita", "DocumentoOrigem"}},
+    {{"ENDERECO", "MUNICIPIO"}, RegraEndereco, {}},
+    {{"UF"}, RegraUF, {"UFFavorecida", "Receita"}},
+    {{"CEP"}, RegraCEP, {}},
+    {{"PRODUTO"}, RegraProduto, {"UFFavorecida", "Receita"}},
 };
 
 // The branches of each field name, in the fixed order.
@@ -71,6 +91,26 @@ const TRamosPorCampo& RamosPorCampo() {
         return r;
     }();
     return ramos;
+}
+
+// The fields each field's branches read, without the field itself, by upper-case field name.
+const std::unordered_map<std::string, std::vector<std::string>>& LidosPorCampo() {
+    static const auto lidos = [] {
+        std::unordered_map<std::string, std::vector<std::string>> r;
+        for (const TRamo& ramo : kRamos) {
+            for (const char* nome : ramo.campos) {
+                std::vector<std::string>& deste = r[nome];
+                for (const char* lido : ramo.lidos) {
+                    if (UpperCase(lido) != nome &&
+                        std::find(deste.begin(), deste.end(), lido) == deste.end()) {
+                        deste.push_back(lido);
+                    }
+                }
+            }
+        }
+        return r;
+    }();
+    return lidos;
 }
 
 // The branches of a field of the slips table, found through the field itself: the table's
@@ -132,6 +172,13 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     mensagem = std::move(c.mensagem);
     if (!mensagem.empty()) tipo = TTipoMensagem::Erro;
     return !mensagem.empty();
+}
+
+const std::vector<std::string>& CamposLidos(std::string_view campo) {
+    static const std::vector<std::string> nenhum;
+    const auto& lidos = LidosPorCampo();
+    const auto it = lidos.find(UpperCase(Trim(campo)));
+    return it == lidos.end() ? nenhum : it->second;
 }
 
 // ------------------------------------------------------------ identification rules

@@ -284,10 +284,12 @@ TEST_F(DezembroTest, PeriodoDadoPassaEAusenteEhPedido) {
     r = Pede(Periodo(""));
     EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 76] ", 0), 0u) << r;
     // Next year's period, offered in the December list, is judged as the caller gave it: a period
-    // still to come.
-    r = Pede(Periodo(";REFERENCIA=1012027"));
+    // still to come, and one that ends after this slip's due date, whatever order the two came in.
+    r = Pede(Periodo(";REFERENCIA=1012027;DATAVENCIMENTO=05/01/2027"));
     EXPECT_EQ(r.substr(0, r.find(";CRC=")),
               "Retorno=001;Mensagem_Retorno=KOVA vencida: encargos pela legislação do estado.");
+    r = Pede(Periodo(";REFERENCIA=1012027"));
+    EXPECT_EQ(r.rfind("Retorno=001;Mensagem_Retorno=[Erro: 84] ", 0), 0u) << r;
 }
 
 }  // namespace

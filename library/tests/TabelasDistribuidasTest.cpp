@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <random>
@@ -216,6 +217,89 @@ TEST_F(TabelasDistribuidasTest, DocumentoEDeclaracaoQueOCodigoNaoLeva) {
               "Retorno=001;Mensagem_Retorno=[Erro: 79] Período de referência inválido.Informe o "
               "período de referência "
               "no formato DMMAAAA,onde: D=Período, MM=mês e AAAA=ano [Dd]");
+}
+
+// A request with some items replaced or added: each key once.
+std::string Com(const std::string& pedido, const std::string& itens) {
+    std::vector<std::string> r = DivideTexto(';', pedido);
+    for (const std::string& item : DivideTexto(';', itens)) {
+        const std::string chave = item.substr(0, item.find('=') + 1);
+        auto igual = [&chave](const std::string& i) { return i.rfind(chave, 0) == 0; };
+        r.erase(std::remove_if(r.begin(), r.end(), igual), r.end());
+        r.push_back(item);
+    }
+    std::string texto;
+    for (const std::string& i : r) texto += (texto.empty() ? "" : ";") + i;
+    return texto;
+}
+
+// Each rule that reads a field the slip holds after its own judges the whole request, in every
+// order of its items: the courier company with the revenue, the period with the due date, the
+// document with the period, the charges with the dates, the principal with the fine.
+TEST_F(TabelasDistribuidasTest, RegraQueLeCampoSeguinteJulgaOPedidoInteiro) {
+    const std::string di = "260012345";
+    const std::string declaracao = "DOCUMENTOORIGEM=" + di + Modulo11("2" + di, 9);
+    const std::string sp = Com(Pedido("SP", "100013"), "DOCUMENTOORIGEM=123");
+    struct Caso {
+        std::string pedido;
+        std::string inicio;  // of the reply; empty: the slip is stored
+    };
+    const std::vector<Caso> casos = {
+        {Com(Pedido("SP", "100056"), declaracao + ";EMPRESACOURIER=05"), ""},
+        {Com(Pedido("SP", "100056"), declaracao + ";EMPRESACOURIER=09"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 136] A Empresa de Courier informada não existe"},
+        {Com(sp, "EMPRESACOURIER=05"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 135] O campo Empresa Courier só pode ser utilizado "
+         "com a receita 10005-6"},
+        // Espírito Santo's third ten days of June end after the due date.
+        {Com(Pedido("ES", "100013"), "DOCUMENTOORIGEM=123;REFERENCIA=3062026"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 84] "},
+        // A year the document's format accepts for a period before 2008, not for one of 2026.
+        {Com(Pedido("AM", "100064"), "DOCUMENTOORIGEM=0000012004;REFERENCIA=1052026"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 35] "},
+        {Com(Pedido("GO", "100072"), "DOCUMENTOORIGEM=123;JUROS=1;TOTALRECOLHER=101"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 100] "},
+        {Com(Pedido("AC", "100013"), "DOCUMENTOORIGEM=123;DATAPAGAMENTO=25/06/2026"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 98] "},
+        {Com(Pedido("AC", "100013"),
+             "DOCUMENTOORIGEM=123;DATAPAGAMENTO=25/06/2026;JUROS=2;TOTALRECOLHER=102"),
+         ""},
+        {Com(Pedido("SP", "100064"), "DOCUMENTOORIGEM=123;VALORPRINCIPAL=100;TOTALRECOLHER=111"),
+         "Retorno=001;Mensagem_Retorno=[Erro: 107] "},
+    };
+    for (const Caso& c : casos) {
+        std::vector<std::string> itens = DivideTexto(';', c.pedido);
+        const std::string primeira = Pede(c.pedido);
+        SCOPED_TRACE(c.pedido);
+        if (c.inicio.empty()) {
+            ASSERT_EQ(primeira.substr(44, 13), ";Retorno=000;") << primeira;
+        } else {
+            EXPECT_EQ(primeira.rfind(c.inicio, 0), 0u) << primeira;
+        }
+        for (bool inverso : {false, true}) {
+            if (inverso) std::reverse(itens.begin(), itens.end());
+            for (size_t volta = 0; volta < itens.size(); ++volta) {
+                std::rotate(itens.begin(), itens.begin() + 1, itens.end());
+                std::string r;
+                for (const std::string& i : itens) r += (r.empty() ? "" : ";") + i;
+                EXPECT_EQ(Pede(r), primeira) << r;
+            }
+        }
+    }
+}
+
+// A courier slip is issued with the courier layout: the import revenue's number 14, the period's
+// year and month, the company's code.
+TEST_F(TabelasDistribuidasTest, KOVADeCourierNoLeiauteDoCourier) {
+    const std::string di = "260012345";
+    const std::string r =
+        Pede("EMPRESACOURIER=12;" +
+             Com(Pedido("SP", "100056"), "DOCUMENTOORIGEM=" + di + Modulo11("2" + di, 9)));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(r.substr(20, 2), "14");
+    EXPECT_EQ(r.substr(22, 2), "26");  // 1052026: the year's last two digits
+    EXPECT_EQ(r.substr(24, 2), "05");
+    EXPECT_EQ(r.substr(26, 2), "12");
 }
 
 }  // namespace

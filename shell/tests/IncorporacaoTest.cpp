@@ -243,6 +243,37 @@ TEST_F(IncorporacaoTest, ProdutoDataDePagamentoEValoresVazios) {
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
 }
 
+// Each field of a line is judged with the columns its rules read, also those after it: the total
+// once the fine that follows a principal of zero is in, the document once the product that
+// spares it is.
+TEST_F(IncorporacaoTest, CampoJulgadoComAsColunasQueVemDepois) {
+    Inserir(dm->cdsReceita, {{"Codigo", T("100099")},
+                             {"Descricao", T("ICMS substituição")},
+                             {"CodigoBarra", int32_t(9)},
+                             {"DocumentoOrigem", T("S")},
+                             {"Referencia", T("P")},
+                             {"LayoutCodigoBarra", 1.0},
+                             {"TipoDocumento", T("0")}});
+    Inserir(dm->cdsUFProduto, {{"UF", T("SP")},
+                               {"Receita", T("100099")},
+                               {"Produto", int32_t(99)},
+                               {"Descricao", T("Outros")}});
+    auto multa = LinhaValida();
+    multa[5] = "0";
+    multa[8] = "100,00";
+    auto produto = LinhaValida();
+    produto[1] = "100099";
+    produto.push_back("99");
+    dialogs.Answer(TModalResult::mrNo);  // no print
+    EXPECT_EQ(Falha(Arquivo({Junta(multa), Junta(produto)})), "");
+    EXPECT_EQ(imp->Incorporadas, 2);
+    ASSERT_TRUE(Vai(3));
+    EXPECT_EQ(F("TotalRecolher").AsFloat(), 100.0);
+    ASSERT_TRUE(Vai(4));
+    EXPECT_TRUE(F("DocumentoOrigem").IsNull());
+    EXPECT_EQ(F("Produto").AsInteger(), 99);
+}
+
 TEST_F(IncorporacaoTest, RecusarPreservarDesfazAsNovasEDevolveOsNumeros) {
     auto l = LinhaValida();
     auto ruim = l;

@@ -5,6 +5,8 @@
 // or with the slip neither inserted nor edited, nothing is checked.
 
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "Errors.h"
 
@@ -22,5 +24,11 @@ enum class TTipoMensagem { Nenhuma, Erro };
 // the document-of-origin and instalment rules write back and the positions of the reference
 // tables it looks up.
 bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem& tipo);
+
+// The other fields of the slip that the rules of a field read (field names as the slips table
+// spells them; any case for the name asked): the field can be judged only once they hold what
+// they will hold. The courier rule, which ends every field's check while a courier company is
+// given, reads the revenue code besides.
+const std::vector<std::string>& CamposLidos(std::string_view campo);
 
 }  // namespace kova

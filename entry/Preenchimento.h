@@ -1,0 +1,49 @@
+#pragma once
+// A slip filled field by field from outside the screen: the items of a library request, the
+// columns of an import line. Each field filled is judged (its check and what its change refuses
+// or opens) once every field its rules read holds what it will hold: a field whose rules read a
+// field still to come waits for it, and is judged right after it, so that the verdict never
+// depends on the order in which the fields come. While a slip is filled, the total the amounts add
+// up on the way is not judged at each amount: the total's own field or the whole-slip check judges
+// it.
+//
+// One object for the span of one slip's filling, on the stack of whoever fills it; it registers
+// itself with the entry form, whose data notification asks it whether a change waits. The one who
+// fills tells it, in order, each field it has filled; in unattended mode the judging stops at the
+// first refusal, as the request itself does.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kova {
+
+class TField;
+class TfrmDigitar;
+
+class TPreenchimento {
+public:
+    // campos: the slip fields that will be filled, in the order they will be.
+    TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos);
+    ~TPreenchimento();
+    TPreenchimento(const TPreenchimento&) = delete;
+    TPreenchimento& operator=(const TPreenchimento&) = delete;
+
+    // A field was filled: the fields that waited only for what is now in are judged, in the
+    // slip's field order.
+    void Preenchido(std::string_view campo);
+
+    // Asked by the data notification on a change of a field: true when its judgement waits for a
+    // field still to come (the field is then judged later).
+    bool Adia(TField& campo);
+
+private:
+    bool AindaVem(const std::vector<std::string>& lidos) const;
+
+    TfrmDigitar& frm_;
+    TPreenchimento* anterior_;
+    std::vector<std::string> aVir_;
+    std::vector<TField*> aguardando_;
+};
+
+}  // namespace kova
