@@ -5,6 +5,7 @@
 #include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
+#include "Errors.h"
 #include "Predicados.h"
 #include "TDM.h"
 #include "Texto.h"
@@ -281,7 +282,14 @@ void TfrmDigitar::Reportar(const std::string& mensagem) {
 bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
     std::string mensagem;
     TTipoMensagem tipo;
-    ValidaCampo(campo, mensagem, tipo);
+    try {
+        ValidaCampo(campo, mensagem, tipo);
+    } catch (const EConvertError& e) {
+        // A part of the value that its format rules let through and still does not convert (a
+        // period the state's month does not have): the check's own failure, told as its message.
+        mensagem = e.what();
+        tipo = TTipoMensagem::Erro;
+    }
     if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
     Reportar(mensagem);
     FocarCampo(Trim(campo));

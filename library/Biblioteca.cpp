@@ -95,9 +95,7 @@ bool Protegido(const std::function<void()>& corpo) {
         corpo();
         return true;
     } catch (const std::exception& e) {
-        // The host's program shows this to a person too: the engine's conversion texts in
-        // Portuguese.
-        ultimoErro = TextoEmPortugues(e.what());
+        ultimoErro = e.what();
     } catch (...) {
         ultimoErro = "Falha inesperada";
     }

@@ -54,14 +54,13 @@ constexpr const char* kRejeitada = "Retorno=001;Mensagem_Retorno=";
 
 double Decimal(const std::string& v) {
     double d;
-    if (!TryStrToFloat(v, d))
-        throw EConvertError("'" + v + "' is not a valid floating point value");
+    if (!TryStrToFloat(v, d)) throw EConvertError("'" + v + "' não é um número válido");
     return d;
 }
 
 TDate Data(const std::string& v) {
     TDate d;
-    if (!TryStrToDate(v, d)) throw EConvertError("'" + v + "' is not a valid date");
+    if (!TryStrToDate(v, d)) throw EConvertError("'" + v + "' não é uma data válida");
     return d;
 }
 
@@ -257,10 +256,10 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
             CancelaAberta(k);
             k.Delete();
             motivo = std::string("Não foi possível calcular o código de barras da KOVA: ") +
-                     TextoEmPortugues(e.what());
+                     std::string(e.what());
         } else if (motivo.empty()) {
             // A refusal always says why.
-            motivo = "KOVA não incluída: " + TextoEmPortugues(e.what());
+            motivo = std::string("KOVA não incluída: ") + e.what();
         }
         frm.Requisicao = kRejeitada + motivo;
         CancelaAberta(k);

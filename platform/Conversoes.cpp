@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <iterator>
 #include <limits>
-#include <regex>
 
 #include "Texto.h"
 
@@ -484,35 +483,5 @@ double Arredonda(int n, double x) {
 }
 
 double ArredondaValor(double v) { return v >= 0 ? Arredonda(2, v) : v; }
-
-std::string TextoEmPortugues(const std::string& texto) {
-    static const std::pair<std::regex, const char*> kTraducoes[] = {
-        {std::regex("'([^']*)' is not a valid date"), "'$1' não é uma data válida"},
-        {std::regex("'([^']*)' is not a valid integer value"),
-         "'$1' não é um número inteiro válido"},
-        {std::regex("'([^']*)' is not a valid floating point value"),
-         "'$1' não é um número válido"},
-        {std::regex("'([^']*)' is not a valid boolean value"), "'$1' não é um valor lógico válido"},
-        {std::regex("(-?[0-9]+) is not a valid value for field '([^']*)'\\. The allowed range is "
-                    "(-?[0-9]+) to (-?[0-9]+)"),
-         "$1 não é um valor válido para o campo '$2': os valores permitidos vão de $3 a $4"},
-        {std::regex("Could not convert value to a number"),
-         "Não foi possível converter o valor em número"},
-        {std::regex("Could not convert value to an integer"),
-         "Não foi possível converter o valor em número inteiro"},
-        {std::regex("Could not convert value to a date"),
-         "Não foi possível converter o valor em data"},
-        {std::regex("Cannot perform this operation on an empty dataset"),
-         "operação impossível em uma tabela vazia"},
-        {std::regex("Cannot perform this operation on a closed dataset"),
-         "operação impossível em uma tabela fechada"},
-        {std::regex("Record not found"), "registro não encontrado"},
-        {std::regex("Field '([^']*)' not found"), "campo '$1' não encontrado"},
-        {std::regex("Field '([^']*)' cannot be modified"), "o campo '$1' não pode ser alterado"},
-    };
-    std::string r = texto;
-    for (const auto& [padrao, traducao] : kTraducoes) r = std::regex_replace(r, padrao, traducao);
-    return r;
-}
 
 }  // namespace kova

@@ -70,8 +70,4 @@ double Arredonda(int n, double x);
 // cents. A negative amount is kept as given, for its check to refuse.
 double ArredondaValor(double v);
 
-// A text for a person: the table engine's conversion and table messages (written in English for
-// the callers that read them) in the system's Portuguese; any other text unchanged.
-std::string TextoEmPortugues(const std::string& texto);
-
 }  // namespace kova

@@ -26,8 +26,8 @@ struct Token {
 };
 
 [[noreturn]] void Falha(const std::string& expr, size_t pos, const std::string& what) {
-    throw EDatabaseError("Filter expression incorrectly formatted: " + what + " at position " +
-                         std::to_string(pos + 1) + " of \"" + expr + "\"");
+    throw EDatabaseError("Expressão de filtro mal formada: " + what + " na posição " +
+                         std::to_string(pos + 1) + " de \"" + expr + "\"");
 }
 
 std::vector<Token> Tokenize(const std::string& s) {
@@ -164,7 +164,8 @@ private:
         auto n = std::make_unique<Node>();
         n->kind = Node::Compare;
         if (!resolve_(f.text, n->field, n->type)) {
-            throw EDatabaseError("Field '" + f.text + "' not found in filter \"" + text_ + "\"");
+            throw EDatabaseError("Campo '" + f.text + "' não encontrado no filtro \"" + text_ +
+                                 "\"");
         }
         ++pos_;
         if (Peek().kind != Token::Op) Falha(text_, Peek().pos, "comparison operator expected");
@@ -190,7 +191,7 @@ private:
             try {
                 n->literal = ConvertValue(n->literal, n->type);
             } catch (const EConvertError&) {
-                Falha(text_, lit.pos, "literal does not suit field " + f.text);
+                Falha(text_, lit.pos, "literal que não convém ao campo " + f.text);
             }
         } else {
             n->literal = ValueToString(n->literal);
@@ -244,7 +245,7 @@ TFilterExpression::~TFilterExpression() = default;
 
 std::unique_ptr<TFilterExpression> TFilterExpression::Parse(const std::string& text,
                                                             const FieldResolver& resolve) {
-    if (Trim(text).empty()) throw EDatabaseError("Filter expression is empty");
+    if (Trim(text).empty()) throw EDatabaseError("Expressão de filtro vazia");
     Parser p(text, resolve);
     return std::unique_ptr<TFilterExpression>(new TFilterExpression(p.Run()));
 }

@@ -44,7 +44,8 @@ TDataSet::~TDataSet() {
 // ---------------------------------------------------------------- definition
 
 TField& TDataSet::AddField(TFieldDef def) {
-    if (Active()) throw EDatabaseError(name_ + ": Cannot add fields to an open dataset");
+    if (Active())
+        throw EDatabaseError(name_ + ": não é possível acrescentar campos a uma tabela aberta");
     if (FindField(def.name))
         throw EDatabaseError(name_ + ": Duplicate field name '" + def.name + "'");
     hasCalculated_ = hasCalculated_ || def.calculated;
@@ -56,7 +57,8 @@ TField& TDataSet::AddField(TFieldDef def) {
 
 void TDataSet::ClearFields() {
     Mudou();
-    if (Active()) throw EDatabaseError(name_ + ": Cannot remove fields of an open dataset");
+    if (Active())
+        throw EDatabaseError(name_ + ": não é possível remover campos de uma tabela aberta");
     filter_.reset();
     filterText_.clear();
     indexDefs_.clear();
@@ -88,7 +90,7 @@ TField* TDataSet::ProcuraCampo(std::string_view name) const {
 }
 
 void TDataSet::CampoInexistente(std::string_view name) const {
-    throw EDatabaseError(name_ + ": Field '" + std::string(name) + "' not found");
+    throw EDatabaseError(name_ + ": campo '" + std::string(name) + "' não encontrado");
 }
 
 const std::vector<int>& TDataSet::ResolveFields(const std::string& fields) const {
@@ -142,7 +144,7 @@ void TDataSet::SetIndexName(const std::string& name) {
         for (size_t i = 0; i < indexes_.size(); ++i) {
             if (SameText(indexes_[i]->def.name, name)) novo = int(i);
         }
-        if (novo < 0) throw EDatabaseError(name_ + ": Index '" + name + "' not found");
+        if (novo < 0) throw EDatabaseError(name_ + ": índice '" + name + "' não encontrado");
     }
     if (novo == currentIndex_) return;
     if (Active()) CheckBrowseMode();
@@ -214,8 +216,7 @@ void TDataSet::EmptyDataSet() {
 }
 
 void TDataSet::CheckActive() const {
-    if (!Active())
-        throw EDatabaseError(name_ + ": Cannot perform this operation on a closed dataset");
+    if (!Active()) throw EDatabaseError(name_ + ": operação impossível em uma tabela fechada");
 }
 
 // ---------------------------------------------------------------- order and filter
@@ -658,8 +659,7 @@ void TDataSet::Delete() {
         Cancel();
         return;
     }
-    if (!current_)
-        throw EDatabaseError(name_ + ": Cannot perform this operation on an empty dataset");
+    if (!current_) throw EDatabaseError(name_ + ": operação impossível em uma tabela vazia");
     if (BeforeDelete) BeforeDelete(*this);
     TDataSetState antes = state_;
     Record* r = current_;
@@ -757,13 +757,14 @@ void TDataSet::SetFieldValue(TField& field, TValue value) {
     Mudou();
     if (state_ == TDataSetState::dsCalcFields) {
         if (!field.Calculated()) {
-            throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' cannot be modified");
+            throw EDatabaseError(name_ + ": o campo '" + field.FieldName() +
+                                 "' não pode ser alterado");
         }
         override_->values[size_t(field.Index())] = std::move(value);
         return;
     }
     if (field.Calculated()) {
-        throw EDatabaseError(name_ + ": Field '" + field.FieldName() + "' cannot be modified");
+        throw EDatabaseError(name_ + ": o campo '" + field.FieldName() + "' não pode ser alterado");
     }
     if (state_ != TDataSetState::dsEdit && state_ != TDataSetState::dsInsert &&
         state_ != TDataSetState::dsSetKey) {
@@ -1039,7 +1040,7 @@ void TDataSet::GotoBookmark(TBookmark bookmark) {
     CheckBrowseMode();
     auto it = owned_.find(bookmark);
     if (it == owned_.end() || !Accept(it->second.get())) {
-        throw EDatabaseError(name_ + ": Record not found");
+        throw EDatabaseError(name_ + ": registro não encontrado");
     }
     MoveTo(it->second.get());
     bof_ = eof_ = false;
@@ -1172,8 +1173,8 @@ void TDataSet::LoadResidentRecords(std::shared_ptr<TFonteRegistros> fonte,
     for (const auto& ix : indexes_) {
         for (int f : ix->fields) {
             if (pos[size_t(f)] < 0) {
-                throw EDatabaseError(name_ + ": index field '" + fields_[size_t(f)]->FieldName() +
-                                     "' is not resident");
+                throw EDatabaseError(name_ + ": o campo '" + fields_[size_t(f)]->FieldName() +
+                                     "' do índice não está em memória");
             }
         }
     }

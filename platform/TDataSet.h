@@ -159,7 +159,8 @@ public:
 
     // --- Bookmarks ---
     TBookmark GetBookmark() const;
-    // Throws EDatabaseError "Record not found" when the record is gone or hidden by the filter.
+    // Throws EDatabaseError "registro não encontrado" when the record is gone or hidden by the
+    // filter.
     void GotoBookmark(TBookmark bookmark);
     bool BookmarkValid(TBookmark bookmark) const;
     void FreeBookmark(TBookmark) {}

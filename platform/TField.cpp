@@ -41,8 +41,8 @@ void TField::SetValue(const TValue& v) {
     }
     if (def_.type == TFieldType::ftSmallint) {
         if (auto i = std::get_if<int32_t>(&c); i && (*i < -32768 || *i > 32767)) {
-            throw EConvertError(IntToStr(*i) + " is not a valid value for field '" + def_.name +
-                                "'. The allowed range is -32768 to 32767");
+            throw EConvertError(IntToStr(*i) + " não é um valor válido para o campo '" + def_.name +
+                                "': os valores permitidos vão de -32768 a 32767");
         }
     }
     dataSet_.SetFieldValue(*this, std::move(c));

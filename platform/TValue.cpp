@@ -59,8 +59,9 @@ std::string ValueToString(const TValue& v) {
 
 namespace {
 
+// The text a person typed or a program sent, and what it should have been.
 [[noreturn]] void FalhaConversao(const std::string& texto, const char* tipo) {
-    throw EConvertError("'" + texto + "' is not a valid " + tipo);
+    throw EConvertError("'" + texto + "' não é " + tipo);
 }
 
 double ComoNumero(const TValue& v) {
@@ -69,10 +70,10 @@ double ComoNumero(const TValue& v) {
     if (auto p = std::get_if<bool>(&v)) return *p ? 1 : 0;
     if (auto p = std::get_if<std::string>(&v)) {
         double d;
-        if (!TryStrToFloat(*p, d)) FalhaConversao(*p, "floating point value");
+        if (!TryStrToFloat(*p, d)) FalhaConversao(*p, "um número válido");
         return d;
     }
-    throw EConvertError("Could not convert value to a number");
+    throw EConvertError("Não foi possível converter o valor em número");
 }
 
 }  // namespace
@@ -88,12 +89,12 @@ TValue ConvertValue(const TValue& v, TFieldType type) {
             if (auto p = std::get_if<std::string>(&v)) {
                 if (Trim(*p).empty()) return TValue{};
                 int32_t i;
-                if (!TryStrToInt(*p, i)) FalhaConversao(*p, "integer value");
+                if (!TryStrToInt(*p, i)) FalhaConversao(*p, "um número inteiro válido");
                 return i;
             }
             double d = ComoNumero(v);
             if (std::isnan(d) || d > 2147483647.0 || d < -2147483648.0) {
-                throw EConvertError("Could not convert value to an integer");
+                throw EConvertError("Não foi possível converter o valor em número inteiro");
             }
             return int32_t(std::llround(d));
         }
@@ -110,9 +111,9 @@ TValue ConvertValue(const TValue& v, TFieldType type) {
                 dt = *p;
             } else if (auto p = std::get_if<std::string>(&v)) {
                 if (Trim(*p).empty()) return TValue{};
-                if (!TryStrToDateTime(*p, dt)) FalhaConversao(*p, "date");
+                if (!TryStrToDateTime(*p, dt)) FalhaConversao(*p, "uma data válida");
             } else {
-                throw EConvertError("Could not convert value to a date");
+                throw EConvertError("Não foi possível converter o valor em data");
             }
             if (type == TFieldType::ftDate) return DateOf(dt);
             return dt;
@@ -122,7 +123,7 @@ TValue ConvertValue(const TValue& v, TFieldType type) {
             if (auto p = std::get_if<std::string>(&v)) {
                 if (SameText(*p, "True") || SameText(*p, "T")) return true;
                 if (SameText(*p, "False") || SameText(*p, "F")) return false;
-                FalhaConversao(*p, "boolean value");
+                FalhaConversao(*p, "um valor lógico válido");
             }
             return ComoNumero(v) != 0;
         }

@@ -29,8 +29,10 @@ int DiaDoPeriodo(const std::string& periodicidade, int p, int ultimo) {
     } else {
         return 1;
     }
-    throw EConvertError("period " + std::to_string(p) + " does not exist for periodicity " +
-                        periodicidade);
+    const char* divisao = periodicidade == "D" ? "três decêndios (períodos 1 a 3)"
+                                               : "duas quinzenas (períodos 1 e 2)";
+    throw EConvertError("Período de referência inválido: a UF favorecida divide o mês em " +
+                        std::string(divisao) + " e não tem o período " + std::to_string(p));
 }
 
 }  // namespace
@@ -76,7 +78,7 @@ void RegraReferencia(TCritica& c) {
         const int dia =
             DiaDoPeriodo(dm.cdsUF.FieldByName("Periodicidade").AsString(), p, UltimoDia(mes, ano));
         if (!std::chrono::year_month_day(std::chrono::year(ano) / mes / dia).ok()) {
-            throw EConvertError(v + " does not form a date");
+            throw EConvertError("Período de referência inválido: " + v + " não forma uma data");
         }
         vencReferencia = MakeDate(ano, unsigned(mes), unsigned(dia));
         temVencReferencia = true;

@@ -47,7 +47,7 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind,
                            : kind == TMsgDlgType::mtWarning      ? "Aviso"
                            : kind == TMsgDlgType::mtConfirmation ? "Confirmação"
                                                                  : "Informação"));
-    std::string texto = TextoEmPortugues(text);
+    std::string texto = text;
     for (char& c : texto) {
         if (c == '\r') c = '\n';
     }

@@ -254,6 +254,10 @@ TEST_F(TabelasDistribuidasTest, RegraQueLeCampoSeguinteJulgaOPedidoInteiro) {
         // Espírito Santo's third ten days of June end after the due date.
         {Com(Pedido("ES", "100013"), "DOCUMENTOORIGEM=123;REFERENCIA=3062026"),
          "Retorno=001;Mensagem_Retorno=[Erro: 84] "},
+        // A period digit the state's month does not have: told in Portuguese.
+        {Com(Pedido("ES", "100013"), "DOCUMENTOORIGEM=123;REFERENCIA=4052026"),
+         "Retorno=001;Mensagem_Retorno=Período de referência inválido: a UF favorecida divide o "
+         "mês em três decêndios (períodos 1 a 3) e não tem o período 4;CRC="},
         // A year the document's format accepts for a period before 2008, not for one of 2026.
         {Com(Pedido("AM", "100064"), "DOCUMENTOORIGEM=0000012004;REFERENCIA=1052026"),
          "Retorno=001;Mensagem_Retorno=[Erro: 35] "},

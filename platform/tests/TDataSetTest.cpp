@@ -189,10 +189,34 @@ TEST_F(TabelaTest, ExpressaoDeFiltroMalFormadaFalhaClaramente) {
     try {
         t.SetFilter("(Flag = 'N'");
     } catch (const EDatabaseError& e) {
-        EXPECT_NE(std::string(e.what()).find("Filter expression"), std::string::npos);
+        EXPECT_NE(std::string(e.what()).find("Expressão de filtro mal formada"), std::string::npos);
     }
     // A failed expression leaves the previous one in force.
     EXPECT_EQ(t.Filter(), "");
+}
+
+// What the table engine says when a value does not fit reaches people (an import line, a host's
+// request, the screen): in Portuguese, quoting the value.
+TEST_F(TabelaTest, ValorQueOCampoNaoAceitaDitoEmPortugues) {
+    t.Append();
+    auto mensagem = [this](const char* campo, const std::string& texto) {
+        try {
+            t.FieldByName(campo).SetAsString(texto);
+        } catch (const EConvertError& e) {
+            return std::string(e.what());
+        }
+        return std::string("aceito");
+    };
+    EXPECT_EQ(mensagem("Data", "31/02/2026"), "'31/02/2026' não é uma data válida");
+    EXPECT_EQ(mensagem("Valor", "1O,00"), "'1O,00' não é um número válido");
+    EXPECT_EQ(mensagem("Numero", "x"), "'x' não é um número inteiro válido");
+    t.Cancel();
+    try {
+        t.FieldByName("Inexistente");
+        ADD_FAILURE();
+    } catch (const EDatabaseError& e) {
+        EXPECT_EQ(std::string(e.what()), "cdsTeste: campo 'Inexistente' não encontrado");
+    }
 }
 
 TEST_F(TabelaTest, CallbackDeFiltroLeOsCamposDoRegistroCandidato) {

@@ -239,7 +239,7 @@ TEST_F(IncorporacaoTest, ProdutoDataDePagamentoEValoresVazios) {
     auto semValor = LinhaValida();
     semValor[5] = "1O,00";
     dialogs.Clear();
-    EXPECT_EQ(Falha(Arquivo({Junta(semValor)})), "'1O,00' is not a valid floating point value");
+    EXPECT_EQ(Falha(Arquivo({Junta(semValor)})), "'1O,00' não é um número válido");
     EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
 }
 

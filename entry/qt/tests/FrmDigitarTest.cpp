@@ -515,22 +515,6 @@ TEST_F(FrmDigitarTest, F1AbreOTopicoDaJanela) {
     dm->cdsKOVA.Cancel();
 }
 
-TEST(TextoEmPortugues, MensagensDeConversaoParaAPessoa) {
-    const std::pair<const char*, const char*> casos[] = {
-        {"'31/02/2026' is not a valid date", "'31/02/2026' não é uma data válida"},
-        {"'1O,00' is not a valid floating point value", "'1O,00' não é um número válido"},
-        {"Linha 3: 'x' is not a valid integer value",
-         "Linha 3: 'x' não é um número inteiro válido"},
-        {"70000 is not a valid value for field 'Produto'. The allowed range is -32768 to 32767",
-         "70000 não é um valor válido para o campo 'Produto': os valores permitidos vão de -32768 "
-         "a 32767"},
-        {"cdsKOVA: Record not found", "cdsKOVA: registro não encontrado"},
-        {"[Erro: 7] Informe CNPJ/CPF do contribuinte",
-         "[Erro: 7] Informe CNPJ/CPF do contribuinte"},
-    };
-    for (const auto& [ingles, portugues] : casos) EXPECT_EQ(TextoEmPortugues(ingles), portugues);
-}
-
 // The Qt dialogs themselves, answered by keys as a person would.
 class DialogosQtTest : public FrmDigitarTest {
 protected:
