@@ -1,11 +1,13 @@
-// The C exports: each one calls its request and copies the reply; nothing thrown gets here.
+// The C exports host programs call: each one calls its request and copies the reply; nothing
+// thrown gets here. The tests' own entry points are in ExportacoesTeste.cpp, only in the tests'
+// variant of the library.
 
 #include <algorithm>
 #include <cstring>
 #include <string>
 
 #include "Interface.h"
-#include "kovadll_teste.h"
+#include "kovadll.h"
 
 namespace {
 
@@ -31,15 +33,6 @@ bool Cabe(size_t n, size_t tamanho, const char* exportacao) {
     return false;
 }
 
-size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
-    if (destino && tamanho > 0) {
-        const size_t k = std::min(n, tamanho - 1);
-        std::memcpy(destino, texto, k);
-        destino[k] = '\0';
-    }
-    return n + 1;
-}
-
 // A buffer the length-checked forms refuse, with the reason kova_ultimo_erro gives.
 bool BufferRecusado(const char* requisicao, size_t tamanho) {
     if (!requisicao) {
@@ -55,14 +48,30 @@ bool BufferRecusado(const char* requisicao, size_t tamanho) {
     return true;
 }
 
+}  // namespace
+
+namespace kovadll {
+
+size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho) {
+    if (destino && tamanho > 0) {
+        const size_t k = std::min(n, tamanho - 1);
+        std::memcpy(destino, texto, k);
+        destino[k] = '\0';
+    }
+    return n + 1;
+}
+
 // The export's part of a refused call: the reason, and the request left as it was.
 bool Recusada(const TChamada& chamada) {
     if (chamada.Aceita()) return false;
-    kovadll::DefineErro(kOutraChamada);
+    DefineErro(kOutraChamada);
     return true;
 }
 
-}  // namespace
+}  // namespace kovadll
+
+using kovadll::Copia;
+using kovadll::Recusada;
 
 extern "C" {
 
@@ -123,22 +132,6 @@ KOVADLL_API void KOVADLL_CALL imprime(const char* texto1, const char* texto2, co
             std::memcpy(resultado, kNaoImpressa, sizeof kNaoImpressa);
         }
     }
-}
-
-KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char* momento) {
-    TChamada chamada;
-    return !Recusada(chamada) && kovadll::DefineRelogio(momento);
-}
-
-KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char* roteiro) {
-    TChamada chamada;
-    if (!Recusada(chamada)) kovadll::DefineRoteiro(roteiro);
-}
-
-KOVADLL_API size_t KOVADLL_CALL kova_relato_teste(char* texto, size_t tamanho) {
-    TChamada chamada;  // read on this thread while it holds the call, or under the lock
-    const char* relato = kovadll::Relato();
-    return Copia(relato, std::strlen(relato), texto, tamanho);
 }
 
 KOVADLL_API size_t KOVADLL_CALL kova_ultimo_erro(char* texto, size_t tamanho) {

@@ -29,10 +29,18 @@ public:
 private:
     bool aceita_;
 };
-// Tests only: the library's clock set to "dd/mm/yyyy[ hh:nn:ss]" (null or empty: the system's
+// An export's part of a call refused because another runs on this thread: the reason kept; true
+// when refused.
+bool Recusada(const TChamada& chamada);
+// Copies the n bytes of texto and a zero byte into destino, cut to its tamanho; returns n + 1, the
+// size the whole text needs.
+size_t Copia(const char* texto, size_t n, char* destino, size_t tamanho);
+
+// What the tests' entry points call (ExportacoesTeste.cpp, only in the tests' variant):
+// the library's clock set to "dd/mm/yyyy[ hh:nn:ss]" (null or empty: the system's
 // clock again); false when the text is not such a moment.
 bool DefineRelogio(const char* momento);
-// Tests only: a script that acts for the person in hosted requests (null: a person again), and
+// a script that acts for the person in hosted requests (null: a person again), and
 // what the last scripted request saw.
 void DefineRoteiro(const char* texto);
 const char* Relato();

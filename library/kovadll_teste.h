@@ -1,9 +1,10 @@
 /*
  * Entry points of KOVADll that exist for the project's own tests, not for host programs. They are
  * not part of the library's contract (kovadll.h), are not installed with it, and may change or go
- * at any time. They are exported by name only for the test programs, which find them with dlsym
- * or GetProcAddress; on Windows their ordinals lie apart from those host programs use (the list
- * is library/exportacoes.txt).
+ * at any time. The shipped library does not have them: only its tests' variant
+ * (libkovadll_teste.so, kovadll_teste.dll, linked from the same objects) exports them, by name, for
+ * the test programs, which find them with dlsym or GetProcAddress; on Windows their ordinals lie
+ * apart from those host programs use (the list is library/exportacoes.txt).
  */
 #ifndef KOVADLL_TESTE_H
 #define KOVADLL_TESTE_H

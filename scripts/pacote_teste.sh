@@ -66,6 +66,11 @@ instala "${debs[@]}"
 multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)"
 [ -x /usr/bin/kova ] && [ -x /usr/bin/kovacli ] || falha "programas não instalados"
 [ -e "/usr/lib/$multiarch/libkovadll.so.1" ] || falha "libkovadll.so.1 não instalada"
+# The packaged library exports the host programs' calls and nothing else; the tests' variant,
+# which sets the clock the rules of dates read, is in no package.
+python3 "$fonte/library/tests/confere_exportacoes.py" "$fonte/library/exportacoes.txt" \
+    "/usr/lib/$multiarch/libkovadll.so.1" || falha "libkovadll.so.1 exporta mais que as chamadas dos programas"
+! dpkg -L "${pacotes[@]}" | grep -q kovadll_teste || falha "um pacote traz a variante de teste da biblioteca"
 [ -e /usr/share/man/man1/kova.1.gz ] && [ -e /usr/share/man/man1/kovacli.1.gz ] || falha "páginas de manual"
 [ -e /usr/share/kova/ajuda/digitacao.html ] || falha "o manual não foi instalado"
 [ "$(kovacli --versao)" = "kovacli (KOVA) $versao" ] || falha "versão do kovacli: $(kovacli --versao)"

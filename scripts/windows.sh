@@ -7,8 +7,10 @@
 #   scripts/windows.sh --sem-teste   build only
 #
 # The DLLs land in build-windows/x86_64/bin and build-windows/i686/bin (or $KOVA_WINDOWS_DIR):
-# kovadll.dll, DllInscE32.Dll, kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe and
-# kova_quedas_em_memoria.exe (the crash and full-disk cases of the table files, run under wine).
+# kovadll.dll (the one shipped: the host programs' calls only), kovadll_teste.dll (the tests'
+# variant, linked from the same objects, which also sets the clock), DllInscE32.Dll,
+# kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe and kova_quedas_em_memoria.exe (the
+# crash and full-disk cases of the table files, run under wine).
 # SQLite is built from Debian's source package (scripts/sqlite_fonte.sh), zlib for the host comes
 # from Debian's mingw package; the DLLs are linked statically and need only the system's own DLLs.
 set -euo pipefail
@@ -27,17 +29,21 @@ for arq in x86_64 i686; do
 done
 
 # The exports a host program looks up, by name and by ordinal, undecorated also where __stdcall
-# decorates them: the library's from its one list of exports, the component's one function.
+# decorates them: the library's from its one list of exports (the shipped DLL the host programs'
+# calls and nothing else, the tests' variant those and the tests' entry points), the component's
+# one function.
 for arq in x86_64 i686; do
     python3 "$root/library/tests/confere_exportacoes.py" "$root/library/exportacoes.txt" \
         "$saida/$arq/bin/kovadll.dll" "$arq-w64-mingw32-objdump"
+    python3 "$root/library/tests/confere_exportacoes.py" --variante-de-teste "$root/library/exportacoes.txt" \
+        "$saida/$arq/bin/kovadll_teste.dll" "$arq-w64-mingw32-objdump"
     python3 "$root/library/tests/confere_exportacoes.py" "$root/inscricao/DllInscE32.def" \
         "$saida/$arq/bin/DllInscE32.Dll" "$arq-w64-mingw32-objdump"
 done
 [ "${1:-}" = "--sem-teste" ] && exit 0
 
 linux="${KOVA_BUILD_DIR:-$root/build}"
-[ -f "$linux/bin/libkovadll.so" ] && [ -x "$linux/bin/kova_hospedeiro_lote" ] || "$root/scripts/build.sh"
+[ -f "$linux/bin/libkovadll_teste.so" ] && [ -x "$linux/bin/kova_hospedeiro_lote" ] || "$root/scripts/build.sh"
 echo "== 64 bits (wine64)"
 "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/x86_64/bin" wine "$root/data"
 if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then

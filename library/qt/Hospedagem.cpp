@@ -7,6 +7,7 @@
 
 #include "Dialogs.h"
 #include "Errors.h"
+#include "EstadoDoHospedeiro.h"
 #include "Interface.h"
 #include "Nucleo.h"
 #include "Requisicao.h"
@@ -55,7 +56,11 @@ namespace kovadll {
 
 using namespace kova;
 
+// The calls that make the Qt application or reach the print system give the host's locale and
+// signals back as they found them.
+
 bool Teste() {
+    const TEstadoDoHospedeiro hospedeiro;
     bool salvo = false;
     Protegido([&] {
         salvo = Hospedada(Objetos());
@@ -65,6 +70,7 @@ bool Teste() {
 }
 
 bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
+    const TEstadoDoHospedeiro hospedeiro;
     const bool ok = Protegido([&] {
         TfrmDigitar& frm = Objetos();
         frm.Requisicao = requisicao;
@@ -77,6 +83,7 @@ bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
 }
 
 bool Imprime(const char* texto1, const char* texto2, const char* texto3) {
+    const TEstadoDoHospedeiro hospedeiro;
     return Protegido([&] {
         // The host's Qt application (or the library's) exists before the report runs, as in the
         // desktop program: made after it, on a display, the process fails the leak checker at exit.

@@ -2,11 +2,13 @@
 """Checks a built library's exports against the one list of them (library/exportacoes.txt, or a
 module-definition file such as the component's): every export of the list is there, by name and
 on Windows at its ordinal, undecorated, and nothing else is exported (no C++ symbol either).
-With --cabecalhos, checks that the public header declares exactly the list's calls for host
-programs (ordinals below 101) and the tests' header exactly the others.
+The shipped library exports the list's calls for host programs (ordinals below 101) and nothing
+more; with --variante-de-teste, the tests' variant of the library exports the tests' entry points
+(from 101 on) too. With --cabecalhos, checks that the public header declares exactly the calls for
+host programs and the tests' header exactly the others.
 
-    confere_exportacoes.py <exportacoes.txt> <libkovadll.so>            Linux (nm -D)
-    confere_exportacoes.py <exportacoes.txt> <kovadll.dll> <objdump>    Windows (the mingw objdump)
+    confere_exportacoes.py [--variante-de-teste] <exportacoes.txt> <libkovadll.so>            Linux (nm -D)
+    confere_exportacoes.py [--variante-de-teste] <exportacoes.txt> <kovadll.dll> <objdump>    Windows (the mingw objdump)
     confere_exportacoes.py --cabecalhos <exportacoes.txt> <kovadll.h> <kovadll_teste.h>
 """
 import re
@@ -14,7 +16,7 @@ import subprocess
 import sys
 
 
-def lista(caminho, windows):
+def lista(caminho, windows, de_teste=True):
     esperadas = {}
     for linha in open(caminho, encoding='utf-8'):
         # "name @N" in a module-definition file.
@@ -22,6 +24,8 @@ def lista(caminho, windows):
         if len(partes) < 2 or partes[0].startswith('#') or not partes[1].isdigit():
             continue
         if windows and 'linux' in partes[2:]:
+            continue
+        if not de_teste and int(partes[1]) >= PRIMEIRO_DE_TESTE:
             continue
         esperadas[partes[0]] = int(partes[1])
     return esperadas
@@ -74,20 +78,31 @@ def do_windows(biblioteca, objdump):
 
 
 def main():
-    if sys.argv[1] == '--cabecalhos':
-        return confere_cabecalhos(*sys.argv[2:5])
-    windows = len(sys.argv) == 4
-    esperadas = lista(sys.argv[1], windows)
-    achadas = do_windows(sys.argv[2], sys.argv[3]) if windows else do_linux(sys.argv[2])
+    argumentos = sys.argv[1:]
+    if argumentos[0] == '--cabecalhos':
+        return confere_cabecalhos(*argumentos[1:4])
+    variante = argumentos[0] == '--variante-de-teste'
+    if variante:
+        argumentos = argumentos[1:]
+    windows = len(argumentos) == 3
+    esperadas = lista(argumentos[0], windows, de_teste=variante)
+    achadas = do_windows(argumentos[1], argumentos[2]) if windows else do_linux(argumentos[1])
     falhas = []
     for nome, ordinal in esperadas.items():
         if nome not in achadas:
             falhas.append('%s não é exportada' % nome)
         elif windows and achadas[nome] != ordinal:
             falhas.append('%s é a exportação %d, não a %d' % (nome, achadas[nome], ordinal))
-    falhas += ['%s é exportada sem estar na lista' % nome for nome in achadas if nome not in esperadas]
+    de_teste = lista(argumentos[0], windows)
+    for nome in achadas:
+        if nome in esperadas:
+            continue
+        if nome in de_teste:
+            falhas.append('%s é entrada dos testes, que a biblioteca entregue não exporta' % nome)
+        else:
+            falhas.append('%s é exportada sem estar na lista' % nome)
     for f in falhas:
-        print('FALHA: %s: %s' % (sys.argv[2], f), file=sys.stderr)
+        print('FALHA: %s: %s' % (argumentos[1], f), file=sys.stderr)
     return 1 if falhas else 0
 
 

@@ -7,7 +7,8 @@
 #
 # A wine prefix already made (the other Windows test's) saves making one.
 #
-# The host stores a slip with kova2 and prints it: imprime answers 000 and the queue writes one A4
+# The host (through the tests' variant of the DLL, whose clock it sets) stores a slip with kova2 and
+# prints it: imprime answers 000 and the queue writes one A4
 # page. The Linux library lays out the same slip, and the two pages must be the same
 # (library/tests/compara_paginas.py): the symbol of copies 1 and 3 read by zbarimg as the
 # stored 44 digits, the typeable line and the amounts in the text, every word at the same place.
@@ -60,7 +61,7 @@ printf 'REGEDIT4\r\n\r\n[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]
 
 rm -rf "$c/kova"
 mkdir -p "$c/kova/prog" "$dir/linux/win"
-cp "$windows/kovadll.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$c/kova/prog/"
+cp "$windows/kovadll_teste.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$c/kova/prog/"
 cp -r "$linux/Dados" "$c/kova/"
 cp -r "$linux/Dados" "$dir/linux/"
 printf '[KOVA]\r\nDirDados=C:\\kova\\Dados\r\n' >"$c/windows/KOVA.INI"
@@ -71,7 +72,7 @@ printf '%s\r\n' "VERSAO=1;UFFAVORECIDA=AC;RECEITA=600016;CICCONTRIBUINTE=8431038
 
 # ImprimeWindows <replies>: the host prints the slip under wine.
 ImprimeWindows() {
-    (cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\imprimir.txt' "C:\\kova\\$1" \
+    (cd "$c/kova/prog" && "$wine" kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\kova\imprimir.txt' "C:\\kova\\$1" \
         "$momento" --imprime >/dev/null) || falha "o programa hospedeiro não imprimiu"
     iconv -f cp1252 -t utf-8 "$c/kova/$1"
 }
@@ -90,7 +91,7 @@ Pagina windows.pdf
 # The Linux library's page of the same slip as its painter writes it, on a machine without a
 # printer (a queue's own conversions would leave its text unreadable to pdftotext).
 KOVA_WINDIR="$dir/linux/win" KOVA_SYSDIR="$dir/linux/win" CUPS_SERVER="$dir/nenhum.sock" QT_QPA_PLATFORM=offscreen \
-    "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$c/kova/imprimir.txt" "$dir/linux.txt" "$momento" \
+    "$linux/kova_hospedeiro_lote" "$linux/libkovadll_teste.so" "$c/kova/imprimir.txt" "$dir/linux.txt" "$momento" \
     --imprime >/dev/null || falha "o programa hospedeiro no Linux"
 grep -qx 'imprime=000' "$dir/linux.txt" || falha "imprime no Linux: $(cat "$dir/linux.txt")"
 grep -qx "codigo=$codigo" "$dir/linux.txt" || falha "as KOVA diferem: $(cat "$dir/linux.txt")"

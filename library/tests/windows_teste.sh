@@ -3,9 +3,11 @@
 #
 #   windows_teste.sh <Linux build's bin> <Windows build's bin> <wine command> <table sources> [count]
 #
-# 1. A C host program built with mingw-w64 loads kovadll.dll, finds kova2 by name and by ordinal 3
-#    and sends a fixed set of requests over the shipped data, its clock set; the same host built
-#    for Linux sends them to libkovadll.so. The two reply files must be the same byte for byte.
+# 1. A C host program built with mingw-w64 loads the tests' variant of the DLL (kovadll_teste.dll,
+#    the shipped objects and the entry point that sets the clock), finds kova2 by name and by
+#    ordinal 3 and sends a fixed set of requests over the shipped data, its clock set; the same
+#    host built for Linux sends them to libkovadll_teste.so. The two reply files must be the same
+#    byte for byte. The shipped kovadll.dll answers a host too, and has no way to set its clock.
 #    It also checks the answers of kova and teste in a build without the screen. The host runs as
 #    a user who may not write the system directory (a standard user of an office): the
 #    registration component beside the host program is used from there, and nothing is written.
@@ -83,19 +85,20 @@ RespostasLinux() {
     printf '[KOVA]\r\nDirDados=%s/Dados\r\n' "$2" >"$2/win/KOVA.INI"
     cp "$linux/DllInscE32.Dll" "$2/win/"
     KOVA_WINDIR="$2/win" KOVA_SYSDIR="$2/win" \
-        "$linux/kova_hospedeiro_lote" "$linux/libkovadll.so" "$3" "$4" "$momento" >/dev/null
+        "$linux/kova_hospedeiro_lote" "$linux/libkovadll_teste.so" "$3" "$4" "$momento" >/dev/null
 }
 RespostasLinux "$linux/Dados" "$trabalho/linux" "$trabalho/requisicoes.txt" "$trabalho/linux.txt"
 
 # The Windows replies: the host program and the two DLLs in one folder, the same data copied,
 # KOVA.INI in the Windows directory; the registration component is not in the system directory.
 mkdir -p "$c/kova/prog"
-cp "$windows/kovadll.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$c/kova/prog/"
+cp "$windows/kovadll.dll" "$windows/kovadll_teste.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" \
+    "$c/kova/prog/"
 cp -r "$linux/Dados" "$c/kova/"
 cp "$trabalho/requisicoes.txt" "$c/kova/"
 [ ! -e "$sistema/DllInscE32.Dll" ] || falhou "o prefixo já tem DllInscE32.Dll no diretório de sistema"
 printf '[KOVA]\r\nDirDados=C:\\kova\\Dados\r\n' >"$c/windows/KOVA.INI"
-(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows.txt' \
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows.txt' \
     "$momento" --sem-tela | iconv -f cp1252 -t utf-8) || falhou "o programa hospedeiro no Windows"
 cmp "$trabalho/linux.txt" "$c/kova/windows.txt" || falhou "as respostas do Windows diferem das do Linux"
 [ "$(wc -l <"$c/kova/windows.txt")" -eq "$total" ] || falhou "respostas faltando"
@@ -105,26 +108,33 @@ aceitas=$(grep -ac ';Retorno=000;' "$c/kova/windows.txt" || true)
 grep -aq 'Erro: 124\]' "$c/kova/windows.txt" || falhou "a inscrição estadual não foi conferida"
 echo "respostas iguais nos dois sistemas, sem gravar no diretório de sistema: $total requisições, $aceitas aceitas"
 
+# The shipped DLL, as a host program finds it: its calls by name and by ordinal, none of the tests'
+# entry points, every reply's CRC right at the system's own clock.
+head -n 40 "$trabalho/requisicoes.txt" >"$c/kova/entrega.txt"
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\entrega.txt' 'C:\kova\entrega_respostas.txt' \
+    "$momento" --entrega | iconv -f cp1252 -t utf-8) || falhou "a DLL entregue"
+rm "$c/kova/prog/kovadll.dll"
+
 # The component beside the DLL, which the host loads from another folder; then in no place.
 grep -a -m 60 'INSCRICAOESTADUAL=' "$trabalho/requisicoes.txt" >"$trabalho/ie.txt"
 RespostasLinux "$linux/Dados" "$trabalho/linux_ie" "$trabalho/ie.txt" "$trabalho/linux_ie.txt"
 mkdir -p "$c/kova/dll"
 cp "$trabalho/ie.txt" "$c/kova/"
-mv "$c/kova/prog/kovadll.dll" "$c/kova/prog/DllInscE32.Dll" "$c/kova/dll/"
-(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll.dll' 'C:\kova\ie.txt' \
+mv "$c/kova/prog/kovadll_teste.dll" "$c/kova/prog/DllInscE32.Dll" "$c/kova/dll/"
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll_teste.dll' 'C:\kova\ie.txt' \
     'C:\kova\windows_ie.txt' "$momento" >/dev/null) || falhou "o programa hospedeiro com a DLL em outra pasta"
 cmp "$trabalho/linux_ie.txt" "$c/kova/windows_ie.txt" || falhou "as respostas com o componente ao lado da DLL diferem"
 rm "$c/kova/dll/DllInscE32.Dll"
 # A request whose registration the component judged.
 n=$(grep -an -m 1 'Erro: 124\]' "$trabalho/linux_ie.txt" | cut -d: -f1)
 sed -n "${n}p" "$trabalho/ie.txt" >"$c/kova/ie1.txt"
-(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll.dll' 'C:\kova\ie1.txt' \
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll_teste.dll' 'C:\kova\ie1.txt' \
     'C:\kova\sem.txt' "$momento" --recargas 1 >/dev/null) || falhou "o programa hospedeiro sem o componente"
 lugares='ERRO=DllInscE32.Dll não carregada (procurada em C:\windows\system32\, C:\kova\prog\ e C:\kova\dll\)'
 [ "$sistema" = "$c/windows/system32" ] || lugares=$(printf '%s' "$lugares" | sed 's/system32/syswow64/')
 [ "$(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")" = "$lugares" ] ||
     falhou "sem o componente: $(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")"
-mv "$c/kova/dll/kovadll.dll" "$c/kova/prog/"
+mv "$c/kova/dll/kovadll_teste.dll" "$c/kova/prog/"
 cp "$windows/DllInscE32.Dll" "$c/kova/prog/"
 echo "componente ao lado da DLL usado; sem ele, os lugares procurados são ditos"
 
@@ -136,7 +146,7 @@ RespostasLinux "$linux/Dados" "$trabalho/linux_cargas" "$trabalho/cargas.txt" "$
 for i in $(seq 40); do cat "$trabalho/linux_cargas.txt"; done >"$trabalho/cargas_esperadas.txt"
 cp "$trabalho/cargas.txt" "$c/kova/"
 for h in a b c; do
-    (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\cargas.txt' "C:\\kova\\cargas_$h.txt" \
+    (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\kova\cargas.txt' "C:\\kova\\cargas_$h.txt" \
         "$momento" --recargas 40 >/dev/null) &
     eval "p_$h=$!"
 done
@@ -161,7 +171,7 @@ rm -rf "$c/kova/Dados2"
 cp -r "$trabalho/escrita/Dados" "$c/kova/Dados2"
 rm -f "$c/windows/KOVA.INI"
 printf '[Op\xe7\xf5es]\r\nInstala\xe7\xe3o=Nova Vers\xe3o\r\n[Dados]\r\nPath=..\\Dados2\r\n' >"$c/kova/prog/Config.ini"
-(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
+(cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
     "$momento" >/dev/null) || falhou "o programa hospedeiro com Config.ini"
 cmp "$trabalho/linux.txt" "$c/kova/windows2.txt" || falhou "as respostas com Config.ini diferem"
 kovaini=$(tr -d '\r' <"$c/windows/KOVA.INI")
