@@ -26,8 +26,9 @@ bool TPreenchimento::AindaVem(const std::vector<std::string>& lidos) const {
 }
 
 bool TPreenchimento::Adia(TField& campo) {
+    if (&campo == julgando_) return false;
     if (std::find(aguardando_.begin(), aguardando_.end(), &campo) != aguardando_.end()) return true;
-    if (!AindaVem(frm_.CamposLidos(campo.FieldName()))) return false;
+    if (aguardando_.empty() && !AindaVem(frm_.CamposLidos(campo.FieldName()))) return false;
     aguardando_.push_back(&campo);
     return true;
 }
@@ -37,19 +38,21 @@ void TPreenchimento::Preenchido(std::string_view campo) {
     auto it = std::find_if(aVir_.begin(), aVir_.end(),
                            [campo](const std::string& c) { return SameText(c, campo); });
     if (it != aVir_.end()) aVir_.erase(it);
-    std::sort(aguardando_.begin(), aguardando_.end(),
-              [](const TField* a, const TField* b) { return a->Index() < b->Index(); });
     const TDM& dm = frm_.dm_;
-    for (size_t i = 0; i < aguardando_.size();) {
-        TField* f = aguardando_[i];
-        if (AindaVem(frm_.CamposLidos(f->FieldName()))) {
-            ++i;
-            continue;
+    // Unattended, the first refusal ends the request: a later one would take its place.
+    auto recusado = [&dm] { return dm.ModoSilencioso && !dm.UltimoErro.empty(); };
+    while (!aguardando_.empty() && !recusado()) {
+        TField* f = aguardando_.front();
+        if (AindaVem(frm_.CamposLidos(f->FieldName()))) return;
+        aguardando_.erase(aguardando_.begin());
+        julgando_ = f;
+        try {
+            frm_.JulgaMudancaAdiada(*f);
+        } catch (...) {
+            julgando_ = nullptr;
+            throw;
         }
-        aguardando_.erase(aguardando_.begin() + std::ptrdiff_t(i));
-        frm_.JulgaMudancaAdiada(*f);
-        // Unattended, the first refusal ends the request: a later one would take its place.
-        if (dm.ModoSilencioso && !dm.UltimoErro.empty()) return;
+        julgando_ = nullptr;
     }
 }
 

@@ -1,11 +1,12 @@
 #pragma once
 // A slip filled field by field from outside the screen: the items of a library request, the
 // columns of an import line. Each field filled is judged (its check and what its change refuses
-// or opens) once every field its rules read holds what it will hold: a field whose rules read a
-// field still to come waits for it, and is judged right after it, so that the verdict never
-// depends on the order in which the fields come. While a slip is filled, the total the amounts add
-// up on the way is not judged at each amount: the total's own field or the whole-slip check judges
-// it.
+// or opens) once every field its rules read holds what it will hold, and the fields are judged in
+// the order they were filled: a field whose rules read a field still to come waits for it, and the
+// fields filled after it wait their turn behind it. The first refusal is therefore that of the
+// first field, in filling order, whose rules refuse the whole slip, whatever order the fields
+// come in. While a slip is filled, the total the amounts add up on the way is not judged at each
+// amount: the total's own field or the whole-slip check judges it.
 //
 // One object for the span of one slip's filling, on the stack of whoever fills it; it registers
 // itself with the entry form, whose data notification asks it whether a change waits. The one who
@@ -29,8 +30,8 @@ public:
     TPreenchimento(const TPreenchimento&) = delete;
     TPreenchimento& operator=(const TPreenchimento&) = delete;
 
-    // A field was filled: the fields that waited only for what is now in are judged, in the
-    // slip's field order.
+    // A field was filled: the fields waiting in front whose rules read nothing still to come are
+    // judged, in the order they were filled.
     void Preenchido(std::string_view campo);
 
     // Asked by the data notification on a change of a field: true when its judgement waits for a
@@ -44,6 +45,8 @@ private:
     TPreenchimento* anterior_;
     std::vector<std::string> aVir_;
     std::vector<TField*> aguardando_;
+    // The field being judged: a value its own rules write back is judged at once.
+    TField* julgando_ = nullptr;
 };
 
 }  // namespace kova
