@@ -32,12 +32,22 @@ TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
     ScriptedDialogs dialogs;
     ScopedDialogService servico(dialogs);
     Clock::Set(MakeDateTime(2024, 3, 15, 10, 0));
-    {
+    // A slip of the revenue's own layout, and a courier slip of the import revenue (layout 30).
+    for (const bool courier : {false, true}) {
+        SCOPED_TRACE(courier ? "courier" : "receita");
         TDM dm;
         dm.AbrirTabelasVazias();
         ReferenciasBasicas(dm);
         dm.cdsKOVA.Append();
         PreencheKOVAValida(dm);
+        if (courier) {
+            dm.CriandoRegistro = true;
+            dm.cdsKOVA.FieldByName("Receita").SetAsString("100056");
+            dm.cdsKOVA.FieldByName("Referencia").SetAsString("1022024");
+            dm.cdsKOVA.FieldByName("DocumentoOrigem").SetAsString("2400000009");
+            dm.CriandoRegistro = false;
+            dm.CodigoCourier = "5";
+        }
         dm.cdsKOVA.Post();
         TqrpKOVA relatorio;
         // Named after this process: runs of the suite side by side must not overwrite each other's
@@ -47,6 +57,10 @@ TEST(RelatorioPDF, SimboloDasViasUmETresLidoDoPapel) {
         KOVAEmPDF(relatorio, 3, base + ".pdf");
         const std::string conteudo = dm.cdsKOVA.FieldByName("CodigoBarra").AsString();
         ASSERT_EQ(conteudo.size(), 44u);
+        // The courier layout: the import revenue as 14, the period's year and month, company 05.
+        if (courier) {
+            EXPECT_EQ(conteudo.substr(20, 8), "14240205");
+        }
         ASSERT_EQ(
             std::system(("pdftoppm -r 300 -png -singlefile " + base + ".pdf " + base).c_str()), 0);
         // Each copy's region of the page at 300 dpi: copy 1 with its symbol band (95.2 mm from the
