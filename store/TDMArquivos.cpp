@@ -121,6 +121,16 @@ bool HaRestos(const std::string& dirDados) {
     return !Temporarios(dirDados).empty();
 }
 
+// What decides where a person's slips go (Config.ini, a data directory beside the program) is
+// obeyed only when no other user could have written it: else the slips would go where that user
+// reads them.
+std::string DeOutroUsuario(const std::string& caminho, const char* oQue) {
+    const std::string motivo = GravavelPorOutros(caminho);
+    if (motivo.empty()) return {};
+    return "Erro na configuração do KOVA\r\r" + motivo + ".\r\rPor segurança o KOVA não usa " +
+           oQue + " que outro usuário possa ter gravado: " + caminho;
+}
+
 std::string NomePrograma() {
     std::string nome = NomeArquivo(CaminhoPrograma());
     return nome.empty() ? std::string("KOVA") : nome;
@@ -224,6 +234,16 @@ bool TDM::Configurar() {
         std::string dirExe = TIniFile("KOVA.ini").ReadString("KOVA", "DirExe", "");
         if (ExisteArquivoDisco(dirExe + "Config.ini")) dirConfig = dirExe;
     }
+    const auto recusa = [this](const std::string& motivo) {
+        if (motivo.empty()) return false;
+        Erro(motivo);
+        SolicitarTerminacao();
+        return true;
+    };
+    if (ExisteArquivoDisco(dirConfig + "Config.ini") &&
+        recusa(DeOutroUsuario(dirConfig + "Config.ini", "um arquivo de configuração"))) {
+        return false;
+    }
     TIniFile config(dirConfig + "Config.ini");
     std::string instalacao = config.ReadString("Opções", "Instalação", "none");
     TopMargin = config.ReadInteger("Opções", "TopMargin", -1);
@@ -242,6 +262,11 @@ bool TDM::Configurar() {
         atualizaTabelas();
     } else {
         DirDados = NormalizaCaminho(config.ReadString("Dados", "Path", DirPrograma + "Dados"));
+        const std::string aoLado = DirPrograma + "Dados";
+        if (IncluiBarra(DirDados) == IncluiBarra(aoLado) && ExisteDiretorio(aoLado) &&
+            recusa(DeOutroUsuario(aoLado, "uma pasta de dados"))) {
+            return false;
+        }
     }
     EnderecoAutuacoesMG = config.ReadString("Opções", "EnderecoAutuacoesMG", EnderecoAutuacoesMG);
     EnderecoFazendaCE = config.ReadString("Opções", "EnderecoFazendaCE", EnderecoFazendaCE);

@@ -355,7 +355,9 @@ TEST_F(PastaCompartilhadaTest, NovaVersaoSemPastaDoWindowsGravavelFalhaComMensag
             setenv("KOVA_WINDIR", windows.c_str(), 1);
             if (geteuid() == 0) {
                 chmod(dir.Raiz().c_str(), 0777);
-                chmod(dir.Programa().c_str(), 0777);
+                // Sticky, as /tmp: the administrator's Config.ini there is not another user's to
+                // replace, so it is obeyed.
+                chmod(dir.Programa().c_str(), 01777);
                 if (setuid(65534) != 0) return 50;
             }
             ScriptedDialogs vistos;
