@@ -11,9 +11,11 @@
 #include "Conversoes.h"
 #include "Dialogs.h"
 #include "Errors.h"
+#include "Espera.h"
 #include "Interface.h"
 #include "Nucleo.h"
 #include "Requisicao.h"
+#include "TChecksum.h"
 #include "TDM.h"
 #include "TIniFile.h"
 #include "TfrmDigitar.h"
@@ -79,7 +81,9 @@ TfrmDigitar& Objetos() {
         if (modulo->TerminacaoSolicitada) {
             std::string motivo =
                 dialogos.ultimoErro.empty() ? "DM não assinalado" : dialogos.ultimoErro;
+            const bool emUso = modulo->DadosEmUso;
             modulo.reset();
+            if (emUso) throw EPastaEmUso(motivo);
             throw Exception(motivo);
         }
         maximoGuardadas = MaximoGuardadas(*modulo);
@@ -87,6 +91,18 @@ TfrmDigitar& Objetos() {
     }
     if (!frmDigitar) formulario = std::make_unique<TfrmDigitar>(*DM);
     return *frmDigitar;
+}
+
+TfrmDigitar* ObjetosOuEmUso(const std::string& pedido) {
+    try {
+        return &Objetos();
+    } catch (const EPastaEmUso& e) {
+        const std::string texto =
+            pedido + "Retorno=001;Mensagem_Retorno=KOVA não incluída: " + kEmUsoPorOutroPrograma;
+        Resposta() = texto + ";CRC=" + TChecksum().StringCRC(texto);
+        ultimoErro = TextoEmPortugues(e.what());
+        return nullptr;
+    }
 }
 
 bool Protegido(const std::function<void()>& corpo) {
@@ -115,10 +131,11 @@ using namespace kova;
 
 bool Kova2(const char* requisicao, const char** texto, size_t* tamanho) {
     const bool ok = Protegido([&] {
-        TfrmDigitar& frm = Objetos();
-        frm.Requisicao = requisicao;
-        if (ValidaRequisicao(frm)) Guarda(DM->cdsKOVA);
-        Resposta() = frm.Requisicao;
+        TfrmDigitar* frm = ObjetosOuEmUso("");
+        if (!frm) return;
+        frm->Requisicao = requisicao;
+        if (ValidaRequisicao(*frm)) Guarda(DM->cdsKOVA);
+        Resposta() = frm->Requisicao;
     });
     *texto = Resposta().c_str();
     *tamanho = Resposta().size();
@@ -147,6 +164,9 @@ thread_local bool nestaLinha = false;
 
 TChamada::TChamada() : aceita_(!nestaLinha) {
     if (!aceita_) return;
+    // From the moment the call is made: waiting for its turn counts against the bound of its
+    // waits for the data directory.
+    IniciaPrazoDaChamada();
     umaChamada.lock();
     nestaLinha = true;
 }
@@ -155,6 +175,7 @@ TChamada::~TChamada() {
     if (!aceita_) return;
     nestaLinha = false;
     umaChamada.unlock();
+    EncerraPrazoDaChamada();
 }
 
 }  // namespace kovadll

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "Errors.h"
 #include "TRelatorio.h"
 
 namespace kova {
@@ -15,8 +16,19 @@ class TDataSet;
 class TfrmDigitar;
 
 // The entry form over the data module, both created on the first call; throws when the data
-// directory does not load, leaving nothing behind so that the next call tries again.
+// directory does not load, leaving nothing behind so that the next call tries again (EPastaEmUso
+// when another program held it past the bound of the wait).
 TfrmDigitar& Objetos();
+
+class EPastaEmUso : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Objetos(), or null when another program held the data directory past the bound of the wait: the
+// reply is then a refusal that says so, after `pedido` (kova's request and ";", nothing for
+// kova2), signed, and kova_ultimo_erro gives the whole message. Throws as Objetos() otherwise.
+TfrmDigitar* ObjetosOuEmUso(const std::string& pedido);
 
 // Runs the body; a failure becomes the text kovadll::UltimoErro gives (in Portuguese) and false.
 bool Protegido(const std::function<void()>& corpo);

@@ -18,6 +18,11 @@ struct TCarregado {
     TConsisteInscricao funcao = nullptr;
 };
 
+TBibliotecaDinamica::TGancho& Gancho() {
+    static TBibliotecaDinamica::TGancho g;
+    return g;
+}
+
 TCarregado& Carregado() {
     static TCarregado c;
     return c;
@@ -45,12 +50,15 @@ std::string Lista(const std::vector<std::string>& lugares) {
 
 }  // namespace
 
+void DefineGanchoDeCarga(TBibliotecaDinamica::TGancho gancho) { Gancho() = std::move(gancho); }
+
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
     TCarregado& c = Carregado();
     const std::vector<std::string> lugares = Lugares(dirPrograma);
     if (c.funcao && lugares == c.lugares) return c.funcao;
 
     const std::string nome = kComponenteInscricao;
+    if (Gancho()) Gancho()(TBibliotecaDinamica::TPasso::Procura);
     std::string caminho;
     for (const std::string& dir : lugares) {
         if (ExisteArquivoDisco(dir + nome)) {
@@ -62,10 +70,11 @@ TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
         throw Exception(nome + " não carregada (procurada em " + Lista(lugares) + ")");
     // Code another user could have put there would run as this user: it is refused, not passed over
     // for the next place, so that someone sees it.
-    if (const std::string motivo = GravavelPorOutros(caminho); !motivo.empty()) {
-        throw Exception(nome + " não carregada: " + motivo + "; por segurança o KOVA não a usa");
+    auto biblioteca = std::make_unique<TBibliotecaDinamica>(caminho, Gancho());
+    if (!biblioteca->Recusa().empty()) {
+        throw Exception(nome + " não carregada: " + biblioteca->Recusa() +
+                        "; por segurança o KOVA não a usa");
     }
-    auto biblioteca = std::make_unique<TBibliotecaDinamica>(caminho);
     if (!biblioteca->Carregada())
         throw Exception(nome + " não carregada (" + caminho + " não pôde ser carregada)");
     auto funcao =

@@ -4,11 +4,14 @@
 // installation puts it), the program's folder, then the folder the system itself was installed
 // in (on Windows the folder of the library or program that holds the engine; on Linux the
 // package's). Nothing is copied or written, so a user who may not write the system directory
-// uses the component beside the program. On Linux a component that another user could have put or
-// changed there (GravavelPorOutros) is never loaded. Not for two threads at once.
+// uses the component beside the program. The file loaded is the file checked (TBibliotecaDinamica):
+// never a link, and on Linux never one that another user could have put or changed there. Not for
+// two threads at once.
 
 #include <cstdint>
 #include <string>
+
+#include "TBibliotecaDinamica.h"
 
 namespace kova {
 
@@ -28,5 +31,9 @@ using TConsisteInscricao = int32_t (*)(const char* inscricao, const char* uf);
 // load, or why it may not be trusted), or "Entrypoint ConsisteInscricaoEstadual não encontrado em
 // DllInscE32.Dll". After a failure the next call looks again.
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma);
+
+// Tests only: called before each step of the loads that follow (looking for the file, opening it,
+// checking it, loading it), as someone racing a load would act; null for none.
+void DefineGanchoDeCarga(TBibliotecaDinamica::TGancho gancho);
 
 }  // namespace kova

@@ -61,10 +61,12 @@ void TornaPrivado(const std::string& path);
 void CriaArquivoNovo(const std::string& path, bool privado);
 // True when path is itself a symbolic link (whatever it points to).
 bool EhLinkSimbolico(const std::string& path);
-// Why a file that is to be loaded as code could have been put or changed there by another user:
-// it, or its folder, belongs to someone other than the user or the administrator, or may be written
-// by group or others (a folder with the sticky bit keeps others from replacing it). Empty when
-// nothing but the user and the administrator can have written it. Windows: always empty.
+// Why a file or folder that decides what the program does (settings, the data directory beside the
+// program) could have been put or changed there by another user: it (the entry itself, or what a
+// link leads to), or its folder, belongs to someone other than the user or the administrator, or
+// may be written by group or others (a folder with the sticky bit keeps others from replacing it).
+// Empty when nothing but the user and the administrator can have written it. Windows: always
+// empty.
 std::string GravavelPorOutros(const std::string& path);
 
 // Renames a file over another, which is replaced; false on failure (errno says why).

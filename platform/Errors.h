@@ -21,6 +21,13 @@ public:
     using Exception::Exception;
 };
 
+// A table file that another program still held when the wait's bound ran out (in the middle of its
+// save, or stopped there).
+class EArquivoEmUso : public EDatabaseError {
+public:
+    using EDatabaseError::EDatabaseError;
+};
+
 // A text that does not convert to the number or date a field holds.
 class EConvertError : public Exception {
 public:

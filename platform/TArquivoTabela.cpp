@@ -65,6 +65,26 @@ private:
     bool concluida_ = false;
 };
 
+// The reads of one look at the file: the seal and the rows it covers, as one save left them. A save
+// of another program comes before or after it, never between (SQLite's own locks), so no lock of
+// the directory is needed to read the slips file.
+class TLeitura {
+public:
+    explicit TLeitura(sqlite3* db)
+        : db_(sqlite3_get_autocommit(db) &&
+                      sqlite3_exec(db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK
+                  ? db
+                  : nullptr) {}
+    ~TLeitura() {
+        if (db_) sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr);
+    }
+    TLeitura(const TLeitura&) = delete;
+    TLeitura& operator=(const TLeitura&) = delete;
+
+private:
+    sqlite3* db_;
+};
+
 bool Existe(sqlite3* db, const std::string& sql) {
     sqlite3_stmt* s = nullptr;
     if (sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) return false;
@@ -203,6 +223,7 @@ void TArquivoTabela::CarregaResidentes(TDataSet& tabela,
     uint64_t soma = 0;
     int64_t linhas = 0;
     uint64_t selo = 0;
+    TLeitura leitura(e_->db());
     if (selado_) {
         LeSelo(linhas, selo);
         registros.reserve(size_t(std::clamp<int64_t>(linhas, 0, int64_t(1) << 24)));

@@ -79,6 +79,9 @@ std::string NomeParaSQLite(const std::string& path) {
 }
 
 [[noreturn]] void FalhaBanco(sqlite3* db, const std::string& path) {
+    const int codigo = db ? sqlite3_errcode(db) & 0xff : SQLITE_NOMEM;
+    if (codigo == SQLITE_BUSY || codigo == SQLITE_LOCKED)
+        throw EArquivoEmUso(NomeArquivo(path) + ": " + kEmUsoPorOutroPrograma);
     throw EDatabaseError(NomeArquivo(path) + ": " + CausaDaLeitura(db));
 }
 
@@ -104,8 +107,6 @@ constexpr int kMaiorValor = 16 * 1024 * 1024;
 constexpr uint64_t kPassosPorByte = 64;
 constexpr uint64_t kPassosMinimos = 20'000'000;
 constexpr int kPassosEntreConferencias = 1000;
-// Milliseconds a connection waits for the locks other programs hold.
-constexpr int kEspera = 10000;
 
 uint64_t TamanhoDoArquivo(const std::string& path) { return Arquivos().Tamanho(path); }
 
@@ -150,8 +151,8 @@ TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
     db_.reset(raw);
     if (rc != SQLITE_OK) FalhaBanco(raw, path_);
     sqlite3* db = db_.get();
-    // Another program's save is waited for, not taken for a failure.
-    sqlite3_busy_timeout(db, kEspera);
+    // Another program's save is waited for, not taken for a failure, up to the bound of every wait.
+    sqlite3_busy_handler(db, &TConexao::Ocupado, this);
     sqlite3_db_config(db, SQLITE_DBCONFIG_DEFENSIVE, 1, nullptr);
     for (int opcao : {SQLITE_DBCONFIG_ENABLE_TRIGGER, SQLITE_DBCONFIG_ENABLE_VIEW,
                       SQLITE_DBCONFIG_TRUSTED_SCHEMA, SQLITE_DBCONFIG_ENABLE_LOAD_EXTENSION,
@@ -173,6 +174,12 @@ TConexao::TConexao(const std::string& path, bool escrita) : path_(path) {
         FalhaBanco(db, path_);
     LimitaAoArquivo();
     ConfereEsquema();
+}
+
+int TConexao::Ocupado(void* conexao, int vezes) {
+    auto* c = static_cast<TConexao*>(conexao);
+    if (vezes == 0) c->espera_ = TEspera();
+    return c->espera_.Pausa() ? 1 : 0;
 }
 
 int TConexao::Progresso(void* conexao) {

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "Espera.h"
 #include "TDataSet.h"
 
 namespace kova::tabela {
@@ -56,12 +57,15 @@ public:
 
 private:
     static int Progresso(void* conexao);
+    // SQLite's busy handler: waits for another program's hold as every wait does (TEspera).
+    static int Ocupado(void* conexao, int vezes);
     void ConfereEsquema();
 
     std::string path_;
     Banco db_;
     uint64_t passos_ = 0;
     uint64_t limite_ = 0;
+    TEspera espera_;
 };
 // A column name as SQL writes it.
 std::string Aspas(const std::string& nome);

@@ -216,7 +216,12 @@ bool AtualizaTabelasDoUsuario(const std::string& dirPrograma, const std::string&
     // their checksums at each save: the tables change only while no such program runs.
     TTrava escritor = TTrava::TentarEscritor(dirDados, "atualização das tabelas");
     if (!escritor.Obtida()) return false;
-    TTrava trava = TTrava::Aguardar(dirDados, TTrava::TModo::Exclusiva);
+    TTrava trava;
+    try {
+        trava = TTrava::Aguardar(dirDados, TTrava::TModo::Exclusiva);
+    } catch (const ETravaOcupada&) {
+        return false;  // held past the bound: the next start replaces them
+    }
     TDM::RecuperarGravacao(dirDados);
     const std::string versaoAntiga = VersaoDoControle(dirDados + "Controle.cds");
     std::vector<std::string> gravados;

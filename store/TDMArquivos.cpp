@@ -121,6 +121,16 @@ bool HaRestos(const std::string& dirDados) {
     return !Temporarios(dirDados).empty();
 }
 
+// What decides where a person's slips go (Config.ini, a data directory beside the program) is
+// obeyed only when no other user could have written it: else the slips would go where that user
+// reads them.
+std::string DeOutroUsuario(const std::string& caminho, const char* oQue) {
+    const std::string motivo = GravavelPorOutros(caminho);
+    if (motivo.empty()) return {};
+    return "Erro na configuração do KOVA\r\r" + motivo + ".\r\rPor segurança o KOVA não usa " +
+           oQue + " que outro usuário possa ter gravado: " + caminho;
+}
+
 std::string NomePrograma() {
     std::string nome = NomeArquivo(CaminhoPrograma());
     return nome.empty() ? std::string("KOVA") : nome;
@@ -224,6 +234,16 @@ bool TDM::Configurar() {
         std::string dirExe = TIniFile("KOVA.ini").ReadString("KOVA", "DirExe", "");
         if (ExisteArquivoDisco(dirExe + "Config.ini")) dirConfig = dirExe;
     }
+    const auto recusa = [this](const std::string& motivo) {
+        if (motivo.empty()) return false;
+        Erro(motivo);
+        SolicitarTerminacao();
+        return true;
+    };
+    if (ExisteArquivoDisco(dirConfig + "Config.ini") &&
+        recusa(DeOutroUsuario(dirConfig + "Config.ini", "um arquivo de configuração"))) {
+        return false;
+    }
     TIniFile config(dirConfig + "Config.ini");
     std::string instalacao = config.ReadString("Opções", "Instalação", "none");
     TopMargin = config.ReadInteger("Opções", "TopMargin", -1);
@@ -242,6 +262,11 @@ bool TDM::Configurar() {
         atualizaTabelas();
     } else {
         DirDados = NormalizaCaminho(config.ReadString("Dados", "Path", DirPrograma + "Dados"));
+        const std::string aoLado = DirPrograma + "Dados";
+        if (IncluiBarra(DirDados) == IncluiBarra(aoLado) && ExisteDiretorio(aoLado) &&
+            recusa(DeOutroUsuario(aoLado, "uma pasta de dados"))) {
+            return false;
+        }
     }
     EnderecoAutuacoesMG = config.ReadString("Opções", "EnderecoAutuacoesMG", EnderecoAutuacoesMG);
     EnderecoFazendaCE = config.ReadString("Opções", "EnderecoFazendaCE", EnderecoFazendaCE);
@@ -394,16 +419,26 @@ bool TDM::CarregarTabelas() {
     // other program holds the lock, otherwise the load reads through it.
     TAdiaMensagens mensagens;
     TTrava trava;
-    if (HaRestos(DirDados)) {
-        trava = TTrava::TentarExclusiva(DirDados);
-        if (trava.Travada()) {
-            RecuperarGravacao(DirDados);
-            trava.Compartilhar();
-        } else {
-            trava.Liberar();
+    try {
+        if (HaRestos(DirDados)) {
+            trava = TTrava::TentarExclusiva(DirDados);
+            if (trava.Travada()) {
+                RecuperarGravacao(DirDados);
+                trava.Compartilhar();
+            } else {
+                trava.Liberar();
+            }
         }
+        if (!trava.Travada()) trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+    } catch (const ETravaOcupada& e) {
+        // Held past the bound (a program stopped in the middle of its work, or someone holding
+        // the lock on purpose): told, and the next start or library call tries again.
+        Erro("Erro na abertura dos arquivos\r\rO arquivo está em uso por outro programa: \r" +
+             e.Arquivo() + "\r\rTente de novo quando o outro programa terminar.");
+        DadosEmUso = true;
+        SolicitarTerminacao();
+        return false;
     }
-    if (!trava.Travada()) trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
     // A crashed save that had completed its pair (its mark lists it) without putting it in place:
     // the new files are the truth.
     std::vector<std::string> vigentes;
@@ -472,6 +507,7 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
             return false;
         } catch (const std::exception& e) {
             Erro(std::string("Erro na abertura da tabela: ") + a.nome + "\r\r" + e.what());
+            if (dynamic_cast<const EArquivoEmUso*>(&e)) DadosEmUso = true;
             a.tabela->Close();
             arquivoKOVA_.reset();
             SolicitarTerminacao();
@@ -541,7 +577,7 @@ std::vector<TBookmark> TDM::KOVAsQue(const std::vector<std::string>& campos,
 void TDM::CarregarKOVAsGuardadas() {
     if (guardadasCarregadas_ || !cdsKOVA.Active()) return;
     const std::string path = DirDados + "KOVA.cds";
-    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+    // The slips file alone, read in one look (TArquivoTabela): no lock of the directory is needed.
     try {
         auto kova = std::make_shared<TArquivoTabela>(path, cdsKOVA, false);
         const std::string indice = cdsKOVA.IndexName();
@@ -701,10 +737,21 @@ void TDM::RetiraCRCDoKOVA() {
 void TDM::SalvarKOVA() {
     if (!cdsKOVA.Active() || !cdsKOVA.TemPendencias()) return;
     const std::string kova = DirDados + "KOVA.cds";
-    // No load and no other save of this directory meanwhile.
-    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
-    RecuperarGravacao(DirDados);
+    TTrava trava;
     try {
+        // The slips of a sealed file change in one SQLite transaction, which loads read around
+        // through SQLite's own locks. The directory's lock is taken (no load and no table tool
+        // meanwhile) only when more changes: what a crashed save left is put right, the checksum
+        // table loses its entry for the file, or a file of an earlier version gets its seal.
+        const bool soOArquivo = arquivoKOVA_ && arquivoKOVA_->Path() == kova &&
+                                arquivoKOVA_->Selado() && !HaRestos(DirDados) &&
+                                !(cdsControleCRC.Active() &&
+                                  cdsControleCRC.Locate("NomeTabela", {std::string("KOVA.CDS")},
+                                                        {.caseInsensitive = true}));
+        if (!soOArquivo) {
+            trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+            RecuperarGravacao(DirDados);
+        }
         // The file the slips came from, unless a save of an earlier version put another one in its
         // place since (its crash recovered only now).
         if (!arquivoKOVA_ || arquivoKOVA_->Path() != kova) {
@@ -734,7 +781,12 @@ void TDM::SalvarKOVA() {
 
 void TDM::GravarKOVAInteiro() {
     const std::string kova = DirDados + "KOVA.cds";
-    TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+    TTrava trava;
+    try {
+        trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+    } catch (const std::exception& e) {
+        throw NaoGravou(kova, e);
+    }
     RecuperarGravacao(DirDados);
     arquivoKOVA_.reset();
     try {

@@ -41,6 +41,13 @@
  * No export lets a failure reach the caller: a failure leaves the request in the buffer and its
  * text can be read with kova_ultimo_erro.
  *
+ * No call waits longer than ten seconds, counted from the call (its wait for another thread's call
+ * included), for what another program holds in the data directory (its lock, the slips file in
+ * the middle of a save). Past that, kova2 answers
+ *   Retorno=001;Mensagem_Retorno=KOVA não incluída: o arquivo está em uso por outro programa;CRC=..
+ * and kova the same after the request and ";"; kova_ultimo_erro gives the whole message, naming
+ * the file. The next call tries again.
+ *
  * On Linux kova and teste show the entry screen with Qt on the calling thread. A host that runs
  * its own QApplication keeps it: the screen opens inside it. A host without one gets one made by
  * the library on the first call that needs it, kept for the life of the process. With no display

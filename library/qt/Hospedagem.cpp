@@ -72,10 +72,11 @@ bool Teste() {
 bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
     const TEstadoDoHospedeiro hospedeiro;
     const bool ok = Protegido([&] {
-        TfrmDigitar& frm = Objetos();
-        frm.Requisicao = requisicao;
-        if (Hospedada(frm)) Guarda(DM->cdsKOVA);
-        Resposta() = frm.Requisicao;
+        TfrmDigitar* frm = ObjetosOuEmUso(std::string(requisicao) + ";");
+        if (!frm) return;
+        frm->Requisicao = requisicao;
+        if (Hospedada(*frm)) Guarda(DM->cdsKOVA);
+        Resposta() = frm->Requisicao;
     });
     *texto = Resposta().c_str();
     *tamanho = Resposta().size();

@@ -31,12 +31,15 @@ bool Teste() {
 
 // The request, then a refusal that says why, signed: not the refusal of a slip a person cancelled.
 bool Kova(const char* requisicao, const char** texto, size_t* tamanho) {
+    bool emUso = false;
     const bool ok = Protegido([&] {
-        TfrmDigitar& frm = Objetos();
+        TfrmDigitar* frm = ObjetosOuEmUso(std::string(requisicao) + ";");
+        emUso = frm == nullptr;
+        if (emUso) return;
         Resposta() = AssinaResposta(
-            frm, std::string(requisicao) + ";Retorno=001;Mensagem_Retorno=" + kKovaSemTela);
+            *frm, std::string(requisicao) + ";Retorno=001;Mensagem_Retorno=" + kKovaSemTela);
     });
-    if (ok) DefineErro(kSemTela);
+    if (ok && !emUso) DefineErro(kSemTela);
     *texto = Resposta().c_str();
     *tamanho = Resposta().size();
     return ok;

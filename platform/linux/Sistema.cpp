@@ -162,6 +162,9 @@ std::string GravavelPorOutros(const std::string& path) {
     }
     for (const std::string& c : caminhos) {
         struct stat st;
+        // The entry itself too: a link another user made may be pointed elsewhere at any moment,
+        // whatever it points to now.
+        if (::lstat(c.c_str(), &st) == 0 && alheio(st)) return c + " pertence a outro usuário";
         if (::stat(c.c_str(), &st) != 0) continue;
         if (alheio(st)) return c + " pertence a outro usuário";
         if (st.st_mode & 022) return c + " pode ser alterado por outros usuários";

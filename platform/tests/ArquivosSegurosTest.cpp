@@ -2,20 +2,27 @@
 // or swamp the program, links left where the program makes its files, files and folders open to
 // everyone, code put where the program loads it from, a start without HOME.
 
+#include <fcntl.h>
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
 #include <sqlite3.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 #include <sstream>
+#include <thread>
 
 #include "Diretorios.h"
 #include "Errors.h"
+#include "Espera.h"
 #include "OutroUsuario.h"
 #include "TArquivoTabela.h"
 #include "TIniFile.h"
@@ -313,6 +320,167 @@ TEST_F(ArquivosSegurosTest, TravasPlantadasSubstituidasSemTocarNoAlvo) {
         EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(raiz + nome))) << nome;
     }
     EXPECT_NE(Le(raiz + TTrava::kArquivoEscritor).find("kova (processo "), std::string::npos);
+}
+
+// A lock file is as private as the slips file beside it, whatever the umask: another user of the
+// machine who may read the directory may not even open it, and so may not hold it against the
+// person (every save, import and library call would wait for them).
+TEST_F(ArquivosSegurosTest, TravasTaoPrivadasQuantoOArquivoDeKOVAs) {
+    ::umask(0);
+    {
+        TTrava escritor = TTrava::TentarEscritor(raiz, "kova");
+        TTrava trava = TTrava::Aguardar(raiz, TTrava::TModo::Compartilhada);
+        EXPECT_TRUE(escritor.Travada() && trava.Travada());
+    }
+    EXPECT_EQ(Modo(raiz + TTrava::kArquivo), 0600u);
+    EXPECT_EQ(Modo(raiz + TTrava::kArquivoEscritor), 0600u);
+    // One that an earlier version left open is closed; where the slips file may be read by a
+    // group, so may the lock, and no more.
+    const std::string kova = raiz + "KOVA.cds";
+    Escreve(kova, "");
+    for (unsigned modo : {0600u, 0640u, 0644u, 0600u}) {
+        ::chmod(kova.c_str(), modo);
+        TTrava trava = TTrava::Aguardar(raiz, TTrava::TModo::Compartilhada);
+        EXPECT_EQ(Modo(raiz + TTrava::kArquivo), modo);
+    }
+    ::chmod((raiz + TTrava::kArquivoEscritor).c_str(), 0666);
+    TTrava::TentarEscritor(raiz, "kova");
+    EXPECT_EQ(Modo(raiz + TTrava::kArquivoEscritor), 0600u);
+    ::umask(022);
+    if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "another user's attempt needs the superuser";
+    EXPECT_EQ(NoFilho([&] {
+                  std::string r;
+                  for (const char* nome : {TTrava::kArquivo, TTrava::kArquivoEscritor}) {
+                      const int fd = ::open((raiz + nome).c_str(), O_RDONLY);
+                      if (fd < 0) continue;
+                      r += std::string(nome) +
+                           (::flock(fd, LOCK_EX | LOCK_NB) == 0 ? " held " : " opened ");
+                      ::close(fd);
+                  }
+                  return r;
+              }),
+              "");
+}
+
+// A lock file that another user made and this one may not open: the directory is held by them,
+// never taken for one without locks. A second writer is refused at its start, and a load waits no
+// longer than the bound.
+TEST_F(ArquivosSegurosTest, TravaDeOutroUsuarioQueNaoSePodeAbrirEhPastaOcupada) {
+    if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "another user's lock files need the superuser";
+    const std::string pasta = raiz + "comum/";
+    fs::create_directory(pasta);
+    ::chmod(pasta.c_str(), 0777);
+    // The first writer, another user of the machine, holds the directory meanwhile.
+    int pronto[2], fim[2];
+    ASSERT_EQ(::pipe(pronto), 0);
+    ASSERT_EQ(::pipe(fim), 0);
+    const pid_t primeiro = ::fork();
+    if (primeiro == 0) {
+        ::close(pronto[0]);
+        ::close(fim[1]);
+        char r = '0';
+        // Whose files are the user's alone, as the lock files are now whatever the umask.
+        ::umask(077);
+        if (::setgroups(0, nullptr) == 0 && ::setgid(kSemCadastro) == 0 &&
+            ::setuid(kSemCadastro) == 0) {
+            TTrava escritor = TTrava::TentarEscritor(pasta, "kova");
+            TTrava trava = TTrava::Aguardar(pasta, TTrava::TModo::Compartilhada);
+            if (escritor.Travada() && trava.Travada()) r = '1';
+            if (::write(pronto[1], &r, 1) != 1) ::_exit(2);
+            ::read(fim[0], &r, 1);
+        } else if (::write(pronto[1], &r, 1) != 1) {
+            ::_exit(2);
+        }
+        ::_exit(0);
+    }
+    ::close(pronto[1]);
+    ::close(fim[0]);
+    char r = 0;
+    ASSERT_EQ(::read(pronto[0], &r, 1), 1);
+    ASSERT_EQ(r, '1');
+    DefineEsperaMaxima(std::chrono::milliseconds(200));
+    EXPECT_EQ(NoFilho([&] {
+                  TTrava segundo = TTrava::TentarEscritor(pasta, "kovacli");
+                  if (segundo.Obtida()) return std::string("a second writer went on");
+                  const std::string quem = "outro usuário (" + pasta +
+                                           "KOVA.escritor não pode ser aberto por este usuário)";
+                  if (segundo.Ocupante() != quem) return "held by: " + segundo.Ocupante();
+                  try {
+                      TTrava::Aguardar(pasta, TTrava::TModo::Compartilhada);
+                  } catch (const EErroGravacao& e) {
+                      return e.Causa() == "o arquivo está em uso por outro programa" ? std::string()
+                                                                                     : e.Causa();
+                  }
+                  return std::string("the slips pair was taken as unlocked");
+              }),
+              "");
+    DefineEsperaMaxima(kEsperaMaxima);
+    ::close(fim[1]);
+    ::close(pronto[0]);
+    int estado = 0;
+    ::waitpid(primeiro, &estado, 0);
+}
+
+// No wait for what another program holds lasts longer than the bound: past it, "o arquivo está em
+// uso por outro programa". Within a library call the bound counts from the call's start, its wait
+// for its turn included, so a call that waited behind others tries once and answers.
+TEST_F(ArquivosSegurosTest, EsperaPeloQueOutroProgramaPrendeTemLimite) {
+    using namespace std::chrono;
+    DefineEsperaMaxima(milliseconds(300));
+    const auto espera = [&](TTrava::TModo modo) {
+        const auto inicio = steady_clock::now();
+        std::string causa;
+        try {
+            TTrava::Aguardar(raiz, modo);
+        } catch (const ETravaOcupada& e) {
+            causa = e.Causa() + " " + e.Arquivo();
+        }
+        return std::make_pair(causa, duration_cast<milliseconds>(steady_clock::now() - inicio));
+    };
+    const std::string emUso = "o arquivo está em uso por outro programa " + raiz + TTrava::kArquivo;
+    {
+        // Another open of the file holds against this one, in one process as in two.
+        TTrava outro = TTrava::Aguardar(raiz, TTrava::TModo::Exclusiva);
+        for (TTrava::TModo modo : {TTrava::TModo::Compartilhada, TTrava::TModo::Exclusiva}) {
+            const auto [causa, tempo] = espera(modo);
+            EXPECT_EQ(causa, emUso);
+            EXPECT_GE(tempo, milliseconds(300));
+            EXPECT_LT(tempo, milliseconds(2000));
+        }
+        IniciaPrazoDaChamada();
+        std::this_thread::sleep_for(milliseconds(300));
+        const auto [causa, tempo] = espera(TTrava::TModo::Compartilhada);
+        EncerraPrazoDaChamada();
+        EXPECT_EQ(causa, emUso);
+        EXPECT_LT(tempo, milliseconds(100)) << "the call's own deadline had passed";
+    }
+    {
+        TTrava leitor = TTrava::Aguardar(raiz, TTrava::TModo::Compartilhada);
+        EXPECT_TRUE(TTrava::Aguardar(raiz, TTrava::TModo::Compartilhada).Travada());
+        EXPECT_EQ(espera(TTrava::TModo::Exclusiva).first, emUso);
+    }
+    EXPECT_TRUE(TTrava::Aguardar(raiz, TTrava::TModo::Exclusiva).Travada());
+
+    // A table file in the middle of another program's save: SQLite's wait has the same bound.
+    const std::string arquivo = Arquivo("salvando.cds");
+    sqlite3* outro = nullptr;
+    ASSERT_EQ(sqlite3_open(arquivo.c_str(), &outro), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(outro, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    const auto inicio = steady_clock::now();
+    try {
+        TDataSet t;
+        LoadFromFile(t, arquivo);
+        ADD_FAILURE() << "read in the middle of a save";
+    } catch (const EArquivoEmUso& e) {
+        EXPECT_EQ(std::string(e.what()), "salvando.cds: o arquivo está em uso por outro programa");
+    }
+    EXPECT_LT(steady_clock::now() - inicio, milliseconds(2000));
+    sqlite3_exec(outro, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(outro);
+    TDataSet t;
+    LoadFromFile(t, arquivo);
+    EXPECT_EQ(t.RecordCount(), 2);
+    DefineEsperaMaxima(kEsperaMaxima);
 }
 
 // Code that another user could have put or changed is not trusted: a file or folder that is not

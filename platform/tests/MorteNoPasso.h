@@ -55,14 +55,17 @@ inline bool EhPasso(const __ptrace_syscall_info& info) {
 // What became of a traced child.
 struct TFimDoPasso {
     bool morto = false;    // killed before the step asked for
+    bool parado = false;   // stopped before the step asked for, still traced (ParaNoPasso)
     int passos = 0;        // steps made before the end (all of them when it was not killed)
     int estado = 0;        // the wait status when it ended by itself
     bool rastreou = true;  // false when the child could not be traced at all
 };
 
 // Takes over a child stopped in ComecaPassos() and kills it before its step n (n = 0: before the
-// first); with n < 0, or n past its last step, it runs to its end and the steps are counted.
-inline TFimDoPasso MataNoPasso(pid_t filho, int n) {
+// first); with n < 0, or n past its last step, it runs to its end and the steps are counted. With
+// parar, the child is left stopped before step n instead, holding whatever it holds, until the
+// caller kills it (a program frozen in the middle of its work).
+inline TFimDoPasso MataNoPasso(pid_t filho, int n, bool parar = false) {
     TFimDoPasso fim;
     int estado = 0;
     if (waitpid(filho, &estado, 0) != filho || !WIFSTOPPED(estado)) {
@@ -92,6 +95,10 @@ inline TFimDoPasso MataNoPasso(pid_t filho, int n) {
         __ptrace_syscall_info info{};
         if (ptrace(PTRACE_GET_SYSCALL_INFO, filho, sizeof info, &info) <= 0) continue;
         if (info.op != PTRACE_SYSCALL_INFO_ENTRY || !EhPasso(info)) continue;
+        if (fim.passos == n && parar) {
+            fim.parado = true;
+            return fim;
+        }
         if (fim.passos == n) {
             kill(filho, SIGKILL);
             waitpid(filho, &estado, 0);

@@ -53,8 +53,9 @@ public:
     // finds the slips of before or those of after, each file passing its check. The file carries
     // its own check (each row's CRC and a seal over them, TArquivoTabela), so that the cost is the
     // same at any size; ControleCRC.cds holds no entry for it. Holds the directory's lock
-    // exclusively meanwhile. Throws EGravacaoKOVA, with the reason, when the changes could not be
-    // written; the file stays as it was and the changes stay to be saved.
+    // exclusively only when more than the slips file changes (see TTrava). Throws EGravacaoKOVA,
+    // with the reason, when the changes could not be written (another program held the file past
+    // the bound of the wait included); the file stays as it was and the changes stay to be saved.
     void SalvarKOVA();
     // Writes every slip of the table as a new slips file put in place of the old one in one step
     // (the new-version installation, which may change the layout).
@@ -140,6 +141,10 @@ public:
     // on (EscritaRecusada, termination requested) while another program holds it.
     bool Escritor = false;
     bool EscritaRecusada = false;
+    // Set, with termination requested, when the load found the data directory held by another
+    // program past the bound of the wait (the library answers such a call as a refusal that says
+    // so).
+    bool DadosEmUso = false;
 
     // How the start reads the slips file: every slip with its resident fields (the desktop and its
     // lists), or only the last number (a program that only adds slips: an import, the library's

@@ -18,6 +18,7 @@
 #include "Dialogs.h"
 #include "DiretorioDeTeste.h"
 #include "Diretorios.h"
+#include "Espera.h"
 #include "GravacaoKOVA.h"
 #include "MorteNoPasso.h"
 #include "TChecksum.h"
@@ -184,6 +185,145 @@ TEST_F(PastaCompartilhadaTest, SegundoEscritorRecusadoSemGravarNadaELeitoresCont
     dialogs.Clear();
     EXPECT_FALSE(Carrega(true).TerminacaoSolicitada);
     EXPECT_TRUE(Erros().empty());
+}
+
+// Another program holding the directory's lock past the bound (a table tool stopped in the middle
+// of its work, or someone holding it on purpose): a start says the file is in use instead of
+// waiting for ever; the save of the slips file alone goes on beside it, and one that needs the
+// lock says why and keeps the slip to be saved.
+TEST_F(PastaCompartilhadaTest, TravaPresaAlemDoLimiteDizEmUsoSemPrenderNinguem) {
+    using namespace std::chrono;
+    struct TLimite {
+        TLimite() { DefineEsperaMaxima(milliseconds(300)); }
+        ~TLimite() { DefineEsperaMaxima(kEsperaMaxima); }
+    } limite;
+    TDM& d = Carrega(true);
+    d.GravarAposAlteracao = true;
+    d.cdsKOVA.Append();
+    d.cdsKOVA.Post();  // the shipped file gets its own check
+    TTrava outro = TTrava::Aguardar(dir.Dados(), TTrava::TModo::Exclusiva);
+
+    // Another program's start (a data module is one per process).
+    const std::string esperada =
+        "Erro na abertura dos arquivos\r\rO arquivo está em uso por outro programa: \r" +
+        dir.Dados() + "KOVA.trava\r\rTente de novo quando o outro programa terminar.";
+    const auto inicio = steady_clock::now();
+    EXPECT_EQ(Espera(Filho([&] {
+                  dm.reset();  // this process's copy of the writer's
+                  ScriptedDialogs vistos;
+                  ScopedDialogService s(vistos);
+                  TDM leitor;
+                  leitor.DirPrograma = dir.Programa();
+                  leitor.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+                  leitor.DMCreate();
+                  if (!leitor.TerminacaoSolicitada || !leitor.DadosEmUso) return 1;
+                  return vistos.Texts() == std::vector<std::string>{esperada} ? 0 : 2;
+              })),
+              0);
+    EXPECT_LT(steady_clock::now() - inicio, milliseconds(3000));
+
+    d.cdsKOVA.Append();
+    EXPECT_NO_THROW(d.cdsKOVA.Post());
+    // What a crashed save left must be put right first, which needs the lock.
+    DiretorioDeTeste::Escreve(dir.Dados() + "KOVA.gravacao.Ab12Cd", "KOVA.cds\n");
+    d.cdsKOVA.Append();
+    d.cdsKOVA.FieldByName("RazaoSocial").SetAsString("TERCEIRA");
+    std::string mensagem;
+    try {
+        d.cdsKOVA.Post();
+    } catch (const EGravacaoKOVA& e) {
+        mensagem = e.what();
+    }
+    EXPECT_EQ(mensagem, "Erro ao gravar o arquivo " + dir.Dados() +
+                            "KOVA.cds: o arquivo está em uso por outro programa\r\rO arquivo "
+                            "anterior foi mantido; as últimas alterações não foram gravadas.");
+    EXPECT_EQ(d.cdsKOVA.State(), TDataSetState::dsInsert);
+    outro.Liberar();
+    d.cdsKOVA.Post();
+    EXPECT_FALSE(ExisteArquivoDisco(dir.Dados() + "KOVA.gravacao.Ab12Cd"));
+    dm.reset();
+    EXPECT_EQ(Carrega().cdsKOVA.RecordCount(), 3);
+    EXPECT_TRUE(Erros().empty());
+}
+
+// A writer frozen before each step of a save in turn (stopped by a debugger, a suspended session):
+// programs that load the directory meanwhile, as a library host does, are never held up past the
+// bound. They load the slips of before, or, while the writer holds the slips file itself in the
+// middle of writing it, say it is in use; once the writer is gone they load.
+TEST_F(PastaCompartilhadaTest, EscritorParadoEmCadaPassoDaGravacaoNaoPrendeQuemCarrega) {
+    using namespace std::chrono;
+    struct TLimite {
+        TLimite() { DefineEsperaMaxima(milliseconds(200)); }
+        ~TLimite() { DefineEsperaMaxima(kEsperaMaxima); }
+    } limite;
+    {
+        TDM& d = Carrega(true);
+        d.GravarAposAlteracao = true;
+        d.cdsKOVA.Append();
+        d.cdsKOVA.Post();
+        dm.reset();
+    }
+    const auto gravacao = [&](int passo) {
+        const pid_t filho = Filho([&] {
+            TDM d;
+            d.DirPrograma = dir.Programa();
+            d.Escritor = true;
+            d.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+            d.DMCreate();
+            d.GravarAposAlteracao = true;
+            d.cdsKOVA.Append();
+            if (!ComecaPassos()) return 9;
+            d.cdsKOVA.Post();
+            return 0;
+        });
+        return std::make_pair(filho, MataNoPasso(filho, passo, passo >= 0));
+    };
+    // 0: loaded (the slips of before), 1: told the directory is in use; anything else is a fault.
+    const auto carga = [&] {
+        return Espera(Filho([&] {
+            ::alarm(20);  // a load that hangs ends here
+            ScriptedDialogs vistos;
+            ScopedDialogService s(vistos);
+            TDM d;
+            d.DirPrograma = dir.Programa();
+            d.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+            const auto inicio = steady_clock::now();
+            d.DMCreate();
+            if (steady_clock::now() - inicio > milliseconds(2000)) return 20;
+            if (!d.TerminacaoSolicitada) return d.UltimoIdKOVA == 1 ? 0 : 21;
+            if (d.DadosEmUso && vistos.Texts().size() == 1 &&
+                vistos.Texts()[0].find("rquivo está em uso por outro programa") !=
+                    std::string::npos) {
+                return 1;
+            }
+            return 22;
+        }));
+    };
+    const auto [inteira, fim] = gravacao(-1);
+    ASSERT_TRUE(fim.rastreou);
+    ASSERT_EQ(Espera(inteira), 0);
+    ASSERT_GT(fim.passos, 3);
+    {
+        // Back to one slip: the steps are counted on the same save each time.
+        TDM& d = Carrega(true);
+        d.GravarAposAlteracao = true;
+        d.cdsKOVA.Last();
+        d.cdsKOVA.Delete();
+        dm.reset();
+    }
+    int carregadas = 0;
+    for (int passo = 0; passo < fim.passos; ++passo) {
+        const auto [escritor, parado] = gravacao(passo);
+        ASSERT_TRUE(parado.parado) << passo;
+        const int r = carga();
+        EXPECT_TRUE(r == 0 || r == 1) << "step " << passo << ": " << r;
+        carregadas += r == 0;
+        ::kill(escritor, SIGKILL);
+        ::waitpid(escritor, nullptr, 0);
+        EXPECT_EQ(carga(), 0) << "after the writer of step " << passo << " was killed";
+    }
+    // Loads wait for the slips file only while its new pages are written, not for the whole save.
+    EXPECT_GT(carregadas, 0);
 }
 
 // A save that died after completing its pair, with only the slips file put in place: while another
@@ -355,7 +495,9 @@ TEST_F(PastaCompartilhadaTest, NovaVersaoSemPastaDoWindowsGravavelFalhaComMensag
             setenv("KOVA_WINDIR", windows.c_str(), 1);
             if (geteuid() == 0) {
                 chmod(dir.Raiz().c_str(), 0777);
-                chmod(dir.Programa().c_str(), 0777);
+                // Sticky, as /tmp: the administrator's Config.ini there is not another user's to
+                // replace, so it is obeyed.
+                chmod(dir.Programa().c_str(), 01777);
                 if (setuid(65534) != 0) return 50;
             }
             ScriptedDialogs vistos;

@@ -19,6 +19,7 @@
 #include "Diretorios.h"
 #include "Errors.h"
 #include "MorteNoPasso.h"
+#include "OutroUsuario.h"
 #include "TChecksum.h"
 #include "TDM.h"
 #include "TIniFile.h"
@@ -159,6 +160,85 @@ TEST_F(ArquivosTest, ConfigIniDoDirExeQuandoNaoHaOutro) {
     TDM& d = Carrega();
     EXPECT_EQ(d.TopMargin, 7);
     EXPECT_EQ(d.DirDados, dir.Dados());
+}
+
+// Config.ini and a data directory beside the program decide where the slips go: what another user
+// could have written there is refused, naming it, and nothing is read or written through it.
+TEST_F(ArquivosTest, ConfigIniEDadosQueOutroUsuarioPodeTerGravadoSaoRecusados) {
+    namespace fs = std::filesystem;
+    const auto recusa = [](const std::string& motivo, const char* oQue,
+                           const std::string& caminho) {
+        return "Erro na configuração do KOVA\r\r" + motivo + ".\r\rPor segurança o KOVA não usa " +
+               oQue + " que outro usuário possa ter gravado: " + caminho;
+    };
+    const auto so = [&](const std::string& esperado) {
+        const auto textos = dialogs.Texts();
+        dialogs.Clear();
+        return textos.size() == 1 && textos[0] == esperado && dm->TerminacaoSolicitada &&
+                       !dm->cdsControleCRC.Active()
+                   ? std::string()
+                   : (textos.empty() ? std::string("nothing said") : textos[0]);
+    };
+    const std::string config = dir.Programa() + "Config.ini";
+    // The data directory a Config.ini written by someone else would send the slips to.
+    const std::string outra = dir.Raiz() + "outra/";
+    fs::copy(dir.Dados(), outra, fs::copy_options::recursive);
+    DiretorioDeTeste::Escreve(config, "[Dados]\r\nPath=" + outra + "\r\n");
+    ::chmod(config.c_str(), 0666);
+    Carrega();
+    EXPECT_EQ(so(recusa(config + " pode ser alterado por outros usuários",
+                        "um arquivo de configuração", config)),
+              "");
+    // Closed to others, the user's own file is obeyed.
+    ::chmod(config.c_str(), 0644);
+    EXPECT_FALSE(Carrega().TerminacaoSolicitada);
+    EXPECT_EQ(dm->DirDados, outra);
+
+    // Without Config.ini, the folder Dados beside the program, open to others.
+    const std::string aoLado = dir.Programa() + "Dados";
+    fs::remove(config);
+    fs::copy(dir.Dados(), aoLado, fs::copy_options::recursive);
+    ::chmod(aoLado.c_str(), 0777);
+    Carrega();
+    EXPECT_EQ(
+        so(recusa(aoLado + " pode ser alterado por outros usuários", "uma pasta de dados", aoLado)),
+        "");
+    ::chmod(aoLado.c_str(), 0755);
+    EXPECT_FALSE(Carrega().TerminacaoSolicitada);
+    EXPECT_EQ(dm->DirDados, aoLado + "/");
+    EXPECT_TRUE(dialogs.Texts().empty());
+
+    if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "another user's files need the superuser";
+    ASSERT_EQ(::chown(aoLado.c_str(), kNinguem, kNinguem), 0);
+    Carrega();
+    EXPECT_EQ(so(recusa(aoLado + " pertence a outro usuário", "uma pasta de dados", aoLado)), "");
+    ASSERT_EQ(::chown(aoLado.c_str(), 0, 0), 0);
+    // Another user's Config.ini, however closed.
+    DiretorioDeTeste::Escreve(config, "[Dados]\r\nPath=" + outra + "\r\n");
+    ::chmod(config.c_str(), 0600);
+    ASSERT_EQ(::chown(config.c_str(), kNinguem, kNinguem), 0);
+    Carrega();
+    EXPECT_EQ(
+        so(recusa(config + " pertence a outro usuário", "um arquivo de configuração", config)), "");
+    // In a program folder every user may add to (as /tmp), their link to the administrator's own
+    // settings: they may point it elsewhere at any moment.
+    fs::remove(config);
+    ::chmod(dir.Programa().c_str(), 01777);
+    DiretorioDeTeste::Escreve(dir.Raiz() + "admin.ini", "[Dados]\r\nPath=" + outra + "\r\n");
+    ::chmod(dir.Raiz().c_str(), 0755);
+    ASSERT_EQ(NoFilho([&] {
+                  fs::create_symlink(dir.Raiz() + "admin.ini", config);
+                  return std::string();
+              }),
+              "");
+    Carrega();
+    EXPECT_EQ(
+        so(recusa(config + " pertence a outro usuário", "um arquivo de configuração", config)), "");
+    // The administrator's own file there is obeyed: others may not replace it.
+    fs::remove(config);
+    fs::copy_file(dir.Raiz() + "admin.ini", config);
+    EXPECT_FALSE(Carrega().TerminacaoSolicitada);
+    EXPECT_EQ(dm->DirDados, outra);
 }
 
 TEST_F(ArquivosTest, TodasAsGrafiasDaChaveDeInstalacao) {

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "ComponenteInscricao.h"
 #include "DigitosVerificadores.h"
 #include "Errors.h"
 #include "InscricaoEstadual.h"
@@ -207,6 +208,12 @@ TEST_F(ContribuinteTest, ComponentePlantadoOuAbertoAOutrosNaoEhCarregado) {
               "DllInscE32.Dll não carregada: a pasta " + raiz +
                   "sistema/ pode ser alterada por outros usuários; por segurança o KOVA não a usa");
     EXPECT_FALSE(carregada(sistema));
+    // A link is never followed, not even the user's own to a component they trust.
+    ::chmod((raiz + "sistema").c_str(), 0755);
+    fs::remove(sistema);
+    fs::create_symlink(raiz + "programa/" + kComponenteInscricao, sistema);
+    EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: " + sistema +
+                            " é um link simbólico; por segurança o KOVA não a usa");
 
     // Put in a folder every user may write (as /tmp) by another user of the machine.
     if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "a file of another user needs the superuser";
@@ -228,6 +235,121 @@ TEST_F(ContribuinteTest, ComponentePlantadoOuAbertoAOutrosNaoEhCarregado) {
     EXPECT_EQ(recusa(), "DllInscE32.Dll não carregada: " + plantado +
                             " pertence a outro usuário; por segurança o KOVA não a usa");
     EXPECT_FALSE(carregada(plantado));
+}
+
+// Someone swapping the component's name while it is being loaded, at every step of the load in
+// turn: before it is looked for, before it is opened, before what was opened is checked, before it
+// is loaded. The code loaded is the file checked, or nothing; another user's never runs.
+TEST_F(ContribuinteTest, ComponenteTrocadoEmCadaPassoDaCargaNuncaCarregaCodigoDeOutroUsuario) {
+    if (!PodeTrocarDeUsuario()) GTEST_SKIP() << "another user's files need the superuser";
+    using TPasso = TBibliotecaDinamica::TPasso;
+    struct TSemGancho {
+        ~TSemGancho() { DefineGanchoDeCarga(nullptr); }
+    } semGancho;
+    ::chmod(raiz.c_str(), 0755);
+    const std::string nome = kComponenteInscricao;
+    // The administrator's component, and another user's code in a folder of theirs.
+    fs::create_directory(raiz + "bom");
+    const std::string bom = raiz + "bom/" + nome;
+    fs::copy_file(KOVA_COMPONENTE_LISTA, bom);
+    ::chmod(bom.c_str(), 0644);
+    fs::create_directory(raiz + "intruso");
+    ASSERT_EQ(::chown((raiz + "intruso").c_str(), kNinguem, kNinguem), 0);
+    const std::string intruso = raiz + "intruso/" + nome;
+    ASSERT_EQ(NoFilho([&] {
+                  fs::copy_file(KOVA_COMPONENTE_INTRUSO, intruso);
+                  ::chmod(intruso.c_str(), 0644);
+                  return std::string();
+              }),
+              "");
+    const std::string marca = raiz + "marca";
+    setenv("KOVA_MARCA_INTRUSO", marca.c_str(), 1);
+    const auto intrusoCarregado = [&] {
+        void* h = dlopen(intruso.c_str(), RTLD_NOW | RTLD_NOLOAD);
+        if (h) dlclose(h);
+        return h != nullptr || fs::exists(marca);
+    };
+    // What stands at the component's name after the swap: a link to the other user's code, or
+    // that code itself.
+    const auto troca = [&](const std::string& pasta, bool comoOutro, bool link) {
+        const auto faz = [&] {
+            std::error_code ec;
+            fs::remove(pasta + "troca", ec);
+            if (link) {
+                fs::create_symlink(intruso, pasta + "troca");
+            } else {
+                fs::copy_file(intruso, pasta + "troca");
+                if (!comoOutro && ::chown((pasta + "troca").c_str(), kNinguem, kNinguem) != 0)
+                    return std::string("chown");
+            }
+            fs::rename(pasta + "troca", pasta + nome);
+            return std::string();
+        };
+        EXPECT_EQ(comoOutro ? NoFilho(faz) : faz(), "");
+    };
+    bool trocou = false;
+    const auto carga = [&](const std::string& pasta, TPasso quando, bool comoOutro, bool link) {
+        dm->DirPrograma = pasta;
+        trocou = false;
+        DefineGanchoDeCarga([&, pasta, quando, comoOutro, link](TPasso p) {
+            if (p != quando) return;
+            troca(pasta, comoOutro, link);
+            trocou = true;
+        });
+        std::string r;
+        try {
+            r = ValidaInscricaoEstadual("MG", "1") ? "aceita" : "recusada pelo componente";
+            if (ValidaInscricaoEstadual("MG", "0623079040081") == false) r += " (outro componente)";
+        } catch (const Exception& e) {
+            r = e.Message();
+        }
+        DefineGanchoDeCarga(nullptr);
+        return r;
+    };
+    int n = 0;
+    for (TPasso quando : {TPasso::Procura, TPasso::Abertura, TPasso::Conferencia, TPasso::Carga}) {
+        for (bool link : {true, false}) {
+            const std::string caso =
+                "step " + std::to_string(int(quando)) + (link ? " link" : " file");
+            // A program folder every user may add to, as /tmp: the other user left a link there to
+            // the administrator's component, and points it at their own code during the load.
+            const std::string comum = raiz + "comum" + std::to_string(++n) + "/";
+            fs::create_directory(comum);
+            ::chmod(comum.c_str(), 01777);
+            ASSERT_EQ(NoFilho([&] {
+                          fs::create_symlink(bom, comum + nome);
+                          return std::string();
+                      }),
+                      "");
+            const std::string r = carga(comum, quando, true, link);
+            // Its own link is refused on opening: the later steps are never reached.
+            EXPECT_EQ(trocou, quando == TPasso::Procura || quando == TPasso::Abertura) << caso;
+            EXPECT_EQ(r.rfind("DllInscE32.Dll não carregada: " + comum + nome, 0), 0u)
+                << caso << ": " << r;
+            EXPECT_NE(r.find("; por segurança o KOVA não a usa"), std::string::npos) << caso;
+            ASSERT_FALSE(intrusoCarregado()) << caso << ": the other user's code ran";
+
+            // A folder of the user's own, the component swapped from under the load: what is
+            // loaded is what was checked.
+            const std::string propria = raiz + "propria" + std::to_string(n) + "/";
+            fs::create_directory(propria);
+            ::chmod(propria.c_str(), 0755);
+            fs::copy_file(KOVA_COMPONENTE_LISTA, propria + nome);
+            ::chmod((propria + nome).c_str(), 0644);
+            const std::string p = carga(propria, quando, false, link);
+            EXPECT_TRUE(trocou) << caso;
+            if (quando == TPasso::Procura || quando == TPasso::Abertura) {
+                EXPECT_EQ(p, "DllInscE32.Dll não carregada: " + propria + nome +
+                                 (link ? " é um link simbólico" : " pertence a outro usuário") +
+                                 "; por segurança o KOVA não a usa")
+                    << caso;
+            } else {
+                EXPECT_EQ(p, "recusada pelo componente") << caso;
+            }
+            ASSERT_FALSE(intrusoCarregado()) << caso << ": the other user's code ran";
+        }
+    }
+    unsetenv("KOVA_MARCA_INTRUSO");
 }
 
 TEST_F(ContribuinteTest, SantaCatarinaComDocumentoDeUmDigitoExigeInscricao) {
