@@ -24,11 +24,20 @@ typedef size_t (*Texto)(char *, size_t);
 static void Escreve(FILE *f, const char *texto) {
     for (const char *p = texto; *p; ++p) {
         switch (*p) {
-            case '\\': fputs("\\\\", f); break;
-            case '\t': fputs("\\t", f); break;
-            case '\r': fputs("\\r", f); break;
-            case '\n': fputs("\\n", f); break;
-            default: fputc(*p, f);
+            case '\\':
+                fputs("\\\\", f);
+                break;
+            case '\t':
+                fputs("\\t", f);
+                break;
+            case '\r':
+                fputs("\\r", f);
+                break;
+            case '\n':
+                fputs("\\n", f);
+                break;
+            default:
+                fputc(*p, f);
         }
     }
 }
