@@ -100,7 +100,7 @@ TfrmDigitar* ObjetosOuEmUso(const std::string& pedido) {
         const std::string texto =
             pedido + "Retorno=001;Mensagem_Retorno=KOVA não incluída: " + kEmUsoPorOutroPrograma;
         Resposta() = texto + ";CRC=" + TChecksum().StringCRC(texto);
-        ultimoErro = TextoEmPortugues(e.what());
+        ultimoErro = e.what();
         return nullptr;
     }
 }
