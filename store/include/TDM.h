@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "DM.h"
+#include "Errors.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
 #include "TTrava.h"
@@ -21,6 +22,15 @@
 namespace kova {
 
 class TArquivoTabela;
+
+// A new slip refused because its number would pass the greatest a slip number can hold.
+class ENumeracaoEsgotada : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The greatest slip number: IdKOVA is a 32-bit integer in the file and in every reply.
+inline constexpr int32_t kMaiorIdKOVA = INT32_MAX;
 
 class TDM {
 public:
@@ -186,6 +196,8 @@ public:
     std::string CodigoCourier;
 
     // --- Module state ---
+    // The last slip number handed out; a new slip past kMaiorIdKOVA is refused
+    // (ENumeracaoEsgotada), the table left as it was.
     int32_t UltimoIdKOVA = 0;
     bool CriandoRegistro = false;
     std::string UltimoErro;
