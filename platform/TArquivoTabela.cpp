@@ -188,6 +188,25 @@ TValue TArquivoTabela::Maximo(const std::string& campo) {
     return LerValor(c.get(), 0, f, path_, 0);
 }
 
+void TArquivoTabela::ConfereSelo() {
+    if (!selado_) return;
+    e_->conexao->LimitaAoArquivo();
+    int64_t linhas = 0;
+    uint64_t selo = 0;
+    LeSelo(linhas, selo);
+    // Summed inside SQLite over the index of the resident fields, which holds the CRCs too: the
+    // rows are not read, and no row crosses into the program. A sum of CRCs below 2^32 reaches
+    // the limit of SQLite's integers only past two thousand million rows.
+    tabela::Comando c = Preparar(
+        e_->db(),
+        std::string("SELECT count(*), sum(") + kColunaCrc + " & 4294967295) FROM registros", path_);
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db(), path_);
+    const int64_t contadas = sqlite3_column_int64(c.get(), 0);
+    const uint64_t soma = uint64_t(sqlite3_column_int64(c.get(), 1));
+    if (contadas != linhas || (soma & 0xFFFFFFFFu) != selo)
+        throw ESeloInvalido(NomeArquivo(path_) + ": o selo não confere com os registros");
+}
+
 void TArquivoTabela::CarregaResidentes(TDataSet& tabela,
                                        const std::vector<std::string>& residentes) {
     residentes_ = residentes;

@@ -495,6 +495,10 @@ bool TDM::CarregarKOVA(const std::string& path, const std::string& arquivo) {
     // writes it next gives it its own check. A sealed file checks itself: an entry left in
     // ControleCRC.cds by a save that died before removing it means nothing.
     if (!kova->Selado() && !ConfereCRC(path, arquivo)) return false;
+    // Whoever only adds slips reads none of the stored ones, but checks first that the rows are
+    // the ones the seal counts, as the desktop's start does in reading them: a file changed by
+    // other means is neither added to nor numbered from.
+    if (CargaKOVA == TCargaKOVA::SoNumeracao) kova->ConfereSelo();
     const TValue ultimo = kova->Maximo("IdKOVA");
     UltimoIdKOVA = IsNull(ultimo) ? 0 : std::get<int32_t>(ultimo);
     if (CargaKOVA == TCargaKOVA::Residentes) {
