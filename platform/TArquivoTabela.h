@@ -56,6 +56,11 @@ public:
     // its rows checks first. ESeloInvalido when they do not match; nothing in a file without a
     // seal.
     void ConfereSelo();
+    // Copies the file as it stands, whole, into a new private file at destino (which must not
+    // exist), through SQLite's backup of this connection: a table file that opens on its own,
+    // sealed (a file without a seal gets its CRCs, seal and index over `residentes` in the copy),
+    // and flushed to the disk. Throws EErroGravacao with the reason; the copy is then removed.
+    void CopiaPara(const std::string& destino, const std::vector<std::string>& residentes);
     // Opens the table over every row of the file with only the resident fields in memory, after
     // checking them against the seal (ESeloInvalido when they do not match). The table reads its
     // other fields here.
