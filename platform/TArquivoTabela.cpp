@@ -75,6 +75,33 @@ bool Existe(sqlite3* db, const std::string& sql) {
 
 uint32_t Crc32Guardado(sqlite3_int64 v) { return uint32_t(uint64_t(v) & 0xFFFFFFFFu); }
 
+// Whether the file carries the check of a file changed row by row.
+bool TemSelo(sqlite3* db) {
+    return Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
+           Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") +
+                          kColunaCrc + "'");
+}
+
+// The rows against the seal: their number, and the sum of their CRCs, summed inside SQLite over
+// the index of the resident fields, which holds the CRCs too, so the rows are not read and none
+// crosses into the program. A sum of CRCs below 2^32 reaches the limit of SQLite's integers only
+// past two thousand million rows.
+void ConfereSeloNaConexao(sqlite3* db, const std::string& path) {
+    tabela::Comando selo = Preparar(db, "SELECT linhas, soma FROM selo", path);
+    if (sqlite3_step(selo.get()) != SQLITE_ROW)
+        throw ESeloInvalido(NomeArquivo(path) + ": sem selo");
+    const int64_t linhas = sqlite3_column_int64(selo.get(), 0);
+    const uint64_t soma = uint64_t(sqlite3_column_int64(selo.get(), 1));
+    tabela::Comando c = Preparar(
+        db, std::string("SELECT count(*), sum(") + kColunaCrc + " & 4294967295) FROM registros",
+        path);
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(db, path);
+    if (sqlite3_column_int64(c.get(), 0) != linhas ||
+        (uint64_t(sqlite3_column_int64(c.get(), 1)) & 0xFFFFFFFFu) != (soma & 0xFFFFFFFFu)) {
+        throw ESeloInvalido(NomeArquivo(path) + ": o selo não confere com os registros");
+    }
+}
+
 }  // namespace
 
 TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool escrita)
@@ -114,10 +141,7 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
         }
         gravados_.push_back(i);
     }
-    selado_ =
-        Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
-        Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") +
-                       kColunaCrc + "'");
+    selado_ = TemSelo(db);
 }
 
 TArquivoTabela::~TArquivoTabela() = default;
@@ -191,20 +215,19 @@ TValue TArquivoTabela::Maximo(const std::string& campo) {
 void TArquivoTabela::ConfereSelo() {
     if (!selado_) return;
     e_->conexao->LimitaAoArquivo();
-    int64_t linhas = 0;
-    uint64_t selo = 0;
-    LeSelo(linhas, selo);
-    // Summed inside SQLite over the index of the resident fields, which holds the CRCs too: the
-    // rows are not read, and no row crosses into the program. A sum of CRCs below 2^32 reaches
-    // the limit of SQLite's integers only past two thousand million rows.
-    tabela::Comando c = Preparar(
-        e_->db(),
-        std::string("SELECT count(*), sum(") + kColunaCrc + " & 4294967295) FROM registros", path_);
-    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db(), path_);
-    const int64_t contadas = sqlite3_column_int64(c.get(), 0);
-    const uint64_t soma = uint64_t(sqlite3_column_int64(c.get(), 1));
-    if (contadas != linhas || (soma & 0xFFFFFFFFu) != selo)
-        throw ESeloInvalido(NomeArquivo(path_) + ": o selo não confere com os registros");
+    ConfereSeloNaConexao(e_->db(), path_);
+}
+
+void TArquivoTabela::ConfereSeloDoArquivo(const std::string& path) {
+    // Opened for writing where it may, as any reader: a change a killed writer left half made is
+    // put back first.
+#ifdef _WIN32
+    const bool gravavel = false;
+#else
+    const bool gravavel = Arquivos().Gravavel(path) && !EhLinkSimbolico(path);
+#endif
+    TConexao conexao(path, gravavel);
+    if (TemSelo(conexao.get())) ConfereSeloNaConexao(conexao.get(), path);
 }
 
 void TArquivoTabela::CopiaPara(const std::string& destino,

@@ -56,6 +56,9 @@ public:
     // its rows checks first. ESeloInvalido when they do not match; nothing in a file without a
     // seal.
     void ConfereSelo();
+    // The same check on a file of any layout (an earlier version's, whose fields a table no
+    // longer matches): a file that carries a seal must match it. Opened and closed here.
+    static void ConfereSeloDoArquivo(const std::string& path);
     // Copies the file as it stands, whole, into a new private file at destino (which must not
     // exist), through SQLite's backup of this connection: a table file that opens on its own,
     // sealed (a file without a seal gets its CRCs, seal and index over `residentes` in the copy),

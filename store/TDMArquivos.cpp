@@ -322,6 +322,18 @@ bool TDM::InstalaNovaVersao() {
         cdsKOVA.SetIndexName("pk_IdKOVA");
         const std::string antigo = DirDados + "KOVA.cds";
         if (ExisteArquivoDisco(antigo)) {
+            // The installation rewrites the slips file whole, sealed anew: one whose rows no
+            // longer match its seal is refused first, as every start refuses it, never made to
+            // pass.
+            try {
+                TArquivoTabela::ConfereSeloDoArquivo(antigo);
+            } catch (const ESeloInvalido&) {
+                FalhaNoArquivoDeKOVA = true;
+                Erro("Erro na abertura dos arquivos\r\rCRC não confere: \r" + antigo +
+                     AvisoDeCopias(DirDados));
+                SolicitarTerminacao();
+                return false;
+            }
             cdsGenerico.Close();
             cdsGenerico.ClearFields();
             LoadFromFile(cdsGenerico, antigo);

@@ -316,6 +316,36 @@ TEST_F(ArquivosTest, QuemSoAcrescentaKOVAsConfereOSeloComoODesktop) {
     }
 }
 
+// The new-version installation rewrites the slips file whole and seals it anew, in the desktop and
+// in the library alike: a file whose rows no longer match its seal is refused first, with the
+// message of every start, and neither rewritten nor made to pass.
+TEST_F(ArquivosTest, NovaVersaoRecusaArquivoDeKOVAsCujoSeloNaoConfere) {
+    dir.ConfigPadrao();
+    GravaKOVAs(3);
+    const std::string kova = dir.Dados() + "KOVA.cds";
+    Executa(kova, "DELETE FROM registros WHERE IdKOVA = 2");
+    const std::string mudado = Ler(kova);
+    for (bool biblioteca : {false, true}) {
+        SCOPED_TRACE(biblioteca ? "biblioteca" : "desktop");
+        dir.ConfigPadrao("[Opções]\r\nInstalação=NovaVersão\r\n");
+        dialogs.Clear();
+        TDM& d = Novo();
+        if (biblioteca) {
+            d.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+        } else {
+            d.Escritor = true;
+        }
+        d.DMCreate();
+        EXPECT_EQ(dialogs.Texts(),
+                  std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" +
+                                           kova});
+        EXPECT_TRUE(d.TerminacaoSolicitada);
+        dm.reset();
+        EXPECT_TRUE(Ler(kova) == mudado) << "the slips file was rewritten";
+        EXPECT_NE(Ler(dir.Programa() + "Config.ini").find("Instala"), std::string::npos);
+    }
+}
+
 // A slips file of an earlier version (written whole, its CRC in ControleCRC.cds) is checked whole
 // as it was then; the first save gives it its own check, in the same transaction, and its entry
 // goes.
