@@ -879,8 +879,23 @@ std::string TDM::RestaurarCopia(const std::string& copia) {
     const std::string kova = DirDados + "KOVA.cds";
     const std::string novo = kova + kNovo;
     const bool carregada = cdsKOVA.Active();
+    // The desk's slips are read again from whichever file is in place at the end, restored or not.
+    auto recarrega = [&] {
+        if (!carregada || cdsKOVA.Active()) return;
+        TAdiaMensagens mensagens;
+        TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+        bool ok = false;
+        try {
+            ok = CarregarKOVA(kova, kova);
+        } catch (const std::exception& e) {
+            Erro(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what());
+        }
+        trava.Liberar();
+        mensagens.Mostrar();
+        if (!ok) SolicitarTerminacao();
+    };
     std::string guardado;
-    {
+    try {
         // No load and no save of this directory meanwhile.
         TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
         RecuperarGravacao(DirDados);
@@ -899,10 +914,6 @@ std::string TDM::RestaurarCopia(const std::string& copia) {
             throw Exception("Não foi possível restaurar a cópia de segurança " + copia + "\r\r" +
                             e.what() + "\r\rNada foi restaurado.");
         }
-        // The slips in memory came from the file being replaced.
-        if (carregada) cdsKOVA.Close();
-        arquivoKOVA_.reset();
-        guardadasCarregadas_ = false;
         try {
             if (Arquivos().Existe(kova)) {
                 guardado = PastaDasCopias(DirDados) + "KOVA-substituido-" + Momento() + ".cds";
@@ -917,6 +928,10 @@ std::string TDM::RestaurarCopia(const std::string& copia) {
                     throw EErroGravacao(diario, DescricaoErroSistema(errno));
                 }
             }
+            // The slips in memory, and the file they are read from, are those being replaced.
+            if (carregada) cdsKOVA.Close();
+            arquivoKOVA_.reset();
+            guardadasCarregadas_ = false;
             ConcluirGravacao(DirDados, {"KOVA.cds"});
         } catch (const std::exception& e) {
             Arquivos().Remove(novo);
@@ -928,20 +943,11 @@ std::string TDM::RestaurarCopia(const std::string& copia) {
         } catch (const std::exception&) {
             // The restored file checks itself; the next save tries again.
         }
+    } catch (...) {
+        recarrega();
+        throw;
     }
-    if (carregada) {
-        TAdiaMensagens mensagens;
-        TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
-        bool ok = false;
-        try {
-            ok = CarregarKOVA(kova, kova);
-        } catch (const std::exception& e) {
-            Erro(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what());
-        }
-        trava.Liberar();
-        mensagens.Mostrar();
-        if (!ok) SolicitarTerminacao();
-    }
+    recarrega();
     return guardado;
 }
 
