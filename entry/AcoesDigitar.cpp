@@ -80,12 +80,20 @@ void TfrmDigitar::AbrirPesquisa() {
 }
 
 void TfrmDigitar::btnIncluirClick() {
+    const bool aberta = Controles.Get("dblcUFFavorecida").enabled;
     Abre("dblcUFFavorecida");
     AtualizarCores();
     Controles.SetFocus("dblcUFFavorecida");
     Controles.SetVisible("pnlProduto", false);
     inicio_.clear();
-    dm_.cdsKOVA.Append();
+    try {
+        dm_.cdsKOVA.Append();
+    } catch (...) {
+        // No slip was begun (the numbering is at its greatest): nothing is open to type into.
+        Abre("dblcUFFavorecida", aberta);
+        AtualizarCores();
+        throw;
+    }
     GuardaInicio();
 }
 

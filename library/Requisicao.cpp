@@ -206,6 +206,10 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     dm.UltimoErro.clear();
     try {
         k.Append();
+    } catch (const ENumeracaoEsgotada& e) {
+        // A refusal of the slip, told to the caller as any other.
+        frm.Requisicao = AssinaResposta(frm, kRejeitada + std::string(e.what()));
+        return false;
     } catch (const std::exception& e) {
         throw Exception(std::string("Erro no append: ") + e.what());
     }

@@ -288,6 +288,55 @@ bool TArquivosEmMemoria::Renomeia(const std::string& origem, const std::string& 
     return true;
 }
 
+namespace {
+
+class TEmPartesMemoria : public IArquivoEmPartes {
+public:
+    TEmPartesMemoria(TArquivosEmMemoria& disco, std::string destino)
+        : disco_(disco),
+          destino_(std::move(destino)),
+          temporario_(disco.CriaTemporario(destino_)) {}
+    ~TEmPartesMemoria() override {
+        if (!concluido_ && !disco_.Caiu()) disco_.Apaga(temporario_);
+    }
+    TEmPartesMemoria(const TEmPartesMemoria&) = delete;
+    TEmPartesMemoria& operator=(const TEmPartesMemoria&) = delete;
+
+    void Escreve(const char* dados, size_t tamanho) override {
+        Passo();
+        disco_.Acha(temporario_)->atual.append(dados, tamanho);
+    }
+    void Conclui() override {
+        Passo();
+        TArquivosEmMemoria::TArquivo* a = disco_.Acha(temporario_);
+        a->gravado = a->atual;
+        if (!disco_.Renomeia(temporario_, destino_)) {
+            falha_ = disco_.Caiu() ? TArquivosEmMemoria::TPasso::Parado
+                                   : TArquivosEmMemoria::TPasso::Falha;
+            NaoGravou(destino_, falha_);
+        }
+        concluido_ = true;
+    }
+
+private:
+    void Passo() {
+        if (falha_ == TArquivosEmMemoria::TPasso::Segue) falha_ = disco_.Passo();
+        if (falha_ != TArquivosEmMemoria::TPasso::Segue) NaoGravou(destino_, falha_);
+    }
+
+    TArquivosEmMemoria& disco_;
+    std::string destino_;
+    std::string temporario_;
+    bool concluido_ = false;
+    TArquivosEmMemoria::TPasso falha_ = TArquivosEmMemoria::TPasso::Segue;
+};
+
+}  // namespace
+
+std::unique_ptr<IArquivoEmPartes> TArquivosEmMemoria::CriaEmPartes(const std::string& destino) {
+    return std::make_unique<TEmPartesMemoria>(*this, destino);
+}
+
 bool TArquivosEmMemoria::Remove(const std::string& path) {
     if (!Existe(path)) return false;
     if (Passo() != TPasso::Segue) return false;

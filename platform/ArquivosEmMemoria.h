@@ -66,6 +66,8 @@ public:
     void Sincroniza(const std::string& path) override;
     bool Renomeia(const std::string& origem, const std::string& destino) override;
     bool Remove(const std::string& path) override;
+    // Each write is a step; so are the flush and the rename of Conclui.
+    std::unique_ptr<IArquivoEmPartes> CriaEmPartes(const std::string& destino) override;
 
     // For the VFS. What step n does: Segue (goes on), Falha (fails alone), Parado (the machine is
     // down).

@@ -59,6 +59,8 @@ void TornaPrivado(const std::string& path);
 // Makes a new empty file at path, never through a link or over anything already there: private
 // (exactly 0600) or as other files of the folder (0644 less the umask). Throws EErroGravacao.
 void CriaArquivoNovo(const std::string& path, bool privado);
+// The local day of the file's last change (its modification time); false when it cannot be read.
+bool DiaDaAlteracao(const std::string& path, int& ano, unsigned& mes, unsigned& dia);
 // True when path is itself a symbolic link (whatever it points to).
 bool EhLinkSimbolico(const std::string& path);
 // Why a file or folder that decides what the program does (settings, the data directory beside the
@@ -69,6 +71,9 @@ bool EhLinkSimbolico(const std::string& path);
 // empty.
 std::string GravavelPorOutros(const std::string& path);
 
+// Gives the file a second name (a hard link), never over anything already there; false when the
+// system or the file system has none (errno says why).
+bool LigaArquivo(const std::string& origem, const std::string& destino);
 // Renames a file over another, which is replaced; false on failure (errno says why).
 bool SubstituiArquivo(const std::string& origem, const std::string& destino);
 

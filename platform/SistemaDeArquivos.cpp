@@ -13,12 +13,75 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <utility>
 
 #include "Diretorios.h"
 #include "Errors.h"
 
 namespace kova {
 namespace {
+
+#ifdef _WIN32
+int Sincroniza(int fd) { return ::_commit(fd); }
+#else
+int Sincroniza(int fd) { return ::fsync(fd); }
+#endif
+
+class TEmPartesReal : public IArquivoEmPartes {
+public:
+    explicit TEmPartesReal(std::string destino)
+        : destino_(std::move(destino)), temporario_(destino_ + ".XXXXXX") {
+        // mkstemp makes it new and private (0600), never through a link.
+        fd_ = ::mkstemp(temporario_.data());
+        if (fd_ < 0) throw EErroGravacao(destino_, DescricaoErroSistema(errno));
+    }
+    ~TEmPartesReal() override {
+        if (fd_ >= 0) ::close(fd_);
+        if (!concluido_) std::remove(temporario_.c_str());
+    }
+    TEmPartesReal(const TEmPartesReal&) = delete;
+    TEmPartesReal& operator=(const TEmPartesReal&) = delete;
+
+    void Escreve(const char* dados, size_t tamanho) override {
+        Confere();
+        while (tamanho > 0) {
+            const auto escritos = ::write(fd_, dados, unsigned(std::min<size_t>(tamanho, 1 << 20)));
+            if (escritos < 0) {
+                if (errno == EINTR) continue;
+                Falha(errno);
+            }
+            if (escritos == 0) Falha(EIO);
+            dados += escritos;
+            tamanho -= size_t(escritos);
+        }
+    }
+    void Conclui() override {
+        Confere();
+        if (Sincroniza(fd_) != 0) Falha(errno);
+        const int fd = fd_;
+        fd_ = -1;
+        if (::close(fd) != 0) Falha(errno);
+        if (!SubstituiArquivo(temporario_, destino_)) Falha(errno);
+        concluido_ = true;
+        const std::string pasta = PastaDe(destino_);
+        SincronizarCaminho(pasta.empty() ? std::string(".") : pasta);
+    }
+
+private:
+    void Confere() {
+        if (!causa_.empty()) throw EErroGravacao(destino_, causa_);
+    }
+    [[noreturn]] void Falha(int erro) {
+        causa_ = DescricaoErroSistema(erro ? erro : EIO);
+        throw EErroGravacao(destino_, causa_);
+    }
+
+    std::string destino_;
+    std::string temporario_;
+    int fd_ = -1;
+    bool concluido_ = false;
+    std::string causa_;
+};
 
 class TSistemaReal : public ISistemaDeArquivos {
 public:
@@ -77,6 +140,9 @@ public:
         return SubstituiArquivo(origem, destino);
     }
     bool Remove(const std::string& path) override { return std::remove(path.c_str()) == 0; }
+    std::unique_ptr<IArquivoEmPartes> CriaEmPartes(const std::string& destino) override {
+        return std::make_unique<TEmPartesReal>(destino);
+    }
 };
 
 TSistemaReal real;

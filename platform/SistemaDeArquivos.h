@@ -1,15 +1,30 @@
 #pragma once
-// The file access of the table files and of the saves of the data directory: reading, writing whole
-// and atomically, making, flushing, renaming and removing files, and the SQLite VFS the table files
-// are opened through. The real one is the system's; tests install one that keeps the files in
-// memory and can fail or cut off any write (ArquivosEmMemoria), so that what a crash or a full disk
-// leaves behind is checked at every step, on every system.
+// The file access of the table files, of the saves of the data directory and of the PDF files of
+// printed slips: reading, writing whole and atomically or a piece at a time, making, flushing,
+// renaming and removing files, and the SQLite VFS the table files are opened through. The real one
+// is the system's; tests install one that keeps the files in memory and can fail or cut off any
+// write (ArquivosEmMemoria), so that what a crash or a full disk leaves behind is checked at every
+// step, on every system.
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace kova {
+
+// A file written a piece at a time (the PDF of a print run) that takes the place of its target
+// only once it is complete: made new and private (0600) beside the target, never through a link.
+// Every failure (of any write, of the flush, of the rename) throws EErroGravacao naming the target
+// and stays: each later call fails with it, and nothing is put in place. Destroyed without
+// Conclui, it leaves nothing behind.
+class IArquivoEmPartes {
+public:
+    virtual ~IArquivoEmPartes() = default;
+    virtual void Escreve(const char* dados, size_t tamanho) = 0;
+    // Flushes it to the disk and renames it over the target (a link there is replaced).
+    virtual void Conclui() = 0;
+};
 
 class ISistemaDeArquivos {
 public:
@@ -37,6 +52,8 @@ public:
     // False on failure, errno saying why.
     virtual bool Renomeia(const std::string& origem, const std::string& destino) = 0;
     virtual bool Remove(const std::string& path) = 0;
+    // A new file to be written a piece at a time in the place of destino. Throws EErroGravacao.
+    virtual std::unique_ptr<IArquivoEmPartes> CriaEmPartes(const std::string& destino) = 0;
 };
 
 // The one in force (never null): the system's unless a test installed another.

@@ -95,6 +95,33 @@ bool Existe(sqlite3* db, const std::string& sql) {
 
 uint32_t Crc32Guardado(sqlite3_int64 v) { return uint32_t(uint64_t(v) & 0xFFFFFFFFu); }
 
+// Whether the file carries the check of a file changed row by row.
+bool TemSelo(sqlite3* db) {
+    return Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
+           Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") +
+                          kColunaCrc + "'");
+}
+
+// The rows against the seal: their number, and the sum of their CRCs, summed inside SQLite over
+// the index of the resident fields, which holds the CRCs too, so the rows are not read and none
+// crosses into the program. A sum of CRCs below 2^32 reaches the limit of SQLite's integers only
+// past two thousand million rows.
+void ConfereSeloNaConexao(sqlite3* db, const std::string& path) {
+    tabela::Comando selo = Preparar(db, "SELECT linhas, soma FROM selo", path);
+    if (sqlite3_step(selo.get()) != SQLITE_ROW)
+        throw ESeloInvalido(NomeArquivo(path) + ": sem selo");
+    const int64_t linhas = sqlite3_column_int64(selo.get(), 0);
+    const uint64_t soma = uint64_t(sqlite3_column_int64(selo.get(), 1));
+    tabela::Comando c = Preparar(
+        db, std::string("SELECT count(*), sum(") + kColunaCrc + " & 4294967295) FROM registros",
+        path);
+    if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(db, path);
+    if (sqlite3_column_int64(c.get(), 0) != linhas ||
+        (uint64_t(sqlite3_column_int64(c.get(), 1)) & 0xFFFFFFFFu) != (soma & 0xFFFFFFFFu)) {
+        throw ESeloInvalido(NomeArquivo(path) + ": o selo não confere com os registros");
+    }
+}
+
 }  // namespace
 
 TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool escrita)
@@ -134,10 +161,7 @@ TArquivoTabela::TArquivoTabela(std::string path, const TDataSet& definicao, bool
         }
         gravados_.push_back(i);
     }
-    selado_ =
-        Existe(db, "SELECT 1 FROM sqlite_master WHERE type = 'table' AND name = 'selo'") &&
-        Existe(db, std::string("SELECT 1 FROM pragma_table_info('registros') WHERE name = '") +
-                       kColunaCrc + "'");
+    selado_ = TemSelo(db);
 }
 
 TArquivoTabela::~TArquivoTabela() = default;
@@ -206,6 +230,66 @@ TValue TArquivoTabela::Maximo(const std::string& campo) {
         Preparar(e_->db(), "SELECT max(" + Aspas(f.FieldName()) + ") FROM registros", path_);
     if (sqlite3_step(c.get()) != SQLITE_ROW) FalhaBanco(e_->db(), path_);
     return LerValor(c.get(), 0, f, path_, 0);
+}
+
+void TArquivoTabela::ConfereSelo() {
+    if (!selado_) return;
+    e_->conexao->LimitaAoArquivo();
+    ConfereSeloNaConexao(e_->db(), path_);
+}
+
+void TArquivoTabela::ConfereSeloDoArquivo(const std::string& path) {
+    // Opened for writing where it may, as any reader: a change a killed writer left half made is
+    // put back first.
+#ifdef _WIN32
+    const bool gravavel = false;
+#else
+    const bool gravavel = Arquivos().Gravavel(path) && !EhLinkSimbolico(path);
+#endif
+    TConexao conexao(path, gravavel);
+    if (TemSelo(conexao.get())) ConfereSeloNaConexao(conexao.get(), path);
+}
+
+void TArquivoTabela::CopiaPara(const std::string& destino,
+                               const std::vector<std::string>& residentes) {
+    // Made new before SQLite opens it: private, never through a link left at its name.
+    Arquivos().CriaNovo(destino, true);
+    try {
+        {
+            sqlite3* raw = nullptr;
+            const int rc = sqlite3_open_v2(NomeParaSQLite(destino).c_str(), &raw,
+                                           SQLITE_OPEN_READWRITE, Arquivos().Vfs());
+            tabela::Banco copia(raw);
+            if (rc != SQLITE_OK) throw EErroGravacao(destino, CausaDaFalha(copia.get()));
+            // Nothing else uses the copy before it is complete: SQLite's own journal adds nothing.
+            if (sqlite3_exec(copia.get(), "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF",
+                             nullptr, nullptr, nullptr) != SQLITE_OK) {
+                throw EErroGravacao(destino, CausaDaFalha(copia.get()));
+            }
+            sqlite3_backup* b = sqlite3_backup_init(copia.get(), "main", e_->db(), "main");
+            if (!b) throw EErroGravacao(destino, CausaDaFalha(copia.get()));
+            const int passo = sqlite3_backup_step(b, -1);
+            const int fim = sqlite3_backup_finish(b);
+            if (passo != SQLITE_DONE || fim != SQLITE_OK)
+                throw EErroGravacao(destino, CausaDaFalha(copia.get()));
+            if (sqlite3_close(copia.release()) != SQLITE_OK)
+                throw EErroGravacao(destino, "falha ao fechar o arquivo");
+        }
+        if (!selado_) {
+            TArquivoTabela copia(destino, definicao_, true);
+            TTransacao t(copia.e_->db(), destino);
+            try {
+                copia.Sela(residentes);
+            } catch (const EErroGravacao&) {
+                t.Falha();
+            }
+            t.Conclui();
+        }
+        Arquivos().Sincroniza(destino);
+    } catch (...) {
+        Arquivos().Remove(destino);
+        throw;
+    }
 }
 
 void TArquivoTabela::CarregaResidentes(TDataSet& tabela,

@@ -12,7 +12,7 @@
 // rows. The other fields of a record are read, and its CRC checked, when they are first asked for.
 //
 // A file written whole by an earlier version (no seal) is read as it stands; a program that writes
-// it converts it in place first (Converte), in one transaction.
+// it gives it its CRCs, seal and index in the transaction of its first save (GravaAlteracoes).
 //
 // Create it with std::make_shared: a table loaded through it keeps it as the source of its records.
 
@@ -51,6 +51,19 @@ public:
     int64_t Linhas();
     // The greatest value of the field over every row, null when there is none.
     TValue Maximo(const std::string& campo);
+    // Checks the seal against the rows the file holds (their number and the sum of their CRCs),
+    // reading only the column of the CRCs: what a program that writes the file without loading
+    // its rows checks first. ESeloInvalido when they do not match; nothing in a file without a
+    // seal.
+    void ConfereSelo();
+    // The same check on a file of any layout (an earlier version's, whose fields a table no
+    // longer matches): a file that carries a seal must match it. Opened and closed here.
+    static void ConfereSeloDoArquivo(const std::string& path);
+    // Copies the file as it stands, whole, into a new private file at destino (which must not
+    // exist), through SQLite's backup of this connection: a table file that opens on its own,
+    // sealed (a file without a seal gets its CRCs, seal and index over `residentes` in the copy),
+    // and flushed to the disk. Throws EErroGravacao with the reason; the copy is then removed.
+    void CopiaPara(const std::string& destino, const std::vector<std::string>& residentes);
     // Opens the table over every row of the file with only the resident fields in memory, after
     // checking them against the seal (ESeloInvalido when they do not match). The table reads its
     // other fields here.

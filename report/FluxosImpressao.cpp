@@ -111,11 +111,21 @@ int TFluxosImpressao::ImprimirLista(const std::vector<TBookmark>& kovas) {
             ++Marcadas;
         };
         // Taken off the list before the file is completed: a file that fails marks none of them.
+        std::vector<TBookmark> perdidas;  // the slips of a file that could not be completed
         auto marcaAguardando = [&] {
             const std::vector<TBookmark> prontas = std::move(aguardando);
             aguardando.clear();
-            saida->Conclui();
+            try {
+                saida->Conclui();
+            } catch (...) {
+                if (perdidas.empty()) perdidas = prontas;
+                throw;
+            }
             for (TBookmark b : prontas) marca(b);
+        };
+        auto numero = [&](TBookmark b) {
+            const TValue id = k.ValueAt(b, campoId);
+            return IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
         };
         TBookmark atual = kovas.front();
         try {
@@ -134,10 +144,15 @@ int TFluxosImpressao::ImprimirLista(const std::vector<TBookmark>& kovas) {
         } catch (const EAbort&) {
             aborto = std::current_exception();
         } catch (const std::exception& e) {
-            const TValue id = k.ValueAt(atual, campoId);
-            const std::string numero =
-                IsNull(id) ? std::string() : " Nº " + std::to_string(std::get<int32_t>(id));
-            falha = "A KOVA" + numero + " não foi impressa\r\r" + Motivo(e);
+            // A file of several slips that could not be completed holds none of them.
+            if (perdidas.size() > 1) {
+                falha = "As " + std::to_string(perdidas.size()) + " KOVA," +
+                        numero(perdidas.front()) + " a" + numero(perdidas.back()) +
+                        ", não foram impressas\r\r" + Motivo(e);
+            } else {
+                falha = "A KOVA" + numero(perdidas.empty() ? atual : perdidas.front()) +
+                        " não foi impressa\r\r" + Motivo(e);
+            }
         }
         if (aborto || !falha.empty()) {
             // The slips whose copies were already written are kept in the file and marked.

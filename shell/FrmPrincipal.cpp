@@ -122,6 +122,11 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai)
         FrmRemoverKOVA(this).exec();
         AtualizaMenus();
     });
+    acao(utilitarios, "Restaurar cópia de &segurança",
+         "Pôr uma cópia de segurança do arquivo de KOVA no lugar dele", [this] {
+             FrmRestaurarCopia(*DM, this).exec();
+             AtualizaMenus();
+         });
     utilitarios->addSeparator();
     // The same choice as the print list's "Configurar": the printer of the next prints.
     acao(utilitarios, "&Configurar impressora",

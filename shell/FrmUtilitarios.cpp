@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QVBoxLayout>
 
 #include "Ajuda.h"
@@ -15,6 +16,7 @@
 #include "Dialogs.h"
 #include "ModeloGrade.h"
 #include "QtTexto.h"
+#include "RestauracaoCopia.h"
 #include "TDM.h"
 #include "Utilitarios.h"
 
@@ -60,6 +62,79 @@ void FrmRemoverKOVA::btnRemoverClick() {
     MessageDlg(MensagemRemocao(r), TMsgDlgType::mtInformation);
     btnRemover->setEnabled(true);
     accept();
+}
+
+FrmRestaurarCopia::FrmRestaurarCopia(TDM& dm, QWidget* pai)
+    : QDialog(pai), restauracao_(std::make_unique<TRestauracaoCopia>(dm)) {
+    setWindowTitle(Q("Restaurar cópia de segurança"));
+    DefineTopicoAjuda(*this, kAjudaAdministracao);
+    auto* layout = new QVBoxLayout(this);
+    auto* explicacao =
+        new QLabel(Q("O KOVA guarda uma cópia do arquivo de KOVA de cada dia em que ele mudou (as "
+                     "sete mais recentes), em " +
+                     PastaDasCopias(dm.DirDados) +
+                     ". Escolha a cópia que deve voltar a ser o arquivo de KOVA."));
+    explicacao->setWordWrap(true);
+    layout->addWidget(explicacao);
+    grdCopias = new QTableWidget;
+    grdCopias->setSelectionBehavior(QAbstractItemView::SelectRows);
+    grdCopias->setSelectionMode(QAbstractItemView::SingleSelection);
+    grdCopias->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    grdCopias->verticalHeader()->hide();
+    layout->addWidget(grdCopias);
+    auto* botoes = new QHBoxLayout;
+    btnRestaurar = new QPushButton(Q("&Restaurar"));
+    btnRestaurar->setDefault(true);
+    auto* btnFechar = new QPushButton(Q("&Fechar"));
+    botoes->addStretch();
+    botoes->addWidget(btnRestaurar);
+    botoes->addWidget(btnFechar);
+    layout->addLayout(botoes);
+    connect(btnRestaurar, &QPushButton::clicked, this,
+            [this] { Protege([this] { btnRestaurarClick(); }); });
+    connect(btnFechar, &QPushButton::clicked, this, &QDialog::reject);
+    connect(grdCopias, &QTableWidget::itemSelectionChanged, this, [this] {
+        const int linha = grdCopias->currentRow();
+        btnRestaurar->setEnabled(linha >= 0 && restauracao_->Restauravel(size_t(linha)));
+    });
+    Mostra();
+    resize(640, 320);
+}
+
+FrmRestaurarCopia::~FrmRestaurarCopia() = default;
+
+void FrmRestaurarCopia::Mostra() {
+    const auto& titulos = TRestauracaoCopia::Titulos();
+    const size_t copias = restauracao_->Copias().size();
+    grdCopias->clear();
+    grdCopias->setColumnCount(int(titulos.size()));
+    grdCopias->setRowCount(int(copias));
+    for (size_t c = 0; c < titulos.size(); ++c)
+        grdCopias->setHorizontalHeaderItem(int(c), new QTableWidgetItem(Q(titulos[c])));
+    for (size_t i = 0; i < copias; ++i) {
+        const std::vector<std::string> linha = restauracao_->Linha(i);
+        for (size_t c = 0; c < linha.size(); ++c) {
+            auto* item = new QTableWidgetItem(Q(linha[c]));
+            item->setTextAlignment(Qt::AlignVCenter |
+                                   (c == 0 || c == 4 ? Qt::AlignLeft : Qt::AlignRight));
+            grdCopias->setItem(int(i), int(c), item);
+        }
+    }
+    grdCopias->horizontalHeader()->setStretchLastSection(true);
+    grdCopias->resizeColumnsToContents();
+    if (copias > 0) grdCopias->selectRow(0);
+    const int linha = grdCopias->currentRow();
+    btnRestaurar->setEnabled(linha >= 0 && restauracao_->Restauravel(size_t(linha)));
+}
+
+void FrmRestaurarCopia::btnRestaurarClick() {
+    const int linha = grdCopias->currentRow();
+    if (linha < 0) return;
+    if (restauracao_->Restaurar(size_t(linha))) {
+        accept();
+    } else {
+        Mostra();
+    }
 }
 
 FrmConsulta::FrmConsulta(Tipo tipo, QWidget* pai) : QDialog(pai), tipo_(tipo) {

@@ -1,16 +1,21 @@
 #pragma once
-// The removal of printed slips and the three reference browsers.
+// The removal of printed slips, the restore of a copy of the slips file and the three reference
+// browsers.
 
 #include <QDialog>
+#include <memory>
 
 class QComboBox;
 class QDateEdit;
 class QPushButton;
 class QTableView;
+class QTableWidget;
 
 namespace kova {
 
 class ModeloGrade;
+class TDM;
+class TRestauracaoCopia;
 
 class FrmRemoverKOVA : public QDialog {
 public:
@@ -18,6 +23,21 @@ public:
     void btnRemoverClick();
     QDateEdit* dtpData;
     QPushButton* btnRemover;
+};
+
+// The copies of the slips file and what each holds; "Restaurar" puts the chosen one in place
+// (TRestauracaoCopia asks and tells). Accepted when a copy was restored.
+class FrmRestaurarCopia : public QDialog {
+public:
+    FrmRestaurarCopia(TDM& dm, QWidget* pai = nullptr);
+    ~FrmRestaurarCopia() override;
+    void btnRestaurarClick();
+    QTableWidget* grdCopias;
+    QPushButton* btnRestaurar;
+
+private:
+    void Mostra();
+    std::unique_ptr<TRestauracaoCopia> restauracao_;
 };
 
 class FrmConsulta : public QDialog {

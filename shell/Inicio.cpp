@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "CopiasDeSeguranca.h"
 #include "DadosDoUsuario.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
@@ -10,14 +11,27 @@
 
 namespace kova {
 
-std::unique_ptr<TDM> CriaModuloDeDados() {
-    auto dm = std::make_unique<TDM>();
-    // The desktop shows amounts without a currency symbol.
-    FormatSettings().CurrencyString.clear();
-    // The desktop writes the slips file: one such program at a time on a data directory.
-    dm->Escritor = true;
-    dm->DMCreate();
-    if (dm->TerminacaoSolicitada) return nullptr;
+std::unique_ptr<TDM> CriaModuloDeDados(const std::function<bool(TDM&)>& restaurar) {
+    std::unique_ptr<TDM> dm;
+    for (;;) {
+        dm.reset();
+        dm = std::make_unique<TDM>();
+        // The desktop shows amounts without a currency symbol.
+        FormatSettings().CurrencyString.clear();
+        // The desktop writes the slips file: one such program at a time on a data directory.
+        dm->Escritor = true;
+        dm->DMCreate();
+        if (!dm->TerminacaoSolicitada) break;
+        // A slips file that does not load is put right from its copies, if the person wants it.
+        if (!restaurar || !dm->FalhaNoArquivoDeKOVA ||
+            ListaCopias(dm->DirDados, dm->cdsKOVA).empty() ||
+            MessageDlg("Deseja restaurar agora uma cópia de segurança do arquivo de KOVA?",
+                       TMsgDlgType::mtConfirmation,
+                       TMsgDlgButtons::mbYesNo) != TModalResult::mrYes ||
+            !restaurar(*dm)) {
+            return nullptr;
+        }
+    }
     dm->GravarAposAlteracao = true;
     // The person is told once of the tables an upgrade brought (whichever program replaced them).
     try {

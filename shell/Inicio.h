@@ -3,14 +3,18 @@
 // module is created and loaded; a failed load has told the person and ends the program before
 // any window.
 
+#include <functional>
 #include <memory>
 
 namespace kova {
 
 class TDM;
 
-// The loaded data module, or null when the program must end (its messages have been shown).
-std::unique_ptr<TDM> CriaModuloDeDados();
+// The loaded data module, or null when the program must end (its messages have been shown). When
+// the start failed on the slips file itself and copies of it are kept, the person is asked whether
+// to restore one now; restaurar (the desktop's window over the configured module) then does it,
+// true when a copy was put in place, and the start is made again.
+std::unique_ptr<TDM> CriaModuloDeDados(const std::function<bool(TDM&)>& restaurar = {});
 
 // Whether no graphical session can be reached: no X11 or Wayland display named, and no Qt
 // platform chosen.

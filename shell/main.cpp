@@ -14,6 +14,7 @@
 #include "Ajuda.h"
 #include "DialogosQt.h"
 #include "FrmPrincipal.h"
+#include "FrmUtilitarios.h"
 #include "Inicio.h"
 #include "QtTexto.h"
 #include "TDM.h"
@@ -67,7 +68,10 @@ int main(int argc, char** argv) {
 
     DialogosQt dialogos;
     SetDialogService(&dialogos);
-    std::unique_ptr<TDM> dm = CriaModuloDeDados();
+    std::unique_ptr<TDM> dm = CriaModuloDeDados([&splash](TDM& configurado) {
+        splash->hide();
+        return FrmRestaurarCopia(configurado).exec() == QDialog::Accepted;
+    });
     splash.reset();
     if (!dm) return 1;
 

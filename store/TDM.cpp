@@ -209,6 +209,13 @@ void TDM::AbrirTabelasVazias() {
 
 void TDM::cdsKOVANewRecord(TDataSet& ds) {
     LerRelogio();
+    // The next number would not fit a slip's number: it would come out negative, and such a slip
+    // would never be listed, printed or found after the others.
+    if (UltimoIdKOVA >= kMaiorIdKOVA) {
+        throw ENumeracaoEsgotada(
+            "Não é possível incluir uma nova KOVA: a última KOVA tem o número " +
+            std::to_string(kMaiorIdKOVA) + ", o maior que a numeração das KOVA permite.");
+    }
     ++UltimoIdKOVA;
     CriandoRegistro = true;
     try {

@@ -5,12 +5,15 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <sstream>
 #include <unordered_set>
 #include <utility>
 #include <vector>
 
 #include "Clock.h"
+#include "CopiasDeSeguranca.h"
 #include "DadosDoUsuario.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
@@ -58,6 +61,10 @@ public:
     }
     TAdiaMensagens(const TAdiaMensagens&) = delete;
     TAdiaMensagens& operator=(const TAdiaMensagens&) = delete;
+    // Adds to the last message held.
+    void Acrescenta(const std::string& texto) {
+        if (!fila_.empty()) fila_.back().second += texto;
+    }
     void Mostrar() {
         mensagensAdiadas = nullptr;
         for (const auto& [tipo, texto] : fila_) MessageDlg(texto, tipo, TMsgDlgButtons::mbOK);
@@ -340,6 +347,18 @@ bool TDM::InstalaNovaVersao() {
         cdsKOVA.SetIndexName("pk_IdKOVA");
         const std::string antigo = DirDados + "KOVA.cds";
         if (ExisteArquivoDisco(antigo)) {
+            // The installation rewrites the slips file whole, sealed anew: one whose rows no
+            // longer match its seal is refused first, as every start refuses it, never made to
+            // pass.
+            try {
+                TArquivoTabela::ConfereSeloDoArquivo(antigo);
+            } catch (const ESeloInvalido&) {
+                FalhaNoArquivoDeKOVA = true;
+                Erro("Erro na abertura dos arquivos\r\rCRC não confere: \r" + antigo +
+                     AvisoDeCopias(DirDados));
+                SolicitarTerminacao();
+                return false;
+            }
             cdsGenerico.Close();
             cdsGenerico.ClearFields();
             LoadFromFile(cdsGenerico, antigo);
@@ -451,6 +470,8 @@ bool TDM::CarregarTabelas() {
         return DirDados + nome;
     });
     trava.Liberar();
+    // The person who cannot start for a damaged slips file reads where its copies are.
+    if (!carregou && FalhaNoArquivoDeKOVA) mensagens.Acrescenta(AvisoDeCopias(DirDados));
     mensagens.Mostrar();
     return carregou;
 }
@@ -480,7 +501,10 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
         try {
             a.tabela->Close();
             if (a.tabela == &cdsKOVA) {
-                if (!CarregarKOVA(path, arquivo)) return false;
+                if (!CarregarKOVA(path, arquivo)) {
+                    FalhaNoArquivoDeKOVA = true;
+                    return false;
+                }
                 continue;
             }
             const bool ok =
@@ -500,12 +524,14 @@ bool TDM::CarregarArquivos(const std::function<std::string(const std::string&)>&
             }
         } catch (const ESeloInvalido&) {
             // Its seal or a row does not match what the file holds: changed by other means.
+            if (a.tabela == &cdsKOVA) FalhaNoArquivoDeKOVA = true;
             Erro("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path);
             a.tabela->Close();
             arquivoKOVA_.reset();
             SolicitarTerminacao();
             return false;
         } catch (const std::exception& e) {
+            if (a.tabela == &cdsKOVA) FalhaNoArquivoDeKOVA = true;
             Erro(std::string("Erro na abertura da tabela: ") + a.nome + "\r\r" + e.what());
             if (dynamic_cast<const EArquivoEmUso*>(&e)) DadosEmUso = true;
             a.tabela->Close();
@@ -531,6 +557,10 @@ bool TDM::CarregarKOVA(const std::string& path, const std::string& arquivo) {
     // writes it next gives it its own check. A sealed file checks itself: an entry left in
     // ControleCRC.cds by a save that died before removing it means nothing.
     if (!kova->Selado() && !ConfereCRC(path, arquivo)) return false;
+    // Whoever only adds slips reads none of the stored ones, but checks first that the rows are
+    // the ones the seal counts, as the desktop's start does in reading them: a file changed by
+    // other means is neither added to nor numbered from.
+    if (CargaKOVA == TCargaKOVA::SoNumeracao) kova->ConfereSelo();
     const TValue ultimo = kova->Maximo("IdKOVA");
     UltimoIdKOVA = IsNull(ultimo) ? 0 : std::get<int32_t>(ultimo);
     if (CargaKOVA == TCargaKOVA::Residentes) {
@@ -586,25 +616,40 @@ void TDM::CarregarKOVAsGuardadas() {
         arquivoKOVA_ = kova;
         guardadasCarregadas_ = true;
     } catch (const ESeloInvalido&) {
-        throw Exception("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path);
+        throw Exception("Erro na abertura dos arquivos\r\rCRC não confere: \r" + path +
+                        AvisoDeCopias(DirDados));
     } catch (const std::exception& e) {
-        throw Exception(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what());
+        throw Exception(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what() +
+                        AvisoDeCopias(DirDados));
     }
 }
 
-void TDM::DMCreate() {
+namespace {
+
+// Whatever the start meets (a settings file that cannot be read or written) is told and the program
+// ends; it never aborts.
+bool NaInicializacao(const std::function<bool()>& passo, const std::function<void()>& encerra) {
     try {
-        if (!Configurar()) return;
-        if (Escritor && !TomarEscrita()) return;
-        CarregarTabelas();
+        return passo();
     } catch (const EAbort&) {
-        SolicitarTerminacao();
+        encerra();
     } catch (const std::exception& e) {
-        // Whatever the start meets (a settings file that cannot be read or written), it is told
-        // and the program ends; it never aborts.
         Erro(std::string("Erro na inicialização do KOVA\r\r") + e.what());
-        SolicitarTerminacao();
+        encerra();
     }
+    return false;
+}
+
+}  // namespace
+
+bool TDM::DMConfigura() {
+    return NaInicializacao([this] { return Configurar() && (!Escritor || TomarEscrita()); },
+                           [this] { SolicitarTerminacao(); });
+}
+
+void TDM::DMCreate() {
+    if (!DMConfigura()) return;
+    NaInicializacao([this] { return CarregarTabelas(); }, [this] { SolicitarTerminacao(); });
 }
 
 bool TDM::TomarEscrita() {
@@ -758,6 +803,7 @@ void TDM::SalvarKOVA() {
             if (!Arquivos().Existe(kova)) throw EErroGravacao(kova, "o arquivo não existe mais");
             arquivoKOVA_ = std::make_shared<TArquivoTabela>(kova, cdsKOVA, true);
         }
+        CopiaDoDia(*arquivoKOVA_);
         arquivoKOVA_->GravaAlteracoes(cdsKOVA, CamposResidentesKOVA());
     } catch (const std::exception& e) {
         throw NaoGravou(kova, e);
@@ -790,6 +836,15 @@ void TDM::GravarKOVAInteiro() {
     RecuperarGravacao(DirDados);
     arquivoKOVA_.reset();
     try {
+        // The file being replaced is copied as any file about to change (its layout, if it is an
+        // earlier one the table does not read, goes without).
+        if (Arquivos().Existe(kova)) {
+            TArquivoTabela antigo(kova, cdsKOVA, false);
+            CopiaDoDia(antigo);
+        }
+    } catch (const std::exception&) {
+    }
+    try {
         // Complete beside the old file first; the rename is the moment the new one counts. Its seal
         // makes any entry of ControleCRC.cds for it meaningless, so a death before the entry goes
         // leaves a directory that loads.
@@ -808,6 +863,144 @@ void TDM::GravarKOVAInteiro() {
         // The file checks itself; the next save tries again.
     }
     cdsKOVA.Close();
+}
+
+// ------------------------------------------------------------------ copies of the slips file
+
+void TDM::CopiaDoDia(TArquivoTabela& fonte) {
+    try {
+        int ano = 0;
+        unsigned mes = 0, dia = 0;
+        if (!DiaDaAlteracao(fonte.Path(), ano, mes, dia)) return;
+        const TDate alterado = MakeDate(ano, mes, dia);
+        if (alterado >= Clock::Today()) return;
+        const std::string pasta = PastaDasCopias(DirDados);
+        const std::string copia = pasta + NomeDaCopia(alterado);
+        if (Arquivos().Existe(copia)) return;
+        if (!CriaPastaPrivada(pasta)) return;
+        // Complete beside its name first: a copy that died half-way is never taken for one.
+        Arquivos().Remove(copia + kNovo);
+        fonte.CopiaPara(copia + kNovo, CamposResidentesKOVA());
+        if (!Arquivos().Renomeia(copia + kNovo, copia)) {
+            Arquivos().Remove(copia + kNovo);
+            return;
+        }
+        Arquivos().Sincroniza(pasta);
+        PodaCopias(DirDados);
+    } catch (const std::exception&) {
+        // The save goes on without the copy of that day: what the person asked for comes first,
+        // and the save's own failure, if the disk is at fault, is the one told.
+    }
+}
+
+namespace {
+
+// "2024-03-15-103000" for the name of the file a restore keeps aside.
+std::string Momento() {
+    const TDateTime agora = Clock::Now();
+    const TDate dia = DateOf(agora);
+    const auto segundos =
+        std::chrono::duration_cast<std::chrono::seconds>(agora - TDateTime(dia)).count();
+    char texto[40];
+    std::snprintf(texto, sizeof texto, "%04d-%02u-%02u-%02d%02d%02d", YearOf(dia), MonthOf(dia),
+                  DayOf(dia), int(segundos / 3600), int(segundos / 60 % 60), int(segundos % 60));
+    return texto;
+}
+
+}  // namespace
+
+std::string TDM::RestaurarCopia(const std::string& copia) {
+    // As the one program that writes slips here: the desktop is that program already.
+    TTrava escritor;
+    if (!escritor_.Obtida()) {
+        escritor = TTrava::TentarEscritor(DirDados, NomePrograma());
+        if (!escritor.Obtida()) {
+            const std::string quem =
+                escritor.Ocupante().empty() ? std::string() : ":\r" + escritor.Ocupante();
+            throw EOutroEscritor("As KOVA da pasta de dados\r" + DirDados +
+                                 "\restão sendo gravadas por outro programa" + quem +
+                                 "\r\rEncerre esse programa antes de restaurar uma cópia de "
+                                 "segurança. Nada foi restaurado.");
+        }
+    }
+    if (cdsKOVA.Active() && cdsKOVA.State() != TDataSetState::dsBrowse) {
+        throw Exception(
+            "Conclua ou cancele a KOVA em digitação antes de restaurar uma cópia de segurança. "
+            "Nada foi restaurado.");
+    }
+    const std::string kova = DirDados + "KOVA.cds";
+    const std::string novo = kova + kNovo;
+    const bool carregada = cdsKOVA.Active();
+    // The desk's slips are read again from whichever file is in place at the end, restored or not.
+    auto recarrega = [&] {
+        if (!carregada || cdsKOVA.Active()) return;
+        TAdiaMensagens mensagens;
+        TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Compartilhada);
+        bool ok = false;
+        try {
+            ok = CarregarKOVA(kova, kova);
+        } catch (const std::exception& e) {
+            Erro(std::string("Erro na abertura da tabela: KOVA.cds\r\r") + e.what());
+        }
+        trava.Liberar();
+        mensagens.Mostrar();
+        if (!ok) SolicitarTerminacao();
+    };
+    std::string guardado;
+    try {
+        // No load and no save of this directory meanwhile.
+        TTrava trava = TTrava::Aguardar(DirDados, TTrava::TModo::Exclusiva);
+        RecuperarGravacao(DirDados);
+        // The copy is checked and made whole beside the file before anything of it changes.
+        try {
+            TArquivoTabela fonte(copia, cdsKOVA, false);
+            if (!fonte.Selado()) throw ESeloInvalido("a cópia não tem selo");
+            fonte.ConfereSelo();
+            Arquivos().Remove(novo);
+            fonte.CopiaPara(novo, CamposResidentesKOVA());
+        } catch (const ESeloInvalido&) {
+            throw Exception("A cópia de segurança " + copia +
+                            " foi alterada por outros meios (o selo não confere com as KOVA) e "
+                            "não pode ser restaurada. Nada foi restaurado.");
+        } catch (const std::exception& e) {
+            throw Exception("Não foi possível restaurar a cópia de segurança " + copia + "\r\r" +
+                            e.what() + "\r\rNada foi restaurado.");
+        }
+        try {
+            if (Arquivos().Existe(kova)) {
+                guardado = PastaDasCopias(DirDados) + "KOVA-substituido-" + Momento() + ".cds";
+                if (!LigaArquivo(kova, guardado) && !CopiaArquivo(kova, guardado)) {
+                    throw EErroGravacao(guardado, DescricaoErroSistema(errno));
+                }
+                // A journal a killed program left belongs to the file it goes with: applied to
+                // the restored one it would damage it.
+                const std::string diario = kova + "-journal";
+                if (Arquivos().Existe(diario) &&
+                    !Arquivos().Renomeia(diario, guardado + "-journal")) {
+                    throw EErroGravacao(diario, DescricaoErroSistema(errno));
+                }
+            }
+            // The slips in memory, and the file they are read from, are those being replaced.
+            if (carregada) cdsKOVA.Close();
+            arquivoKOVA_.reset();
+            guardadasCarregadas_ = false;
+            ConcluirGravacao(DirDados, {"KOVA.cds"});
+        } catch (const std::exception& e) {
+            Arquivos().Remove(novo);
+            throw Exception("Não foi possível restaurar a cópia de segurança " + copia + "\r\r" +
+                            e.what() + "\r\rO arquivo de KOVA anterior foi mantido.");
+        }
+        try {
+            RetiraCRCDoKOVA();
+        } catch (const std::exception&) {
+            // The restored file checks itself; the next save tries again.
+        }
+    } catch (...) {
+        recarrega();
+        throw;
+    }
+    recarrega();
+    return guardado;
 }
 
 }  // namespace kova

@@ -402,3 +402,18 @@ TEST(DigitarAnos, DezembroListaOitoAnos) {
 }
 
 }  // namespace
+
+namespace {
+
+// With the numbering at its greatest "Digitar KOVA" says why and leaves the screen as it was:
+// no box opened on a slip that does not exist.
+TEST_F(DigitarTest, NumeracaoEsgotadaNaoAbreOsCamposDaTela) {
+    dm->UltimoIdKOVA = kMaiorIdKOVA;
+    EXPECT_THROW(form->IniciarNovaKOVA(), ENumeracaoEsgotada);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->UltimoIdKOVA, kMaiorIdKOVA);
+    for (const char* c : {"dblcUFFavorecida", "dblcReceita", "dbeCICContribuinte"})
+        EXPECT_FALSE(form->Controles.Get(c).enabled) << c;
+}
+
+}  // namespace

@@ -80,6 +80,25 @@ TEST_F(RequisicaoTest, ItemQueFalhaEncerraSemGuardarNada) {
     EXPECT_EQ(dm->UltimoIdKOVA, 0);
 }
 
+// The numbering at its greatest: the request is refused with the reason, as any refused slip.
+TEST_F(RequisicaoTest, NumeracaoNoMaiorNumeroResponde001ComAMensagem) {
+    Clock::Set(MakeDateTime(2024, 3, 15, 11, 30));
+    dm->UltimoIdKOVA = kMaiorIdKOVA - 1;
+    std::string r = Pede(Valida(""));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("IdKOVA").AsInteger(), kMaiorIdKOVA);
+    r = Pede(Valida(""));
+    const std::string texto = r.substr(0, r.find(";CRC="));
+    EXPECT_EQ(texto,
+              "Retorno=001;Mensagem_Retorno=Não é possível incluir uma nova KOVA: a última KOVA "
+              "tem o número 2147483647, o maior que a numeração das KOVA permite.");
+    EXPECT_EQ(r.substr(r.find(";CRC=") + 5), frm->Checksum.StringCRC(texto));
+    EXPECT_EQ(frm->QtdeIncluidas, 0);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 1);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->UltimoIdKOVA, kMaiorIdKOVA);
+}
+
 TEST_F(RequisicaoTest, FalhaNoArmazenamentoResponde001ComAMensagem) {
     // Every field passes as it is given; the whole-record check finds the missing address.
     const std::string r = Pede(

@@ -12,6 +12,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
 #include <system_error>
 #include <vector>
@@ -145,6 +146,17 @@ void CriaArquivoNovo(const std::string& path, bool privado) {
     }
 }
 
+bool DiaDaAlteracao(const std::string& path, int& ano, unsigned& mes, unsigned& dia) {
+    struct stat st;
+    if (::stat(path.c_str(), &st) != 0) return false;
+    std::tm local{};
+    if (!localtime_r(&st.st_mtime, &local)) return false;
+    ano = local.tm_year + 1900;
+    mes = unsigned(local.tm_mon + 1);
+    dia = unsigned(local.tm_mday);
+    return true;
+}
+
 bool EhLinkSimbolico(const std::string& path) {
     struct stat st;
     return ::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode);
@@ -188,6 +200,10 @@ void SincronizarCaminho(const std::string& path) {
 std::string VersaoSistema() {
     struct utsname u;
     return uname(&u) == 0 ? std::string(u.release) : std::string();
+}
+
+bool LigaArquivo(const std::string& origem, const std::string& destino) {
+    return ::link(origem.c_str(), destino.c_str()) == 0;
 }
 
 bool SubstituiArquivo(const std::string& origem, const std::string& destino) {

@@ -1,18 +1,17 @@
 #include "PintorQt.h"
 
-#include <unistd.h>
-
-#include <QFile>
 #include <QFont>
+#include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
+#include <exception>
+#include <utility>
 
 #include "Diretorios.h"
 #include "Errors.h"
+#include "SistemaDeArquivos.h"
 #include "Texto.h"
 
 namespace kova {
@@ -81,37 +80,98 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
     }
 }
 
-// The pages go to a new file of the user's beside the target (mkstemp: private, never through a
-// link), renamed over the target once complete: a link or a file another user left at the name,
-// which is predictable, is replaced, never written through.
-struct TArquivoPDF::Dados {
-    explicit Dados(std::string caminho)
-        : destino(std::move(caminho)), temporario(destino + ".XXXXXX") {}
-    ~Dados() {
-        if (concluido) return;
-        painter.end();
-        arquivo.close();
-        ::unlink(temporario.c_str());
+namespace {
+
+// What the PDF writer writes, handed to the file of the file seam 64 KB at a time. The writer does
+// not look at what its writes answer, so the first failure is kept here: every later write is
+// refused and Conclui throws it. A file that missed one piece is never taken for a print.
+class TSaidaPDF : public QIODevice {
+public:
+    explicit TSaidaPDF(std::unique_ptr<IArquivoEmPartes> arquivo) : arquivo_(std::move(arquivo)) {
+        open(QIODevice::WriteOnly);
     }
-    std::string destino;
-    std::string temporario;
-    bool concluido = false;
-    // Declared in this order: the painter ends before its writer goes, the writer before its file.
-    QFile arquivo;
-    std::unique_ptr<QPdfWriter> pdf;
-    QPainter painter;
+    bool isSequential() const override { return true; }
+    // The cause of the first failure; empty while there is none.
+    const std::string& Falha() const { return falha_; }
+    // Writes what is held and completes the file; throws EErroGravacao.
+    void Conclui() {
+        Descarrega();
+        if (!falha_.empty()) throw EErroGravacao(std::string(), falha_);
+        try {
+            arquivo_->Conclui();
+        } catch (const EErroGravacao& e) {
+            falha_ = e.Causa();
+            throw;
+        }
+    }
+
+protected:
+    qint64 readData(char*, qint64) override { return -1; }
+    qint64 writeData(const char* dados, qint64 tamanho) override {
+        if (!falha_.empty()) return -1;
+        bloco_.append(dados, size_t(tamanho));
+        if (bloco_.size() >= kBloco) Descarrega();
+        return falha_.empty() ? tamanho : -1;
+    }
+
+private:
+    static constexpr size_t kBloco = 64 * 1024;
+    void Descarrega() {
+        if (bloco_.empty() || !falha_.empty()) return;
+        try {
+            arquivo_->Escreve(bloco_.data(), bloco_.size());
+        } catch (const EErroGravacao& e) {
+            falha_ = e.Causa();
+        } catch (const std::exception& e) {
+            falha_ = e.what();
+        }
+        bloco_.clear();
+    }
+
+    std::unique_ptr<IArquivoEmPartes> arquivo_;
+    std::string bloco_;
+    std::string falha_;
 };
 
-TArquivoPDF::TArquivoPDF(const std::string& caminho) : d_(std::make_unique<Dados>(caminho)) {
-    const int fd = ::mkstemp(d_->temporario.data());
-    if (fd < 0)
-        throw Exception("Não foi possível gravar o arquivo " + caminho + ": " +
-                        DescricaoErroSistema(errno));
-    if (!d_->arquivo.open(fd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        throw Exception("Não foi possível gravar o arquivo " + caminho);
+}  // namespace
+
+// The pages go to a new file of the user's beside the target, put in its place once complete: a
+// link or a file another user left at the name, which is predictable, is replaced, never written
+// through.
+struct TArquivoPDF::Dados {
+    Dados(const std::string& caminho, std::unique_ptr<IArquivoEmPartes> arquivo)
+        : destino(caminho), saida(std::move(arquivo)) {}
+    ~Dados() {
+        if (!concluido) painter.end();
     }
-    d_->pdf = std::make_unique<QPdfWriter>(&d_->arquivo);
+    std::string destino;
+    bool concluido = false;
+    // Declared in this order: the painter ends before its writer goes, the writer before its file.
+    TSaidaPDF saida;
+    std::unique_ptr<QPdfWriter> pdf;
+    QPainter painter;
+
+    [[noreturn]] void Falha(const std::string& causa) {
+        concluido = true;
+        throw Exception("Não foi possível gravar o arquivo " + destino + ": " + causa);
+    }
+};
+
+namespace {
+
+std::unique_ptr<IArquivoEmPartes> CriaArquivo(const std::string& caminho) {
+    try {
+        return Arquivos().CriaEmPartes(caminho);
+    } catch (const EErroGravacao& e) {
+        throw Exception("Não foi possível gravar o arquivo " + caminho + ": " + e.Causa());
+    }
+}
+
+}  // namespace
+
+TArquivoPDF::TArquivoPDF(const std::string& caminho)
+    : d_(std::make_unique<Dados>(caminho, CriaArquivo(caminho))) {
+    d_->pdf = std::make_unique<QPdfWriter>(&d_->saida);
     d_->pdf->setResolution(1200);
     d_->pdf->setTitle(QStringLiteral("KOVA"));
     d_->pdf->setPageLayout(QPageLayout(QPageSize(QPageSize::A4), QPageLayout::Portrait,
@@ -134,25 +194,14 @@ void TArquivoPDF::Conclui() {
     Dados& d = *d_;
     if (d.concluido) return;
     const bool pintou = d.painter.end();
-    int erro = 0;
-    errno = 0;
-    if (!d.arquivo.flush()) {
-        erro = errno ? errno : EIO;
-    } else if (::fsync(d.arquivo.handle()) != 0) {
-        erro = errno;
-    }
-    d.arquivo.close();
-    if (!erro && !pintou) erro = EIO;
-    if (!erro && std::rename(d.temporario.c_str(), d.destino.c_str()) != 0) erro = errno;
-    if (erro) {
-        ::unlink(d.temporario.c_str());
-        d.concluido = true;
-        throw Exception("Não foi possível gravar o arquivo " + d.destino + ": " +
-                        DescricaoErroSistema(erro));
+    if (!d.saida.Falha().empty()) d.Falha(d.saida.Falha());
+    if (!pintou) d.Falha(DescricaoErroSistema(EIO));
+    try {
+        d.saida.Conclui();
+    } catch (const EErroGravacao& e) {
+        d.Falha(e.Causa());
     }
     d.concluido = true;
-    const std::string pasta = PastaDe(d.destino);
-    SincronizarCaminho(pasta.empty() ? std::string(".") : pasta);
 }
 
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho) {

@@ -109,6 +109,21 @@ bool ExisteDiretorio(const std::string& path) {
     return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool DiaDaAlteracao(const std::string& path, int& ano, unsigned& mes, unsigned& dia) {
+    WIN32_FILE_ATTRIBUTE_DATA dados;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &dados)) return false;
+    FILETIME local;
+    SYSTEMTIME quando;
+    if (!FileTimeToLocalFileTime(&dados.ftLastWriteTime, &local) ||
+        !FileTimeToSystemTime(&local, &quando)) {
+        return false;
+    }
+    ano = quando.wYear;
+    mes = quando.wMonth;
+    dia = quando.wDay;
+    return true;
+}
+
 // A user's folders under Windows are theirs by the system's own permissions: a folder is made as
 // any other.
 bool CriaPastaPrivada(const std::string& dir) {
@@ -163,6 +178,12 @@ void SincronizarCaminho(const std::string& path) {
 std::string VersaoSistema() {
     const DWORD v = GetVersion();
     return std::to_string(v & 0xFF) + "." + std::to_string((v >> 8) & 0xFF);
+}
+
+bool LigaArquivo(const std::string& origem, const std::string& destino) {
+    if (CreateHardLinkA(destino.c_str(), origem.c_str(), nullptr)) return true;
+    errno = ErrnoDe(GetLastError());
+    return false;
 }
 
 bool SubstituiArquivo(const std::string& origem, const std::string& destino) {

@@ -10,6 +10,13 @@
 std::string ParaCp1252(const std::string& utf8) { return kova::Utf8ToCp1252(utf8); }
 std::string ParaUtf8(const std::string& cp1252) { return kova::Cp1252ToUtf8(cp1252); }
 
+std::string Legivel(std::string texto) {
+    for (char& c : texto) {
+        if (c == '\r') c = '\n';
+    }
+    return ParaUtf8(texto);
+}
+
 void AvisaTabelasAtualizadas(const std::string& kovaIni) {
     try {
         std::string aviso = kova::RetiraAvisoDeTabelas(

@@ -53,13 +53,6 @@ const char* kAjuda =
     "  4  as KOVA não puderam ser gravadas no disco (disco cheio, pasta sem permissão):\n"
     "     nenhuma KOVA deste arquivo foi incorporada, ou as impressas não foram marcadas\n";
 
-std::string Legivel(std::string texto) {
-    for (char& c : texto) {
-        if (c == '\r') c = '\n';
-    }
-    return ParaUtf8(texto);
-}
-
 // The person at the desk, replaced by fixed answers: keep (or discard) what was imported, never
 // print on request (the unattended run prints by itself), no product chosen.
 class DialogosConsole : public IDialogService {

@@ -9,6 +9,7 @@
 
 #include "Conversao.h"
 #include "Incorporar.h"
+#include "Restaurar.h"
 #include "kovadll.h"
 
 namespace {
@@ -16,6 +17,7 @@ namespace {
 const char* kAjuda =
     "uso: kovacli [--cp1252] [REQUISICAO ...]\n"
     "     kovacli incorporar ARQUIVO [opções]   (veja kovacli incorporar --help)\n"
+    "     kovacli restaurar [DIA] [opções]      (veja kovacli restaurar --help)\n"
     "     kovacli --versao\n"
     "\n"
     "Envia cada requisição (dos argumentos ou, sem eles, uma por linha da entrada padrão) ao\n"
@@ -33,6 +35,7 @@ const char* kAjuda =
 
 int main(int argc, char** argv) {
     if (argc > 1 && std::strcmp(argv[1], "incorporar") == 0) return Incorporar(argc - 2, argv + 2);
+    if (argc > 1 && std::strcmp(argv[1], "restaurar") == 0) return Restaurar(argc - 2, argv + 2);
     bool cp1252 = false;
     std::vector<std::string> requisicoes;
     for (int i = 1; i < argc; ++i) {

@@ -1,7 +1,9 @@
 #!/bin/sh
 # kovacli incorporar on a private copy of the shipped data: five generated lines are imported and
 # printed to a PDF of five pages; a line with too few fields fails with status 1 and keeps the
-# slips file as it was.
+# slips file as it was. A slips file whose seal no longer matches its rows (a slip removed by other
+# means) is refused by the import and by the library's requests as the desktop refuses it, and
+# nothing is added to it.
 set -eu
 kovacli=$1; dados=$2; gerador=$3
 dir=$(mktemp -d)
@@ -21,4 +23,22 @@ status=0
 [ "$status" -eq 1 ]
 grep -q "campos inv" "$dir/erro.txt"
 [ "$(cksum < "$dir/Dados/KOVA.cds")" = "$antes" ]
+
+python3 -c 'import sqlite3, sys
+db = sqlite3.connect(sys.argv[1]); db.execute("DELETE FROM registros WHERE IdKOVA = 3"); db.commit()' \
+    "$dir/Dados/KOVA.cds"
+antes=$(cksum < "$dir/Dados/KOVA.cds")
+status=0
+"$kovacli" incorporar "$dir/k.txt" --programa "$dir" > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?
+[ "$status" -eq 2 ] || { echo "status $status"; cat "$dir/erro.txt"; exit 1; }
+grep -q "CRC não confere" "$dir/erro.txt"
+grep -q "Dados/KOVA.cds" "$dir/erro.txt"
+[ "$(cksum < "$dir/Dados/KOVA.cds")" = "$antes" ]
+cp "$kovacli" "$dir/kovacli"
+cp "$(dirname "$kovacli")"/libkovadll.so* "$dir/"
+status=0
+"$dir/kovacli" "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=1,00;TOTALRECOLHER=1,00" \
+    > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?
+[ "$status" -eq 2 ] || { echo "status $status"; cat "$dir/saida.txt" "$dir/erro.txt"; exit 1; }
+grep -q "CRC não confere" "$dir/erro.txt"
 echo ok

@@ -6,6 +6,7 @@
 #include "Errors.h"
 #include "FilaImpressao.h"
 #include "PintorQt.h"
+#include "SistemaDeArquivos.h"
 #include "TDM.h"
 
 namespace kova {
@@ -37,7 +38,7 @@ void TSaidaArquivoPDF::Conclui() {
     if (!arquivo_) return;
     const std::unique_ptr<TArquivoPDF> arquivo = std::move(arquivo_);
     arquivo->Conclui();
-    if (!ExisteArquivoDisco(caminho_))
+    if (!Arquivos().Existe(caminho_))
         throw Exception("Não foi possível gravar o arquivo " + caminho_);
 }
 

@@ -314,6 +314,28 @@ TEST_F(IncorporacaoTest, DesassistidaImprimeMarcaEFecha) {
     EXPECT_NE(F("Situacao").AsString(), "I");
 }
 
+// An import that reaches the greatest slip number stops at the line that would pass it, as at a
+// refused line: the slips before it are kept and printed, none gets a number that wrapped.
+TEST_F(IncorporacaoTest, NumeracaoEsgotadaParaNaLinhaQueAPassaria) {
+    auto l = LinhaValida();
+    dm->UltimoIdKOVA = kMaiorIdKOVA - 1;
+    dialogs.Answer(TModalResult::mrYes);  // the slip before it is kept
+    const std::string motivo = Falha(Arquivo({Junta(l), Junta(l), Junta(l)}), true);
+    EXPECT_EQ(motivo,
+              "Não é possível incluir uma nova KOVA: a última KOVA tem o número 2147483647, o "
+              "maior que a numeração das KOVA permite.");
+    EXPECT_EQ(imp->Linha, 2);
+    EXPECT_EQ(imp->Incorporadas, 1);
+    EXPECT_EQ(imp->Impressas, 1);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 3);
+    ASSERT_TRUE(Vai(kMaiorIdKOVA));
+    EXPECT_EQ(F("Situacao").AsString(), "I");
+    for (TBookmark b : dm->cdsKOVA.VisibleRecords())
+        EXPECT_GT(std::get<int32_t>(dm->cdsKOVA.ValueAt(b, F("IdKOVA").Index())), 0);
+    ASSERT_FALSE(dialogs.Texts().empty());
+    EXPECT_EQ(dialogs.Texts()[0], "Erro na incorporação das KOVA.\r\rRegistro Nº 2 com problemas");
+}
+
 TEST_F(IncorporacaoTest, SemImpressoraCadaKOVAMarcadaTemSuaPaginaNoArquivo) {
     arquivo = true;
     auto l = LinhaValida();

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
+#include <utime.h>
 
 #include <QAction>
 #include <QApplication>
@@ -7,11 +8,14 @@
 #include <QComboBox>
 #include <QDateEdit>
 #include <QLabel>
+#include <QPushButton>
 #include <QTableView>
+#include <QTableWidget>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <memory>
@@ -566,6 +570,70 @@ TEST(Inicio, AvisoDasTabelasAtualizadasUmaVez) {
     ASSERT_NE(dm, nullptr);
     EXPECT_EQ(dialogs.Texts().size(), 1u);
     dm.reset();
+    unsetenv("KOVA_WINDIR");
+    std::filesystem::remove_all(dir);
+}
+
+// A start that cannot read the slips file offers its copies: the person restores the one listed
+// and the program starts on its slips.
+TEST(Inicio, ArquivoDeKOVAIlegivelOfereceACopiaEComecaComEla) {
+    ScriptedDialogs dialogs;
+    ScopedDialogService servico(dialogs);
+    Clock::Set(MakeDateTime(2024, 3, 15, 9, 0));
+    char modelo[] = "/tmp/kova-inicio-XXXXXX";
+    const std::string dir = std::string(mkdtemp(modelo)) + "/";
+    std::filesystem::copy(KOVA_DADOS_PADRAO, dir + "Dados");
+    setenv("KOVA_WINDIR", dir.c_str(), 1);
+    {
+        std::ofstream ini(dir + "KOVA.INI", std::ios::binary);
+        ini << "[KOVA]\r\nDirDados=" << dir << "Dados/\r\n";
+    }
+    const std::string kova = dir + "Dados/KOVA.cds";
+    auto sessao = [&](int kovas) {
+        auto dm = kova::CriaModuloDeDados();
+        ASSERT_NE(dm, nullptr);
+        for (int i = 0; i < kovas; ++i) {
+            dm->cdsKOVA.Append();
+            dm->cdsKOVA.Post();
+        }
+    };
+    sessao(2);
+    // Those two were typed yesterday; today's first save keeps the file as it was then.
+    std::tm ontem{};
+    ontem.tm_year = 124;
+    ontem.tm_mon = 2;
+    ontem.tm_mday = 14;
+    ontem.tm_hour = 12;
+    ontem.tm_isdst = -1;
+    const utimbuf tempos{std::mktime(&ontem), std::mktime(&ontem)};
+    ASSERT_EQ(::utime(kova.c_str(), &tempos), 0);
+    sessao(1);
+    std::ofstream(kova, std::ios::binary) << "isto não é uma tabela";
+
+    dialogs.Answer(TModalResult::mrYes);  // restore now
+    dialogs.Answer(TModalResult::mrYes);  // that copy
+    int janelas = 0;
+    auto dm = kova::CriaModuloDeDados([&](TDM& configurado) {
+        ++janelas;
+        FrmRestaurarCopia f(configurado);
+        EXPECT_EQ(f.grdCopias->rowCount(), 1);
+        EXPECT_EQ(f.grdCopias->item(0, 0)->text(), QStringLiteral("14/03/2024"));
+        EXPECT_EQ(f.grdCopias->item(0, 1)->text(), QStringLiteral("2"));
+        EXPECT_TRUE(f.btnRestaurar->isEnabled());
+        f.btnRestaurarClick();
+        return f.result() == QDialog::Accepted;
+    });
+    EXPECT_EQ(janelas, 1);
+    ASSERT_NE(dm, nullptr);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 2);
+    const auto textos = dialogs.Texts();
+    ASSERT_EQ(textos.size(), 4u);
+    EXPECT_NE(textos[0].find("Há cópias de segurança do arquivo de KOVA"), std::string::npos);
+    EXPECT_EQ(textos[1], "Deseja restaurar agora uma cópia de segurança do arquivo de KOVA?");
+    EXPECT_EQ(textos[2].rfind("Restaurar a cópia de segurança de 14/03/2024?", 0), 0u);
+    EXPECT_EQ(textos[3].rfind("Cópia de segurança de 14/03/2024 restaurada", 0), 0u);
+    dm.reset();
+    Clock::Reset();
     unsetenv("KOVA_WINDIR");
     std::filesystem::remove_all(dir);
 }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "DM.h"
+#include "Errors.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
 #include "TTrava.h"
@@ -21,6 +22,21 @@
 namespace kova {
 
 class TArquivoTabela;
+
+// A new slip refused because its number would pass the greatest a slip number can hold.
+class ENumeracaoEsgotada : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// Something refused because another program writes slips in the data directory.
+class EOutroEscritor : public Exception {
+public:
+    using Exception::Exception;
+};
+
+// The greatest slip number: IdKOVA is a 32-bit integer in the file and in every reply.
+inline constexpr int32_t kMaiorIdKOVA = INT32_MAX;
 
 class TDM {
 public:
@@ -37,6 +53,11 @@ public:
     // installation) and the load of the twelve table files with their checksums. Every failure has
     // been shown to the user when it returns, and TerminacaoSolicitada is set.
     void DMCreate();
+    // The creation event's first part alone: the clock check, the configuration (which sets
+    // DirDados) and, for a writer, the writer lock; no table is loaded. What a restore of the slips
+    // file needs, which must work when that file does not load. False (told, termination
+    // requested) when the start cannot go on.
+    bool DMConfigura();
     // The destruction event of the desktop program: writes the slips file.
     void DMDestroy();
     std::string NormalizaCaminho(const std::string& caminho) const;
@@ -60,6 +81,14 @@ public:
     // Writes every slip of the table as a new slips file put in place of the old one in one step
     // (the new-version installation, which may change the layout).
     void GravarKOVAInteiro();
+    // Puts a copy of the slips file (ListaCopias) in its place, after checking that it opens and
+    // its seal matches, as the directory's one writer and under its exclusive lock: refused
+    // (Exception, nothing changed) while another program writes slips there or a slip is being
+    // typed (EOutroEscritor for the first). The replaced file (with a journal a killed program left
+    // it) is kept aside in the
+    // copies' folder, never removed. Slips this module had loaded are read again from the copy.
+    // Returns the path of the file kept aside (empty when there was none).
+    std::string RestaurarCopia(const std::string& copia);
     // Finishes or discards a save that a crash interrupted, and removes the temporary files such a
     // save leaves. Only under the directory's exclusive lock, held by no one else.
     static void RecuperarGravacao(const std::string& dirDados);
@@ -145,6 +174,9 @@ public:
     // program past the bound of the wait (the library answers such a call as a refusal that says
     // so).
     bool DadosEmUso = false;
+    // Set when the start failed on the slips file itself (missing, unreadable, its seal not
+    // matching): a copy of it may put that right.
+    bool FalhaNoArquivoDeKOVA = false;
 
     // How the start reads the slips file: every slip with its resident fields (the desktop and its
     // lists), or only the last number (a program that only adds slips: an import, the library's
@@ -191,6 +223,8 @@ public:
     std::string CodigoCourier;
 
     // --- Module state ---
+    // The last slip number handed out; a new slip past kMaiorIdKOVA is refused
+    // (ENumeracaoEsgotada), the table left as it was.
     int32_t UltimoIdKOVA = 0;
     bool CriandoRegistro = false;
     std::string UltimoErro;
@@ -238,6 +272,9 @@ private:
     bool CarregarKOVA(const std::string& path, const std::string& arquivo);
     // ControleCRC.cds without its entry for the slips file, which carries its own check now.
     void RetiraCRCDoKOVA();
+    // At a save, before anything is written: the copy of the day the file last changed, when that
+    // day is over and has none yet (CopiasDeSeguranca.h). A failure costs the copy, never the save.
+    void CopiaDoDia(TArquivoTabela& fonte);
 
     int adiamentos_ = 0;
     bool pendente_ = false;

@@ -354,6 +354,78 @@ TEST_F(ArquivosTest, KOVAAlteradaForaDoProgramaNaoPassaEAsGravadasPeloProgramaSi
     EXPECT_FALSE(d.cdsKOVA.Active());
 }
 
+// A program that only adds slips (an import, the library's requests) reads none of the stored ones,
+// but is refused a file whose rows are not the ones its seal counts exactly as the desktop is, and
+// neither numbers from it nor adds to it.
+TEST_F(ArquivosTest, QuemSoAcrescentaKOVAsConfereOSeloComoODesktop) {
+    dir.ConfigPadrao();
+    GravaKOVAs(3);
+    const std::string kova = dir.Dados() + "KOVA.cds";
+    const std::string crcNaoConfere = "Erro na abertura dos arquivos\r\rCRC não confere: \r" + kova;
+    auto carregaAcrescentando = [&](bool escritor) -> TDM& {
+        dialogs.Clear();
+        TDM& d = Novo();
+        d.Escritor = escritor;
+        d.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+        d.DMCreate();
+        return d;
+    };
+    EXPECT_FALSE(carregaAcrescentando(true).TerminacaoSolicitada);
+    EXPECT_EQ(dm->UltimoIdKOVA, 3);
+    dm.reset();
+
+    for (const char* mudanca : {"DELETE FROM registros WHERE IdKOVA = 2",
+                                "INSERT INTO registros(IdKOVA, Situacao, crc_linha) "
+                                "SELECT 90, 'N', crc_linha FROM registros WHERE IdKOVA = 1"}) {
+        SCOPED_TRACE(mudanca);
+        GravaKOVAs(0);
+        const std::string antes = Ler(kova);
+        Executa(kova, mudanca);
+        const std::string mudado = Ler(kova);
+        for (bool escritor : {true, false}) {
+            TDM& d = carregaAcrescentando(escritor);
+            EXPECT_EQ(dialogs.Texts(), std::vector<std::string>{crcNaoConfere});
+            EXPECT_TRUE(d.TerminacaoSolicitada);
+            EXPECT_FALSE(d.cdsKOVA.Active());
+            d.GravarAposAlteracao = true;
+            d.DMDestroy();
+            dm.reset();
+            EXPECT_EQ(Ler(kova), mudado);
+        }
+        DiretorioDeTeste::Escreve(kova, antes);
+    }
+}
+
+// The new-version installation rewrites the slips file whole and seals it anew, in the desktop and
+// in the library alike: a file whose rows no longer match its seal is refused first, with the
+// message of every start, and neither rewritten nor made to pass.
+TEST_F(ArquivosTest, NovaVersaoRecusaArquivoDeKOVAsCujoSeloNaoConfere) {
+    dir.ConfigPadrao();
+    GravaKOVAs(3);
+    const std::string kova = dir.Dados() + "KOVA.cds";
+    Executa(kova, "DELETE FROM registros WHERE IdKOVA = 2");
+    const std::string mudado = Ler(kova);
+    for (bool biblioteca : {false, true}) {
+        SCOPED_TRACE(biblioteca ? "biblioteca" : "desktop");
+        dir.ConfigPadrao("[Opções]\r\nInstalação=NovaVersão\r\n");
+        dialogs.Clear();
+        TDM& d = Novo();
+        if (biblioteca) {
+            d.CargaKOVA = TDM::TCargaKOVA::SoNumeracao;
+        } else {
+            d.Escritor = true;
+        }
+        d.DMCreate();
+        EXPECT_EQ(dialogs.Texts(),
+                  std::vector<std::string>{"Erro na abertura dos arquivos\r\rCRC não confere: \r" +
+                                           kova});
+        EXPECT_TRUE(d.TerminacaoSolicitada);
+        dm.reset();
+        EXPECT_TRUE(Ler(kova) == mudado) << "the slips file was rewritten";
+        EXPECT_NE(Ler(dir.Programa() + "Config.ini").find("Instala"), std::string::npos);
+    }
+}
+
 // A slips file of an earlier version (written whole, its CRC in ControleCRC.cds) is checked whole
 // as it was then; the first save gives it its own check, in the same transaction, and its entry
 // goes.

@@ -65,6 +65,32 @@ TEST_F(TDMTest, PrimeiraKOVARecebeNumeroUmECancelarDevolveONumero) {
     EXPECT_EQ(dm->UltimoIdKOVA, 2);
 }
 
+// Past the greatest number a slip's number holds the next one would wrap to a negative number: the
+// new slip is refused, the table and the numbering as they were.
+TEST_F(TDMTest, NovaKOVAAlemDoMaiorNumeroRecusadaSemMudarANumeracao) {
+    dm->UltimoIdKOVA = kMaiorIdKOVA - 1;
+    kova().Append();
+    EXPECT_EQ(F("IdKOVA").AsInteger(), kMaiorIdKOVA);
+    kova().Post();
+    try {
+        kova().Append();
+        ADD_FAILURE() << "a slip numbered " << F("IdKOVA").AsInteger() << " was begun";
+    } catch (const ENumeracaoEsgotada& e) {
+        EXPECT_EQ(std::string(e.what()),
+                  "Não é possível incluir uma nova KOVA: a última KOVA tem o número 2147483647, o "
+                  "maior que a numeração das KOVA permite.");
+    }
+    EXPECT_EQ(kova().State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->UltimoIdKOVA, kMaiorIdKOVA);
+    EXPECT_EQ(kova().RecordCount(), 1);
+    // Removing the last slip gives its number back, as always.
+    kova().Delete();
+    dm->UltimoIdKOVA = kMaiorIdKOVA - 1;
+    kova().Append();
+    EXPECT_EQ(F("IdKOVA").AsInteger(), kMaiorIdKOVA);
+    kova().Cancel();
+}
+
 TEST_F(TDMTest, ValidacaoDoRegistroSoAtuaAntesDeGravar) {
     std::vector<bool> respostas{true, false};
     int chamadas = 0;
