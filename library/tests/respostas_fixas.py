@@ -33,6 +33,7 @@ import tempfile
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import requisicoes_lote as lote  # noqa: E402
+from ordem_dos_itens import di as declaracao  # noqa: E402
 
 MOMENTO = '15/06/2026 10:00:00'
 HOJE = datetime.date(2026, 6, 15)
@@ -162,18 +163,6 @@ def em_ingles(casos):
 
 def data(d):
     return d.strftime('%d/%m/%Y')
-
-
-def modulo11(digitos):
-    soma = sum(int(d) * (2 + i % 8) for i, d in enumerate(reversed(digitos)))
-    return '0' if soma % 11 < 2 else str(11 - soma % 11)
-
-
-def declaracao(ano, sequencia, simplificada=False):
-    base = '%02d%07d' % (ano % 100, sequencia)
-    if simplificada:
-        return '4' + base + modulo11('4' + base)
-    return base + modulo11('2' + base)
 
 
 def autuacao_rs(g):
