@@ -122,6 +122,15 @@ class Sessao:
             time.sleep(0.05)
         raise Falha("esperando " + oque)
 
+    def janelas(self):
+        """The visible windows by name, the active one marked: what a failure leaves on screen."""
+        ativa = self.x(["xdotool", "getactivewindow"]).strip()
+        nomes = []
+        for w in self.x(["xdotool", "search", "--onlyvisible", "--name", "."]).split():
+            nome = self.x(["xdotool", "getwindowname", w]).decode(errors="replace").strip()
+            nomes.append(("*" if w == ativa else "") + '"%s"' % nome)
+        return ", ".join(nomes) + ("" if ativa else " (nenhuma ativa)")
+
     def ativa(self):
         return self.x(["xdotool", "getactivewindow", "getwindowname"]).decode(errors="replace").strip()
 
@@ -660,6 +669,7 @@ def main():
     except (Falha, subprocess.TimeoutExpired) as e:
         try:
             print("captura da falha: " + s.captura("falha"))
+            print("janelas visíveis: " + s.janelas())
         except Exception:
             pass
         print("FALHOU em %s: %s" % (etapa, e))
