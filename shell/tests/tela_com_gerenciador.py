@@ -135,9 +135,30 @@ class Sessao:
         return self.x(["xdotool", "getactivewindow", "getwindowname"]).decode(errors="replace").strip()
 
     def janela(self, titulo, segundos=90):
-        """Waits until the window with this title is the active one."""
-        self.espera(lambda: self.ativa() == titulo, 'a janela "%s" (ativa: "%s")' % (titulo, self.ativa()),
-                    segundos)
+        """Waits until the window with this title is the active one.
+
+        When a dialog closes, openbox gives the focus back to the window below it; on a busy machine
+        it sometimes gives it to none, and the window stays unfocused until someone clicks it. A
+        clerk would: after a few seconds with no window active, the window awaited, if it is on
+        screen, is activated as a click would. A window of another name in front still fails."""
+        limite = time.time() + segundos
+        sem_foco_desde = None
+        while time.time() < limite:
+            ativa = self.ativa()
+            if ativa == titulo:
+                return
+            if ativa:
+                sem_foco_desde = None
+            elif sem_foco_desde is None:
+                sem_foco_desde = time.time()
+            elif time.time() - sem_foco_desde > 3:
+                alvo = self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + titulo + "$"]).split()
+                if alvo:
+                    print('sem janela ativa: "%s" ativada como um clique a ativaria' % titulo)
+                    self.x(["xdotool", "windowactivate", alvo[0]])
+                sem_foco_desde = None
+            time.sleep(0.05)
+        raise Falha('esperando a janela "%s" (janelas: %s)' % (titulo, self.janelas()))
 
     def nenhum_dialogo(self, segundos=1.0):
         """The entry screen stays the active window: no dialog comes up."""
