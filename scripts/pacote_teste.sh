@@ -24,9 +24,12 @@ trabalho="$(mktemp -d)"
 seguinte="${build}-pacote"
 usuarios=(kovateste1 kovateste2)
 pacotes=(kova kova-comum libkovadll1 libkovadll-dev)
+# apt waits for the package database while another program installs (a developer's own apt beside the
+# suite) instead of failing at once.
+remove() { DEBIAN_FRONTEND=noninteractive apt-get remove -o DPkg::Lock::Timeout=600 -y -qq "${pacotes[@]}"; }
 limpa() {
     for u in "${usuarios[@]}"; do userdel -r "$u" >/dev/null 2>&1 || true; done
-    dpkg -r "${pacotes[@]}" >/dev/null 2>&1 || true
+    remove >/dev/null 2>&1 || true
     rm -f /usr/bin/Config.ini
     rm -rf "$trabalho"
 }
@@ -52,7 +55,9 @@ privados() {
         [ "$(stat -c %a "$casa/$f")" = 600 ] || falha "$casa/$f: modo $(stat -c %a "$casa/$f")"
     done
 }
-instala() { DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$@" >/dev/null; }
+instala() {
+    DEBIAN_FRONTEND=noninteractive apt-get install -o DPkg::Lock::Timeout=600 -y -qq --no-install-recommends "$@" >/dev/null
+}
 
 # The packages of this build (version N), made one making at a time with the lintian test.
 exec 8>"$build/.pacotes.lock"
@@ -162,7 +167,7 @@ grep -q "Instala" /usr/bin/Config.ini || falha "o pedido foi retirado do Config.
 rm -f /usr/bin/Config.ini
 [ ! -e /usr/bin/Dados ] && [ ! -e /usr/bin/KOVA.INI ] || falha "algo gravado em /usr/bin"
 
-dpkg -r "${pacotes[@]}" >/dev/null
+remove >/dev/null
 [ ! -e /usr/bin/kova ] || falha "kova ficou instalado"
 for u in "${usuarios[@]}"; do
     casa="$(getent passwd "$u" | cut -d: -f6)"
