@@ -78,6 +78,32 @@ std::string LidoPorOutro(const std::vector<std::string>& caminhos) {
     });
 }
 
+// The machine's settings under a user's own: each key the user's file lacks is the machine's, the
+// user's own win, and writing or deleting never touches the machine's file.
+TEST(DadosDoUsuario, ConfiguracaoDoUsuarioSobreADaMaquina) {
+    char modelo[] = "/tmp/kova-maquina-XXXXXX";
+    const std::string raiz = std::string(mkdtemp(modelo)) + "/";
+    std::ofstream(raiz + "maquina.ini")
+        << "[KOVA]\r\nDirDados=C:\\KOVA\\Dados\r\nMaximoKOVAsGuardadas=50\r\n";
+    const std::string maquina = Le(raiz + "maquina.ini");
+    TIniFile ini(raiz + "usuario.ini", raiz + "maquina.ini");
+    EXPECT_EQ(ini.ReadString("KOVA", "DirDados", ""), "C:\\KOVA\\Dados");
+    EXPECT_TRUE(ini.ValueExists("KOVA", "MaximoKOVAsGuardadas"));
+    EXPECT_FALSE(ini.ValueExists("KOVA", "DirExe"));
+    ini.WriteString("KOVA", "DirDados", "D:\\Meus");
+    EXPECT_EQ(ini.ReadString("KOVA", "DirDados", ""), "D:\\Meus");
+    EXPECT_EQ(ini.ReadInteger("KOVA", "MaximoKOVAsGuardadas", 0), 50);
+    ini.DeleteKey("KOVA", "MaximoKOVAsGuardadas");
+    EXPECT_EQ(ini.ReadInteger("KOVA", "MaximoKOVAsGuardadas", 0), 50);
+    EXPECT_EQ(Le(raiz + "maquina.ini"), maquina);
+    EXPECT_EQ(TIniFile(raiz + "usuario.ini").ReadString("KOVA", "MaximoKOVAsGuardadas", "-"), "-");
+    // Without a machine's file, or when it is the user's own, it is the plain file.
+    EXPECT_EQ(TIniFile(raiz + "usuario.ini", "").ReadString("KOVA", "DirExe", "-"), "-");
+    TIniFile(raiz + "maquina.ini", raiz + "maquina.ini").WriteString("KOVA", "DirExe", "C:\\P");
+    EXPECT_EQ(TIniFile(raiz + "maquina.ini").ReadString("KOVA", "DirExe", ""), "C:\\P");
+    fs::remove_all(raiz);
+}
+
 // The slips, the printed slips and the settings are the user's alone whatever the umask, and a
 // directory an earlier version left open to everyone is closed on the next start.
 TEST(DadosDoUsuario, PastasEArquivosDoUsuarioSoDeleQualquerQueSejaAUmask) {
