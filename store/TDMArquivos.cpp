@@ -205,32 +205,42 @@ bool TDM::Configurar() {
         return false;
     }
     DirWindows = IncluiBarra(Trim(DiretorioWindows()));
+    // Each user's settings are their own; the machine's KOVA.INI (Windows), which standard users
+    // may not write, is read under them.
+    KovaIni = IncluiBarra(Trim(DiretorioConfiguracao())) + "KOVA.INI";
+    KovaIniMaquina = KovaIniDaMaquina();
+    // The folder of the user's own data, looked for (and made) only when it is needed.
+    std::string dirUsuario;
+    const auto usuario = [&dirUsuario]() -> const std::string& {
+        if (dirUsuario.empty()) dirUsuario = DiretorioDoUsuario();
+        return dirUsuario;
+    };
     std::string dirConfig = DirPrograma;
     const bool temConfig = ExisteArquivoDisco(DirPrograma + "Config.ini");
-    if (!temConfig && !ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
+    const bool temKovaIni = ExisteArquivoDisco(KovaIni) ||
+                            (!KovaIniMaquina.empty() && ExisteArquivoDisco(KovaIniMaquina));
+    if (!temConfig && !temKovaIni) {
         try {
-            PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(), DadosInstalados());
+            PreparaDadosDoUsuario(DirPrograma, PastaDe(KovaIni), usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
             SolicitarTerminacao();
             return false;
         }
     }
-    // The tables of an upgraded package reach the data directory it made for this user, which is
-    // closed to other users also when an earlier version made it.
-    auto atualizaTabelas = [this] {
-        const std::string usuario = DiretorioSistema();
-        if (IncluiBarra(DirDados) == DadosDoPacote(usuario))
-            ProtegeDadosDoUsuario(DirWindows, usuario);
+    // The tables of an upgraded installation reach the data directory it made for this user, which
+    // is closed to other users also when an earlier version made it.
+    auto atualizaTabelas = [this, &usuario] {
+        if (IncluiBarra(DirDados) == DadosDoPacote(usuario()))
+            ProtegeDadosDoUsuario(PastaDe(KovaIni), usuario());
         try {
-            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", usuario,
-                                     DadosInstalados());
+            AtualizaTabelasDoUsuario(DirPrograma, DirDados, KovaIni, usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
         }
     };
-    if (!temConfig && ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
-        TIniFile kovaIni(DirWindows + "KOVA.INI");
+    if (!temConfig && (temKovaIni || ExisteArquivoDisco(KovaIni))) {
+        const TIniFile kovaIni(KovaIni, KovaIniMaquina);
         DirDados = NormalizaCaminho(kovaIni.ReadString("KOVA", "DirDados", DirWindows + "Dados"));
         const std::string pasta = kovaIni.ReadString("KOVA", "PastaImpressao", "");
         if (!Trim(pasta).empty()) PastaImpressao = NormalizaCaminho(pasta);
@@ -259,8 +269,8 @@ bool TDM::Configurar() {
     const bool instalado = ProgramaInstalado(DirPrograma, DadosInstalados());
     if (instalado && !config.ValueExists("Dados", "Path")) {
         try {
-            DirDados = PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(),
-                                             DadosInstalados());
+            DirDados =
+                PreparaDadosDoUsuario(DirPrograma, PastaDe(KovaIni), usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
             SolicitarTerminacao();
@@ -287,7 +297,7 @@ bool TDM::Configurar() {
             // their own directory, and it stays for the others.
             const std::string feito =
                 instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
-            TIniFile kovaIni(DirWindows + "KOVA.INI");
+            TIniFile kovaIni(KovaIni);
             if (instalado && kovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
             // The installation rewrites the slips file: not while another program writes it.
             if (!TomarEscrita()) return false;
@@ -318,7 +328,7 @@ bool TDM::InstalaNovaVersao() {
     const std::string programa = Trim(DirPrograma);
 
     try {
-        TIniFile kovaIni(DirWindows + "KOVA.INI");
+        TIniFile kovaIni(KovaIni);
         kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
         kovaIni.WriteString("KOVA", "DirExe", programa);
         // Never a folder of an installed program, which its users cannot write.
@@ -328,9 +338,9 @@ bool TDM::InstalaNovaVersao() {
     } catch (const std::exception& e) {
         // Nothing else is done: the request stays in Config.ini for a start that can record it.
         const auto* g = dynamic_cast<const EErroGravacao*>(&e);
-        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows +
-             "KOVA.INI (" + (g ? g->Causa() : std::string(e.what())) +
-             ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
+        Erro("Erro na instalação da nova versão: não foi possível gravar " + KovaIni + " (" +
+             (g ? g->Causa() : std::string(e.what())) + ").\r\rVerifique se a pasta " +
+             PastaDe(KovaIni) + " existe e permite gravar.");
         SolicitarTerminacao();
         return false;
     }
