@@ -294,26 +294,32 @@ bool TDM::Configurar() {
     for (const char* forma : {"NovaVersão", "Nova Versão", "NovaVersao", "Nova Versao"}) {
         if (pedido == UpperCase(forma)) {
             // The request beside an installed program is every user's: each carries it out once on
-            // their own directory, and it stays for the others.
-            const std::string feito =
-                instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
-            TIniFile kovaIni(KovaIni);
-            if (instalado && kovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
+            // their own directory, and it stays for the others. So is one in a Config.ini the user
+            // may not change (an administrator's, on Windows).
+            const std::string feito = AssinaturaDoPedido(dirConfig + "Config.ini");
+            TIniFile meuKovaIni(KovaIni);
+            if (meuKovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
             // The installation rewrites the slips file: not while another program writes it.
             if (!TomarEscrita()) return false;
             const bool instalou = InstalaNovaVersao();
             if (!Escritor) escritor_.Liberar();
-            if (instalou && !TerminacaoSolicitada && instalado) {
-                kovaIni.WriteString("KOVA", "NovaVersaoInstalada", feito);
-            } else if (instalou && !TerminacaoSolicitada) {
+            if (!instalou || TerminacaoSolicitada) break;
+            bool retirado = false;
+            if (!instalado) {
                 try {
                     config.DeleteKey("Opções", "Instalação");
+                    retirado = true;
+                } catch (const std::exception&) {
+                    // Not this user's to change: the request stays, done once for each user.
+                }
+            }
+            if (!retirado) {
+                try {
+                    meuKovaIni.WriteString("KOVA", "NovaVersaoInstalada", feito);
                 } catch (const std::exception& e) {
                     // Installed; the next start installs again, which keeps the slips.
-                    Erro(
-                        "A nova versão foi instalada, mas não foi possível retirar o pedido de "
-                        "instalação de " +
-                        dirConfig + "Config.ini:\r" + e.what());
+                    Erro("A nova versão foi instalada, mas não foi possível gravar em " + KovaIni +
+                         " que ela foi instalada:\r" + e.what());
                 }
             }
             break;
