@@ -50,7 +50,7 @@ int maximoGuardadas = kMaximoGuardadasPadrao;
 std::deque<TBookmark> guardadas;
 
 int MaximoGuardadas(const TDM& dm) {
-    const int n = TIniFile(dm.DirWindows + "KOVA.INI")
+    const int n = TIniFile(dm.KovaIni, dm.KovaIniMaquina)
                       .ReadInteger("KOVA", "MaximoKOVAsGuardadas", kMaximoGuardadasPadrao);
     return n >= 1 ? n : kMaximoGuardadasPadrao;
 }

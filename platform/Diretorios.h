@@ -22,6 +22,23 @@ inline constexpr char kBarra = '/';
 // Throw kova::Exception, in Portuguese, when the user has no home to put them in.
 std::string DiretorioWindows();
 std::string DiretorioSistema();
+// Where a person's own settings (their KOVA.INI) are kept, made when missing: on Linux the
+// Windows directory above, already the user's; on Windows %APPDATA%\KOVA, as the Windows directory
+// is the machine's and only administrators may write it. Throws kova::Exception, in Portuguese,
+// when the user has no such folder.
+std::string DiretorioConfiguracao();
+// The folder in which a person's own data directory is made from the installed tables (it gets
+// "Dados" in it), made when missing: on Linux the system directory above; on Windows
+// %LOCALAPPDATA%\KOVA. Throws as DiretorioConfiguracao does.
+std::string DiretorioDoUsuario();
+// The machine's KOVA.INI, read under the user's own as the setting of every user of the machine
+// and written by none: on Windows the one in the Windows directory; on Linux none (empty), the
+// Windows directory being the user's.
+std::string KovaIniDaMaquina();
+// The installed tables that a person's own data directory is made from, or empty when there are
+// none: on Linux the package's folder; on Windows the Dados beside the library (or program) when
+// the user may not write in it, a template installed with the programs.
+std::string DiretorioDadosInstalados();
 // The directory of the running executable (for the library, that of its host program).
 std::string DiretorioPrograma();
 // Where the installed system keeps the state-registration component for every user: on Linux

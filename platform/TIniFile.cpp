@@ -15,6 +15,10 @@ TIniFile::TIniFile(const std::string& fileName) {
                                                                : fileName;
 }
 
+TIniFile::TIniFile(const std::string& fileName, const std::string& padroes) : TIniFile(fileName) {
+    if (!padroes.empty() && padroes != path_) padroes_ = padroes;
+}
+
 std::vector<std::string> TIniFile::ReadLines() const {
     std::vector<std::string> lines;
     std::ifstream in(path_, std::ios::binary);
@@ -77,7 +81,7 @@ std::string TIniFile::ReadString(const std::string& section, const std::string& 
     std::vector<std::string> lines = ReadLines();
     int fim;
     int i = FindKey(lines, section, key, fim);
-    if (i < 0) return def;
+    if (i < 0) return padroes_.empty() ? def : TIniFile(padroes_).ReadString(section, key, def);
     std::string k, v;
     Chave(lines[size_t(i)], k, v);
     return v;
@@ -91,7 +95,8 @@ int TIniFile::ReadInteger(const std::string& section, const std::string& key, in
 
 bool TIniFile::ValueExists(const std::string& section, const std::string& key) const {
     int fim;
-    return FindKey(ReadLines(), section, key, fim) >= 0;
+    return FindKey(ReadLines(), section, key, fim) >= 0 ||
+           (!padroes_.empty() && TIniFile(padroes_).ValueExists(section, key));
 }
 
 void TIniFile::WriteLines(const std::vector<std::string>& lines) const {

@@ -13,6 +13,9 @@ class TIniFile {
 public:
     // A name without a directory is looked for in the Windows directory.
     explicit TIniFile(const std::string& fileName);
+    // Read over another file (the machine's setting under a user's own): a key this file lacks is
+    // read from `padroes`; writing and deleting touch this file alone. An empty `padroes` is none.
+    TIniFile(const std::string& fileName, const std::string& padroes);
 
     const std::string& FileName() const { return path_; }
     std::string ReadString(const std::string& section, const std::string& key,
@@ -32,6 +35,7 @@ private:
                 const std::string& key, int& sectionEnd) const;
 
     std::string path_;
+    std::string padroes_;
 };
 
 }  // namespace kova

@@ -35,7 +35,7 @@ std::unique_ptr<TDM> CriaModuloDeDados(const std::function<bool(TDM&)>& restaura
     dm->GravarAposAlteracao = true;
     // The person is told once of the tables an upgrade brought (whichever program replaced them).
     try {
-        const std::string aviso = RetiraAvisoDeTabelas(dm->DirWindows + "KOVA.INI");
+        const std::string aviso = RetiraAvisoDeTabelas(dm->KovaIni);
         if (!aviso.empty()) MessageDlg(aviso, TMsgDlgType::mtInformation);
     } catch (const std::exception&) {
         // The notice stays for the next start.

@@ -98,26 +98,64 @@ std::vector<std::string> TabelasDeReferencia(const std::string& instalados) {
     return nomes;
 }
 
+// Whether two paths name one folder. Windows' file system, whose names ignore case, is not asked:
+// the standard library cannot tell its folders apart there, so their names are compared.
+bool MesmaPasta(const std::string& a, const std::string& b) {
+    if constexpr (kBarra == '\\') {
+        const auto nome = [](std::string p) {
+            for (char& c : p) {
+                if (c == '/') c = kBarra;
+            }
+            return UpperCase(IncluiBarra(p));
+        };
+        return nome(a) == nome(b);
+    } else {
+        std::error_code ec;
+        return fs::equivalent(a, b, ec);
+    }
+}
+
+// Copies a folder's files, and its folders with theirs, into another: each copy the user's to
+// write (tables installed read-only keep that attribute in their copies on Windows). Stops at the
+// first failure, which ec tells.
+void CopiaPasta(const std::string& origem, const std::string& destino, std::error_code& ec) {
+    for (const fs::directory_entry& e : fs::directory_iterator(origem, ec)) {
+        const std::string alvo = IncluiBarra(destino) + e.path().filename().string();
+        if (e.is_directory(ec)) {
+            if (!CriaPastaPrivada(alvo)) ec = std::error_code(errno, std::generic_category());
+            if (!ec) CopiaPasta(e.path().string(), alvo, ec);
+        } else if (!ec) {
+            fs::copy_file(e.path(), alvo, ec);
+            if (!ec) fs::permissions(alvo, fs::perms::owner_write, fs::perm_options::add, ec);
+        }
+        if (ec) return;
+    }
+}
+
 }  // namespace
 
-std::string DadosInstalados() { return KOVA_DIR_DADOS_INSTALADOS; }
+std::string DadosInstalados() { return DiretorioDadosInstalados(); }
 
 bool ProgramaInstalado(const std::string& dirPrograma, const std::string& instalados) {
     std::error_code ec;
-    return !instalados.empty() && !fs::is_directory(dirPrograma + "Dados", ec) &&
-           fs::is_directory(instalados, ec);
+    if (instalados.empty() || !fs::is_directory(instalados, ec)) return false;
+    // The installed tables themselves may stand beside the program (on Windows): a template for
+    // its users, never their data directory.
+    const std::string aoLado = dirPrograma + "Dados";
+    return !fs::is_directory(aoLado, ec) || MesmaPasta(aoLado, instalados);
 }
 
 std::string DadosDoPacote(const std::string& dirUsuario) {
-    return IncluiBarra(dirUsuario) + "Dados/";
+    return IncluiBarra(IncluiBarra(dirUsuario) + "Dados");
 }
 
-std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::string& dirWindows,
-                                  const std::string& dirUsuario, const std::string& instalados) {
+std::string PreparaDadosDoUsuario(const std::string& dirPrograma,
+                                  const std::string& dirConfiguracao, const std::string& dirUsuario,
+                                  const std::string& instalados) {
     std::error_code ec;
     if (!ProgramaInstalado(dirPrograma, instalados)) return {};
     const std::string dados = DadosDoPacote(dirUsuario);
-    const std::string kovaIni = IncluiBarra(dirWindows) + "KOVA.INI";
+    const std::string kovaIni = IncluiBarra(dirConfiguracao) + "KOVA.INI";
     // A directory the user already has keeps its slips: only a missing one is made.
     const bool nova = !fs::exists(dados + "ControleCRC.cds", ec);
     if (nova) {
@@ -127,8 +165,8 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
         fs::remove_all(temporario, ec);
         // The slips that will be kept there are the user's alone, from the first moment.
         if (!CriaPastaPrivada(temporario)) ec = std::error_code(errno, std::generic_category());
-        if (!ec) fs::copy(instalados, temporario, fs::copy_options::recursive, ec);
-        if (!ec) TornaPrivado(temporario + "/KOVA.cds");
+        if (!ec) CopiaPasta(instalados, temporario, ec);
+        if (!ec) TornaPrivado(IncluiBarra(temporario) + "KOVA.cds");
         if (!ec) {
             fs::remove_all(dados, ec);
             fs::rename(temporario, dados, ec);
@@ -137,7 +175,7 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
             throw Exception("Não foi possível criar a pasta de dados do usuário\r\r" + dados);
         }
     }
-    CriaPastaPrivada(dirWindows);
+    CriaPastaPrivada(dirConfiguracao);
     TIniFile ini(kovaIni);
     ini.WriteString(kSecao, "DirDados", dados);
     // The copies just made are the shipped tables as they are now.
@@ -149,19 +187,19 @@ std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::str
     if (!ExisteArquivoDisco(kovaIni)) {
         throw Exception("Não foi possível gravar a configuração do usuário\r\r" + kovaIni);
     }
-    ProtegeDadosDoUsuario(dirWindows, dirUsuario);
+    ProtegeDadosDoUsuario(dirConfiguracao, dirUsuario);
     return dados;
 }
 
-void ProtegeDadosDoUsuario(const std::string& dirWindows, const std::string& dirUsuario) {
+void ProtegeDadosDoUsuario(const std::string& dirConfiguracao, const std::string& dirUsuario) {
     const auto semBarra = [](std::string p) {
         while (p.size() > 1 && (p.back() == '/' || p.back() == kBarra)) p.pop_back();
         return p;
     };
     const std::string dados = DadosDoPacote(dirUsuario);
-    for (const std::string& pasta : {dirWindows, dirUsuario, dados, dados + "Impressoes"})
+    for (const std::string& pasta : {dirConfiguracao, dirUsuario, dados, dados + "Impressoes"})
         TornaPrivado(semBarra(pasta));
-    TornaPrivado(IncluiBarra(dirWindows) + "KOVA.INI");
+    TornaPrivado(IncluiBarra(dirConfiguracao) + "KOVA.INI");
     for (const char* nome : {"KOVA.cds", "KOVA.cds-journal"}) TornaPrivado(dados + nome);
     std::error_code ec;
     for (const fs::directory_entry& e : fs::directory_iterator(dados + "Impressoes", ec)) {

@@ -205,32 +205,42 @@ bool TDM::Configurar() {
         return false;
     }
     DirWindows = IncluiBarra(Trim(DiretorioWindows()));
+    // Each user's settings are their own; the machine's KOVA.INI (Windows), which standard users
+    // may not write, is read under them.
+    KovaIni = IncluiBarra(Trim(DiretorioConfiguracao())) + "KOVA.INI";
+    KovaIniMaquina = KovaIniDaMaquina();
+    // The folder of the user's own data, looked for (and made) only when it is needed.
+    std::string dirUsuario;
+    const auto usuario = [&dirUsuario]() -> const std::string& {
+        if (dirUsuario.empty()) dirUsuario = DiretorioDoUsuario();
+        return dirUsuario;
+    };
     std::string dirConfig = DirPrograma;
     const bool temConfig = ExisteArquivoDisco(DirPrograma + "Config.ini");
-    if (!temConfig && !ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
+    const bool temKovaIni = ExisteArquivoDisco(KovaIni) ||
+                            (!KovaIniMaquina.empty() && ExisteArquivoDisco(KovaIniMaquina));
+    if (!temConfig && !temKovaIni) {
         try {
-            PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(), DadosInstalados());
+            PreparaDadosDoUsuario(DirPrograma, PastaDe(KovaIni), usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
             SolicitarTerminacao();
             return false;
         }
     }
-    // The tables of an upgraded package reach the data directory it made for this user, which is
-    // closed to other users also when an earlier version made it.
-    auto atualizaTabelas = [this] {
-        const std::string usuario = DiretorioSistema();
-        if (IncluiBarra(DirDados) == DadosDoPacote(usuario))
-            ProtegeDadosDoUsuario(DirWindows, usuario);
+    // The tables of an upgraded installation reach the data directory it made for this user, which
+    // is closed to other users also when an earlier version made it.
+    auto atualizaTabelas = [this, &usuario] {
+        if (IncluiBarra(DirDados) == DadosDoPacote(usuario()))
+            ProtegeDadosDoUsuario(PastaDe(KovaIni), usuario());
         try {
-            AtualizaTabelasDoUsuario(DirPrograma, DirDados, DirWindows + "KOVA.INI", usuario,
-                                     DadosInstalados());
+            AtualizaTabelasDoUsuario(DirPrograma, DirDados, KovaIni, usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
         }
     };
-    if (!temConfig && ExisteArquivoDisco(DirWindows + "KOVA.INI")) {
-        TIniFile kovaIni(DirWindows + "KOVA.INI");
+    if (!temConfig && (temKovaIni || ExisteArquivoDisco(KovaIni))) {
+        const TIniFile kovaIni(KovaIni, KovaIniMaquina);
         DirDados = NormalizaCaminho(kovaIni.ReadString("KOVA", "DirDados", DirWindows + "Dados"));
         const std::string pasta = kovaIni.ReadString("KOVA", "PastaImpressao", "");
         if (!Trim(pasta).empty()) PastaImpressao = NormalizaCaminho(pasta);
@@ -259,8 +269,8 @@ bool TDM::Configurar() {
     const bool instalado = ProgramaInstalado(DirPrograma, DadosInstalados());
     if (instalado && !config.ValueExists("Dados", "Path")) {
         try {
-            DirDados = PreparaDadosDoUsuario(DirPrograma, DirWindows, DiretorioSistema(),
-                                             DadosInstalados());
+            DirDados =
+                PreparaDadosDoUsuario(DirPrograma, PastaDe(KovaIni), usuario(), DadosInstalados());
         } catch (const std::exception& e) {
             Erro(e.what());
             SolicitarTerminacao();
@@ -284,26 +294,32 @@ bool TDM::Configurar() {
     for (const char* forma : {"NovaVersão", "Nova Versão", "NovaVersao", "Nova Versao"}) {
         if (pedido == UpperCase(forma)) {
             // The request beside an installed program is every user's: each carries it out once on
-            // their own directory, and it stays for the others.
-            const std::string feito =
-                instalado ? AssinaturaDoPedido(dirConfig + "Config.ini") : std::string();
-            TIniFile kovaIni(DirWindows + "KOVA.INI");
-            if (instalado && kovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
+            // their own directory, and it stays for the others. So is one in a Config.ini the user
+            // may not change (an administrator's, on Windows).
+            const std::string feito = AssinaturaDoPedido(dirConfig + "Config.ini");
+            TIniFile meuKovaIni(KovaIni);
+            if (meuKovaIni.ReadString("KOVA", "NovaVersaoInstalada", "") == feito) break;
             // The installation rewrites the slips file: not while another program writes it.
             if (!TomarEscrita()) return false;
             const bool instalou = InstalaNovaVersao();
             if (!Escritor) escritor_.Liberar();
-            if (instalou && !TerminacaoSolicitada && instalado) {
-                kovaIni.WriteString("KOVA", "NovaVersaoInstalada", feito);
-            } else if (instalou && !TerminacaoSolicitada) {
+            if (!instalou || TerminacaoSolicitada) break;
+            bool retirado = false;
+            if (!instalado) {
                 try {
                     config.DeleteKey("Opções", "Instalação");
+                    retirado = true;
+                } catch (const std::exception&) {
+                    // Not this user's to change: the request stays, done once for each user.
+                }
+            }
+            if (!retirado) {
+                try {
+                    meuKovaIni.WriteString("KOVA", "NovaVersaoInstalada", feito);
                 } catch (const std::exception& e) {
                     // Installed; the next start installs again, which keeps the slips.
-                    Erro(
-                        "A nova versão foi instalada, mas não foi possível retirar o pedido de "
-                        "instalação de " +
-                        dirConfig + "Config.ini:\r" + e.what());
+                    Erro("A nova versão foi instalada, mas não foi possível gravar em " + KovaIni +
+                         " que ela foi instalada:\r" + e.what());
                 }
             }
             break;
@@ -318,7 +334,7 @@ bool TDM::InstalaNovaVersao() {
     const std::string programa = Trim(DirPrograma);
 
     try {
-        TIniFile kovaIni(DirWindows + "KOVA.INI");
+        TIniFile kovaIni(KovaIni);
         kovaIni.WriteString("KOVA", "Programa", CaminhoPrograma());
         kovaIni.WriteString("KOVA", "DirExe", programa);
         // Never a folder of an installed program, which its users cannot write.
@@ -328,9 +344,9 @@ bool TDM::InstalaNovaVersao() {
     } catch (const std::exception& e) {
         // Nothing else is done: the request stays in Config.ini for a start that can record it.
         const auto* g = dynamic_cast<const EErroGravacao*>(&e);
-        Erro("Erro na instalação da nova versão: não foi possível gravar " + DirWindows +
-             "KOVA.INI (" + (g ? g->Causa() : std::string(e.what())) +
-             ").\r\rVerifique se a pasta do Windows existe e permite gravar.");
+        Erro("Erro na instalação da nova versão: não foi possível gravar " + KovaIni + " (" +
+             (g ? g->Causa() : std::string(e.what())) + ").\r\rVerifique se a pasta " +
+             PastaDe(KovaIni) + " existe e permite gravar.");
         SolicitarTerminacao();
         return false;
     }

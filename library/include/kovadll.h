@@ -12,10 +12,13 @@
  * callee removes the arguments and the names are exported undecorated ("kova2", not "_kova2@4");
  * on 64-bit Windows it is the system's one calling convention. That build has no screen: kova2
  * and imprime work fully (imprime through the Windows print system, below); kova and teste show
- * nothing (see each). KOVA.INI is read in the Windows directory, Config.ini beside the host
- * program, and paths use backslashes. A data directory is the same on both systems: one written
- * on Linux is used on Windows as it stands, and the reverse. Any number of host programs may load
- * one data directory at once.
+ * nothing (see each). Config.ini is read beside the host program; each user's KOVA.INI is kept
+ * in their profile (%APPDATA%\KOVA), read over the one in the Windows directory, which is the
+ * machine's and never written; paths use backslashes. An installed program's tables (a Dados
+ * beside the library that its users may not write) are copied into each user's own data
+ * directory, %LOCALAPPDATA%\KOVA\Dados, on their first call. A data directory is the same on both
+ * systems: one written on Linux is used on Windows as it stands, and the reverse. Any number of
+ * host programs may load one data directory at once.
  *
  * The state-registration component DllInscE32.Dll is taken from the first place that holds it:
  * the system directory, the host program's folder, then the library's own folder (on Linux the

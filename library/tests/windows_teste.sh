@@ -17,7 +17,11 @@
 #    request is answered.
 # 2. The Windows directory semantics: KOVA.INI in the real Windows directory, Config.ini beside
 #    the host program with a ..\ path and a new-version request, whose KOVA.INI settings are
-#    written with "\".
+#    written with "\" in the user's own KOVA.INI (%APPDATA%\KOVA), never in the Windows
+#    directory. A standard user of an installed program (its folder and the Windows directory
+#    read-only): the machine's KOVA.INI is obeyed; a new-version request gets every call answered
+#    from the user's own data directory (%LOCALAPPDATA%\KOVA\Dados, made from the installed
+#    tables) and is carried out once.
 # 3. One data directory on both systems: the slips file Linux wrote is rebuilt by the Windows
 #    library's new-version install, with its slips kept, and the directory Windows wrote loads on
 #    Linux (its CRCs match) and answers the same; the reference tables built on Windows are the
@@ -65,6 +69,9 @@ fi
 # files in its server, which starts with the first program: as root, both lose the right to pass
 # over file permissions.
 chmod a-w "$sistema"
+# The server the first program started as root is not kept for them.
+wineserver -k >/dev/null 2>&1 || true
+wineserver -w
 Usuario() {
     if [ "$(id -u)" -eq 0 ]; then
         setpriv --bounding-set=-dac_override,-dac_read_search,-fowner -- "$@"
@@ -74,6 +81,13 @@ Usuario() {
 }
 Wine() { Usuario "$wine" "$@"; }
 ! Usuario sh -c "touch '$sistema/gravavel' 2>/dev/null" || falhou "o diretório de sistema ficou gravável"
+# The user's profile folders, where each user's settings and data directory are kept.
+PastaDoPerfil() {
+    winepath -u "$(Wine cmd /c echo "%$1%" | tr -d '\r')" 2>/dev/null | sed 's:/$::'
+}
+roaming=$(PastaDoPerfil APPDATA)
+locais=$(PastaDoPerfil LOCALAPPDATA)
+[ -d "$roaming" ] && [ -d "$locais" ] || falhou "o prefixo não tem as pastas do perfil do usuário ($roaming, $locais)"
 
 python3 "$aqui/requisicoes_lote.py" "$fontes" "$total" >"$trabalho/requisicoes.txt"
 
@@ -131,7 +145,6 @@ sed -n "${n}p" "$trabalho/ie.txt" >"$c/kova/ie1.txt"
 (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll_teste.dll' 'C:\kova\ie1.txt' \
     'C:\kova\sem.txt' "$momento" --recargas 1 >/dev/null) || falhou "o programa hospedeiro sem o componente"
 lugares='ERRO=DllInscE32.Dll não carregada (procurada em C:\windows\system32\, C:\kova\prog\ e C:\kova\dll\)'
-[ "$sistema" = "$c/windows/system32" ] || lugares=$(printf '%s' "$lugares" | sed 's/system32/syswow64/')
 [ "$(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")" = "$lugares" ] ||
     falhou "sem o componente: $(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")"
 mv "$c/kova/dll/kovadll_teste.dll" "$c/kova/prog/"
@@ -174,7 +187,10 @@ printf '[Op\xe7\xf5es]\r\nInstala\xe7\xe3o=Nova Vers\xe3o\r\n[Dados]\r\nPath=..\
 (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\kova\requisicoes.txt' 'C:\kova\windows2.txt' \
     "$momento" >/dev/null) || falhou "o programa hospedeiro com Config.ini"
 cmp "$trabalho/linux.txt" "$c/kova/windows2.txt" || falhou "as respostas com Config.ini diferem"
-kovaini=$(tr -d '\r' <"$c/windows/KOVA.INI")
+# The installation's settings are the user's own, in their profile; the Windows directory's is the
+# machine's.
+[ ! -e "$c/windows/KOVA.INI" ] || falhou "a nova versão gravou o KOVA.INI do diretório do Windows"
+kovaini=$(tr -d '\r' <"$roaming/KOVA/KOVA.INI")
 grep -qxF 'DirExe=C:\kova\prog\' <<<"$kovaini" || falhou "KOVA.INI sem DirExe do Windows: $kovaini"
 grep -qxF 'Programa=C:\kova\prog\kova_hospedeiro_lote.exe' <<<"$kovaini" || falhou "KOVA.INI sem Programa: $kovaini"
 ! grep -aq 'Instala' "$c/kova/prog/Config.ini" || falhou "o pedido de instalação ficou em Config.ini"
@@ -182,6 +198,7 @@ grep -qxF 'Programa=C:\kova\prog\kova_hospedeiro_lote.exe' <<<"$kovaini" || falh
     falhou "a nova versão no Windows não preservou as KOVA"
 cmp -s "$c/kova/Dados2/KOVA.cds" "$trabalho/escrita/Dados/KOVA.cds" &&
     falhou "a nova versão no Windows não regravou o arquivo de KOVA"
+rm -rf "$roaming/KOVA" "$locais/KOVA"
 
 # The directory Windows wrote, back on Linux: it loads (its CRCs match) and answers the same.
 RespostasLinux "$c/kova/Dados2" "$trabalho/volta" "$trabalho/requisicoes.txt" "$trabalho/volta.txt"
@@ -199,6 +216,75 @@ for f in "$linux"/Dados/*.cds; do
     cmp "$f" "$c/kova/Gerados/$nome" || falhou "$nome gerado no Windows difere do gerado no Linux"
 done
 echo "pasta de dados igual nos dois sistemas"
+
+# A standard user of an installed program: the program's folder, with its tables as a template in
+# Dados, and the Windows directory are read-only to them. First the machine's KOVA.INI, naming a
+# data directory every user shares, is obeyed and nothing is written; then, with a Config.ini that
+# asks for the new version and names no data directory, every call is answered from a data
+# directory of the user's own, made from the template, with the user's KOVA.INI in their profile;
+# the request is carried out once for this user and stays for the others.
+cargas_vezes() { for _ in $(seq "$1"); do cat "$trabalho/linux_cargas.txt"; done; }
+inst="$c/instalado"
+mkdir -p "$inst/prog" "$inst/outro" "$inst/saida" "$c/comum"
+cp "$windows/kovadll_teste.dll" "$windows/DllInscE32.Dll" "$windows/kova_hospedeiro_lote.exe" "$inst/prog/"
+cp "$windows/kova_hospedeiro_lote.exe" "$inst/outro/"
+cp -r "$linux/Dados" "$inst/prog/Dados"
+cp -r "$linux/Dados" "$c/comum/Dados"
+cp "$trabalho/cargas.txt" "$inst/saida/"
+printf '[KOVA]\r\nDirDados=C:\\comum\\Dados\r\n' >"$c/windows/KOVA.INI"
+cp "$c/windows/KOVA.INI" "$trabalho/kova_maquina.ini"
+chmod -R a-w "$inst/prog"
+chmod a-w "$c/windows"
+! Usuario sh -c "touch '$c/windows/gravavel' '$inst/prog/Dados/gravavel' 2>/dev/null" ||
+    falhou "o diretório do Windows ou o programa instalado ficou gravável"
+Wine cmd /c 'echo x> C:\windows\gravavel' >/dev/null 2>&1 || true
+[ ! -e "$c/windows/gravavel" ] || falhou "wine gravou no diretório do Windows: não roda como usuário padrão"
+(cd "$inst/prog" && find . -exec stat -c '%n %s %Y' {} + | sort) >"$trabalho/programa_antes.txt"
+
+(cd "$inst/outro" && Wine kova_hospedeiro_lote.exe 'C:\instalado\prog\kovadll_teste.dll' 'C:\instalado\saida\cargas.txt' \
+    'C:\instalado\saida\maquina.txt' "$momento" --recargas 2 >/dev/null) ||
+    falhou "usuário padrão com o KOVA.INI da máquina: $(grep -a -m1 '^ERRO=' "$inst/saida/maquina.txt" | iconv -f cp1252 -t utf-8)"
+cmp <(cargas_vezes 2) "$inst/saida/maquina.txt" || falhou "usuário padrão com o KOVA.INI da máquina: respostas diferentes"
+[ ! -e "$roaming/KOVA/KOVA.INI" ] || falhou "o KOVA.INI da máquina foi copiado para o do usuário"
+[ ! -e "$locais/KOVA/Dados" ] || falhou "a pasta de dados da máquina não foi usada"
+echo "usuário padrão: o KOVA.INI da máquina é seguido, sem gravar nada nele"
+
+printf '[Op\xe7\xf5es]\r\nInstala\xe7\xe3o=NovaVersao\r\n' >"$trabalho/Config.ini"
+chmod u+w "$inst/prog"
+cp "$trabalho/Config.ini" "$inst/prog/"
+chmod a-w "$inst/prog" "$inst/prog/Config.ini"
+(cd "$inst/prog" && find . -exec stat -c '%n %s %Y' {} + | sort) >"$trabalho/programa_antes.txt"
+(cd "$inst/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\instalado\saida\cargas.txt' \
+    'C:\instalado\saida\padrao.txt' "$momento" --recargas 3 >/dev/null) ||
+    falhou "usuário padrão com pedido de nova versão: $(grep -a -m1 '^ERRO=' "$inst/saida/padrao.txt" | iconv -f cp1252 -t utf-8)"
+cmp <(cargas_vezes 3) "$inst/saida/padrao.txt" || falhou "usuário padrão com pedido de nova versão: respostas diferentes"
+grep -aq ';Retorno=000;' "$inst/saida/padrao.txt" || falhou "usuário padrão: nenhuma KOVA aceita"
+dados_usuario="$locais/KOVA/Dados"
+kovaini=$(tr -d '\r' <"$roaming/KOVA/KOVA.INI" 2>/dev/null) || falhou "o KOVA.INI do usuário não foi gravado em %APPDATA%\\KOVA"
+dir_dados=$(sed -n 's/^DirDados=//p' <<<"$kovaini")
+[ "$(winepath -u "$dir_dados" 2>/dev/null | sed 's:/$::')" = "$dados_usuario" ] ||
+    falhou "a pasta de dados do usuário não é a de %LOCALAPPDATA%\\KOVA: $kovaini"
+grep -qxF 'Programa=C:\instalado\prog\kova_hospedeiro_lote.exe' <<<"$kovaini" || falhou "KOVA.INI do usuário sem Programa: $kovaini"
+grep -q '^NovaVersaoInstalada=.' <<<"$kovaini" || falhou "o pedido de nova versão não ficou registrado para o usuário"
+for f in "$inst/prog/Dados"/*.cds; do
+    [ "$(basename "$f")" = KOVA.cds ] || cmp -s "$f" "$dados_usuario/$(basename "$f")" ||
+        falhou "$(basename "$f") da pasta do usuário não veio das tabelas instaladas"
+done
+(cd "$inst/prog" && find . -exec stat -c '%n %s %Y' {} + | sort) | cmp -s - "$trabalho/programa_antes.txt" ||
+    falhou "o programa instalado foi alterado por um usuário padrão"
+cmp "$trabalho/kova_maquina.ini" "$c/windows/KOVA.INI" || falhou "o KOVA.INI da máquina foi alterado"
+grep -aq 'Instala' "$inst/prog/Config.ini" || falhou "o pedido saiu do Config.ini, que é de todos os usuários"
+
+# Carried out once: a later start leaves what the installation wrote as it is.
+chmod u+w "$roaming/KOVA/KOVA.INI"
+sed -i 's/^Programa=.*/Programa=instalada antes/' "$roaming/KOVA/KOVA.INI"
+(cd "$inst/prog" && Wine kova_hospedeiro_lote.exe kovadll_teste.dll 'C:\instalado\saida\cargas.txt' \
+    'C:\instalado\saida\padrao2.txt' "$momento" --recargas 1 >/dev/null) || falhou "usuário padrão, segundo início"
+cmp <(cargas_vezes 1) "$inst/saida/padrao2.txt" || falhou "usuário padrão, segundo início: respostas diferentes"
+grep -q '^Programa=instalada antes' "$roaming/KOVA/KOVA.INI" || falhou "o pedido de nova versão foi atendido de novo"
+chmod -R u+w "$inst" "$c/windows"
+rm -rf "$inst" "$c/comum" "$roaming/KOVA" "$locais/KOVA" "$c/windows/KOVA.INI"
+echo "usuário padrão com pedido de nova versão: todas as chamadas respondidas, configuração e dados no perfil, pedido atendido uma vez"
 
 # Printing through wine's print system, in this prefix (skipped where no private print
 # scheduler can run).

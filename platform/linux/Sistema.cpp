@@ -71,8 +71,18 @@ std::string DiretorioSistema() {
     return DeAmbiente("KOVA_SYSDIR", "XDG_DATA_HOME", "/.local/share");
 }
 
-// Installed from the package, the component every user shares stands in the library folder.
+// The Windows and system directories stand in for a user's folders already.
+std::string DiretorioConfiguracao() { return DiretorioWindows(); }
+
+std::string DiretorioDoUsuario() { return DiretorioSistema(); }
+
+std::string KovaIniDaMaquina() { return {}; }
+
+// Installed from the package, the component every user shares stands in the library folder and
+// the tables in the package's data folder.
 std::string DiretorioComponentes() { return KOVA_DIR_COMPONENTE_INSTALADO; }
+
+std::string DiretorioDadosInstalados() { return KOVA_DIR_DADOS_INSTALADOS; }
 
 std::string CaminhoPrograma() {
     std::error_code ec;

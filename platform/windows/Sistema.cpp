@@ -1,10 +1,12 @@
 // The machine's directories and file operations on Windows: the system's own Windows and system
-// directories, the host program's folder, files made durable with FlushFileBuffers and put in
-// place with MoveFileEx. Paths are Windows-1252 text, the system's code page for the "A" calls.
+// directories, the user's own folders in their profile, the host program's folder, files made
+// durable with FlushFileBuffers and put in place with MoveFileEx. Paths are Windows-1252 text, the
+// system's code page for the "A" calls.
 
 #include <windows.h>
-// shellapi.h needs the types windows.h declares.
+// shellapi.h and shlobj.h need the types windows.h declares.
 #include <shellapi.h>
+#include <shlobj.h>
 
 #include <cerrno>
 #include <string>
@@ -73,12 +75,65 @@ std::string CaminhoDoModulo(HMODULE modulo) {
 
 DWORD Atributos(const std::string& path) { return GetFileAttributesA(path.c_str()); }
 
+// The folder of the user's profile the system names (CSIDL_APPDATA, CSIDL_LOCAL_APPDATA), with a
+// folder KOVA in it, made when missing (a failure to make it is told by the first write there).
+std::string DoPerfil(int pasta, const char* qual) {
+    char caminho[MAX_PATH] = "";
+    if (FAILED(SHGetFolderPathA(nullptr, pasta | CSIDL_FLAG_CREATE, nullptr, SHGFP_TYPE_CURRENT,
+                                caminho)) ||
+        !*caminho) {
+        throw Exception(
+            std::string("Não foi possível saber a pasta ") + qual +
+            " do usuário no Windows: o KOVA guarda nela a configuração e os dados de "
+            "cada usuário.\r\rInicie o KOVA com um usuário que tenha perfil no Windows.");
+    }
+    const std::string dir = IncluiBarra(caminho) + "KOVA\\";
+    CriaPastaPrivada(dir);
+    return dir;
+}
+
+// Whether the user may make files in the folder: tried with a file that is gone when closed, also
+// when the program is killed.
+bool PodeCriarArquivosEm(const std::string& dir) {
+    const std::string prova = IncluiBarra(dir) + "KOVA.gravavel." +
+                              std::to_string(GetCurrentProcessId()) + "." +
+                              std::to_string(GetCurrentThreadId());
+    HANDLE h = CreateFileA(
+        prova.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+        FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (h == INVALID_HANDLE_VALUE) {
+        const DWORD erro = GetLastError();
+        return erro != ERROR_ACCESS_DENIED && erro != ERROR_WRITE_PROTECT;
+    }
+    CloseHandle(h);
+    return true;
+}
+
 }  // namespace
 
 std::string DiretorioWindows() { return DoSistema(GetWindowsDirectoryA, "Erro no GetWindows"); }
 
 std::string DiretorioSistema() {
     return DoSistema(GetSystemDirectoryA, "Erro no GetWindowsSystem");
+}
+
+// The Windows directory is the machine's: each user's settings and data live in their profile.
+std::string DiretorioConfiguracao() { return DoPerfil(CSIDL_APPDATA, "de configurações"); }
+
+std::string DiretorioDoUsuario() { return DoPerfil(CSIDL_LOCAL_APPDATA, "local de dados"); }
+
+std::string KovaIniDaMaquina() {
+    const std::string windows = DiretorioWindows();
+    return windows.empty() ? std::string() : windows + "KOVA.INI";
+}
+
+// The installation puts the tables beside the library, in a folder its users may only read; a
+// Dados there that the user may write is a data directory itself (an office's own set-up).
+std::string DiretorioDadosInstalados() {
+    const std::string componentes = DiretorioComponentes();
+    if (componentes.empty()) return {};
+    const std::string dados = componentes + "Dados\\";
+    return ExisteDiretorio(dados) && !PodeCriarArquivosEm(dados) ? dados : std::string();
 }
 
 // The folder of the module that holds the engine: kovadll.dll for a host program.

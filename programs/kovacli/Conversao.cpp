@@ -20,7 +20,8 @@ std::string Legivel(std::string texto) {
 void AvisaTabelasAtualizadas(const std::string& kovaIni) {
     try {
         std::string aviso = kova::RetiraAvisoDeTabelas(
-            kovaIni.empty() ? kova::IncluiBarra(kova::DiretorioWindows()) + "KOVA.INI" : kovaIni);
+            kovaIni.empty() ? kova::IncluiBarra(kova::DiretorioConfiguracao()) + "KOVA.INI"
+                            : kovaIni);
         if (aviso.empty()) return;
         for (char& c : aviso) {
             if (c == '\r') c = '\n';

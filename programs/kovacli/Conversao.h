@@ -10,7 +10,7 @@ std::string ParaUtf8(const std::string& cp1252);
 std::string Legivel(std::string cp1252);
 
 // Tells once, on the error output, of the reference tables an upgrade of the package replaced
-// (in the user's KOVA.INI, by default the one of the Windows directory).
+// (in the user's KOVA.INI, by default the one of their settings folder).
 void AvisaTabelasAtualizadas(const std::string& kovaIni = std::string());
 
 // The version of KOVA this program belongs to.

@@ -142,7 +142,7 @@ int Incorporar(int argc, char** argv) {
     dm->DMCreate();
     if (dm->TerminacaoSolicitada) return dm->EscritaRecusada ? 3 : 2;
     dm->GravarAposAlteracao = true;
-    AvisaTabelasAtualizadas(dm->DirWindows + "KOVA.INI");
+    AvisaTabelasAtualizadas(dm->KovaIni);
     try {
         TfrmDigitar formulario(*dm);
         TqrpKOVA relatorio;

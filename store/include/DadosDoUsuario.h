@@ -1,5 +1,6 @@
 #pragma once
-// A person's own data directory when KOVA was installed from the package: the programs live in a
+// A person's own data directory when KOVA was installed from the package (on Windows, with its
+// tables in a Dados beside the library that its users may only read): the programs live in a
 // system folder that nobody writes into, so on a user's first start the shipped tables are copied
 // into the user's data folder and KOVA.INI (in the user's configuration folder) is made to name it.
 // Every later start, of the desktop program or of a host of the library, finds it through that
@@ -15,31 +16,35 @@
 
 namespace kova {
 
-// Where the package puts the shipped tables that every user's first start copies.
+// Where the installation puts the shipped tables that every user's first start copies (empty when
+// there are none).
 std::string DadosInstalados();
 
-// Whether the program in dirPrograma is an installed one: no Dados beside it, the shipped tables
-// installed in `instalados`. Such a program's folder is never a place for a user's data.
+// Whether the program in dirPrograma is an installed one: the shipped tables installed in
+// `instalados`, and beside the program no Dados but those. Such a program's folder is never a place
+// for a user's data.
 bool ProgramaInstalado(const std::string& dirPrograma, const std::string& instalados);
 
-// The data directory the package makes for a user: dirUsuario + "Dados/".
+// The data directory the installation makes for a user: dirUsuario + "Dados" and the separator.
 std::string DadosDoPacote(const std::string& dirUsuario);
 
-// Called at start when neither Config.ini beside the program nor KOVA.INI in dirWindows exists
-// (and by an installed program whose Config.ini names no data directory): with no Dados beside
-// the program and the shipped tables installed in `instalados`, copies them into
-// DadosDoPacote(dirUsuario) (unless a data directory is already there) and writes KOVA.INI naming
-// it. The folders it makes are the user's alone (0700), as are KOVA.INI and the slips file (0600).
+// Called at start when neither Config.ini beside the program nor a KOVA.INI (the user's, in
+// dirConfiguracao, or the machine's) exists (and by an installed program whose Config.ini names no
+// data directory): for an installed program, copies the shipped tables into
+// DadosDoPacote(dirUsuario) (unless a data directory is already there), every copy writable by
+// the user, and writes KOVA.INI in dirConfiguracao naming it. The folders it makes are the user's
+// alone (0700), as are KOVA.INI and the slips file (0600).
 // Returns the data directory to use, or empty when this start is not such a case.
 // Throws Exception with a Portuguese message when the copy or KOVA.INI cannot be written.
-std::string PreparaDadosDoUsuario(const std::string& dirPrograma, const std::string& dirWindows,
-                                  const std::string& dirUsuario, const std::string& instalados);
+std::string PreparaDadosDoUsuario(const std::string& dirPrograma,
+                                  const std::string& dirConfiguracao, const std::string& dirUsuario,
+                                  const std::string& instalados);
 
 // The user's settings folder, folder of their own and data directory (with its printed slips), and
 // in them KOVA.INI, the slips file and the PDF files of slips, closed to every other user (folders
 // 0700, files 0600): an earlier version made them open to everyone under the usual umask. Called at
 // every start whose data directory is the one the package made for the user.
-void ProtegeDadosDoUsuario(const std::string& dirWindows, const std::string& dirUsuario);
+void ProtegeDadosDoUsuario(const std::string& dirConfiguracao, const std::string& dirUsuario);
 
 // At every start of an installed program whose data directory is the one the package made: when
 // the shipped tables differ from those the user's copies came from, replaces every reference table

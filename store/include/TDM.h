@@ -159,6 +159,10 @@ public:
     // The program's directory (for the library, its host's); set at creation, tests may change it.
     std::string DirPrograma;
     std::string DirWindows;
+    // KOVA.INI: the user's own, the only one written, and the machine's, read under it (empty where
+    // there is none: on Linux the Windows directory is the user's already). Set at creation.
+    std::string KovaIni;
+    std::string KovaIniMaquina;
     // Set when the program must end (a failed load): the desktop obeys it, the library answers
     // every request with a failure and never ends its host.
     bool TerminacaoSolicitada = false;

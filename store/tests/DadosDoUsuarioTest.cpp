@@ -78,6 +78,64 @@ std::string LidoPorOutro(const std::vector<std::string>& caminhos) {
     });
 }
 
+// Tables installed beside the program itself, read-only (a Windows installation): a template for
+// each user, never their data directory; the user's copies may be written, by the user alone.
+// Another Dados beside the program is the program's own data, as before.
+TEST(DadosDoUsuario, TabelasInstaladasAoLadoDoProgramaSaoModeloDeCadaUsuario) {
+    char modelo[] = "/tmp/kova-modelo-XXXXXX";
+    const std::string raiz = std::string(mkdtemp(modelo)) + "/";
+    const std::string programa = raiz + "Programas/KOVA/";
+    const std::string instalados = programa + "Dados/";
+    fs::create_directories(instalados);
+    std::ofstream(instalados + "ControleCRC.cds") << "crc";
+    std::ofstream(instalados + "KOVA.cds") << "vazio";
+    for (const char* f : {"ControleCRC.cds", "KOVA.cds"}) ::chmod((instalados + f).c_str(), 0444);
+    ::chmod(instalados.c_str(), 0555);
+
+    EXPECT_TRUE(ProgramaInstalado(programa, instalados));
+    EXPECT_TRUE(ProgramaInstalado(programa, programa + "./Dados"));
+    const std::string dados =
+        PreparaDadosDoUsuario(programa, raiz + "Roaming/KOVA/", raiz + "Local/KOVA/", instalados);
+    EXPECT_EQ(dados, raiz + "Local/KOVA/Dados/");
+    EXPECT_EQ(TIniFile(raiz + "Roaming/KOVA/KOVA.INI").ReadString("KOVA", "DirDados", ""), dados);
+    EXPECT_EQ(Modo(dados + "KOVA.cds"), 0600u);
+    EXPECT_EQ(Modo(dados + "ControleCRC.cds") & 0200u, 0200u);
+    EXPECT_EQ(Le(instalados + "KOVA.cds"), "vazio");
+
+    const std::string outro = raiz + "Outro/";
+    fs::create_directories(outro + "Dados");
+    EXPECT_FALSE(ProgramaInstalado(outro, instalados));
+    EXPECT_EQ(PreparaDadosDoUsuario(outro, raiz + "c/", raiz + "s/", instalados), "");
+    ::chmod(instalados.c_str(), 0755);
+    fs::remove_all(raiz);
+}
+
+// The machine's settings under a user's own: each key the user's file lacks is the machine's, the
+// user's own win, and writing or deleting never touches the machine's file.
+TEST(DadosDoUsuario, ConfiguracaoDoUsuarioSobreADaMaquina) {
+    char modelo[] = "/tmp/kova-maquina-XXXXXX";
+    const std::string raiz = std::string(mkdtemp(modelo)) + "/";
+    std::ofstream(raiz + "maquina.ini")
+        << "[KOVA]\r\nDirDados=C:\\KOVA\\Dados\r\nMaximoKOVAsGuardadas=50\r\n";
+    const std::string maquina = Le(raiz + "maquina.ini");
+    TIniFile ini(raiz + "usuario.ini", raiz + "maquina.ini");
+    EXPECT_EQ(ini.ReadString("KOVA", "DirDados", ""), "C:\\KOVA\\Dados");
+    EXPECT_TRUE(ini.ValueExists("KOVA", "MaximoKOVAsGuardadas"));
+    EXPECT_FALSE(ini.ValueExists("KOVA", "DirExe"));
+    ini.WriteString("KOVA", "DirDados", "D:\\Meus");
+    EXPECT_EQ(ini.ReadString("KOVA", "DirDados", ""), "D:\\Meus");
+    EXPECT_EQ(ini.ReadInteger("KOVA", "MaximoKOVAsGuardadas", 0), 50);
+    ini.DeleteKey("KOVA", "MaximoKOVAsGuardadas");
+    EXPECT_EQ(ini.ReadInteger("KOVA", "MaximoKOVAsGuardadas", 0), 50);
+    EXPECT_EQ(Le(raiz + "maquina.ini"), maquina);
+    EXPECT_EQ(TIniFile(raiz + "usuario.ini").ReadString("KOVA", "MaximoKOVAsGuardadas", "-"), "-");
+    // Without a machine's file, or when it is the user's own, it is the plain file.
+    EXPECT_EQ(TIniFile(raiz + "usuario.ini", "").ReadString("KOVA", "DirExe", "-"), "-");
+    TIniFile(raiz + "maquina.ini", raiz + "maquina.ini").WriteString("KOVA", "DirExe", "C:\\P");
+    EXPECT_EQ(TIniFile(raiz + "maquina.ini").ReadString("KOVA", "DirExe", ""), "C:\\P");
+    fs::remove_all(raiz);
+}
+
 // The slips, the printed slips and the settings are the user's alone whatever the umask, and a
 // directory an earlier version left open to everyone is closed on the next start.
 TEST(DadosDoUsuario, PastasEArquivosDoUsuarioSoDeleQualquerQueSejaAUmask) {

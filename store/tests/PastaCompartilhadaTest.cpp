@@ -23,6 +23,7 @@
 #include "MorteNoPasso.h"
 #include "TChecksum.h"
 #include "TDM.h"
+#include "TIniFile.h"
 #include "TTableFile.h"
 #include "TTrava.h"
 
@@ -520,6 +521,52 @@ TEST_F(PastaCompartilhadaTest, NovaVersaoSemPastaDoWindowsGravavelFalhaComMensag
         EXPECT_EQ(Espera(filho), 0) << (existe ? "closed" : "missing") << " Windows directory";
         chmod(windows.c_str(), 0755);
     }
+    std::ifstream config(dir.Programa() + "Config.ini");
+    std::stringstream texto;
+    texto << config.rdbuf();
+    EXPECT_NE(texto.str().find("Instalação=NovaVersao"), std::string::npos);
+}
+
+// A new-version request in a Config.ini the user may not change (the administrator's, beside a
+// program every user runs): carried out once for this user, recorded in their own KOVA.INI, and
+// left in Config.ini for the others; nothing is told.
+TEST_F(PastaCompartilhadaTest, NovaVersaoEmConfigIniQueOUsuarioNaoAlteraUmaVezPorUsuario) {
+    dir.ConfigPadrao("[Opções]\r\nInstalação=NovaVersao\r\n");
+    const std::string usuario = dir.Raiz() + "usuario/";
+    std::filesystem::create_directories(usuario);
+    // Permissions do not stop the superuser: then the starts run as nobody in a child.
+    const bool trocar = geteuid() == 0;
+    if (trocar) {
+        chmod(dir.Raiz().c_str(), 0755);
+        for (const std::string& p : {dir.Dados(), usuario}) {
+            chown(p.c_str(), 65534, 65534);
+            for (const auto& e : std::filesystem::recursive_directory_iterator(p))
+                chown(e.path().c_str(), 65534, 65534);
+        }
+    }
+    chmod(dir.Programa().c_str(), 0555);
+    const pid_t filho = Filho([&] {
+        setenv("KOVA_WINDIR", usuario.c_str(), 1);
+        if (trocar && setuid(65534) != 0) return 50;
+        ScriptedDialogs vistos;
+        ScopedDialogService s(vistos);
+        const auto inicia = [&] {
+            TDM d;
+            d.DirPrograma = dir.Programa();
+            d.Escritor = true;
+            d.DMCreate();
+            return !d.TerminacaoSolicitada;
+        };
+        if (!inicia()) return 1;
+        TIniFile ini(usuario + "KOVA.INI");
+        if (ini.ReadString("KOVA", "NovaVersaoInstalada", "").empty()) return 2;
+        ini.WriteString("KOVA", "Programa", "instalada antes");
+        if (!inicia()) return 3;
+        if (ini.ReadString("KOVA", "Programa", "") != "instalada antes") return 4;
+        return vistos.History().empty() ? 0 : 5;
+    });
+    EXPECT_EQ(Espera(filho), 0);
+    chmod(dir.Programa().c_str(), 0755);
     std::ifstream config(dir.Programa() + "Config.ini");
     std::stringstream texto;
     texto << config.rdbuf();
