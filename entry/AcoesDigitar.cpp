@@ -29,6 +29,8 @@ void TfrmDigitar::Mostrar() {
     if (Visivel) return;
     Visivel = true;
     FormShow();
+    // What the person then types is what Cancel asks about.
+    if (Hospedado()) GuardaInicio();
 }
 
 bool TfrmDigitar::Fechar() {
@@ -182,15 +184,19 @@ bool TfrmDigitar::TemDadosDigitados() const {
 }
 
 void TfrmDigitar::btnDesfazerClick() {
-    // What the person typed at the desktop is never thrown away by one key: Escape, Cancel or a
-    // declined payment date ask first (the close prompt has asked already).
-    if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !dm_.ModoBiblioteca &&
+    // What a person typed, at the desktop or on a host's screen, is never thrown away by one key:
+    // Escape, Cancel or a declined payment date ask first (the close prompt has asked already).
+    if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !Desassistido() &&
         !dm_.ModoImportacao && TemDadosDigitados() &&
         MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja "
                    "descartá-las?",
                    TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbNoYes) != TModalResult::mrYes) {
         return;
     }
+    Descartar();
+}
+
+void TfrmDigitar::Descartar() {
     if (Controles.Get("btnDesfazer").enabled) {
         dm_.cdsKOVA.Cancel();
         Controles.SetVisible("GBBancos", false);

@@ -84,6 +84,8 @@ public:
 
     // --- Operations of the screen ---
     void FormShow();
+    // Shows the screen. Hosted, what the slip holds then (the request's values) is not the
+    // person's typing, which they are asked about before it is discarded.
     void Mostrar();
     // Closes the screen after the close prompt; false when it stays open.
     bool Fechar();
@@ -94,6 +96,9 @@ public:
     void btnExcluirClick();
     void btnSalvarClick();
     void btnDesfazerClick();
+    // The Cancel action without its question: the slip being edited is cancelled and, hosted, the
+    // screen closed (the hosted display ended by other means leaves nothing half-done).
+    void Descartar();
     void btnFecharClick() { Fechar(); }
     void btnImprimirClick();
     void rdbKOVAClick();
@@ -214,8 +219,8 @@ private:
     bool DialogoSubReceita();
     void MostrarMsgLink(const std::string& endereco);
 
-    // Whether the slip being edited holds what the person typed since New or Change, which the
-    // Cancel action then asks before discarding.
+    // Whether the slip being edited holds what the person typed since New or Change (hosted, since
+    // the screen was shown), which the Cancel action then asks before discarding.
     bool TemDadosDigitados() const;
     void GuardaInicio();
     // The state's own overdue message for a due date (empty when none applies).

@@ -19,6 +19,8 @@ class TfrmDigitar;
 //   sim, nao, cancela       answer the next question
 //   confirma, recusa        answer the next dialog of the screen (payment date, pickers)
 //   salvar, desfazer, fechar, escape   the screen's buttons and keys, in order, once it is shown
+//   clica <box>             puts the focus in a box, as a click would
+//   digita <text>, tab      keys typed where the focus is (into no box when none has it)
 //   abertas                 writes down the boxes the person could type in at that moment
 // What was seen (dialogs, messages, open boxes) is kept in Relato.
 class TRoteiro {
