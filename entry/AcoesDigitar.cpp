@@ -29,8 +29,20 @@ void TfrmDigitar::Mostrar() {
     if (Visivel) return;
     Visivel = true;
     FormShow();
-    // What the person then types is what Cancel asks about.
-    if (Hospedado()) GuardaInicio();
+    if (Hospedado()) {
+        // Keys typed as the screen appears go into the slip, not into a window without focus.
+        FocarPrimeiraCaixa();
+        GuardaInicio();
+    }
+}
+
+bool TfrmDigitar::FocarPrimeiraCaixa() {
+    for (const auto& c : Controles.Controls()) {
+        const bool caixa = c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo ||
+                           c->kind == TControlKind::ComboBox;
+        if (caixa && Controles.SetFocus(c->name)) return true;
+    }
+    return false;
 }
 
 bool TfrmDigitar::Fechar() {

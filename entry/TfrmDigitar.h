@@ -84,8 +84,9 @@ public:
 
     // --- Operations of the screen ---
     void FormShow();
-    // Shows the screen. Hosted, what the slip holds then (the request's values) is not the
-    // person's typing, which they are asked about before it is discarded.
+    // Shows the screen. Hosted, the person's typing starts at once: the focus is in the first box
+    // that takes input, and what the slip holds then (the request's values) is not theirs to be
+    // asked about before it is discarded.
     void Mostrar();
     // Closes the screen after the close prompt; false when it stays open.
     bool Fechar();
@@ -223,6 +224,8 @@ private:
     // the screen was shown), which the Cancel action then asks before discarding.
     bool TemDadosDigitados() const;
     void GuardaInicio();
+    // Gives the focus to the first box, in tab order, that takes input; false when none does.
+    bool FocarPrimeiraCaixa();
     // The state's own overdue message for a due date (empty when none applies).
     std::string MensagemVencidaDoEstado(TDate vencimento);
 

@@ -1010,8 +1010,10 @@ void FrmDigitar::ExibirModal() {
     }
     SincronizaPagina();
     DadosMudaram(nullptr);
-    QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
     Reabre();
+    // The box the form chose has the focus as the window appears: keys typed at once go into it.
+    Foca(form_.Controles.Focused());
+    QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
     exec();
 }
 

@@ -661,6 +661,19 @@ TEST_F(TelaTest, GravacaoRecusadaPeloDiscoDeixaAKOVAEmDigitacao) {
 
 }  // namespace
 
+// The host's slip appears with the focus in its first box that takes input, wherever the last
+// showing left it: what the person types at once goes into the slip.
+TEST_F(TelaTest, HospedadaAbreComFocoNaPrimeiraCaixaAberta) {
+    form->Controles.SetFocus("dbeJuros");
+    KOVAHospedada();
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    form->Descartar();
+    KOVAHospedada({"dblcUFFavorecida"});
+    EXPECT_EQ(Foco(), "dblcReceita");
+    form->Descartar();
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
 // Escape (or Cancel) on the host's slip asks before discarding what the person typed, as at the
 // desktop; the request's own values are not the person's typing. Declining keeps the screen and
 // the slip; confirming gives the host its failure reply.

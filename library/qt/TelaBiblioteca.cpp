@@ -75,7 +75,10 @@ void TRoteiro::Atua(FrmDigitar& tela) {
         const std::string acao = LowerCase(passo.substr(0, espaco));
         const std::string argumento =
             espaco == std::string::npos ? std::string() : Trim(passo.substr(espaco + 1));
-        if (acao == "clica") {
+        if (acao == "foco") {
+            QWidget* alvo = AlvoDasTeclas(tela);
+            Relato += "foco=" + (alvo == &tela ? std::string() : C(alvo->objectName())) + "\n";
+        } else if (acao == "clica") {
             QWidget* w = tela.Controle(argumento);
             if (w && w->isEnabled() && w->isVisible()) w->setFocus(Qt::MouseFocusReason);
         } else if (acao == "digita") {

@@ -22,6 +22,7 @@ class TfrmDigitar;
 //   clica <box>             puts the focus in a box, as a click would
 //   digita <text>, tab      keys typed where the focus is (into no box when none has it)
 //   abertas                 writes down the boxes the person could type in at that moment
+//   foco                    writes down the box the keys go to (none: empty)
 // What was seen (dialogs, messages, open boxes) is kept in Relato.
 class TRoteiro {
 public:

@@ -202,6 +202,13 @@ int main(void) {
         CONFERE(!Aberta(relato, presos[i]), "%s closed: %s", presos[i], relato);
     }
 
+    /* The screen appears with the focus in its first open box, so that keys typed at once go
+     * into the slip. */
+    roteiro("foco|desfazer");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(strstr(Relato(), "foco=dblcUFFavorecida\n") != NULL, "focus on showing: %s", relato);
+
     /* Escape with what the person typed asks first, as at the desktop: No keeps the screen and
      * the slip, Yes discards them and the host gets the failure reply. */
     roteiro("nao|sim|clica dbeConvenio|digita Y|tab|escape|abertas|escape");
