@@ -310,7 +310,10 @@ void TfrmDigitar::dbeDataVencimentoExit() {
             return;
         }
     }
-    if (Hospedado()) {
+    // Hosted, the payment date is asked for each due date once: the box left again with the same
+    // date (or left twice by one move of the person) asks nothing more, and keeps the payment date
+    // the person gave.
+    if (Hospedado() && pagamentoConfirmadoPara_ != venc.AsString()) {
         dm_.ConfirmarDataPagamento = 1;
         dtsPadraoDataChange(dtsPadrao, nullptr);
         dm_.ConfirmarDataPagamento = 0;

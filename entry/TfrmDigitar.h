@@ -234,6 +234,9 @@ private:
     // The slip's values when the person began (New or Change); empty while that moment is not
     // past.
     std::vector<TValue> inicio_;
+    // Hosted: the due date whose payment date the person has confirmed on leaving box 14, while
+    // the slip is being edited. Leaving the box again with that date asks nothing more.
+    std::optional<std::string> pagamentoConfirmadoPara_;
 };
 
 // The one entry form object of the process, or null before it is created.

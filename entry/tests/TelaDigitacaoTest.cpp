@@ -674,6 +674,38 @@ TEST_F(TelaTest, HospedadaAbreComFocoNaPrimeiraCaixaAberta) {
     EXPECT_TRUE(dialogs.History().empty());
 }
 
+// Leaving box 14 of the host's slip asks the payment date once for its due date: left again with
+// that date (or reported left twice for one move), it asks nothing and keeps the payment date
+// given.
+TEST_F(TelaTest, HospedadaPedeDataDePagamentoUmaVezPorVencimento) {
+    KOVAHospedada();
+    RespondeDataPagamento(true, MakeDate(2024, 3, 20));
+    form->dbeDataVencimentoExit();
+    ASSERT_EQ(dialogs.Pedidos().size(), 1u);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 1u);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 20));
+
+    // Another due date is asked about; declined and the slip kept, it is asked about again.
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 27));
+    RespondeDataPagamento(false);
+    dialogs.Answer(TModalResult::mrNo);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 2u);
+    ASSERT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    RespondeDataPagamento(true);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 3u);
+    form->Descartar();
+
+    // A new slip with the same due date is asked about afresh.
+    KOVAHospedada();
+    RespondeDataPagamento(true);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 4u);
+    form->Descartar();
+}
+
 // Escape (or Cancel) on the host's slip asks before discarding what the person typed, as at the
 // desktop; the request's own values are not the person's typing. Declining keeps the screen and
 // the slip; confirming gives the host its failure reply.

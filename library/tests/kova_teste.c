@@ -209,6 +209,17 @@ int main(void) {
     kova(req);
     CONFERE(strstr(Relato(), "foco=dblcUFFavorecida\n") != NULL, "focus on showing: %s", relato);
 
+    /* Box 14 left twice with one due date asks the payment date once; the save asks it again, as
+     * for every request with a due date. */
+    roteiro(
+        "confirma|confirma|confirma|clica dbeDataVencimento|tab|clica dbeDataVencimento|tab|"
+        "salvar");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(Ocorrencias(Relato(), "dialogo=TfrmDataPagamento\n") == 2,
+            "payment date asked once on leaving box 14, once at the save: %s", relato);
+    CONFERE(strstr(req, ";Retorno=000;") != NULL && CRCConfere(req), "saved after box 14: %s", req);
+
     /* Escape with what the person typed asks first, as at the desktop: No keeps the screen and
      * the slip, Yes discards them and the host gets the failure reply. */
     roteiro("nao|sim|clica dbeConvenio|digita Y|tab|escape|abertas|escape");
