@@ -29,6 +29,20 @@ void TfrmDigitar::Mostrar() {
     if (Visivel) return;
     Visivel = true;
     FormShow();
+    if (Hospedado()) {
+        // Keys typed as the screen appears go into the slip, not into a window without focus.
+        FocarPrimeiraCaixa();
+        GuardaInicio();
+    }
+}
+
+bool TfrmDigitar::FocarPrimeiraCaixa() {
+    for (const auto& c : Controles.Controls()) {
+        const bool caixa = c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo ||
+                           c->kind == TControlKind::ComboBox;
+        if (caixa && Controles.SetFocus(c->name)) return true;
+    }
+    return false;
 }
 
 bool TfrmDigitar::Fechar() {
@@ -182,15 +196,19 @@ bool TfrmDigitar::TemDadosDigitados() const {
 }
 
 void TfrmDigitar::btnDesfazerClick() {
-    // What the person typed at the desktop is never thrown away by one key: Escape, Cancel or a
-    // declined payment date ask first (the close prompt has asked already).
-    if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !dm_.ModoBiblioteca &&
+    // What a person typed, at the desktop or on a host's screen, is never thrown away by one key:
+    // Escape, Cancel or a declined payment date ask first (the close prompt has asked already).
+    if (Controles.Get("btnDesfazer").enabled && Visivel && !fechando_ && !Desassistido() &&
         !dm_.ModoImportacao && TemDadosDigitados() &&
         MessageDlg("Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja "
                    "descartá-las?",
                    TMsgDlgType::mtConfirmation, TMsgDlgButtons::mbNoYes) != TModalResult::mrYes) {
         return;
     }
+    Descartar();
+}
+
+void TfrmDigitar::Descartar() {
     if (Controles.Get("btnDesfazer").enabled) {
         dm_.cdsKOVA.Cancel();
         Controles.SetVisible("GBBancos", false);
@@ -292,7 +310,10 @@ void TfrmDigitar::dbeDataVencimentoExit() {
             return;
         }
     }
-    if (Hospedado()) {
+    // Hosted, the payment date is asked for each due date once: the box left again with the same
+    // date (or left twice by one move of the person) asks nothing more, and keeps the payment date
+    // the person gave.
+    if (Hospedado() && pagamentoConfirmadoPara_ != venc.AsString()) {
         dm_.ConfirmarDataPagamento = 1;
         dtsPadraoDataChange(dtsPadrao, nullptr);
         dm_.ConfirmarDataPagamento = 0;

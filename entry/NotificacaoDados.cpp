@@ -439,6 +439,7 @@ bool TfrmDigitar::PassoCaixasDependentes() {
             MessageDlg(TextoRegra(*aviso), TMsgDlgType::mtInformation);
         }
     }
+    bool pagamentoPerguntado = false;
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") {
         k.FieldByName("DataPagamento").SetAsDate(hoje);
     } else if (dm_.ConfirmarDataPagamento == 1 || !hospedado) {
@@ -446,8 +447,10 @@ bool TfrmDigitar::PassoCaixasDependentes() {
             btnDesfazerClick();
             return false;
         }
+        pagamentoPerguntado = true;
     }
     if (!ConferePagamento()) return false;
+    if (pagamentoPerguntado && hospedado) pagamentoConfirmadoPara_ = venc.AsString();
 
     dm_.cdsReceita.FindKey({receita});
     if (!hospedado) Abre("dbeCICContribuinte");

@@ -243,7 +243,10 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     if (!editando && dm_.cdsReceita.Active()) dm_.cdsReceita.SetFiltered(false);
     if (editando) PaginaAtiva = "tbsKOVA";
     Controles.SetVisible("tbsPesquisar", !editando);
-    if (!editando) inicio_.clear();
+    if (!editando) {
+        inicio_.clear();
+        pagamentoConfirmadoPara_.reset();
+    }
     if (estado == TDataSetState::dsInsert || estado == TDataSetState::dsEdit) LerRelogio();
     if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
 }

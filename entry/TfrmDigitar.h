@@ -84,6 +84,9 @@ public:
 
     // --- Operations of the screen ---
     void FormShow();
+    // Shows the screen. Hosted, the person's typing starts at once: the focus is in the first box
+    // that takes input, and what the slip holds then (the request's values) is not theirs to be
+    // asked about before it is discarded.
     void Mostrar();
     // Closes the screen after the close prompt; false when it stays open.
     bool Fechar();
@@ -94,6 +97,9 @@ public:
     void btnExcluirClick();
     void btnSalvarClick();
     void btnDesfazerClick();
+    // The Cancel action without its question: the slip being edited is cancelled and, hosted, the
+    // screen closed (the hosted display ended by other means leaves nothing half-done).
+    void Descartar();
     void btnFecharClick() { Fechar(); }
     void btnImprimirClick();
     void rdbKOVAClick();
@@ -214,10 +220,12 @@ private:
     bool DialogoSubReceita();
     void MostrarMsgLink(const std::string& endereco);
 
-    // Whether the slip being edited holds what the person typed since New or Change, which the
-    // Cancel action then asks before discarding.
+    // Whether the slip being edited holds what the person typed since New or Change (hosted, since
+    // the screen was shown), which the Cancel action then asks before discarding.
     bool TemDadosDigitados() const;
     void GuardaInicio();
+    // Gives the focus to the first box, in tab order, that takes input; false when none does.
+    bool FocarPrimeiraCaixa();
     // The state's own overdue message for a due date (empty when none applies).
     std::string MensagemVencidaDoEstado(TDate vencimento);
 
@@ -226,6 +234,9 @@ private:
     // The slip's values when the person began (New or Change); empty while that moment is not
     // past.
     std::vector<TValue> inicio_;
+    // Hosted: the due date whose payment date the person has confirmed on leaving box 14, while
+    // the slip is being edited. Leaving the box again with that date asks nothing more.
+    std::optional<std::string> pagamentoConfirmadoPara_;
 };
 
 // The one entry form object of the process, or null before it is created.

@@ -341,8 +341,9 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
     frm.Mostrar();
     if (!frm.OnExibirModal) throw Exception("Não há onde mostrar a tela de digitação");
     frm.OnExibirModal();
-    // A display that ended without the screen's own close leaves nothing half-done.
-    if (frm.Visivel) frm.btnDesfazerClick();
+    // A display that ended without the screen's own close leaves nothing half-done; no one is
+    // there to be asked.
+    if (frm.Visivel) frm.Descartar();
 
     if (frm.QtdeIncluidas < 1) {
         frm.Requisicao += ";Retorno=001;Mensagem_Retorno=KOVA não incluída";

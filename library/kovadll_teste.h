@@ -23,8 +23,10 @@ KOVADLL_API bool KOVADLL_CALL kova_relogio_teste(const char *momento);
 /* Only in the Linux build. With a script set, kova and teste do not wait for a person: the script
  * answers the dialogs and acts on the screen (drawn off screen). Steps separated by "|": sim, nao,
  * cancela (the next question), confirma, recusa (the next dialog of the screen: payment date,
- * pickers), then, in order once the screen is shown, salvar, desfazer, fechar, escape, and abertas
- * (writes down the boxes a person could type in). NULL or "" gives the screen back to a person. */
+ * pickers), then, in order once the screen is shown, salvar, desfazer, fechar, escape, clica <box>
+ * (the focus put in a box), digita <text> and tab (keys typed where the focus is), abertas (writes
+ * down the boxes a person could type in) and foco (writes down the box the keys go to). NULL or ""
+ * gives the screen back to a person. */
 KOVADLL_API void KOVADLL_CALL kova_roteiro_teste(const char *roteiro);
 
 /* Only in the Linux build. What the last scripted request saw, one line each: "abertas=<boxes>",

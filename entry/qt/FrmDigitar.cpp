@@ -618,6 +618,10 @@ void FrmDigitar::Foca(const std::string& nome) {
     ++ocupado_;
     w->setFocus(Qt::OtherFocusReason);
     --ocupado_;
+    // While a dialog is in front the window is not told of the focus it gives: the box is where
+    // the person stands all the same, and the focus coming back to it with the window is no move
+    // of theirs (the box they left would be left a second time).
+    if (focusWidget() == w) caixaAtual_ = nome;
     // What is typed replaces the box's text; an empty masked box is typed from its start.
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         if (!e->inputMask().isEmpty() &&
@@ -1010,8 +1014,10 @@ void FrmDigitar::ExibirModal() {
     }
     SincronizaPagina();
     DadosMudaram(nullptr);
-    QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
     Reabre();
+    // The box the form chose has the focus as the window appears: keys typed at once go into it.
+    Foca(form_.Controles.Focused());
+    QTimer::singleShot(0, this, [this] { Foca(form_.Controles.Focused()); });
     exec();
 }
 

@@ -55,11 +55,30 @@ protected:
         });
     }
 
+    // A host's slip shown to the person: every data box opened, then those given closed (what the
+    // request filled), the slip filled and the screen shown.
+    void KOVAHospedada(std::initializer_list<const char*> fechadas = {}) {
+        dm->ModoBiblioteca = true;
+        for (const auto& c : form->Controles.Controls()) {
+            if (!c->field.empty() &&
+                (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
+                form->Controles.SetEnabled(c->name, true);
+            }
+        }
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        for (const char* c : fechadas) form->Controles.SetEnabled(c, false);
+        form->Mostrar();
+    }
+
     ScriptedDialogs dialogs;
     ScopedDialogService servico{dialogs};
     std::unique_ptr<TDM> dm;
     std::unique_ptr<TfrmDigitar> form;
 };
+
+const char* const kPerguntaDescartar =
+    "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja descartá-las?";
 
 const char* const kCaixasDoCorpo[] = {
     "dbeCICContribuinte", "dbeDocumentoOrigem", "dbeReferencia", "dbeValorPrincipal",
@@ -641,3 +660,86 @@ TEST_F(TelaTest, GravacaoRecusadaPeloDiscoDeixaAKOVAEmDigitacao) {
 }
 
 }  // namespace
+
+// The host's slip appears with the focus in its first box that takes input, wherever the last
+// showing left it: what the person types at once goes into the slip.
+TEST_F(TelaTest, HospedadaAbreComFocoNaPrimeiraCaixaAberta) {
+    form->Controles.SetFocus("dbeJuros");
+    KOVAHospedada();
+    EXPECT_EQ(Foco(), "dblcUFFavorecida");
+    form->Descartar();
+    KOVAHospedada({"dblcUFFavorecida"});
+    EXPECT_EQ(Foco(), "dblcReceita");
+    form->Descartar();
+    EXPECT_TRUE(dialogs.History().empty());
+}
+
+// Leaving box 14 of the host's slip asks the payment date once for its due date: left again with
+// that date (or reported left twice for one move), it asks nothing and keeps the payment date
+// given.
+TEST_F(TelaTest, HospedadaPedeDataDePagamentoUmaVezPorVencimento) {
+    KOVAHospedada();
+    RespondeDataPagamento(true, MakeDate(2024, 3, 20));
+    form->dbeDataVencimentoExit();
+    ASSERT_EQ(dialogs.Pedidos().size(), 1u);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 1u);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 20));
+
+    // Another due date is asked about; declined and the slip kept, it is asked about again.
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 27));
+    RespondeDataPagamento(false);
+    dialogs.Answer(TModalResult::mrNo);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 2u);
+    ASSERT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    RespondeDataPagamento(true);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 3u);
+    form->Descartar();
+
+    // A new slip with the same due date is asked about afresh.
+    KOVAHospedada();
+    RespondeDataPagamento(true);
+    form->dbeDataVencimentoExit();
+    EXPECT_EQ(dialogs.Pedidos().size(), 4u);
+    form->Descartar();
+}
+
+// Escape (or Cancel) on the host's slip asks before discarding what the person typed, as at the
+// desktop; the request's own values are not the person's typing. Declining keeps the screen and
+// the slip; confirming gives the host its failure reply.
+TEST_F(TelaTest, HospedadaEscapePerguntaAntesDeDescartarODigitado) {
+    int fechamentos = 0;
+    form->OnFechar = [&] { ++fechamentos; };
+    KOVAHospedada();
+    form->btnDesfazerClick();
+    EXPECT_TRUE(dialogs.History().empty());
+    EXPECT_FALSE(form->Visivel);
+    EXPECT_EQ(fechamentos, 1);
+
+    KOVAHospedada();
+    F("Juros").SetAsFloat(2.5);
+    dialogs.Answer(TModalResult::mrNo);
+    form->btnDesfazerClick();
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text, kPerguntaDescartar);
+    EXPECT_EQ(dialogs.History()[0].kind, TMsgDlgType::mtConfirmation);
+    EXPECT_TRUE(form->Visivel);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(fechamentos, 1);
+    dialogs.Answer(TModalResult::mrYes);
+    form->btnDesfazerClick();
+    EXPECT_FALSE(form->Visivel);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_EQ(form->QtdeIncluidas, 0);
+
+    // The display ended by other means: no one is there to be asked.
+    KOVAHospedada();
+    F("Juros").SetAsFloat(2.5);
+    form->Descartar();
+    EXPECT_EQ(dialogs.History().size(), 2u);
+    EXPECT_FALSE(form->Visivel);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+}

@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QKeyEvent>
 #include <QTimer>
 #include <QToolButton>
 #include <cstdlib>
@@ -35,7 +36,8 @@ TRoteiro::TRoteiro(const std::string& texto) {
         } else if (p == "confirma" || p == "recusa") {
             dialogos->ResponderDialogo(p == "confirma");
         } else if (!p.empty()) {
-            acoes_.push_back(p);
+            // An action's word in any case; what follows it (a box, a text) as written.
+            acoes_.push_back(Trim(passo));
         }
     }
     dialogos_ = dialogos;
@@ -43,13 +45,47 @@ TRoteiro::TRoteiro(const std::string& texto) {
 
 IDialogService& TRoteiro::Dialogos() { return *dialogos_; }
 
+namespace {
+
+// Where the keys a person types go: the focused widget of the screen, or with none the window
+// itself, which takes none of them into the slip.
+QWidget* AlvoDasTeclas(FrmDigitar& tela) {
+    QWidget* w = QApplication::focusWidget();
+    if (w && w->window() == &tela) return w;
+    w = tela.focusWidget();
+    return w ? w : &tela;
+}
+
+void Tecla(FrmDigitar& tela, int tecla, const QString& texto = {}) {
+    QKeyEvent pressionada(QEvent::KeyPress, tecla, Qt::NoModifier, texto);
+    QApplication::sendEvent(AlvoDasTeclas(tela), &pressionada);
+    QKeyEvent solta(QEvent::KeyRelease, tecla, Qt::NoModifier, texto);
+    QApplication::sendEvent(AlvoDasTeclas(tela), &solta);
+}
+
+}  // namespace
+
 void TRoteiro::Atua(FrmDigitar& tela) {
     auto botao = [&](const char* nome) {
         if (auto* b = tela.Controle<QToolButton>(nome); b && b->isEnabled()) b->click();
     };
-    for (const std::string& acao : acoes_) {
+    for (const std::string& passo : acoes_) {
         if (!tela.isVisible()) break;
-        if (acao == "salvar") {
+        const size_t espaco = passo.find(' ');
+        const std::string acao = LowerCase(passo.substr(0, espaco));
+        const std::string argumento =
+            espaco == std::string::npos ? std::string() : Trim(passo.substr(espaco + 1));
+        if (acao == "foco") {
+            QWidget* alvo = AlvoDasTeclas(tela);
+            Relato += "foco=" + (alvo == &tela ? std::string() : C(alvo->objectName())) + "\n";
+        } else if (acao == "clica") {
+            QWidget* w = tela.Controle(argumento);
+            if (w && w->isEnabled() && w->isVisible()) w->setFocus(Qt::MouseFocusReason);
+        } else if (acao == "digita") {
+            for (const QChar c : Q(argumento)) Tecla(tela, 0, QString(c));
+        } else if (acao == "tab") {
+            Tecla(tela, Qt::Key_Tab);
+        } else if (acao == "salvar") {
             botao("btnSalvar");
         } else if (acao == "desfazer") {
             botao("btnDesfazer");
@@ -69,13 +105,15 @@ void TRoteiro::Atua(FrmDigitar& tela) {
             }
             Relato += "abertas=" + abertas + "\n";
         } else {
-            Relato += "passo desconhecido=" + acao + "\n";
+            Relato += "passo desconhecido=" + passo + "\n";
         }
     }
     if (tela.isVisible()) {
         Relato += "fim do roteiro com a tela aberta\n";
         tela.reject();
         if (tela.isVisible()) tela.reject();
+        // Typed data kept when its discarding was not confirmed: the display ends all the same.
+        if (tela.isVisible()) tela.done(QDialog::Rejected);
     }
 }
 

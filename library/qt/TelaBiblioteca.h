@@ -19,7 +19,10 @@ class TfrmDigitar;
 //   sim, nao, cancela       answer the next question
 //   confirma, recusa        answer the next dialog of the screen (payment date, pickers)
 //   salvar, desfazer, fechar, escape   the screen's buttons and keys, in order, once it is shown
+//   clica <box>             puts the focus in a box, as a click would
+//   digita <text>, tab      keys typed where the focus is (into no box when none has it)
 //   abertas                 writes down the boxes the person could type in at that moment
+//   foco                    writes down the box the keys go to (none: empty)
 // What was seen (dialogs, messages, open boxes) is kept in Relato.
 class TRoteiro {
 public:

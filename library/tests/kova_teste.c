@@ -42,6 +42,13 @@ static bool Aberta(const char *relato, const char *caixa) {
     return false;
 }
 
+/* How many times a text occurs in another. */
+static int Ocorrencias(const char *texto, const char *procurado) {
+    int n = 0;
+    for (const char *p = strstr(texto, procurado); p; p = strstr(p + 1, procurado)) ++n;
+    return n;
+}
+
 static char relato[8192];
 
 static const char *Relato(void) {
@@ -194,6 +201,37 @@ int main(void) {
     for (size_t i = 0; i < sizeof presos / sizeof *presos; ++i) {
         CONFERE(!Aberta(relato, presos[i]), "%s closed: %s", presos[i], relato);
     }
+
+    /* The screen appears with the focus in its first open box, so that keys typed at once go
+     * into the slip. */
+    roteiro("foco|desfazer");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(strstr(Relato(), "foco=dblcUFFavorecida\n") != NULL, "focus on showing: %s", relato);
+
+    /* Box 14 left twice with one due date asks the payment date once; the save asks it again, as
+     * for every request with a due date. */
+    roteiro(
+        "confirma|confirma|confirma|clica dbeDataVencimento|tab|clica dbeDataVencimento|tab|"
+        "salvar");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(Ocorrencias(Relato(), "dialogo=TfrmDataPagamento\n") == 2,
+            "payment date asked once on leaving box 14, once at the save: %s", relato);
+    CONFERE(strstr(req, ";Retorno=000;") != NULL && CRCConfere(req), "saved after box 14: %s", req);
+
+    /* Escape with what the person typed asks first, as at the desktop: No keeps the screen and
+     * the slip, Yes discards them and the host gets the failure reply. */
+    roteiro("nao|sim|clica dbeConvenio|digita Y|tab|escape|abertas|escape");
+    snprintf(req, sizeof req, "%s", kRequisicao);
+    kova(req);
+    CONFERE(Ocorrencias(
+                Relato(),
+                "mensagem=Esta KOVA tem informa\xe7\xf5"
+                "es digitadas que ainda n\xe3o foram salvas.\r\rDeseja descart\xe1-las?\n") == 2 &&
+                strstr(relato, "abertas=") != NULL,
+            "Escape asks before discarding: %s", relato);
+    CONFERE(strstr(req, ";Retorno=001;") != NULL && CRCConfere(req), "discarded: %s", req);
 
     /* Saved: every field of the slip, the product's description, the success text, the CRC. */
     roteiro("confirma|salvar");

@@ -437,6 +437,75 @@ TEST_F(FrmDigitarTest, PeriodoMudadoPelasSetasESalvoDeUmaVez) {
     if (dm->cdsKOVA.State() != TDataSetState::dsBrowse) dm->cdsKOVA.Cancel();
 }
 
+// The host's screen as a person meets it under a window manager: the focus is in its first box as
+// it appears; leaving box 14 asks the payment date once, although the dialog takes the window's
+// place and the window gets the focus back only after it; Escape asks before discarding what was
+// typed.
+TEST_F(FrmDigitarTest, TelaHospedadaFocoDataDePagamentoUmaVezEEscapePergunta) {
+    dm->ModoBiblioteca = true;
+    for (const auto& c : form->Controles.Controls()) {
+        if (!c->field.empty() &&
+            (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo)) {
+            form->Controles.SetEnabled(c->name, true);
+        }
+    }
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    form->Mostrar();
+    QWidget frente;  // the dialog's window, in front while it is answered
+    frente.resize(200, 100);
+    auto pessoa = [&] {
+        ASSERT_TRUE(QTest::qWaitForWindowActive(tela.get(), kEsperaJanela));
+        QApplication::processEvents();
+        EXPECT_EQ(Foco(), "dblcUFFavorecida");
+
+        QTest::mouseClick(W("dbeDataVencimento"), Qt::LeftButton);
+        ASSERT_EQ(Foco(), "dbeDataVencimento");
+        E("dbeDataVencimento")->selectAll();
+        QTest::keyClicks(W("dbeDataVencimento"), QStringLiteral("27032024"));
+        dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) {
+            p.fonte->DataSet()->FieldByName("DataPagamento").SetAsDate(MakeDate(2024, 3, 20));
+            frente.show();
+            frente.activateWindow();
+            EXPECT_TRUE(QTest::qWaitForWindowActive(&frente, kEsperaJanela));
+        });
+        QTest::keyClick(W("dbeDataVencimento"), Qt::Key_Tab);
+        // The dialog gone, the window manager gives the screen its focus back.
+        frente.hide();
+        tela->activateWindow();
+        // A box left a second time closes the screen with its unanswered payment date.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return tela->isActiveWindow() || !tela->isVisible(); },
+                                    kEsperaJanela));
+        QApplication::processEvents();
+        ASSERT_TRUE(tela->isVisible());
+        EXPECT_EQ(dialogs.Pedidos().size(), 1u);
+        EXPECT_EQ(F("DataVencimento").AsString(), "27/03/2024");
+        EXPECT_EQ(F("DataPagamento").AsString(), "20/03/2024");
+        Captura("hospedada_depois_da_14");
+
+        const char* pergunta =
+            "Esta KOVA tem informações digitadas que ainda não foram salvas.\r\rDeseja "
+            "descartá-las?";
+        dialogs.Answer(TModalResult::mrNo);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        ASSERT_FALSE(dialogs.History().empty());
+        EXPECT_EQ(dialogs.History().back().text, pergunta);
+        ASSERT_TRUE(tela->isVisible());
+        EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+        dialogs.Answer(TModalResult::mrYes);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        EXPECT_FALSE(tela->isVisible());
+    };
+    QTimer::singleShot(0, tela.get(), [&] {
+        pessoa();
+        if (tela->isVisible()) tela->done(QDialog::Rejected);
+    });
+    tela->ExibirModal();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 0);
+    EXPECT_FALSE(form->Visivel);
+}
+
 // The search box narrows the grid as the clerk types; Enter makes the slip found the current one
 // and shows it.
 TEST_F(FrmDigitarTest, PesquisaPorCNPJEEnter) {

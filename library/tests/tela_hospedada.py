@@ -1,0 +1,185 @@
+#!/usr/bin/env python3
+"""The hosted screen in a person's hands: a host program calls kova on its own X display (Xvfb)
+under a window manager (openbox), the person's keys are typed with xdotool, pictures of the screen
+are taken with import, and the host's reply is read back.
+
+The host is this script run again with --hospede: it loads the tests' variant of the library,
+sets its clock to a fixed day (so the request's due date lies ahead) and calls kova once.
+
+Usage: tela_hospedada.py --biblioteca LIB --dados DIR --capturas DIR
+"""
+
+import argparse
+import ctypes
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+# The display, its window manager and the waits are those of the desktop program's test.
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "shell", "tests"))
+import tela_com_gerenciador as gerenciador  # noqa: E402
+from tela_com_gerenciador import Falha, TELA  # noqa: E402
+
+MOMENTO = b"15/06/2026 10:00:00"
+REQUISICAO = ("UFFAVORECIDA=SP;RECEITA=100013;CICCONTRIBUINTE=48842766000140;REFERENCIA=1052026;"
+              "VALORPRINCIPAL=634,64;RAZAOSOCIAL=EMPRESA 298 LTDA;ENDERECO=RUA A, 745;MUNICIPIO=CIDADE;"
+              "UF=RJ;CEP=13010-000;DOCUMENTOORIGEM=1234567890;DATAVENCIMENTO=22/06/2026")
+
+
+def hospede(biblioteca, saida, requisicao):
+    """The host program: one kova call, its reply written to a file."""
+    lib = ctypes.CDLL(biblioteca)
+    if not lib.kova_relogio_teste(MOMENTO):
+        return 2
+    buffer = ctypes.create_string_buffer(requisicao.encode("cp1252"), 1500)
+    lib.kova(buffer)
+    with open(saida, "wb") as f:
+        f.write(buffer.value)
+    return 0
+
+
+class Hospedagem:
+    """One kova call of a host on the session's display."""
+
+    def __init__(self, s, biblioteca, requisicao):
+        self.s = s
+        self.saida = os.path.join(s.pasta, "resposta")
+        if os.path.exists(self.saida):
+            os.remove(self.saida)
+        env = dict(s.env)
+        env["KOVA_WINDIR"] = s.windir + "/"
+        env["KOVA_SYSDIR"] = s.sysdir + "/"
+        env["CUPS_SERVER"] = os.path.join(s.pasta, "sem-cups.sock")
+        log = open(os.path.join(s.pasta, "kova.log"), "ab")
+        self.processo = subprocess.Popen(
+            [sys.executable, os.path.abspath(__file__), "--hospede", biblioteca, self.saida, requisicao],
+            env=env, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        log.close()
+        s.processos.append(self.processo)
+        s.espera(lambda: self.processo.poll() is not None or s.visiveis(TELA) > 0, "a tela da KOVA", 180)
+        if self.processo.poll() is not None:
+            raise Falha("o hospedeiro terminou sem mostrar a tela (status %d)" % self.processo.returncode)
+        s.janela(TELA)
+
+    def resposta(self):
+        try:
+            if self.processo.wait(timeout=120) != 0:
+                raise Falha("o hospedeiro terminou com falha")
+        except subprocess.TimeoutExpired:
+            raise Falha("a tela não devolveu a chamada ao hospedeiro (janelas: %s)" % self.s.janelas())
+        with open(self.saida, "rb") as f:
+            return f.read().decode("cp1252")
+
+
+def campo(resposta, nome):
+    for item in resposta.split(";"):
+        if item.startswith(nome + "="):
+            return item[len(nome) + 1:]
+    return None
+
+
+def ate_o_valor_principal(s):
+    """From box 01, where the screen puts the focus, to box 06: box 02 and the period pickers."""
+    s.teclas("Tab", "Tab", "Tab", "Tab", "Tab")
+
+
+def cenario_foco_e_data_de_pagamento(s, biblioteca):
+    """Keys typed as soon as the screen appears go into the slip; box 14 left asks the payment date
+    once; the save asks it again, as for every request with a due date, and the host gets the slip."""
+    h = Hospedagem(s, biblioteca, REQUISICAO)
+    ate_o_valor_principal(s)
+    s.digita("700", enter=False)
+    s.teclas("Tab", "Tab", "Tab", "Tab")  # boxes 07 to 09, then 14
+    s.digita("23062026", enter=False)
+    s.captura("hospedada_vencimento")
+    s.teclas("Tab")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.nenhum_dialogo(1.5)
+    s.captura("hospedada_depois_da_14")
+    s.teclas("alt+s")
+    s.confirma("Data de Pagamento")
+    r = h.resposta()
+    if campo(r, "Retorno") != "000":
+        raise Falha("a KOVA não foi incluída: %s" % r)
+    for nome, valor in (("ValorPrincipal", "700"), ("DataVencimento", "23/06/2026"),
+                        ("UFFavorecida", "SP"), ("RazaoSocial", "EMPRESA 298 LTDA")):
+        if campo(r, nome) != valor:
+            raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
+
+
+def cenario_escape_pergunta(s, biblioteca):
+    """Escape with what the person typed asks first; No (the default) keeps the screen and the
+    slip, Yes discards it and the host gets its request back with the failure."""
+    h = Hospedagem(s, biblioteca, REQUISICAO)
+    ate_o_valor_principal(s)
+    s.digita("55", enter=False)
+    s.teclas("Tab")
+    s.teclas("Escape")
+    s.janela("Confirmação")
+    s.captura("hospedada_descartar_pergunta")
+    s.teclas("Return")
+    s.janela(TELA)
+    s.nenhum_dialogo(0.6)
+    s.teclas("Escape")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    r = h.resposta()
+    if not r.startswith(REQUISICAO + ";Retorno=001;"):
+        raise Falha("a KOVA descartada não deu a resposta de falha: %s" % r)
+
+
+def cenario_escape_sem_digitar(s, biblioteca):
+    """Only the request's values: Escape closes the screen at once."""
+    h = Hospedagem(s, biblioteca, REQUISICAO)
+    s.teclas("Escape")
+    r = h.resposta()
+    if not r.startswith(REQUISICAO + ";Retorno=001;"):
+        raise Falha("Escape sem nada digitado: %s" % r)
+
+
+def main():
+    if len(sys.argv) == 5 and sys.argv[1] == "--hospede":
+        return hospede(*sys.argv[2:])
+    argumentos = argparse.ArgumentParser()
+    argumentos.add_argument("--biblioteca", required=True, help="the tests' variant of the library")
+    argumentos.add_argument("--dados", required=True)
+    argumentos.add_argument("--capturas", required=True)
+    a = argumentos.parse_args()
+    for programa in ("Xvfb", "openbox", "xdotool", "xprop", "import"):
+        if not shutil.which(programa):
+            print("falta o programa %s (scripts/setup.sh o instala)" % programa)
+            return 1
+    biblioteca = os.path.abspath(a.biblioteca)
+    s = gerenciador.Sessao(biblioteca, a.dados, a.capturas)
+    inicio = time.time()
+    etapa = "início"
+    try:
+        s.inicia_tela()
+        for etapa, cenario in (("foco e data de pagamento uma vez", cenario_foco_e_data_de_pagamento),
+                               ("Escape pergunta antes de descartar", cenario_escape_pergunta),
+                               ("Escape sem nada digitado", cenario_escape_sem_digitar)):
+            cenario(s, biblioteca)
+            print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
+        return 0
+    except (Falha, subprocess.TimeoutExpired) as e:
+        try:
+            print("captura da falha: " + s.captura("falha_hospedada"))
+            print("janelas visíveis: " + s.janelas())
+        except Exception:
+            pass
+        print("FALHOU em %s: %s" % (etapa, e))
+        try:
+            with open(os.path.join(s.pasta, "kova.log"), "rb") as f:
+                print("saída do hospedeiro:\n" + f.read()[-6000:].decode(errors="replace"))
+        except OSError:
+            pass
+        return 1
+    finally:
+        s.encerra()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
