@@ -25,7 +25,7 @@ open(sys.argv[1], "wb").write(cabecalho + programa + codigo)
 EOF
 chmod +x "$sonda"
 if ! "$sonda" 2>/dev/null; then
-    echo "esta máquina não roda programas de 32 bits; wine32 não foi instalado" >&2
+    echo "esta máquina não roda programas de 32 bits" >&2
     exit 1
 fi
 
