@@ -47,6 +47,12 @@ std::string DiretorioComponentes();
 // The path of the running executable.
 std::string CaminhoPrograma();
 
+// The name the system knows a path by that a settings file holds. Such files are Windows-1252, the
+// system's text; Linux names its files in UTF-8, so there a path in Windows-1252 is converted, and
+// one already in UTF-8 (a file written by a Linux editor, or one the system wrote from a name Linux
+// gave it) is kept. On Windows the text is the name itself.
+std::string CaminhoNoSistema(const std::string& texto);
+
 bool ExisteArquivoDisco(const std::string& path);
 bool ExisteDiretorio(const std::string& path);
 // Everything after the last "/" (or "\").

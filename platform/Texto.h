@@ -35,5 +35,8 @@ bool StartsText(std::string_view prefix, std::string_view s);
 // Windows-1252 <-> UTF-8. Characters that Windows-1252 lacks become "?".
 std::string Cp1252ToUtf8(std::string_view s);
 std::string Utf8ToCp1252(std::string_view s);
+// Whether the bytes have the shape of UTF-8 (one to four bytes per character; overlong forms are
+// not looked for). Text with accents written in Windows-1252 does not.
+bool EhUtf8(std::string_view s);
 
 }  // namespace kova

@@ -8,5 +8,6 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 "$root/scripts/build.sh"
 build="${KOVA_BUILD_DIR:-$root/build}"
 ctest --test-dir "$build" --output-on-failure -j "$(nproc)"
-# The Windows library, built with mingw-w64 and run under wine against this build.
-"$root/scripts/windows.sh"
+# The Windows library, built with mingw-w64 and run under wine against this build, 64-bit and
+# 32-bit: wine32 is installed for the latter where this machine can run it.
+"$root/scripts/windows.sh" --instala-wine32

@@ -2,9 +2,14 @@
 # Builds the library for Windows with Debian's mingw-w64, 64-bit and 32-bit, and proves it under
 # wine against the Linux build:
 #
-#   scripts/windows.sh               build both, then test the 64-bit one under wine64 (and the
-#                                    32-bit one too where wine32 is installed: scripts/wine32.sh)
-#   scripts/windows.sh --sem-teste   build only
+#   scripts/windows.sh                   build both, then test the 64-bit one under wine64 and
+#                                        the 32-bit one under wine32 where it is installed
+#   scripts/windows.sh --instala-wine32  the same, installing wine32 first where it is missing
+#                                        (scripts/wine32.sh): what scripts/test.sh, and so CI, runs
+#   scripts/windows.sh --sem-teste       build only
+#
+# Where the 32-bit DLLs cannot be tested (no wine32, or a machine that cannot run 32-bit programs),
+# one line says why and the 64-bit test decides alone.
 #
 # The DLLs land in build-windows/x86_64/bin and build-windows/i686/bin (or $KOVA_WINDOWS_DIR):
 # kovadll.dll (the one shipped: the host programs' calls only), kovadll_teste.dll (the tests'
@@ -21,6 +26,20 @@ saida="${KOVA_WINDOWS_DIR:-$root/build-windows}"
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
 
 "$root/scripts/sqlite_fonte.sh" "$saida/sqlite"
+
+# The 32-bit DLLs are tested where wine32 is installed and this machine runs 32-bit programs
+# (scripts/wine32.sh checks both). Asked to install it, it does so while the DLLs build: apt waits
+# on the network and on dpkg, the build on the cores (apt is done with SQLite's sources by now).
+espera32=""
+if [ "${1:-}" = "--instala-wine32" ] || { [ "${1:-}" != "--sem-teste" ] &&
+    dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; }; then
+    espera32=$(mktemp)
+    trap 'rm -f "$espera32"' EXIT
+    inicio32=$SECONDS
+    "$root/scripts/wine32.sh" >/dev/null 2>"$espera32" &
+    wine32=$!
+fi
+
 export CCACHE_BASEDIR="$root" CCACHE_NOHASHDIR=1
 for arq in x86_64 i686; do
     cmake -S "$root" -B "$saida/$arq" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-$arq.cmake" \
@@ -44,11 +63,25 @@ done
 
 linux="${KOVA_BUILD_DIR:-$root/build}"
 [ -f "$linux/bin/libkovadll_teste.so" ] && [ -x "$linux/bin/kova_hospedeiro_lote" ] || "$root/scripts/build.sh"
+motivo="wine32 não está instalado aqui (scripts/wine32.sh o instala)"
+if [ -n "$espera32" ]; then
+    # Done before any test starts, so that no wine program runs while wine changes.
+    antes=$SECONDS
+    if wait "$wine32"; then
+        motivo=""
+        esperou=$((SECONDS - antes))
+        [ "$esperou" -lt 1 ] ||
+            echo "wine32 instalado em $((SECONDS - inicio32)) s, $esperou s deles depois da construção"
+    else
+        motivo=$(tail -n 1 "$espera32")
+        motivo=${motivo:-wine32 não pôde ser instalado}
+    fi
+fi
 echo "== 64 bits (wine64)"
 "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/x86_64/bin" wine "$root/data"
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q "install ok installed"; then
+if [ -z "$motivo" ]; then
     echo "== 32 bits (wine32)"
     "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/i686/bin" wine "$root/data"
 else
-    echo "== 32 bits: construída; wine32 não está instalado aqui (scripts/wine32.sh o instala)"
+    echo "== 32 bits: DLLs construídas, não testadas: $motivo"
 fi

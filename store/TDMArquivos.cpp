@@ -178,7 +178,7 @@ void TDM::KOVAAlterada() {
 // ------------------------------------------------------------------ configuration
 
 std::string TDM::NormalizaCaminho(const std::string& caminho) const {
-    std::string s = TrocaBarras(Trim(caminho));
+    std::string s = TrocaBarras(Trim(CaminhoNoSistema(caminho)));
     std::string programa = TrocaBarras(Trim(DirPrograma));
     const std::string pai = std::string("..") + kBarra;
     const std::string atual = std::string(".") + kBarra;
@@ -248,7 +248,8 @@ bool TDM::Configurar() {
         return true;
     }
     if (!temConfig) {
-        std::string dirExe = TIniFile("KOVA.ini").ReadString("KOVA", "DirExe", "");
+        std::string dirExe =
+            CaminhoNoSistema(TIniFile("KOVA.ini").ReadString("KOVA", "DirExe", ""));
         if (ExisteArquivoDisco(dirExe + "Config.ini")) dirConfig = dirExe;
     }
     const auto recusa = [this](const std::string& motivo) {

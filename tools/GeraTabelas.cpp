@@ -106,27 +106,10 @@ TBytes Logotipo(const std::string& codigo) {
     return TBytes(s.begin(), s.end());
 }
 
-// Whether the bytes are UTF-8 (one to four bytes per character, nothing overlong checked here:
-// the round trip below refuses what does not come back the same).
-bool EhUtf8(std::string_view s) {
-    for (size_t i = 0; i < s.size();) {
-        const auto c = static_cast<unsigned char>(s[i]);
-        size_t n = c < 0x80             ? 1
-                   : (c & 0xE0) == 0xC0 ? 2
-                   : (c & 0xF0) == 0xE0 ? 3
-                   : (c & 0xF8) == 0xF0 ? 4
-                                        : 0;
-        if (n == 0 || i + n > s.size()) return false;
-        for (size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += n;
-    }
-    return true;
-}
-
 // The line in Windows-1252, or a refusal naming what cannot be stored exactly.
 std::string ParaCp1252(const std::string& linha, const std::string& onde) {
+    // Only the bytes' shape is checked here: the round trip below refuses what does not come
+    // back the same.
     if (!EhUtf8(linha)) {
         throw Exception(
             onde +

@@ -144,6 +144,7 @@ n=$(grep -an -m 1 'Erro: 124\]' "$trabalho/linux_ie.txt" | cut -d: -f1)
 sed -n "${n}p" "$trabalho/ie.txt" >"$c/kova/ie1.txt"
 (cd "$c/kova/prog" && Wine kova_hospedeiro_lote.exe 'C:\kova\dll\kovadll_teste.dll' 'C:\kova\ie1.txt' \
     'C:\kova\sem.txt' "$momento" --recargas 1 >/dev/null) || falhou "o programa hospedeiro sem o componente"
+# A 32-bit program is told C:\windows\system32 too: wine keeps its files in syswow64.
 lugares='ERRO=DllInscE32.Dll não carregada (procurada em C:\windows\system32\, C:\kova\prog\ e C:\kova\dll\)'
 [ "$(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")" = "$lugares" ] ||
     falhou "sem o componente: $(iconv -f cp1252 -t utf-8 "$c/kova/sem.txt")"

@@ -20,6 +20,7 @@
 #include "Dialogs.h"
 #include "Diretorios.h"
 #include "Errors.h"
+#include "Texto.h"
 
 namespace kova {
 
@@ -93,6 +94,10 @@ std::string CaminhoPrograma() {
 std::string DiretorioPrograma() {
     std::string p = PastaDe(CaminhoPrograma());
     return p.empty() ? std::string("./") : p;
+}
+
+std::string CaminhoNoSistema(const std::string& texto) {
+    return EhUtf8(texto) ? texto : Cp1252ToUtf8(texto);
 }
 
 bool ExisteArquivoDisco(const std::string& path) {

@@ -154,6 +154,8 @@ std::string DiretorioPrograma() {
     return p.empty() ? std::string(".\\") : p;
 }
 
+std::string CaminhoNoSistema(const std::string& texto) { return texto; }
+
 bool ExisteArquivoDisco(const std::string& path) {
     const DWORD a = Atributos(path);
     return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);

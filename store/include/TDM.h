@@ -60,6 +60,8 @@ public:
     bool DMConfigura();
     // The destruction event of the desktop program: writes the slips file.
     void DMDestroy();
+    // A folder named in a settings file, as the system knows it ("..\" and ".\" from the
+    // program's folder, the separator at the end, the name as CaminhoNoSistema gives it).
     std::string NormalizaCaminho(const std::string& caminho) const;
     // True when the installation key may be removed from Config.ini.
     bool InstalaNovaVersao();

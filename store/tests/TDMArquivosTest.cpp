@@ -151,6 +151,31 @@ TEST_F(ArquivosTest, KOVAINISemConfigIniNaoLeOutroConfig) {
     EXPECT_TRUE(TIniFile(dir.Raiz() + "outro/Config.ini").ValueExists("Opções", "Instalação"));
 }
 
+// Settings files written on Windows are Windows-1252, as the system's text; Linux names its
+// folders in UTF-8. A folder with accents is found whichever of the two the file was written in.
+TEST_F(ArquivosTest, PastaComAcentosNomeadaEmWindows1252OuEmUtf8) {
+    namespace fs = std::filesystem;
+    const std::string pasta = dir.Raiz() + "Dados São João";  // Windows-1252, as every literal
+    const std::string noDisco = Cp1252ToUtf8(pasta) + "/";
+    fs::rename(dir.Dados(), noDisco);
+    for (const std::string& escrita : {pasta, Cp1252ToUtf8(pasta)}) {
+        DiretorioDeTeste::Escreve(dir.Windows() + "KOVA.INI",
+                                  "[KOVA]\r\nDirDados=" + escrita + "\r\n");
+        TDM& d = Carrega();
+        EXPECT_FALSE(d.TerminacaoSolicitada) << Cp1252ToUtf8(escrita);
+        EXPECT_EQ(d.DirDados, noDisco);
+        EXPECT_EQ(d.cdsUF.RecordCount(), 27);
+    }
+    fs::remove(dir.Windows() + "KOVA.INI");
+    DiretorioDeTeste::Escreve(dir.Programa() + "Config.ini", "[Dados]\r\nPath=" + pasta +
+                                                                 "\r\n[Opções]\r\nPastaImpressao=" +
+                                                                 dir.Raiz() + "Impressões\r\n");
+    TDM& d = Carrega();
+    EXPECT_FALSE(d.TerminacaoSolicitada);
+    EXPECT_EQ(d.DirDados, noDisco);
+    EXPECT_EQ(d.PastaImpressao, Cp1252ToUtf8(dir.Raiz() + "Impressões/"));
+}
+
 TEST_F(ArquivosTest, ConfigIniDoDirExeQuandoNaoHaOutro) {
     std::filesystem::create_directories(dir.Raiz() + "outro");
     DiretorioDeTeste::Escreve(dir.Raiz() + "outro/Config.ini",
