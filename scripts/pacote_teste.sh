@@ -97,6 +97,18 @@ for u in "${usuarios[@]}"; do
     saida="$(como "$u" "$trabalho/kova2_ligado" || true)"
     case "$saida" in Retorno=001\;*\;CRC=*) ;; *) falha "$u: resposta da biblioteca: $saida" ;; esac
 done
+# A program built elsewhere (a developer's build, another copy's tests) keeps to its own folders
+# beside the installed package: with no settings and no tables beside it, it finds none, and takes
+# neither the package's tables nor its component.
+mkdir -p "$trabalho/construcao/casa"
+cp "$build/bin/kovacli" "$trabalho/construcao/"
+cp -L "$build/bin/libkovadll.so.1" "$trabalho/construcao/"
+if saida="$(env -u KOVA_WINDIR -u KOVA_SYSDIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME LD_LIBRARY_PATH="$trabalho/construcao" \
+    HOME="$trabalho/construcao/casa" "$trabalho/construcao/kovacli" incorporar "$trabalho/tres.txt" --sem-impressao 2>&1)"; then
+    falha "um kovacli fora do pacote usou as tabelas instaladas"
+fi
+case "$saida" in *"$trabalho/construcao/Dados/ControleCRC.cds"*) ;; *) falha "kovacli fora do pacote: $saida" ;; esac
+[ ! -e "$trabalho/construcao/casa/.local/share/kova/Dados" ] || falha "um kovacli fora do pacote fez dados do usuário"
 # Nothing of a user's is written under /usr.
 [ "$(cd /usr/share/kova/Dados && md5sum ./*)" = "$antes" ] || falha "as tabelas instaladas mudaram"
 [ ! -e /usr/bin/Dados ] && [ ! -e /usr/bin/KOVA.INI ] || falha "algo gravado em /usr/bin"

@@ -2,6 +2,7 @@
 // and system directories, files are made durable with fsync and created without following links,
 // addresses open in the desktop's browser.
 
+#include <dlfcn.h>
 #include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
@@ -64,6 +65,27 @@ std::string DeAmbiente(const char* variavel, const char* xdg, const char* xdgPad
 
 bool DoUsuario(const struct stat& st) { return st.st_uid == ::geteuid(); }
 
+// Whether the engine running is the one the package installed: the library or program holding this
+// code lies in the package's folders (a link to it elsewhere counts where it leads).
+bool MotorInstalado() {
+    static const bool instalado = [] {
+        std::string arquivo;
+        Dl_info info{};
+        if (::dladdr(reinterpret_cast<void*>(&MotorInstalado), &info) && info.dli_fname &&
+            info.dli_fname[0] == '/' &&
+            std::string(info.dli_fname).find(".so") != std::string::npos) {
+            arquivo = info.dli_fname;
+        }
+        std::error_code ec;
+        // In a program, the program itself, as the system knows it (not the name it was given).
+        fs::path real = fs::canonical(arquivo.empty() ? "/proc/self/exe" : arquivo, ec);
+        if (ec) return false;
+        const std::string pasta = real.parent_path().string() + "/";
+        return pasta == KOVA_DIR_PROGRAMAS_INSTALADOS || pasta == KOVA_DIR_BIBLIOTECAS_INSTALADAS;
+    }();
+    return instalado;
+}
+
 }  // namespace
 
 std::string DiretorioWindows() { return DeAmbiente("KOVA_WINDIR", "XDG_CONFIG_HOME", "/.config"); }
@@ -80,10 +102,16 @@ std::string DiretorioDoUsuario() { return DiretorioSistema(); }
 std::string KovaIniDaMaquina() { return {}; }
 
 // Installed from the package, the component every user shares stands in the library folder and
-// the tables in the package's data folder.
-std::string DiretorioComponentes() { return KOVA_DIR_COMPONENTE_INSTALADO; }
+// the tables in the package's data folder. They belong to the installed engine alone: a program or
+// library built elsewhere (a developer's build, the tests of another copy) on a machine where the
+// package is installed keeps to its own folders and settings.
+std::string DiretorioComponentes() {
+    return MotorInstalado() ? KOVA_DIR_COMPONENTE_INSTALADO : std::string();
+}
 
-std::string DiretorioDadosInstalados() { return KOVA_DIR_DADOS_INSTALADOS; }
+std::string DiretorioDadosInstalados() {
+    return MotorInstalado() ? KOVA_DIR_DADOS_INSTALADOS : std::string();
+}
 
 std::string CaminhoPrograma() {
     std::error_code ec;

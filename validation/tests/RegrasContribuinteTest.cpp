@@ -122,11 +122,10 @@ TEST_F(ContribuinteTest, IsentoPassaSemChamarOComponente) {
         Valida("InscricaoEstadual");
         FAIL();
     } catch (const Exception& e) {
-        EXPECT_EQ(e.Message().rfind("DllInscE32.Dll não carregada (procurada em " + raiz +
-                                        "sistema/, " + raiz + "programa/",
-                                    0),
-                  0u)
-            << e.Message();
+        // A build's engine never looks in the package's folder, also where the package is
+        // installed: its component would stand in for the one this test leaves out.
+        EXPECT_EQ(e.Message(), "DllInscE32.Dll não carregada (procurada em " + raiz +
+                                   "sistema/ e " + raiz + "programa/)");
     }
 }
 
