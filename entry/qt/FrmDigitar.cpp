@@ -28,6 +28,7 @@
 #include <cctype>
 
 #include "Ajuda.h"
+#include "CaixasDigitar.h"
 #include "DialogosQt.h"
 #include "ModeloGrade.h"
 #include "Navegacao.h"
@@ -38,36 +39,6 @@
 
 namespace kova {
 namespace {
-
-// Boxes typed in capitals.
-const char* const kMaiusculas[] = {"dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
-                                   "dbeEndereco", "dbeMunicipio",   "dbeInformacoes"};
-const char* const kValores[] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria", "dbeJuros",
-                                "dbeMulta", "dbeTotalReceber"};
-
-// A lookup list: the table it offers, the key written into the slip and the shown columns.
-struct TLookup {
-    const char* nome;
-    TDataSet TDM::*tabela;
-    const char* chave;
-    std::vector<const char*> colunas;
-    int linhas;
-};
-
-const TLookup kLookups[] = {
-    {"dblcUFFavorecida", &TDM::cdsUF, "UF", {"UFDescricao", "UF"}, 26},
-    {"dblcReceita", &TDM::cdsReceita, "Codigo", {"CodigoDigito", "Descricao"}, 11},
-    {"dblcUFFavorecida2", &TDM::cdsUF, "UF", {"Descricao"}, 10},
-    {"dblcUF", &TDM::cdsUF, "UF", {"UF", "Descricao"}, 10},
-    {"dblcProduto", &TDM::cdsUFProduto, "Produto", {"Descricao"}, 10},
-};
-
-const TLookup* Lookup(const std::string& nome) {
-    for (const TLookup& l : kLookups) {
-        if (nome == l.nome) return &l;
-    }
-    return nullptr;
-}
 
 // A list whose typed search and arrow keys only move the highlight: the choice is taken when the
 // person confirms it (Enter, Tab, leaving the list, a click in its open list), so the entries
@@ -354,7 +325,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
         return caixa(nomeCaixa, e);
     };
     auto lista = [&](const char* nomeCaixa) {
-        const TLookup* l = Lookup(nomeCaixa);
+        const TListaDigitar* l = ListaDigitar(nomeCaixa);
         auto* c = new Lista;
         auto* vista = new QTableView;
         vista->setSelectionBehavior(QAbstractItemView::SelectRows);
@@ -445,7 +416,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     }
     static_cast<QVBoxLayout*>(referencia->layout())->addLayout(periodos);
     v->addWidget(referencia);
-    for (const char* valor : kValores) v->addWidget(edicao(valor));
+    for (const char* valor : kCaixasDeValor) v->addWidget(edicao(valor));
     v->addStretch();
     direita->addWidget(valores);
     corpo->addLayout(direita, 2);
@@ -455,12 +426,11 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
     for (const auto& c : form_.Controles.Controls()) {
         auto* e = Controle<QLineEdit>(c->name);
         if (!e || c->field.empty()) continue;
-        const TField& f = dm_.cdsKOVA.FieldByName(c->field);
-        if (!f.EditMask().empty()) e->setInputMask(MascaraQt(f.EditMask()));
-        if (f.DataType() == TFieldType::ftString && f.Size() > 0) e->setMaxLength(f.Size());
+        const TRegraCaixa regra = RegraDaCaixa(*c, dm_.cdsKOVA);
+        if (!regra.mascara.empty()) e->setInputMask(MascaraQt(regra.mascara));
+        if (regra.comprimento > 0) e->setMaxLength(regra.comprimento);
+        if (regra.maiusculas) e->setValidator(new Maiusculas(this));
     }
-    for (const char* n : kMaiusculas) Controle<QLineEdit>(n)->setValidator(new Maiusculas(this));
-    for (const char* n : kValores) Controle<QLineEdit>(n)->setMaxLength(12);
     return pagina;
 }
 
@@ -638,7 +608,7 @@ void FrmDigitar::DadosMudaram(TField* campo) {
         if (c->field.empty() || c->parent == "PanelBancos") continue;
         if (!campo || SameText(c->field, campo->FieldName())) RefrescaCaixa(*c);
     }
-    for (const TLookup& l : kLookups) RefrescaLista(l.nome);
+    for (const TListaDigitar& l : ListasDigitar()) RefrescaLista(l.nome);
     RefrescaLogos();
     if (!campo) {
         navegador_->Atualizar();
@@ -674,7 +644,7 @@ void FrmDigitar::RefrescaCaixa(const TControlState& c) {
 }
 
 void FrmDigitar::RefrescaLista(const std::string& nome) {
-    const TLookup* l = Lookup(nome);
+    const TListaDigitar* l = ListaDigitar(nome);
     auto* combo = Controle<QComboBox>(nome);
     if (!l || !combo) return;
     TDataSet& tabela = dm_.*(l->tabela);
@@ -973,11 +943,7 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
     const QString texto = tecla->text();
     if (texto.size() == 1 && texto[0].unicode() < 128) {
         const char c = char(texto[0].unicode());
-        char (*filtro)(char) = nome == "dbeCICContribuinte"
-                                   ? &TfrmDigitar::dbeCICContribuinteKeyPress
-                               : nome == "dbeMunicipio" ? &TfrmDigitar::dbeMunicipioKeyPress
-                               : nome == "dbeCEP"       ? &TfrmDigitar::dbeCEPKeyPress
-                                                        : nullptr;
+        const TFiltroTecla filtro = FiltroDeTeclas(nome);
         if (filtro && filtro(c) == '\0') return true;
     }
     return QDialog::eventFilter(objeto, evento);

@@ -1,0 +1,62 @@
+#include "CaixasDigitar.h"
+
+#include "TDM.h"
+#include "TfrmDigitar.h"
+
+namespace kova {
+namespace {
+
+// Boxes typed in capitals.
+const char* const kMaiusculas[] = {"dbeConvenio", "dbeRazaoSocial", "dbeInscricaoEstadual",
+                                   "dbeEndereco", "dbeMunicipio",   "dbeInformacoes"};
+
+// An amount is typed in at most twelve characters, whatever its field holds.
+constexpr int kComprimentoValor = 12;
+
+}  // namespace
+
+const char* const kCaixasDeValor[5] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria",
+                                       "dbeJuros", "dbeMulta", "dbeTotalReceber"};
+
+TFiltroTecla FiltroDeTeclas(std::string_view caixa) {
+    return caixa == "dbeCICContribuinte" ? &TfrmDigitar::dbeCICContribuinteKeyPress
+           : caixa == "dbeMunicipio"     ? &TfrmDigitar::dbeMunicipioKeyPress
+           : caixa == "dbeCEP"           ? &TfrmDigitar::dbeCEPKeyPress
+                                         : nullptr;
+}
+
+TRegraCaixa RegraDaCaixa(const TControlState& caixa, const TDataSet& kova) {
+    TRegraCaixa r;
+    r.filtro = FiltroDeTeclas(caixa.name);
+    if (caixa.field.empty()) return r;
+    const TField& f = kova.FieldByName(caixa.field);
+    r.mascara = f.EditMask();
+    if (f.DataType() == TFieldType::ftString && f.Size() > 0) r.comprimento = f.Size();
+    for (const char* n : kCaixasDeValor) {
+        if (caixa.name == n) r.comprimento = kComprimentoValor;
+    }
+    for (const char* n : kMaiusculas) {
+        if (caixa.name == n) r.maiusculas = true;
+    }
+    return r;
+}
+
+const std::vector<TListaDigitar>& ListasDigitar() {
+    static const std::vector<TListaDigitar> listas = {
+        {"dblcUFFavorecida", &TDM::cdsUF, "UF", {"UFDescricao", "UF"}, 26},
+        {"dblcReceita", &TDM::cdsReceita, "Codigo", {"CodigoDigito", "Descricao"}, 11},
+        {"dblcUFFavorecida2", &TDM::cdsUF, "UF", {"Descricao"}, 10},
+        {"dblcUF", &TDM::cdsUF, "UF", {"UF", "Descricao"}, 10},
+        {"dblcProduto", &TDM::cdsUFProduto, "Produto", {"Descricao"}, 10},
+    };
+    return listas;
+}
+
+const TListaDigitar* ListaDigitar(std::string_view nome) {
+    for (const TListaDigitar& l : ListasDigitar()) {
+        if (nome == l.nome) return &l;
+    }
+    return nullptr;
+}
+
+}  // namespace kova

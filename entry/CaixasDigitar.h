@@ -1,0 +1,49 @@
+#pragma once
+// What the entry screen's boxes and lookup lists are, apart from any toolkit: what each box
+// accepts (its length, its mask, whether it is typed in capitals and which keys it refuses) and
+// which table each lookup list offers, the key it writes into the slip and the columns it shows.
+// A view builds its widgets from these and codes none of them itself.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "TControlModel.h"
+
+namespace kova {
+
+class TDM;
+class TDataSet;
+
+// The boxes of the amounts, in the order the screen shows them.
+extern const char* const kCaixasDeValor[5];
+
+// Answers '\0' for a typed key the box refuses, the key otherwise.
+using TFiltroTecla = char (*)(char);
+// Null for a box that takes every key.
+TFiltroTecla FiltroDeTeclas(std::string_view caixa);
+
+struct TRegraCaixa {
+    int comprimento = 0;  // most characters the box takes, 0 for no limit
+    std::string mascara;  // the field's edit mask, "" for none
+    bool maiusculas = false;
+    TFiltroTecla filtro = nullptr;
+};
+
+// What a data-bound box accepts, from its field in the slips table; a control bound to no field
+// takes anything.
+TRegraCaixa RegraDaCaixa(const TControlState& caixa, const TDataSet& kova);
+
+struct TListaDigitar {
+    const char* nome;
+    TDataSet TDM::*tabela;
+    const char* chave;  // the table's field written into the slip
+    std::vector<const char*> colunas;
+    int linhas;  // entries shown at once when the list opens
+};
+
+const std::vector<TListaDigitar>& ListasDigitar();
+// Null for a control that is no lookup list.
+const TListaDigitar* ListaDigitar(std::string_view nome);
+
+}  // namespace kova
