@@ -15,8 +15,8 @@ constexpr int kComprimentoValor = 12;
 
 }  // namespace
 
-const char* const kCaixasDeValor[5] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria",
-                                       "dbeJuros", "dbeMulta", "dbeTotalReceber"};
+const char* const kCaixasDeValor[5] = {"dbeValorPrincipal", "dbeAtualizacaoMonetaria", "dbeJuros",
+                                       "dbeMulta", "dbeTotalReceber"};
 
 TFiltroTecla FiltroDeTeclas(std::string_view caixa) {
     return caixa == "dbeCICContribuinte" ? &TfrmDigitar::dbeCICContribuinteKeyPress

@@ -5,8 +5,8 @@ namespace {
 
 class HeadlessDialogs : public IDialogService {
 public:
-    TModalResult MessageDlg(const std::string&, TMsgDlgType, TMsgDlgButtons buttons) override {
-        return buttons == TMsgDlgButtons::mbOK ? TModalResult::mrOk : TModalResult::mrYes;
+    TModalResult MessageDlg(const std::string&, TMsgDlgType kind, TMsgDlgButtons buttons) override {
+        return FormaDaMensagem(kind, buttons).botoes.front();
     }
     bool Executar(const TPedidoDialogo&) override { return true; }
     bool AbrirEndereco(const std::string&) override { return false; }
@@ -16,6 +16,37 @@ HeadlessDialogs headless;
 IDialogService* current = &headless;
 
 }  // namespace
+
+TFormaMensagem FormaDaMensagem(TMsgDlgType kind, TMsgDlgButtons buttons) {
+    using R = TModalResult;
+    TFormaMensagem f;
+    f.titulo = kind == TMsgDlgType::mtError          ? "Erro"
+               : kind == TMsgDlgType::mtWarning      ? "Aviso"
+               : kind == TMsgDlgType::mtConfirmation ? "Confirmação"
+                                                     : "Informação";
+    switch (buttons) {
+        case TMsgDlgButtons::mbOK:
+            f.botoes = {R::mrOk};
+            break;
+        case TMsgDlgButtons::mbYesNo:
+        case TMsgDlgButtons::mbNoYes:
+            f.botoes = {R::mrYes, R::mrNo};
+            break;
+        case TMsgDlgButtons::mbYesCancel:
+            f.botoes = {R::mrYes, R::mrCancel};
+            break;
+        case TMsgDlgButtons::mbYesNoCancel:
+            f.botoes = {R::mrYes, R::mrNo, R::mrCancel};
+            break;
+    }
+    // A question whose Yes loses what the person typed is not answered Yes by a stray Enter.
+    f.padrao = buttons == TMsgDlgButtons::mbNoYes ? R::mrNo : f.botoes.front();
+    // Closing a question answers No where there is no Cancel; a notice is simply read.
+    f.semEscolha = f.botoes.back() == R::mrCancel ? R::mrCancel
+                   : f.botoes.back() == R::mrNo   ? R::mrNo
+                                                  : R::mrOk;
+    return f;
+}
 
 IDialogService& Dialogs() { return *current; }
 
@@ -54,9 +85,7 @@ TModalResult ScriptedDialogs::MessageDlg(const std::string& text, TMsgDlgType ki
     if (buttons != TMsgDlgButtons::mbOK) {
         if (answers_.empty()) {
             unexpected_.push_back(text);
-            r = buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes
-                    ? TModalResult::mrNo
-                    : TModalResult::mrCancel;
+            r = FormaDaMensagem(kind, buttons).semEscolha;
         } else {
             r = answers_.front();
             answers_.pop_front();

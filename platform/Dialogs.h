@@ -17,6 +17,17 @@ enum class TMsgDlgType { mtError, mtInformation, mtWarning, mtConfirmation };
 enum class TMsgDlgButtons { mbOK, mbYesNo, mbYesCancel, mbYesNoCancel, mbNoYes };
 enum class TModalResult { mrNone, mrOk, mrYes, mrNo, mrCancel };
 
+// How a message box looks and answers, whatever draws it: its title, its buttons in the order
+// shown, the one Enter presses and the answer when it is closed without a button (Escape, the
+// window's close box).
+struct TFormaMensagem {
+    const char* titulo;  // "Erro", "Aviso", "Confirmação" or "Informação"
+    std::vector<TModalResult> botoes;
+    TModalResult padrao;
+    TModalResult semEscolha;
+};
+TFormaMensagem FormaDaMensagem(TMsgDlgType kind, TMsgDlgButtons buttons);
+
 class TDataSource;
 
 // A screen's own dialog (a picker, the payment-date box, the link notice), asked for by name with

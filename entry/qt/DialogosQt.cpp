@@ -19,6 +19,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "DialogosDigitar.h"
 #include "Errors.h"
 #include "ModeloGrade.h"
 #include "QtTexto.h"
@@ -42,11 +43,9 @@ TraducaoQt::~TraducaoQt() {
 
 TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind,
                                     TMsgDlgButtons buttons) {
+    const TFormaMensagem forma = FormaDaMensagem(kind, buttons);
     QMessageBox caixa(QApplication::activeWindow());
-    caixa.setWindowTitle(Q(kind == TMsgDlgType::mtError          ? "Erro"
-                           : kind == TMsgDlgType::mtWarning      ? "Aviso"
-                           : kind == TMsgDlgType::mtConfirmation ? "Confirmação"
-                                                                 : "Informação"));
+    caixa.setWindowTitle(Q(forma.titulo));
     std::string texto = text;
     for (char& c : texto) {
         if (c == '\r') c = '\n';
@@ -56,28 +55,21 @@ TModalResult DialogosQt::MessageDlg(const std::string& text, TMsgDlgType kind,
                   : kind == TMsgDlgType::mtWarning      ? QMessageBox::Warning
                   : kind == TMsgDlgType::mtConfirmation ? QMessageBox::Question
                                                         : QMessageBox::Information);
-    QPushButton* sim = nullptr;
-    QPushButton* nao = nullptr;
-    QPushButton* cancelar = nullptr;
-    if (buttons == TMsgDlgButtons::mbOK) {
-        caixa.addButton(QMessageBox::Ok);
-    } else {
-        sim = caixa.addButton(Q("&Sim"), QMessageBox::YesRole);
-        const bool simNao =
-            buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes;
-        if (buttons != TMsgDlgButtons::mbYesCancel)
-            nao = caixa.addButton(Q("&Não"), QMessageBox::NoRole);
-        if (!simNao) cancelar = caixa.addButton(Q("&Cancelar"), QMessageBox::RejectRole);
-        caixa.setDefaultButton(buttons == TMsgDlgButtons::mbNoYes ? nao : sim);
+    std::vector<std::pair<QAbstractButton*, TModalResult>> botoes;
+    for (const TModalResult b : forma.botoes) {
+        QPushButton* botao =
+            b == TModalResult::mrOk    ? caixa.addButton(QMessageBox::Ok)
+            : b == TModalResult::mrYes ? caixa.addButton(Q("&Sim"), QMessageBox::YesRole)
+            : b == TModalResult::mrNo  ? caixa.addButton(Q("&Não"), QMessageBox::NoRole)
+                                       : caixa.addButton(Q("&Cancelar"), QMessageBox::RejectRole);
+        if (forma.botoes.size() > 1 && b == forma.padrao) caixa.setDefaultButton(botao);
+        botoes.emplace_back(botao, b);
     }
     caixa.exec();
-    if (buttons == TMsgDlgButtons::mbOK) return TModalResult::mrOk;
-    if (caixa.clickedButton() == sim) return TModalResult::mrYes;
-    if (nao && caixa.clickedButton() == nao) return TModalResult::mrNo;
-    (void)cancelar;
-    return buttons == TMsgDlgButtons::mbYesNo || buttons == TMsgDlgButtons::mbNoYes
-               ? TModalResult::mrNo
-               : TModalResult::mrCancel;
+    for (const auto& [botao, resposta] : botoes) {
+        if (caixa.clickedButton() == botao) return resposta;
+    }
+    return forma.semEscolha;
 }
 
 namespace {
@@ -202,20 +194,24 @@ void MsgLink(const TPedidoDialogo& pedido) {
 }  // namespace
 
 bool DialogosQt::Executar(const TPedidoDialogo& pedido) {
-    if (pedido.fonte && pedido.fonte->DataSet()) {
-        if (pedido.nome == "TfrmSelecionaProduto") {
-            return EscolheNaGrade(pedido,
-                                  {{"Descricao", "Produto"},
-                                   {"Produto", "Código", Qt::AlignCenter, Qt::AlignCenter}});
+    const TDialogoDigitar d = DialogoDigitar(pedido);
+    switch (d.forma) {
+        case TFormaDialogo::Escolha: {
+            std::vector<TColunaGrade> colunas;
+            for (const TColunaEscolha& c : d.colunas) {
+                colunas.push_back(
+                    c.centrada ? TColunaGrade{c.campo, c.titulo, Qt::AlignCenter, Qt::AlignCenter}
+                               : TColunaGrade{c.campo, c.titulo});
+            }
+            return EscolheNaGrade(pedido, std::move(colunas));
         }
-        if (pedido.nome == "TfrmSelecionaSubReceita") {
-            return EscolheNaGrade(pedido, {{"Descricao", "Detalhamento da Receita"}});
-        }
-        if (pedido.nome == "TfrmDataPagamento") return DataPagamento(pedido);
-    }
-    if (pedido.nome == "TfrmMsgLink") {
-        MsgLink(pedido);
-        return true;
+        case TFormaDialogo::DataPagamento:
+            return DataPagamento(pedido);
+        case TFormaDialogo::AvisoComLink:
+            MsgLink(pedido);
+            return true;
+        case TFormaDialogo::Texto:
+            break;
     }
     // Any other request: its text and Ok / Cancel.
     QDialog dialogo(QApplication::activeWindow());

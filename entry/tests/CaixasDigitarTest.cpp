@@ -1,9 +1,8 @@
-#include "CaixasDigitar.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "CaixasDigitar.h"
 #include "Clock.h"
 #include "TDM.h"
 #include "TabelasDeTeste.h"
