@@ -59,4 +59,12 @@ const TListaDigitar* ListaDigitar(std::string_view nome) {
     return nullptr;
 }
 
+bool TEscolhasMostradas::Mostra(const std::string& lista, const std::string& valor) {
+    if (auto limpa = limpas_.find(lista); limpa != limpas_.end()) {
+        if (limpa->second == valor) return false;
+        limpas_.erase(limpa);
+    }
+    return !valor.empty();
+}
+
 }  // namespace kova

@@ -4,6 +4,7 @@
 // which table each lookup list offers, the key it writes into the slip and the columns it shows.
 // A view builds its widgets from these and codes none of them itself.
 
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -45,5 +46,19 @@ struct TListaDigitar {
 const std::vector<TListaDigitar>& ListasDigitar();
 // Null for a control that is no lookup list.
 const TListaDigitar* ListaDigitar(std::string_view nome);
+
+// The shown choice of the lookup lists: the entry of the field's value, none for an empty field,
+// and none after the form clears it until the field takes another value.
+class TEscolhasMostradas {
+public:
+    // The form cleared the shown choice of a list whose field holds valor.
+    void Limpa(const std::string& lista, const std::string& valor) { limpas_[lista] = valor; }
+    // Whether the list shows the entry of its field's value; a cleared list whose field has taken
+    // another value shows it again from then on.
+    bool Mostra(const std::string& lista, const std::string& valor);
+
+private:
+    std::map<std::string, std::string> limpas_;
+};
 
 }  // namespace kova

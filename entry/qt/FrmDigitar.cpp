@@ -567,7 +567,7 @@ void FrmDigitar::Aplica(const TControlState& c) {
             // The form cleared the shown choice: it stays clear until the field takes another
             // value.
             combo->setCurrentIndex(-1);
-            semEscolha_[c.name] = dm_.cdsKOVA.FieldByName(c.field).AsString();
+            escolhas_.Limpa(c.name, dm_.cdsKOVA.FieldByName(c.field).AsString());
         }
     }
     if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo ||
@@ -671,15 +671,8 @@ void FrmDigitar::RefrescaLista(const std::string& nome) {
     TControlState& c = form_.Controles.Get(nome);
     const std::string atual =
         dm_.cdsKOVA.Active() ? dm_.cdsKOVA.FieldByName(c.field).AsString() : std::string();
-    if (auto limpa = semEscolha_.find(nome); limpa != semEscolha_.end()) {
-        if (limpa->second == atual) {
-            combo->setCurrentIndex(-1);
-            c.itemIndex = -1;
-            return;
-        }
-        semEscolha_.erase(limpa);
-    }
-    combo->setCurrentIndex(atual.empty() ? -1 : combo->findData(Q(atual), Qt::UserRole));
+    combo->setCurrentIndex(escolhas_.Mostra(nome, atual) ? combo->findData(Q(atual), Qt::UserRole)
+                                                         : -1);
     // The model knows the shown choice, so that the form clearing it is told apart.
     c.itemIndex = combo->currentIndex();
 }

@@ -10,6 +10,7 @@
 #include <map>
 #include <string>
 
+#include "CaixasDigitar.h"
 #include "TDataSource.h"
 
 class QBoxLayout;
@@ -102,9 +103,8 @@ private:
     std::map<const QWidget*, std::string> nomes_;
     // The lists' row sets, by the table version they were read at.
     std::map<std::string, uint64_t> versoesListas_;
-    // Lookup lists the form has cleared, with their field's value then: they show no choice until
-    // the field takes another value.
-    std::map<std::string, std::string> semEscolha_;
+    // Which lookup lists show a choice.
+    TEscolhasMostradas escolhas_;
     QTabWidget* abas_ = nullptr;
     QTableView* grade_ = nullptr;
     // The search box over the grid.

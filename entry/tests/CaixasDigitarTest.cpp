@@ -132,4 +132,25 @@ TEST_F(CaixasDigitarTest, ListasOferecemTabelasComChaveEColunas) {
     EXPECT_EQ(ListaDigitar("dblcProduto")->tabela, &TDM::cdsUFProduto);
 }
 
+// A list shows the entry of its field's value unless the field is empty; once the form clears it,
+// it stays clear while the field keeps its value, and shows again for good once the field changes.
+TEST(EscolhasMostradas, LimpaAteOCampoMudar) {
+    TEscolhasMostradas e;
+    EXPECT_TRUE(e.Mostra("dblcUF", "SP"));
+    EXPECT_FALSE(e.Mostra("dblcUF", ""));
+
+    e.Limpa("dblcUF", "SP");
+    EXPECT_FALSE(e.Mostra("dblcUF", "SP"));
+    EXPECT_FALSE(e.Mostra("dblcUF", "SP"));
+    EXPECT_TRUE(e.Mostra("dblcUFFavorecida", "SP"));
+    EXPECT_TRUE(e.Mostra("dblcUF", "RJ"));
+    EXPECT_TRUE(e.Mostra("dblcUF", "SP"));
+
+    // Cleared while empty: a value typed afterwards is shown.
+    e.Limpa("dblcReceita", "");
+    EXPECT_FALSE(e.Mostra("dblcReceita", ""));
+    EXPECT_TRUE(e.Mostra("dblcReceita", "100048"));
+    EXPECT_FALSE(e.Mostra("dblcReceita", ""));
+}
+
 }  // namespace

@@ -1,10 +1,9 @@
-#include "DialogosDigitar.h"
-
 #include <gtest/gtest.h>
 
 #include <memory>
 
 #include "Clock.h"
+#include "DialogosDigitar.h"
 #include "TDM.h"
 #include "TabelasDeTeste.h"
 
