@@ -1,9 +1,9 @@
-#include "Dialogs.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <string>
+
+#include "Dialogs.h"
 
 using namespace kova;
 
