@@ -165,17 +165,7 @@ def main():
             print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         return 0
     except (Falha, subprocess.TimeoutExpired) as e:
-        try:
-            print("captura da falha: " + s.captura("falha_hospedada"))
-            print("janelas visíveis: " + s.janelas())
-        except Exception:
-            pass
-        print("FALHOU em %s: %s" % (etapa, e))
-        try:
-            with open(os.path.join(s.pasta, "kova.log"), "rb") as f:
-                print("saída do hospedeiro:\n" + f.read()[-6000:].decode(errors="replace"))
-        except OSError:
-            pass
+        s.relata_falha(etapa, e, "falha_hospedada", "saída do hospedeiro")
         return 1
     finally:
         s.encerra()

@@ -134,6 +134,21 @@ class Sessao:
     def ativa(self):
         return self.x(["xdotool", "getactivewindow", "getwindowname"]).decode(errors="replace").strip()
 
+    def relata_falha(self, etapa, erro, captura, saida):
+        """What a failed step leaves for whoever reads the test's output: the screen, the windows
+        on it, the step, and the end of the program's own output."""
+        try:
+            print("captura da falha: " + self.captura(captura))
+            print("janelas visíveis: " + self.janelas())
+        except Exception:
+            pass
+        print("FALHOU em %s: %s" % (etapa, erro))
+        try:
+            with open(os.path.join(self.pasta, "kova.log"), "rb") as f:
+                print(saida + ":\n" + f.read()[-6000:].decode(errors="replace"))
+        except OSError:
+            pass
+
     def janela(self, titulo, segundos=90):
         """Waits until the window with this title is the active one.
 
@@ -688,17 +703,7 @@ def main():
         print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         return 0
     except (Falha, subprocess.TimeoutExpired) as e:
-        try:
-            print("captura da falha: " + s.captura("falha"))
-            print("janelas visíveis: " + s.janelas())
-        except Exception:
-            pass
-        print("FALHOU em %s: %s" % (etapa, e))
-        try:
-            with open(os.path.join(s.pasta, "kova.log"), "rb") as f:
-                print("saída do programa:\n" + f.read()[-6000:].decode(errors="replace"))
-        except OSError:
-            pass
+        s.relata_falha(etapa, e, "falha", "saída do programa")
         return 1
     finally:
         s.encerra()
