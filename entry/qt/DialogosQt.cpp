@@ -235,14 +235,4 @@ void DialogosQt::SetBusy(bool busy) {
     }
 }
 
-void Protege(const std::function<void()>& acao) {
-    try {
-        acao();
-    } catch (const EAbort&) {
-        // A silent abort: the user has been told already, or nothing needs telling.
-    } catch (const std::exception& e) {
-        kova::MessageDlg(e.what(), TMsgDlgType::mtError);
-    }
-}
-
 }  // namespace kova

@@ -6,6 +6,7 @@
 #include <memory>
 #include <string>
 
+#include "ControladorDigitar.h"
 #include "Conversoes.h"
 #include "Dialogs.h"
 
@@ -36,8 +37,5 @@ private:
     std::unique_ptr<QTranslator> tradutor_;
     bool carregada_ = false;
 };
-
-// Runs an action of a window; a failure is shown in an error box and a silent abort shows nothing.
-void Protege(const std::function<void()>& acao);
 
 }  // namespace kova

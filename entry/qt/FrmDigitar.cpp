@@ -164,10 +164,6 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai)
 
     for (const auto& c : form_.Controles.Controls()) Aplica(*c);
     form_.Controles.OnChange = [this](const TControlState& c) { Aplica(c); };
-    form_.Controles.OnFocus = [this](const std::string& nome) {
-        ++focosDoForm_;
-        Foca(nome);
-    };
     form_.OnFechar = [this] { Fechou(); };
     form_.OnTrazerParaFrente = [this] {
         raise();
@@ -194,7 +190,7 @@ void FrmDigitar::Reabre() {
     // The box left when the screen last closed belongs to that showing: getting the focus back on
     // opening is no exit from it (leaving a period picker would write its period into the new
     // slip, and its refusal would take the keys the person is typing).
-    caixaAtual_.clear();
+    controlador_.Reabre();
     CabeNaTela();
 }
 
@@ -243,7 +239,8 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     auto* barra = new QToolBar;
     barra->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
     barra->setIconSize(QSize(22, 22));
-    auto botao = [&](const char* nome, QStyle::StandardPixmap icone, std::function<void()> acao) {
+    // A button runs a form operation through the controller, or a step of the controller's own.
+    auto botao = [&](const char* nome, QStyle::StandardPixmap icone, std::function<void()> clique) {
         auto* b = new QToolButton;
         b->setIcon(Icone(icone));
         b->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
@@ -251,24 +248,28 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
         b->setFocusPolicy(Qt::NoFocus);
         Registra(nome, b);
         barra->addWidget(b);
-        connect(b, &QToolButton::clicked, this, [this, acao] { Executa(acao); });
+        connect(b, &QToolButton::clicked, this, clique);
     };
-    botao("btnIncluir", QStyle::SP_FileIcon, [this] { form_.btnIncluirClick(); });
-    botao("btnAlterar", QStyle::SP_FileDialogDetailedView, [this] { form_.btnAlterarClick(); });
-    botao("btnExcluir", QStyle::SP_TrashIcon, [this] { form_.btnExcluirClick(); });
+    auto executa = [this](std::function<void()> acao) {
+        return [this, acao = std::move(acao)] { Executa(acao); };
+    };
+    botao("btnIncluir", QStyle::SP_FileIcon, executa([this] { form_.btnIncluirClick(); }));
+    botao("btnAlterar", QStyle::SP_FileDialogDetailedView,
+          executa([this] { form_.btnAlterarClick(); }));
+    botao("btnExcluir", QStyle::SP_TrashIcon, executa([this] { form_.btnExcluirClick(); }));
     barra->addSeparator();
-    botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] {
-        if (GravaCaixas()) form_.btnSalvarClick();
-    });
-    botao("btnDesfazer", QStyle::SP_DialogCancelButton, [this] { form_.btnDesfazerClick(); });
+    botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] { controlador_.Salvar(); });
+    botao("btnDesfazer", QStyle::SP_DialogCancelButton, [this] { controlador_.Cancelar(); });
     navegador_ = new NavegadorRegistros(dm_.cdsKOVA);
     for (QWidget* b : navegador_->findChildren<QWidget*>()) b->setFocusPolicy(Qt::NoFocus);
     Registra("dbnNavegador", navegador_);
     barra->addWidget(navegador_);
     barra->addSeparator();
-    botao("btnImprimir", QStyle::SP_FileDialogContentsView, [this] { form_.btnImprimirClick(); });
-    botao("btnAjuda", QStyle::SP_DialogHelpButton, [this] { AbrirAjuda(kAjudaDigitacao, this); });
-    botao("btnFechar", QStyle::SP_DialogCloseButton, [this] { close(); });
+    botao("btnImprimir", QStyle::SP_FileDialogContentsView,
+          executa([this] { form_.btnImprimirClick(); }));
+    botao("btnAjuda", QStyle::SP_DialogHelpButton,
+          executa([this] { AbrirAjuda(kAjudaDigitacao, this); }));
+    botao("btnFechar", QStyle::SP_DialogCloseButton, executa([this] { close(); }));
     layout.addWidget(barra);
 }
 
@@ -339,13 +340,7 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
         c->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
         Registra(nomeCaixa, c);
         connect(c, &QComboBox::activated, this, [this, c, l](int i) {
-            const std::string chave = C(c->itemData(i).toString());
-            Executa([this, l, chave] {
-                if (Editando(dm_.cdsKOVA)) {
-                    const TControlState* s = form_.Controles.Find(l->nome);
-                    dm_.cdsKOVA.FieldByName(s->field).SetAsString(chave);
-                }
-            });
+            controlador_.Escolheu(l->nome, C(c->itemData(i).toString()));
         });
         return caixa(nomeCaixa, c);
     };
@@ -407,12 +402,8 @@ QWidget* FrmDigitar::MontaPaginaKOVA() {
         auto* c = new Lista;
         Registra(nomePicker, c);
         periodos->addWidget(c, std::string(nomePicker) == "cbxPeriodoDia" ? 2 : 1);
-        connect(c, &QComboBox::activated, this, [this, nomePicker](int i) {
-            Executa([this, nomePicker, i] {
-                form_.Controles.SetItemIndex(nomePicker, i);
-                form_.cbxPeriodoDiaChange();
-            });
-        });
+        connect(c, &QComboBox::activated, this,
+                [this, nomePicker](int i) { controlador_.EscolheuPeriodo(nomePicker, i); });
     }
     static_cast<QVBoxLayout*>(referencia->layout())->addLayout(periodos);
     v->addWidget(referencia);
@@ -455,9 +446,10 @@ QWidget* FrmDigitar::MontaPesquisa() {
     modeloGrade_->Linhas = [this](TDataSet&) { return PesquisaKOVA(dm_, C(pesquisa_->text())); };
     connect(pesquisa_, &QLineEdit::textChanged, this, [this] {
         // The rows found change; the current slip does not until the clerk takes one.
-        ++ocupado_;
-        modeloGrade_->Atualizar();
-        --ocupado_;
+        {
+            const TControladorDigitar::Ocupado ocupado(controlador_);
+            modeloGrade_->Atualizar();
+        }
         RefrescaGrade();
     });
     pesquisa->Mover = [this](int passo) {
@@ -484,7 +476,7 @@ QWidget* FrmDigitar::MontaPesquisa() {
     grade_->verticalHeader()->hide();
     connect(grade_->selectionModel(), &QItemSelectionModel::currentChanged, this,
             [this](const QModelIndex& atual) {
-                if (ocupado_ > 0 || !atual.isValid()) return;
+                if (controlador_.EstaOcupado() || !atual.isValid()) return;
                 form_.ColunaGrade = atual.column();
                 Executa([this, linha = atual.row()] { modeloGrade_->IrPara(linha); });
             });
@@ -498,21 +490,13 @@ QWidget* FrmDigitar::MontaPesquisa() {
         Registra(nome, r);
         ordem->addWidget(r);
         connect(r, &QRadioButton::toggled, this, [this, acao](bool marcado) {
-            if (!marcado || ocupado_ > 0) return;
-            Executa(acao);
+            if (!marcado || controlador_.EstaOcupado()) return;
+            acao();
             RefrescaGrade();
         });
     };
-    radio("rdbKOVA", [this] {
-        form_.Controles.Get("rdbKOVA").itemIndex = 1;
-        form_.Controles.Get("RDGCICContribuinte").itemIndex = 0;
-        form_.rdbKOVAClick();
-    });
-    radio("RDGCICContribuinte", [this] {
-        form_.Controles.Get("rdbKOVA").itemIndex = 0;
-        form_.Controles.Get("RDGCICContribuinte").itemIndex = 1;
-        form_.RDGCICContribuinteClick();
-    });
+    radio("rdbKOVA", [this] { controlador_.OrdenaPorKOVA(); });
+    radio("RDGCICContribuinte", [this] { controlador_.OrdenaPorContribuinte(); });
     ordem->addStretch();
     layout->addLayout(ordem);
     return pagina;
@@ -567,7 +551,7 @@ void FrmDigitar::Aplica(const TControlState& c) {
             // The form cleared the shown choice: it stays clear until the field takes another
             // value.
             combo->setCurrentIndex(-1);
-            escolhas_.Limpa(c.name, dm_.cdsKOVA.FieldByName(c.field).AsString());
+            controlador_.Escolhas().Limpa(c.name, dm_.cdsKOVA.FieldByName(c.field).AsString());
         }
     }
     if (c.kind == TControlKind::Edit || c.kind == TControlKind::LookupCombo ||
@@ -585,13 +569,14 @@ void FrmDigitar::Aplica(const TControlState& c) {
 void FrmDigitar::Foca(const std::string& nome) {
     QWidget* w = Controle(nome);
     if (!w || QApplication::focusWidget() == w) return;
-    ++ocupado_;
-    w->setFocus(Qt::OtherFocusReason);
-    --ocupado_;
+    {
+        const TControladorDigitar::Ocupado ocupado(controlador_);
+        w->setFocus(Qt::OtherFocusReason);
+    }
     // While a dialog is in front the window is not told of the focus it gives: the box is where
     // the person stands all the same, and the focus coming back to it with the window is no move
     // of theirs (the box they left would be left a second time).
-    if (focusWidget() == w) caixaAtual_ = nome;
+    if (focusWidget() == w) controlador_.Focou(nome);
     // What is typed replaces the box's text; an empty masked box is typed from its start.
     if (auto* e = qobject_cast<QLineEdit*>(w)) {
         if (!e->inputMask().isEmpty() &&
@@ -671,8 +656,8 @@ void FrmDigitar::RefrescaLista(const std::string& nome) {
     TControlState& c = form_.Controles.Get(nome);
     const std::string atual =
         dm_.cdsKOVA.Active() ? dm_.cdsKOVA.FieldByName(c.field).AsString() : std::string();
-    combo->setCurrentIndex(escolhas_.Mostra(nome, atual) ? combo->findData(Q(atual), Qt::UserRole)
-                                                         : -1);
+    combo->setCurrentIndex(
+        controlador_.Escolhas().Mostra(nome, atual) ? combo->findData(Q(atual), Qt::UserRole) : -1);
     // The model knows the shown choice, so that the form clearing it is told apart.
     c.itemIndex = combo->currentIndex();
 }
@@ -724,13 +709,12 @@ void FrmDigitar::RefrescaGrade() {
         AjustaColunas(*grade_);
     }
     grade_->viewport()->update();
-    ++ocupado_;
+    const TControladorDigitar::Ocupado ocupado(controlador_);
     const int l = modeloGrade_->LinhaAtual();
     if (l >= 0) {
         grade_->setCurrentIndex(modeloGrade_->index(
             l, std::clamp(form_.ColunaGrade, 0, TfrmDigitar::kColunasGrade - 1)));
     }
-    --ocupado_;
 }
 
 void FrmDigitar::SincronizaPagina() {
@@ -743,171 +727,49 @@ void FrmDigitar::SincronizaPagina() {
 
 // ------------------------------------------------------------------ the person to the form
 
-void FrmDigitar::Executa(const std::function<void()>& acao) {
-    ++ocupado_;
-    Protege(acao);
-    --ocupado_;
-    SincronizaPagina();
-    if (ocupado_ > 0 || !isVisible()) return;
-    SegueFocoDoForm();
-}
-
-void FrmDigitar::SegueFocoDoForm() {
-    // The focus the form chose, unless the person's own move already put it there.
-    QWidget* w = Controle(form_.Controles.Focused());
-    if (w && w->isEnabled() && w->isVisible() && QApplication::focusWidget() != w)
-        Foca(form_.Controles.Focused());
-}
+void FrmDigitar::Executa(const std::function<void()>& acao) { controlador_.Executa(acao); }
 
 void FrmDigitar::FocoMudou(QWidget* antigo, QWidget* novo) {
     // Only moves inside this window are the person's: activating another window is no exit.
     if (!novo || novo->window() != this) return;
-    const std::string entrou = NomeDe(novo);
-    const std::string anterior = caixaAtual_;
-    if (!entrou.empty()) caixaAtual_ = entrou;
-    if (ocupado_ > 0) return;
-    // The focus given back by a dialog or another window to the box it left is no move of the
-    // person: neither the box's exit nor its entry runs again (a notice shown on entry would come
-    // back after every OK).
     const bool deFora = !antigo || antigo->window() != this;
-    if (deFora && entrou == anterior) return;
-    const std::string saiu = deFora ? anterior : NomeDe(antigo);
-    ++ocupado_;
-    if (!saiu.empty()) Protege([&] { Saida(saiu); });
-    --ocupado_;
-    if (QApplication::focusWidget() != novo || entrou.empty()) return;
-    ++ocupado_;
-    form_.Controles.SetFocus(entrou);
-    Protege([&] { Entrada(entrou); });
-    --ocupado_;
-    SincronizaPagina();
-    SegueFocoDoForm();
+    controlador_.FocoMudou(deFora ? std::string() : NomeDe(antigo), NomeDe(novo), deFora);
 }
 
-void FrmDigitar::ProximaCaixa(const std::string& nome) {
-    ++ocupado_;
-    form_.Controles.SetFocus(nome);
-    const int focos = focosDoForm_;
-    bool gravou = true;
-    Protege([&] { gravou = Saida(nome); });
-    if (!gravou) {
-        // A refused text: the person stays in the box, which shows its field again.
-        --ocupado_;
-        Foca(nome);
-        return;
-    }
-    // The form may have placed the focus itself (a refused field, the boxes opened by a due date).
-    const bool moveu = focosDoForm_ != focos;
-    if (!moveu) Protege([this] { form_.TeclaEnter(); });
-    --ocupado_;
-    SincronizaPagina();
-    const std::string destino = form_.Controles.Focused();
-    Foca(destino);
-    if (!moveu && destino != nome) {
-        ++ocupado_;
-        Protege([&] { Entrada(destino); });
-        --ocupado_;
-        Foca(form_.Controles.Focused());
-    }
+// ------------------------------------------------------------------ what the controller asks
+
+std::string FrmDigitar::Texto(const std::string& caixa) const {
+    auto* e = Controle<QLineEdit>(caixa);
+    return e ? C(e->text()) : std::string();
 }
 
-bool FrmDigitar::Saida(const std::string& nome) {
-    if (!ConfereCaixa(nome) || !GravaCaixa(nome)) return false;
-    if (nome == "dblcUFFavorecida") form_.dblcUFFavorecidaExit();
-    if (nome == "dblcReceita") form_.dblcReceitaExit();
-    if (nome == "dbeDataVencimento") form_.dbeDataVencimentoExit();
-    // Leaving a period picker writes the period of a new slip even when nothing was chosen.
-    if (nome.rfind("cbxPeriodo", 0) == 0 && dm_.cdsKOVA.State() == TDataSetState::dsInsert &&
-        form_.Controles.Get(nome).enabled) {
-        form_.cbxPeriodoDiaChange();
-    }
-    return true;
+void FrmDigitar::MostraTexto(const std::string& caixa, const std::string& texto) {
+    if (auto* e = Controle<QLineEdit>(caixa)) e->setText(Q(texto));
 }
 
-bool FrmDigitar::ConfereCaixa(const std::string& nome) {
-    if (nome != "dbeDataVencimento" || !Editando(dm_.cdsKOVA)) return true;
-    auto* caixa = Controle<QLineEdit>(nome);
-    if (!caixa || !caixa->isEnabled()) return true;
-    if (form_.ConfirmaVencimento(C(caixa->text()))) return true;
-    // The date is typed again over the one shown.
-    caixa->selectAll();
-    return false;
+void FrmDigitar::SelecionaTudo(const std::string& caixa) {
+    if (auto* e = Controle<QLineEdit>(caixa)) e->selectAll();
 }
 
-bool FrmDigitar::GravaCaixas() {
-    // The box with the focus first, as leaving it would; then any picker whose shown period was
-    // changed without being confirmed (the wheel over it).
-    const std::string foco = NomeDe(QApplication::focusWidget());
-    if (!foco.empty() && (!ConfereCaixa(foco) || !GravaCaixa(foco))) return false;
-    for (const char* picker : {"cbxPeriodoDia", "cbxPeriodoMes", "cbxPeriodoAno"}) {
-        if (picker != foco) GravaCaixa(picker);
-    }
-    return true;
+int FrmDigitar::Indice(const std::string& lista) const {
+    auto* c = Controle<QComboBox>(lista);
+    return c ? c->currentIndex() : -1;
 }
 
-void FrmDigitar::Entrada(const std::string& nome) {
-    // An entry handler never runs inside itself: a notice it shows cannot bring itself back.
-    if (entrando_) return;
-    const QScopedValueRollback<bool> entrando(entrando_, true);
-    if (nome == "dbeReferencia") form_.dbeReferenciaEnter();
-    if (nome == "dbeDocumentoOrigem") form_.dbeDocumentoOrigemEnter();
-    if (nome == "dblcProduto") form_.dblcProdutoEnter();
+std::string FrmDigitar::Chave(const std::string& lista) const {
+    auto* c = Controle<QComboBox>(lista);
+    if (!c || c->currentIndex() < 0) return std::string();
+    return C(c->itemData(c->currentIndex()).toString());
 }
 
-bool FrmDigitar::GravaCaixa(const std::string& nome) {
-    const TControlState* c = form_.Controles.Find(nome);
-    if (!c || !Editando(dm_.cdsKOVA)) return true;
-    if (c->kind == TControlKind::ComboBox && nome.rfind("cbxPeriodo", 0) == 0) {
-        // The period shown is the period taken; a stored period is rewritten only by a choice the
-        // person made.
-        auto* picker = Controle<QComboBox>(nome);
-        if (picker && picker->isEnabled() && picker->isVisible() &&
-            picker->currentIndex() != c->itemIndex) {
-            form_.Controles.SetItemIndex(nome, picker->currentIndex());
-            form_.cbxPeriodoDiaChange();
-        }
-        return true;
-    }
-    if (c->field.empty()) return true;
-    if (auto* lista = Controle<QComboBox>(nome); lista && c->kind == TControlKind::LookupCombo) {
-        // The highlighted entry becomes the choice when the person confirms it.
-        const int i = lista->currentIndex();
-        if (!lista->isEnabled() || i < 0) return true;
-        const std::string chave = C(lista->itemData(i).toString());
-        TField& campo = dm_.cdsKOVA.FieldByName(c->field);
-        if (chave != campo.AsString()) campo.SetAsString(chave);
-        return true;
-    }
-    auto* caixa = Controle<QLineEdit>(nome);
-    if (!caixa || !caixa->isEnabled()) return true;
-    TField& campo = dm_.cdsKOVA.FieldByName(c->field);
-    std::string texto = C(caixa->text());
-    // A masked box left blank holds only the mask's separators.
-    if (!caixa->inputMask().isEmpty() &&
-        std::none_of(texto.begin(), texto.end(),
-                     [](unsigned char ch) { return std::isalnum(ch); })) {
-        texto.clear();
-    }
-    if (texto != campo.Text()) {
-        try {
-            campo.SetText(texto);
-        } catch (const std::exception& e) {
-            // A text the field cannot take (a negative amount, a date that does not exist): the
-            // field keeps its value, and the box shows that value again for the person to retype.
-            MessageDlg(e.what(), TMsgDlgType::mtError);
-            caixa->setText(Q(campo.Text()));
-            Foca(nome);
-            caixa->selectAll();
-            return false;
-        }
-    }
-    // The box shows what the field holds (an amount rounded, a text cut to its size).
-    if (caixa->isEnabled() && C(caixa->text()) != campo.Text() &&
-        !(texto.empty() && campo.Text().empty())) {
-        caixa->setText(Q(campo.Text()));
-    }
-    return true;
+bool FrmDigitar::Aberta(const std::string& caixa) const {
+    QWidget* w = Controle(caixa);
+    return w && w->isEnabled() && w->isVisible();
 }
+
+std::string FrmDigitar::CaixaComFoco() const { return NomeDe(QApplication::focusWidget()); }
+
+bool FrmDigitar::Visivel() const { return isVisible(); }
 
 bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
     if (evento->type() != QEvent::KeyPress) return QDialog::eventFilter(objeto, evento);
@@ -917,28 +779,18 @@ bool FrmDigitar::eventFilter(QObject* objeto, QEvent* evento) {
     auto* tecla = static_cast<QKeyEvent*>(evento);
     const bool enter = tecla->key() == Qt::Key_Return || tecla->key() == Qt::Key_Enter;
     if (enter && w == grade_) {
-        form_.TeclaEnter();
+        controlador_.EnterNaGrade();
         RefrescaGrade();
         return true;
     }
-    // Enter, like Tab, leaves the box first (its field written, its exit run) and then moves to the
-    // next box that is open after that: leaving a box may open the ones after it.
-    if ((enter || (tecla->key() == Qt::Key_Tab && tecla->modifiers() == Qt::NoModifier)) &&
-        w != grade_) {
-        ProximaCaixa(nome);
-        return true;
-    }
-    if (nome == "btnProduto" && tecla->key() == Qt::Key_Down &&
-        (tecla->modifiers() & Qt::AltModifier)) {
-        Executa([this] { form_.btnProdutoClick(); });
-        return true;
-    }
+    TTeclaDigitar t = TTeclaDigitar::Outra;
+    if (enter) t = TTeclaDigitar::Enter;
+    if (tecla->key() == Qt::Key_Tab && tecla->modifiers() == Qt::NoModifier) t = TTeclaDigitar::Tab;
+    if (tecla->key() == Qt::Key_Down && (tecla->modifiers() & Qt::AltModifier))
+        t = TTeclaDigitar::AltBaixo;
     const QString texto = tecla->text();
-    if (texto.size() == 1 && texto[0].unicode() < 128) {
-        const char c = char(texto[0].unicode());
-        const TFiltroTecla filtro = FiltroDeTeclas(nome);
-        if (filtro && filtro(c) == '\0') return true;
-    }
+    const char c = texto.size() == 1 && texto[0].unicode() < 128 ? char(texto[0].unicode()) : '\0';
+    if (w != grade_ && controlador_.Tecla(nome, t, c)) return true;
     return QDialog::eventFilter(objeto, evento);
 }
 
@@ -981,25 +833,14 @@ void FrmDigitar::ExibirModal() {
 }
 
 void FrmDigitar::Fechou() {
-    ++ocupado_;
+    const TControladorDigitar::Ocupado ocupado(controlador_);
     done(QDialog::Accepted);
-    --ocupado_;
 }
 
-void FrmDigitar::reject() {
-    Executa([this] { form_.btnDesfazerClick(); });
-}
+void FrmDigitar::reject() { controlador_.Cancelar(); }
 
 void FrmDigitar::closeEvent(QCloseEvent* evento) {
-    if (!form_.Visivel) {
-        evento->accept();
-        return;
-    }
-    bool fechou = false;
-    Executa([this, &fechou] {
-        if (GravaCaixas()) fechou = form_.Fechar();
-    });
-    if (fechou) {
+    if (controlador_.Fechar()) {
         evento->accept();
     } else {
         evento->ignore();

@@ -10,7 +10,7 @@
 #include <map>
 #include <string>
 
-#include "CaixasDigitar.h"
+#include "ControladorDigitar.h"
 #include "TDataSource.h"
 
 class QBoxLayout;
@@ -31,7 +31,7 @@ class TField;
 class TfrmDigitar;
 struct TControlState;
 
-class FrmDigitar : public QDialog {
+class FrmDigitar : public QDialog, private IVistaDigitar {
 public:
     FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai = nullptr);
     ~FrmDigitar() override;
@@ -68,23 +68,19 @@ private:
     // Runs an action of the person: failures are shown, the page and focus follow the form.
     void Executa(const std::function<void()>& acao);
     void Aplica(const TControlState& c);
-    void Foca(const std::string& nome);
-    // Gives the focus to the control the form last chose, when it can take it.
-    void SegueFocoDoForm();
     void FocoMudou(QWidget* antigo, QWidget* novo);
-    void ProximaCaixa(const std::string& nome);
-    // The exit of a box; false when its text was refused (the person stays in it).
-    bool Saida(const std::string& nome);
-    void Entrada(const std::string& nome);
-    // Writes a box's text into its field (a picker's shown entry into the period); false when the
-    // text was refused (the box keeps it).
-    bool GravaCaixa(const std::string& nome);
-    // Asks the form about what a box is about to write (a due date before today); false when the
-    // person keeps typing in it.
-    bool ConfereCaixa(const std::string& nome);
-    // Before a save or a close: every box's shown value goes into the slip; false when one was
-    // refused or is being corrected.
-    bool GravaCaixas();
+
+    // What the controller asks of this view.
+    std::string Texto(const std::string& caixa) const override;
+    void MostraTexto(const std::string& caixa, const std::string& texto) override;
+    void SelecionaTudo(const std::string& caixa) override;
+    int Indice(const std::string& lista) const override;
+    std::string Chave(const std::string& lista) const override;
+    bool Aberta(const std::string& caixa) const override;
+    void Foca(const std::string& caixa) override;
+    std::string CaixaComFoco() const override;
+    bool Visivel() const override;
+    void SincronizaPagina() override;
 
     void DadosMudaram(TField* campo);
     void EstadoMudou();
@@ -92,7 +88,6 @@ private:
     void RefrescaLista(const std::string& nome);
     void RefrescaLogos();
     void RefrescaGrade();
-    void SincronizaPagina();
     void Fechou();
     std::string NomeDe(QWidget* w) const;
 
@@ -103,8 +98,8 @@ private:
     std::map<const QWidget*, std::string> nomes_;
     // The lists' row sets, by the table version they were read at.
     std::map<std::string, uint64_t> versoesListas_;
-    // Which lookup lists show a choice.
-    TEscolhasMostradas escolhas_;
+    // The screen's sequence: what the person's input runs.
+    TControladorDigitar controlador_{form_, dm_, *this};
     QTabWidget* abas_ = nullptr;
     QTableView* grade_ = nullptr;
     // The search box over the grid.
@@ -115,14 +110,6 @@ private:
     QWidget* titulo_ = nullptr;
     QWidget* painelBancos_ = nullptr;
     std::string logosMostrados_;
-    // Above zero while the window itself moves the focus or runs an action: focus changes are then
-    // not the person's.
-    int ocupado_ = 0;
-    // Counts the focus moves the form asked for.
-    int focosDoForm_ = 0;
-    // The box of this window that last had the focus.
-    std::string caixaAtual_;
-    bool entrando_ = false;
 };
 
 }  // namespace kova
