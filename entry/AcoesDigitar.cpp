@@ -143,7 +143,7 @@ void TfrmDigitar::btnExcluirClick() {
 
 void TfrmDigitar::btnSalvarClick() {
     if (dm_.ModoBiblioteca) {
-        if (dm_.PedirDataPagamento == 1 && !DialogoDataPagamento()) {
+        if (dm_.PedirDataPagamento == 1 && !PerguntaDataPagamento()) {
             btnDesfazerClick();
             return;
         }

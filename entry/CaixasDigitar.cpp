@@ -1,5 +1,8 @@
 #include "CaixasDigitar.h"
 
+#include <algorithm>
+#include <cctype>
+
 #include "TDM.h"
 #include "TfrmDigitar.h"
 
@@ -23,6 +26,21 @@ TFiltroTecla FiltroDeTeclas(std::string_view caixa) {
            : caixa == "dbeMunicipio"     ? &TfrmDigitar::dbeMunicipioKeyPress
            : caixa == "dbeCEP"           ? &TfrmDigitar::dbeCEPKeyPress
                                          : nullptr;
+}
+
+bool MascaraCompleta(std::string_view mascara, std::string_view texto) {
+    const std::string_view m = mascara.substr(0, mascara.find(';'));
+    size_t exigidos = 0;
+    for (size_t i = 0; i < m.size(); ++i) {
+        if (m[i] == '\\') {
+            ++i;  // a literal character
+        } else if (m[i] == '0' || m[i] == 'L' || m[i] == 'A') {
+            ++exigidos;
+        }
+    }
+    const size_t digitados = size_t(std::count_if(
+        texto.begin(), texto.end(), [](unsigned char c) { return std::isalnum(c) != 0; }));
+    return digitados == 0 || digitados >= exigidos;
 }
 
 TRegraCaixa RegraDaCaixa(const TControlState& caixa, const TDataSet& kova) {

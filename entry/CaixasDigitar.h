@@ -31,6 +31,10 @@ struct TRegraCaixa {
     TFiltroTecla filtro = nullptr;
 };
 
+// Whether a box's text holds every character its edit mask requires; a text of the mask's
+// separators alone is an empty box, which this does not judge.
+bool MascaraCompleta(std::string_view mascara, std::string_view texto);
+
 // What a data-bound box accepts, from its field in the slips table; a control bound to no field
 // takes anything.
 TRegraCaixa RegraDaCaixa(const TControlState& caixa, const TDataSet& kova);

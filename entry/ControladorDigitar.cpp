@@ -245,10 +245,20 @@ bool TControladorDigitar::GravaCaixa(const std::string& nome) {
     if (c->kind != TControlKind::Edit) return true;
     std::string texto = vista_.Texto(nome);
     // A masked box left blank holds only the mask's separators.
-    if (!campo.EditMask().empty() &&
-        std::none_of(texto.begin(), texto.end(),
-                     [](unsigned char ch) { return std::isalnum(ch); })) {
+    if (!campo.EditMask().empty() && std::none_of(texto.begin(), texto.end(), [](unsigned char ch) {
+            return std::isalnum(ch);
+        })) {
         texto.clear();
+    }
+    if (!MascaraCompleta(campo.EditMask(), texto)) {
+        // A box its mask says is not filled (a CEP short of a digit) is not written half.
+        const TControlState* rotulo = form_.Controles.Find("lbl" + nome);
+        MessageDlg("A caixa \"" + (rotulo ? rotulo->caption : nome) +
+                       "\" está incompleta: digite todos os seus caracteres.",
+                   TMsgDlgType::mtError);
+        vista_.Foca(nome);
+        vista_.SelecionaTudo(nome);
+        return false;
     }
     if (texto != campo.Text()) {
         try {

@@ -391,20 +391,49 @@ bool TfrmDigitar::ConferePagamento() {
     return false;
 }
 
-std::string TfrmDigitar::RecusaPagamento() {
+std::string TfrmDigitar::RecusaDaDataDePagamento() {
     TDataSet& k = dm_.cdsKOVA;
     const std::string uf = Campo("UFFavorecida");
-    const std::string receita = Campo("Receita");
     const TField& pag = k.FieldByName("DataPagamento");
-    const TField& venc = k.FieldByName("DataVencimento");
     if (!pag.IsNull() && Regra(uf, kTodasAsReceitas, TFlagRegra::FE) && !Hospedado()) {
         if (FimDeSemana(pag.AsDate(), uf)) return Mensagem("142");
         if (uf != "BA" && dm_.cdsFeriado.FindKey({pag.AsDate()})) return kErro143Pagamento;
     }
-    if (std::string recusa = RecusaPagamentoAposVencimento(dm_, uf, receita, venc, pag);
-        !recusa.empty()) {
-        return recusa;
+    return RecusaPagamentoAposVencimento(dm_, uf, Campo("Receita"), k.FieldByName("DataVencimento"),
+                                         pag);
+}
+
+bool TfrmDigitar::PerguntaDataPagamento() {
+    // The box opens on the first day from the proposed one that the state's calendar accepts.
+    TField& pag = dm_.cdsKOVA.FieldByName("DataPagamento");
+    const std::string uf = Campo("UFFavorecida");
+    if (!pag.IsNull() && Regra(uf, kTodasAsReceitas, TFlagRegra::FE) && !Hospedado()) {
+        TDate d = pag.AsDate();
+        for (int i = 0;
+             i < 31 && (FimDeSemana(d, uf) || (uf != "BA" && dm_.cdsFeriado.FindKey({d}))); ++i) {
+            d += std::chrono::days(1);
+        }
+        if (d != pag.AsDate()) pag.SetAsDate(d);
     }
+    for (;;) {
+        if (!DialogoDataPagamento()) return false;
+        std::string recusa;
+        if (!pag.IsNull() && Clock::Today() > pag.AsDate()) {
+            recusa = Mensagem("120");
+        } else {
+            recusa = RecusaDaDataDePagamento();
+        }
+        if (recusa.empty()) return true;
+        Reportar(recusa);
+    }
+}
+
+std::string TfrmDigitar::RecusaPagamento() {
+    TDataSet& k = dm_.cdsKOVA;
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    const TField& venc = k.FieldByName("DataVencimento");
+    if (std::string recusa = RecusaDaDataDePagamento(); !recusa.empty()) return recusa;
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("CodigoBarraVencidos").AsString() == "N" &&
         !venc.IsNull() && venc.AsDate() < Clock::Today()) {
         if (const auto ev = Regra(uf, receita, TFlagRegra::EV)) return TextoRegra(*ev);
@@ -443,7 +472,7 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     if (dm_.cdsUF.FindKey({uf}) && dm_.cdsUF.FieldByName("DataPagamentoIgual").AsString() == "S") {
         k.FieldByName("DataPagamento").SetAsDate(hoje);
     } else if (dm_.ConfirmarDataPagamento == 1 || !hospedado) {
-        if (!DialogoDataPagamento()) {
+        if (!PerguntaDataPagamento()) {
             btnDesfazerClick();
             return false;
         }

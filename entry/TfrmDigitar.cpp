@@ -2,6 +2,7 @@
 
 #include <stdexcept>
 
+#include "CaixasDigitar.h"
 #include "CalculaCodigoBarra.h"
 #include "Clock.h"
 #include "Dialogs.h"
@@ -294,6 +295,18 @@ bool TfrmDigitar::CriticaField(const std::string& campo, bool sempre) {
         tipo = TTipoMensagem::Erro;
     }
     if (mensagem.empty() || !(sempre || tipo == TTipoMensagem::Erro)) return false;
+    // The total is the sum of the amounts, which nobody types: the person mends it in the first
+    // amount box open, and is told which.
+    if (Visivel && SameText(Trim(campo), "TotalRecolher")) {
+        for (const char* caixa : kCaixasDeValor) {
+            const TControlState& c = Controles.Get(caixa);
+            if (!c.enabled || SameText(c.field, "TotalRecolher")) continue;
+            Reportar(mensagem + "\r\rCorrija os valores a partir da caixa \"" +
+                     Controles.Get(std::string("lbl") + caixa).caption + "\".");
+            Controles.SetFocus(caixa);
+            return true;
+        }
+    }
     Reportar(mensagem);
     FocarCampo(Trim(campo));
     return true;

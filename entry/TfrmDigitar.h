@@ -203,6 +203,9 @@ private:
     std::string RecusaReceita(const std::string& uf, const std::string& receita);
     std::string RecusaVencimento(bool receitaEncontrada);
     std::string RecusaPagamento();
+    // What the calendar and the late-payment rule refuse in the payment date itself (what typing
+    // another payment date can mend).
+    std::string RecusaDaDataDePagamento();
     std::string RecusaContribuinte();
     std::string RecusaDocumento();
     // The year of an import declaration against the year of the reference period.
@@ -217,6 +220,10 @@ private:
 
     // --- Dialogs ---
     bool DialogoDataPagamento();
+    // The payment-date box, opened on the first date the state's calendar accepts from the one
+    // proposed, until the date typed there passes its checks (the person is told why it does not)
+    // or the person cancels it; false when cancelled.
+    bool PerguntaDataPagamento();
     bool DialogoSubReceita();
     void MostrarMsgLink(const std::string& endereco);
 

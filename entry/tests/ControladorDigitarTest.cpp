@@ -27,8 +27,8 @@ public:
         vinculo_.OnDataChange = [this](TDataSource&, TField* campo) {
             for (auto it = textos.begin(); it != textos.end();) {
                 const TControlState* c = form_.Controles.Find(it->first);
-                const bool doCampo = c && !c->field.empty() &&
-                                     (!campo || SameText(c->field, campo->FieldName()));
+                const bool doCampo =
+                    c && !c->field.empty() && (!campo || SameText(c->field, campo->FieldName()));
                 it = doCampo ? textos.erase(it) : std::next(it);
             }
         };
@@ -243,6 +243,45 @@ TEST_F(ControladorDigitarTest, FocoDevolvidoNaoESaidaDaCaixa) {
     EXPECT_TRUE(F("DataVencimento").IsNull());
 }
 
+// A slip without amounts is refused for its total, which nobody types: the person is sent to the
+// principal's box and told so, and what they type next goes there.
+TEST_F(ControladorDigitarTest, TotalZeroLevaACaixaDoPrincipal) {
+    SaoPauloAteOContribuinte();
+    for (const char* t : {"11222333000181", "001", "0", "0", "0", "0", "", "EMPRESA DE TESTE LTDA",
+                          "", "RUA DAS FLORES, 100", "CAMPINAS", "SP", "13010-000", "1133334444"}) {
+        Digita(t);
+    }
+    ASSERT_EQ(Foco(), "dbeInformacoes");
+    controlador->Salvar();
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text.rfind("[Erro: 110]", 0), 0u) << dialogs.History()[0].text;
+    EXPECT_NE(dialogs.History()[0].text.find("\"06-Valor Principal\""), std::string::npos);
+    EXPECT_EQ(Foco(), "dbeValorPrincipal");
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    Digita("150");
+    EXPECT_EQ(F("ValorPrincipal").AsFloat(), 150.0);
+    controlador->Salvar();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+}
+
+// A box its mask says is not filled keeps the person in it and writes nothing: a CEP short of a
+// digit would be stored as it stands, since the CEP's check counts characters.
+TEST_F(ControladorDigitarTest, MascaraIncompletaNaoGrava) {
+    SaoPauloAteOContribuinte();
+    form->Controles.SetEnabled("dbeCEP", true);
+    vista->foco = "dbeCEP";
+    Digita("80020-31");
+    ASSERT_EQ(dialogs.History().size(), 1u);
+    EXPECT_EQ(dialogs.History()[0].text,
+              "A caixa \"21-CEP\" está incompleta: digite todos os seus caracteres.");
+    EXPECT_EQ(Foco(), "dbeCEP");
+    EXPECT_TRUE(F("CEP").AsString().empty());
+    Digita("80020-310");
+    EXPECT_EQ(F("CEP").AsString(), "80020-310");
+    EXPECT_TRUE(MascaraCompleta("!99/99/0000;1;_", "1/3/2024"));
+    EXPECT_TRUE(MascaraCompleta("00000\\-000;1;_", "-"));  // an empty box, judged elsewhere
+}
+
 // A lookup list's highlighted entry is taken when the person confirms it, and only while a slip is
 // edited; a choice made with the mouse is taken at once.
 TEST_F(ControladorDigitarTest, ListaEscolheSoAoConfirmar) {
@@ -276,7 +315,7 @@ TEST_F(ControladorDigitarTest, SalvarTomaOQueAsCaixasMostram) {
     EXPECT_EQ(F("Referencia").AsString(), "1032024");
     vista->indices["cbxPeriodoMes"] = 1;  // February shown by the arrows, nothing confirmed
     EXPECT_EQ(F("Referencia").AsString(), "1032024");
-    vista->textos["dbeCEP"] = "-";  // a masked box shows its separators only
+    vista->textos["dbeCEP"] = "-";       // a masked box shows its separators only
     dialogs.Answer(TModalResult::mrOk);  // whatever the save says of the boxes left empty
     controlador->Salvar();
     EXPECT_EQ(F("Referencia").AsString(), "1022024");

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "Clock.h"
@@ -296,6 +297,54 @@ TEST_F(TelaTest, DataDePagamentoRecusadaCancelaAEdicao) {
     EXPECT_EQ(dialogs.Pedidos().size(), 1u);
     EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 15));
     dm->cdsKOVA.Cancel();
+}
+
+// A payment date the rules refuse never closes its box: the person is told why and types another,
+// or cancels. The box opens on the first date the state's calendar accepts.
+TEST_F(TelaTest, DataDePagamentoRecusadaVoltaAoDialogo) {
+    KOVAGravada();
+    form->Mostrar();
+    dialogs.Clear();
+    RespondeDataPagamento(true, MakeDate(2024, 3, 14));  // yesterday
+    RespondeDataPagamento(true, MakeDate(2024, 3, 20));
+    form->btnAlterarClick();
+    EXPECT_EQ(dialogs.Pedidos().size(), 2u);
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsEdit);
+    EXPECT_EQ(F("DataPagamento").AsDate(), MakeDate(2024, 3, 20));
+    ASSERT_FALSE(dialogs.Texts().empty());
+    EXPECT_EQ(dialogs.Texts().back().rfind("[Erro: 120]", 0), 0u) << dialogs.Texts().back();
+    dm->cdsKOVA.Cancel();
+
+    // A state that refuses weekends and holidays, an overdue slip typed on a Friday: the proposal
+    // (today and the days a slip is valid) is past the Sunday and the Monday's holiday; a refused
+    // Saturday brings the box back, and cancelling it then cancels the slip.
+    Regra(*dm, "SP", "000000", "FE", "S");
+    Inserir(dm->cdsFeriado, {{"Data", MakeDate(2024, 3, 18)}, {"Descricao", T("Feriado")}});
+    dm->ValidadeDocumento = 2;  // today + 2: Sunday 17/03
+    dialogs.Clear();
+    std::vector<TDate> propostas;
+    auto anota = [&](const TPedidoDialogo& p) {
+        propostas.push_back(p.fonte->DataSet()->FieldByName("DataPagamento").AsDate());
+    };
+    dialogs.ResponderDialogo(true, [&](const TPedidoDialogo& p) {
+        anota(p);
+        p.fonte->DataSet()->FieldByName("DataPagamento").SetAsDate(MakeDate(2024, 3, 16));
+    });
+    dialogs.ResponderDialogo(false, anota);
+    dialogs.Answer(TModalResult::mrYes);  // discard what was typed
+    form->IniciarNovaKOVA();
+    dm->CriandoRegistro = true;
+    F("UFFavorecida").SetAsString("SP");
+    F("Receita").SetAsString("100048");
+    dm->CriandoRegistro = false;
+    F("DataVencimento").SetAsDate(MakeDate(2024, 3, 11));
+    ASSERT_EQ(propostas.size(), 2u);
+    EXPECT_EQ(propostas[0], MakeDate(2024, 3, 19));
+    EXPECT_EQ(propostas[1], MakeDate(2024, 3, 16));  // the refused date, to be typed over
+    EXPECT_NE(std::find(dialogs.Texts().begin(), dialogs.Texts().end(),
+                        "[Erro: 142] A Data de Pagamento não pode ser em Final de Semana"),
+              dialogs.Texts().end());
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
 }
 
 TEST_F(TelaTest, EscapeFechamentoEExclusao) {
