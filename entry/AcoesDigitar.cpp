@@ -176,6 +176,11 @@ void TfrmDigitar::btnSalvarClick() {
             // The check has already told what is wrong; the slip stays in edit.
             return;
         }
+        // The footer says which slip the save kept, until the next change of state.
+        if (dm_.cdsKOVA.State() == TDataSetState::dsBrowse) {
+            Controles.SetCaption(
+                "lblState", "KOVA nº " + dm_.cdsKOVA.FieldByName("IdKOVA").AsString() + " salva");
+        }
     }
     ++QtdeIncluidas;
 }

@@ -5,6 +5,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
@@ -266,8 +267,26 @@ FrmDigitar& FrmPrincipal::Tela() {
     return *tela_;
 }
 
+namespace {
+
+// The file dialog's type column in Portuguese whatever Qt's own translations hold.
+class TiposEmPortugues : public QFileIconProvider {
+public:
+    QString type(const QFileInfo& info) const override {
+        if (info.isRoot()) return Q("Unidade");
+        if (info.isDir()) return Q("Pasta");
+        if (info.suffix().isEmpty()) return Q("Arquivo");
+        return Q("Arquivo ") + info.suffix().toUpper();
+    }
+};
+
+}  // namespace
+
 void FrmPrincipal::mniIncorporarClick() {
     QFileDialog dialogo(this);
+    TiposEmPortugues tipos;
+    dialogo.setOption(QFileDialog::DontUseNativeDialog);
+    dialogo.setIconProvider(&tipos);
     dialogo.setFileMode(QFileDialog::ExistingFile);
     dialogo.setAcceptMode(QFileDialog::AcceptOpen);
     dialogo.setDefaultSuffix(QStringLiteral("txt"));

@@ -193,6 +193,8 @@ TEST_F(ControladorDigitarTest, UmaKOVADigitadaCaixaACaixaEGravada) {
     EXPECT_EQ(F("Juros").AsFloat(), 2.5);
     EXPECT_EQ(F("Informacoes").AsString(), "PAGO EM DIA");
     EXPECT_EQ(form->QtdeIncluidas, 1);
+    EXPECT_EQ(form->Controles.Get("lblState").caption,
+              "KOVA nº " + F("IdKOVA").AsString() + " salva");
 }
 
 // A text its field refuses keeps the person in the box, which shows the field again selected for

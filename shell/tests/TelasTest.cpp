@@ -7,10 +7,14 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
 #include <QtTest/QTest>
@@ -297,6 +301,30 @@ TEST_F(TelasTest, JanelaPrincipalMenusRelogioESaida) {
     EXPECT_EQ(dialogs.Texts().back(), "\rDeseja sair do programa KOVA?");
     dialogs.Answer(TModalResult::mrYes);
     EXPECT_TRUE(p.close());
+}
+
+// The import's file dialog says what each entry it lists is in Portuguese: a folder is a "Pasta".
+TEST_F(TelasTest, DialogoDeIncorporacaoEmPortugues) {
+    FrmPrincipal p(*relatorio);
+    QTemporaryDir pasta;
+    ASSERT_TRUE(QDir(pasta.path()).mkdir(QStringLiteral("lotes")));
+    const QString lotes = pasta.path() + QStringLiteral("/lotes");
+    QString tipo;
+    QTimer::singleShot(0, [&] {
+        auto* dialogo = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+        ASSERT_NE(dialogo, nullptr);
+        dialogo->setDirectory(pasta.path());
+        auto* modelo = dialogo->findChild<QFileSystemModel*>();
+        ASSERT_NE(modelo, nullptr);
+        // The model learns what an entry is in a thread of its own.
+        const bool lido =
+            QTest::qWaitFor([&] { return !modelo->type(modelo->index(lotes)).isEmpty(); }, 10000);
+        EXPECT_TRUE(lido);
+        tipo = modelo->type(modelo->index(lotes));
+        dialogo->reject();
+    });
+    p.mniIncorporarClick();
+    EXPECT_EQ(tipo, QStringLiteral("Pasta"));
 }
 
 TEST_F(TelasTest, MenusAbremATelaDeDigitacao) {
