@@ -35,6 +35,16 @@ FrmRemoverKOVA::FrmRemoverKOVA(QWidget* pai) : QDialog(pai) {
     dtpData->setDate(QDate(YearOf(ontem), int(MonthOf(ontem)), int(DayOf(ontem))));
     linha->addWidget(dtpData);
     layout->addLayout(linha);
+    lblPrevisao = new QLabel;
+    lblPrevisao->setWordWrap(true);
+    layout->addWidget(lblPrevisao);
+    auto preve = [this] {
+        const QDate d = dtpData->date();
+        lblPrevisao->setText(Q(TextoPrevisaoRemocao(
+            PrevisaoRemocao(*DM, MakeDate(d.year(), unsigned(d.month()), unsigned(d.day()))))));
+    };
+    connect(dtpData, &QDateEdit::dateChanged, this, [preve] { Protege(preve); });
+    Protege(preve);
     auto* botoes = new QHBoxLayout;
     btnRemover = new QPushButton(Q("&Remover"));
     btnRemover->setDefault(true);

@@ -7,6 +7,7 @@
 
 class QComboBox;
 class QDateEdit;
+class QLabel;
 class QPushButton;
 class QTableView;
 class QTableWidget;
@@ -22,6 +23,8 @@ public:
     explicit FrmRemoverKOVA(QWidget* pai = nullptr);
     void btnRemoverClick();
     QDateEdit* dtpData;
+    // What the day chosen removes, printed and not printed, before anything is removed.
+    QLabel* lblPrevisao;
     QPushButton* btnRemover;
 };
 

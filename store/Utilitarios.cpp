@@ -7,23 +7,53 @@
 
 namespace kova {
 
+namespace {
+
+// The slips a removal up to the day given takes, each with whether it was printed.
+std::vector<TBookmark> ARemover(TDM& dm, TDate ate, std::vector<bool>* impressas = nullptr) {
+    TDataSet& k = dm.cdsKOVA;
+    const TDateTime limite(Clock::Today() - std::chrono::days(360));
+    k.SetFiltered(false);
+    k.SetIndexName("pk_IdKOVA");
+    // One pass over the file's columns of situation and date: the cost grows with the number of
+    // slips, not with its square.
+    return dm.KOVAsQue({"Situacao", "DataHora"}, [&](const std::vector<TValue>& v) {
+        const auto* momento = std::get_if<TDateTime>(&v[1]);
+        const bool situacaoImpressa = ValueToString(v[0]) == "I";
+        const bool impressa = situacaoImpressa && momento && DateOf(*momento) <= ate;
+        const bool antiga = momento && *momento < limite;
+        if ((impressa || antiga) && impressas) impressas->push_back(situacaoImpressa);
+        return impressa || antiga;
+    });
+}
+
+}  // namespace
+
+TPrevisaoRemocao PrevisaoRemocao(TDM& dm, TDate ate) {
+    std::vector<bool> impressas;
+    ARemover(dm, ate, &impressas);
+    TPrevisaoRemocao p;
+    for (const bool i : impressas) ++(i ? p.impressas : p.naoImpressas);
+    return p;
+}
+
+std::string TextoPrevisaoRemocao(const TPrevisaoRemocao& p) {
+    auto kovas = [](int n, const char* uma, const char* varias) {
+        return std::to_string(n) + (n == 1 ? uma : varias);
+    };
+    if (p.impressas + p.naoImpressas == 0) return "Nenhuma KOVA será removida.";
+    return "Serão removidas " + kovas(p.impressas, " KOVA impressa", " KOVA impressas") + " e " +
+           kovas(p.naoImpressas, " KOVA não impressa", " KOVA não impressas") +
+           " (sem alteração há mais de 360 dias).";
+}
+
 TResultadoRemocao RemoverKOVAImpressas(TDM& dm, TDate ate) {
     TResultadoRemocao r;
     TDataSet& k = dm.cdsKOVA;
-    const TDateTime limite(Clock::Today() - std::chrono::days(360));
     TDM::TAdiaGravacao umaGravacao(dm);
-    k.SetFiltered(false);
-    k.SetIndexName("pk_IdKOVA");
-    // One pass over the file's columns of situation and date, then one deletion of them all and
-    // one save: the cost grows with the number of slips, not with its square.
     const int antes = k.RecordCount();
-    const std::vector<TBookmark> removidas =
-        dm.KOVAsQue({"Situacao", "DataHora"}, [&](const std::vector<TValue>& v) {
-            const auto* momento = std::get_if<TDateTime>(&v[1]);
-            const bool impressa = ValueToString(v[0]) == "I" && momento && DateOf(*momento) <= ate;
-            const bool antiga = momento && *momento < limite;
-            return impressa || antiga;
-        });
+    // One deletion of them all and one save.
+    const std::vector<TBookmark> removidas = ARemover(dm, ate);
     r.mantidas = antes - int(removidas.size());
     k.DeleteRecords(removidas);
     r.removidas = int(removidas.size());

@@ -355,6 +355,12 @@ TEST_F(TelasTest, RemocaoComODiaDeOntemEAMensagem) {
     KOVAs(2);
     dm->cdsKOVA.First();
     dm->MarcaImpressa();  // printed today: stays with the default day
+    f.dtpData->setDate(QDate(2024, 3, 15));
+    EXPECT_EQ(f.lblPrevisao->text(),
+              Q("Serão removidas 1 KOVA impressa e 0 KOVA não impressas (sem alteração há mais de "
+                "360 dias)."));
+    f.dtpData->setDate(QDate(2024, 3, 14));
+    EXPECT_EQ(f.lblPrevisao->text(), Q("Nenhuma KOVA será removida."));
     f.btnRemoverClick();
     EXPECT_EQ(dialogs.Texts().back(),
               "Remoção concluida com sucesso\r\rRemovidos: 0\rDisponíveis para impressão: 2");

@@ -16,6 +16,16 @@ struct TResultadoRemocao {
     int mantidas = 0;
 };
 
+// What a removal up to the day given would take: the printed slips and the others (not saved or
+// printed for more than 360 days), counted without removing anything.
+struct TPrevisaoRemocao {
+    int impressas = 0;
+    int naoImpressas = 0;
+};
+TPrevisaoRemocao PrevisaoRemocao(TDM& dm, TDate ate);
+// "Serão removidas..." for the removal window, before the person removes anything.
+std::string TextoPrevisaoRemocao(const TPrevisaoRemocao& p);
+
 // Removes the slips printed up to the day given (the time of day ignored) and every slip not
 // saved or printed for more than 360 days; the slips file is written once at the end.
 TResultadoRemocao RemoverKOVAImpressas(TDM& dm, TDate ate);

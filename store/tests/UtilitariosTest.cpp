@@ -53,6 +53,14 @@ TEST_F(UtilitariosTest, RemoveImpressasAteODiaEAntigasDeMaisDe360Dias) {
     KOVA("N", MakeDateTime(2023, 3, 19, 12, 0));  // 4: 361 days ago: removed
     KOVA("N", MakeDateTime(2023, 3, 21));         // 5: 359 days ago: stays
     KOVA("I", MakeDateTime(2024, 3, 10));         // 6: removed
+    // Told before: two printed, one not printed (4, saved 361 days ago); nothing removed yet.
+    const TPrevisaoRemocao p = PrevisaoRemocao(*dm, MakeDate(2024, 3, 14));
+    EXPECT_EQ(p.impressas, 2);
+    EXPECT_EQ(p.naoImpressas, 1);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 6);
+    EXPECT_EQ(TextoPrevisaoRemocao(p),
+              "Serão removidas 2 KOVA impressas e 1 KOVA não impressa "
+              "(sem alteração há mais de 360 dias).");
     const TResultadoRemocao r = RemoverKOVAImpressas(*dm, MakeDate(2024, 3, 14));
     EXPECT_EQ(r.removidas, 3);
     EXPECT_EQ(r.mantidas, 3);
