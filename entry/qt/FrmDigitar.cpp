@@ -562,6 +562,14 @@ void FrmDigitar::Aplica(const TControlState& c) {
         for (auto grupo : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
             paleta.setColor(grupo, QPalette::Base, cor);
         }
+        // A closed box still shows a slip to be read: its text stays dark (the grey of the box
+        // says it cannot be typed in), not the faint text of a disabled widget.
+        const QColor texto = QApplication::palette().color(QPalette::Active, QPalette::Text);
+        const QColor fechado = QColor::fromRgbF(0.75f * texto.redF() + 0.25f * cor.redF(),
+                                                0.75f * texto.greenF() + 0.25f * cor.greenF(),
+                                                0.75f * texto.blueF() + 0.25f * cor.blueF());
+        paleta.setColor(QPalette::Disabled, QPalette::Text, fechado);
+        paleta.setColor(QPalette::Disabled, QPalette::ButtonText, fechado);
         w->setPalette(paleta);
     }
 }

@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QUrl>
 #include <QtTest/QTest>
+#include <cmath>
 #include <cstdlib>
 #include <memory>
 
@@ -180,6 +181,28 @@ TEST_F(FrmDigitarTest, UmaKOVADigitadaTeclaATeclaEGravada) {
     EXPECT_FALSE(W("btnSalvar")->isEnabled());
     EXPECT_TRUE(abas->isTabVisible(1));
     EXPECT_EQ(qobject_cast<QLabel*>(W("dbtRegistro"))->text(), QStringLiteral("1"));
+
+    // The saved slip is read in closed boxes: their text at least 4.5 times as bright as the
+    // background, or the other way round.
+    auto luminancia = [](const QColor& c) {
+        auto canal = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * canal(c.redF()) + 0.7152 * canal(c.greenF()) + 0.0722 * canal(c.blueF());
+    };
+    for (const char* caixa : {"dbeRazaoSocial", "dbeValorPrincipal", "dblcUFFavorecida"}) {
+        SCOPED_TRACE(caixa);
+        QWidget* w = W(caixa);
+        ASSERT_FALSE(w->isEnabled());
+        const QPalette& p = w->palette();
+        const QColor texto =
+            p.color(QPalette::Disabled,
+                    qobject_cast<QComboBox*>(w) ? QPalette::ButtonText : QPalette::Text);
+        const double a = luminancia(texto) + 0.05,
+                     b = luminancia(p.color(QPalette::Disabled, QPalette::Base)) + 0.05;
+        EXPECT_GE(std::max(a, b) / std::min(a, b), 4.5);
+    }
+    Captura("digitar_salva");
 }
 
 TEST_F(FrmDigitarTest, CampoRecusadoGuardaOFocoNaCaixa) {
