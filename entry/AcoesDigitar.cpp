@@ -111,6 +111,44 @@ void TfrmDigitar::btnIncluirClick() {
     GuardaInicio();
 }
 
+void TfrmDigitar::btnNovaAPartirClick() {
+    TDataSet& k = dm_.cdsKOVA;
+    if (Editando() || k.IsEmpty()) return;
+    static const char* const kCopiados[] = {"CICContribuinte",
+                                            "InscricaoEstadual",
+                                            "RazaoSocial",
+                                            "Endereco",
+                                            "Municipio",
+                                            "UF",
+                                            "CEP",
+                                            "Telefone",
+                                            "Convenio",
+                                            "ValorPrincipal",
+                                            "AtualizacaoMonetaria",
+                                            "Juros",
+                                            "Multa"};
+    const std::string uf = Campo("UFFavorecida");
+    const std::string receita = Campo("Receita");
+    std::vector<std::pair<const char*, TValue>> valores;
+    for (const char* campo : kCopiados) valores.emplace_back(campo, k.FieldByName(campo).Value());
+    btnIncluirClick();
+    // The state and the revenue as if chosen in their lists and left, each judged as typed: their
+    // notices and pickers come as they would.
+    k.FieldByName("UFFavorecida").SetAsString(uf);
+    if (!Editando() || Campo("UFFavorecida") != uf) return;
+    dblcUFFavorecidaExit();
+    k.FieldByName("Receita").SetAsString(receita);
+    if (!Editando() || Campo("Receita") != receita) return;
+    dblcReceitaExit();
+    for (const auto& [campo, valor] : valores) {
+        if (!Editando()) return;
+        TField& f = k.FieldByName(campo);
+        if (ValueToString(valor).empty() || f.Value() == valor) continue;
+        f.SetValue(valor);
+    }
+    if (Editando()) Controles.SetFocus("dbeDataVencimento");
+}
+
 void TfrmDigitar::btnAlterarClick() {
     inicio_.clear();
     dm_.cdsKOVA.Edit();

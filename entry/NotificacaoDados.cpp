@@ -96,6 +96,7 @@ bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
         if (!PassoCaixasDependentes()) return false;
     }
     if (nome == "CICContribuinte" && !PassoContribuinte()) return false;
+    if (nome == "CICContribuinte") PreencheContribuinte();
     if (nome == "DocumentoOrigem" && !PassoDocumento()) return false;
     if (nome == "Referencia" && !PassoReferencia()) return false;
     if (nome == "Situacao" && !Editando()) {
@@ -515,6 +516,50 @@ bool TfrmDigitar::PassoContribuinte() {
     if (recusa.empty()) return true;
     Reportar(recusa);
     return false;
+}
+
+void TfrmDigitar::PreencheContribuinte() {
+    // Only a person typing on screen is offered the taxpayer's earlier data; a request or an import
+    // line brings its own.
+    if (!Visivel || Desassistido() || preenchimento_ || dm_.ModoImportacao || !Editando()) return;
+    TDataSet& k = dm_.cdsKOVA;
+    const std::string cic = k.FieldByName("CICContribuinte").AsString();
+    if (cic.empty()) return;
+    static const char* const kDadosDoContribuinte[] = {"RazaoSocial", "Endereco", "Municipio",
+                                                       "UF",          "CEP",      "Telefone"};
+    bool faltaAlgum = false;
+    for (const char* campo : kDadosDoContribuinte)
+        faltaAlgum |= k.FieldByName(campo).AsString().empty();
+    if (!faltaAlgum) return;
+    // The taxpayer's latest slip: the one saved or printed last, the newest of those.
+    const int id = k.FieldByName("IdKOVA").Index();
+    const int quando = k.FieldByName("DataHora").Index();
+    const int32_t atual = k.FieldByName("IdKOVA").AsInteger();
+    std::optional<TBookmark> ultima;
+    std::pair<TDateTime, int32_t> maior{};
+    for (TBookmark b : dm_.KOVAsQue({"CICContribuinte"}, [&](const std::vector<TValue>& v) {
+             return ValueToString(v[0]) == cic;
+         })) {
+        const auto* n = std::get_if<int32_t>(&k.ValueAt(b, id));
+        if (!n || *n == atual) continue;
+        const auto* momento = std::get_if<TDateTime>(&k.ValueAt(b, quando));
+        const std::pair<TDateTime, int32_t> chave{momento ? *momento : TDateTime{}, *n};
+        if (!ultima || maior < chave) {
+            ultima = b;
+            maior = chave;
+        }
+    }
+    if (!ultima) return;
+    std::vector<std::pair<const char*, TValue>> valores;
+    for (const char* campo : kDadosDoContribuinte) {
+        valores.emplace_back(campo, k.ValueAt(*ultima, k.FieldByName(campo).Index()));
+    }
+    // Each goes in as if typed, and is checked as typed; a box the person filled keeps its text.
+    for (const auto& [campo, valor] : valores) {
+        TField& f = k.FieldByName(campo);
+        if (!Editando() || !f.AsString().empty() || ValueToString(valor).empty()) continue;
+        f.SetValue(valor);
+    }
 }
 
 std::string TfrmDigitar::RecusaContribuinte() {

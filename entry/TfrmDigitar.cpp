@@ -96,6 +96,8 @@ void TfrmDigitar::CriarControles() {
     Controles.Add(Controle("tlbFerramentas", K::Panel));
     botao("btnIncluir", "&Nova", "Incluir nova KOVA");
     botao("btnAlterar", "&Alterar", "Alterar KOVA");
+    botao("btnNovaAPartir", "Nova a &partir desta",
+          "Nova KOVA a partir desta: o mesmo contribuinte, UF, receita e valores");
     botao("btnExcluir", "&Excluir", "Excluir KOVA");
     botao("btnSalvar", "&Salvar", "Salvar atualizações da KOVA");
     botao("btnDesfazer", "&Cancelar", "Desfazer atualizações");
@@ -235,7 +237,8 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     Controles.SetCaption("lblState", TextoDoEstado(estado));
     Controles.SetEnabled("btnIncluir", !editando);
     Controles.SetEnabled("btnFechar", !editando);
-    for (const char* nome : {"btnAlterar", "btnExcluir", "btnImprimir", "dbnNavegador"}) {
+    for (const char* nome :
+         {"btnAlterar", "btnNovaAPartir", "btnExcluir", "btnImprimir", "dbnNavegador"}) {
         Controles.SetEnabled(nome, !editando && temKOVA);
     }
     Controles.SetEnabled("btnSalvar", editando);

@@ -94,6 +94,9 @@ public:
     void AbrirPesquisa();
     void btnIncluirClick();
     void btnAlterarClick();
+    // A new slip from the one in front: its taxpayer, state, revenue and amounts; the dates and the
+    // period to be typed (the focus in the due date's box).
+    void btnNovaAPartirClick();
     void btnExcluirClick();
     void btnSalvarClick();
     void btnDesfazerClick();
@@ -184,6 +187,9 @@ private:
     bool PassoVencimento();
     bool PassoCaixasDependentes();
     bool PassoContribuinte();
+    // A taxpayer typed on screen who has earlier slips: the boxes of their name, address, town,
+    // state, CEP and phone still empty take the values of their latest slip.
+    void PreencheContribuinte();
     bool PassoDocumento();
     bool PassoReferencia();
     void RemoverLogos();

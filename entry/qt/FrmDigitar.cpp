@@ -256,6 +256,8 @@ void FrmDigitar::MontaBarra(QBoxLayout& layout) {
     botao("btnIncluir", QStyle::SP_FileIcon, executa([this] { form_.btnIncluirClick(); }));
     botao("btnAlterar", QStyle::SP_FileDialogDetailedView,
           executa([this] { form_.btnAlterarClick(); }));
+    botao("btnNovaAPartir", QStyle::SP_FileLinkIcon,
+          executa([this] { form_.btnNovaAPartirClick(); }));
     botao("btnExcluir", QStyle::SP_TrashIcon, executa([this] { form_.btnExcluirClick(); }));
     barra->addSeparator();
     botao("btnSalvar", QStyle::SP_DialogSaveButton, [this] { controlador_.Salvar(); });

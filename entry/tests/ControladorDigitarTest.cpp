@@ -245,6 +245,76 @@ TEST_F(ControladorDigitarTest, FocoDevolvidoNaoESaidaDaCaixa) {
     EXPECT_TRUE(F("DataVencimento").IsNull());
 }
 
+// The taxpayer is typed once: a CNPJ with earlier slips brings their latest name, address, town,
+// state, CEP and phone; "Nova a partir desta" brings the taxpayer, the state, the revenue and the
+// amounts, leaving the dates and the period. A second slip for the same taxpayer takes at most 50
+// keys from the new slip to the save.
+TEST_F(ControladorDigitarTest, ContribuinteDigitadoUmaVez) {
+    Abre();
+    for (const char* t : {"SP", "100048"}) Digita(t);
+    dialogs.ResponderDialogo(true);
+    for (const char* t : {"25/03/2024", "11222333000181", "001", "150,00", "0", "0", "0", "",
+                          "EMPRESA DE TESTE LTDA", "", "RUA DAS FLORES, 100", "CAMPINAS", "SP",
+                          "13010-000", "1133334444"}) {
+        Digita(t);
+    }
+    controlador->Salvar();
+    ASSERT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+
+    // Keys as a person presses them: each character, each Enter, each shortcut.
+    int teclas = 0;
+    auto digita = [&](const std::string& t) {
+        teclas += int(t.size()) + 1;
+        Digita(t);
+    };
+    teclas += 1;  // Alt+N
+    controlador->Executa([this] { form->btnIncluirClick(); });
+    digita("SP");  // "35" and Enter in the list: three keys, as many as these
+    digita("100048");
+    dialogs.ResponderDialogo(true);
+    teclas += 1;  // Enter in the payment date's box
+    digita("26/03/2024");
+    digita("11222333000181");
+    EXPECT_EQ(F("RazaoSocial").AsString(), "EMPRESA DE TESTE LTDA");
+    EXPECT_EQ(F("Endereco").AsString(), "RUA DAS FLORES, 100");
+    EXPECT_EQ(F("Municipio").AsString(), "CAMPINAS");
+    EXPECT_EQ(F("UF").AsString(), "SP");
+    EXPECT_EQ(F("CEP").AsString(), "13010-000");
+    EXPECT_EQ(F("Telefone").AsString(), "1133334444");
+    digita("002");
+    digita("99,90");
+    teclas += 1;  // Alt+S
+    controlador->Salvar();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 2);
+    EXPECT_EQ(F("RazaoSocial").AsString(), "EMPRESA DE TESTE LTDA");
+    EXPECT_LE(teclas, 50);
+    EXPECT_TRUE(dialogs.Texts().empty()) << dialogs.Texts().front();
+
+    // From the slip in front: the dates and the period typed, the rest as it was.
+    EXPECT_TRUE(vista->Aberta("btnNovaAPartir"));
+    controlador->Executa([this] { form->btnNovaAPartirClick(); });
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsInsert);
+    EXPECT_EQ(Foco(), "dbeDataVencimento");
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    EXPECT_EQ(F("Receita").AsString(), "100048");
+    EXPECT_EQ(F("CICContribuinte").AsString(), "11222333000181");
+    EXPECT_EQ(F("ValorPrincipal").AsFloat(), 99.9);
+    EXPECT_EQ(F("TotalRecolher").AsFloat(), 99.9);
+    EXPECT_TRUE(F("DataVencimento").IsNull());
+    EXPECT_TRUE(F("Referencia").AsString().empty());
+    dialogs.ResponderDialogo(true);
+    Digita("27/03/2024");
+    EXPECT_EQ(Foco(), "dbeCICContribuinte");
+    EXPECT_TRUE(controlador->Tecla(Foco(), TTeclaDigitar::Enter));  // the CNPJ as it is
+    Digita("003");
+    controlador->Salvar();
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->cdsKOVA.RecordCount(), 3);
+    EXPECT_EQ(F("Referencia").AsString(), "003");
+    EXPECT_EQ(F("Telefone").AsString(), "1133334444");
+}
+
 // A slip without amounts is refused for its total, which nobody types: the person is sent to the
 // principal's box and told so, and what they type next goes there.
 TEST_F(ControladorDigitarTest, TotalZeroLevaACaixaDoPrincipal) {
