@@ -417,6 +417,7 @@ bool TfrmDigitar::PerguntaDataPagamento() {
         if (d != pag.AsDate()) pag.SetAsDate(d);
     }
     for (;;) {
+        ultimoReportado_.clear();
         if (!DialogoDataPagamento()) return false;
         std::string recusa;
         if (!pag.IsNull() && Clock::Today() > pag.AsDate()) {
@@ -425,7 +426,7 @@ bool TfrmDigitar::PerguntaDataPagamento() {
             recusa = RecusaDaDataDePagamento();
         }
         if (recusa.empty()) return true;
-        Reportar(recusa);
+        if (recusa != ultimoReportado_) Reportar(recusa);
     }
 }
 

@@ -280,6 +280,7 @@ bool TfrmDigitar::ReceitaEncontrada() {
 void TfrmDigitar::Reportar(const std::string& mensagem) {
     if (dm_.ModoImportacao) throw ECritica(mensagem);
     if (!dm_.ModoSilencioso) {
+        ultimoReportado_ = mensagem;
         MessageDlg(mensagem, TMsgDlgType::mtError, TMsgDlgButtons::mbOK);
     } else {
         dm_.UltimoErro = mensagem;

@@ -167,6 +167,9 @@ private:
     bool somandoTotal_ = false;
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
+    // The last message shown to the person (a box's refusal told while typing is not told again
+    // when the box is confirmed).
+    std::string ultimoReportado_;
     // Puts the focus on the box of a field (on screen).
     void FocarCampo(const std::string& campo);
     bool Editando() const;

@@ -17,6 +17,7 @@
 #include "Ajuda.h"
 #include "DialogosQt.h"
 #include "Dialogs.h"
+#include "Janela.h"
 #include "Navegacao.h"
 #include "PintorQt.h"
 #include "QtTexto.h"
@@ -132,7 +133,7 @@ FrmVisualizar::FrmVisualizar(const std::vector<TPagina>& paginas, TFluxosImpress
         if (AposImprimir) AposImprimir();
     });
     connect(btnFechar, &QAction::triggered, this, &QDialog::close);
-    resize(1040, 760);
+    CabeNaTela(*this, QSize(1040, 760));
 }
 
 FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), fluxos_(relatorio) {
@@ -188,7 +189,7 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
 
     ckbNaoImpressos->setChecked(true);
     ckbNaoImpressosClick();
-    resize(1000, 520);
+    CabeNaTela(*this, QSize(1000, 520));
 }
 
 FrmImprimir::~FrmImprimir() {

@@ -28,6 +28,7 @@
 #include "FrmImprimir.h"
 #include "FrmUtilitarios.h"
 #include "Incorporacao.h"
+#include "Janela.h"
 #include "Navegacao.h"
 #include "QtTexto.h"
 #include "SaidasImpressao.h"
@@ -194,7 +195,7 @@ FrmPrincipal::FrmPrincipal(TqrpKOVA& relatorio, QWidget* pai)
     Timer->start();
     TimerTimer();
     AtualizaMenus();
-    resize(760, 480);
+    CabeNaTela(*this, QSize(760, 480));
 }
 
 void FrmPrincipal::TimerTimer() {

@@ -14,6 +14,7 @@
 #include "Clock.h"
 #include "DialogosQt.h"
 #include "Dialogs.h"
+#include "Janela.h"
 #include "ModeloGrade.h"
 #include "QtTexto.h"
 #include "RestauracaoCopia.h"
@@ -210,7 +211,7 @@ FrmConsulta::FrmConsulta(Tipo tipo, QWidget* pai) : QDialog(pai), tipo_(tipo) {
         cbxUFChange();
     }
     dbgSolicitacaoKOVA->resizeColumnsToContents();
-    resize(720, 480);
+    CabeNaTela(*this, QSize(720, 480));
 }
 
 FrmConsulta::~FrmConsulta() {

@@ -12,6 +12,7 @@
 #include "DM.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
+#include "Janela.h"
 #include "QtTexto.h"
 
 namespace kova {
@@ -69,7 +70,7 @@ public:
         });
         layout->addWidget(barra);
         layout->addWidget(texto_, 1);
-        resize(760, 560);
+        CabeNaTela(*this, QSize(760, 560));
     }
 
     void Mostra(const std::string& pagina) {

@@ -133,18 +133,31 @@ bool DataPagamento(const TPedidoDialogo& pedido) {
     botoes->addButton(Q("&Cancelar"), QDialogButtonBox::RejectRole);
     ok->setDefault(true);
     layout->addWidget(botoes);
+    // A date is written once it is one: the days and months passed through while a date is typed
+    // over another ("00/12/2026") are no date, and are told only if the person confirms them.
     auto grava = [&campo, data] {
         const std::string texto = C(data->text());
-        if (!data->hasAcceptableInput() || texto == campo.Text()) return;
+        TDate d;
+        if (!data->hasAcceptableInput() || texto == campo.Text() || !TryStrToDate(texto, d)) return;
         Protege([&] { campo.SetText(texto); });
     };
     QObject::connect(data, &QLineEdit::textEdited, &dialogo, grava);
     QObject::connect(botoes, &QDialogButtonBox::accepted, &dialogo, [&] {
+        const std::string texto = C(data->text());
+        TDate d;
+        if (data->hasAcceptableInput() && !TryStrToDate(texto, d)) {
+            kova::MessageDlg("'" + texto + "' não é uma data válida", TMsgDlgType::mtError);
+            data->setFocus();
+            data->selectAll();
+            return;
+        }
         grava();
         dialogo.accept();
     });
     QObject::connect(botoes, &QDialogButtonBox::rejected, &dialogo, &QDialog::reject);
     data->setFocus();
+    // What is typed replaces the date proposed.
+    data->selectAll();
     return dialogo.exec() == QDialog::Accepted;
 }
 

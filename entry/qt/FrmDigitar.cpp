@@ -30,6 +30,7 @@
 #include "Ajuda.h"
 #include "CaixasDigitar.h"
 #include "DialogosQt.h"
+#include "Janela.h"
 #include "ModeloGrade.h"
 #include "Navegacao.h"
 #include "PesquisaKOVA.h"
@@ -133,8 +134,9 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai)
     auto* layout = new QVBoxLayout(this);
     MontaBarra(*layout);
     abas_ = new QTabWidget;
-    abas_->addTab(MontaPaginaKOVA(), Q("KOVA"));
-    abas_->addTab(MontaPesquisa(), Q("Pesquisar"));
+    // Each page scrolls inside the window, so the window fits a small screen.
+    abas_->addTab(Rolavel("tbsKOVA", MontaPaginaKOVA()), Q("KOVA"));
+    abas_->addTab(Rolavel("tbsPesquisar", MontaPesquisa()), Q("Pesquisar"));
     layout->addWidget(abas_, 1);
     connect(abas_, &QTabWidget::currentChanged, this,
             [this](int i) { form_.PaginaAtiva = NomeDe(abas_->widget(i)); });
@@ -183,7 +185,11 @@ FrmDigitar::FrmDigitar(TfrmDigitar& form, TDM& dm, QWidget* pai)
         std::max(titulo_->sizeHint().height(), Controle("GBBancos")->sizeHint().height());
     titulo_->setFixedHeight(alturaTopo);
     Controle("GBBancos")->setFixedHeight(alturaTopo);
-    resize(980, 640);
+    // As large as the slip page whole, where the screen allows (Reabre): it scrolls only on a
+    // screen too small for it.
+    auto* area = static_cast<QScrollArea*>(Controle("tbsKOVA"));
+    const QSize moldura = sizeHint() - area->sizeHint();
+    resize((area->widget()->sizeHint() + moldura + QSize(4, 4)).expandedTo(QSize(980, 640)));
 }
 
 void FrmDigitar::Reabre() {
@@ -191,18 +197,7 @@ void FrmDigitar::Reabre() {
     // opening is no exit from it (leaving a period picker would write its period into the new
     // slip, and its refusal would take the keys the person is typing).
     controlador_.Reabre();
-    CabeNaTela();
-}
-
-void FrmDigitar::CabeNaTela() {
-    // The window, its frame and its footer inside the screen's free area, centred on it.
-    QScreen* tela = screen();
-    if (!tela) return;
-    const QRect livre = tela->availableGeometry();
-    const int moldura = 32;
-    const QSize tamanho = size().boundedTo(livre.size() - QSize(moldura, 2 * moldura));
-    resize(tamanho.expandedTo(minimumSizeHint().boundedTo(tamanho)));
-    move(livre.center() - QPoint(width() / 2, (height() + moldura) / 2));
+    CabeNaTela(*this, size());
 }
 
 FrmDigitar::~FrmDigitar() {
@@ -221,6 +216,18 @@ void FrmDigitar::Registra(const std::string& nome, QWidget* w) {
     widgets_[nome] = w;
     nomes_[w] = nome;
     w->setObjectName(QString::fromStdString(nome));
+}
+
+QWidget* FrmDigitar::Rolavel(const std::string& nome, QWidget* pagina) {
+    auto* area = new QScrollArea;
+    area->setWidgetResizable(true);
+    area->setFrameShape(QFrame::NoFrame);
+    area->setWidget(pagina);
+    // The page of the form is what its tab shows.
+    nomes_.erase(pagina);
+    pagina->setObjectName(QString());
+    Registra(nome, area);
+    return area;
 }
 
 QWidget* FrmDigitar::Controle(const std::string& nome) const {

@@ -61,7 +61,8 @@ private:
     QWidget* MontaPaginaKOVA();
     QWidget* MontaPesquisa();
     void Registra(const std::string& nome, QWidget* w);
-    void CabeNaTela();
+    // A page in a scroll area, which takes the page's name.
+    QWidget* Rolavel(const std::string& nome, QWidget* pagina);
     // Before the screen is shown again: its size and place, and no box left from the last showing.
     void Reabre();
 

@@ -12,6 +12,7 @@
 #include <QFileSystemModel>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -186,6 +187,13 @@ TEST_F(TelasTest, PreviaImprimeComoPrimeiraAcaoPelasTeclasAltSemJanelaDeImpressa
     QTest::keyClick(&f, Qt::Key_V, Qt::AltModifier);  // "&Visualizar"
     QWidget* previa = Previa();
     ASSERT_NE(previa, nullptr);
+    // The list and the preview lie inside the screen's free area, room left for a frame.
+    for (QWidget* janela : {static_cast<QWidget*>(&f), previa}) {
+        const QRect livre = janela->screen()->availableGeometry();
+        EXPECT_TRUE(livre.contains(janela->geometry().adjusted(-4, -24, 4, 4)))
+            << janela->windowTitle().toStdString() << " " << janela->width() << "x"
+            << janela->height() << " de " << livre.width() << "x" << livre.height();
+    }
     Ativa(previa);
     QTest::keyClick(previa, Qt::Key_I, Qt::AltModifier);  // "&Imprimir" of the preview, first print
     EXPECT_EQ(Situacao(1), "I");

@@ -34,7 +34,9 @@ class Falha(Exception):
 class Sessao:
     """One display with its window manager and, in turn, runs of the program."""
 
-    def __init__(self, kova, dados, capturas):
+    def __init__(self, kova, dados, capturas, tela=(1366, 768), escala=None):
+        self.largura, self.altura = tela
+        self.escala = escala
         self.kova = os.path.abspath(kova)
         self.capturas = os.path.abspath(capturas)
         self.pasta = tempfile.mkdtemp(prefix="kova_tela_")
@@ -71,7 +73,8 @@ class Sessao:
             numero = sorte.randrange(200, 30000)
             leitura, escrita = os.pipe()
             xvfb = subprocess.Popen(
-                ["Xvfb", ":%d" % numero, "-displayfd", str(escrita), "-screen", "0", "1366x768x24",
+                ["Xvfb", ":%d" % numero, "-displayfd", str(escrita), "-screen", "0",
+                 "%dx%dx24" % (self.largura, self.altura),
                  "-nolisten", "tcp"],
                 pass_fds=(escrita,), stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                 start_new_session=True)
@@ -203,7 +206,7 @@ class Sessao:
         self.teclas("Return")
 
     def dentro_da_tela(self):
-        """The active window, footer included, lies inside the 1366x768 screen."""
+        """The active window, footer included, lies inside the screen."""
         janela = self.x(["xdotool", "getactivewindow"]).decode().strip()
         info = {}
         for linha in self.x(["xwininfo", "-id", janela]).decode().splitlines():
@@ -211,7 +214,7 @@ class Sessao:
             info[chave] = valor.strip()
         x, y = int(info["Absolute upper-left X"]), int(info["Absolute upper-left Y"])
         largura, altura = int(info["Width"]), int(info["Height"])
-        if x < 0 or y < 0 or x + largura > 1366 or y + altura > 768:
+        if x < 0 or y < 0 or x + largura > self.largura or y + altura > self.altura:
             raise Falha('"%s" sai da tela: %dx%d em %d,%d' % (self.ativa(), largura, altura, x, y))
 
     def captura(self, nome):
@@ -228,6 +231,9 @@ class Sessao:
         env["KOVA_SYSDIR"] = self.sysdir + "/"
         # No printer: the machine's own print service is never reached.
         env["CUPS_SERVER"] = os.path.join(self.pasta, "sem-cups.sock")
+        if self.escala:
+            # A screen scaled as Windows and desktops do for small, dense screens.
+            env["QT_SCALE_FACTOR"] = str(self.escala)
         if dezembro:
             env["LD_PRELOAD"] = LIBFAKETIME
             env["FAKETIME"] = "@" + DIA_DE_DEZEMBRO
@@ -521,6 +527,92 @@ def cenario_teclas_de_uma_vez(s):
                     "ValorPrincipal": 33.0})
 
 
+def cenario_datas_e_caixas_recusadas(s):
+    """A payment date before today keeps its box open; a CEP short of a digit and a slip without
+    amounts keep the person where they can mend them."""
+    s.teclas("alt+n")
+    s.digita("12")
+    s.digita("10011")
+    s.digita("10122026")
+    s.janela("Data de Pagamento")
+    s.digita("08122026", enter=False)  # yesterday: the date's check tells at once
+    s.confirma("Erro")
+    s.janela("Data de Pagamento")
+    s.teclas("Return")  # Ok with the refused date: the box stays, nothing told twice
+    s.janela("Data de Pagamento")
+    s.captura("pagamento_recusado_fica")
+    s.digita("10122026")
+    s.janela(TELA)
+    s.digita("52998224725")  # the taxpayer's name and address come from their earlier slips
+    s.teclas("Return", "Return", "Return")  # the period as proposed
+    s.teclas("Return", "Return", "Return", "Return")  # boxes 06 to 09 left at 0
+    s.teclas("Return", "Return", "Return", "Return", "Return", "Return")  # boxes 15 to 20
+    s.digita("6990000")  # box 21 short of a digit
+    s.confirma("Erro")
+    s.janela(TELA)
+    s.digita("69900000")
+    s.teclas("alt+s")
+    s.confirma("Erro")  # no amount: the total, and the principal's box named
+    s.janela(TELA)
+    s.digita("45")  # lands in box 06
+    s.teclas("alt+s")
+    s.nenhum_dialogo(0.6)
+    ultima_kova(s, {"ValorPrincipal": 45.0, "TotalRecolher": 45.0, "CEP": "69900-000",
+                    "DataPagamento": "2026-12-10", "RazaoSocial": "EMPRESA DE TESTE LTDA"})
+
+
+def cenario_contribuinte_digitado_uma_vez(s):
+    """A second slip for a taxpayer with earlier slips: the CPF brings the name and address; at
+    most 50 keys from the new slip to the save. Then one more from the slip in front."""
+    antes = len(s.kovas())
+    teclas = 0
+
+    def tecla(*t):
+        nonlocal teclas
+        teclas += len(t)
+        s.teclas(*t)
+
+    def digita(texto):
+        nonlocal teclas
+        teclas += len(texto) + 1
+        s.digita(texto)
+
+    tecla("alt+n")
+    digita("12")
+    digita("10011")
+    digita("10122026")
+    s.janela("Data de Pagamento")
+    tecla("Return")
+    s.janela(TELA)
+    digita("52998224725")
+    tecla("Return", "Return", "Return")  # the period as proposed
+    digita("77")
+    tecla("alt+s")
+    s.nenhum_dialogo(0.6)
+    if teclas > 50:
+        raise Falha("a segunda KOVA do contribuinte levou %d teclas" % teclas)
+    kovas = s.kovas()
+    if len(kovas) != antes + 1:
+        raise Falha("a segunda KOVA do contribuinte não foi gravada")
+    ultima_kova(s, {"CICContribuinte": "52998224725", "RazaoSocial": "EMPRESA DE TESTE LTDA",
+                    "Endereco": "RUA DAS FLORES 100", "Municipio": "RIO BRANCO", "UF": "AC",
+                    "CEP": "69900-000", "ValorPrincipal": 77.0})
+    # From the slip in front: the dates and the period typed, the rest kept.
+    s.teclas("alt+p")
+    s.digita("10122026")
+    s.confirma("Data de Pagamento")
+    s.janela(TELA)
+    s.teclas("Return", "Return", "Return", "Return")  # the CPF, the period as proposed
+    s.teclas("alt+s")
+    s.nenhum_dialogo(0.6)
+    kovas = s.kovas()
+    if len(kovas) != antes + 2:
+        raise Falha("a KOVA a partir da anterior não foi gravada")
+    ultima_kova(s, {"CICContribuinte": "52998224725", "RazaoSocial": "EMPRESA DE TESTE LTDA",
+                    "UFFavorecida": "AC", "Receita": "100110", "ValorPrincipal": 77.0})
+    print("segunda KOVA do contribuinte: %d teclas" % teclas)
+
+
 def cenario_pesquisa_por_cnpj(s):
     s.menu("alt+o", "p")
     s.janela(TELA)
@@ -660,12 +752,81 @@ def cenario_remover_impressas(s):
         raise Falha("o programa terminou com falha")
 
 
+def cenario_janelas_cabem(s):
+    """Every window of a clerk's day lies inside a small or scaled screen, its buttons reachable:
+    the entry screen and its search page, the print list and the preview, the removal, the help."""
+    nova_kova(s)
+    s.dentro_da_tela()
+    s.captura("digitar")
+    digita_acre_regime_especial(s)
+    s.digita("150")
+    s.teclas("Return", "Return", "Return")
+    completa_e_salva(s)
+    s.dentro_da_tela()
+    s.captura("digitar_salva")
+    s.teclas("Escape")
+    s.espera(lambda: s.visiveis(TELA) == 0, "a digitação fechar")
+    s.menu("alt+o", "p")
+    s.janela(TELA)
+    s.dentro_da_tela()
+    s.captura("pesquisa")
+    s.teclas("Escape")
+    s.espera(lambda: s.visiveis(TELA) == 0, "a digitação fechar")
+    s.menu("alt+o", "i")
+    s.janela("Imprimir KOVA")
+    s.dentro_da_tela()
+    s.captura("imprimir")
+    s.teclas("alt+v")
+    s.janela("Visualizar KOVA")
+    s.dentro_da_tela()
+    s.captura("visualizar")
+    s.teclas("alt+f")  # the preview's own Fechar, on screen
+    s.janela("Imprimir KOVA")
+    s.teclas("Escape")
+    s.menu("alt+u", "r")
+    s.janela("Remover KOVA impressas")
+    s.dentro_da_tela()
+    s.captura("remover")
+    s.teclas("Escape")
+    s.menu("alt+j", "a")
+    s.janela("Ajuda do KOVA - Janela principal")
+    s.dentro_da_tela()
+    s.captura("ajuda")
+    s.teclas("Escape")
+    s.janela(PRINCIPAL)
+    s.dentro_da_tela()
+    s.menu("alt+o", "s")
+    s.confirma("Confirmação")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha")
+
+
+def pequena(a):
+    """The windows on a small screen (1024x768) and on a laptop's at 125 % (1366x768)."""
+    for tela, escala in (((1024, 768), None), ((1366, 768), 1.25)):
+        nome = "%dx%d%s" % (tela[0], tela[1], "" if escala is None else "_%d" % int(escala * 100))
+        s = Sessao(a.kova, a.dados, os.path.join(a.capturas, nome), tela, escala)
+        try:
+            s.inicia_tela()
+            s.inicia_programa()
+            cenario_janelas_cabem(s)
+            print("ok: janelas em %s" % nome)
+        except (Falha, subprocess.TimeoutExpired) as e:
+            s.relata_falha("janelas em " + nome, e, "falha", "saída do programa")
+            return 1
+        finally:
+            s.encerra()
+    return 0
+
+
 def main():
     argumentos = argparse.ArgumentParser()
     argumentos.add_argument("--kova", required=True)
     argumentos.add_argument("--dados", required=True)
     argumentos.add_argument("--capturas", required=True)
     argumentos.add_argument("--gerador", required=True, help="bench/gera_incorporacao.py")
+    argumentos.add_argument("--pequena", action="store_true",
+                            help="only the windows on a small and on a scaled screen")
     a = argumentos.parse_args()
     for programa in ("Xvfb", "openbox", "xdotool", "xprop", "xwininfo", "import"):
         if not shutil.which(programa):
@@ -674,6 +835,8 @@ def main():
     if not LIBFAKETIME:
         print("falta a libfaketime (scripts/setup.sh a instala)")
         return 1
+    if a.pequena:
+        return pequena(a)
     s = Sessao(a.kova, a.dados, a.capturas)
     inicio = time.time()
     etapa = "início"
@@ -689,6 +852,9 @@ def main():
                                ("meia KOVA mantida", cenario_meia_kova_mantida),
                                ("vencimento passado corrigido", cenario_vencimento_passado),
                                ("teclas de uma vez", cenario_teclas_de_uma_vez),
+                               ("datas e caixas recusadas", cenario_datas_e_caixas_recusadas),
+                               ("contribuinte digitado uma vez",
+                                cenario_contribuinte_digitado_uma_vez),
                                ("pesquisa por CNPJ", cenario_pesquisa_por_cnpj),
                                ("F1 abre o tópico", cenario_f1_abre_o_topico),
                                ("pesquisa", cenario_pesquisa),

@@ -14,6 +14,9 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
@@ -203,6 +206,24 @@ TEST_F(FrmDigitarTest, UmaKOVADigitadaTeclaATeclaEGravada) {
         EXPECT_GE(std::max(a, b) / std::min(a, b), 4.5);
     }
     Captura("digitar_salva");
+}
+
+// The screen fits a small screen with everything reachable: 1024x768, or 1366x768 at 125 % (a
+// screen of 1093x614 to the program), less a panel and the window's frame.
+TEST_F(FrmDigitarTest, CabeEmTelaPequena) {
+    Abre();
+    // Where the screen has room, the slip page shows whole, with no scroll bar.
+    auto* area = qobject_cast<QScrollArea*>(W("tbsKOVA"));
+    ASSERT_NE(area, nullptr);
+    if (tela->screen()->availableGeometry().height() >= 800) {
+        EXPECT_FALSE(area->verticalScrollBar()->isVisible());
+    }
+    const QSize minimo = tela->minimumSizeHint();
+    EXPECT_LE(minimo.width(), 1000);
+    EXPECT_LE(minimo.height(), 540);
+    tela->resize(1000, 540);
+    QApplication::processEvents();
+    EXPECT_EQ(tela->size(), QSize(1000, 540));
 }
 
 TEST_F(FrmDigitarTest, CampoRecusadoGuardaOFocoNaCaixa) {
@@ -631,7 +652,8 @@ TEST_F(DialogosQtTest, DataDePagamentoPorTeclado) {
         EXPECT_EQ(d.windowTitle(), QStringLiteral("Data de Pagamento"));
         auto* caixa = d.findChild<QLineEdit*>(QStringLiteral("dbeDataPagamento"));
         ASSERT_NE(caixa, nullptr);
-        caixa->selectAll();
+        // Typed over the date proposed, which the box opens selected: no day passed through on
+        // the way ("00/03/2024") is written or refused.
         QTest::keyClicks(caixa, QStringLiteral("20032024"));
         QTest::keyClick(caixa, Qt::Key_Return);  // Enter in the box confirms
     });
