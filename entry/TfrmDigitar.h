@@ -54,7 +54,7 @@ public:
     bool TimerAtivo = false;
     // The grid's selected column on the search page.
     int ColunaGrade = 0;
-    static constexpr int kColunasGrade = 14;
+    static constexpr int kColunasGrade = 15;
 
     // Requests to the view: the screen closed (ends a modal display), bring the window to the
     // front, run the slip report for the current slip.

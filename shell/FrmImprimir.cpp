@@ -156,6 +156,7 @@ FrmImprimir::FrmImprimir(TqrpKOVA& relatorio, QWidget* pai) : QDialog(pai), flux
     modelo = new ModeloGrade(DM->cdsKOVA, ColunasDaKOVA(), this);
     dbgSolicitacaoKOVA = new QTableView;
     dbgSolicitacaoKOVA->setModel(modelo);
+    dbgSolicitacaoKOVA->horizontalHeader()->setMaximumSectionSize(kLarguraMaximaColunaKOVA);
     dbgSolicitacaoKOVA->setSelectionBehavior(QAbstractItemView::SelectRows);
     dbgSolicitacaoKOVA->setSelectionMode(QAbstractItemView::SingleSelection);
     dbgSolicitacaoKOVA->verticalHeader()->hide();

@@ -479,6 +479,7 @@ QWidget* FrmDigitar::MontaPesquisa() {
         RefrescaGrade();
     };
     grade_->setModel(modeloGrade_);
+    grade_->horizontalHeader()->setMaximumSectionSize(kLarguraMaximaColunaKOVA);
     grade_->setSelectionBehavior(QAbstractItemView::SelectRows);
     grade_->setSelectionMode(QAbstractItemView::SingleSelection);
     grade_->setEditTriggers(QAbstractItemView::NoEditTriggers);

@@ -4,6 +4,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
+#include "FormatacaoImpressao.h"
 #include "QtTexto.h"
 
 namespace kova {
@@ -28,8 +29,9 @@ QVariant ModeloGrade::data(const QModelIndex& indice, int papel) const {
     if (papel != Qt::DisplayRole) return {};
     TField* f = tabela_.FindField(coluna.campo);
     if (!f) return {};
-    return Q(
-        const_cast<TDataSet&>(tabela_).DisplayTextAt(linhas_[size_t(indice.row())], f->Index()));
+    const std::string texto =
+        const_cast<TDataSet&>(tabela_).DisplayTextAt(linhas_[size_t(indice.row())], f->Index());
+    return Q(coluna.formata ? coluna.formata(texto) : texto);
 }
 
 QVariant ModeloGrade::headerData(int secao, Qt::Orientation orientacao, int papel) const {
@@ -111,23 +113,37 @@ void AjustaColunas(QTableView& grade) {
     }
 }
 
+namespace {
+
+// A reference "PMMAAAA" as its month and year; an instalment number as it is.
+std::string MesDaReferencia(const std::string& r) {
+    return r.size() == 7 ? r.substr(1, 2) + "/" + r.substr(3, 4) : r;
+}
+
+std::string TextoSituacao(const std::string& s) {
+    return s == "I" ? "Impressa" : s == "A" ? "Alterada" : s == "N" ? "Não impressa" : s;
+}
+
+}  // namespace
+
 std::vector<TColunaGrade> ColunasDaKOVA() {
     const auto direita = Qt::AlignRight | Qt::AlignVCenter;
     const auto centro = Qt::AlignCenter;
     const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
     return {{"IdKOVA", "KOVA", centro, esquerda},
-            {"UFFavorecida", "UF Favorecida", centro, esquerda},
-            {"Receita", "Receita", centro, esquerda},
-            {"CICContribuinte", "CNPJ ou CPF do Contribuinte", esquerda, esquerda},
+            {"UFFavorecida", "UF", centro, esquerda},
+            {"RazaoSocial", "Contribuinte", esquerda, esquerda},
+            {"CICContribuinte", "CNPJ ou CPF", esquerda, esquerda, &FormataCIC},
+            {"Receita", "Receita", centro, esquerda, &TextoReceita},
+            {"Referencia", "Referência", centro, esquerda, &MesDaReferencia},
+            {"TotalRecolher", "Total a Recolher", direita, direita},
+            {"DataVencimento", "Vencimento", centro, esquerda},
+            {"Situacao", "Situação", esquerda, esquerda, &TextoSituacao},
             {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
-            {"Referencia", "Referência", esquerda, esquerda},
             {"ValorPrincipal", "Valor Principal", direita, direita},
-            {"AtualizacaoMonetaria", "Atualização Monetaria", direita, direita},
+            {"AtualizacaoMonetaria", "Atualização Monetária", direita, direita},
             {"Juros", "Juros", direita, direita},
             {"Multa", "Multa", direita, direita},
-            {"TotalRecolher", "Total a Recolher", direita, direita},
-            {"DataVencimento", "Data Vencimento", centro, esquerda},
-            {"Situacao", "Situação", centro, esquerda},
             {"DataHora", "Data Hora", centro, esquerda}};
 }
 

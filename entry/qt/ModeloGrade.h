@@ -17,6 +17,8 @@ struct TColunaGrade {
     std::string titulo;
     Qt::Alignment alinhamento = Qt::AlignLeft | Qt::AlignVCenter;
     Qt::Alignment alinhamentoTitulo = Qt::AlignLeft | Qt::AlignVCenter;
+    // What a person reads instead of the stored text (a revenue with its dash), or null.
+    std::string (*formata)(const std::string&) = nullptr;
 };
 
 class ModeloGrade : public QAbstractTableModel {
@@ -50,7 +52,11 @@ private:
 // it shows: measured before, every row would be (with many slips, every slip read from the file).
 void AjustaColunas(QTableView& grade);
 
-// The columns of a grid of slips (the entry screen's search page, the print list).
+// The columns of a grid of slips (the entry screen's search page, the print list): first what a
+// clerk picks a slip by (its number, state, taxpayer, revenue, period, total, due date and
+// situation), as they read it; then the rest.
 std::vector<TColunaGrade> ColunasDaKOVA();
+// The widest a column of a grid of slips is made to fit its contents (a long name is cut).
+constexpr int kLarguraMaximaColunaKOVA = 240;
 
 }  // namespace kova

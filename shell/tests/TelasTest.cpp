@@ -23,6 +23,7 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "Clock.h"
@@ -156,6 +157,38 @@ TEST_F(TelasTest, ListaSemKOVANaoImpressaDesligaOsBotoes) {
     EXPECT_TRUE(f.btnImprimir->isEnabled());
 }
 
+// A clerk picks a slip from the list by what they know of it, read as on paper, and the total, the
+// due date and the situation fit a 1366-pixel screen without scrolling.
+TEST_F(TelasTest, ListaMostraOQueOFuncionarioProcura) {
+    const std::string nome(dm->cdsKOVA.FieldByName("RazaoSocial").Size(), 'M');
+    dm->cdsKOVA.Append();
+    PreencheKOVAValida(*dm);
+    dm->cdsKOVA.FieldByName("RazaoSocial").SetAsString(nome);
+    dm->cdsKOVA.FieldByName("Referencia").SetAsString("1102026");
+    dm->cdsKOVA.Post();
+    FrmImprimir f(*relatorio);
+    f.show();
+    QApplication::processEvents();
+    std::map<std::string, std::string> linha;
+    for (int c = 0; c < f.modelo->columnCount(); ++c) {
+        linha[C(f.modelo->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString())] =
+            C(f.modelo->data(f.modelo->index(0, c), Qt::DisplayRole).toString());
+    }
+    EXPECT_EQ(linha["Contribuinte"], nome);
+    EXPECT_EQ(linha["CNPJ ou CPF"], "11.222.333/0001-81");
+    EXPECT_EQ(linha["Receita"], "10004-8");
+    EXPECT_EQ(linha["Referência"], "10/2026");
+    EXPECT_EQ(linha["Situação"], "Não impressa");
+    int largura = 0;
+    for (int c = 0; c < f.modelo->columnCount(); ++c) {
+        largura += f.dbgSolicitacaoKOVA->columnWidth(c);
+        if (f.modelo->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString() == Q("Situação")) {
+            break;
+        }
+    }
+    EXPECT_LE(largura, 1300);
+}
+
 TEST_F(TelasTest, ImprimirTodasPelaListaMarcaEEsvazia) {
     KOVAs(3);
     const std::string pdf = ParaPDF("kova_lista");
@@ -163,7 +196,7 @@ TEST_F(TelasTest, ImprimirTodasPelaListaMarcaEEsvazia) {
     f.show();
     EXPECT_EQ(f.modelo->rowCount(), 3);
     EXPECT_EQ(f.modelo->headerData(6, Qt::Horizontal, Qt::DisplayRole).toString(),
-              QStringLiteral("Valor Principal"));
+              QStringLiteral("Total a Recolher"));
     EXPECT_EQ(f.modelo->data(f.modelo->index(0, 6), Qt::DisplayRole).toString(),
               QStringLiteral("100,00"));
     Captura(f, "lista");

@@ -291,10 +291,10 @@ TEST_F(FrmDigitarTest, ExclusaoPesquisaEOrdem) {
     auto* grade = qobject_cast<QTableView*>(W("dbgSolicitacaoKOVA"));
     EXPECT_EQ(grade->model()->rowCount(), 2);
     EXPECT_EQ(grade->model()->headerData(3, Qt::Horizontal).toString(),
-              QStringLiteral("CNPJ ou CPF do Contribuinte"));
+              QStringLiteral("CNPJ ou CPF"));
     Captura("digitar_pesquisa");
     grade->setFocus();
-    grade->setCurrentIndex(grade->model()->index(0, 13));
+    grade->setCurrentIndex(grade->model()->index(0, TfrmDigitar::kColunasGrade - 1));
     QTest::keyClick(grade, Qt::Key_Return);  // Enter on the last column goes back to the first
     EXPECT_EQ(grade->currentIndex().column(), 0);
     EXPECT_EQ(F("IdKOVA").AsInteger(), 1);
