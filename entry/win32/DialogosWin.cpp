@@ -93,9 +93,9 @@ protected:
     virtual bool Desenha(const DRAWITEMSTRUCT&) { return false; }
     virtual bool Ponteiro(HWND) { return false; }
 
-    // A control of the dialog in its font; null only for an optional one that could not be made.
+    // A control of the dialog, in its font.
     HWND Cria(const wchar_t* classe, const std::wstring& texto, DWORD estilo, int id, const RECT& r,
-              DWORD estiloEstendido = 0, bool opcional = false);
+              DWORD estiloEstendido = 0);
     // The room a text takes in the dialog's font, its lines broken to fit the width given.
     SIZE Mede(const std::wstring& texto, int largura) const;
     // Dialog units and pixels at 96 dots per inch, in the screen's pixels.
@@ -109,7 +109,8 @@ protected:
     // The inside made as large as given, never beyond the work area, and the dialog centred over
     // its owner.
     void Tamanho(int largura, int altura);
-    // A row of buttons of one width from (x, y), the first one the default; its width.
+    // A row of buttons of one width: how wide it is, and the row made from (x, y) with the default
+    // button given.
     int LarguraDaFila(const std::vector<Botao>& botoes) const;
     void CriaFila(const std::vector<Botao>& botoes, int padrao, int x, int y);
     int AlturaDoBotao() const { return Y(14); }
@@ -200,14 +201,13 @@ INT_PTR CALLBACK Dialogo::Procedimento(HWND janela, UINT mensagem, WPARAM w, LPA
 }
 
 HWND Dialogo::Cria(const wchar_t* classe, const std::wstring& texto, DWORD estilo, int id,
-                   const RECT& r, DWORD estiloEstendido, bool opcional) {
+                   const RECT& r, DWORD estiloEstendido) {
     const HWND controle =
         CreateWindowExW(estiloEstendido, classe, texto.c_str(), WS_CHILD | WS_VISIBLE | estilo,
                         r.left, r.top, r.right - r.left, r.bottom - r.top, janela_,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
                         static_cast<HINSTANCE>(ContextoVisual::Modulo()), nullptr);
     if (!controle) {
-        if (opcional) return nullptr;
         throw Exception("Não foi possível criar um controle da janela (erro " +
                         std::to_string(GetLastError()) + ")");
     }

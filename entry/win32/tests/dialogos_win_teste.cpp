@@ -68,8 +68,7 @@ LRESULT CALLBACK Principal(HWND janela, UINT mensagem, WPARAM w, LPARAM l) {
     return DefWindowProcW(janela, mensagem, w, l);
 }
 
-void Pergunta(const char* oque, const std::string& texto, TMsgDlgType tipo,
-              TMsgDlgButtons botoes) {
+void Pergunta(const char* oque, const std::string& texto, TMsgDlgType tipo, TMsgDlgButtons botoes) {
     Abre(oque);
     donoVisto = false;
     const TModalResult r = MessageDlg(texto, tipo, botoes);
