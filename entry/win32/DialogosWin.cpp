@@ -1,8 +1,9 @@
 #include "DialogosWin.h"
 
 #include <windows.h>
-// After windows.h, which it needs.
+// After windows.h, which they need.
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -715,6 +716,12 @@ bool DialogosWin::Executar(const TPedidoDialogo& pedido) {
     // Any other request: its text and OK / Cancelar.
     return CaixaMensagem(nullptr, pedido.texto, {{"OK", IDOK}, {"Cancelar", IDCANCEL}}, IDOK)
                .Mostra(pedido.titulo) == IDOK;
+}
+
+bool DialogosWin::AbrirEndereco(const std::string& endereco) {
+    // The system's opener for the address; it returns at once.
+    return reinterpret_cast<INT_PTR>(ShellExecuteW(nullptr, L"open", Largo(endereco).c_str(),
+                                                   nullptr, nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 void DialogosWin::SetBusy(bool busy) {

@@ -15,6 +15,8 @@ public:
     TModalResult MessageDlg(const std::string& text, TMsgDlgType kind,
                             TMsgDlgButtons buttons) override;
     bool Executar(const TPedidoDialogo& pedido) override;
+    // The address in its wide form, whatever the code page of the machine.
+    bool AbrirEndereco(const std::string& endereco) override;
     void SetBusy(bool busy) override;
 
 private:
