@@ -44,6 +44,7 @@ PASSOS = [
     ("link", "^Aten", ["Tab", "Return", "espera:endereco " + ENDERECO, "Escape"], "confirmado"),
     ("texto", "^Outro pedido$", ["Return"], "confirmado"),
     ("ampulheta", None, [], "espera normal"),
+    ("manifesto", None, [], "ativo"),
 ]
 CAPTURAS = {"pergunta-tab": "pergunta.png", "erro-longo": "erro_longo.png", "data-enter": "data.png",
             "produto-enter": "escolha.png", "link": "aviso_link.png"}

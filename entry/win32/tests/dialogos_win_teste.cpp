@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <string>
 
+#include "ContextoVisual.h"
 #include "DialogosWin.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
@@ -172,6 +173,11 @@ void Executa() {
     }
     Resposta(std::string(ocupado ? "espera" : "sem-espera") +
              (GetCursor() != espera ? " normal" : " ainda-espera"));
+
+    // The manifest of the controls' current look is found in the module that links them.
+    Abre("manifesto");
+    const ContextoVisual visual;
+    Resposta(visual.Ativo() ? "ativo" : "ausente");
 }
 
 }  // namespace
