@@ -14,8 +14,9 @@
 # The DLLs land in build-windows/x86_64/bin and build-windows/i686/bin (or $KOVA_WINDOWS_DIR):
 # kovadll.dll (the one shipped: the host programs' calls only), kovadll_teste.dll (the tests'
 # variant, linked from the same objects, which also sets the clock), DllInscE32.Dll,
-# kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe and kova_quedas_em_memoria.exe (the
-# crash and full-disk cases of the table files, run under wine).
+# kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe, kova_quedas_em_memoria.exe (the
+# crash and full-disk cases of the table files, run under wine) and kova_dialogos_win_teste.exe
+# (every kind of dialog box, answered with keys on a display of the test's own).
 # SQLite is built from Debian's source package (scripts/sqlite_fonte.sh), zlib for the host comes
 # from Debian's mingw package; the DLLs are linked statically and need only the system's own DLLs.
 set -euo pipefail
@@ -23,7 +24,8 @@ root="$(cd "$(dirname "$0")/.." && pwd)"
 saida="${KOVA_WINDOWS_DIR:-$root/build-windows}"
 
 "$root/scripts/setup.sh" cmake ninja-build ccache python3 sqlite3 tcl xz-utils build-essential \
-    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev wine wine64
+    g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
+    xvfb openbox xdotool x11-utils imagemagick
 
 "$root/scripts/sqlite_fonte.sh" "$saida/sqlite"
 

@@ -29,6 +29,9 @@
 # 4. imprime through wine's print system on a private queue (windows_impressao.sh).
 # 5. The crash and full-disk cases of the table files, step by step, with the files in memory
 #    (kova_quedas_em_memoria.exe, the same program ctest runs on Linux).
+# 6. Every kind of message box and screen dialog shown for real on a display of its own and
+#    answered with keys (entry/win32/tests/dialogos_win.py; skipped where Xvfb, openbox or xdotool
+#    is missing), pictures of them left in the Windows build's capturas_dialogos.
 set -euo pipefail
 linux="$1"
 windows="$2"
@@ -59,6 +62,12 @@ c="$WINEPREFIX/drive_c"
 
 echo "-- quedas e disco cheio a cada passo, com os arquivos em memória"
 "$wine" "$windows/kova_quedas_em_memoria.exe" || falhou "uma queda ou um disco cheio deixou as tabelas erradas"
+
+echo "-- caixas de diálogo do Windows respondidas pelo teclado"
+status=0
+python3 "$aqui/../../entry/win32/tests/dialogos_win.py" --wine "$wine" \
+    --programa "$windows/kova_dialogos_win_teste.exe" --capturas "$windows/capturas_dialogos" || status=$?
+[ "$status" -eq 0 ] || [ "$status" -eq 77 ] || falhou "caixas de diálogo do Windows"
 # The system directory of the host's kind: a 32-bit program's system32 is wine's syswow64.
 sistema="$c/windows/system32"
 if [ -d "$c/windows/syswow64" ] && i686-w64-mingw32-objdump -f "$windows/kovadll.dll" 2>/dev/null | grep -q 'pei-i386'; then
