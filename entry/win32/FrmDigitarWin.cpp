@@ -23,10 +23,10 @@ constexpr UINT_PTR kTimerDaTela = 1;
 constexpr int kPrimeiroComando = 1000;
 
 // The toolbar's buttons in order ("" a separator); the navigator's four carry their own captions.
-constexpr const char* kBotoes[] = {"btnIncluir", "btnAlterar", "btnExcluir", "",
-                                   "btnSalvar",  "btnDesfazer", "",          "navPrimeiro",
-                                   "navAnterior", "navProximo", "navUltimo", "",
-                                   "btnImprimir", "btnAjuda",   "btnFechar"};
+constexpr const char* kBotoes[] = {"btnIncluir",  "btnAlterar",  "btnExcluir", "",
+                                   "btnSalvar",   "btnDesfazer", "",           "navPrimeiro",
+                                   "navAnterior", "navProximo",  "navUltimo",  "",
+                                   "btnImprimir", "btnAjuda",    "btnFechar"};
 
 struct TColunaWin {
     const char* campo;
@@ -61,8 +61,8 @@ std::wstring Largo(const std::string& texto) {
 
 std::string Estreito(const std::wstring& texto) {
     if (texto.empty()) return {};
-    const int n = WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr,
-                                      nullptr);
+    const int n =
+        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
     std::string s(size_t(n), '\0');
     WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
     return s;
@@ -168,8 +168,8 @@ public:
         }
         // Sharp text on a high-resolution monitor: the window follows its monitor's scale.
         using Consciencia = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
-        if (auto define = reinterpret_cast<Consciencia>(reinterpret_cast<void*>(GetProcAddress(
-                GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")))) {
+        if (auto define = reinterpret_cast<Consciencia>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")))) {
             definida_ = define;
             anterior_ = define(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE_V2);
             if (!anterior_) anterior_ = define(DPI_AWARENESS_CONTEXT_PER_MONITOR_AWARE);
@@ -270,8 +270,8 @@ void FrmDigitarWin::Cria() {
     MontaPesquisa();
     Novo("dbtRegistro", L"STATIC", SS_LEFT | SS_NOPREFIX, "");
     Novo("lblState", L"STATIC", SS_RIGHT | SS_NOPREFIX, "");
-    // The groups and the pages lie under the boxes.
-    for (const char* g : {"GBGuia", "GBValores", "GBAutenticacao", "GBBancos", "#titulo"}) {
+    // The groups and the pages lie under the boxes (the authentication group over the guide's).
+    for (const char* g : {"GBAutenticacao", "GBGuia", "GBValores", "GBBancos", "#titulo"}) {
         SetWindowPos(Acha(g)->h, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     SetWindowPos(abas_, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
@@ -355,13 +355,12 @@ void FrmDigitarWin::MontaPaginaKOVA() {
                 break;
             case TControlKind::Edit: {
                 const TRegraCaixa regra = RegraDaCaixa(*c, dm_.cdsKOVA);
-                HWND h = Novo(c->name, L"EDIT",
-                              WS_TABSTOP | ES_AUTOHSCROLL | (regra.maiusculas ? ES_UPPERCASE : 0),
-                              p);
+                HWND h =
+                    Novo(c->name, L"EDIT",
+                         WS_TABSTOP | ES_AUTOHSCROLL | (regra.maiusculas ? ES_UPPERCASE : 0), p);
                 if (!regra.mascara.empty()) {
                     auto mascara = std::make_unique<TMascaraCaixa>(regra.mascara);
-                    SendMessageW(h, EM_LIMITTEXT, mascara->Formata(std::string(64, '0')).size(),
-                                 0);
+                    SendMessageW(h, EM_LIMITTEXT, mascara->Formata(std::string(64, '0')).size(), 0);
                     Acha(c->name)->mascara = std::move(mascara);
                 } else if (regra.comprimento > 0) {
                     SendMessageW(h, EM_LIMITTEXT, WPARAM(regra.comprimento), 0);
@@ -391,10 +390,9 @@ void FrmDigitarWin::MontaPesquisa() {
     pesquisa_ = Novo("edtPesquisa", L"EDIT", WS_TABSTOP | ES_AUTOHSCROLL, p, false);
     SendMessageW(pesquisa_, EM_SETCUEBANNER, TRUE,
                  reinterpret_cast<LPARAM>(Largo("Nº da KOVA, CNPJ/CPF, nome ou UF").c_str()));
-    grade_ = Novo("dbgSolicitacaoKOVA", WC_LISTVIEWW,
-                  WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS |
-                      LVS_OWNERDATA,
-                  p);
+    grade_ = Novo(
+        "dbgSolicitacaoKOVA", WC_LISTVIEWW,
+        WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA, p);
     SendMessageW(grade_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     for (size_t i = 0; i < std::size(kColunas); ++i) {
@@ -610,8 +608,8 @@ void FrmDigitarWin::Aplica(const TControlState& c) {
         bool iguais = int(c.items.size()) == int(SendMessageW(w->h, CB_GETCOUNT, 0, 0));
         for (size_t i = 0; iguais && i < c.items.size(); ++i) {
             std::wstring item(size_t(SendMessageW(w->h, CB_GETLBTEXTLEN, i, 0)) + 1, L'\0');
-            item.resize(size_t(
-                SendMessageW(w->h, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
+            item.resize(
+                size_t(SendMessageW(w->h, CB_GETLBTEXT, i, reinterpret_cast<LPARAM>(item.data()))));
             iguais = item == Largo(c.items[i]);
         }
         if (!iguais) {
@@ -638,10 +636,9 @@ void FrmDigitarWin::Visibilidade() {
     for (const auto& c : controles_) {
         bool mostra = c->pagina.empty() || c->pagina == form_.PaginaAtiva;
         if (c->doModelo) mostra = mostra && form_.Controles.Showing(c->nome);
-        if (c->nome == "dbeReferencia" || c->nome == "lbldbeReferencia") {
-            // Box 05's caption stays over the pickers; the box itself goes under them.
-            if (c->nome == "dbeReferencia") mostra = mostra && !form_.Controles.Showing("cbxPeriodoDia");
-        }
+        // The period pickers cover box 05 (its caption stays over them).
+        if (c->nome == "dbeReferencia")
+            mostra = mostra && !form_.Controles.Showing("cbxPeriodoDia");
         if (c->nome == "#titulo" || c->nome == "#nome") mostra = mostra && !comBancos;
         const bool visivel = (GetWindowLongW(c->h, GWL_STYLE) & WS_VISIBLE) != 0;
         if (mostra != visivel) ShowWindow(c->h, mostra ? SW_SHOWNA : SW_HIDE);
@@ -822,7 +819,8 @@ void FrmDigitarWin::Fechou() {
 
 LRESULT CALLBACK FrmDigitarWin::ProcJanela(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
     if (msg == WM_NCCREATE) {
-        auto* tela = static_cast<FrmDigitarWin*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
+        auto* tela =
+            static_cast<FrmDigitarWin*>(reinterpret_cast<CREATESTRUCTW*>(lp)->lpCreateParams);
         SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(tela));
         tela->janela_ = h;
     }
@@ -858,6 +856,14 @@ LRESULT FrmDigitarWin::MensagemDoControle(Controle& c, WNDPROC anterior, UINT ms
         const LRESULT r = CallWindowProcW(anterior, c.h, msg, wp, lp);
         FocoEntrou(c.h, reinterpret_cast<HWND>(wp));
         return r;
+    }
+    if (msg == WM_ERASEBKGND && (c.nome.rfind("GB", 0) == 0 || c.nome == "#titulo")) {
+        // A group draws only its frame: what lies inside it, between its boxes, is filled here, as
+        // the window draws nothing under its controls.
+        RECT r;
+        GetClientRect(c.h, &r);
+        FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
+        return 1;
     }
     if (msg == WM_CHAR && c.mascara && (wp == VK_BACK || wp >= L' ')) {
         // The mask lays out what is typed: a character replaces a selected text or is added at the
@@ -955,9 +961,10 @@ LRESULT FrmDigitarWin::Mensagem(UINT msg, WPARAM wp, LPARAM lp) {
             const TControlState* c = nome.empty() ? nullptr : form_.Controles.Find(nome);
             if (c && (c->kind == TControlKind::Edit || c->kind == TControlKind::LookupCombo ||
                       c->kind == TControlKind::ComboBox)) {
-                const int cor = c->color == TColor::Window && IsWindowEnabled(reinterpret_cast<HWND>(lp))
-                                    ? COLOR_WINDOW
-                                    : COLOR_BTNFACE;
+                const int cor =
+                    c->color == TColor::Window && IsWindowEnabled(reinterpret_cast<HWND>(lp))
+                        ? COLOR_WINDOW
+                        : COLOR_BTNFACE;
                 SetBkColor(reinterpret_cast<HDC>(wp), GetSysColor(cor));
                 SetTextColor(reinterpret_cast<HDC>(wp), GetSysColor(COLOR_WINDOWTEXT));
                 return reinterpret_cast<LRESULT>(GetSysColorBrush(cor));
@@ -1153,15 +1160,16 @@ bool FrmDigitarWin::Teclado(const MSG& m) {
                 std::vector<HWND> ordem;
                 for (const auto& k : controles_) {
                     const TControlState* s = k->doModelo ? form_.Controles.Find(k->nome) : nullptr;
-                    const bool alvo = (s && (EhCaixa(*s) || s->kind == TControlKind::Grid ||
-                                             k->nome == "rdbKOVA" || k->nome == "RDGCICContribuinte")) ||
-                                      k->h == pesquisa_;
-                    if (alvo && IsWindowVisible(k->h) && IsWindowEnabled(k->h)) ordem.push_back(k->h);
+                    const bool alvo =
+                        (s && (EhCaixa(*s) || s->kind == TControlKind::Grid ||
+                               k->nome == "rdbKOVA" || k->nome == "RDGCICContribuinte")) ||
+                        k->h == pesquisa_;
+                    if (alvo && IsWindowVisible(k->h) && IsWindowEnabled(k->h))
+                        ordem.push_back(k->h);
                 }
                 // The slip's boxes in the form's creation order.
-                std::stable_sort(ordem.begin(), ordem.end(), [this](HWND a, HWND b) {
-                    return OrdemDe(a) < OrdemDe(b);
-                });
+                std::stable_sort(ordem.begin(), ordem.end(),
+                                 [this](HWND a, HWND b) { return OrdemDe(a) < OrdemDe(b); });
                 if (ordem.empty()) return true;
                 auto it = std::find(ordem.begin(), ordem.end(), m.hwnd);
                 size_t i = it == ordem.end() ? 0 : size_t(it - ordem.begin());
@@ -1216,7 +1224,8 @@ int FrmDigitarWin::OrdemDe(HWND h) const {
         if (c->name == nome) return i;
         ++i;
     }
-    return h == pesquisa_ ? i - 4 : i;
+    // The search box comes just before the grid it narrows.
+    return h == pesquisa_ && h != grade_ ? OrdemDe(grade_) : i;
 }
 
 // ------------------------------------------------------------------ what the controller asks

@@ -59,8 +59,8 @@ private:
     void MontaBarra();
     void MontaPaginaKOVA();
     void MontaPesquisa();
-    HWND Novo(const std::string& nome, const wchar_t* classe, DWORD estilo, const std::string& pagina,
-              bool doModelo = true, const std::wstring& texto = L"");
+    HWND Novo(const std::string& nome, const wchar_t* classe, DWORD estilo,
+              const std::string& pagina, bool doModelo = true, const std::wstring& texto = L"");
     void Fontes();
     void Dispoe();
     int E(int medida) const { return MulDiv(medida, dpi_, 96); }

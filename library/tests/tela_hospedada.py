@@ -3,10 +3,14 @@
 under a window manager (openbox), the person's keys are typed with xdotool, pictures of the screen
 are taken with import, and the host's reply is read back.
 
-The host is this script run again with --hospede: it loads the tests' variant of the library,
-sets its clock to a fixed day (so the request's due date lies ahead) and calls kova once.
+On Linux the host is this script run again with --hospede: it loads the tests' variant of the
+library, sets its clock to a fixed day (so the request's due date lies ahead) and calls kova once.
+With --wine the host is the Windows build's kova_hospedeiro_tela.exe, run under wine in a prefix of
+its own: it loads kovadll_teste.dll by name, sets the same clock and calls kova twice (a slip saved,
+then one cancelled), checking each reply's CRC and the guard after its buffer.
 
 Usage: tela_hospedada.py --biblioteca LIB --dados DIR --capturas DIR
+       tela_hospedada.py --wine WINE --windows DIR --dados DIR --capturas DIR
 """
 
 import argparse
@@ -41,21 +45,25 @@ def hospede(biblioteca, saida, requisicao):
 
 
 class Hospedagem:
-    """One kova call of a host on the session's display."""
+    """One kova call of a host on the session's display (with wine, the host program given)."""
 
-    def __init__(self, s, biblioteca, requisicao):
+    def __init__(self, s, biblioteca, requisicao, wine=None):
         self.s = s
-        self.saida = os.path.join(s.pasta, "resposta")
+        if wine:
+            comando, self.saida, env, pasta = wine.hospede(requisicao)
+        else:
+            self.saida = os.path.join(s.pasta, "resposta")
+            env = dict(s.env)
+            env["KOVA_WINDIR"] = s.windir + "/"
+            env["KOVA_SYSDIR"] = s.sysdir + "/"
+            env["CUPS_SERVER"] = os.path.join(s.pasta, "sem-cups.sock")
+            comando = [sys.executable, os.path.abspath(__file__), "--hospede", biblioteca, self.saida, requisicao]
+            pasta = None
         if os.path.exists(self.saida):
             os.remove(self.saida)
-        env = dict(s.env)
-        env["KOVA_WINDIR"] = s.windir + "/"
-        env["KOVA_SYSDIR"] = s.sysdir + "/"
-        env["CUPS_SERVER"] = os.path.join(s.pasta, "sem-cups.sock")
         log = open(os.path.join(s.pasta, "kova.log"), "ab")
-        self.processo = subprocess.Popen(
-            [sys.executable, os.path.abspath(__file__), "--hospede", biblioteca, self.saida, requisicao],
-            env=env, stdout=log, stderr=subprocess.STDOUT, start_new_session=True)
+        self.processo = subprocess.Popen(comando, env=env, cwd=pasta, stdout=log, stderr=subprocess.STDOUT,
+                                         start_new_session=True)
         log.close()
         s.processos.append(self.processo)
         s.espera(lambda: self.processo.poll() is not None or s.visiveis(TELA) > 0, "a tela da KOVA", 180)
@@ -71,6 +79,49 @@ class Hospedagem:
             raise Falha("a tela não devolveu a chamada ao hospedeiro (janelas: %s)" % self.s.janelas())
         with open(self.saida, "rb") as f:
             return f.read().decode("cp1252")
+
+    def respostas_escritas(self):
+        try:
+            with open(self.saida, "rb") as f:
+                return f.read().decode("cp1252").splitlines()
+        except OSError:
+            return []
+
+
+class Wine:
+    """A wine prefix of the session's own, on its display: the Windows host program, the DLLs and
+    the data directory in C:\\kova, KOVA.INI in the Windows directory."""
+
+    def __init__(self, s, wine, windows):
+        self.s = s
+        self.wine = wine
+        self.env = dict(s.env)
+        self.env["WINEPREFIX"] = os.path.join(s.pasta, "prefixo")
+        self.env["WINEDEBUG"] = "-all"
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        subprocess.run([wine, "wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=600)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=600)
+        c = os.path.join(self.env["WINEPREFIX"], "drive_c")
+        if not os.path.isdir(os.path.join(c, "windows")):
+            raise Falha("wine não criou o prefixo")
+        self.prog = os.path.join(c, "kova", "prog")
+        os.makedirs(self.prog)
+        for arquivo in ("kovadll_teste.dll", "DllInscE32.Dll", "kova_hospedeiro_tela.exe"):
+            shutil.copy(os.path.join(windows, arquivo), self.prog)
+        shutil.copytree(s.dados, os.path.join(c, "kova", "Dados"))
+        with open(os.path.join(c, "windows", "KOVA.INI"), "w") as f:
+            f.write("[KOVA]\r\nDirDados=C:\\kova\\Dados\\\r\n")
+        self.respostas = os.path.join(c, "kova", "respostas.txt")
+
+    def hospede(self, requisicao, chamadas=2):
+        comando = [self.wine, "kova_hospedeiro_tela.exe", "kovadll_teste.dll", MOMENTO.decode(), requisicao,
+                   "C:\\kova\\respostas.txt", str(chamadas)]
+        return comando, self.respostas, self.env, self.prog
+
+    def encerra(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
 
 
 def campo(resposta, nome):
@@ -140,27 +191,80 @@ def cenario_escape_sem_digitar(s, biblioteca):
         raise Falha("Escape sem nada digitado: %s" % r)
 
 
+def cenario_windows(s, wine, largura):
+    """The Windows screen: it shows the request's values with the focus in box 01; the amounts
+    typed in boxes 06 and 07 and Alt+S give the host the slip saved; a second call of the same
+    host, cancelled with Escape, gives the failure reply."""
+    h = Hospedagem(s, None, REQUISICAO, wine)
+    time.sleep(1.0)
+    s.captura("windows%s_aberta" % largura)
+    ate_o_valor_principal(s)
+    s.digita("700", enter=False)
+    s.teclas("Tab")
+    s.digita("12,50", enter=False)
+    s.captura("windows%s_digitada" % largura)
+    s.teclas("alt+s")
+    # The payment date is asked before the save where the screen has its own dialogs.
+    limite = time.time() + 120
+    while not h.respostas_escritas():
+        if time.time() > limite:
+            raise Falha("a KOVA salva não voltou ao hospedeiro (janelas: %s)" % s.janelas())
+        if s.ativa() == "Data de Pagamento":
+            s.teclas("Return")
+        time.sleep(0.1)
+    r = h.respostas_escritas()[0]
+    if not r.startswith("IdKOVA=") or campo(r, "Retorno") != "000":
+        raise Falha("a KOVA não foi incluída: %s" % r)
+    for nome, valor in (("ValorPrincipal", "700"), ("AtualizacaoMonetaria", "12,5"),
+                        ("UFFavorecida", "SP"), ("Receita", "100013"), ("RazaoSocial", "EMPRESA 298 LTDA"),
+                        ("CICContribuinte", "48842766000140"), ("DataVencimento", "22/06/2026"),
+                        ("CEP", "13010-000")):
+        if campo(r, nome) != valor:
+            raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
+    # The second call: the screen again, closed at once.
+    s.espera(lambda: h.processo.poll() is not None or s.visiveis(TELA) > 0, "a tela da segunda chamada", 120)
+    s.janela(TELA)
+    s.teclas("Escape")
+    respostas = h.resposta().splitlines()
+    if len(respostas) != 2 or not respostas[1].startswith(REQUISICAO + ";Retorno=001;"):
+        raise Falha("a KOVA cancelada não deu a resposta de falha: %s" % respostas[1:])
+
+
 def main():
     if len(sys.argv) == 5 and sys.argv[1] == "--hospede":
         return hospede(*sys.argv[2:])
     argumentos = argparse.ArgumentParser()
-    argumentos.add_argument("--biblioteca", required=True, help="the tests' variant of the library")
+    argumentos.add_argument("--biblioteca", help="the tests' variant of the library")
+    argumentos.add_argument("--wine", help="the wine command: the Windows screen instead")
+    argumentos.add_argument("--windows", help="with --wine, the Windows build's bin folder")
     argumentos.add_argument("--dados", required=True)
     argumentos.add_argument("--capturas", required=True)
     a = argumentos.parse_args()
+    if not a.biblioteca and not (a.wine and a.windows):
+        argumentos.error("--biblioteca, ou --wine e --windows")
     for programa in ("Xvfb", "openbox", "xdotool", "xprop", "import"):
         if not shutil.which(programa):
             print("falta o programa %s (scripts/setup.sh o instala)" % programa)
             return 1
-    biblioteca = os.path.abspath(a.biblioteca)
+    biblioteca = os.path.abspath(a.biblioteca or os.path.join(a.windows, "kovadll_teste.dll"))
     s = gerenciador.Sessao(biblioteca, a.dados, a.capturas)
     inicio = time.time()
     etapa = "início"
+    wine = None
     try:
         s.inicia_tela()
-        for etapa, cenario in (("foco e data de pagamento uma vez", cenario_foco_e_data_de_pagamento),
-                               ("Escape pergunta antes de descartar", cenario_escape_pergunta),
-                               ("Escape sem nada digitado", cenario_escape_sem_digitar)):
+        if a.wine:
+            etapa = "prefixo do wine"
+            wine = Wine(s, a.wine, os.path.abspath(a.windows))
+            largura = "32" if b"pei-i386" in subprocess.run(
+                ["i686-w64-mingw32-objdump", "-f", biblioteca], stdout=subprocess.PIPE,
+                stderr=subprocess.DEVNULL).stdout else "64"
+            cenarios = (("tela do Windows: salva e cancelada", lambda s, b: cenario_windows(s, wine, largura)),)
+        else:
+            cenarios = (("foco e data de pagamento uma vez", cenario_foco_e_data_de_pagamento),
+                        ("Escape pergunta antes de descartar", cenario_escape_pergunta),
+                        ("Escape sem nada digitado", cenario_escape_sem_digitar))
+        for etapa, cenario in cenarios:
             cenario(s, biblioteca)
             print("ok: %s (%.1f s)" % (etapa, time.time() - inicio))
         return 0
@@ -168,6 +272,8 @@ def main():
         s.relata_falha(etapa, e, "falha_hospedada", "saída do hospedeiro")
         return 1
     finally:
+        if wine:
+            wine.encerra()
         s.encerra()
 
 
