@@ -167,7 +167,6 @@ public:
             inicia(&i);
         }
         // Sharp text on a high-resolution monitor: the window follows its monitor's scale.
-        using Consciencia = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
         if (auto define = reinterpret_cast<Consciencia>(reinterpret_cast<void*>(
                 GetProcAddress(GetModuleHandleW(L"user32.dll"), "SetThreadDpiAwarenessContext")))) {
             definida_ = define;
@@ -190,7 +189,8 @@ private:
     HANDLE contexto_ = INVALID_HANDLE_VALUE;
     ULONG_PTR cookie_ = 0;
     HMODULE comctl_ = nullptr;
-    DPI_AWARENESS_CONTEXT (*definida_)(DPI_AWARENESS_CONTEXT) = nullptr;
+    using Consciencia = DPI_AWARENESS_CONTEXT(WINAPI*)(DPI_AWARENESS_CONTEXT);
+    Consciencia definida_ = nullptr;
     DPI_AWARENESS_CONTEXT anterior_ = nullptr;
 };
 
