@@ -28,6 +28,24 @@ constexpr const char* kBotoes[] = {"btnIncluir",  "btnAlterar",  "btnExcluir", "
                                    "navAnterior", "navProximo",  "navUltimo",  "",
                                    "btnImprimir", "btnAjuda",    "btnFechar"};
 
+// The navigator's buttons, which are not the form's controls.
+struct TBotaoNavegador {
+    const char* nome;
+    const char* legenda;
+    const char* dica;
+};
+constexpr TBotaoNavegador kNavegador[] = {{"navPrimeiro", "|<", "Primeiro"},
+                                          {"navAnterior", "<", "Anterior"},
+                                          {"navProximo", ">", "Próximo"},
+                                          {"navUltimo", ">|", "Último"}};
+
+const TBotaoNavegador* BotaoNavegador(const std::string& nome) {
+    for (const TBotaoNavegador& n : kNavegador) {
+        if (nome == n.nome) return &n;
+    }
+    return nullptr;
+}
+
 struct TColunaWin {
     const char* campo;
     const char* titulo;
@@ -293,17 +311,15 @@ void FrmDigitarWin::Cria() {
 void FrmDigitarWin::MontaBarra() {
     barra_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_LIST |
-                                 CCS_NODIVIDER | CCS_TOP,
+                                 CCS_NODIVIDER | CCS_TOP | TBSTYLE_TOOLTIPS,
                              0, 0, 0, 0, janela_, nullptr, EsteModulo(), nullptr);
     SendMessageW(barra_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(barra_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
-    const std::map<std::string, const char*> navegador = {
-        {"navPrimeiro", "|<"}, {"navAnterior", "<"}, {"navProximo", ">"}, {"navUltimo", ">|"}};
     for (size_t i = 0; i < std::size(kBotoes); ++i) {
         const std::string nome = kBotoes[i];
         std::wstring texto;
-        if (auto n = navegador.find(nome); n != navegador.end()) {
-            texto = Largo(n->second);
+        if (const TBotaoNavegador* n = BotaoNavegador(nome)) {
+            texto = Largo(n->legenda);
         } else if (!nome.empty()) {
             texto = Largo(form_.Controles.Get(nome).caption);
         }
@@ -1019,6 +1035,16 @@ LRESULT FrmDigitarWin::Mensagem(UINT msg, WPARAM wp, LPARAM lp) {
                 const int i = int(SendMessageW(abas_, TCM_GETCURSEL, 0, 0));
                 form_.PaginaAtiva = i == 1 ? "tbsPesquisar" : "tbsKOVA";
                 Visibilidade();
+                return 0;
+            }
+            if (n->code == TTN_GETDISPINFOW && n->idFrom >= UINT_PTR(kPrimeiroComando) &&
+                n->idFrom < UINT_PTR(kPrimeiroComando) + std::size(kBotoes)) {
+                // A toolbar button's hint.
+                const char* nome = kBotoes[n->idFrom - kPrimeiroComando];
+                const TControlState* b = *nome ? form_.Controles.Find(nome) : nullptr;
+                const TBotaoNavegador* v = BotaoNavegador(nome);
+                textoDica_ = Largo(b ? b->hint : v ? v->dica : "");
+                reinterpret_cast<NMTTDISPINFOW*>(lp)->lpszText = textoDica_.data();
                 return 0;
             }
             if (n->hwndFrom != grade_) break;

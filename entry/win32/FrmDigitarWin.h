@@ -136,6 +136,8 @@ private:
     uint64_t versaoGrade_ = 0;
     // The text of the grid's cell being drawn.
     std::wstring textoGrade_;
+    // The hint of the toolbar button under the mouse.
+    std::wstring textoDica_;
     std::string logosMostrados_;
     std::vector<std::function<void()>> depois_;
     // The control that last had the focus, given back when the window is active again.

@@ -14,6 +14,7 @@ Usage: tela_hospedada.py --biblioteca LIB --dados DIR --capturas DIR
 """
 
 import argparse
+import copy
 import ctypes
 import os
 import shutil
@@ -114,7 +115,14 @@ class Wine:
             f.write("[KOVA]\r\nDirDados=C:\\kova\\Dados\\\r\n")
         self.respostas = os.path.join(c, "kova", "respostas.txt")
 
-    def hospede(self, requisicao, chamadas=2):
+    def com_chamadas(self, chamadas):
+        """The same prefix, its host calling kova this many times."""
+        outro = copy.copy(self)
+        outro.chamadas = chamadas
+        return outro
+
+    def hospede(self, requisicao):
+        chamadas = getattr(self, "chamadas", 2)
         comando = [self.wine, "kova_hospedeiro_tela.exe", "kovadll_teste.dll", MOMENTO.decode(), requisicao,
                    "C:\\kova\\respostas.txt", str(chamadas)]
         return comando, self.respostas, self.env, self.prog
@@ -193,8 +201,8 @@ def cenario_escape_sem_digitar(s, biblioteca):
 
 def cenario_windows(s, wine, largura):
     """The Windows screen: it shows the request's values with the focus in box 01; the amounts
-    typed in boxes 06 and 07 and Alt+S give the host the slip saved; a second call of the same
-    host, cancelled with Escape, gives the failure reply."""
+    typed in boxes 06 and 07, a due date typed in box 14's mask and Alt+S give the host the slip
+    saved; a second call of the same host, cancelled with Escape, gives the failure reply."""
     h = Hospedagem(s, None, REQUISICAO, wine)
     time.sleep(1.0)
     s.captura("windows%s_aberta" % largura)
@@ -202,6 +210,9 @@ def cenario_windows(s, wine, largura):
     s.digita("700", enter=False)
     s.teclas("Tab")
     s.digita("12,50", enter=False)
+    # Boxes 08 and 09, then box 14, whose mask lays out the digits typed over the request's date.
+    s.teclas("Tab", "Tab", "Tab")
+    s.digita("23062026", enter=False)
     s.captura("windows%s_digitada" % largura)
     s.teclas("alt+s")
     # The payment date is asked before the save where the screen has its own dialogs.
@@ -217,7 +228,7 @@ def cenario_windows(s, wine, largura):
         raise Falha("a KOVA não foi incluída: %s" % r)
     for nome, valor in (("ValorPrincipal", "700"), ("AtualizacaoMonetaria", "12,5"),
                         ("UFFavorecida", "SP"), ("Receita", "100013"), ("RazaoSocial", "EMPRESA 298 LTDA"),
-                        ("CICContribuinte", "48842766000140"), ("DataVencimento", "22/06/2026"),
+                        ("CICContribuinte", "48842766000140"), ("DataVencimento", "23/06/2026"),
                         ("CEP", "13010-000")):
         if campo(r, nome) != valor:
             raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
@@ -228,6 +239,47 @@ def cenario_windows(s, wine, largura):
     respostas = h.resposta().splitlines()
     if len(respostas) != 2 or not respostas[1].startswith(REQUISICAO + ";Retorno=001;"):
         raise Falha("a KOVA cancelada não deu a resposta de falha: %s" % respostas[1:])
+
+
+def sai_da_14(s):
+    """Tab out of box 14: where the screen has its own dialogs, the payment date is asked."""
+    s.teclas("Tab")
+    limite = time.time() + 1.5
+    while time.time() < limite:
+        if s.ativa() == "Data de Pagamento":
+            s.teclas("Return")
+            s.janela(TELA)
+            return
+        time.sleep(0.05)
+
+
+def cenario_windows_caixas(s, wine, largura):
+    """What the open boxes of the slip take: boxes 15 and 23 are typed in capitals, box 15 holds no
+    more than its field's 50 characters, and Tab goes through the open boxes in the screen's order
+    (after box 15 the request leaves only box 23 open)."""
+    h = Hospedagem(s, None, REQUISICAO, wine.com_chamadas(1))
+    ate_o_valor_principal(s)
+    s.teclas("Tab", "Tab", "Tab", "Tab")  # boxes 07 to 09, box 14
+    sai_da_14(s)  # box 15
+    s.digita("protocolo " + "1234567890" * 5, enter=False)
+    s.teclas("Tab")  # box 23
+    s.digita("pago a vista", enter=False)
+    s.captura("windows%s_caixas" % largura)
+    s.teclas("alt+s")
+    limite = time.time() + 120
+    while h.processo.poll() is None:
+        if time.time() > limite:
+            raise Falha("a KOVA salva não voltou ao hospedeiro (janelas: %s)" % s.janelas())
+        if s.ativa() == "Data de Pagamento":
+            s.teclas("Return")
+        time.sleep(0.1)
+    r = h.resposta()
+    if campo(r, "Retorno") != "000":
+        raise Falha("a KOVA não foi incluída: %s" % r)
+    for nome, valor in (("Convenio", "PROTOCOLO " + "1234567890" * 4), ("Informacoes", "PAGO A VISTA"),
+                        ("Receita", "100013"), ("ValorPrincipal", "634,64")):
+        if campo(r, nome) != valor:
+            raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
 
 
 def main():
@@ -259,7 +311,9 @@ def main():
             largura = "32" if b"pei-i386" in subprocess.run(
                 ["i686-w64-mingw32-objdump", "-f", biblioteca], stdout=subprocess.PIPE,
                 stderr=subprocess.DEVNULL).stdout else "64"
-            cenarios = (("tela do Windows: salva e cancelada", lambda s, b: cenario_windows(s, wine, largura)),)
+            cenarios = (("tela do Windows: salva e cancelada", lambda s, b: cenario_windows(s, wine, largura)),
+                        ("tela do Windows: maiúsculas e limites das caixas abertas",
+                         lambda s, b: cenario_windows_caixas(s, wine, largura)))
         else:
             cenarios = (("foco e data de pagamento uma vez", cenario_foco_e_data_de_pagamento),
                         ("Escape pergunta antes de descartar", cenario_escape_pergunta),
