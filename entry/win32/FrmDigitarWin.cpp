@@ -276,14 +276,7 @@ void FrmDigitarWin::Cria() {
     MontaBarra();
     abas_ = CreateWindowExW(0, WC_TABCONTROLW, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                             0, 0, janela_, nullptr, inst, nullptr);
-    for (const char* pagina : {"tbsKOVA", "tbsPesquisar"}) {
-        std::wstring texto = Largo(form_.Controles.Get(pagina).caption);
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = texto.data();
-        SendMessageW(abas_, TCM_INSERTITEMW, SendMessageW(abas_, TCM_GETITEMCOUNT, 0, 0),
-                     reinterpret_cast<LPARAM>(&item));
-    }
+    RefazAbas();
     MontaPaginaKOVA();
     MontaPesquisa();
     Novo("dbtRegistro", L"STATIC", SS_LEFT | SS_NOPREFIX, "");
@@ -601,12 +594,8 @@ void FrmDigitarWin::Aplica(const TControlState& c) {
         return;
     }
     if (c.kind == TControlKind::Tab) {
-        std::wstring texto = Largo(c.caption);
-        TCITEMW item{};
-        item.mask = TCIF_TEXT;
-        item.pszText = texto.data();
-        SendMessageW(abas_, TCM_SETITEMW, c.name == "tbsPesquisar" ? 1 : 0,
-                     reinterpret_cast<LPARAM>(&item));
+        RefazAbas();
+        Visibilidade();
         return;
     }
     Controle* w = Acha(c.name);
@@ -644,6 +633,32 @@ void FrmDigitarWin::Aplica(const TControlState& c) {
     // The colour is asked when the box is drawn.
     InvalidateRect(w->h, nullptr, TRUE);
     Visibilidade();
+}
+
+void FrmDigitarWin::RefazAbas() {
+    // A tab control cannot hide a tab: the tabs shown are made again when they change.
+    std::vector<std::string> mostradas;
+    std::wstring legendas;
+    for (const char* pagina : {"tbsKOVA", "tbsPesquisar"}) {
+        const TControlState& c = form_.Controles.Get(pagina);
+        if (!c.visible) continue;
+        mostradas.push_back(pagina);
+        legendas += Largo(c.caption) + L'\n';
+    }
+    if (mostradas == abasMostradas_ && legendas == legendasAbas_) return;
+    abasMostradas_ = mostradas;
+    legendasAbas_ = legendas;
+    SendMessageW(abas_, TCM_DELETEALLITEMS, 0, 0);
+    for (const std::string& pagina : mostradas) {
+        std::wstring texto = Largo(form_.Controles.Get(pagina).caption);
+        TCITEMW item{};
+        item.mask = TCIF_TEXT;
+        item.pszText = texto.data();
+        SendMessageW(abas_, TCM_INSERTITEMW, SendMessageW(abas_, TCM_GETITEMCOUNT, 0, 0),
+                     reinterpret_cast<LPARAM>(&item));
+    }
+    const auto it = std::find(mostradas.begin(), mostradas.end(), form_.PaginaAtiva);
+    SendMessageW(abas_, TCM_SETCURSEL, it == mostradas.end() ? 0 : it - mostradas.begin(), 0);
 }
 
 void FrmDigitarWin::Visibilidade() {
@@ -818,7 +833,8 @@ void FrmDigitarWin::RefrescaNavegador() {
 }
 
 void FrmDigitarWin::SincronizaPagina() {
-    const int pagina = form_.PaginaAtiva == "tbsPesquisar" ? 1 : 0;
+    const auto it = std::find(abasMostradas_.begin(), abasMostradas_.end(), form_.PaginaAtiva);
+    const int pagina = it == abasMostradas_.end() ? 0 : int(it - abasMostradas_.begin());
     if (SendMessageW(abas_, TCM_GETCURSEL, 0, 0) != pagina) {
         SendMessageW(abas_, TCM_SETCURSEL, pagina, 0);
     }
@@ -1032,9 +1048,7 @@ LRESULT FrmDigitarWin::Mensagem(UINT msg, WPARAM wp, LPARAM lp) {
         case WM_NOTIFY: {
             const auto* n = reinterpret_cast<const NMHDR*>(lp);
             if (n->hwndFrom == abas_ && n->code == TCN_SELCHANGE) {
-                const int i = int(SendMessageW(abas_, TCM_GETCURSEL, 0, 0));
-                form_.PaginaAtiva = i == 1 ? "tbsPesquisar" : "tbsKOVA";
-                Visibilidade();
+                MudouPagina();
                 return 0;
             }
             if (n->code == TTN_GETDISPINFOW && n->idFrom >= UINT_PTR(kPrimeiroComando) &&
@@ -1119,6 +1133,20 @@ void FrmDigitarWin::Comando(int id) {
     }
 }
 
+void FrmDigitarWin::MudouPagina() {
+    const size_t i = size_t(SendMessageW(abas_, TCM_GETCURSEL, 0, 0));
+    if (i >= abasMostradas_.size()) return;
+    form_.PaginaAtiva = abasMostradas_[i];
+    Visibilidade();
+    // The keys go to the page in front: the search box, or the box the form last chose.
+    if (form_.PaginaAtiva == "tbsPesquisar") {
+        SetFocus(pesquisa_);
+        SendMessageW(pesquisa_, EM_SETSEL, 0, -1);
+    } else {
+        controlador_.SegueFocoDoForm();
+    }
+}
+
 void FrmDigitarWin::PedeFechar() {
     if (controlador_.Fechar()) Fechou();
 }
@@ -1177,7 +1205,15 @@ bool FrmDigitarWin::Teclado(const MSG& m) {
                 }
                 return true;
             case VK_TAB: {
-                if (ctrl) return false;
+                if (ctrl) {
+                    // Ctrl+Tab turns the page, as in a tabbed dialog.
+                    const int n = int(abasMostradas_.size());
+                    const int i = int(SendMessageW(abas_, TCM_GETCURSEL, 0, 0));
+                    if (n < 2) return true;
+                    SendMessageW(abas_, TCM_SETCURSEL, (i + (shift ? n - 1 : 1)) % n, 0);
+                    MudouPagina();
+                    return true;
+                }
                 if (caixa && !shift) {
                     controlador_.Tecla(nome, TTeclaDigitar::Tab);
                     return true;

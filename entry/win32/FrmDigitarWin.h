@@ -77,6 +77,7 @@ private:
 
     // Model to controls.
     void Aplica(const TControlState& c);
+    void RefazAbas();
     void Visibilidade();
     void DadosMudaram(TField* campo);
     void EstadoMudou();
@@ -91,6 +92,8 @@ private:
     bool Teclado(const MSG& m);
     void Comando(int id);
     void FocoEntrou(HWND novo, HWND antigo);
+    // The person turned the page (a click on its tab, Ctrl+Tab).
+    void MudouPagina();
     void PedeFechar();
     void Cancela();
     void MoveNaGrade(int passo);
@@ -117,6 +120,9 @@ private:
     HWND janela_ = nullptr;
     HWND barra_ = nullptr;
     HWND abas_ = nullptr;
+    // The pages whose tabs are shown, in order (the search page has none while a slip is edited).
+    std::vector<std::string> abasMostradas_;
+    std::wstring legendasAbas_;
     HWND grade_ = nullptr;
     HWND pesquisa_ = nullptr;
     int dpi_ = 96;
