@@ -244,6 +244,7 @@ FrmDigitarWin::~FrmDigitarWin() {
         }
         DestroyWindow(janela_);
     }
+    UnregisterClassW(kClasse, EsteModulo());
     for (HBITMAP b : logos_) DeleteObject(b);
     for (HFONT f : {fonte_, negrito_, titulo_}) {
         if (f) DeleteObject(f);
@@ -252,25 +253,25 @@ FrmDigitarWin::~FrmDigitarWin() {
 
 void FrmDigitarWin::Cria() {
     const HINSTANCE inst = EsteModulo();
-    static bool registrada = false;
-    if (!registrada) {
-        WNDCLASSEXW c{};
-        c.cbSize = sizeof c;
-        c.lpfnWndProc = ProcJanela;
-        c.hInstance = inst;
-        c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
-        c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        c.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
-        c.lpszClassName = kClasse;
-        if (!RegisterClassExW(&c) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-            throw Exception("Não foi possível criar a tela de digitação");
-        registrada = true;
-    }
-    // The host's window in front, if it has one, owns the screen, which then stays over it.
+    // The class lives while the screen does: a host may unload the library and load it again
+    // elsewhere, and a class left behind would call into the old place. One a crash left is
+    // replaced.
+    UnregisterClassW(kClasse, inst);
+    WNDCLASSEXW c{};
+    c.cbSize = sizeof c;
+    c.lpfnWndProc = ProcJanela;
+    c.hInstance = inst;
+    c.hCursor = LoadCursorW(nullptr, MAKEINTRESOURCEW(32512));
+    c.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    c.hIcon = LoadIconW(nullptr, MAKEINTRESOURCEW(32512));
+    c.lpszClassName = kClasse;
+    if (!RegisterClassExW(&c)) throw Exception("Não foi possível criar a tela de digitação");
+    // The host's window in front, if it has one, owns the screen once shown (ExibirModal).
     HWND dono = GetActiveWindow();
+    dono_ = dono;
     janela_ = CreateWindowExW(WS_EX_CONTROLPARENT, kClasse, Largo("Digitação de KOVA").c_str(),
                               WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                              980, 660, dono, nullptr, inst, this);
+                              980, 660, nullptr, nullptr, inst, this);
     if (!janela_) throw Exception("Não foi possível criar a tela de digitação");
     dpi_ = DpiDe(janela_);
     MontaBarra();
@@ -1372,7 +1373,6 @@ void FrmDigitarWin::ExibirModal() {
     EnumThreadWindows(GetCurrentThreadId(), JanelaDoHospedeiro,
                       reinterpret_cast<LPARAM>(&hospedeiro));
     hospedeiro.erase(hospedeiro.begin());
-    for (HWND h : hospedeiro) EnableWindow(h, FALSE);
     ShowWindow(janela_, SW_SHOWNORMAL);
     // A host without windows of its own (a service, a console program) gets the screen in front.
     AllowSetForegroundWindow(GetCurrentProcessId());
@@ -1380,6 +1380,10 @@ void FrmDigitarWin::ExibirModal() {
     BringWindowToTop(janela_);
     SetActiveWindow(janela_);
     UpdateWindow(janela_);
+    // Owned by the host's window only now, and that disabled: a window manager may refuse the
+    // focus to a window made over the one it has focused.
+    if (dono_) SetWindowLongPtrW(janela_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(dono_));
+    for (HWND h : hospedeiro) EnableWindow(h, FALSE);
     // The box the form chose has the focus as the window appears: keys typed at once go into it.
     Foca(form_.Controles.Focused());
     Depois([this] { Foca(form_.Controles.Focused()); });
@@ -1405,7 +1409,7 @@ void FrmDigitarWin::ExibirModal() {
     KillTimer(janela_, kTimerDaTela);
     for (HWND h : hospedeiro) EnableWindow(h, TRUE);
     ShowWindow(janela_, SW_HIDE);
-    if (HWND dono = GetWindow(janela_, GW_OWNER)) SetActiveWindow(dono);
+    if (dono_) SetActiveWindow(dono_);
     if (sair) PostQuitMessage(int(codigo));
 }
 

@@ -118,6 +118,8 @@ private:
     TDataSource vinculo_{"dtsTela"};
     TControladorDigitar controlador_{form_, dm_, *this};
     HWND janela_ = nullptr;
+    // The host's window that was in front, which the screen stays over.
+    HWND dono_ = nullptr;
     HWND barra_ = nullptr;
     HWND abas_ = nullptr;
     // The pages whose tabs are shown, in order (the search page has none while a slip is edited).

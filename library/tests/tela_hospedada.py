@@ -115,16 +115,17 @@ class Wine:
             f.write("[KOVA]\r\nDirDados=C:\\kova\\Dados\\\r\n")
         self.respostas = os.path.join(c, "kova", "respostas.txt")
 
-    def com_chamadas(self, chamadas):
-        """The same prefix, its host calling kova this many times."""
+    def com_chamadas(self, chamadas, janela=False):
+        """The same prefix, its host calling kova this many times (from a window of its own)."""
         outro = copy.copy(self)
         outro.chamadas = chamadas
+        outro.janela = janela
         return outro
 
     def hospede(self, requisicao):
         chamadas = getattr(self, "chamadas", 2)
         comando = [self.wine, "kova_hospedeiro_tela.exe", "kovadll_teste.dll", MOMENTO.decode(), requisicao,
-                   "C:\\kova\\respostas.txt", str(chamadas)]
+                   "C:\\kova\\respostas.txt", str(chamadas)] + (["--janela"] if getattr(self, "janela", False) else [])
         return comando, self.respostas, self.env, self.prog
 
     def encerra(self):
@@ -256,8 +257,10 @@ def sai_da_14(s):
 def cenario_windows_caixas(s, wine, largura):
     """What the open boxes of the slip take: boxes 15 and 23 are typed in capitals, box 15 holds no
     more than its field's 50 characters, and Tab goes through the open boxes in the screen's order
-    (after box 15 the request leaves only box 23 open)."""
-    h = Hospedagem(s, None, REQUISICAO, wine.com_chamadas(1))
+    (after box 15 the request leaves only box 23 open). The host has a window of its own, in front
+    when it calls: the screen takes the focus over it, and the host's window takes no input while
+    the screen is shown (the host checks it)."""
+    h = Hospedagem(s, None, REQUISICAO, wine.com_chamadas(1, janela=True))
     ate_o_valor_principal(s)
     s.teclas("Tab", "Tab", "Tab", "Tab")  # boxes 07 to 09, box 14
     sai_da_14(s)  # box 15
