@@ -6,8 +6,8 @@ are taken with import, and the host's reply is read back.
 On Linux the host is this script run again with --hospede: it loads the tests' variant of the
 library, sets its clock to a fixed day (so the request's due date lies ahead) and calls kova once.
 With --wine the host is the Windows build's kova_hospedeiro_tela.exe, run under wine in a prefix of
-its own: it loads kovadll_teste.dll by name, sets the same clock and calls kova twice (a slip saved,
-then one cancelled), checking each reply's CRC and the guard after its buffer.
+its own: it loads kovadll_teste.dll by name, sets the same clock and calls kova (a slip saved, then
+cancelled ones), checking each reply's CRC and the guard after its buffer.
 
 Usage: tela_hospedada.py --biblioteca LIB --dados DIR --capturas DIR
        tela_hospedada.py --wine WINE --windows DIR --dados DIR --capturas DIR
@@ -202,18 +202,22 @@ def cenario_escape_sem_digitar(s, biblioteca):
 
 def cenario_windows(s, wine, largura):
     """The Windows screen: it shows the request's values with the focus in box 01; the amounts
-    typed in boxes 06 and 07, a due date typed in box 14's mask and Alt+S give the host the slip
-    saved; a second call of the same host, cancelled with Escape, gives the failure reply."""
-    h = Hospedagem(s, None, REQUISICAO, wine)
+    typed in boxes 06 and 07 (Enter moving on as Tab does), a due date typed in box 14's mask
+    (Backspace taking its last digit back) and Alt+S give the host the slip saved. The same host
+    calls again twice: Escape over a typed amount discards it once confirmed, Escape with nothing
+    typed closes at once, and both give the failure reply."""
+    h = Hospedagem(s, None, REQUISICAO, wine.com_chamadas(3))
     time.sleep(1.0)
     s.captura("windows%s_aberta" % largura)
     ate_o_valor_principal(s)
     s.digita("700", enter=False)
-    s.teclas("Tab")
+    s.teclas("Return")
     s.digita("12,50", enter=False)
     # Boxes 08 and 09, then box 14, whose mask lays out the digits typed over the request's date.
     s.teclas("Tab", "Tab", "Tab")
-    s.digita("23062026", enter=False)
+    s.digita("23062027", enter=False)
+    s.teclas("BackSpace")
+    s.digita("6", enter=False)
     s.captura("windows%s_digitada" % largura)
     s.teclas("alt+s")
     # The payment date is asked before the save where the screen has its own dialogs.
@@ -233,13 +237,27 @@ def cenario_windows(s, wine, largura):
                         ("CEP", "13010-000")):
         if campo(r, nome) != valor:
             raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
-    # The second call: the screen again, closed at once.
+
+    # The second call: an amount typed, then Escape, confirmed where the screen asks.
     s.espera(lambda: h.processo.poll() is not None or s.visiveis(TELA) > 0, "a tela da segunda chamada", 120)
+    s.janela(TELA)
+    ate_o_valor_principal(s)
+    s.digita("55", enter=False)
+    s.teclas("Tab", "Escape")
+    limite = time.time() + 60
+    while len(h.respostas_escritas()) < 2:
+        if time.time() > limite:
+            raise Falha("Escape não descartou a KOVA digitada (janelas: %s)" % s.janelas())
+        if s.ativa() == "Confirmação":
+            s.teclas("alt+s")
+        time.sleep(0.1)
+    # The third: nothing typed, Escape closes at once.
+    s.espera(lambda: h.processo.poll() is not None or s.visiveis(TELA) > 0, "a tela da terceira chamada", 120)
     s.janela(TELA)
     s.teclas("Escape")
     respostas = h.resposta().splitlines()
-    if len(respostas) != 2 or not respostas[1].startswith(REQUISICAO + ";Retorno=001;"):
-        raise Falha("a KOVA cancelada não deu a resposta de falha: %s" % respostas[1:])
+    if len(respostas) != 3 or not all(r.startswith(REQUISICAO + ";Retorno=001;") for r in respostas[1:]):
+        raise Falha("as KOVA canceladas não deram a resposta de falha: %s" % respostas[1:])
 
 
 def sai_da_14(s):
