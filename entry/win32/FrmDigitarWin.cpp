@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <cwctype>
 
 #include "CaixasDigitar.h"
 #include "Errors.h"
@@ -1181,7 +1182,7 @@ bool FrmDigitarWin::Teclado(const MSG& m) {
     const std::string nome = c ? c->nome : std::string();
     const TControlState* estado = c && c->doModelo ? form_.Controles.Find(nome) : nullptr;
     const bool caixa = estado && EhCaixa(*estado);
-    // An open list keeps its own keys (Enter and Escape close it).
+    // An open list keeps its own keys (Enter and Escape close it); other controls answer 0.
     if (c && SendMessageW(c->h, CB_GETDROPPEDSTATE, 0, 0)) return false;
     const bool shift = GetKeyState(VK_SHIFT) < 0, ctrl = GetKeyState(VK_CONTROL) < 0;
     if (m.message == WM_KEYDOWN) {
