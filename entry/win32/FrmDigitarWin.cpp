@@ -899,6 +899,14 @@ LRESULT FrmDigitarWin::MensagemDoControle(Controle& c, WNDPROC anterior, UINT ms
         FillRect(reinterpret_cast<HDC>(wp), &r, GetSysColorBrush(COLOR_BTNFACE));
         return 1;
     }
+    if (msg == WM_PASTE && c.mascara) {
+        // A pasted text is laid out by the mask as if typed.
+        const LRESULT r = CallWindowProcW(anterior, c.h, msg, wp, lp);
+        const std::string texto = c.mascara->Formata(c.mascara->Digitados(Estreito(TextoDe(c.h))));
+        SetWindowTextW(c.h, Largo(texto).c_str());
+        SendMessageW(c.h, EM_SETSEL, texto.size(), texto.size());
+        return r;
+    }
     if (msg == WM_CHAR && c.mascara && (wp == VK_BACK || wp >= L' ')) {
         // The mask lays out what is typed: a character replaces a selected text or is added at the
         // end; Backspace takes the last one back.
