@@ -5,14 +5,11 @@
  * checking every reply's CRC with zlib. Run on both systems over the same data directory and clock,
  * the two reply files must be the same byte for byte.
  *
- *   hospedeiro_lote <library> <requests> <replies> <moment "dd/mm/yyyy hh:nn:ss"> [--sem-tela]
+ *   hospedeiro_lote <library> <requests> <replies> <moment "dd/mm/yyyy hh:nn:ss">
  *
  * Then four threads send the first requests again at once: each must get the reply the single
  * thread got. And the length-checked kova2_n must cut a reply to the buffer and refuse a buffer
  * it cannot read.
- *
- * --sem-tela also checks the answers of the build without the screen: kova's refusal of its own,
- * teste false, and the reason kova_ultimo_erro gives.
  *
  * The library is the tests' variant (libkovadll_teste.so, kovadll_teste.dll), whose clock the host
  * sets, except with
@@ -77,7 +74,6 @@ static void Descarrega(Biblioteca b) { dlclose(b); }
 static void *PorNome(Biblioteca b, const char *nome) { return dlsym(b, nome); }
 #endif
 
-typedef bool(KOVA_CHAMADA *Teste)(void);
 typedef void(KOVA_CHAMADA *Kova2)(char *);
 typedef size_t(KOVA_CHAMADA *Kova2N)(char *, size_t);
 typedef void(KOVA_CHAMADA *Imprime)(const char *, const char *, const char *, char *);
@@ -180,29 +176,6 @@ static int Recargas(const char *caminho, const char *requisicoes, const char *re
     return falhas ? 1 : 0;
 }
 
-/* The answers of a build without the screen: kova's own refusal, which a host tells from a person's
- * cancel by its message alone, teste false, and the reason kova_ultimo_erro gives. */
-static void ConfereSemTela(Biblioteca b, const char *requisicao) {
-    Kova2 kova = (Kova2)PorNome(b, "kova");
-    Teste teste = (Teste)PorNome(b, "teste");
-    UltimoErro erro = (UltimoErro)PorNome(b, "kova_ultimo_erro");
-    char buffer[4096], motivo[512];
-    snprintf(buffer, sizeof buffer, "%s", requisicao);
-    kova(buffer);
-    char esperado[4096];
-    snprintf(esperado, sizeof esperado,
-             "%s;Retorno=001;Mensagem_Retorno=KOVA não incluída: esta versão da KOVADll não tem "
-             "tela;CRC=",
-             requisicao);
-    if (strncmp(buffer, esperado, strlen(esperado)) != 0 || !CRCConfere(buffer))
-        Falha("kova sem tela", buffer);
-    erro(motivo, sizeof motivo);
-    if (!strstr(motivo, "não tem tela")) Falha("motivo de kova sem tela", motivo);
-    if (teste()) Falha("teste sem tela devolveu verdadeiro", NULL);
-    erro(motivo, sizeof motivo);
-    if (!strstr(motivo, "não tem tela")) Falha("motivo de teste sem tela", motivo);
-}
-
 /* Each request stored with kova2, then printed with imprime: what the library answered, one item
  * a line (codigo=, imprime=, erro=), for the test to compare with what the printer printed. */
 static int ImprimeCadaUma(Biblioteca b, const char *requisicoes, const char *respostas,
@@ -230,10 +203,11 @@ static int ImprimeCadaUma(Biblioteca b, const char *requisicoes, const char *res
 
 int main(int argc, char **argv) {
     if (argc < 5) {
-        fprintf(stderr,
-                "uso: %s <biblioteca> <requisicoes> <respostas> <momento> [--sem-tela | --recargas "
-                "N | --imprime | --entrega]\n",
-                argv[0]);
+        fprintf(
+            stderr,
+            "uso: %s <biblioteca> <requisicoes> <respostas> <momento> [--recargas N | --imprime "
+            "| --entrega]\n",
+            argv[0]);
         return 2;
     }
     if (argc > 6 && strcmp(argv[5], "--recargas") == 0)
@@ -363,8 +337,6 @@ int main(int argc, char **argv) {
         free(requisicoes[i]);
         free(respostas[i]);
     }
-    if (argc > 5 && strcmp(argv[5], "--sem-tela") == 0)
-        ConfereSemTela(b, "VERSAO=1;UFFAVORECIDA=SP;RECEITA=100013");
     if (relogio) relogio(NULL);
     printf("%ld requisições: %ld aceitas, %ld com valor impossível, %d falhas\n", n, aceitas,
            recusadas, falhas);
