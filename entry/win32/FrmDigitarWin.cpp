@@ -24,10 +24,22 @@ constexpr UINT_PTR kTimerDaTela = 1;
 constexpr int kPrimeiroComando = 1000;
 
 // The toolbar's buttons in order ("" a separator); the navigator's four carry their own captions.
-constexpr const char* kBotoes[] = {"btnIncluir",  "btnAlterar",  "btnExcluir", "",
-                                   "btnSalvar",   "btnDesfazer", "",           "navPrimeiro",
-                                   "navAnterior", "navProximo",  "navUltimo",  "",
-                                   "btnImprimir", "btnAjuda",    "btnFechar"};
+constexpr const char* kBotoes[] = {"btnIncluir",
+                                   "btnAlterar",
+                                   "btnNovaAPartir",
+                                   "btnExcluir",
+                                   "",
+                                   "btnSalvar",
+                                   "btnDesfazer",
+                                   "",
+                                   "navPrimeiro",
+                                   "navAnterior",
+                                   "navProximo",
+                                   "navUltimo",
+                                   "",
+                                   "btnImprimir",
+                                   "btnAjuda",
+                                   "btnFechar"};
 
 // The navigator's buttons, which are not the form's controls.
 struct TBotaoNavegador {
@@ -1119,6 +1131,7 @@ void FrmDigitarWin::Comando(int id) {
     };
     if (nome == "btnIncluir") executa(&TfrmDigitar::btnIncluirClick);
     if (nome == "btnAlterar") executa(&TfrmDigitar::btnAlterarClick);
+    if (nome == "btnNovaAPartir") executa(&TfrmDigitar::btnNovaAPartirClick);
     if (nome == "btnExcluir") executa(&TfrmDigitar::btnExcluirClick);
     if (nome == "btnSalvar") controlador_.Salvar();
     if (nome == "btnDesfazer") controlador_.Cancelar();
