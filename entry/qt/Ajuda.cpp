@@ -2,9 +2,16 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QPointer>
 #include <QTextBrowser>
+#include <QTextCursor>
+#include <QTextDocument>
 #include <QToolBar>
 #include <QUrl>
 #include <QVBoxLayout>
@@ -54,6 +61,20 @@ public:
         QAction* voltar = barra->addAction(Q("&Voltar"));
         QAction* avancar = barra->addAction(Q("&Avançar"));
         barra->addSeparator();
+        // A word of the manual, looked for from where the reader stands, page after page.
+        auto* rotulo = new QLabel(Q("&Localizar:"));
+        procura_ = new QLineEdit;
+        procura_->setObjectName(QStringLiteral("edtLocalizar"));
+        procura_->setClearButtonEnabled(true);
+        procura_->setMaximumWidth(220);
+        rotulo->setBuddy(procura_);
+        barra->addWidget(rotulo);
+        barra->addWidget(procura_);
+        aviso_ = new QLabel;
+        aviso_->setObjectName(QStringLiteral("lblLocalizar"));
+        barra->addWidget(aviso_);
+        connect(procura_, &QLineEdit::returnPressed, this, [this] { Localiza(procura_->text()); });
+        barra->addSeparator();
         QAction* fechar = barra->addAction(Q("&Fechar"));
         connect(conteudo, &QAction::triggered, this, [this] { Mostra("index.html"); });
         connect(voltar, &QAction::triggered, texto_, &QTextBrowser::backward);
@@ -77,8 +98,57 @@ public:
         texto_->setSource(QUrl::fromLocalFile(QString::fromStdString(PastaDaAjuda() + pagina)));
     }
 
+    // Finds a word after the reader's place in the page shown, then in the pages after it, round
+    // to the page shown; capitals and accents do not matter. False when the manual lacks it.
+    bool Localiza(const QString& palavra) {
+        const QString procurada = SemAcentos(palavra.trimmed());
+        aviso_->clear();
+        if (procurada.isEmpty()) return false;
+        if (SelecionaNaPagina(procurada, texto_->textCursor().selectionEnd())) return true;
+        const QDir pasta(QString::fromStdString(PastaDaAjuda()));
+        const QStringList paginas =
+            pasta.entryList({QStringLiteral("*.html")}, QDir::Files, QDir::Name);
+        const QString atual = QFileInfo(texto_->source().toLocalFile()).fileName();
+        const qsizetype i = paginas.indexOf(atual);
+        for (qsizetype k = 1; k <= paginas.size(); ++k) {
+            const QString pagina = paginas[(i + k) % paginas.size()];
+            QFile arquivo(pasta.filePath(pagina));
+            if (!arquivo.open(QIODevice::ReadOnly)) continue;
+            QTextDocument documento;
+            documento.setHtml(QString::fromUtf8(arquivo.readAll()));
+            if (!SemAcentos(documento.toPlainText()).contains(procurada)) continue;
+            if (pagina != atual) Mostra(C(pagina));
+            if (SelecionaNaPagina(procurada, 0)) return true;
+        }
+        aviso_->setText(Q("Não encontrado no manual"));
+        return false;
+    }
+
 private:
+    // Lower case without accents, one character for each: positions stay those of the text.
+    static QString SemAcentos(const QString& texto) {
+        QString r = texto.toLower();
+        for (QChar& c : r) {
+            const QString d = c.decomposition();
+            if (!d.isEmpty() && c.decompositionTag() == QChar::Canonical) c = d.front();
+        }
+        return r;
+    }
+    bool SelecionaNaPagina(const QString& procurada, int desde) {
+        QTextDocument* documento = texto_->document();
+        const qsizetype p = SemAcentos(documento->toPlainText()).indexOf(procurada, desde);
+        if (p < 0) return false;
+        QTextCursor cursor(documento);
+        cursor.setPosition(int(p));
+        cursor.setPosition(int(p + procurada.size()), QTextCursor::KeepAnchor);
+        texto_->setTextCursor(cursor);
+        texto_->ensureCursorVisible();
+        return true;
+    }
+
     QTextBrowser* texto_;
+    QLineEdit* procura_;
+    QLabel* aviso_;
 };
 
 QPointer<FrmAjuda> janelaAjuda;

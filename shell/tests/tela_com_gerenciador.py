@@ -688,6 +688,10 @@ def cenario_sobre_ajuda_e_arquivo(s):
     s.janela(PRINCIPAL)
     s.menu("alt+j", "a")  # the manual, beside the program as it is installed
     s.janela("Ajuda do KOVA - Janela principal")
+    s.teclas("alt+l")  # a word looked for through the whole manual, typed without accents
+    s.digita("remocao nao pode")
+    s.janela("Ajuda do KOVA - Remover KOVA impressas")
+    s.captura("ajuda_localizar")
     s.teclas("Escape")
     s.janela(PRINCIPAL)
     s.menu("alt+o", "c")

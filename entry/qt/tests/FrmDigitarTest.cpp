@@ -625,6 +625,20 @@ TEST_F(FrmDigitarTest, F1AbreOTopicoDaJanela) {
     ajuda = tela->findChild<QWidget*>(QStringLiteral("FrmAjuda"));
     ASSERT_NE(ajuda, nullptr);
     EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Digitação de KOVA"));
+
+    // A word of the manual typed without its accents, Enter: the page that has it, the word
+    // selected; a word the manual lacks says so.
+    auto* localizar = ajuda->findChild<QLineEdit*>(QStringLiteral("edtLocalizar"));
+    ASSERT_NE(localizar, nullptr);
+    localizar->setText(QStringLiteral("REMOCAO NAO PODE"));
+    QTest::keyClick(localizar, Qt::Key_Return);
+    EXPECT_EQ(ajuda->windowTitle(), QStringLiteral("Ajuda do KOVA - Remover KOVA impressas"));
+    auto* texto = ajuda->findChild<QTextBrowser*>();
+    EXPECT_EQ(texto->textCursor().selectedText(), QStringLiteral("remoção não pode"));
+    localizar->setText(QStringLiteral("xilogravura"));
+    QTest::keyClick(localizar, Qt::Key_Return);
+    EXPECT_EQ(ajuda->findChild<QLabel*>(QStringLiteral("lblLocalizar"))->text(),
+              QStringLiteral("Não encontrado no manual"));
     dm->cdsKOVA.Cancel();
 }
 
