@@ -858,6 +858,7 @@ template <typename Chaves>
 const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_t resumo,
                                                      const std::string& chaveFiltro) const {
     // Each search has one place, chosen by its hash.
+    if (buscas_.empty()) return nullptr;
     const UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
     if (u.resumo == resumo && u.versao == versaoDados_ && u.estadoFiltro == EstadoFiltro() &&
         u.indice == CurrentIndex() && u.chaveFiltro == chaveFiltro &&
@@ -903,6 +904,7 @@ bool TDataSet::FindKey(const std::vector<TValue>& keys) {
         }
     }
     if (guardavel) {
+        if (buscas_.empty()) buscas_.resize(kBuscasGuardadas);
         UltimaBusca& u = buscas_[resumo % kBuscasGuardadas];
         u.versao = versaoDados_;
         u.estadoFiltro = EstadoFiltro();

@@ -388,14 +388,16 @@ private:
         std::string chaveFiltro;  // the filter event's inputs when the answer was found
         Record* registro = nullptr;
     };
-    static constexpr size_t kBuscasGuardadas = 64;
+    // Enough places for every rule row a day's mix of states and revenues asks for; made on the
+    // first search, so a table never searched by key holds none.
+    static constexpr size_t kBuscasGuardadas = 1024;
     // The kept answer for these keys, or null; *achou tells whether there is one.
     template <typename Chaves>
     const UltimaBusca* BuscaGuardada(const Chaves& keys, uint64_t resumo,
                                      const std::string& chaveFiltro) const;
     // Whether a search's answer may be kept, and under which filter inputs.
     bool BuscaGuardavel(std::string& chaveFiltro) const;
-    UltimaBusca buscas_[kBuscasGuardadas];
+    std::vector<UltimaBusca> buscas_;
     // The first visible record, kept for the version and filter inputs it was found under.
     struct PrimeiroGuardado {
         uint64_t versao = ~uint64_t(0);
