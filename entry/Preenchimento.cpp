@@ -9,6 +9,16 @@
 
 namespace kova {
 
+namespace {
+
+// The position of a field of the slips table, or -1 when it has no such field.
+int Posicao(const TDataSet& k, std::string_view nome) {
+    const TField* f = k.FindField(nome);
+    return f ? f->Index() : -1;
+}
+
+}  // namespace
+
 TPreenchimento::TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos)
     : frm_(frm), anterior_(frm.preenchimento_), aVir_(std::move(campos)) {
     frm_.preenchimento_ = this;
@@ -16,11 +26,37 @@ TPreenchimento::TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos
 
 TPreenchimento::~TPreenchimento() { frm_.preenchimento_ = anterior_; }
 
-bool TPreenchimento::AindaVem(const std::vector<std::string>& lidos) const {
-    for (const std::string& lido : lidos) {
-        for (const std::string& campo : aVir_) {
-            if (SameText(campo, lido)) return true;
+const std::vector<int>& TPreenchimento::Lidos(const TField& campo) const {
+    struct TLidos {
+        std::string nome;
+        std::vector<int> posicoes;
+    };
+    static std::vector<TLidos> porPosicao;
+    const size_t i = size_t(campo.Index());
+    if (porPosicao.size() <= i) porPosicao.resize(i + 1);
+    TLidos& l = porPosicao[i];
+    if (l.nome.empty() || l.nome != campo.FieldName()) {
+        l.nome = campo.FieldName();
+        l.posicoes.clear();
+        for (const std::string& lido : frm_.CamposLidos(l.nome)) {
+            if (const int p = Posicao(frm_.dm_.cdsKOVA, lido); p >= 0) l.posicoes.push_back(p);
         }
+    }
+    return l.posicoes;
+}
+
+bool TPreenchimento::AindaVem(const std::vector<int>& lidos) const {
+    if (lidos.empty()) return false;
+    if (!contado_) {
+        const TDataSet& k = frm_.dm_.cdsKOVA;
+        porVir_.assign(size_t(k.FieldCount()), 0);
+        for (const std::string& c : aVir_) {
+            if (const int i = Posicao(k, c); i >= 0) ++porVir_[size_t(i)];
+        }
+        contado_ = true;
+    }
+    for (int p : lidos) {
+        if (size_t(p) < porVir_.size() && porVir_[size_t(p)] > 0) return true;
     }
     return false;
 }
@@ -28,7 +64,7 @@ bool TPreenchimento::AindaVem(const std::vector<std::string>& lidos) const {
 bool TPreenchimento::Adia(TField& campo) {
     if (&campo == julgando_) return false;
     if (std::find(aguardando_.begin(), aguardando_.end(), &campo) != aguardando_.end()) return true;
-    if (aguardando_.empty() && !AindaVem(frm_.CamposLidos(campo.FieldName()))) return false;
+    if (aguardando_.empty() && !AindaVem(Lidos(campo))) return false;
     aguardando_.push_back(&campo);
     return true;
 }
@@ -37,13 +73,19 @@ void TPreenchimento::Preenchido(std::string_view campo) {
     // Of a field filled twice only the last filling is awaited.
     auto it = std::find_if(aVir_.begin(), aVir_.end(),
                            [campo](const std::string& c) { return SameText(c, campo); });
-    if (it != aVir_.end()) aVir_.erase(it);
+    if (it != aVir_.end()) {
+        if (contado_) {
+            const int p = Posicao(frm_.dm_.cdsKOVA, *it);
+            if (p >= 0 && porVir_[size_t(p)] > 0) --porVir_[size_t(p)];
+        }
+        aVir_.erase(it);
+    }
     const TDM& dm = frm_.dm_;
     // Unattended, the first refusal ends the request: a later one would take its place.
     auto recusado = [&dm] { return dm.ModoSilencioso && !dm.UltimoErro.empty(); };
     while (!aguardando_.empty() && !recusado()) {
         TField* f = aguardando_.front();
-        if (AindaVem(frm_.CamposLidos(f->FieldName()))) return;
+        if (AindaVem(Lidos(*f))) return;
         aguardando_.erase(aguardando_.begin());
         julgando_ = f;
         try {

@@ -39,11 +39,18 @@ public:
     bool Adia(TField& campo);
 
 private:
-    bool AindaVem(const std::vector<std::string>& lidos) const;
+    // The fields a field's judgement reads, as positions in the slips table (each field's list is
+    // worked out once per process: the rules and the table's layout are fixed).
+    const std::vector<int>& Lidos(const TField& campo) const;
+    bool AindaVem(const std::vector<int>& lidos) const;
 
     TfrmDigitar& frm_;
     TPreenchimento* anterior_;
     std::vector<std::string> aVir_;
+    // How many fillings each field of the slips table still has to come, by position; counted
+    // when first asked (a request refused at its first field never needs them).
+    mutable std::vector<int> porVir_;
+    mutable bool contado_ = false;
     std::vector<TField*> aguardando_;
     // The field being judged: a value its own rules write back is judged at once.
     TField* julgando_ = nullptr;
