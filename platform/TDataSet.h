@@ -172,6 +172,11 @@ public:
     // --- Data links ---
     void DisableControls();
     void EnableControls();
+    // Ends a DisableControls without telling the sources anything, for a caller after which they
+    // are told of the whole record anyway (the defaults of a new record, which Append announces).
+    void EnableControlsSilently() {
+        if (disableCount_ > 0) --disableCount_;
+    }
     bool ControlsDisabled() const { return disableCount_ > 0; }
 
     // --- Events ---

@@ -218,6 +218,10 @@ void TDM::cdsKOVANewRecord(TDataSet& ds) {
     }
     ++UltimoIdKOVA;
     CriandoRegistro = true;
+    // The defaults are nobody's change: the sources hear of the new record as a whole when Append
+    // announces it, and not of each default on the way (the entry screen's notification ran its
+    // whole progression for each of them).
+    ds.DisableControls();
     try {
         ds.FieldByName("IdKOVA").SetAsInteger(UltimoIdKOVA);
         ds.FieldByName("DataPagamento")
@@ -230,9 +234,11 @@ void TDM::cdsKOVANewRecord(TDataSet& ds) {
         }
         ds.FieldByName("Situacao").SetAsString("N");
     } catch (...) {
+        ds.EnableControlsSilently();
         CriandoRegistro = false;
         throw;
     }
+    ds.EnableControlsSilently();
     CriandoRegistro = false;
 }
 
