@@ -1,6 +1,9 @@
 #include "RegrasDaUF.h"
 
+#include <algorithm>
+#include <string_view>
 #include <utility>
+#include <vector>
 
 #include "TDM.h"
 
@@ -16,7 +19,96 @@ constexpr std::pair<TFlagRegra, std::string_view> kSiglas[] = {
     {TFlagRegra::SC, "SC"}, {TFlagRegra::V, "V"},   {TFlagRegra::VI, "VI"},
 };
 
+// The keys (UF, Receita, Flag) of every row of the rule table, each packed in a number, for the
+// version of the table they were read from. Most look-ups ask for a rule the state and revenue do
+// not have (a notice, a refusal, a calendar rule): those are answered here without a search. Made
+// once and never destroyed: a data module may be destroyed after the program's own statics.
+struct TChavesDasRegras {
+    const TDataSet* tabela = nullptr;
+    uint64_t versao = 0;
+    // Whether the table is searched as these keys answer: on its key index and unfiltered (a
+    // change of either moves the table's version).
+    bool valem = false;
+    std::vector<uint64_t> chaves;  // sorted
+};
+TChavesDasRegras& ChavesDasRegras() {
+    static TChavesDasRegras* c = new TChavesDasRegras;
+    return *c;
+}
+
+// Appends the characters of a key column to a packed key, six bits each, in `tamanho` places
+// (the unused ones zero); false when the text does not fit or holds anything but letters and
+// digits. Letters are taken without regard to case, as the index compares them: among letters and
+// digits only "a" to "z" have capitals (an accented letter's capital is never one of those).
+bool Empacota(uint64_t& chave, std::string_view s, size_t tamanho) {
+    if (s.size() > tamanho) return false;
+    for (size_t i = 0; i < tamanho; ++i) {
+        unsigned codigo = 0;
+        if (i < s.size()) {
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c >= '0' && c <= '9') {
+                codigo = 1 + (c - '0');
+            } else if (c >= 'A' && c <= 'Z') {
+                codigo = 11 + (c - 'A');
+            } else if (c >= 'a' && c <= 'z') {
+                codigo = 11 + (c - 'a');
+            } else {
+                return false;
+            }
+        }
+        chave = (chave << 6) | codigo;
+    }
+    return true;
+}
+
+// The packed key (2 + 6 + 2 places: 60 bits), or zero when a text is empty or cannot be packed.
+uint64_t Chave(std::string_view uf, std::string_view receita, std::string_view flag) {
+    uint64_t k = 0;
+    if (uf.empty() || receita.empty() || flag.empty() || !Empacota(k, uf, 2) ||
+        !Empacota(k, receita, 6) || !Empacota(k, flag, 2)) {
+        return 0;
+    }
+    return k;
+}
+
+// Whether the rule table certainly has no row of these keys. Only a plain look-up is answered:
+// on the key index, table unfiltered and browsed, keys of letters and digits that fit their
+// columns; any other goes to the search.
+bool SemRegra(TDataSet& t, std::string_view uf, std::string_view receita, std::string_view flag) {
+    if (!t.Active() || t.State() != TDataSetState::dsBrowse) return false;
+    const uint64_t procurada = Chave(uf, receita, flag);
+    if (procurada == 0) return false;
+    TChavesDasRegras& c = ChavesDasRegras();
+    if (c.tabela != &t || c.versao != t.Versao()) {
+        c.tabela = nullptr;
+        c.chaves.clear();
+        c.valem = !t.Filtered() && t.IndexName() == "pk_UFReceita";
+        if (c.valem) {
+            const int campoUF = t.FieldByName("UF").Index();
+            const int campoReceita = t.FieldByName("Receita").Index();
+            const int campoFlag = t.FieldByName("Flag").Index();
+            for (TBookmark b : t.VisibleRecords()) {
+                const uint64_t k = Chave(ValueToString(t.ValueAt(b, campoUF)),
+                                         ValueToString(t.ValueAt(b, campoReceita)),
+                                         ValueToString(t.ValueAt(b, campoFlag)));
+                // A row whose keys cannot be packed matches none that can.
+                if (k != 0) c.chaves.push_back(k);
+            }
+            std::sort(c.chaves.begin(), c.chaves.end());
+        }
+        c.tabela = &t;
+        c.versao = t.Versao();
+    }
+    return c.valem && !std::binary_search(c.chaves.begin(), c.chaves.end(), procurada);
+}
+
 }  // namespace
+
+void EsqueceChavesDasRegras() {
+    TChavesDasRegras& c = ChavesDasRegras();
+    c.tabela = nullptr;
+    c.chaves.clear();
+}
 
 std::string_view Sigla(TFlagRegra flag) {
     for (const auto& [f, sigla] : kSiglas) {
@@ -55,7 +147,8 @@ std::string SiglaCorrente(const TDataSet& regras) { return regras.FieldByName("F
 
 std::optional<TRegraUF> RegraUF(TDM& dm, const std::string& uf, const std::string& receita,
                                 TFlagRegra flag) {
-    if (!dm.cdsUFReceita.FindKey({std::string_view(uf), std::string_view(receita), Sigla(flag)}))
+    if (SemRegra(dm.cdsUFReceita, uf, receita, Sigla(flag)) ||
+        !dm.cdsUFReceita.FindKey({std::string_view(uf), std::string_view(receita), Sigla(flag)}))
         return std::nullopt;
     return RegraCorrente(dm.cdsUFReceita);
 }

@@ -45,10 +45,12 @@ TDM::TDM() {
     LerRelogio();
     DirPrograma = DiretorioPrograma();
     DefinirTabelas();
+    EsqueceChavesDasRegras();
     DM = this;
 }
 
 TDM::~TDM() {
+    EsqueceChavesDasRegras();
     if (DM == this) DM = nullptr;
 }
 

@@ -112,6 +112,9 @@ std::optional<TRegraUF> RegraDoEstado(TDM& dm, const std::string& uf, TFlagRegra
 // The revenue's rule, or else the state-wide one.
 std::optional<TRegraUF> RegraDaReceitaOuDoEstado(TDM& dm, const std::string& uf,
                                                  const std::string& receita, TFlagRegra flag);
+// Forgets what the look-ups keep of a data module's rule table (its keys, to answer at once a
+// look-up for a row that does not exist); called as a data module is made and destroyed.
+void EsqueceChavesDasRegras();
 // The row the table's current record is on: the sub-code filter reads the "SR" row its caller
 // positioned before switching the filter on.
 TRegraUF RegraCorrente(const TDataSet& regras);

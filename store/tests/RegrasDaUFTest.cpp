@@ -47,6 +47,42 @@ TEST(RegrasDaUFTest, RegraLidaComoValorNaoMudaQuandoOutraConsultaMoveATabela) {
     EXPECT_FALSE(RegraDoEstado(*dm, "MG", TFlagRegra::EV));
 }
 
+// A rule not found is answered from the keys kept of the table: they must follow every change of
+// the table, and find what the key search finds.
+TEST(RegrasDaUFTest, RegraAusenteSegueATabelaComoABusca) {
+    {
+        auto dm = ModuloDeTeste();
+        Regra(*dm, "SP", "100048", "EV", "Pague em dia");
+        EXPECT_FALSE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+        // A row added after a look-up found none is found at once.
+        Regra(*dm, "SP", "100048", "MA", "Vencida");
+        ASSERT_TRUE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+        EXPECT_EQ(RegraUF(*dm, "SP", "100048", TFlagRegra::MA)->texto, "Vencida");
+        // The key index compares without regard to case, and a key too long for its column or
+        // with other characters goes to the search.
+        EXPECT_TRUE(RegraUF(*dm, "sp", "100048", TFlagRegra::EV));
+        EXPECT_FALSE(RegraUF(*dm, "SPX", "100048", TFlagRegra::EV));
+        EXPECT_FALSE(RegraUF(*dm, "S P", "100048", TFlagRegra::EV));
+        EXPECT_FALSE(RegraUF(*dm, "SP", "", TFlagRegra::EV));
+        // A row deleted is no longer found.
+        ASSERT_TRUE(dm->cdsUFReceita.FindKey({"SP", "100048", "EV"}));
+        dm->cdsUFReceita.Delete();
+        EXPECT_FALSE(RegraUF(*dm, "SP", "100048", TFlagRegra::EV));
+        // Filtered, the table answers by its search, which sees only the rows the filter lets by.
+        dm->cdsUFReceita.SetFilter("Flag = 'EV'");
+        dm->cdsUFReceita.SetFiltered(true);
+        EXPECT_FALSE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+        dm->cdsUFReceita.SetFiltered(false);
+        EXPECT_TRUE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+    }
+    // A new data module, whose table may sit where the last one did, has only its own rows.
+    auto dm = ModuloDeTeste();
+    EXPECT_FALSE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+    Regra(*dm, "MG", "100048", "MA", "Outra");
+    EXPECT_FALSE(RegraUF(*dm, "SP", "100048", TFlagRegra::MA));
+    EXPECT_TRUE(RegraUF(*dm, "mg", "100048", TFlagRegra::MA));
+}
+
 TEST(RegrasDaUFTest, PosicoesAlemDoTextoNaoValemNada) {
     const TRegraUF curta{"SP", "100048", "010 001 S"};
     EXPECT_EQ(curta.Trecho(LeiauteDO::kTamanhoMaximo), "010");
