@@ -14,6 +14,9 @@ namespace {
 
 struct TCarregado {
     std::vector<std::string> lugares;  // where it was looked for
+    // The folders those places came from, as given: the same folders give the same places, and
+    // every check of a registration asks again.
+    std::string sistema, programa, componentes;
     std::unique_ptr<TBibliotecaDinamica> biblioteca;
     TConsisteInscricao funcao = nullptr;
 };
@@ -28,10 +31,10 @@ TCarregado& Carregado() {
     return c;
 }
 
-std::vector<std::string> Lugares(const std::string& dirPrograma) {
+std::vector<std::string> Lugares(const std::string& sistema, const std::string& dirPrograma,
+                                 const std::string& componentes) {
     std::vector<std::string> lugares;
-    for (const std::string& d :
-         {Trim(DiretorioSistema()), Trim(dirPrograma), DiretorioComponentes()}) {
+    for (const std::string& d : {Trim(sistema), Trim(dirPrograma), componentes}) {
         // An unreadable system directory gives an empty one, which was told already.
         if (d.empty()) continue;
         const std::string dir = IncluiBarra(d);
@@ -54,8 +57,19 @@ void DefineGanchoDeCarga(TBibliotecaDinamica::TGancho gancho) { Gancho() = std::
 
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
     TCarregado& c = Carregado();
-    const std::vector<std::string> lugares = Lugares(dirPrograma);
-    if (c.funcao && lugares == c.lugares) return c.funcao;
+    std::string sistema = DiretorioSistema();
+    std::string componentes = DiretorioComponentes();
+    if (c.funcao && sistema == c.sistema && dirPrograma == c.programa &&
+        componentes == c.componentes) {
+        return c.funcao;
+    }
+    const std::vector<std::string> lugares = Lugares(sistema, dirPrograma, componentes);
+    if (c.funcao && lugares == c.lugares) {
+        c.sistema = std::move(sistema);
+        c.programa = dirPrograma;
+        c.componentes = std::move(componentes);
+        return c.funcao;
+    }
 
     const std::string nome = kComponenteInscricao;
     if (Gancho()) Gancho()(TBibliotecaDinamica::TPasso::Procura);
@@ -81,6 +95,9 @@ TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
         reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));
     if (!funcao) throw Exception("Entrypoint ConsisteInscricaoEstadual não encontrado em " + nome);
     c.lugares = lugares;
+    c.sistema = std::move(sistema);
+    c.programa = dirPrograma;
+    c.componentes = std::move(componentes);
     c.biblioteca = std::move(biblioteca);
     c.funcao = funcao;
     return funcao;
