@@ -75,8 +75,13 @@ const TChave* ChaveDoItem(std::string_view item) {
         for (size_t i = 0; i < t.size(); ++i) t[i] = std::strlen(kChaves[i].chave);
         return t;
     }();
+    // Every key begins with a capital: a first character that is no letter, or not that one in
+    // either case, rules a key out before its text is compared.
+    const unsigned char primeira = static_cast<unsigned char>(candidata.front()) & ~0x20u;
     for (size_t i = 0; i < tamanhos.size(); ++i) {
-        if (tamanhos[i] == candidata.size() && SameText(candidata, kChaves[i].chave))
+        if (tamanhos[i] == candidata.size() &&
+            static_cast<unsigned char>(kChaves[i].chave[0]) == primeira &&
+            SameText(candidata, kChaves[i].chave))
             return &kChaves[i];
     }
     return nullptr;
