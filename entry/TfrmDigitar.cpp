@@ -252,7 +252,8 @@ void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
         pagamentoConfirmadoPara_.reset();
     }
     if (estado == TDataSetState::dsInsert || estado == TDataSetState::dsEdit) LerRelogio();
-    if (estado == TDataSetState::dsInsert) dtsPadraoDataChange(sender, nullptr);
+    // A new record's boxes are set by the data notification that Append sends once its defaults
+    // are in; run here too, before them, it did the same work a second time.
 }
 
 bool TfrmDigitar::Editando() const {
