@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <utility>
+#include <vector>
 
 #include "Clock.h"
 #include "Dialogs.h"
@@ -63,6 +65,33 @@ TEST_F(TDMTest, PrimeiraKOVARecebeNumeroUmECancelarDevolveONumero) {
     kova().Edit();
     kova().Cancel();
     EXPECT_EQ(dm->UltimoIdKOVA, 2);
+}
+
+// The screen linked to the slips table hears of a new slip once, with its defaults in place, and
+// of every change made to it afterwards; a refused new slip leaves the table telling its screen.
+TEST_F(TDMTest, NovaKOVAChegaAoLigadoUmaVezJaComOsValoresIniciais) {
+    TDataSource entrada;
+    entrada.SetDataSet(&kova());
+    std::vector<std::string> avisos;
+    entrada.OnDataChange = [&](TDataSource&, TField* f) {
+        avisos.push_back(f ? f->FieldName()
+                           : "registro " + F("Situacao").AsString() + " " + F("IdKOVA").AsString());
+    };
+    kova().Append();
+    EXPECT_EQ(avisos, std::vector<std::string>{"registro N 1"});
+    F("UF").SetAsString("SP");
+    EXPECT_EQ(avisos, (std::vector<std::string>{"registro N 1", "UF"}));
+    kova().Cancel();
+
+    dm->UltimoIdKOVA = kMaiorIdKOVA;
+    avisos.clear();
+    EXPECT_THROW(kova().Append(), ENumeracaoEsgotada);
+    EXPECT_FALSE(kova().ControlsDisabled());
+    dm->UltimoIdKOVA = 0;
+    kova().Append();
+    F("UF").SetAsString("RJ");
+    EXPECT_EQ(avisos.back(), "UF");
+    kova().Cancel();
 }
 
 // Past the greatest number a slip's number holds the next one would wrap to a negative number: the
