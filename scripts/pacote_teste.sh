@@ -75,6 +75,10 @@ multiarch="$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-mu
 # which sets the clock the rules of dates read, is in no package.
 python3 "$fonte/library/tests/confere_exportacoes.py" "$fonte/library/exportacoes.txt" \
     "/usr/lib/$multiarch/libkovadll.so.1" || falha "libkovadll.so.1 exporta mais que as chamadas dos programas"
+# It loads neither Qt nor the print system until a call needs the screen or a printer: then it
+# loads its module from the folder kova beside it.
+python3 "$fonte/library/tests/confere_dependencias.py" "/usr/lib/$multiarch/libkovadll.so.1" \
+    "/usr/lib/$multiarch/kova/libkovadll_tela.so" || falha "libkovadll.so.1 carrega o Qt ou a impressão"
 ! dpkg -L "${pacotes[@]}" | grep -q kovadll_teste || falha "um pacote traz a variante de teste da biblioteca"
 [ -e /usr/share/man/man1/kova.1.gz ] && [ -e /usr/share/man/man1/kovacli.1.gz ] || falha "páginas de manual"
 [ -e /usr/share/kova/ajuda/digitacao.html ] || falha "o manual não foi instalado"
@@ -102,7 +106,7 @@ done
 # neither the package's tables nor its component.
 mkdir -p "$trabalho/construcao/casa"
 cp "$build/bin/kovacli" "$trabalho/construcao/"
-cp -L "$build/bin/libkovadll.so.1" "$trabalho/construcao/"
+cp -L "$build/bin/libkovadll.so.1" "$build/bin/libkovamotor.so.1" "$trabalho/construcao/"
 if saida="$(env -u KOVA_WINDIR -u KOVA_SYSDIR -u XDG_DATA_HOME -u XDG_CONFIG_HOME LD_LIBRARY_PATH="$trabalho/construcao" \
     HOME="$trabalho/construcao/casa" "$trabalho/construcao/kovacli" incorporar "$trabalho/tres.txt" --sem-impressao 2>&1)"; then
     falha "um kovacli fora do pacote usou as tabelas instaladas"

@@ -1,6 +1,6 @@
-// The requests that need the screen and the printer, in the build that has Qt: kova and teste
-// show the entry screen to a person (or play a test's script on it), imprime prints the current
-// slip.
+// The requests that need the screen and the printer, in the module the library loads on their first
+// call (Tela.h): kova and teste show the entry screen to a person (or play a test's script on it),
+// imprime prints the current slip.
 
 #include <memory>
 #include <string>
@@ -12,6 +12,7 @@
 #include "Nucleo.h"
 #include "Requisicao.h"
 #include "TDM.h"
+#include "Tela.h"
 #include "TelaBiblioteca.h"
 #include "TfrmDigitar.h"
 
@@ -52,7 +53,7 @@ bool Hospedada(TfrmDigitar& frm) {
 }  // namespace
 }  // namespace kova
 
-namespace kovadll {
+namespace {
 
 using namespace kova;
 
@@ -107,4 +108,10 @@ void DefineRoteiro(const char* texto) {
 
 const char* Relato() { return relato.c_str(); }
 
-}  // namespace kovadll
+constexpr kovadll::TTela kTela{Teste, Kova, Imprime, DefineRoteiro, Relato};
+
+}  // namespace
+
+extern "C" __attribute__((visibility("default"))) const kovadll::TTela* kova_tela() {
+    return &kTela;
+}
