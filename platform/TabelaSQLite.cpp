@@ -237,13 +237,15 @@ void TConexao::ConfereEsquema() {
     }
     if (!campos) Recusa(path_, "falta a tabela campos");
     if (!registros) Recusa(path_, "falta a tabela registros");
-    // Every column of the records is stored as it is: none computed when read.
+    // Every column of the records is stored as it is: none computed when read. Asked by the pragma
+    // itself (name in column 1, hidden in column 6): its table-valued form costs a virtual table
+    // made and planned at every load of every table.
     {
-        Comando c = Preparar(
-            db, "SELECT name FROM pragma_table_xinfo('registros') WHERE hidden <> 0", path_);
-        const int passo = sqlite3_step(c.get());
-        if (passo == SQLITE_ROW) {
-            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 0));
+        Comando c = Preparar(db, "PRAGMA table_xinfo('registros')", path_);
+        int passo;
+        while ((passo = sqlite3_step(c.get())) == SQLITE_ROW) {
+            if (sqlite3_column_int(c.get(), 6) == 0) continue;
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(c.get(), 1));
             Recusa(path_, std::string("a coluna ") + (p ? p : "") + " de registros é calculada");
         }
         if (passo != SQLITE_DONE) FalhaBanco(db, path_);

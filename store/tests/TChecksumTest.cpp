@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <fstream>
 #include <random>
 
@@ -34,6 +35,24 @@ TEST(TChecksum, ArquivoIgualAoZlibEmMuitosTamanhos) {
         EXPECT_EQ(c.FileCRC(path), TChecksum::Hex(uint32_t(esperado))) << tamanho;
     }
     std::remove(path.c_str());
+}
+
+// Fed in pieces of every length from every start, eight bytes at a time and the rest one by one,
+// the sum is zlib's of the whole.
+TEST(TChecksum, EmPedacosIgualAoZlib) {
+    std::mt19937 gerador(7);
+    std::string dados(200, '\0');
+    for (char& ch : dados) ch = char(gerador());
+    const auto* bytes = reinterpret_cast<const Bytef*>(dados.data());
+    for (size_t inicio = 0; inicio < 9; ++inicio) {
+        for (size_t pedaco = 1; pedaco <= 17; ++pedaco) {
+            uint32_t crc = 0xFFFFFFFFu;
+            for (size_t p = inicio; p < dados.size(); p += pedaco)
+                crc = TChecksum::Update(crc, dados.data() + p, std::min(pedaco, dados.size() - p));
+            const uLong esperado = crc32(0L, bytes + inicio, uInt(dados.size() - inicio));
+            EXPECT_EQ(~crc, uint32_t(esperado)) << inicio << " " << pedaco;
+        }
+    }
 }
 
 TEST(TChecksum, ArquivoIlegivelDaErrorResultEAvisa) {
