@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "Conversao.h"
@@ -121,13 +122,14 @@ int Incorporar(int argc, char** argv) {
     }
     if (pdf.empty()) pdf = TrocaExtensao(arquivo, ".pdf");
 
-    // Fonts and the PDF writer need a GUI application, never a display.
+    // Fonts and the PDF writer need a GUI application, never a display: made when the first slip
+    // is printed, so that an import that prints nothing does not set up the fonts for nothing.
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     int qtArgc = 1;
     char* qtArgv[] = {const_cast<char*>("kovacli"), nullptr};
     // Qt's own notes about the environment mean nothing to the person running the import.
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    QGuiApplication app(qtArgc, qtArgv);
+    std::optional<QGuiApplication> app;
 
     DialogosConsole dialogos(descartar);
     ScopedDialogService servico(dialogos);
@@ -148,7 +150,10 @@ int Incorporar(int argc, char** argv) {
         TqrpKOVA relatorio;
         if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
         TIncorporacao importacao(*dm, formulario, relatorio);
-        importacao.AbrirSaida = [&pdf] { return std::make_unique<TSaidaArquivoPDF>(pdf); };
+        importacao.AbrirSaida = [&] {
+            if (!app) app.emplace(qtArgc, qtArgv);
+            return std::make_unique<TSaidaArquivoPDF>(pdf);
+        };
         const bool terminal = isatty(2);
         importacao.IntervaloProgresso = 1000;
         importacao.Progresso = [&](int linhas) {
