@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <functional>
 #include <iterator>
 
 #include "CalculaCodigoBarra.h"
 #include "Conversoes.h"
+#include "Desligado.h"
 #include "Errors.h"
 #include "Predicados.h"
 #include "Preenchimento.h"
@@ -191,6 +193,33 @@ bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, 
     return true;
 }
 
+namespace {
+
+// Posts the new slip with the barcode the whole-slip check builds before the post, as the edit that
+// stores it after the post leaves the slip: its content and the mark of a changed slip, set without
+// the screen hearing of them. A second edit and post would run the screen's steps for nothing.
+void PostaComCodigoBarra(TfrmDigitar& frm, TDM& dm) {
+    TDataSet& k = dm.cdsKOVA;
+    struct TRestaura {
+        TDataSet::TEvent& evento;
+        TDataSet::TEvent original;
+        ~TRestaura() { evento = std::move(original); }
+    } verifica{k.BeforePost, k.BeforePost};
+    k.BeforePost = [&frm, &dm, &verifica](TDataSet& d) {
+        if (verifica.original) verifica.original(d);
+        if (frm.CodigoBarraConferido.empty()) return;
+        std::function<void(TDataSource&, TField*)> semUso;
+        Desligado<std::function<void(TDataSource&, TField*)>> dados(
+            dm.dtsEntrada ? dm.dtsEntrada->OnDataChange : semUso);
+        d.FieldByName("CodigoBarra").SetAsString(frm.CodigoBarraConferido);
+        dm.LerRelogio();
+        d.FieldByName("Situacao").SetAsString("A");
+    };
+    k.Post();
+}
+
+}  // namespace
+
 bool ValidaRequisicao(TfrmDigitar& frm) {
     TDM& dm = *DM;
     dm.ModoBiblioteca = true;
@@ -250,12 +279,12 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     bool guardada = false;
     frm.CodigoBarraConferido.clear();
     try {
-        k.Post();
+        PostaComCodigoBarra(frm, dm);
         guardada = true;
-        // The whole-slip check before the post built the content of this very slip.
-        const std::string conteudo = frm.CodigoBarraConferido.empty()
-                                         ? CalculaCodigoBarra()
-                                         : GuardaCodigoBarra(frm.CodigoBarraConferido);
+        // The whole-slip check before the post built the content of this very slip, and the post
+        // stored it; otherwise it is built and stored now.
+        const std::string conteudo =
+            frm.CodigoBarraConferido.empty() ? CalculaCodigoBarra() : frm.CodigoBarraConferido;
         ++frm.QtdeIncluidas;
         frm.Requisicao = conteudo + ";Retorno=000;Mensagem_Retorno=KOVA Validada com sucesso";
     } catch (const std::exception& e) {
