@@ -379,18 +379,26 @@ void TDataSet::SetFilter(const std::string& text) {
     if (Trim(text).empty()) {
         filter_.reset();
         filterText_.clear();
-        ++geracaoFiltro_;
+        geracaoFiltro_ = 0;
     } else {
-        filter_ =
-            TFilterExpression::Parse(text, [this](const std::string& n, int& idx, TFieldType& t) {
-                TField* f = FindField(n);
-                if (!f) return false;
-                idx = f->Index();
-                t = f->DataType();
-                return true;
-            });
+        auto lido = std::find_if(filtrosLidos_.begin(), filtrosLidos_.end(),
+                                 [&](const FiltroLido& f) { return f.texto == text; });
+        if (lido == filtrosLidos_.end()) {
+            std::shared_ptr<const TFilterExpression> expressao = TFilterExpression::Parse(
+                text, [this](const std::string& n, int& idx, TFieldType& t) {
+                    TField* f = FindField(n);
+                    if (!f) return false;
+                    idx = f->Index();
+                    t = f->DataType();
+                    return true;
+                });
+            if (filtrosLidos_.size() >= kFiltrosLidos) filtrosLidos_.pop_front();
+            filtrosLidos_.push_back({text, std::move(expressao), ++ultimaGeracao_});
+            lido = std::prev(filtrosLidos_.end());
+        }
+        filter_ = lido->expressao;
         filterText_ = text;
-        ++geracaoFiltro_;
+        geracaoFiltro_ = lido->geracao;
     }
     if (Active() && filtered_) Refresh();
 }

@@ -334,9 +334,11 @@ private:
     mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
     TField* ProcuraCampo(std::string_view name) const;
     [[noreturn]] void CampoInexistente(std::string_view name) const;
-    void EsqueceCampos() const {
+    void EsqueceCampos() {
         listasResolvidas_.clear();
         camposLembrados_.Esquece();
+        // An expression read holds the places of the fields it names.
+        filtrosLidos_.clear();
     }
     bool hasCalculated_ = false;
     // The record whose calculated fields are up to date: they are worked out when first read.
@@ -371,14 +373,25 @@ private:
     bool eof_ = true;
 
     std::string filterText_;
-    std::unique_ptr<TFilterExpression> filter_;
+    std::shared_ptr<const TFilterExpression> filter_;
     bool filtered_ = false;
     // Any change of records, order or filter bumps versao_; versaoDados_ leaves out the filter,
-    // whose state a kept answer records apart (geracaoFiltro_ counts the expressions set), so
-    // that turning a filter off and on again finds the earlier answers still good.
+    // whose state a kept answer records apart (geracaoFiltro_ names the expression in force, the
+    // same number for the same text while the fields stay), so that turning a filter off and on
+    // again, or going back to an earlier one, finds the earlier answers still good.
     uint64_t versao_ = 0;
     uint64_t versaoDados_ = 0;
     uint64_t geracaoFiltro_ = 0;
+    // The expressions set lately, read once each, with their numbers: a screen that filters by
+    // the state and revenue of each slip goes back and forth between a few of them.
+    struct FiltroLido {
+        std::string texto;
+        std::shared_ptr<const TFilterExpression> expressao;
+        uint64_t geracao;
+    };
+    static constexpr size_t kFiltrosLidos = 64;
+    std::deque<FiltroLido> filtrosLidos_;
+    uint64_t ultimaGeracao_ = 0;
     uint64_t EstadoFiltro() const {
         return geracaoFiltro_ * 4 + (filtered_ ? 2 : 0) + (FilterCaseInsensitive ? 1 : 0);
     }

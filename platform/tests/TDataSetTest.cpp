@@ -371,6 +371,37 @@ TEST_F(TabelaTest, RespostasDeBuscaSeguemOFiltroLigadoDesligadoETrocado) {
     }
 }
 
+// An expression set again is read once, but what it shows is what the records hold now: a record
+// changed under another filter shows under the earlier one, and past the expressions kept each
+// still filters by its own text.
+TEST_F(TabelaTest, FiltroDeVoltaMostraOsRegistrosDeAgora) {
+    Linha("SP", "1", "N", "a", 1);
+    Linha("RJ", "1", "I", "b", 2);
+    t.SetIndexName("pk_Regra");
+    t.AplicaFiltro("UF='SP'");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"a"}));
+    EXPECT_FALSE(t.FindKey({"RJ", "1", "I"}));
+    t.AplicaFiltro("UF='RJ'");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"b"}));
+    t.First();
+    t.Edit();
+    t.FieldByName("UF").SetAsString("SP");
+    t.Post();
+    t.AplicaFiltro("UF='SP'");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"b", "a"}));
+    EXPECT_TRUE(t.FindKey({"SP", "1", "I"}));
+    t.AplicaFiltro("UF='RJ'");
+    EXPECT_TRUE(t.IsEmpty());
+    for (int volta = 0; volta < 2; ++volta) {
+        for (int n = 0; n < 100; ++n) {
+            t.AplicaFiltro("Numero = " + std::to_string(n));
+            EXPECT_EQ(t.IsEmpty(), n != 1 && n != 2) << n;
+        }
+    }
+    t.AplicaFiltro("UF='SP'");
+    EXPECT_EQ(Ordem(), (std::vector<std::string>{"b", "a"}));
+}
+
 TEST_F(TabelaTest, FiltroJaEmVigorNaoSeReaplicaEOutroFiltraDeNovo) {
     Linha("SP", "1", "N", "a", 1);
     Linha("SP", "2", "N", "b", 2);
