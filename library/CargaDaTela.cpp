@@ -1,14 +1,17 @@
 // The hosted requests of the Linux library: kova, teste and imprime are answered by the screen and
 // printing module (Tela.h), loaded on the first of them. Until then the process holds neither Qt
 // nor the print system; a module that does not load fails the call with its reason, as any other
-// failure, and the next call tries again.
+// failure, and the next call tries again. The module is trusted as the state-registration
+// component is: never through a link, never a file or folder another user could have written.
 
 #include <dlfcn.h>
 
+#include <memory>
 #include <string>
 
 #include "EstadoDoHospedeiro.h"
 #include "Interface.h"
+#include "TBibliotecaDinamica.h"
 #include "Tela.h"
 
 namespace kovadll {
@@ -37,17 +40,25 @@ const TTela* Tela() {
     const std::string pasta = PastaDaBiblioteca();
     std::string motivo;
     for (const char* sub : {"", "kova/"}) {
-        void* modulo = dlopen((pasta + sub + kModulo).c_str(), RTLD_NOW | RTLD_LOCAL);
-        if (!modulo) {
+        const std::string caminho = pasta + sub + kModulo;
+        auto modulo = std::make_unique<kova::TBibliotecaDinamica>(caminho);
+        if (!modulo->Carregada()) {
+            if (!modulo->Recusa().empty()) {
+                // A refused module is the reason, wherever else one might be found.
+                motivo = modulo->Recusa();
+                break;
+            }
             if (motivo.empty()) {
                 const char* erro = dlerror();
-                motivo = erro ? erro : "";
+                motivo = erro ? erro : caminho + " não foi encontrado";
             }
             continue;
         }
-        auto entrada = reinterpret_cast<const TTela* (*)()>(dlsym(modulo, KOVA_TELA_ENTRADA));
+        auto entrada = reinterpret_cast<const TTela* (*)()>(modulo->Funcao(KOVA_TELA_ENTRADA));
         if (entrada) {
             tela = entrada();
+            // Qt cannot be unloaded: the module stays for the life of the process.
+            static_cast<void>(modulo.release());
             return tela;
         }
         motivo = std::string(kModulo) + " sem a entrada " + KOVA_TELA_ENTRADA;

@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """A library installed without its screen and printing module (a partial copy, a removed file):
 kova, teste and imprime fail with the reason, as any failed call, and the host goes on; the
-next call tries to load the module again.
+next call tries to load the module again. A module that another user could have put there (a
+file others may write, a link) is refused the same way, and never loaded.
 
     sem_modulo_da_tela.py <libkovadll.so>
 """
@@ -42,6 +43,18 @@ def main():
                 falhas.append(f'kova mudou a requisição: {requisicao.value!r}')
             if not ultimo_erro().startswith('Não foi possível carregar a tela e a impressão'):
                 falhas.append(f'{vez}ª vez, kova sem o motivo: {ultimo_erro()!r}')
+        # Planted modules: a file anyone may write, then a link to the real module.
+        modulo = os.path.join(pasta, 'libkovadll_tela.so')
+        real = os.path.join(os.path.dirname(os.path.realpath(sys.argv[1])), 'libkovadll_tela.so')
+        shutil.copy(copia, modulo)
+        os.chmod(modulo, 0o666)
+        for motivo in ('pode ser alterado por outros usuários', 'é um link simbólico'):
+            requisicao = ctypes.create_string_buffer(b'UFFAVORECIDA=SP', 1500)
+            biblioteca.kova(requisicao)
+            if motivo not in ultimo_erro() or requisicao.value != b'UFFAVORECIDA=SP':
+                falhas.append(f'módulo plantado ({motivo}): {ultimo_erro()!r}')
+            os.remove(modulo)
+            os.symlink(real, modulo)
         for falha in falhas:
             print(falha)
         sys.exit(1 if falhas else 0)
