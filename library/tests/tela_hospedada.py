@@ -289,18 +289,27 @@ def cenario_windows_caixas(s, wine, largura):
     # The search page has no tab while a slip is edited: Ctrl+Tab leaves the slip in front.
     s.teclas("ctrl+Tab")
     s.teclas("alt+s")
+    # The save asks the payment date: yesterday's is refused (told once) and the box stays until
+    # a date passes.
+    s.janela("Data de Pagamento")
+    s.digita("14062026", enter=False)
+    s.confirma("Erro")
+    s.janela("Data de Pagamento")
+    s.teclas("Return")
+    s.janela("Data de Pagamento")
+    s.captura("windows%s_pagamento_recusado" % largura)
+    s.digita("16062026")
     limite = time.time() + 120
     while h.processo.poll() is None:
         if time.time() > limite:
             raise Falha("a KOVA salva não voltou ao hospedeiro (janelas: %s)" % s.janelas())
-        if s.ativa() == "Data de Pagamento":
-            s.teclas("Return")
         time.sleep(0.1)
     r = h.resposta()
     if campo(r, "Retorno") != "000":
         raise Falha("a KOVA não foi incluída: %s" % r)
     for nome, valor in (("Convenio", "PROTOCOLO " + "1234567890" * 4), ("Informacoes", "PAGO A VISTA"),
-                        ("Receita", "100013"), ("ValorPrincipal", "634,64")):
+                        ("Receita", "100013"), ("ValorPrincipal", "634,64"),
+                        ("DataPagamento", "16/06/2026")):
         if campo(r, nome) != valor:
             raise Falha("%s=%r na resposta, esperado %r: %s" % (nome, campo(r, nome), valor, r))
 
