@@ -1298,9 +1298,33 @@ bool FrmDigitarWin::Teclado(const MSG& m) {
     }
     if (m.message == WM_CHAR && caixa) {
         const char ch = Caractere(wchar_t(m.wParam));
-        return ch != '\0' && controlador_.Tecla(nome, TTeclaDigitar::Outra, ch);
+        if (ch != '\0' && controlador_.Tecla(nome, TTeclaDigitar::Outra, ch)) return true;
+        return m.wParam >= L' ' && BuscaNaLista(*c, wchar_t(m.wParam));
     }
     return false;
+}
+
+bool FrmDigitarWin::BuscaNaLista(Controle& c, wchar_t letra) {
+    wchar_t classe[16] = L"";
+    GetClassNameW(c.h, classe, int(std::size(classe)));
+    if (_wcsicmp(classe, L"ComboBox") != 0) return false;
+    // The letters typed in a row (less than a second apart) find the entry that begins with them
+    // all, "12" the state of code 12 as well as "B" the first state of that letter, whichever
+    // Windows keeps the list; the highlight is taken when the person leaves the box.
+    const DWORD agora = GetTickCount();
+    if (c.h != listaDigitada_ || agora - instanteDigitado_ > 1000) digitadoNaLista_.clear();
+    listaDigitada_ = c.h;
+    instanteDigitado_ = agora;
+    digitadoNaLista_ += letra;
+    LRESULT i = SendMessageW(c.h, CB_FINDSTRING, WPARAM(-1),
+                             reinterpret_cast<LPARAM>(digitadoNaLista_.c_str()));
+    if (i == CB_ERR && digitadoNaLista_.size() > 1) {
+        digitadoNaLista_.assign(1, letra);
+        i = SendMessageW(c.h, CB_FINDSTRING, WPARAM(-1),
+                         reinterpret_cast<LPARAM>(digitadoNaLista_.c_str()));
+    }
+    if (i != CB_ERR) SendMessageW(c.h, CB_SETCURSEL, WPARAM(i), 0);
+    return true;
 }
 
 int FrmDigitarWin::OrdemDe(HWND h) const {
