@@ -1,0 +1,767 @@
+#include "FrmPrincipalWin.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+
+#include <functional>
+#include <map>
+#include <vector>
+
+#include "Clock.h"
+#include "ContextoVisual.h"
+#include "ControladorDigitar.h"
+#include "DadosDoUsuario.h"
+#include "Dialogs.h"
+#include "Diretorios.h"
+#include "Errors.h"
+#include "FluxosImpressao.h"
+#include "FrmDigitarWin.h"
+#include "Incorporacao.h"
+#include "PintorGDI.h"
+#include "TDM.h"
+#include "TfrmDigitar.h"
+#include "TqrpKOVA.h"
+#include "Utilitarios.h"
+#include "VersaoKOVA.h"
+
+namespace kova {
+namespace {
+
+const wchar_t* const kClasse = L"KOVAPrincipal";
+const wchar_t* const kClasseJanela = L"KOVAJanela";
+constexpr UINT_PTR kTimerRelogio = 1;
+
+enum Comandos : int {
+    kDigitar = 100,
+    kImprimir,
+    kPesquisar,
+    kIncorporar,
+    kSair,
+    kRemover,
+    kRestaurar,
+    kConfigurar,
+    kAjuda,
+    kConsultaUF,
+    kConsultaReceitas,
+    kConsultaProdutos,
+    kSobre,
+};
+
+// The hint each command shows in the status bar while it is under the pointer.
+const std::map<int, const char*>& Dicas() {
+    static const std::map<int, const char*> dicas{
+        {kDigitar, "Digitar KOVA"},
+        {kImprimir, "Imprimir KOVA"},
+        {kPesquisar, "Relação de KOVA para pesquisar ou alterar"},
+        {kSair, "Sair do programa"},
+        {kRemover, "Remover as KOVA's já impressas"},
+        {kRestaurar, "Pôr uma cópia de segurança do arquivo de KOVA no lugar dele"},
+        {kConfigurar, "Configurar impressora padrão para impressão do Windows"},
+        {kAjuda, "Ajuda do sistema"},
+        {kSobre, "Sobre o sistema"},
+    };
+    return dicas;
+}
+
+// The toolbar's hints differ from the menu's where the Linux program's do.
+const char* DicaDoBotao(int id) {
+    switch (id) {
+        case kDigitar:
+            return "Digitação de KOVA";
+        case kImprimir:
+            return "Imprimir KOVA";
+        default:
+            return "Sair da aplicação";
+    }
+}
+
+// The pages of the manual this program opens by topic.
+const char* PaginaDoTopico(int topico) {
+    switch (topico) {
+        case 1:
+            return "principal.html";
+        case 40:
+            return "incorporacao.html";
+        case 41:
+            return "remocao.html";
+        default:
+            return "index.html";
+    }
+}
+constexpr int kAjudaPrincipal = 1;
+constexpr int kAjudaRemocao = 41;
+
+std::wstring PastaDoPrograma() {
+    std::wstring caminho(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD n = GetModuleFileNameW(nullptr, caminho.data(), DWORD(caminho.size()));
+        if (n < caminho.size()) {
+            caminho.resize(n);
+            break;
+        }
+        caminho.resize(caminho.size() * 2);
+    }
+    return caminho.substr(0, caminho.find_last_of(L"\\/"));
+}
+
+// The monitor's scale of a window, where Windows tells it (10 and later), else the system's.
+int DpiDe(HWND h) {
+    using Funcao = UINT(WINAPI*)(HWND);
+    static const auto f = reinterpret_cast<Funcao>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    if (f && h) {
+        const UINT dpi = f(h);
+        if (dpi) return int(dpi);
+    }
+    HDC dc = GetDC(nullptr);
+    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
+    ReleaseDC(nullptr, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+HFONT FonteDaInterface(int dpi, int pontos = 0, bool negrito = false) {
+    NONCLIENTMETRICSW m{};
+    m.cbSize = sizeof m;
+    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
+    LOGFONTW f = m.lfMessageFont;
+    const int sistema = DpiDe(nullptr);
+    f.lfHeight = pontos ? -MulDiv(pontos, dpi, 72) : MulDiv(f.lfHeight, dpi, sistema);
+    if (negrito) f.lfWeight = FW_BOLD;
+    return CreateFontIndirectW(&f);
+}
+
+// The rectangle of the work area of the window's monitor.
+RECT AreaDeTrabalho(HWND h) {
+    MONITORINFO mi{};
+    mi.cbSize = sizeof mi;
+    GetMonitorInfoW(MonitorFromWindow(h, MONITOR_DEFAULTTOPRIMARY), &mi);
+    return mi.rcWork;
+}
+
+// A window of the program's own, shown modally over another until it is closed: its controls are
+// made by the caller, its buttons answered by Comando; Tab and Enter move and press as in a
+// dialog box.
+class JanelaModal {
+public:
+    JanelaModal(HWND dono, const std::string& titulo, int largura, int altura) : dono_(dono) {
+        WNDCLASSEXW wc{};
+        wc.cbSize = sizeof wc;
+        wc.lpfnWndProc = Proc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+        wc.lpszClassName = kClasseJanela;
+        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+        RegisterClassExW(&wc);
+        dpi_ = DpiDe(dono);
+        RECT r{0, 0, E(largura), E(altura)};
+        const DWORD estilo = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+        AdjustWindowRectEx(&r, estilo, FALSE, WS_EX_DLGMODALFRAME);
+        const RECT area = AreaDeTrabalho(dono);
+        RECT d{};
+        GetWindowRect(dono, &d);
+        const int l = r.right - r.left, a = r.bottom - r.top;
+        const int x =
+            std::max<int>(area.left, std::min<int>(area.right - l, (d.left + d.right - l) / 2));
+        const int y =
+            std::max<int>(area.top, std::min<int>(area.bottom - a, (d.top + d.bottom - a) / 2));
+        janela_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClasseJanela, Largo(titulo).c_str(), estilo,
+                                  x, y, l, a, dono, nullptr, GetModuleHandleW(nullptr), this);
+        fonte_ = FonteDaInterface(dpi_);
+    }
+    ~JanelaModal() {
+        if (janela_) DestroyWindow(janela_);
+        for (HFONT f : fontes_) DeleteObject(f);
+        DeleteObject(fonte_);
+    }
+    JanelaModal(const JanelaModal&) = delete;
+    JanelaModal& operator=(const JanelaModal&) = delete;
+
+    int E(int medida) const { return MulDiv(medida, dpi_, 96); }
+    HWND Janela() const { return janela_; }
+
+    HWND Cria(const wchar_t* classe, const std::string& texto, DWORD estilo, int id, int x, int y,
+              int l, int a, HFONT fonte = nullptr) {
+        HWND h = CreateWindowExW(0, classe, Largo(texto).c_str(), WS_CHILD | WS_VISIBLE | estilo,
+                                 E(x), E(y), E(l), E(a), janela_,
+                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                 GetModuleHandleW(nullptr), nullptr);
+        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonte ? fonte : fonte_), TRUE);
+        return h;
+    }
+    HFONT Fonte(int pontos, bool negrito) {
+        fontes_.push_back(FonteDaInterface(dpi_, pontos, negrito));
+        return fontes_.back();
+    }
+
+    std::function<void(int id, int notificacao)> Comando;
+    std::function<LRESULT(NMHDR&)> Notificacao;
+    int Topico = 0;
+
+    void Fecha() { fechada_ = true; }
+
+    void Exibe(HWND foco) {
+        EnableWindow(dono_, FALSE);
+        ShowWindow(janela_, SW_SHOWNORMAL);
+        SetForegroundWindow(janela_);
+        SetFocus(foco);
+        MSG m;
+        bool sair = false;
+        WPARAM codigo = 0;
+        while (!fechada_) {
+            const BOOL r = GetMessageW(&m, nullptr, 0, 0);
+            if (r <= 0) {
+                sair = r == 0;
+                codigo = m.wParam;
+                break;
+            }
+            if (m.message == WM_KEYDOWN && m.wParam == VK_F1 && Topico) {
+                Protege([this] { AbrirAjudaWin(Topico); });
+                continue;
+            }
+            if (!IsDialogMessageW(janela_, &m)) {
+                TranslateMessage(&m);
+                DispatchMessageW(&m);
+            }
+        }
+        EnableWindow(dono_, TRUE);
+        ShowWindow(janela_, SW_HIDE);
+        SetActiveWindow(dono_);
+        if (sair) PostQuitMessage(int(codigo));
+    }
+
+private:
+    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+        if (msg == WM_NCCREATE) {
+            auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+            SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
+        }
+        auto* j = reinterpret_cast<JanelaModal*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+        if (j) {
+            switch (msg) {
+                case WM_COMMAND:
+                    if (LOWORD(wp) == IDCANCEL) {
+                        j->Fecha();
+                        return 0;
+                    }
+                    if (j->Comando) {
+                        Protege([&] { j->Comando(LOWORD(wp), HIWORD(wp)); });
+                        return 0;
+                    }
+                    break;
+                case WM_NOTIFY:
+                    if (j->Notificacao) return j->Notificacao(*reinterpret_cast<NMHDR*>(lp));
+                    break;
+                case WM_CLOSE:
+                    j->Fecha();
+                    return 0;
+                default:
+                    break;
+            }
+        }
+        return DefWindowProcW(h, msg, wp, lp);
+    }
+
+    HWND dono_;
+    HWND janela_ = nullptr;
+    HFONT fonte_ = nullptr;
+    std::vector<HFONT> fontes_;
+    int dpi_ = 96;
+    bool fechada_ = false;
+};
+
+// The slips printed on the user's default printer, one job each, accepted by the spooler.
+class SaidaImpressoraPadrao : public TSaidaImpressao {
+public:
+    explicit SaidaImpressoraPadrao(std::string impressora) : impressora_(std::move(impressora)) {}
+    bool Envia(const std::vector<TPagina>& paginas) override {
+        ImprimeNaImpressora(impressora_, paginas, "KOVA");
+        return true;
+    }
+
+private:
+    std::string impressora_;
+};
+
+std::unique_ptr<TSaidaImpressao> AbreImpressoraPadrao() {
+    std::string impressora = ImpressoraPadrao();
+    if (impressora.empty())
+        throw Exception("Não há impressora instalada: as KOVA não foram impressas");
+    return std::make_unique<SaidaImpressoraPadrao>(std::move(impressora));
+}
+
+}  // namespace
+
+std::wstring Largo(const std::string& texto) {
+    if (texto.empty()) return {};
+    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
+    std::wstring w(size_t(n), L'\0');
+    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
+    return w;
+}
+
+std::string Estreito(const std::wstring& texto) {
+    if (texto.empty()) return {};
+    const int n =
+        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
+    std::string s(size_t(n), '\0');
+    WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
+    return s;
+}
+
+void AbrirAjudaWin(int topico) {
+    const std::wstring pagina = PastaDoPrograma() + L"\\ajuda\\" + Largo(PaginaDoTopico(topico));
+    if (GetFileAttributesW(pagina.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        throw Exception("O manual do KOVA não foi encontrado:\r\r" + Estreito(pagina));
+    }
+    const auto r = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(nullptr, L"open", pagina.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (r <= 32) throw Exception("Não foi possível abrir o manual do KOVA:\r\r" + Estreito(pagina));
+}
+
+FrmPrincipalWin::FrmPrincipalWin(TqrpKOVA& relatorio) : relatorio_(relatorio) { Cria(); }
+
+FrmPrincipalWin::~FrmPrincipalWin() {
+    // The screen goes before the form it draws.
+    tela_.reset();
+    if (janela_) {
+        SetWindowLongPtrW(janela_, GWLP_USERDATA, 0);
+        DestroyWindow(janela_);
+    }
+    if (atalhos_) DestroyAcceleratorTable(atalhos_);
+    if (fonte_) DeleteObject(fonte_);
+    if (grande_) DeleteObject(grande_);
+}
+
+void FrmPrincipalWin::Cria() {
+    INITCOMMONCONTROLSEX icc{sizeof icc, ICC_BAR_CLASSES | ICC_DATE_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&icc);
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    wc.lpfnWndProc = ProcJanela;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    wc.lpszClassName = kClasse;
+    wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
+    RegisterClassExW(&wc);
+
+    menu_ = CreateMenu();
+    auto item = [](HMENU m, int id, const char* legenda) {
+        AppendMenuW(m, MF_STRING, UINT_PTR(id), Largo(legenda).c_str());
+    };
+    HMENU opcao = CreatePopupMenu();
+    item(opcao, kDigitar, "&Digitar KOVA");
+    item(opcao, kImprimir, "&Imprimir KOVA");
+    item(opcao, kPesquisar, "&Pesquisar ou alterar KOVA");
+    AppendMenuW(opcao, MF_SEPARATOR, 0, nullptr);
+    item(opcao, kIncorporar, "In&corporar Arquivo");
+    AppendMenuW(opcao, MF_SEPARATOR, 0, nullptr);
+    item(opcao, kSair, "&Sair\tAlt+F4");
+    HMENU utilitarios = CreatePopupMenu();
+    item(utilitarios, kRemover, "&Remover KOVA impressas");
+    item(utilitarios, kRestaurar, "Restaurar cópia de &segurança");
+    AppendMenuW(utilitarios, MF_SEPARATOR, 0, nullptr);
+    item(utilitarios, kConfigurar, "&Configurar impressora");
+    HMENU ajuda = CreatePopupMenu();
+    item(ajuda, kAjuda, "&Ajuda do sistema\tF1");
+    item(ajuda, kConsultaUF, "Relação de Unidades da Federação");
+    item(ajuda, kConsultaReceitas, "Relação de Receitas por Unidade da Federação");
+    item(ajuda, kConsultaProdutos, "Relação de Produtos por Unidade da Federação");
+    AppendMenuW(ajuda, MF_SEPARATOR, 0, nullptr);
+    item(ajuda, kSobre, "&Sobre");
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(opcao), Largo("&Opção").c_str());
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(utilitarios),
+                Largo("&Utilitários").c_str());
+    AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(ajuda), Largo("A&juda").c_str());
+    // The print list, the restore of a copy, the printer set-up and the reference browsers are
+    // the Linux program's only, for now.
+    for (int id : {kRestaurar, kConfigurar, kConsultaUF, kConsultaReceitas, kConsultaProdutos})
+        EnableMenuItem(menu_, UINT(id), MF_BYCOMMAND | MF_GRAYED);
+
+    // The toolbar's buttons answer Alt and their underlined letter, as the Linux ones do.
+    ACCEL teclas[] = {
+        {FVIRTKEY, VK_F1, kAjuda},
+        {FVIRTKEY | FALT, 'D', kDigitar},
+        {FVIRTKEY | FALT, 'I', kImprimir},
+        {FVIRTKEY | FALT, 'S', kSair},
+    };
+    atalhos_ = CreateAcceleratorTableW(teclas, int(std::size(teclas)));
+
+    janela_ = CreateWindowExW(0, kClasse, L"KOVA - Fennolar", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN,
+                              CW_USEDEFAULT, CW_USEDEFAULT, 760, 480, nullptr, menu_,
+                              GetModuleHandleW(nullptr), this);
+    dpi_ = DpiDe(janela_);
+    Fontes();
+
+    barra_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
+                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | CCS_TOP, 0, 0, 0,
+                             0, janela_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(barra_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(barra_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
+    SendMessageW(barra_, TB_SETEXTENDEDSTYLE, 0, TBSTYLE_EX_MIXEDBUTTONS);
+    static const wchar_t* const legendas[] = {L"&Digitar", L"&Imprimir", L"&Sair"};
+    TBBUTTON botoes[4]{};
+    const int ids[] = {kDigitar, kImprimir, 0, kSair};
+    for (int i = 0, texto = 0; i < 4; ++i) {
+        botoes[i].idCommand = ids[i];
+        botoes[i].iBitmap = I_IMAGENONE;
+        if (ids[i] == 0) {
+            botoes[i].fsStyle = BTNS_SEP;
+            continue;
+        }
+        botoes[i].fsState = TBSTATE_ENABLED;
+        botoes[i].fsStyle = BTNS_BUTTON | BTNS_AUTOSIZE | BTNS_SHOWTEXT;
+        botoes[i].iString = reinterpret_cast<INT_PTR>(legendas[texto++]);
+    }
+    SendMessageW(barra_, TB_ADDBUTTONSW, 4, reinterpret_cast<LPARAM>(botoes));
+    SendMessageW(barra_, WM_SETFONT, reinterpret_cast<WPARAM>(fonte_), TRUE);
+    SendMessageW(barra_, TB_AUTOSIZE, 0, 0);
+
+    status_ = CreateWindowExW(0, STATUSCLASSNAMEW, nullptr, WS_CHILD | WS_VISIBLE | SBARS_SIZEGRIP,
+                              0, 0, 0, 0, janela_, nullptr, GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(fonte_), TRUE);
+
+    // Its size on the monitor's scale, within the screen (every window fits 1024x768).
+    const RECT area = AreaDeTrabalho(janela_);
+    const int l = std::min<int>(E(760), area.right - area.left);
+    const int a = std::min<int>(E(480), area.bottom - area.top);
+    SetWindowPos(janela_, nullptr, area.left + (area.right - area.left - l) / 2,
+                 area.top + (area.bottom - area.top - a) / 2, l, a, SWP_NOZORDER);
+    Dispoe();
+    SetTimer(janela_, kTimerRelogio, 1000, nullptr);
+    Relogio();
+    AtualizaMenus();
+}
+
+void FrmPrincipalWin::Fontes() {
+    if (fonte_) DeleteObject(fonte_);
+    if (grande_) DeleteObject(grande_);
+    fonte_ = FonteDaInterface(dpi_);
+    grande_ = FonteDaInterface(dpi_, 48, true);
+}
+
+void FrmPrincipalWin::Dispoe() {
+    if (!barra_ || !status_) return;
+    SendMessageW(barra_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(status_, WM_SIZE, 0, 0);
+    const int partes[] = {E(75), E(150), -1};
+    SendMessageW(status_, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(partes));
+    InvalidateRect(janela_, nullptr, TRUE);
+}
+
+void FrmPrincipalWin::Pinta() {
+    PAINTSTRUCT ps;
+    HDC dc = BeginPaint(janela_, &ps);
+    RECT r, barra, status;
+    GetClientRect(janela_, &r);
+    GetWindowRect(barra_, &barra);
+    GetWindowRect(status_, &status);
+    r.top += barra.bottom - barra.top;
+    r.bottom -= status.bottom - status.top;
+    r.right -= E(12);
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, GetSysColor(COLOR_WINDOWTEXT));
+    // "KOVA" over the program's version and, apart from it, the version of its reference tables,
+    // at the bottom right.
+    const std::wstring versao = Largo(std::string("Versão: ") + VersaoKOVA());
+    const std::wstring tabelas = Largo(
+        "Tabelas: versão " + VersaoDasTabelas(DM->Versao, DM->VersaoRelease, DM->VersaoTestes));
+    HGDIOBJ antes = SelectObject(dc, fonte_);
+    TEXTMETRICW tm;
+    GetTextMetricsW(dc, &tm);
+    RECT linha = r;
+    linha.bottom -= E(8);
+    linha.top = linha.bottom - tm.tmHeight;
+    DrawTextW(dc, tabelas.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    OffsetRect(&linha, 0, -tm.tmHeight);
+    DrawTextW(dc, versao.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, grande_);
+    GetTextMetricsW(dc, &tm);
+    linha.bottom = linha.top;
+    linha.top = linha.bottom - tm.tmHeight;
+    DrawTextW(dc, L"KOVA", -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(dc, antes);
+    EndPaint(janela_, &ps);
+}
+
+void FrmPrincipalWin::Relogio() {
+    const TDateTime agora = Clock::Now();
+    SendMessageW(status_, SB_SETTEXTW, 0 | SBT_NOBORDERS,
+                 reinterpret_cast<LPARAM>(Largo(DateToStr(DateOf(agora))).c_str()));
+    SendMessageW(status_, SB_SETTEXTW, 1,
+                 reinterpret_cast<LPARAM>(Largo(TimeToStr(agora)).c_str()));
+}
+
+void FrmPrincipalWin::Dica(const std::wstring& texto) {
+    SendMessageW(status_, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(texto.c_str()));
+}
+
+void FrmPrincipalWin::AtualizaMenus() {
+    // The print list is the Linux program's only for now: printing is offered by the entry
+    // screen's button and by the import.
+    EnableMenuItem(menu_, kImprimir, MF_BYCOMMAND | MF_GRAYED);
+    SendMessageW(barra_, TB_ENABLEBUTTON, kImprimir, FALSE);
+    DrawMenuBar(janela_);
+}
+
+int FrmPrincipalWin::Executa() {
+    MSG m;
+    while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        if (janela_ && TranslateAcceleratorW(janela_, atalhos_, &m)) continue;
+        TranslateMessage(&m);
+        DispatchMessageW(&m);
+    }
+    return int(m.wParam);
+}
+
+LRESULT CALLBACK FrmPrincipalWin::ProcJanela(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
+    if (msg == WM_NCCREATE) {
+        auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
+        auto* self = static_cast<FrmPrincipalWin*>(cs->lpCreateParams);
+        self->janela_ = h;
+        SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    }
+    auto* self = reinterpret_cast<FrmPrincipalWin*>(GetWindowLongPtrW(h, GWLP_USERDATA));
+    if (!self) return DefWindowProcW(h, msg, wp, lp);
+    return self->Mensagem(msg, wp, lp);
+}
+
+LRESULT FrmPrincipalWin::Mensagem(UINT msg, WPARAM wp, LPARAM lp) {
+    switch (msg) {
+        case WM_SIZE:
+            Dispoe();
+            return 0;
+        case WM_PAINT:
+            Pinta();
+            return 0;
+        case WM_TIMER:
+            if (wp == kTimerRelogio && !relogioParado_) Relogio();
+            return 0;
+        case WM_COMMAND:
+            if (HIWORD(wp) == 0 || HIWORD(wp) == 1 || reinterpret_cast<HWND>(lp) == barra_) {
+                const int id = LOWORD(wp);
+                // A disabled command reached by its shortcut does nothing, as its menu item.
+                if (GetMenuState(menu_, UINT(id), MF_BYCOMMAND) & (MF_GRAYED | MF_DISABLED))
+                    return 0;
+                Protege([&] { Comando(id); });
+            }
+            return 0;
+        case WM_MENUSELECT: {
+            const auto d = Dicas().find(LOWORD(wp));
+            Dica(d != Dicas().end() && !(HIWORD(wp) & MF_POPUP) ? Largo(d->second) : L"");
+            return 0;
+        }
+        case WM_NOTIFY: {
+            auto* n = reinterpret_cast<NMHDR*>(lp);
+            if (n->hwndFrom == barra_ && n->code == TBN_HOTITEMCHANGE) {
+                auto* q = reinterpret_cast<NMTBHOTITEM*>(lp);
+                Dica(q->dwFlags & HICF_LEAVING ? L"" : Largo(DicaDoBotao(q->idNew)));
+            } else if (n->hwndFrom == status_ && n->code == NM_DBLCLK) {
+                // A double click on the status bar stops and restarts the clock.
+                relogioParado_ = !relogioParado_;
+            }
+            return 0;
+        }
+        case WM_DPICHANGED: {
+            dpi_ = HIWORD(wp);
+            Fontes();
+            SendMessageW(barra_, WM_SETFONT, reinterpret_cast<WPARAM>(fonte_), TRUE);
+            SendMessageW(status_, WM_SETFONT, reinterpret_cast<WPARAM>(fonte_), TRUE);
+            const RECT* r = reinterpret_cast<RECT*>(lp);
+            SetWindowPos(janela_, nullptr, r->left, r->top, r->right - r->left, r->bottom - r->top,
+                         SWP_NOZORDER | SWP_NOACTIVATE);
+            Dispoe();
+            return 0;
+        }
+        case WM_CLOSE:
+            Protege([this] { Fechar(); });
+            return 0;
+        case WM_DESTROY:
+            KillTimer(janela_, kTimerRelogio);
+            janela_ = nullptr;
+            PostQuitMessage(0);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcW(janela_, msg, wp, lp);
+}
+
+void FrmPrincipalWin::Comando(int id) {
+    switch (id) {
+        case kDigitar:
+            Digitar(false);
+            break;
+        case kPesquisar:
+            Digitar(true);
+            break;
+        case kIncorporar:
+            Incorporar();
+            break;
+        case kSair:
+            PostMessageW(janela_, WM_CLOSE, 0, 0);
+            break;
+        case kRemover:
+            Remover();
+            break;
+        case kAjuda:
+            AbrirAjudaWin(kAjudaPrincipal);
+            break;
+        case kSobre:
+            Sobre();
+            break;
+        default:
+            break;
+    }
+}
+
+void FrmPrincipalWin::Fechar() {
+    if (!sairSemConfirmar_ &&
+        MessageDlg("\rDeseja sair do programa KOVA?", TMsgDlgType::mtConfirmation,
+                   TMsgDlgButtons::mbYesNo) != TModalResult::mrYes) {
+        return;
+    }
+    DestroyWindow(janela_);
+}
+
+void FrmPrincipalWin::Encerra() {
+    sairSemConfirmar_ = true;
+    if (janela_) PostMessageW(janela_, WM_CLOSE, 0, 0);
+}
+
+TfrmDigitar& FrmPrincipalWin::Formulario() {
+    if (!frmDigitar_) frmDigitar_ = std::make_unique<TfrmDigitar>(*DM);
+    return *frmDigitar_;
+}
+
+FrmDigitarWin& FrmPrincipalWin::Tela() {
+    if (!tela_) {
+        TfrmDigitar& form = Formulario();
+        tela_ = std::make_unique<FrmDigitarWin>(form, *DM);
+        // The screen's Print button prints the three copies of the slip in front on the default
+        // printer.
+        fluxosTela_ = std::make_unique<TFluxosImpressao>(relatorio_);
+        fluxosTela_->AbrirSaida = AbreImpressoraPadrao;
+        form.OnImprimir = [this] { fluxosTela_->Imprimir(); };
+    }
+    return *tela_;
+}
+
+void FrmPrincipalWin::Digitar(bool pesquisa) {
+    FrmDigitarWin& tela = Tela();
+    TfrmDigitar& form = Formulario();
+    if (pesquisa) {
+        form.AbrirPesquisa();
+    } else {
+        form.IniciarNovaKOVA();
+    }
+    // The screen is modal over this window until the person closes it.
+    tela.ExibirModal();
+    AtualizaMenus();
+}
+
+void FrmPrincipalWin::Incorporar() {
+    wchar_t nome[MAX_PATH * 4] = L"KOVA.txt";
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = janela_;
+    ofn.lpstrFilter = L"KOVA (*.txt)\0*.txt\0Todos (*.*)\0*.*\0";
+    ofn.lpstrFile = nome;
+    ofn.nMaxFile = DWORD(std::size(nome));
+    ofn.lpstrDefExt = L"txt";
+    const std::wstring titulo = Largo("Incorporar arquivo");
+    ofn.lpstrTitle = titulo.c_str();
+    ofn.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_EXPLORER;
+    if (!GetOpenFileNameW(&ofn)) return;
+    const std::string arquivo = Estreito(nome);
+    if (!ExisteArquivoDisco(arquivo))
+        throw Exception("Arquivo de incorporação não encontrado\r\r" + arquivo);
+    IncorporarArquivo(arquivo, false);
+}
+
+void FrmPrincipalWin::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
+    TIncorporacao importacao(*DM, Formulario(), relatorio_);
+    importacao.AbrirSaida = AbreImpressoraPadrao;
+    importacao.AtualizaMenus = [this] { AtualizaMenus(); };
+    // Unattended, the program ends once the person has been told how the import went (main).
+    importacao.FecharPrincipal = [this] { sairSemConfirmar_ = true; };
+    importacao.IntervaloProgresso = 500;
+    importacao.Progresso = [this](int linhas) {
+        Dica(Largo("Incorporando: " + std::to_string(linhas) + " linhas lidas"));
+        UpdateWindow(status_);
+    };
+    BusyCursor ocupado;
+    importacao.IncorporarArquivo(nomeArquivo, desassistido);
+    Dica(L"");
+}
+
+void FrmPrincipalWin::Sobre() {
+    JanelaModal sobre(janela_, "Sobre", 280, 190);
+    HFONT grande = sobre.Fonte(28, true);
+    sobre.Cria(WC_STATICW, "KOVA", SS_CENTER, 0, 10, 10, 260, 50, grande);
+    sobre.Cria(WC_STATICW, "Fennolar", SS_CENTER, 0, 10, 62, 260, 20);
+    sobre.Cria(WC_STATICW, std::string("Versão: ") + VersaoKOVA(), SS_CENTER, 0, 10, 84, 260, 20);
+    sobre.Cria(
+        WC_STATICW,
+        "Tabelas: versão " + VersaoDasTabelas(DM->Versao, DM->VersaoRelease, DM->VersaoTestes),
+        SS_CENTER, 0, 10, 106, 260, 20);
+    HWND fechar =
+        sobre.Cria(WC_BUTTONW, "Fechar", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 95, 145, 90, 28);
+    sobre.Topico = kAjudaPrincipal;
+    sobre.Exibe(fechar);
+}
+
+void FrmPrincipalWin::Remover() {
+    constexpr int kData = 10, kRemover = 11;
+    JanelaModal janela(janela_, "Remover KOVA impressas", 400, 170);
+    janela.Topico = kAjudaRemocao;
+    janela.Cria(WC_STATICW, "Remover KOVA impressas até o dia:", SS_LEFT, 0, 12, 16, 220, 20);
+    HWND data = janela.Cria(DATETIMEPICK_CLASSW, "", WS_TABSTOP | DTS_SHORTDATEFORMAT, kData, 236,
+                            12, 150, 24);
+    SendMessageW(data, DTM_SETFORMATW, 0, reinterpret_cast<LPARAM>(L"dd/MM/yyyy"));
+    const TDate ontem = Clock::Today() - std::chrono::days(1);
+    SYSTEMTIME st{};
+    st.wYear = WORD(YearOf(ontem));
+    st.wMonth = WORD(MonthOf(ontem));
+    st.wDay = WORD(DayOf(ontem));
+    SendMessageW(data, DTM_SETSYSTEMTIME, GDT_VALID, reinterpret_cast<LPARAM>(&st));
+    HWND previsao = janela.Cria(WC_STATICW, "", SS_LEFT, 0, 12, 48, 376, 60);
+    HWND remover = janela.Cria(WC_BUTTONW, "&Remover", WS_TABSTOP | BS_DEFPUSHBUTTON, kRemover, 196,
+                               128, 90, 28);
+    janela.Cria(WC_BUTTONW, "Cancelar", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 296, 128, 90, 28);
+    auto escolhida = [data] {
+        SYSTEMTIME s{};
+        SendMessageW(data, DTM_GETSYSTEMTIME, 0, reinterpret_cast<LPARAM>(&s));
+        return MakeDate(s.wYear, s.wMonth, s.wDay);
+    };
+    // What the removal would take, before the person removes anything.
+    auto preve = [&] {
+        SetWindowTextW(previsao,
+                       Largo(TextoPrevisaoRemocao(PrevisaoRemocao(*DM, escolhida()))).c_str());
+    };
+    Protege(preve);
+    janela.Notificacao = [&](NMHDR& n) -> LRESULT {
+        if (n.hwndFrom == data && n.code == DTN_DATETIMECHANGE) Protege(preve);
+        return 0;
+    };
+    janela.Comando = [&](int id, int) {
+        if (id != kRemover) return;
+        EnableWindow(remover, FALSE);
+        TResultadoRemocao r;
+        try {
+            BusyCursor ampulheta;
+            r = RemoverKOVAImpressas(*DM, escolhida());
+        } catch (...) {
+            EnableWindow(remover, TRUE);
+            throw;
+        }
+        MessageDlg(MensagemRemocao(r), TMsgDlgType::mtInformation);
+        janela.Fecha();
+    };
+    janela.Exibe(data);
+    AtualizaMenus();
+}
+
+}  // namespace kova

@@ -1,0 +1,195 @@
+#!/usr/bin/env python3
+"""kova.exe in a clerk's hands under wine: its own display (Xvfb) under a window manager (openbox),
+keys typed with xdotool, pictures taken with import, the slips read back from the slips file.
+
+The main window and its menu; a slip typed by keyboard through "Digitar KOVA" with a refused
+amount told on the way, saved and read back; the exit question; a file named on the command line
+imported unattended, the program ending by itself with its status.
+
+Usage: kova_windows.py --wine WINE --windows BIN --dados DIR --capturas DIR --gerador gera_incorporacao.py
+"""
+
+import argparse
+import datetime
+import os
+import shutil
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests"))
+import tela_com_gerenciador as gerenciador  # noqa: E402
+from tela_com_gerenciador import Falha, PRINCIPAL, TELA  # noqa: E402
+
+
+class KovaWine:
+    """A wine prefix of the session's own on its display: kova.exe with the component and the
+    manual in C:\\kova\\prog, the data directory in C:\\kova\\Dados, named by KOVA.INI in the
+    Windows directory."""
+
+    def __init__(self, s, wine, windows):
+        self.s = s
+        self.wine = wine
+        self.env = dict(s.env)
+        self.env["WINEPREFIX"] = os.path.join(s.pasta, "prefixo")
+        self.env["WINEDEBUG"] = "-all"
+        self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        subprocess.run([wine, "wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
+                       stderr=subprocess.DEVNULL, timeout=600)
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=600)
+        self.c = os.path.join(self.env["WINEPREFIX"], "drive_c")
+        if not os.path.isdir(os.path.join(self.c, "windows")):
+            raise Falha("wine não criou o prefixo")
+        self.prog = os.path.join(self.c, "kova", "prog")
+        os.makedirs(self.prog)
+        for arquivo in ("kova.exe", "DllInscE32.Dll"):
+            shutil.copy(os.path.join(windows, arquivo), self.prog)
+        shutil.copytree(os.path.join(windows, "ajuda"), os.path.join(self.prog, "ajuda"))
+        # The session reads the slips the program writes here.
+        s.dados = os.path.join(self.c, "kova", "Dados")
+        shutil.copytree(os.path.join(s.pasta, "Dados"), s.dados)
+        with open(os.path.join(self.c, "windows", "KOVA.INI"), "w") as f:
+            f.write("[KOVA]\r\nDirDados=C:\\kova\\Dados\\\r\n")
+
+    def inicia(self, *argumentos):
+        saida = open(os.path.join(self.s.pasta, "kova.log"), "ab")
+        self.s.programa = subprocess.Popen([self.wine, "kova.exe", *argumentos], env=self.env, cwd=self.prog,
+                                           stdout=saida, stderr=subprocess.STDOUT, start_new_session=True)
+        saida.close()
+        self.s.processos.append(self.s.programa)
+        self.s.espera(lambda: self.s.programa.poll() is not None or self.s.visiveis(PRINCIPAL) > 0,
+                      "a janela principal", 180)
+        if self.s.programa.poll() is not None:
+            raise Falha("o programa terminou ao iniciar (status %d)" % self.s.programa.returncode)
+
+    def encerra(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                       timeout=60)
+
+
+def dia_util(d):
+    while d.weekday() >= 5 or (d.month, d.day) in ((12, 25), (1, 1)):
+        d += datetime.timedelta(days=1)
+    return d
+
+
+def cenario_principal_e_kova(s, w, largura):
+    """The main window with its menu; a slip of Acre typed and saved, its refused amount told;
+    the screen closed, the exit question answered."""
+    w.inicia()
+    s.ativa_principal()
+    s.dentro_da_tela()
+    s.captura("windows%s_principal" % largura)
+    s.teclas("alt+o")
+    time.sleep(0.5)
+    s.captura("windows%s_menu_opcao" % largura)
+    s.teclas("Escape", "Escape")
+    s.menu("alt+o", "d")
+    s.janela(TELA)
+    s.dentro_da_tela()
+    hoje = datetime.date.today()
+    vencimento = dia_util(hoje + datetime.timedelta(days=7))
+    s.digita("12")
+    s.digita("10011")
+    s.digita(vencimento.strftime("%d%m%Y"))
+    s.janela("Data de Pagamento")
+    s.digita(hoje.strftime("%d%m%Y"))
+    s.janela(TELA)
+    s.digita("52998224725")
+    s.teclas("Return", "Return", "Return")  # the period as proposed
+    s.digita("150")  # box 06
+    s.digita("-5")  # box 07: refused
+    s.janela("Erro")
+    s.captura("windows%s_valor_recusado" % largura)
+    s.teclas("Return")
+    s.janela(TELA)
+    s.teclas("Return", "Return", "Return")  # boxes 07 to 09 left at 0
+    s.captura("windows%s_digitada" % largura)
+    gerenciador.completa_e_salva(s)
+    kovas = s.kovas()
+    if len(kovas) != 1:
+        raise Falha("esperava 1 KOVA gravada, há %d" % len(kovas))
+    esperado = {"UFFavorecida": "AC", "Receita": "100110", "ValorPrincipal": 150.0, "TotalRecolher": 150.0,
+                "CICContribuinte": "52998224725", "RazaoSocial": "EMPRESA DE TESTE LTDA", "CEP": "69900-000",
+                "DataVencimento": vencimento.isoformat(), "Situacao": "N"}
+    for campo, valor in esperado.items():
+        if kovas[0][campo] != valor:
+            raise Falha("%s gravado como %r, esperado %r" % (campo, kovas[0][campo], valor))
+    # The screen closes (Fechar) and the main window takes the keys again; leaving is asked first.
+    s.teclas("alt+f")
+    s.ativa_principal()
+    s.menu("alt+o", "s")
+    s.janela("Confirmação")
+    s.captura("windows%s_sair" % largura)
+    s.teclas("alt+n")
+    s.ativa_principal()
+    s.teclas("alt+F4")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha ao sair")
+
+
+def cenario_linha_de_comando(s, w, gerador, largura):
+    """A file named on the command line: its path shown first, its slip imported; with no
+    printer on this machine the slips stay unprinted, the person is told, and the program ends by
+    itself with a failure status."""
+    with open(os.path.join(w.c, "kova", "lote.txt"), "wb") as f:
+        f.write(subprocess.run([sys.executable, gerador, "1"], stdout=subprocess.PIPE, check=True).stdout)
+    antes = len(s.kovas())
+    w.inicia("C:\\kova\\lote.txt")
+    s.espera(lambda: s.visiveis(PRINCIPAL) == 2, "a mensagem com o caminho do arquivo")
+    s.captura("windows%s_linha_de_comando" % largura)
+    s.teclas("Return")
+    s.janela("Erro")  # no printer: the slips were not printed
+    s.captura("windows%s_sem_impressora" % largura)
+    s.teclas("Return")
+    if s.fim_do_programa() != 1:
+        raise Falha("a incorporação sem impressora não terminou com falha")
+    kovas = s.kovas()
+    if len(kovas) != antes + 1 or kovas[-1]["Situacao"] == "I" or kovas[-1]["UFFavorecida"] != "SP":
+        raise Falha("a KOVA incorporada não foi gravada como não impressa: %r" % kovas[antes:])
+
+
+def main():
+    argumentos = argparse.ArgumentParser()
+    argumentos.add_argument("--wine", required=True)
+    argumentos.add_argument("--windows", required=True, help="the Windows build's bin folder")
+    argumentos.add_argument("--dados", required=True)
+    argumentos.add_argument("--capturas", required=True)
+    argumentos.add_argument("--gerador", required=True, help="bench/gera_incorporacao.py")
+    a = argumentos.parse_args()
+    for programa in ("Xvfb", "openbox", "xdotool", "xprop", "import"):
+        if not shutil.which(programa):
+            print("falta o programa %s (scripts/setup.sh o instala)" % programa)
+            return 1
+    kova = os.path.abspath(os.path.join(a.windows, "kova.exe"))
+    largura = "32" if b"pei-i386" in subprocess.run(
+        ["i686-w64-mingw32-objdump", "-f", kova], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout else "64"
+    # The windows of a 1024x768 screen.
+    s = gerenciador.Sessao(kova, a.dados, a.capturas, tela=(1024, 768))
+    inicio = time.time()
+    etapa = "início"
+    w = None
+    try:
+        s.inicia_tela()
+        etapa = "prefixo do wine"
+        w = KovaWine(s, a.wine, os.path.abspath(a.windows))
+        for etapa, cenario in (
+                ("janela principal, KOVA digitada e salva, valor recusado, saída",
+                 lambda: cenario_principal_e_kova(s, w, largura)),
+                ("incorporação pela linha de comando", lambda: cenario_linha_de_comando(s, w, a.gerador, largura))):
+            cenario()
+            print("ok: kova.exe %s bits: %s (%.1f s)" % (largura, etapa, time.time() - inicio))
+        return 0
+    except (Falha, subprocess.TimeoutExpired) as e:
+        s.relata_falha(etapa, e, "falha_kova_windows%s" % largura, "saída do kova.exe")
+        return 1
+    finally:
+        if w:
+            w.encerra()
+        s.encerra()
+
+
+if __name__ == "__main__":
+    sys.exit(main())
