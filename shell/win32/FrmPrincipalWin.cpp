@@ -474,14 +474,14 @@ void FrmPrincipalWin::Pinta() {
     RECT linha = r;
     linha.bottom -= E(8);
     linha.top = linha.bottom - tm.tmHeight;
-    DrawTextW(dc, tabelas.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, tabelas.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     OffsetRect(&linha, 0, -tm.tmHeight);
-    DrawTextW(dc, versao.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, versao.c_str(), -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     SelectObject(dc, grande_);
     GetTextMetricsW(dc, &tm);
     linha.bottom = linha.top;
     linha.top = linha.bottom - tm.tmHeight;
-    DrawTextW(dc, L"KOVA", -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX);
+    DrawTextW(dc, L"KOVA", -1, &linha, DT_RIGHT | DT_SINGLELINE | DT_NOPREFIX | DT_NOCLIP);
     SelectObject(dc, antes);
     EndPaint(janela_, &ps);
 }

@@ -3,7 +3,7 @@
 keys typed with xdotool, pictures taken with import, the slips read back from the slips file.
 
 The main window and its menu; a slip typed by keyboard through "Digitar KOVA" with a refused
-amount told on the way, saved and read back; the exit question; a file named on the command line
+amount told on the way, saved and read back; the removal and About; the exit question; a file named on the command line
 imported unattended, the program ending by itself with its status.
 
 Usage: kova_windows.py --wine WINE --windows BIN --dados DIR --capturas DIR --gerador gera_incorporacao.py
@@ -75,7 +75,8 @@ def dia_util(d):
 
 def cenario_principal_e_kova(s, w, largura):
     """The main window with its menu; a slip of Acre typed and saved, its refused amount told;
-    the screen closed, the exit question answered."""
+    the screen closed; the removal keeping the unprinted slip; About; the exit question
+    answered."""
     w.inicia()
     s.ativa_principal()
     s.dentro_da_tela()
@@ -117,6 +118,21 @@ def cenario_principal_e_kova(s, w, largura):
             raise Falha("%s gravado como %r, esperado %r" % (campo, kovas[0][campo], valor))
     # The screen closes (Fechar) and the main window takes the keys again; leaving is asked first.
     s.teclas("alt+f")
+    s.ativa_principal()
+    # The removal, with its forecast: the slip typed is not printed, and stays.
+    s.menu("alt+u", "r")
+    s.janela("Remover KOVA impressas")
+    s.dentro_da_tela()
+    s.captura("windows%s_remover" % largura)
+    s.teclas("alt+r")
+    s.confirma("Informação")
+    s.ativa_principal()
+    if len(s.kovas()) != 1:
+        raise Falha("a remoção levou a KOVA não impressa")
+    s.menu("alt+j", "s")
+    s.janela("Sobre")
+    s.captura("windows%s_sobre" % largura)
+    s.teclas("Return")
     s.ativa_principal()
     s.menu("alt+o", "s")
     s.janela("Confirmação")
