@@ -271,10 +271,17 @@ private:
     bool fechada_ = false;
 };
 
-// The slips printed on the user's default printer, one job each, accepted by the spooler.
-class SaidaImpressoraPadrao : public TSaidaImpressao {
+// The printer chosen with "Configurar impressora" for the next prints; empty for the default.
+std::string& ImpressoraEscolhida() {
+    static std::string escolhida;
+    return escolhida;
+}
+
+// The slips printed on the chosen printer, else the user's default one, one job each, accepted by
+// the spooler.
+class SaidaImpressora : public TSaidaImpressao {
 public:
-    explicit SaidaImpressoraPadrao(std::string impressora) : impressora_(std::move(impressora)) {}
+    explicit SaidaImpressora(std::string impressora) : impressora_(std::move(impressora)) {}
     bool Envia(const std::vector<TPagina>& paginas) override {
         ImprimeNaImpressora(impressora_, paginas, "KOVA");
         return true;
@@ -284,11 +291,44 @@ private:
     std::string impressora_;
 };
 
-std::unique_ptr<TSaidaImpressao> AbreImpressoraPadrao() {
-    std::string impressora = ImpressoraPadrao();
+std::unique_ptr<TSaidaImpressao> AbreImpressora() {
+    std::string impressora = ImpressoraEscolhida();
+    if (impressora.empty()) impressora = ImpressoraPadrao();
     if (impressora.empty())
         throw Exception("Não há impressora instalada: as KOVA não foram impressas");
-    return std::make_unique<SaidaImpressoraPadrao>(std::move(impressora));
+    return std::make_unique<SaidaImpressora>(std::move(impressora));
+}
+
+// The print set-up dialog speaks the system's language; its title is the program's.
+UINT_PTR CALLBACK TituloDaConfiguracao(HWND h, UINT msg, WPARAM, LPARAM) {
+    if (msg == WM_INITDIALOG) SetWindowTextW(h, Largo("Configurar impressora").c_str());
+    return 0;
+}
+
+// The Windows print set-up on the printer of the next prints.
+void ConfigurarImpressora(HWND dono) {
+    // Without printers Windows would tell so in its own language.
+    if (ImpressoraPadrao().empty()) throw Exception("Não há impressora instalada");
+    PRINTDLGW pd{};
+    pd.lStructSize = sizeof pd;
+    pd.hwndOwner = dono;
+    pd.Flags = PD_PRINTSETUP | PD_ENABLESETUPHOOK | PD_NOWARNING;
+    pd.lpfnSetupHook = TituloDaConfiguracao;
+    if (!PrintDlgW(&pd)) {
+        if (CommDlgExtendedError() == PDERR_NODEFAULTPRN)
+            throw Exception("Não há impressora instalada");
+        return;
+    }
+    if (pd.hDevNames) {
+        auto* nomes = static_cast<DEVNAMES*>(GlobalLock(pd.hDevNames));
+        if (nomes) {
+            ImpressoraEscolhida() =
+                Estreito(reinterpret_cast<const wchar_t*>(nomes) + nomes->wDeviceOffset);
+            GlobalUnlock(pd.hDevNames);
+        }
+        GlobalFree(pd.hDevNames);
+    }
+    if (pd.hDevMode) GlobalFree(pd.hDevMode);
 }
 
 }  // namespace
@@ -375,9 +415,9 @@ void FrmPrincipalWin::Cria() {
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(utilitarios),
                 Largo("&Utilitários").c_str());
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(ajuda), Largo("A&juda").c_str());
-    // The print list, the restore of a copy, the printer set-up and the reference browsers are
-    // the Linux program's only, for now.
-    for (int id : {kRestaurar, kConfigurar, kConsultaUF, kConsultaReceitas, kConsultaProdutos})
+    // The print list, the restore of a copy and the reference browsers are the Linux program's
+    // only, for now.
+    for (int id : {kRestaurar, kConsultaUF, kConsultaReceitas, kConsultaProdutos})
         EnableMenuItem(menu_, UINT(id), MF_BYCOMMAND | MF_GRAYED);
 
     // The toolbar's buttons answer Alt and their underlined letter, as the Linux ones do.
@@ -606,6 +646,9 @@ void FrmPrincipalWin::Comando(int id) {
         case kRemover:
             Remover();
             break;
+        case kConfigurar:
+            ConfigurarImpressora(janela_);
+            break;
         case kAjuda:
             AbrirAjudaWin(kAjudaPrincipal);
             break;
@@ -640,10 +683,10 @@ FrmDigitarWin& FrmPrincipalWin::Tela() {
     if (!tela_) {
         TfrmDigitar& form = Formulario();
         tela_ = std::make_unique<FrmDigitarWin>(form, *DM);
-        // The screen's Print button prints the three copies of the slip in front on the default
-        // printer.
+        // The screen's Print button prints the three copies of the slip in front on the chosen
+        // printer, else the default one.
         fluxosTela_ = std::make_unique<TFluxosImpressao>(relatorio_);
-        fluxosTela_->AbrirSaida = AbreImpressoraPadrao;
+        fluxosTela_->AbrirSaida = AbreImpressora;
         form.OnImprimir = [this] { fluxosTela_->Imprimir(); };
     }
     return *tela_;
@@ -683,7 +726,7 @@ void FrmPrincipalWin::Incorporar() {
 
 void FrmPrincipalWin::IncorporarArquivo(const std::string& nomeArquivo, bool desassistido) {
     TIncorporacao importacao(*DM, Formulario(), relatorio_);
-    importacao.AbrirSaida = AbreImpressoraPadrao;
+    importacao.AbrirSaida = AbreImpressora;
     importacao.AtualizaMenus = [this] { AtualizaMenus(); };
     // Unattended, the program ends once the person has been told how the import went (main).
     importacao.FecharPrincipal = [this] { sairSemConfirmar_ = true; };
