@@ -3,8 +3,9 @@
 keys typed with xdotool, pictures taken with import, the slips read back from the slips file.
 
 The main window and its menu; a slip typed by keyboard through "Digitar KOVA" with a refused
-amount told on the way, saved and read back; the removal and About; the exit question; a file named on the command line
-imported unattended, the program ending by itself with its status.
+amount told on the way, saved and read back; the removal, the printer set-up and About; the exit
+question; a file named on the command line imported unattended, the program ending by itself with
+its status; a file imported from the menu; the search page.
 
 Usage: kova_windows.py --wine WINE --windows BIN --dados DIR --capturas DIR --gerador gera_incorporacao.py
 """
@@ -182,6 +183,41 @@ def cenario_linha_de_comando(s, w, gerador, largura):
         raise Falha("a KOVA incorporada não foi gravada como não impressa: %r" % kovas[antes:])
 
 
+def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
+    """Import from the menu: the Windows file dialog, the count told, the print declined (the
+    slips kept unprinted); then the search page of the entry screen, and the exit."""
+    with open(os.path.join(w.c, "kova", "menu.txt"), "wb") as f:
+        f.write(subprocess.run([sys.executable, gerador, "2"], stdout=subprocess.PIPE, check=True).stdout)
+    antes = len(s.kovas())
+    w.inicia()
+    menu(s, "alt+o", "c")
+    s.janela("Incorporar arquivo")
+    s.dentro_da_tela()
+    time.sleep(0.5)
+    s.teclas("ctrl+a")
+    s.digita("C:\\kova\\menu.txt", enter=False)
+    s.captura("windows%s_incorporar_arquivo" % largura)
+    s.teclas("Return")
+    s.confirma("Informação")  # 2 KOVA incorporadas com sucesso
+    s.janela("Confirmação")  # print them all?
+    s.teclas("alt+n")
+    s.ativa_principal()
+    kovas = s.kovas()
+    if len(kovas) != antes + 2 or any(k["Situacao"] == "I" for k in kovas[antes:]):
+        raise Falha("as 2 KOVA do arquivo não foram incorporadas sem imprimir: %r" % kovas[antes:])
+    menu(s, "alt+o", "p")
+    s.janela(TELA)
+    time.sleep(0.5)
+    s.captura("windows%s_pesquisar" % largura)
+    s.teclas("alt+f")
+    s.ativa_principal()
+    s.teclas("alt+F4")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha ao sair")
+
+
 def main():
     argumentos = argparse.ArgumentParser()
     argumentos.add_argument("--wine", required=True)
@@ -209,7 +245,9 @@ def main():
         for etapa, cenario in (
                 ("janela principal, KOVA digitada e salva, valor recusado, saída",
                  lambda: cenario_principal_e_kova(s, w, largura)),
-                ("incorporação pela linha de comando", lambda: cenario_linha_de_comando(s, w, a.gerador, largura))):
+                ("incorporação pela linha de comando", lambda: cenario_linha_de_comando(s, w, a.gerador, largura)),
+                ("incorporação pelo menu e pesquisa",
+                 lambda: cenario_menu_incorporar_e_pesquisar(s, w, a.gerador, largura))):
             cenario()
             print("ok: kova.exe %s bits: %s (%.1f s)" % (largura, etapa, time.time() - inicio))
         return 0
