@@ -8,6 +8,10 @@
 #                                        (scripts/wine32.sh): what scripts/test.sh, and so CI, runs
 #   scripts/windows.sh --sem-teste       build only
 #
+# Both then build the installation package build-windows/KOVA-<version>-x64.msi (scripts/msi.sh,
+# with wixl; the build-only run where the Linux build it takes the tables from is there), which
+# the 64-bit test installs, upgrades and removes under wine64.
+#
 # Where the 32-bit DLLs cannot be tested (no wine32, or a machine that cannot run 32-bit programs),
 # one line says why and the 64-bit test decides alone.
 #
@@ -26,7 +30,7 @@ saida="${KOVA_WINDOWS_DIR:-$root/build-windows}"
 
 "$root/scripts/setup.sh" cmake ninja-build ccache python3 sqlite3 tcl xz-utils build-essential \
     g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix mingw-w64-tools libz-mingw-w64-dev wine wine64 \
-    xvfb openbox xdotool x11-utils imagemagick
+    xvfb openbox xdotool x11-utils imagemagick msitools wixl
 
 "$root/scripts/sqlite_fonte.sh" "$saida/sqlite"
 
@@ -62,10 +66,27 @@ for arq in x86_64 i686; do
     python3 "$root/library/tests/confere_exportacoes.py" "$root/inscricao/DllInscE32.def" \
         "$saida/$arq/bin/DllInscE32.Dll" "$arq-w64-mingw32-objdump"
 done
-[ "${1:-}" = "--sem-teste" ] && exit 0
 
 linux="${KOVA_BUILD_DIR:-$root/build}"
+if [ "${1:-}" = "--sem-teste" ]; then
+    if [ -x "$linux/bin/kova_gera_tabelas" ]; then
+        KOVA_WINDOWS_DIR="$saida" KOVA_BUILD_DIR="$linux" "$root/scripts/msi.sh" || [ $? -eq 77 ]
+    else
+        echo "MSI não construído: falta a construção para Linux ($linux), de que vêm as tabelas"
+    fi
+    exit 0
+fi
 [ -f "$linux/bin/libkovadll_teste.so" ] && [ -x "$linux/bin/kova_hospedeiro_lote" ] || "$root/scripts/build.sh"
+# The installation package, which the 64-bit test installs (where wixl is missing, one line says so
+# and it is neither built nor tested).
+msi=""
+status=0
+KOVA_WINDOWS_DIR="$saida" KOVA_BUILD_DIR="$linux" "$root/scripts/msi.sh" || status=$?
+if [ "$status" -eq 0 ]; then
+    msi="$saida/KOVA-$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$saida/x86_64/CMakeCache.txt")-x64.msi"
+elif [ "$status" -ne 77 ]; then
+    exit "$status"
+fi
 motivo="wine32 não está instalado aqui (scripts/wine32.sh o instala)"
 if [ -n "$espera32" ]; then
     # Done before any test starts, so that no wine program runs while wine changes.
@@ -81,7 +102,11 @@ if [ -n "$espera32" ]; then
     fi
 fi
 echo "== 64 bits (wine64)"
-"$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/x86_64/bin" wine "$root/data"
+# Where wine32 runs, a 32-bit host uses the package's x86 DLLs too.
+hospedeiro32=""
+[ -n "$motivo" ] || hospedeiro32="$saida/i686/bin"
+KOVA_MSI="$msi" KOVA_MSI_32="$hospedeiro32" \
+    "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/x86_64/bin" wine "$root/data"
 if [ -z "$motivo" ]; then
     echo "== 32 bits (wine32)"
     "$root/library/tests/windows_teste.sh" "$linux/bin" "$saida/i686/bin" wine "$root/data"

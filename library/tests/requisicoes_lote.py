@@ -4,9 +4,10 @@ that pass and slips that each rule refuses, for every state and revenue of the s
 with the mistakes host programs make (keys in lower case, missing items, amounts with too many
 decimals, dates that do not exist, texts too long). The same seed always gives the same set.
 
-    requisicoes_lote.py <folder of the table sources (data/)> <count> > requests.txt
+    requisicoes_lote.py <folder of the table sources (data/)> <count> [dd/mm/yyyy] > requests.txt
 
-The dates are chosen around 15/06/2026, the moment the comparison sets the library's clock to."""
+The dates are chosen around 15/06/2026, the moment the comparison sets the library's clock to, or
+around the day given (a test of the shipped library, whose clock is the system's, gives today)."""
 import csv
 import datetime
 import random
@@ -121,7 +122,10 @@ def requisicao(g, combinacoes, produtos, subreceitas):
 
 
 def main():
+    global HOJE
     pasta, total = sys.argv[1], int(sys.argv[2])
+    if len(sys.argv) > 3:
+        HOJE = datetime.datetime.strptime(sys.argv[3], '%d/%m/%Y').date()
     combinacoes = sorted({(r['UF'], r['Receita']) for r in le(pasta, 'UFReceita') if r['Receita'] != '000000'})
     produtos, subreceitas = {}, {}
     for r in le(pasta, 'UFProduto'):

@@ -37,6 +37,9 @@
 # 6. Every kind of message box and screen dialog shown for real on a display of its own and
 #    answered with keys (entry/win32/tests/dialogos_win.py; skipped where Xvfb, openbox or xdotool
 #    is missing), pictures of them left in the Windows build's capturas_dialogos.
+# 7. Given the installation package (KOVA_MSI, by scripts/windows.sh to the 64-bit run), it is
+#    installed silently in a fresh prefix, used by a standard user, upgraded and removed
+#    (msi_teste.sh; KOVA_MSI_32 names the 32-bit build whose host uses the package's x86 DLLs).
 set -euo pipefail
 linux="$1"
 windows="$2"
@@ -326,3 +329,11 @@ fi
 status=0
 "$aqui/windows_impressao.sh" "$linux" "$windows" "$wine" "$WINEPREFIX" || status=$?
 [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || falhou "impressão"
+
+# The installation package, in a prefix of its own.
+if [ -n "${KOVA_MSI:-}" ]; then
+    echo "-- pacote de instalação"
+    status=0
+    "$aqui/msi_teste.sh" "$KOVA_MSI" "$windows" "$linux" "$wine" ${KOVA_MSI_32:+"$KOVA_MSI_32"} || status=$?
+    [ "$status" -eq 0 ] || [ "$status" -eq 77 ] || falhou "pacote de instalação"
+fi
