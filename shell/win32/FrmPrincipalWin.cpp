@@ -16,7 +16,9 @@
 #include "Diretorios.h"
 #include "Errors.h"
 #include "FluxosImpressao.h"
+#include "FrmConsultaWin.h"
 #include "FrmDigitarWin.h"
+#include "FrmImprimirWin.h"
 #include "Incorporacao.h"
 #include "PintorGDI.h"
 #include "TDM.h"
@@ -29,7 +31,6 @@ namespace kova {
 namespace {
 
 const wchar_t* const kClasse = L"KOVAPrincipal";
-const wchar_t* const kClasseJanela = L"KOVAJanela";
 constexpr UINT_PTR kTimerRelogio = 1;
 
 enum Comandos : int {
@@ -76,289 +77,7 @@ const char* DicaDoBotao(int id) {
     }
 }
 
-// The pages of the manual this program opens by topic.
-const char* PaginaDoTopico(int topico) {
-    switch (topico) {
-        case 1:
-            return "principal.html";
-        case 40:
-            return "incorporacao.html";
-        case 41:
-            return "remocao.html";
-        default:
-            return "index.html";
-    }
-}
-constexpr int kAjudaPrincipal = 1;
-constexpr int kAjudaRemocao = 41;
-
-std::wstring PastaDoPrograma() {
-    std::wstring caminho(MAX_PATH, L'\0');
-    for (;;) {
-        const DWORD n = GetModuleFileNameW(nullptr, caminho.data(), DWORD(caminho.size()));
-        if (n < caminho.size()) {
-            caminho.resize(n);
-            break;
-        }
-        caminho.resize(caminho.size() * 2);
-    }
-    return caminho.substr(0, caminho.find_last_of(L"\\/"));
-}
-
-// The monitor's scale of a window, where Windows tells it (10 and later), else the system's.
-int DpiDe(HWND h) {
-    using Funcao = UINT(WINAPI*)(HWND);
-    static const auto f = reinterpret_cast<Funcao>(reinterpret_cast<void*>(
-        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
-    if (f && h) {
-        const UINT dpi = f(h);
-        if (dpi) return int(dpi);
-    }
-    HDC dc = GetDC(nullptr);
-    const int dpi = GetDeviceCaps(dc, LOGPIXELSY);
-    ReleaseDC(nullptr, dc);
-    return dpi > 0 ? dpi : 96;
-}
-
-HFONT FonteDaInterface(int dpi, int pontos = 0, bool negrito = false) {
-    NONCLIENTMETRICSW m{};
-    m.cbSize = sizeof m;
-    SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof m, &m, 0);
-    LOGFONTW f = m.lfMessageFont;
-    const int sistema = DpiDe(nullptr);
-    f.lfHeight = pontos ? -MulDiv(pontos, dpi, 72) : MulDiv(f.lfHeight, dpi, sistema);
-    if (negrito) f.lfWeight = FW_BOLD;
-    return CreateFontIndirectW(&f);
-}
-
-// The rectangle of the work area of the window's monitor.
-RECT AreaDeTrabalho(HWND h) {
-    MONITORINFO mi{};
-    mi.cbSize = sizeof mi;
-    GetMonitorInfoW(MonitorFromWindow(h, MONITOR_DEFAULTTOPRIMARY), &mi);
-    return mi.rcWork;
-}
-
-// A window of the program's own, shown modally over another until it is closed: its controls are
-// made by the caller, its buttons answered by Comando; Tab and Enter move and press as in a
-// dialog box.
-class JanelaModal {
-public:
-    JanelaModal(HWND dono, const std::string& titulo, int largura, int altura) : dono_(dono) {
-        WNDCLASSEXW wc{};
-        wc.cbSize = sizeof wc;
-        wc.lpfnWndProc = Proc;
-        wc.hInstance = GetModuleHandleW(nullptr);
-        wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-        wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-        wc.lpszClassName = kClasseJanela;
-        wc.hIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(1));
-        RegisterClassExW(&wc);
-        dpi_ = DpiDe(dono);
-        RECT r{0, 0, E(largura), E(altura)};
-        const DWORD estilo = WS_POPUP | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
-        AdjustWindowRectEx(&r, estilo, FALSE, WS_EX_DLGMODALFRAME);
-        const RECT area = AreaDeTrabalho(dono);
-        RECT d{};
-        GetWindowRect(dono, &d);
-        const int l = r.right - r.left, a = r.bottom - r.top;
-        const int x =
-            std::max<int>(area.left, std::min<int>(area.right - l, (d.left + d.right - l) / 2));
-        const int y =
-            std::max<int>(area.top, std::min<int>(area.bottom - a, (d.top + d.bottom - a) / 2));
-        janela_ = CreateWindowExW(WS_EX_DLGMODALFRAME, kClasseJanela, Largo(titulo).c_str(), estilo,
-                                  x, y, l, a, dono, nullptr, GetModuleHandleW(nullptr), this);
-        fonte_ = FonteDaInterface(dpi_);
-    }
-    ~JanelaModal() {
-        if (janela_) DestroyWindow(janela_);
-        for (HFONT f : fontes_) DeleteObject(f);
-        DeleteObject(fonte_);
-    }
-    JanelaModal(const JanelaModal&) = delete;
-    JanelaModal& operator=(const JanelaModal&) = delete;
-
-    int E(int medida) const { return MulDiv(medida, dpi_, 96); }
-    HWND Janela() const { return janela_; }
-
-    HWND Cria(const wchar_t* classe, const std::string& texto, DWORD estilo, int id, int x, int y,
-              int l, int a, HFONT fonte = nullptr) {
-        HWND h = CreateWindowExW(0, classe, Largo(texto).c_str(), WS_CHILD | WS_VISIBLE | estilo,
-                                 E(x), E(y), E(l), E(a), janela_,
-                                 reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                                 GetModuleHandleW(nullptr), nullptr);
-        SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonte ? fonte : fonte_), TRUE);
-        return h;
-    }
-    HFONT Fonte(int pontos, bool negrito) {
-        fontes_.push_back(FonteDaInterface(dpi_, pontos, negrito));
-        return fontes_.back();
-    }
-
-    std::function<void(int id, int notificacao)> Comando;
-    std::function<LRESULT(NMHDR&)> Notificacao;
-    int Topico = 0;
-
-    void Fecha() { fechada_ = true; }
-
-    void Exibe(HWND foco) {
-        EnableWindow(dono_, FALSE);
-        ShowWindow(janela_, SW_SHOWNORMAL);
-        SetForegroundWindow(janela_);
-        SetFocus(foco);
-        MSG m;
-        bool sair = false;
-        WPARAM codigo = 0;
-        while (!fechada_) {
-            const BOOL r = GetMessageW(&m, nullptr, 0, 0);
-            if (r <= 0) {
-                sair = r == 0;
-                codigo = m.wParam;
-                break;
-            }
-            if (m.message == WM_KEYDOWN && m.wParam == VK_F1 && Topico) {
-                Protege([this] { AbrirAjudaWin(Topico); });
-                continue;
-            }
-            if (!IsDialogMessageW(janela_, &m)) {
-                TranslateMessage(&m);
-                DispatchMessageW(&m);
-            }
-        }
-        EnableWindow(dono_, TRUE);
-        ShowWindow(janela_, SW_HIDE);
-        SetActiveWindow(dono_);
-        if (sair) PostQuitMessage(int(codigo));
-    }
-
-private:
-    static LRESULT CALLBACK Proc(HWND h, UINT msg, WPARAM wp, LPARAM lp) {
-        if (msg == WM_NCCREATE) {
-            auto* cs = reinterpret_cast<CREATESTRUCTW*>(lp);
-            SetWindowLongPtrW(h, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(cs->lpCreateParams));
-        }
-        auto* j = reinterpret_cast<JanelaModal*>(GetWindowLongPtrW(h, GWLP_USERDATA));
-        if (j) {
-            switch (msg) {
-                case WM_COMMAND:
-                    if (LOWORD(wp) == IDCANCEL) {
-                        j->Fecha();
-                        return 0;
-                    }
-                    if (j->Comando) {
-                        Protege([&] { j->Comando(LOWORD(wp), HIWORD(wp)); });
-                        return 0;
-                    }
-                    break;
-                case WM_NOTIFY:
-                    if (j->Notificacao) return j->Notificacao(*reinterpret_cast<NMHDR*>(lp));
-                    break;
-                case WM_CLOSE:
-                    j->Fecha();
-                    return 0;
-                default:
-                    break;
-            }
-        }
-        return DefWindowProcW(h, msg, wp, lp);
-    }
-
-    HWND dono_;
-    HWND janela_ = nullptr;
-    HFONT fonte_ = nullptr;
-    std::vector<HFONT> fontes_;
-    int dpi_ = 96;
-    bool fechada_ = false;
-};
-
-// The printer chosen with "Configurar impressora" for the next prints; empty for the default.
-std::string& ImpressoraEscolhida() {
-    static std::string escolhida;
-    return escolhida;
-}
-
-// The slips printed on the chosen printer, else the user's default one, one job each, accepted by
-// the spooler.
-class SaidaImpressora : public TSaidaImpressao {
-public:
-    explicit SaidaImpressora(std::string impressora) : impressora_(std::move(impressora)) {}
-    bool Envia(const std::vector<TPagina>& paginas) override {
-        ImprimeNaImpressora(impressora_, paginas, "KOVA");
-        return true;
-    }
-
-private:
-    std::string impressora_;
-};
-
-std::unique_ptr<TSaidaImpressao> AbreImpressora() {
-    std::string impressora = ImpressoraEscolhida();
-    if (impressora.empty()) impressora = ImpressoraPadrao();
-    if (impressora.empty())
-        throw Exception("Não há impressora instalada: as KOVA não foram impressas");
-    return std::make_unique<SaidaImpressora>(std::move(impressora));
-}
-
-// The print set-up dialog speaks the system's language; its title is the program's.
-UINT_PTR CALLBACK TituloDaConfiguracao(HWND h, UINT msg, WPARAM, LPARAM) {
-    if (msg == WM_INITDIALOG) SetWindowTextW(h, Largo("Configurar impressora").c_str());
-    return 0;
-}
-
-// The Windows print set-up on the printer of the next prints.
-void ConfigurarImpressora(HWND dono) {
-    // Without printers Windows would tell so in its own language.
-    if (ImpressoraPadrao().empty()) throw Exception("Não há impressora instalada");
-    PRINTDLGW pd{};
-    pd.lStructSize = sizeof pd;
-    pd.hwndOwner = dono;
-    pd.Flags = PD_PRINTSETUP | PD_ENABLESETUPHOOK | PD_NOWARNING;
-    pd.lpfnSetupHook = TituloDaConfiguracao;
-    if (!PrintDlgW(&pd)) {
-        if (CommDlgExtendedError() == PDERR_NODEFAULTPRN)
-            throw Exception("Não há impressora instalada");
-        return;
-    }
-    if (pd.hDevNames) {
-        auto* nomes = static_cast<DEVNAMES*>(GlobalLock(pd.hDevNames));
-        if (nomes) {
-            ImpressoraEscolhida() =
-                Estreito(reinterpret_cast<const wchar_t*>(nomes) + nomes->wDeviceOffset);
-            GlobalUnlock(pd.hDevNames);
-        }
-        GlobalFree(pd.hDevNames);
-    }
-    if (pd.hDevMode) GlobalFree(pd.hDevMode);
-}
-
 }  // namespace
-
-std::wstring Largo(const std::string& texto) {
-    if (texto.empty()) return {};
-    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
-    return w;
-}
-
-std::string Estreito(const std::wstring& texto) {
-    if (texto.empty()) return {};
-    const int n =
-        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
-void AbrirAjudaWin(int topico) {
-    const std::wstring pagina = PastaDoPrograma() + L"\\ajuda\\" + Largo(PaginaDoTopico(topico));
-    if (GetFileAttributesW(pagina.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        throw Exception("O manual do KOVA não foi encontrado:\r\r" + Estreito(pagina));
-    }
-    const auto r = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", pagina.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
-    if (r <= 32) throw Exception("Não foi possível abrir o manual do KOVA:\r\r" + Estreito(pagina));
-}
 
 FrmPrincipalWin::FrmPrincipalWin(TqrpKOVA& relatorio) : relatorio_(relatorio) { Cria(); }
 
@@ -415,10 +134,8 @@ void FrmPrincipalWin::Cria() {
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(utilitarios),
                 Largo("&Utilitários").c_str());
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(ajuda), Largo("A&juda").c_str());
-    // The print list, the restore of a copy and the reference browsers are the Linux program's
-    // only, for now.
-    for (int id : {kRestaurar, kConsultaUF, kConsultaReceitas, kConsultaProdutos})
-        EnableMenuItem(menu_, UINT(id), MF_BYCOMMAND | MF_GRAYED);
+    // The restore of a copy is the Linux program's only, for now.
+    EnableMenuItem(menu_, UINT(kRestaurar), MF_BYCOMMAND | MF_GRAYED);
 
     // The toolbar's buttons answer Alt and their underlined letter, as the Linux ones do.
     ACCEL teclas[] = {
@@ -539,16 +256,26 @@ void FrmPrincipalWin::Dica(const std::wstring& texto) {
 }
 
 void FrmPrincipalWin::AtualizaMenus() {
-    // The print list is the Linux program's only for now: printing is offered by the entry
-    // screen's button and by the import.
-    EnableMenuItem(menu_, kImprimir, MF_BYCOMMAND | MF_GRAYED);
-    SendMessageW(barra_, TB_ENABLEBUTTON, kImprimir, FALSE);
+    // Printing is offered while there is a slip to print.
+    const bool temKOVA = DM->cdsKOVA.Active() && DM->cdsKOVA.RecordCount() > 0;
+    EnableMenuItem(menu_, kImprimir, MF_BYCOMMAND | (temKOVA ? MF_ENABLED : MF_GRAYED));
+    SendMessageW(barra_, TB_ENABLEBUTTON, kImprimir, temKOVA ? TRUE : FALSE);
     DrawMenuBar(janela_);
 }
 
 int FrmPrincipalWin::Executa() {
     MSG m;
+    bool altAqui = false;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
+        // An Alt pressed in a window that its letter closed (Alt+F on the entry screen) and
+        // released here does not leave this window's menu bar selected, which would take the next
+        // keys.
+        if ((m.message == WM_SYSKEYDOWN || m.message == WM_SYSKEYUP) && m.wParam == VK_MENU &&
+            janela_ && GetAncestor(m.hwnd, GA_ROOT) == janela_) {
+            const bool pressionado = altAqui;
+            altAqui = m.message == WM_SYSKEYDOWN;
+            if (m.message == WM_SYSKEYUP && !pressionado) continue;
+        }
         if (janela_ && TranslateAcceleratorW(janela_, atalhos_, &m)) continue;
         TranslateMessage(&m);
         DispatchMessageW(&m);
@@ -634,6 +361,10 @@ void FrmPrincipalWin::Comando(int id) {
         case kDigitar:
             Digitar(false);
             break;
+        case kImprimir:
+            ImprimirKOVAWin(janela_, relatorio_);
+            AtualizaMenus();
+            break;
         case kPesquisar:
             Digitar(true);
             break;
@@ -651,6 +382,15 @@ void FrmPrincipalWin::Comando(int id) {
             break;
         case kAjuda:
             AbrirAjudaWin(kAjudaPrincipal);
+            break;
+        case kConsultaUF:
+            ConsultaWin(janela_, TipoConsulta::UF);
+            break;
+        case kConsultaReceitas:
+            ConsultaWin(janela_, TipoConsulta::UFReceita);
+            break;
+        case kConsultaProdutos:
+            ConsultaWin(janela_, TipoConsulta::UFProduto);
             break;
         case kSobre:
             Sobre();

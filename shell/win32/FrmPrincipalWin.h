@@ -9,6 +9,8 @@
 #include <memory>
 #include <string>
 
+#include "JanelaWin.h"
+
 namespace kova {
 
 class FrmDigitarWin;
@@ -69,13 +71,5 @@ private:
     bool relogioParado_ = false;
     bool sairSemConfirmar_ = false;
 };
-
-// The Windows text of a Windows-1252 one, and back.
-std::wstring Largo(const std::string& texto);
-std::string Estreito(const std::wstring& texto);
-
-// Opens a topic of the manual (ajuda\<page>.html beside the program) in the browser of Windows;
-// without the manual the person is told where it was looked for.
-void AbrirAjudaWin(int topico);
 
 }  // namespace kova

@@ -5,7 +5,9 @@ keys typed with xdotool, pictures taken with import, the slips read back from th
 The main window and its menu; a slip typed by keyboard through "Digitar KOVA" with a refused
 amount told on the way, saved and read back; the removal, the printer set-up and About; the exit
 question; a file named on the command line imported unattended, the program ending by itself with
-its status; a file imported from the menu; the search page.
+its status; a file imported from the menu; the search page; F1; the print list on wine's default
+printer, a private cups-pdf queue, its preview printing one slip and "Todos" the rest, the symbol
+read back from the PDF as the slip's stored digits; the three reference browsers.
 
 Usage: kova_windows.py --wine WINE --windows BIN --dados DIR --capturas DIR --gerador gera_incorporacao.py
 """
@@ -17,8 +19,13 @@ import shutil
 import subprocess
 import sys
 import time
+import signal
+import tempfile
 
-sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "tests"))
+AQUI = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(AQUI, "..", "..", "tests"))
+sys.path.insert(0, os.path.join(AQUI, "..", "..", "..", "library", "tests"))
+import compara_paginas  # noqa: E402
 import tela_com_gerenciador as gerenciador  # noqa: E402
 from tela_com_gerenciador import Falha, PRINCIPAL, TELA  # noqa: E402
 
@@ -35,6 +42,8 @@ class KovaWine:
         self.env["WINEPREFIX"] = os.path.join(s.pasta, "prefixo")
         self.env["WINEDEBUG"] = "-all"
         self.env["WINEDLLOVERRIDES"] = "mscoree,mshtml="
+        # No printer until the print scenario: the machine's own print service is never reached.
+        self.env["CUPS_SERVER"] = os.path.join(s.pasta, "sem-cups.sock")
         subprocess.run([wine, "wineboot", "--init"], env=self.env, stdout=subprocess.DEVNULL,
                        stderr=subprocess.DEVNULL, timeout=600)
         subprocess.run(["wineserver", "-w"], env=self.env, timeout=600)
@@ -66,6 +75,66 @@ class KovaWine:
     def encerra(self):
         subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
                        timeout=60)
+
+
+class FilaPrivada:
+    """A print scheduler of the test's own with one cups-pdf queue, KOVA_PDF, the default
+    (programs/tests/fila_privada.sh): its PDF files land in pasta/KOVA_PDF. Stopped by its PID.
+    pronta is False, with the reason in motivo, where this machine cannot run it."""
+
+    def __init__(self):
+        self.pasta = tempfile.mkdtemp(prefix="kova-fila-")
+        os.chmod(self.pasta, 0o755)
+        self.saida = os.path.join(self.pasta, "KOVA_PDF")
+        self.socket = os.path.join(self.pasta, "cups.sock")
+        script = os.path.join(AQUI, "..", "..", "..", "programs", "tests", "fila_privada.sh")
+        self.sh = subprocess.Popen(
+            ["sh", "-c", 'falha() { echo "$*"; exit 1; }; pula() { echo "$*"; exit 77; }; pids=""; . "$0"; '
+             'fila_privada_possivel; inicia_fila_privada "$1" KOVA_PDF; echo $pids > "$1/cupsd.pid"; wait',
+             script, self.pasta], stdout=subprocess.PIPE, stderr=subprocess.STDOUT, start_new_session=True)
+        marca = os.path.join(self.pasta, "cupsd.pid")
+        limite = time.time() + 120
+        while not os.path.exists(marca) and self.sh.poll() is None and time.time() < limite:
+            time.sleep(0.1)
+        self.pid = int(open(marca).read().split()[0]) if os.path.exists(marca) else None
+        self.pronta = self.pid is not None
+        self.motivo = "" if self.pronta else self.sh.stdout.read().decode(errors="replace").strip()
+        if self.sh.poll() is None and not self.pronta:
+            raise Falha("o escalonador próprio não iniciou")
+
+    def pdfs(self):
+        return sorted((os.path.join(self.saida, n) for n in os.listdir(self.saida) if n.endswith(".pdf")),
+                      key=os.path.getmtime)
+
+    def espera(self, n):
+        """n complete PDF files, no job left in the queue."""
+        def prontos():
+            pdfs = self.pdfs()
+            fila = subprocess.run(["lpstat", "-o"], env=dict(os.environ, CUPS_SERVER=self.socket),
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
+            return len(pdfs) >= n and not fila and all(
+                subprocess.run(["pdfinfo", p], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL).returncode == 0
+                for p in pdfs)
+        limite = time.time() + 300
+        while not prontos():
+            if time.time() > limite:
+                raise Falha("a fila escreveu %d de %d PDF" % (len(self.pdfs()), n))
+            time.sleep(0.2)
+        if len(self.pdfs()) != n:
+            raise Falha("a fila escreveu %d PDF, esperados %d" % (len(self.pdfs()), n))
+
+    def encerra(self):
+        if self.pid:
+            try:
+                os.kill(self.pid, signal.SIGTERM)
+            except ProcessLookupError:
+                pass
+        try:
+            self.sh.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            os.killpg(self.sh.pid, signal.SIGKILL)
+            self.sh.wait()
+        shutil.rmtree(self.pasta, ignore_errors=True)
 
 
 def menu(s, *teclas):
@@ -185,7 +254,8 @@ def cenario_linha_de_comando(s, w, gerador, largura):
 
 def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
     """Import from the menu: the Windows file dialog, the count told, the print declined (the
-    slips kept unprinted); then the search page of the entry screen, and the exit."""
+    slips kept unprinted); then the search page of the entry screen, F1 without the manual, and
+    the exit."""
     with open(os.path.join(w.c, "kova", "menu.txt"), "wb") as f:
         f.write(subprocess.run([sys.executable, gerador, "2"], stdout=subprocess.PIPE, check=True).stdout)
     antes = len(s.kovas())
@@ -210,12 +280,89 @@ def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
     time.sleep(0.5)
     s.captura("windows%s_pesquisar" % largura)
     s.teclas("alt+f")
+    # F1 looks for the manual beside the program: without it the person is told where (the
+    # browser itself is not started here).
+    shutil.rmtree(os.path.join(w.prog, "ajuda"))
+    menu(s, "F1")
+    s.janela("Erro")
+    s.captura("windows%s_sem_manual" % largura)
+    s.teclas("Return")
     s.ativa_principal()
     s.teclas("alt+F4")
     s.janela("Confirmação")
     s.teclas("alt+s")
     if s.fim_do_programa() != 0:
         raise Falha("o programa terminou com falha ao sair")
+
+
+def cenario_imprimir_e_consultas(s, w, largura):
+    """The print list on wine's default printer, a private cups-pdf queue: the first slip
+    previewed and printed from its preview, one job, its symbol read back from the PDF as the
+    stored digits; "Todos" prints the rest, one job a slip, every slip marked printed. Then the
+    three reference browsers, each closed with Esc. Skipped, in one line, where the queue cannot
+    run."""
+    fila = FilaPrivada()
+    try:
+        if not fila.pronta:
+            print("-- kova.exe %s bits: impressão não testada: %s" % (largura, fila.motivo))
+        else:
+            w.env["CUPS_SERVER"] = fila.socket
+        kovas = s.kovas()
+        if len(kovas) < 2 or all(k["Situacao"] == "I" for k in kovas):
+            raise Falha("esperava KOVA por imprimir: %r" % kovas)
+        w.inicia()
+        if fila.pronta:
+            menu(s, "alt+o", "i")
+            s.janela("Imprimir KOVA")
+            s.dentro_da_tela()
+            time.sleep(0.5)
+            s.captura("windows%s_imprimir" % largura)
+            s.teclas("Home", "alt+v")
+            s.janela("Visualizar KOVA")
+            s.dentro_da_tela()
+            time.sleep(1)
+            s.captura("windows%s_visualizar" % largura)
+            s.teclas("alt+i")
+            fila.espera(1)
+            primeira = fila.pdfs()[0]
+            s.janela("Visualizar KOVA")
+            s.teclas("alt+f")
+            s.janela("Imprimir KOVA")
+            s.teclas("alt+t")
+            fila.espera(len(kovas))
+            s.janela("Imprimir KOVA")
+            time.sleep(0.5)
+            s.captura("windows%s_imprimir_todas" % largura)
+            s.teclas("Escape")
+        # The browsers, from the Help menu (Ajuda do sistema, then the three).
+        for abaixo, titulo in ((1, "Relação de Unidades da Federação"),
+                               (2, "Relação de Receitas por Unidade da Federação"),
+                               (3, "Relação de Produtos por Unidade da Federação")):
+            menu(s, "alt+j", *(["Down"] * abaixo), "Return")
+            s.janela(titulo)
+            s.dentro_da_tela()
+            time.sleep(0.5)
+            s.captura("windows%s_consulta%d" % (largura, abaixo))
+            s.teclas("Escape")
+        s.ativa_principal()
+        s.teclas("alt+F4")
+        s.janela("Confirmação")
+        s.teclas("alt+s")
+        if s.fim_do_programa() != 0:
+            raise Falha("o programa terminou com falha ao sair")
+        if fila.pronta:
+            depois = s.kovas()
+            if any(k["Situacao"] != "I" for k in depois):
+                raise Falha("KOVA impressas não marcadas: %r" % [(k["IdKOVA"], k["Situacao"]) for k in depois])
+            with tempfile.TemporaryDirectory() as pasta:
+                lidos = compara_paginas.simbolos(primeira, pasta)
+            # The slip listed first, printed from the preview: copies 1 and 3 carry its symbol.
+            codigo = depois[0]["CodigoBarra"]
+            if lidos[0] != {codigo} or lidos[2] != {codigo}:
+                raise Falha("símbolos lidos %r, esperado %s" % (lidos, codigo))
+    finally:
+        w.env["CUPS_SERVER"] = os.path.join(s.pasta, "sem-cups.sock")
+        fila.encerra()
 
 
 def main():
@@ -247,7 +394,9 @@ def main():
                  lambda: cenario_principal_e_kova(s, w, largura)),
                 ("incorporação pela linha de comando", lambda: cenario_linha_de_comando(s, w, a.gerador, largura)),
                 ("incorporação pelo menu e pesquisa",
-                 lambda: cenario_menu_incorporar_e_pesquisar(s, w, a.gerador, largura))):
+                 lambda: cenario_menu_incorporar_e_pesquisar(s, w, a.gerador, largura)),
+                ("lista de impressão, visualização e consultas",
+                 lambda: cenario_imprimir_e_consultas(s, w, largura))):
             cenario()
             print("ok: kova.exe %s bits: %s (%.1f s)" % (largura, etapa, time.time() - inicio))
         return 0
