@@ -67,8 +67,8 @@ void ConsultaWin(HWND dono, TipoConsulta tipo) {
             SendMessageW(uf, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(Largo(u).c_str()));
     }
     GradeWin grade(janela, kGrade, *tabela, colunas);
-    HWND fechar = janela.Cria(WC_BUTTONW, "&Fechar", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 0, 0,
-                              90, 28);
+    HWND fechar =
+        janela.Cria(WC_BUTTONW, "&Fechar", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 0, 0, 90, 28);
     janela.Dispoe = [&](int l, int a) {
         const int m = janela.E(8), topo = uf ? janela.E(40) : m;
         const int lb = janela.E(90), ab = janela.E(28);

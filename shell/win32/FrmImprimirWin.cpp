@@ -179,8 +179,8 @@ private:
         RECT r;
         GetClientRect(h_, &r);
         HDC memoria = CreateCompatibleDC(dc);
-        HBITMAP quadro = CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1),
-                                                std::max<LONG>(r.bottom, 1));
+        HBITMAP quadro =
+            CreateCompatibleBitmap(dc, std::max<LONG>(r.right, 1), std::max<LONG>(r.bottom, 1));
         const HGDIOBJ antes = SelectObject(memoria, quadro);
         FillRect(memoria, &r, GetSysColorBrush(COLOR_APPWORKSPACE));
         const int x = margem_ - Posicao(SB_HORZ);

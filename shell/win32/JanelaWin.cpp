@@ -73,7 +73,6 @@ UINT_PTR CALLBACK TituloDaConfiguracao(HWND h, UINT msg, WPARAM, LPARAM) {
     return 0;
 }
 
-
 // The window of the program's own that holds a window (itself or a control in it), or null.
 JanelaModal* JanelaDe(HWND h) {
     HWND raiz = h ? GetAncestor(h, GA_ROOT) : nullptr;
@@ -160,12 +159,12 @@ JanelaModal::~JanelaModal() {
     DeleteObject(fonte_);
 }
 
-HWND JanelaModal::Cria(const wchar_t* classe, const std::string& texto, DWORD estilo, int id,
-                       int x, int y, int l, int a, HFONT fonte) {
-    HWND h = CreateWindowExW(0, classe, Largo(texto).c_str(), WS_CHILD | WS_VISIBLE | estilo, E(x),
-                             E(y), E(l), E(a), janela_,
-                             reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
-                             GetModuleHandleW(nullptr), nullptr);
+HWND JanelaModal::Cria(const wchar_t* classe, const std::string& texto, DWORD estilo, int id, int x,
+                       int y, int l, int a, HFONT fonte) {
+    HWND h =
+        CreateWindowExW(0, classe, Largo(texto).c_str(), WS_CHILD | WS_VISIBLE | estilo, E(x), E(y),
+                        E(l), E(a), janela_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                        GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, reinterpret_cast<WPARAM>(fonte ? fonte : fonte_), TRUE);
     return h;
 }
@@ -178,8 +177,8 @@ HFONT JanelaModal::Fonte(int pontos, bool negrito) {
 HWND JanelaModal::Barra(const std::vector<Botao>& botoes, bool embaixo) {
     botoes_ = botoes;
     barra_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST | TBSTYLE_TOOLTIPS |
-                                 (embaixo ? CCS_BOTTOM : CCS_TOP),
+                             WS_CHILD | WS_VISIBLE | TBSTYLE_FLAT | TBSTYLE_LIST |
+                                 TBSTYLE_TOOLTIPS | (embaixo ? CCS_BOTTOM : CCS_TOP),
                              0, 0, 0, 0, janela_, nullptr, GetModuleHandleW(nullptr), nullptr);
     SendMessageW(barra_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(barra_, TB_SETBITMAPSIZE, 0, MAKELPARAM(0, 0));
@@ -374,7 +373,8 @@ void GradeWin::Mostra(std::vector<TBookmark> linhas, int larguraMaxima) {
 bool GradeWin::IrParaSelecionada() {
     const auto linha = SendMessageW(h_, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
     if (linha < 0 || size_t(linha) >= linhas_.size()) return false;
-    if (linhas_[size_t(linha)] != tabela_.GetBookmark()) tabela_.GotoBookmark(linhas_[size_t(linha)]);
+    if (linhas_[size_t(linha)] != tabela_.GetBookmark())
+        tabela_.GotoBookmark(linhas_[size_t(linha)]);
     return true;
 }
 
@@ -392,7 +392,6 @@ bool GradeWin::Notificacao(NMHDR& n) {
     }
     return true;
 }
-
 
 std::unique_ptr<TSaidaImpressao> AbreImpressora() {
     std::string impressora = ImpressoraEscolhida();
