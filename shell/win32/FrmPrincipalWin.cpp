@@ -265,17 +265,7 @@ void FrmPrincipalWin::AtualizaMenus() {
 
 int FrmPrincipalWin::Executa() {
     MSG m;
-    bool altAqui = false;
     while (GetMessageW(&m, nullptr, 0, 0) > 0) {
-        // An Alt pressed in a window that its letter closed (Alt+F on the entry screen) and
-        // released here does not leave this window's menu bar selected, which would take the next
-        // keys.
-        if ((m.message == WM_SYSKEYDOWN || m.message == WM_SYSKEYUP) && m.wParam == VK_MENU &&
-            janela_ && GetAncestor(m.hwnd, GA_ROOT) == janela_) {
-            const bool pressionado = altAqui;
-            altAqui = m.message == WM_SYSKEYDOWN;
-            if (m.message == WM_SYSKEYUP && !pressionado) continue;
-        }
         if (janela_ && TranslateAcceleratorW(janela_, atalhos_, &m)) continue;
         TranslateMessage(&m);
         DispatchMessageW(&m);
