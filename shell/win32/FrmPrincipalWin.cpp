@@ -4,6 +4,7 @@
 #include <commdlg.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <vector>
@@ -11,6 +12,7 @@
 #include "Clock.h"
 #include "ContextoVisual.h"
 #include "ControladorDigitar.h"
+#include "CopiasDeSeguranca.h"
 #include "DadosDoUsuario.h"
 #include "Dialogs.h"
 #include "Diretorios.h"
@@ -21,6 +23,7 @@
 #include "FrmImprimirWin.h"
 #include "Incorporacao.h"
 #include "PintorGDI.h"
+#include "RestauracaoCopia.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
@@ -134,8 +137,6 @@ void FrmPrincipalWin::Cria() {
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(utilitarios),
                 Largo("&Utilitários").c_str());
     AppendMenuW(menu_, MF_POPUP, reinterpret_cast<UINT_PTR>(ajuda), Largo("A&juda").c_str());
-    // The restore of a copy is the Linux program's only, for now.
-    EnableMenuItem(menu_, UINT(kRestaurar), MF_BYCOMMAND | MF_GRAYED);
 
     // The toolbar's buttons answer Alt and their underlined letter, as the Linux ones do.
     ACCEL teclas[] = {
@@ -367,6 +368,10 @@ void FrmPrincipalWin::Comando(int id) {
         case kRemover:
             Remover();
             break;
+        case kRestaurar:
+            RestaurarCopiaWin(janela_, *DM);
+            AtualizaMenus();
+            break;
         case kConfigurar:
             ConfigurarImpressora(janela_);
             break;
@@ -484,6 +489,99 @@ void FrmPrincipalWin::Sobre() {
         sobre.Cria(WC_BUTTONW, "Fechar", WS_TABSTOP | BS_DEFPUSHBUTTON, IDCANCEL, 95, 145, 90, 28);
     sobre.Topico = kAjudaPrincipal;
     sobre.Exibe(fechar);
+}
+
+bool RestaurarCopiaWin(HWND dono, TDM& dm) {
+    constexpr int kCopias = 10, kRestaurar = 11;
+    TRestauracaoCopia restauracao(dm);
+    JanelaModal janela(dono, "Restaurar cópia de segurança", 640, 320);
+    janela.Topico = kAjudaAdministracao;
+    janela.Cria(WC_STATICW,
+                "O KOVA guarda uma cópia do arquivo de KOVA de cada dia em que ele mudou (as sete "
+                "mais recentes), em " +
+                    PastaDasCopias(dm.DirDados) +
+                    ". Escolha a cópia que deve voltar a ser o arquivo de KOVA.",
+                SS_LEFT | SS_NOPREFIX, 0, 12, 10, 616, 48);
+    HWND lista = janela.Cria(
+        WC_LISTVIEWW, "",
+        WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_NOSORTHEADER,
+        kCopias, 12, 62, 616, 206);
+    SendMessageW(lista, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
+                 LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
+    const auto& titulos = TRestauracaoCopia::Titulos();
+    for (size_t c = 0; c < titulos.size(); ++c) {
+        std::wstring titulo = Largo(titulos[c]);
+        LVCOLUMNW col{};
+        col.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
+        // The day and the remark read from the left, the counts from the right.
+        col.fmt = c == 0 || c == 4 ? LVCFMT_LEFT : LVCFMT_RIGHT;
+        col.pszText = titulo.data();
+        col.cx = janela.E(100);
+        SendMessageW(lista, LVM_INSERTCOLUMNW, c, reinterpret_cast<LPARAM>(&col));
+    }
+    HWND restaurar = janela.Cria(WC_BUTTONW, "&Restaurar", WS_TABSTOP | BS_DEFPUSHBUTTON,
+                                 kRestaurar, 438, 282, 90, 28);
+    janela.Cria(WC_BUTTONW, "&Fechar", WS_TABSTOP | BS_PUSHBUTTON, IDCANCEL, 538, 282, 90, 28);
+    auto selecionada = [lista] {
+        return SendMessageW(lista, LVM_GETNEXTITEM, WPARAM(-1), LVNI_SELECTED);
+    };
+    auto habilita = [&] {
+        const auto linha = selecionada();
+        EnableWindow(restaurar, linha >= 0 && restauracao.Restauravel(size_t(linha)));
+    };
+    auto mostra = [&] {
+        SendMessageW(lista, LVM_DELETEALLITEMS, 0, 0);
+        for (size_t i = 0; i < restauracao.Copias().size(); ++i) {
+            const std::vector<std::string> linha = restauracao.Linha(i);
+            for (size_t c = 0; c < linha.size(); ++c) {
+                std::wstring texto = Largo(linha[c]);
+                LVITEMW item{};
+                item.mask = LVIF_TEXT;
+                item.iItem = int(i);
+                item.iSubItem = int(c);
+                item.pszText = texto.data();
+                SendMessageW(lista, c == 0 ? LVM_INSERTITEMW : LVM_SETITEMW, 0,
+                             reinterpret_cast<LPARAM>(&item));
+            }
+        }
+        // Columns as wide as their titles and contents, the remark taking what is left; titles
+        // measured apart, as a list of this kind may measure only its rows.
+        for (size_t c = 0; c + 1 < titulos.size(); ++c) {
+            SendMessageW(lista, LVM_SETCOLUMNWIDTH, c, LVSCW_AUTOSIZE);
+            const std::wstring titulo = Largo(titulos[c]);
+            const auto largura = std::max(SendMessageW(lista, LVM_GETCOLUMNWIDTH, c, 0),
+                                          SendMessageW(lista, LVM_GETSTRINGWIDTHW, 0,
+                                                       reinterpret_cast<LPARAM>(titulo.c_str())) +
+                                              2 * janela.E(8));
+            SendMessageW(lista, LVM_SETCOLUMNWIDTH, c, largura);
+        }
+        SendMessageW(lista, LVM_SETCOLUMNWIDTH, titulos.size() - 1, LVSCW_AUTOSIZE_USEHEADER);
+        if (!restauracao.Copias().empty()) {
+            LVITEMW item{};
+            item.stateMask = item.state = LVIS_SELECTED | LVIS_FOCUSED;
+            SendMessageW(lista, LVM_SETITEMSTATE, 0, reinterpret_cast<LPARAM>(&item));
+        }
+        habilita();
+    };
+    mostra();
+    bool restaurada = false;
+    janela.Notificacao = [&](NMHDR& n) -> LRESULT {
+        if (n.hwndFrom == lista && n.code == LVN_ITEMCHANGED) habilita();
+        return 0;
+    };
+    janela.Comando = [&](int id, int) {
+        if (id != kRestaurar) return;
+        const auto linha = selecionada();
+        if (linha < 0) return;
+        if (restauracao.Restaurar(size_t(linha))) {
+            restaurada = true;
+            janela.Fecha();
+        } else {
+            mostra();
+        }
+    };
+    janela.Exibe(lista);
+    return restaurada;
 }
 
 void FrmPrincipalWin::Remover() {

@@ -15,8 +15,14 @@ namespace kova {
 
 class FrmDigitarWin;
 class TFluxosImpressao;
+class TDM;
 class TfrmDigitar;
 class TqrpKOVA;
+
+// The copies of the slips file and what each holds; "Restaurar" puts the chosen one in place
+// (TRestauracaoCopia asks and tells). True when a copy was restored. Over the main window, and at
+// the start when the slips file cannot be read (dono null).
+bool RestaurarCopiaWin(HWND dono, TDM& dm);
 
 class FrmPrincipalWin {
 public:

@@ -29,6 +29,8 @@ const char* PaginaDoTopico(int topico) {
             return "remocao.html";
         case kAjudaConsultas:
             return "consultas.html";
+        case kAjudaAdministracao:
+            return "administracao.html";
         default:
             return "index.html";
     }

@@ -135,5 +135,6 @@ constexpr int kAjudaImpressao = 27;
 constexpr int kAjudaIncorporacao = 40;
 constexpr int kAjudaRemocao = 41;
 constexpr int kAjudaConsultas = 42;
+constexpr int kAjudaAdministracao = 50;
 
 }  // namespace kova

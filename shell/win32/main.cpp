@@ -92,9 +92,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     SetDialogService(&dialogos);
 
     HWND abertura = MostraAbertura();
-    // A broken slips file is told and the program ends: the restore of a copy is the Linux
-    // program's window, and kovacli's there.
-    std::unique_ptr<TDM> dm = CriaModuloDeDados();
+    // A slips file that cannot be read offers the restore of one of its copies.
+    std::unique_ptr<TDM> dm = CriaModuloDeDados([abertura](TDM& configurado) {
+        ShowWindow(abertura, SW_HIDE);
+        return RestaurarCopiaWin(nullptr, configurado);
+    });
     DestroyWindow(abertura);
     if (!dm) return 1;
 

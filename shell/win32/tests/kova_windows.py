@@ -5,7 +5,8 @@ keys typed with xdotool, pictures taken with import, the slips read back from th
 The main window and its menu; a slip typed by keyboard through "Digitar KOVA" with a refused
 amount told on the way, saved and read back; the removal, the printer set-up and About; the exit
 question; a file named on the command line imported unattended, the program ending by itself with
-its status; a file imported from the menu; the search page; the help without its manual; the print
+its status, the day's copy of the slips file kept on the way; that copy restored from the
+Utilities menu and its slips read back; a file imported from the menu; the search page; the help without its manual; the print
 list on wine's default printer, a private cups-pdf queue, its preview printing one slip and "Todos"
 the rest, the symbol read back from the PDF as the slip's stored digits; the three reference
 browsers.
@@ -239,6 +240,12 @@ def cenario_linha_de_comando(s, w, gerador, largura):
     with open(os.path.join(w.c, "kova", "lote.txt"), "wb") as f:
         f.write(subprocess.run([sys.executable, gerador, "1"], stdout=subprocess.PIPE, check=True).stdout)
     antes = len(s.kovas())
+    # The slips file last changed yesterday: the import's save keeps a copy of it first, the only
+    # one offered (a copy of the data directory's own day, kept by the first scenario, goes).
+    shutil.rmtree(os.path.join(s.dados, "Copias"), ignore_errors=True)
+    ontem = datetime.date.today() - datetime.timedelta(days=1)
+    quando = time.mktime((ontem.year, ontem.month, ontem.day, 12, 0, 0, 0, 0, -1))
+    os.utime(os.path.join(s.dados, "KOVA.cds"), (quando, quando))
     w.inicia("C:\\kova\\lote.txt")
     s.espera(lambda: s.visiveis(PRINCIPAL) == 2, "a mensagem com o caminho do arquivo")
     s.captura("windows%s_linha_de_comando" % largura)
@@ -251,6 +258,36 @@ def cenario_linha_de_comando(s, w, gerador, largura):
     kovas = s.kovas()
     if len(kovas) != antes + 1 or kovas[-1]["Situacao"] == "I" or kovas[-1]["UFFavorecida"] != "SP":
         raise Falha("a KOVA incorporada não foi gravada como não impressa: %r" % kovas[antes:])
+    copia = os.path.join(s.dados, "Copias", "KOVA-%s.cds" % ontem.isoformat())
+    if not os.path.exists(copia):
+        raise Falha("a cópia de segurança de ontem não foi guardada")
+
+
+def cenario_restaurar(s, w, largura):
+    """Yesterday's copy restored from the Utilities menu, asked first and told after: the slips
+    file holds again the one slip typed, the imported one gone."""
+    if len(s.kovas()) != 2:
+        raise Falha("esperava 2 KOVA antes da restauração: %r" % s.kovas())
+    w.inicia()
+    menu(s, "alt+u", "s")
+    s.janela("Restaurar cópia de segurança")
+    s.dentro_da_tela()
+    time.sleep(0.5)
+    s.captura("windows%s_restaurar" % largura)
+    s.teclas("alt+r")
+    s.janela("Confirmação")
+    s.captura("windows%s_restaurar_pergunta" % largura)
+    s.teclas("alt+s")
+    s.confirma("Informação")
+    s.ativa_principal()
+    kovas = s.kovas()
+    if len(kovas) != 1 or kovas[0]["UFFavorecida"] != "AC" or kovas[0]["TotalRecolher"] != 150.0:
+        raise Falha("a cópia restaurada não tem só a KOVA digitada: %r" % kovas)
+    s.teclas("alt+F4")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha ao sair")
 
 
 def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
@@ -395,6 +432,7 @@ def main():
                 ("janela principal, KOVA digitada e salva, valor recusado, saída",
                  lambda: cenario_principal_e_kova(s, w, largura)),
                 ("incorporação pela linha de comando", lambda: cenario_linha_de_comando(s, w, a.gerador, largura)),
+                ("restauração da cópia de segurança", lambda: cenario_restaurar(s, w, largura)),
                 ("incorporação pelo menu e pesquisa",
                  lambda: cenario_menu_incorporar_e_pesquisar(s, w, a.gerador, largura)),
                 ("lista de impressão, visualização e consultas",
