@@ -6,9 +6,9 @@
 #include <memory>
 #include <vector>
 
+#include "ColunasKOVA.h"
 #include "ControladorDigitar.h"
 #include "FluxosImpressao.h"
-#include "FormatacaoImpressao.h"
 #include "JanelaWin.h"
 #include "PintorGDI.h"
 #include "TDM.h"
@@ -240,32 +240,16 @@ private:
 
 enum : int { kGrade = 10, kNaoImpressos, kVisualizar, kImprimir, kTodos, kConfigurar, kAjuda };
 
-// A reference "PMMAAAA" as its month and year; an instalment number as it is.
-std::string MesDaReferencia(const std::string& r) {
-    return r.size() == 7 ? r.substr(1, 2) + "/" + r.substr(3, 4) : r;
-}
-
-std::string TextoSituacao(const std::string& s) {
-    return s == "I" ? "Impressa" : s == "A" ? "Alterada" : s == "N" ? "Não impressa" : s;
-}
-
-// The columns of the Linux print list: first what a clerk picks a slip by, as read on paper.
+// The columns of the slips' grids (ColunasGradeKOVA), as a list view aligns them.
 std::vector<GradeWin::Coluna> ColunasDaKOVA() {
-    return {{"IdKOVA", "KOVA", LVCFMT_CENTER},
-            {"UFFavorecida", "UF", LVCFMT_CENTER},
-            {"RazaoSocial", "Contribuinte", LVCFMT_LEFT},
-            {"CICContribuinte", "CNPJ ou CPF", LVCFMT_LEFT, &FormataCIC},
-            {"Receita", "Receita", LVCFMT_CENTER, &TextoReceita},
-            {"Referencia", "Referência", LVCFMT_CENTER, &MesDaReferencia},
-            {"TotalRecolher", "Total a Recolher", LVCFMT_RIGHT},
-            {"DataVencimento", "Vencimento", LVCFMT_CENTER},
-            {"Situacao", "Situação", LVCFMT_LEFT, &TextoSituacao},
-            {"DocumentoOrigem", "Documento Origem", LVCFMT_LEFT},
-            {"ValorPrincipal", "Valor Principal", LVCFMT_RIGHT},
-            {"AtualizacaoMonetaria", "Atualização Monetária", LVCFMT_RIGHT},
-            {"Juros", "Juros", LVCFMT_RIGHT},
-            {"Multa", "Multa", LVCFMT_RIGHT},
-            {"DataHora", "Data Hora", LVCFMT_CENTER}};
+    std::vector<GradeWin::Coluna> colunas;
+    for (const TColunaKOVA& c : ColunasGradeKOVA()) {
+        const int formato = c.alinhamento == TColunaKOVA::Alinhamento::Centro    ? LVCFMT_CENTER
+                            : c.alinhamento == TColunaKOVA::Alinhamento::Direita ? LVCFMT_RIGHT
+                                                                                 : LVCFMT_LEFT;
+        colunas.push_back({c.campo, c.titulo, formato, c.formata});
+    }
+    return colunas;
 }
 
 }  // namespace
