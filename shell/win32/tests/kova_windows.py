@@ -6,7 +6,8 @@ The main window and its menu; a slip typed by keyboard through "Digitar KOVA" wi
 amount told on the way, saved and read back; the removal, the printer set-up and About; the exit
 question; a file named on the command line imported unattended, the program ending by itself with
 its status, the day's copy of the slips file kept on the way; that copy restored from the
-Utilities menu and its slips read back; a file imported from the menu; the search page; the help without its manual; the print
+Utilities menu and its slips read back, and again at a start that cannot read the slips file; a
+file imported from the menu; the search page; the help without its manual; the print
 list on wine's default printer, a private cups-pdf queue, its preview printing one slip and "Todos"
 the rest, the symbol read back from the PDF as the slip's stored digits; the three reference
 browsers.
@@ -63,12 +64,15 @@ class KovaWine:
         with open(os.path.join(self.c, "windows", "KOVA.INI"), "w") as f:
             f.write("[KOVA]\r\nDirDados=C:\\kova\\Dados\\\r\n")
 
-    def inicia(self, *argumentos):
+    def inicia(self, *argumentos, principal=True):
+        """Starts kova.exe; with principal, waits for its main window."""
         saida = open(os.path.join(self.s.pasta, "kova.log"), "ab")
         self.s.programa = subprocess.Popen([self.wine, "kova.exe", *argumentos], env=self.env, cwd=self.prog,
                                            stdout=saida, stderr=subprocess.STDOUT, start_new_session=True)
         saida.close()
         self.s.processos.append(self.s.programa)
+        if not principal:
+            return
         self.s.espera(lambda: self.s.programa.poll() is not None or self.s.visiveis(PRINCIPAL) > 0,
                       "a janela principal", 180)
         if self.s.programa.poll() is not None:
@@ -290,6 +294,36 @@ def cenario_restaurar(s, w, largura):
         raise Falha("o programa terminou com falha ao sair")
 
 
+def cenario_arquivo_ilegivel(s, w, largura):
+    """A slips file that cannot be read at the start: the person is told of the copies, asked
+    whether to restore one now, and restores yesterday's in the same window as the menu's; the
+    main window then opens on its slip."""
+    with open(os.path.join(s.dados, "KOVA.cds"), "wb") as f:
+        f.write(b"isto n\xe3o \xe9 uma tabela" * 100)
+    w.inicia(principal=False)
+    s.janela("Erro")
+    s.captura("windows%s_arquivo_ilegivel" % largura)
+    s.teclas("Return")
+    s.janela("Confirmação")  # restore one now?
+    s.teclas("alt+s")
+    s.janela("Restaurar cópia de segurança")
+    s.dentro_da_tela()
+    s.teclas("alt+r")
+    s.janela("Confirmação")  # that copy?
+    s.teclas("alt+s")
+    s.confirma("Informação")
+    s.espera(lambda: s.programa.poll() is not None or s.visiveis(PRINCIPAL) > 0, "a janela principal", 180)
+    s.ativa_principal()
+    kovas = s.kovas()
+    if len(kovas) != 1 or kovas[0]["UFFavorecida"] != "AC":
+        raise Falha("a cópia restaurada ao iniciar não tem só a KOVA digitada: %r" % kovas)
+    s.teclas("alt+F4")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha ao sair")
+
+
 def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
     """Import from the menu: the Windows file dialog, the count told, the print declined (the
     slips kept unprinted); then the search page of the entry screen, the help without the manual,
@@ -436,7 +470,9 @@ def main():
                 ("incorporação pelo menu e pesquisa",
                  lambda: cenario_menu_incorporar_e_pesquisar(s, w, a.gerador, largura)),
                 ("lista de impressão, visualização e consultas",
-                 lambda: cenario_imprimir_e_consultas(s, w, largura))):
+                 lambda: cenario_imprimir_e_consultas(s, w, largura)),
+                ("arquivo de KOVA ilegível, cópia restaurada ao iniciar",
+                 lambda: cenario_arquivo_ilegivel(s, w, largura))):
             cenario()
             print("ok: kova.exe %s bits: %s (%.1f s)" % (largura, etapa, time.time() - inicio))
         return 0
