@@ -9,7 +9,7 @@ segundos="${1:-30}"
 [ "$segundos" -gt 0 ] || exit 0
 falhas="$root/fuzz-falhas"
 mkdir -p "$falhas"
-for alvo in kova_fuzz_kova2:library kova_fuzz_linha:shell kova_fuzz_tabela:store kova_fuzz_ini:platform \
+for alvo in kova_fuzz_kova2:library kova_fuzz_linha:desktop kova_fuzz_tabela:store kova_fuzz_ini:platform \
     kova_fuzz_esquema:platform; do
     nome="${alvo%%:*}"
     pasta="${alvo##*:}"

@@ -19,8 +19,9 @@
 # kovadll.dll (the one shipped: the host programs' calls only), kovadll_teste.dll (the tests'
 # variant, linked from the same objects, which also sets the clock), DllInscE32.Dll,
 # kova_gera_tabelas.exe, the test host kova_hospedeiro_lote.exe, kova_quedas_em_memoria.exe (the
-# crash and full-disk cases of the table files, run under wine) and kova_dialogos_win_teste.exe
-# (every kind of dialog box, answered with keys on a display of the test's own).
+# crash and full-disk cases of the table files, run under wine), kova_dialogos_win_teste.exe
+# (every kind of dialog box, answered with keys on a display of the test's own) and kova.exe, the
+# desktop program, with the manual beside it in ajuda\.
 # SQLite is built from Debian's source package (scripts/sqlite_fonte.sh), zlib for the host comes
 # from Debian's mingw package; the DLLs are linked statically and need only the system's own DLLs.
 set -euo pipefail

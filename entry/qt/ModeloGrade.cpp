@@ -4,7 +4,7 @@
 #include <QHeaderView>
 #include <QScrollBar>
 
-#include "FormatacaoImpressao.h"
+#include "ColunasKOVA.h"
 #include "QtTexto.h"
 
 namespace kova {
@@ -113,38 +113,19 @@ void AjustaColunas(QTableView& grade) {
     }
 }
 
-namespace {
-
-// A reference "PMMAAAA" as its month and year; an instalment number as it is.
-std::string MesDaReferencia(const std::string& r) {
-    return r.size() == 7 ? r.substr(1, 2) + "/" + r.substr(3, 4) : r;
-}
-
-std::string TextoSituacao(const std::string& s) {
-    return s == "I" ? "Impressa" : s == "A" ? "Alterada" : s == "N" ? "Não impressa" : s;
-}
-
-}  // namespace
-
 std::vector<TColunaGrade> ColunasDaKOVA() {
-    const auto direita = Qt::AlignRight | Qt::AlignVCenter;
-    const auto centro = Qt::AlignCenter;
-    const auto esquerda = Qt::AlignLeft | Qt::AlignVCenter;
-    return {{"IdKOVA", "KOVA", centro, esquerda},
-            {"UFFavorecida", "UF", centro, esquerda},
-            {"RazaoSocial", "Contribuinte", esquerda, esquerda},
-            {"CICContribuinte", "CNPJ ou CPF", esquerda, esquerda, &FormataCIC},
-            {"Receita", "Receita", centro, esquerda, &TextoReceita},
-            {"Referencia", "Referência", centro, esquerda, &MesDaReferencia},
-            {"TotalRecolher", "Total a Recolher", direita, direita},
-            {"DataVencimento", "Vencimento", centro, esquerda},
-            {"Situacao", "Situação", esquerda, esquerda, &TextoSituacao},
-            {"DocumentoOrigem", "Documento Origem", esquerda, esquerda},
-            {"ValorPrincipal", "Valor Principal", direita, direita},
-            {"AtualizacaoMonetaria", "Atualização Monetária", direita, direita},
-            {"Juros", "Juros", direita, direita},
-            {"Multa", "Multa", direita, direita},
-            {"DataHora", "Data Hora", centro, esquerda}};
+    std::vector<TColunaGrade> colunas;
+    for (const TColunaKOVA& c : ColunasGradeKOVA()) {
+        const Qt::Alignment horizontal =
+            c.alinhamento == TColunaKOVA::Alinhamento::Centro    ? Qt::AlignHCenter
+            : c.alinhamento == TColunaKOVA::Alinhamento::Direita ? Qt::AlignRight
+                                                                 : Qt::AlignLeft;
+        // A title over figures reads from the right with them, the others from the left.
+        const Qt::Alignment titulo = horizontal == Qt::AlignRight ? Qt::AlignRight : Qt::AlignLeft;
+        colunas.push_back({c.campo, c.titulo, horizontal | Qt::AlignVCenter,
+                           titulo | Qt::AlignVCenter, c.formata});
+    }
+    return colunas;
 }
 
 }  // namespace kova

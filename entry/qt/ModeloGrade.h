@@ -52,9 +52,8 @@ private:
 // it shows: measured before, every row would be (with many slips, every slip read from the file).
 void AjustaColunas(QTableView& grade);
 
-// The columns of a grid of slips (the entry screen's search page, the print list): first what a
-// clerk picks a slip by (its number, state, taxpayer, revenue, period, total, due date and
-// situation), as they read it; then the rest.
+// The columns of a grid of slips (the entry screen's search page, the print list), those of
+// ColunasGradeKOVA, the list every view shows, aligned in Qt's terms.
 std::vector<TColunaGrade> ColunasDaKOVA();
 // The widest a column of a grid of slips is made to fit its contents (a long name is cut).
 constexpr int kLarguraMaximaColunaKOVA = 240;

@@ -8,6 +8,7 @@
 #include <cwctype>
 
 #include "CaixasDigitar.h"
+#include "ColunasKOVA.h"
 #include "Errors.h"
 #include "PesquisaKOVA.h"
 #include "TDM.h"
@@ -59,28 +60,18 @@ const TBotaoNavegador* BotaoNavegador(const std::string& nome) {
     return nullptr;
 }
 
-struct TColunaWin {
-    const char* campo;
-    const char* titulo;
-    int formato;
-};
-// The search page's columns, as the slips' grid of the desktop shows them.
-const TColunaWin kColunas[] = {
-    {"IdKOVA", "KOVA", LVCFMT_LEFT},
-    {"UFFavorecida", "UF Favorecida", LVCFMT_LEFT},
-    {"Receita", "Receita", LVCFMT_LEFT},
-    {"CICContribuinte", "CNPJ ou CPF do Contribuinte", LVCFMT_LEFT},
-    {"DocumentoOrigem", "Documento Origem", LVCFMT_LEFT},
-    {"Referencia", "Referência", LVCFMT_LEFT},
-    {"ValorPrincipal", "Valor Principal", LVCFMT_RIGHT},
-    {"AtualizacaoMonetaria", "Atualização Monetaria", LVCFMT_RIGHT},
-    {"Juros", "Juros", LVCFMT_RIGHT},
-    {"Multa", "Multa", LVCFMT_RIGHT},
-    {"TotalRecolher", "Total a Recolher", LVCFMT_RIGHT},
-    {"DataVencimento", "Data Vencimento", LVCFMT_LEFT},
-    {"Situacao", "Situação", LVCFMT_LEFT},
-    {"DataHora", "Data Hora", LVCFMT_LEFT},
-};
+// The search page's columns, those of every grid of slips (ColunasGradeKOVA), as a list view
+// aligns them.
+int FormatoDaColuna(const TColunaKOVA& c) {
+    switch (c.alinhamento) {
+        case TColunaKOVA::Alinhamento::Centro:
+            return LVCFMT_CENTER;
+        case TColunaKOVA::Alinhamento::Direita:
+            return LVCFMT_RIGHT;
+        default:
+            return LVCFMT_LEFT;
+    }
+}
 
 std::wstring Largo(const std::string& texto) {
     if (texto.empty()) return {};
@@ -419,11 +410,12 @@ void FrmDigitarWin::MontaPesquisa() {
         WS_TABSTOP | WS_BORDER | LVS_REPORT | LVS_SINGLESEL | LVS_SHOWSELALWAYS | LVS_OWNERDATA, p);
     SendMessageW(grade_, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                  LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
-    for (size_t i = 0; i < std::size(kColunas); ++i) {
-        std::wstring titulo = Largo(kColunas[i].titulo);
+    const std::vector<TColunaKOVA>& colunas = ColunasGradeKOVA();
+    for (size_t i = 0; i < colunas.size(); ++i) {
+        std::wstring titulo = Largo(colunas[i].titulo);
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_FMT | LVCF_WIDTH;
-        col.fmt = kColunas[i].formato;
+        col.fmt = FormatoDaColuna(colunas[i]);
         col.pszText = titulo.data();
         col.cx = E(100);
         SendMessageW(grade_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&col));
@@ -811,8 +803,19 @@ void FrmDigitarWin::RefrescaGrade(bool reler) {
         versaoGrade_ = dm_.cdsKOVA.Versao();
         SendMessageW(grade_, LVM_SETITEMCOUNT, linhas_.size(), LVSICF_NOSCROLL);
         if (!Editando(dm_.cdsKOVA)) {
-            for (size_t i = 0; i < std::size(kColunas); ++i) {
-                SendMessageW(grade_, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE_USEHEADER);
+            // As wide as their titles and contents, a long name cut as on Linux. The title is
+            // measured apart: a list of this kind may measure only its rows.
+            const std::vector<TColunaKOVA>& colunas = ColunasGradeKOVA();
+            for (size_t i = 0; i < colunas.size(); ++i) {
+                SendMessageW(grade_, LVM_SETCOLUMNWIDTH, i, LVSCW_AUTOSIZE);
+                const std::wstring titulo = Largo(colunas[i].titulo);
+                const LRESULT largura = std::min<LRESULT>(
+                    std::max(SendMessageW(grade_, LVM_GETCOLUMNWIDTH, i, 0),
+                             SendMessageW(grade_, LVM_GETSTRINGWIDTHW, 0,
+                                          reinterpret_cast<LPARAM>(titulo.c_str())) +
+                                 E(16)),
+                    E(240));
+                SendMessageW(grade_, LVM_SETCOLUMNWIDTH, i, largura);
             }
         }
     }
@@ -1089,10 +1092,12 @@ LRESULT FrmDigitarWin::Mensagem(UINT msg, WPARAM wp, LPARAM lp) {
                 auto* d = reinterpret_cast<NMLVDISPINFOW*>(lp);
                 const size_t linha = size_t(d->item.iItem), coluna = size_t(d->item.iSubItem);
                 if ((d->item.mask & LVIF_TEXT) && linha < linhas_.size() &&
-                    coluna < std::size(kColunas) && d->item.cchTextMax > 0) {
-                    TField* f = dm_.cdsKOVA.FindField(kColunas[coluna].campo);
-                    textoGrade_ = f ? Largo(dm_.cdsKOVA.DisplayTextAt(linhas_[linha], f->Index()))
-                                    : std::wstring();
+                    coluna < ColunasGradeKOVA().size() && d->item.cchTextMax > 0) {
+                    const TColunaKOVA& c = ColunasGradeKOVA()[coluna];
+                    TField* f = dm_.cdsKOVA.FindField(c.campo);
+                    textoGrade_ =
+                        f ? Largo(c.Texto(dm_.cdsKOVA.DisplayTextAt(linhas_[linha], f->Index())))
+                          : std::wstring();
                     lstrcpynW(d->item.pszText, textoGrade_.c_str(), d->item.cchTextMax);
                 }
                 return 0;
@@ -1298,9 +1303,33 @@ bool FrmDigitarWin::Teclado(const MSG& m) {
     }
     if (m.message == WM_CHAR && caixa) {
         const char ch = Caractere(wchar_t(m.wParam));
-        return ch != '\0' && controlador_.Tecla(nome, TTeclaDigitar::Outra, ch);
+        if (ch != '\0' && controlador_.Tecla(nome, TTeclaDigitar::Outra, ch)) return true;
+        return m.wParam >= L' ' && BuscaNaLista(*c, wchar_t(m.wParam));
     }
     return false;
+}
+
+bool FrmDigitarWin::BuscaNaLista(Controle& c, wchar_t letra) {
+    wchar_t classe[16] = L"";
+    GetClassNameW(c.h, classe, int(std::size(classe)));
+    if (_wcsicmp(classe, L"ComboBox") != 0) return false;
+    // The letters typed in a row (less than a second apart) find the entry that begins with them
+    // all, "12" the state of code 12 as well as "B" the first state of that letter, whichever
+    // Windows keeps the list; the highlight is taken when the person leaves the box.
+    const DWORD agora = GetTickCount();
+    if (c.h != listaDigitada_ || agora - instanteDigitado_ > 1000) digitadoNaLista_.clear();
+    listaDigitada_ = c.h;
+    instanteDigitado_ = agora;
+    digitadoNaLista_ += letra;
+    LRESULT i = SendMessageW(c.h, CB_FINDSTRING, WPARAM(-1),
+                             reinterpret_cast<LPARAM>(digitadoNaLista_.c_str()));
+    if (i == CB_ERR && digitadoNaLista_.size() > 1) {
+        digitadoNaLista_.assign(1, letra);
+        i = SendMessageW(c.h, CB_FINDSTRING, WPARAM(-1),
+                         reinterpret_cast<LPARAM>(digitadoNaLista_.c_str()));
+    }
+    if (i != CB_ERR) SendMessageW(c.h, CB_SETCURSEL, WPARAM(i), 0);
+    return true;
 }
 
 int FrmDigitarWin::OrdemDe(HWND h) const {

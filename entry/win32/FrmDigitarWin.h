@@ -90,6 +90,8 @@ private:
 
     // The person to the form.
     bool Teclado(const MSG& m);
+    // A letter typed in a closed list: the entry that begins with the letters typed in a row.
+    bool BuscaNaLista(Controle& c, wchar_t letra);
     void Comando(int id);
     void FocoEntrou(HWND novo, HWND antigo);
     // The person turned the page (a click on its tab, Ctrl+Tab).
@@ -154,6 +156,10 @@ private:
     std::string listaAberta_;
     bool fechada_ = false;
     bool atualizandoGrade_ = false;
+    // The letters typed in a row in a closed list, and when the last came.
+    HWND listaDigitada_ = nullptr;
+    std::wstring digitadoNaLista_;
+    DWORD instanteDigitado_ = 0;
 };
 
 }  // namespace kova

@@ -10,11 +10,12 @@
 # 2. A standard user (Program Files and the Windows directory read-only to them) runs a host program
 #    from a folder of their own against the installed kovadll.dll (and, given the 32-bit build, a
 #    32-bit host against x86\kovadll.dll): the data directory is made under their profile from the
-#    template, the slips are saved there, and nothing under Program Files changes.
+#    template, the slips are saved there, and nothing under Program Files changes. Then they start
+#    kova.exe from the Start-menu shortcut's target, and the slip it imports is saved there too.
 # 3. The next version (a changed table, made by scripts/msi.sh) installed over it replaces the
 #    files and the entry; the user's slips stay, and their next start takes the new table.
 # 4. msiexec /x … /qn removes every installed file, the shortcut and the entry, and leaves the
-#    user's settings and slips.
+#    user's settings and slips, the one kova.exe saved among them.
 # Exits with 77, saying why in one line, where wixl or msiinfo (msitools) is missing. KOVA_MANTER=1
 # keeps the prefix and the work folder (named in the trace of bash -x) for a look afterwards.
 set -euo pipefail
@@ -194,6 +195,39 @@ fi
 cmp "$dados/KOVA.cds" "$trabalho/KOVA.cds" || falhou "o arquivo de KOVA do usuário mudou"
 [ "$(Estado)" = "$antes" ] || falhou "um usuário padrão alterou Program Files\\KOVA"
 echo "usuário padrão: pasta de dados feita do modelo em %LOCALAPPDATA%\\KOVA\\Dados com $kovas KOVA${de32:-}; Program Files intocado"
+
+# The desktop program as the Start menu starts it: the shortcut's target, run by the standard user
+# with a slips file to import (shell/win32/tests/kova_instalado.py, on a display of its own). Its
+# slip lands in the user's slips file under the profile; Program Files stays as it was.
+if $com_programa; then
+    faltam=""
+    for programa in Xvfb openbox xdotool xprop import; do
+        command -v "$programa" >/dev/null || faltam="$faltam $programa"
+    done
+    if [ -n "$faltam" ]; then
+        echo "-- kova.exe instalado não testado: faltam$faltam"
+    else
+        alvo=$(grep -aoiE '[a-z]:\\[^[:cntrl:]]*\\kova\.exe' "$(Atalho)" | head -n 1)
+        [ -n "$alvo" ] && [ -f "$(winepath -u "$alvo" 2>/dev/null)" ] || falhou "o atalho não leva a um kova.exe: \"$alvo\""
+        python3 "$raiz/bench/gera_incorporacao.py" 1 >"$c/hospedeiro/uma.txt"
+        wineserver -k >/dev/null 2>&1 || true
+        wineserver -w
+        chmod -R a-w "$c/Program Files"
+        chmod a-w "$c/windows"
+        python3 "$raiz/shell/win32/tests/kova_instalado.py" --wine "$wine" --programa "$alvo" \
+            --arquivo 'C:\hospedeiro\uma.txt' --dados "$dados" --usuario-padrao \
+            --capturas "$(dirname "$windows")/capturas/instalado" || falhou "kova.exe instalado"
+        [ "$(Contagem "$dados/KOVA.cds")" = $((kovas + 1)) ] ||
+            falhou "kova.exe não gravou a KOVA na pasta do usuário: $(Contagem "$dados/KOVA.cds") KOVA"
+        sqlite3 "$dados/KOVA.cds" "select UFFavorecida || ':' || Situacao from registros order by IdKOVA desc limit 1" |
+            grep -qx 'SP:[NA]' ||
+            falhou "a KOVA incorporada pelo kova.exe: $(sqlite3 "$dados/KOVA.cds" 'select * from registros order by IdKOVA desc limit 1')"
+        [ "$(Estado)" = "$antes" ] || falhou "o kova.exe de um usuário padrão alterou Program Files\\KOVA"
+        kovas=$((kovas + 1))
+        cp "$dados/KOVA.cds" "$trabalho/KOVA.cds"
+        echo "kova.exe pelo atalho do menu Iniciar, usuário padrão: KOVA gravada em %LOCALAPPDATA%\\KOVA\\Dados; Program Files intocado"
+    fi
+fi
 
 echo "-- atualização para $proxima"
 Msiexec /i "$trabalho/KOVA-$proxima-x64.msi" || falhou "msiexec /i da versão $proxima terminou com erro"

@@ -28,6 +28,9 @@
 #    same files as those built on Linux.
 # 4. kova shows the entry screen: typed into with xdotool and saved, then cancelled
 #    (tela_hospedada.py --wine).
+#    kova.exe, the desktop program, typed into the same way: main window, a slip saved, a refused
+#    amount, the exit question, a file imported from the command line
+#    (shell/win32/tests/kova_windows.py).
 # 5. imprime through wine's print system on a private queue (windows_impressao.sh).
 # 6. The crash and full-disk cases of the table files, step by step, with the files in memory
 #    (kova_quedas_em_memoria.exe, the same program ctest runs on Linux).
@@ -303,8 +306,8 @@ echo "usuário padrão com pedido de nova versão: todas as chamadas respondidas
 
 # The entry screen in a person's hands: a host program calls kova, the screen shows on a display
 # of its own under a window manager, is typed into and saved, then cancelled (tela_hospedada.py,
-# in a prefix of its own); its pictures are kept beside the build. Skipped, in one line, where the
-# display's programs are missing.
+# in a prefix of its own); then the desktop program in the same way; their pictures are kept
+# beside the build. Skipped, in one line, where the display's programs are missing.
 faltam=""
 for programa in Xvfb openbox xdotool xprop import; do
     command -v "$programa" >/dev/null || faltam="$faltam $programa"
@@ -312,6 +315,11 @@ done
 if [ -z "$faltam" ]; then
     python3 "$aqui/tela_hospedada.py" --wine "$wine" --windows "$windows" --dados "$linux/Dados" \
         --capturas "$(dirname "$windows")/capturas/hospedada" || falhou "a tela de digitação"
+    # The desktop program, kova.exe: its main window, a slip typed and saved, a refused amount,
+    # the exit question, a file imported from the command line (shell/win32/tests).
+    python3 "$aqui/../../shell/win32/tests/kova_windows.py" --wine "$wine" --windows "$windows" \
+        --dados "$linux/Dados" --capturas "$(dirname "$windows")/capturas/programa" \
+        --gerador "$aqui/../../bench/gera_incorporacao.py" || falhou "o programa kova.exe"
 else
     echo "-- tela de digitação não testada: faltam$faltam"
 fi

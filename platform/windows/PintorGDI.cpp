@@ -210,6 +210,10 @@ std::string ImpressoraPadrao() {
     return Estreito(nome.c_str());
 }
 
+void PintaPaginaEm(HDC dc, const TPagina& pagina, double pontosPorMilimetro, int x, int y) {
+    PintaPagina(dc, pagina, TEscala{pontosPorMilimetro, pontosPorMilimetro, -x, -y});
+}
+
 void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagina>& paginas,
                          const std::string& titulo) {
     std::wstring nome = Largo(impressora);

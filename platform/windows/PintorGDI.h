@@ -9,6 +9,10 @@
 
 #include "TRelatorio.h"
 
+// A device context of GDI, as <windows.h> declares it.
+struct HDC__;
+typedef HDC__* HDC;
+
 namespace kova {
 
 // The default printer of the user, or empty when none is installed.
@@ -18,6 +22,10 @@ std::string ImpressoraPadrao();
 // returns once the print spooler has accepted the whole job. A printer that is paused, offline or
 // being removed is told apart with its own reason and gets nothing; throws kova::Exception with the
 // reason when nothing was printed.
+// Paints one page on a device (a window, a picture in memory) at the given scale, the paper's
+// top-left corner at (x, y) in device units: the preview of a slip.
+void PintaPaginaEm(HDC dc, const TPagina& pagina, double pontosPorMilimetro, int x, int y);
+
 void ImprimeNaImpressora(const std::string& impressora, const std::vector<TPagina>& paginas,
                          const std::string& titulo);
 
