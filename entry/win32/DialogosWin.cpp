@@ -21,29 +21,11 @@
 #include "Errors.h"
 #include "TDataSet.h"
 #include "TDataSource.h"
+#include "TextoLargo.h"
 #include "TfrmDigitar.h"
 
 namespace kova {
 namespace {
-
-// The engine's texts are Windows-1252 whatever the code page of the machine: the controls get
-// them in their wide form.
-std::wstring Largo(std::string_view texto) {
-    if (texto.empty()) return {};
-    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
-    return w;
-}
-
-std::string Estreito(std::wstring_view texto) {
-    if (texto.empty()) return {};
-    const int n =
-        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
 
 // A text of several lines as a static control draws it: the engine breaks its lines with "\r",
 // "\n" or both.

@@ -13,6 +13,7 @@
 #include "PesquisaKOVA.h"
 #include "TDM.h"
 #include "Texto.h"
+#include "TextoLargo.h"
 #include "TfrmDigitar.h"
 
 namespace kova {
@@ -71,23 +72,6 @@ int FormatoDaColuna(const TColunaKOVA& c) {
         default:
             return LVCFMT_LEFT;
     }
-}
-
-std::wstring Largo(const std::string& texto) {
-    if (texto.empty()) return {};
-    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
-    return w;
-}
-
-std::string Estreito(const std::wstring& texto) {
-    if (texto.empty()) return {};
-    const int n =
-        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
-    return s;
 }
 
 std::wstring TextoDe(HWND h) {

@@ -11,28 +11,10 @@
 #include <vector>
 
 #include "Errors.h"
+#include "TextoLargo.h"
 
 namespace kova {
 namespace {
-
-// Texts of the system are Windows-1252 whatever the code page of the machine: GDI gets them in
-// its wide form.
-std::wstring Largo(const std::string& texto) {
-    if (texto.empty()) return {};
-    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
-    return w;
-}
-
-std::string Estreito(const wchar_t* texto) {
-    const int n = WideCharToMultiByte(1252, 0, texto, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return {};
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(1252, 0, texto, -1, s.data(), n, nullptr, nullptr);
-    s.resize(size_t(n - 1));
-    return s;
-}
 
 std::string Aspas(const std::string& nome) { return "\"" + nome + "\""; }
 

@@ -429,23 +429,6 @@ void ConfigurarImpressora(HWND dono) {
     if (pd.hDevMode) GlobalFree(pd.hDevMode);
 }
 
-std::wstring Largo(const std::string& texto) {
-    if (texto.empty()) return {};
-    const int n = MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), nullptr, 0);
-    std::wstring w(size_t(n), L'\0');
-    MultiByteToWideChar(1252, 0, texto.data(), int(texto.size()), w.data(), n);
-    return w;
-}
-
-std::string Estreito(const std::wstring& texto) {
-    if (texto.empty()) return {};
-    const int n =
-        WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), nullptr, 0, nullptr, nullptr);
-    std::string s(size_t(n), '\0');
-    WideCharToMultiByte(1252, 0, texto.data(), int(texto.size()), s.data(), n, nullptr, nullptr);
-    return s;
-}
-
 void AbrirAjudaWin(int topico) {
     const std::wstring pagina = PastaDoPrograma() + L"\\ajuda\\" + Largo(PaginaDoTopico(topico));
     if (GetFileAttributesW(pagina.c_str()) == INVALID_FILE_ATTRIBUTES) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "TDataSet.h"
+#include "TextoLargo.h"
 
 namespace kova {
 
@@ -122,10 +123,6 @@ private:
 std::unique_ptr<TSaidaImpressao> AbreImpressora();
 // The Windows print set-up on the printer of the next prints.
 void ConfigurarImpressora(HWND dono);
-
-// The Windows text of a Windows-1252 one, and back.
-std::wstring Largo(const std::string& texto);
-std::string Estreito(const std::wstring& texto);
 
 // Opens a topic of the manual (ajuda\<page>.html beside the program) in the browser of Windows;
 // without the manual the person is told where it was looked for.
