@@ -239,17 +239,56 @@ class Sessao:
             env["FAKETIME"] = "@" + DIA_DE_DEZEMBRO
             # Qt's timers keep the real pace.
             env["FAKETIME_DONT_FAKE_MONOTONIC"] = "1"
-        saida = open(os.path.join(self.pasta, "kova.log"), "ab")
-        self.programa = subprocess.Popen([self.kova, *argumentos], env=env, cwd=self.pasta, stdout=saida,
-                                         stderr=subprocess.STDOUT, start_new_session=True)
-        saida.close()
-        self.processos.append(self.programa)
-        # A loaded machine may take its time to load the tables; the program must not end meanwhile.
-        self.espera(lambda: self.programa.poll() is not None or self.visiveis(PRINCIPAL) > 0,
-                    "a janela principal", 180)
+        for tentativa in range(2):
+            saida = open(os.path.join(self.pasta, "kova.log"), "ab")
+            self.programa = subprocess.Popen([self.kova, *argumentos], env=env, cwd=self.pasta,
+                                             stdout=saida, stderr=subprocess.STDOUT,
+                                             start_new_session=True)
+            saida.close()
+            self.processos.append(self.programa)
+            # A loaded machine may take its time to load the tables (the splash says so meanwhile);
+            # the program must not end meanwhile.
+            try:
+                self.espera(lambda: self.programa.poll() is not None or
+                            self.visiveis(PRINCIPAL) > 0, "a janela principal", 60)
+                if tentativa or self.programa.poll() != 1 or not self.sem_display():
+                    break
+                # The display refused the connection (Qt: "could not connect to display"), which a
+                # busy Xvfb does now and then: started again, as the person would.
+                print("o display recusou a conexão do programa; iniciado de novo")
+                continue
+            except Falha:
+                if tentativa or self.x(["xdotool", "search", "--onlyvisible", "--name", "."]).split():
+                    self.espera(lambda: self.programa.poll() is not None or
+                                self.visiveis(PRINCIPAL) > 0, "a janela principal", 120)
+                    break
+                # Nothing at all on screen after a minute, not even the splash: a start that never
+                # reached its first window (seen about once in twenty starts here, with no output).
+                # Where it stood is kept for whoever looks into it, and the program is started again,
+                # as the person would.
+                self.pilha_do_programa()
+                os.killpg(self.programa.pid, signal.SIGKILL)
+                self.programa.wait()
+                print("o programa não mostrou janela alguma em 60 s; iniciado de novo "
+                      "(pilha em %s)" % os.path.join(self.capturas, "inicio_sem_janela.txt"))
         if self.programa.poll() is not None:
             raise Falha("o programa terminou ao iniciar (status %d)" % self.programa.returncode)
         self.ativa_principal()
+
+    def sem_display(self):
+        with open(os.path.join(self.pasta, "kova.log"), "rb") as f:
+            return "sessão gráfica".encode() in f.read()
+
+    def pilha_do_programa(self):
+        """Every thread's stack of the running program, into the screenshots' folder."""
+        os.makedirs(self.capturas, exist_ok=True)
+        with open(os.path.join(self.capturas, "inicio_sem_janela.txt"), "wb") as f:
+            try:
+                subprocess.run(["gdb", "-p", str(self.programa.pid), "-batch",
+                                "-ex", "thread apply all bt"], stdout=f, stderr=subprocess.STDOUT,
+                               timeout=60)
+            except (OSError, subprocess.TimeoutExpired):
+                pass
 
     def visiveis(self, titulo):
         return len(self.x(["xdotool", "search", "--onlyvisible", "--name", "^" + titulo + "$"]).split())
