@@ -20,6 +20,8 @@ namespace {
 constexpr const char* kModulo = "libkovadll_tela.so";
 
 const TTela* tela = nullptr;
+// The loaded module, kept for the life of the process: Qt cannot be unloaded.
+kova::TBibliotecaDinamica* modulo = nullptr;
 
 // The folder this library was loaded from, with its final "/"; the module is beside it, or in
 // the folder "kova" beside it, as installed.
@@ -41,11 +43,11 @@ const TTela* Tela() {
     std::string motivo;
     for (const char* sub : {"", "kova/"}) {
         const std::string caminho = pasta + sub + kModulo;
-        auto modulo = std::make_unique<kova::TBibliotecaDinamica>(caminho);
-        if (!modulo->Carregada()) {
-            if (!modulo->Recusa().empty()) {
+        auto carregado = std::make_unique<kova::TBibliotecaDinamica>(caminho);
+        if (!carregado->Carregada()) {
+            if (!carregado->Recusa().empty()) {
                 // A refused module is the reason, wherever else one might be found.
-                motivo = modulo->Recusa();
+                motivo = carregado->Recusa();
                 break;
             }
             if (motivo.empty()) {
@@ -54,11 +56,10 @@ const TTela* Tela() {
             }
             continue;
         }
-        auto entrada = reinterpret_cast<const TTela* (*)()>(modulo->Funcao(KOVA_TELA_ENTRADA));
+        auto entrada = reinterpret_cast<const TTela* (*)()>(carregado->Funcao(KOVA_TELA_ENTRADA));
         if (entrada) {
             tela = entrada();
-            // Qt cannot be unloaded: the module stays for the life of the process.
-            static_cast<void>(modulo.release());
+            modulo = carregado.release();
             return tela;
         }
         motivo = std::string(kModulo) + " sem a entrada " + KOVA_TELA_ENTRADA;
