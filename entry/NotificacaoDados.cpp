@@ -447,6 +447,7 @@ bool TfrmDigitar::PassoCaixasDependentes() {
     TDataSet& k = dm_.cdsKOVA;
     const bool hospedado = Hospedado();
     if (!(Visivel && Editando() && ReceitaEncontrada())) {
+        if (SemTela()) return true;
         if (!hospedado) {
             Abre("dblcReceita", false);
             Abre("dbeDataVencimento", false);

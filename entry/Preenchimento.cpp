@@ -27,22 +27,7 @@ TPreenchimento::TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos
 TPreenchimento::~TPreenchimento() { frm_.preenchimento_ = anterior_; }
 
 const std::vector<int>& TPreenchimento::Lidos(const TField& campo) const {
-    struct TLidos {
-        std::string nome;
-        std::vector<int> posicoes;
-    };
-    static std::vector<TLidos> porPosicao;
-    const size_t i = size_t(campo.Index());
-    if (porPosicao.size() <= i) porPosicao.resize(i + 1);
-    TLidos& l = porPosicao[i];
-    if (l.nome.empty() || l.nome != campo.FieldName()) {
-        l.nome = campo.FieldName();
-        l.posicoes.clear();
-        for (const std::string& lido : frm_.CamposLidos(l.nome)) {
-            if (const int p = Posicao(frm_.dm_.cdsKOVA, lido); p >= 0) l.posicoes.push_back(p);
-        }
-    }
-    return l.posicoes;
+    return frm_.PosicoesLidas(campo).posicoes;
 }
 
 bool TPreenchimento::AindaVem(const std::vector<int>& lidos) const {

@@ -211,7 +211,12 @@ void TfrmDigitar::LerRelogio() {
     Controles.SetItems("cbxPeriodoAno", std::move(anos), 0);
 }
 
+bool TfrmDigitar::SemTela() const { return Desassistido() && !Visivel; }
+
 void TfrmDigitar::Abre(const char* controle, bool aberto) {
+    // Which boxes take input is for a person: an unattended request has nobody to type, and a
+    // screen shown later sets its boxes as it appears.
+    if (SemTela()) return;
     Controles.SetEnabled(controle, aberto);
     if (!Visivel) return;
     const TControlState& c = Controles.Get(controle);
@@ -233,16 +238,20 @@ void TfrmDigitar::AtualizarCores() {
 void TfrmDigitar::dtsPadraoStateChange(TDataSource& sender) {
     const TDataSetState estado = sender.State();
     const bool editando = EditandoOuChave(estado);
-    const bool temKOVA = !dm_.cdsKOVA.IsEmpty();
-    Controles.SetCaption("lblState", TextoDoEstado(estado));
-    Controles.SetEnabled("btnIncluir", !editando);
-    Controles.SetEnabled("btnFechar", !editando);
-    for (const char* nome :
-         {"btnAlterar", "btnNovaAPartir", "btnExcluir", "btnImprimir", "dbnNavegador"}) {
-        Controles.SetEnabled(nome, !editando && temKOVA);
+    // The state's caption and buttons are for a person; a screen shown later sets them as it
+    // appears.
+    if (!SemTela()) {
+        const bool temKOVA = !dm_.cdsKOVA.IsEmpty();
+        Controles.SetCaption("lblState", TextoDoEstado(estado));
+        Controles.SetEnabled("btnIncluir", !editando);
+        Controles.SetEnabled("btnFechar", !editando);
+        for (const char* nome :
+             {"btnAlterar", "btnNovaAPartir", "btnExcluir", "btnImprimir", "dbnNavegador"}) {
+            Controles.SetEnabled(nome, !editando && temKOVA);
+        }
+        Controles.SetEnabled("btnSalvar", editando);
+        Controles.SetEnabled("btnDesfazer", editando);
     }
-    Controles.SetEnabled("btnSalvar", editando);
-    Controles.SetEnabled("btnDesfazer", editando);
     // Outside editing the revenue lookup shows every code again.
     if (!editando && dm_.cdsReceita.Active()) dm_.cdsReceita.SetFiltered(false);
     if (editando) PaginaAtiva = "tbsKOVA";
@@ -334,7 +343,59 @@ bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
     if (dm_.CriandoRegistro || !campo || campo->Calculated()) return false;
     if (fonte.State() != TDataSetState::dsInsert && fonte.State() != TDataSetState::dsEdit)
         return false;
-    return CriticaField(campo->FieldName(), true);
+    const uint64_t carimbo = campo->DataSet().Carimbo();
+    if (CriticaField(campo->FieldName(), true)) return true;
+    MarcaJulgado(*campo, carimbo);
+    return false;
+}
+
+void TfrmDigitar::MarcaJulgado(const TField& campo, uint64_t carimbo) {
+    const TDataSet& k = campo.DataSet();
+    // The rules judge the slip of the entry link, whose fields these are.
+    if (&k != &dm_.cdsKOVA || !dm_.dtsEntrada || dm_.dtsEntrada->DataSet() != &k) return;
+    if (sessaoJulgada_ != k.Sessao()) {
+        sessaoJulgada_ = k.Sessao();
+        julgadoAte_.assign(size_t(k.FieldCount()), 0);
+    }
+    if (size_t(campo.Index()) < julgadoAte_.size())
+        julgadoAte_[size_t(campo.Index())] = carimbo + 1;
+}
+
+const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const {
+    static std::vector<TLidos> porPosicao;
+    const size_t i = size_t(campo.Index());
+    if (porPosicao.size() <= i) porPosicao.resize(i + 1);
+    TLidos& l = porPosicao[i];
+    if (l.nome.empty() || l.nome != campo.FieldName()) {
+        l.nome = campo.FieldName();
+        l.posicoes.clear();
+        for (const std::string& lido : CamposLidos(l.nome)) {
+            if (const TField* f = dm_.cdsKOVA.FindField(lido)) l.posicoes.push_back(f->Index());
+        }
+        // Checks that leave a table as later ones expect it run again: the favoured state's and
+        // the payer's state's lookups leave the states table on them, the product's filter the
+        // products; the payment date's rules read the clock.
+        l.sempreJulgado = false;
+        for (const char* c : {"UFFavorecida", "UF", "Produto", "DataPagamento"})
+            l.sempreJulgado = l.sempreJulgado || l.nome == c;
+        l.subReceita = l.nome == "SubReceita";
+    }
+    return l;
+}
+
+bool TfrmDigitar::JulgadoSemMudanca(const TDataSet& tabela, int indice) {
+    if (sessaoJulgada_ != tabela.Sessao() || &tabela != &dm_.cdsKOVA) return false;
+    const uint64_t ate = size_t(indice) < julgadoAte_.size() ? julgadoAte_[size_t(indice)] : 0;
+    // The courier's rule ends every field's check once its company is given.
+    if (ate == 0 || !dm_.CodigoCourier.empty()) return false;
+    const TLidos& lidos = PosicoesLidas(tabela.Fields(indice));
+    // A sub-code chosen in a picker is checked once more.
+    if (lidos.sempreJulgado || (lidos.subReceita && dm_.SelecionarSubReceita == 1)) return false;
+    if (tabela.CarimboDoCampo(indice) >= ate) return false;
+    for (int p : lidos.posicoes) {
+        if (tabela.CarimboDoCampo(p) >= ate) return false;
+    }
+    return true;
 }
 
 bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
@@ -343,7 +404,9 @@ bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
     const std::string tipoReferencia = receita ? UpperCase(dm_.TipoReferencia()) : std::string();
     for (int i = 0; i < tabela.FieldCount(); ++i) {
         const std::string& campo = tabela.Fields(i).FieldName();
-        if (CriticaField(campo, false)) return true;
+        // A field judged sound in this session, whose value and read fields have not changed
+        // since, would be judged the same.
+        if (!JulgadoSemMudanca(tabela, i) && CriticaField(campo, false)) return true;
         // What a change of the field would have refused, whatever order the fields were filled in.
         if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia);
             !recusa.empty()) {

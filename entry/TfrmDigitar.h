@@ -165,6 +165,22 @@ private:
     void LerRelogio();
     int anoLido_ = 0;
     bool somandoTotal_ = false;
+    // The fields of the slip found sound in the slips table's current edit session, by position:
+    // the stamp the slip had reached when each was judged, plus one (0: not judged since). The
+    // whole-slip check judges again only a field that, or whose read fields, changed since.
+    uint64_t sessaoJulgada_ = 0;
+    std::vector<uint64_t> julgadoAte_;
+    void MarcaJulgado(const TField& campo, uint64_t carimbo);
+    bool JulgadoSemMudanca(const TDataSet& tabela, int indice);
+    // The positions in the slips table of the fields CamposLidos names, worked out once a field,
+    // and whether the whole-slip check judges the field even when nothing changed.
+    struct TLidos {
+        std::string nome;
+        std::vector<int> posicoes;
+        bool sempreJulgado = false;
+        bool subReceita = false;
+    };
+    const TLidos& PosicoesLidas(const TField& campo) const;
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
     // The last message shown to the person (a box's refusal told while typing is not told again
@@ -175,6 +191,8 @@ private:
     bool Editando() const;
     bool Hospedado() const;
     bool Desassistido() const;
+    // Unattended and not shown: nothing drawn is seen by anyone.
+    bool SemTela() const;
     bool ReceitaEncontrada();
     // Opens or closes a box; on screen its colour follows at once.
     void Abre(const char* controle, bool aberto = true);

@@ -517,6 +517,7 @@ void TDataSet::Append() {
     CheckBrowseMode();
     if (BeforeInsert) BeforeInsert(*this);
     buffer_ = NewRecord();
+    ++sessao_;
     state_ = TDataSetState::dsInsert;
     modified_ = false;
     bof_ = eof_ = false;
@@ -553,6 +554,7 @@ void TDataSet::Edit() {
     buffer_ = std::make_unique<Record>();
     buffer_->seq = current_->seq;
     buffer_->values = current_->values;
+    ++sessao_;
     state_ = TDataSetState::dsEdit;
     modified_ = false;
     NotifyState();
@@ -781,6 +783,8 @@ void TDataSet::SetFieldValue(TField& field, TValue value) {
     Record* r = ActiveRecord();
     r->values[size_t(field.Index())] = std::move(value);
     if (state_ == TDataSetState::dsSetKey) return;
+    if (carimbos_.size() != fields_.size()) carimbos_.resize(fields_.size());
+    carimbos_[size_t(field.Index())] = ++carimbo_;
     modified_ = true;
     Invalidate(r);
     if (field.OnChange) field.OnChange(field);

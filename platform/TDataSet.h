@@ -153,6 +153,15 @@ public:
     // Goes up with every change of records, order or filter: a cache of answers drawn from the
     // table is good while it stays the same.
     uint64_t Versao() const { return versao_; }
+    // Edit sessions and assignments, numbered so that a check can tell whether a value it judged
+    // has changed since: each Append or Edit opens a session; each assignment in one stamps its
+    // field with the next number of the dataset's count.
+    uint64_t Sessao() const { return sessao_; }
+    uint64_t Carimbo() const { return carimbo_; }
+    // The stamp of the field's last assignment, 0 when none was made.
+    uint64_t CarimboDoCampo(int indice) const {
+        return size_t(indice) < carimbos_.size() ? carimbos_[size_t(indice)] : 0;
+    }
     bool FilterCaseInsensitive = false;
     // Re-applies the filter to the current record after a change of the filter callback's data.
     void Refresh();
@@ -381,6 +390,9 @@ private:
     // again, or going back to an earlier one, finds the earlier answers still good.
     uint64_t versao_ = 0;
     uint64_t versaoDados_ = 0;
+    uint64_t sessao_ = 0;
+    uint64_t carimbo_ = 0;
+    std::vector<uint64_t> carimbos_;
     uint64_t geracaoFiltro_ = 0;
     // The expressions set lately, read once each, with their numbers: a screen that filters by
     // the state and revenue of each slip goes back and forth between a few of them.

@@ -4,6 +4,7 @@
 
 #include "CalculaCodigoBarra.h"
 #include "Clock.h"
+#include "Desligado.h"
 #include "Dialogs.h"
 #include "TabelasDeTeste.h"
 #include "TfrmDigitar.h"
@@ -417,3 +418,43 @@ TEST_F(DigitarTest, NumeracaoEsgotadaNaoAbreOsCamposDaTela) {
 }
 
 }  // namespace
+
+// A field found sound when it changed is judged again when the slip is saved once it, or a field
+// its rules read, has changed since: also when the screen never heard of that change.
+TEST_F(DigitarTest, GuardarJulgaDeNovoOQueMudouDepoisDeVerificado) {
+    dm->ModoBiblioteca = dm->ModoSilencioso = true;
+    auto preenche = [this] {
+        dm->cdsKOVA.Append();
+        PreencheKOVAValida(*dm);
+        // Every field once more, heard and judged as it changes.
+        for (const char* c :
+             {"CICContribuinte", "ValorPrincipal", "TotalRecolher", "DataVencimento",
+              "DataPagamento", "RazaoSocial", "Endereco", "Municipio", "UF", "CEP"}) {
+            TField& f = F(c);
+            f.SetValue(TValue(f.Value()));
+        }
+        EXPECT_EQ(dm->UltimoErro, "");
+    };
+    auto semSerOuvido = [this](const char* campo, const TValue& valor) {
+        ASSERT_NE(dm->dtsEntrada, nullptr);
+        Desligado<std::function<void(TDataSource&, TField*)>> surdo(dm->dtsEntrada->OnDataChange);
+        F(campo).SetValue(valor);
+    };
+
+    preenche();
+    EXPECT_FALSE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(form->CodigoBarraConferido.size(), 44u);
+    // The field itself changed.
+    semSerOuvido("CICContribuinte", std::string("11111111111"));
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_NE(dm->UltimoErro.find("[Erro: 8]"), std::string::npos) << dm->UltimoErro;
+    dm->cdsKOVA.Cancel();
+
+    // A field the total's rules read changed; the total did not.
+    dm->UltimoErro.clear();
+    preenche();
+    semSerOuvido("ValorPrincipal", 150.0);
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_NE(dm->UltimoErro.find("[Erro: 11"), std::string::npos) << dm->UltimoErro;
+    dm->cdsKOVA.Cancel();
+}
