@@ -19,8 +19,20 @@ int Posicao(const TDataSet& k, std::string_view nome) {
 
 }  // namespace
 
-TPreenchimento::TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos)
-    : frm_(frm), anterior_(frm.preenchimento_), aVir_(std::move(campos)) {
+TPreenchimento::TPreenchimento(TfrmDigitar& frm, const std::vector<std::string>& campos)
+    : TPreenchimento(frm, [&frm, &campos] {
+          std::vector<int> p;
+          p.reserve(campos.size());
+          for (const std::string& c : campos) p.push_back(Posicao(frm.dm_.cdsKOVA, c));
+          return p;
+      }()) {}
+
+TPreenchimento::TPreenchimento(TfrmDigitar& frm, std::vector<int> posicoes)
+    : frm_(frm), anterior_(frm.preenchimento_), aVir_(std::move(posicoes)) {
+    porVir_.assign(size_t(frm_.dm_.cdsKOVA.FieldCount()), 0);
+    for (int p : aVir_) {
+        if (p >= 0 && size_t(p) < porVir_.size()) ++porVir_[size_t(p)];
+    }
     frm_.preenchimento_ = this;
 }
 
@@ -31,15 +43,6 @@ const std::vector<int>& TPreenchimento::Lidos(const TField& campo) const {
 }
 
 bool TPreenchimento::AindaVem(const std::vector<int>& lidos) const {
-    if (lidos.empty()) return false;
-    if (!contado_) {
-        const TDataSet& k = frm_.dm_.cdsKOVA;
-        porVir_.assign(size_t(k.FieldCount()), 0);
-        for (const std::string& c : aVir_) {
-            if (const int i = Posicao(k, c); i >= 0) ++porVir_[size_t(i)];
-        }
-        contado_ = true;
-    }
     for (int p : lidos) {
         if (size_t(p) < porVir_.size() && porVir_[size_t(p)] > 0) return true;
     }
@@ -55,14 +58,14 @@ bool TPreenchimento::Adia(TField& campo) {
 }
 
 void TPreenchimento::Preenchido(std::string_view campo) {
+    Preenchido(Posicao(frm_.dm_.cdsKOVA, campo));
+}
+
+void TPreenchimento::Preenchido(int posicao) {
     // Of a field filled twice only the last filling is awaited.
-    auto it = std::find_if(aVir_.begin(), aVir_.end(),
-                           [campo](const std::string& c) { return SameText(c, campo); });
-    if (it != aVir_.end()) {
-        if (contado_) {
-            const int p = Posicao(frm_.dm_.cdsKOVA, *it);
-            if (p >= 0 && porVir_[size_t(p)] > 0) --porVir_[size_t(p)];
-        }
+    if (auto it = std::find(aVir_.begin(), aVir_.end(), posicao); it != aVir_.end()) {
+        if (posicao >= 0 && size_t(posicao) < porVir_.size() && porVir_[size_t(posicao)] > 0)
+            --porVir_[size_t(posicao)];
         aVir_.erase(it);
     }
     const TDM& dm = frm_.dm_;

@@ -25,7 +25,9 @@ class TfrmDigitar;
 class TPreenchimento {
 public:
     // campos: the slip fields that will be filled, in the order they will be.
-    TPreenchimento(TfrmDigitar& frm, std::vector<std::string> campos);
+    TPreenchimento(TfrmDigitar& frm, const std::vector<std::string>& campos);
+    // The same by the fields' positions in the slips table.
+    TPreenchimento(TfrmDigitar& frm, std::vector<int> posicoes);
     ~TPreenchimento();
     TPreenchimento(const TPreenchimento&) = delete;
     TPreenchimento& operator=(const TPreenchimento&) = delete;
@@ -33,6 +35,7 @@ public:
     // A field was filled: the fields waiting in front whose rules read nothing still to come are
     // judged, in the order they were filled.
     void Preenchido(std::string_view campo);
+    void Preenchido(int posicao);
 
     // Asked by the data notification on a change of a field: true when its judgement waits for a
     // field still to come (the field is then judged later).
@@ -46,11 +49,10 @@ private:
 
     TfrmDigitar& frm_;
     TPreenchimento* anterior_;
-    std::vector<std::string> aVir_;
-    // How many fillings each field of the slips table still has to come, by position; counted
-    // when first asked (a request refused at its first field never needs them).
-    mutable std::vector<int> porVir_;
-    mutable bool contado_ = false;
+    // The fillings still to come, by position (-1: a name the slips table does not have).
+    std::vector<int> aVir_;
+    // How many fillings each field of the slips table still has to come, by position.
+    std::vector<int> porVir_;
     std::vector<TField*> aguardando_;
     // The field being judged: a value its own rules write back is judged at once.
     TField* julgando_ = nullptr;

@@ -14,6 +14,7 @@
 #include "Preenchimento.h"
 #include "TDM.h"
 #include "Texto.h"
+#include "ValidaCampo.h"
 
 namespace kova {
 namespace {
@@ -24,7 +25,7 @@ struct TChave {
 };
 
 // Tested in this order, so that "UFFAVORECIDA=" is never taken for "UF=".
-const TChave kChaves[] = {
+constexpr TChave kChaves[] = {
     {"VERSAO=", nullptr},
     {"UFFAVORECIDA=", "UFFavorecida"},
     {"RECEITA=", "Receita"},
@@ -66,27 +67,48 @@ TDate Data(const std::string& v) {
     return d;
 }
 
+// The keys' lengths, and each key by its length and first letter (no two keys share both).
+struct TIndiceDasChaves {
+    static constexpr size_t kMaiorTamanho = 32;
+    std::array<size_t, std::size(kChaves)> tamanhos{};
+    std::array<std::array<int8_t, 26>, kMaiorTamanho> porTamanhoELetra{};
+    constexpr TIndiceDasChaves() {
+        for (auto& l : porTamanhoELetra) {
+            for (auto& i : l) i = -1;
+        }
+        for (size_t i = 0; i < tamanhos.size(); ++i) {
+            tamanhos[i] = std::char_traits<char>::length(kChaves[i].chave);
+            porTamanhoELetra[tamanhos[i]][size_t(kChaves[i].chave[0] - 'A')] = int8_t(i);
+        }
+    }
+};
+
+constexpr TIndiceDasChaves kIndice;
+
+const TIndiceDasChaves& IndiceDasChaves() { return kIndice; }
+
 // The key of an item, or null when it has none.
 // Every key ends at its only "=", so the item's text up to its first "=" is the one candidate.
 const TChave* ChaveDoItem(std::string_view item) {
     const size_t igual = item.find('=');
     if (igual == std::string_view::npos) return nullptr;
     const std::string_view candidata(item.data(), igual + 1);
-    static const auto tamanhos = [] {
-        std::array<size_t, std::size(kChaves)> t{};
-        for (size_t i = 0; i < t.size(); ++i) t[i] = std::strlen(kChaves[i].chave);
-        return t;
-    }();
+    const TIndiceDasChaves& indice = IndiceDasChaves();
+    if (candidata.size() >= TIndiceDasChaves::kMaiorTamanho) return nullptr;
     // Every key begins with a capital: a first character that is no letter, or not that one in
     // either case, rules a key out before its text is compared.
-    const unsigned char primeira = static_cast<unsigned char>(candidata.front()) & ~0x20u;
-    for (size_t i = 0; i < tamanhos.size(); ++i) {
-        if (tamanhos[i] == candidata.size() &&
-            static_cast<unsigned char>(kChaves[i].chave[0]) == primeira &&
-            SameText(candidata, kChaves[i].chave))
-            return &kChaves[i];
+    const unsigned letra = (static_cast<unsigned char>(candidata.front()) & ~0x20u) - 'A';
+    if (letra >= 26) return nullptr;
+    const int i = indice.porTamanhoELetra[candidata.size()][letra];
+    if (i < 0) return nullptr;
+    // The keys are capitals and "=": a letter of the item in either case matches.
+    const char* chave = kChaves[i].chave;
+    for (size_t j = 0; j < candidata.size(); ++j) {
+        char c = candidata[j];
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+        if (c != chave[j]) return nullptr;
     }
-    return nullptr;
+    return &kChaves[i];
 }
 
 bool EhCourier(const TChave& c) { return std::strcmp(c.chave, "EMPRESACOURIER=") == 0; }
@@ -100,7 +122,8 @@ struct TItem {
 // Whether an item's value would change its field: an empty value changes nothing.
 bool TemValor(const TChave& c, std::string_view item) {
     if (!c.campo) return true;
-    const std::string_view valor = item.substr(std::min(item.size(), std::strlen(c.chave)), 255);
+    const size_t tamanho = IndiceDasChaves().tamanhos[size_t(&c - kChaves)];
+    const std::string_view valor = item.substr(std::min(item.size(), tamanho), 255);
     // Blank as Trim counts it: the value is trimmed before it is assigned.
     for (char ch : valor) {
         if (static_cast<unsigned char>(ch) > ' ') return true;
@@ -145,14 +168,99 @@ std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens
     return r;
 }
 
-// The slip fields the items fill, in the order they fill them.
-std::vector<std::string> CamposDosItens(const std::vector<TItem>& itens) {
-    std::vector<std::string> campos;
+// How an item's value goes into its field.
+enum class TAtribuicao { Texto, Maiusculas, Vencimento, Pagamento, Valor };
+
+TAtribuicao AtribuicaoDo(const TField& f) {
+    const std::string& nome = f.FieldName();
+    if (SameText(nome, "DataVencimento")) return TAtribuicao::Vencimento;
+    if (SameText(nome, "DataPagamento")) return TAtribuicao::Pagamento;
+    if (SameText(nome, "UFFavorecida") || SameText(nome, "UF") ||
+        SameText(nome, "CICContribuinte")) {
+        return TAtribuicao::Maiusculas;
+    }
+    if (f.DataType() == TFieldType::ftCurrency) return TAtribuicao::Valor;
+    return TAtribuicao::Texto;
+}
+
+// The field of each key and how it is assigned, worked out once: the slips table's layout is
+// fixed.
+struct TCampoDaChave {
+    int posicao = -1;
+    TAtribuicao atribuicao = TAtribuicao::Texto;
+};
+
+const TCampoDaChave& CampoDaChave(const TDataSet& k, const TChave& c) {
+    static const auto campos = [&k] {
+        std::array<TCampoDaChave, std::size(kChaves)> r{};
+        for (size_t i = 0; i < r.size(); ++i) {
+            if (!kChaves[i].campo) continue;
+            const TField& f = k.FieldByName(kChaves[i].campo);
+            r[i] = {f.Index(), AtribuicaoDo(f)};
+        }
+        return r;
+    }();
+    return campos[size_t(&c - kChaves)];
+}
+
+// The slip fields the items fill, in the order they fill them, by position.
+std::vector<int> CamposDosItens(const TDataSet& k, const std::vector<TItem>& itens) {
+    std::vector<int> campos;
     campos.reserve(itens.size());
     for (const TItem& i : itens) {
-        if (i.chave->campo) campos.emplace_back(i.chave->campo);
+        if (i.chave->campo) campos.push_back(CampoDaChave(k, *i.chave).posicao);
     }
     return campos;
+}
+
+// Assigns a value to a field as kova2 does; false when the value is empty and nothing was
+// assigned.
+bool Atribui(TDataSet& k, TField& f, TAtribuicao atribuicao, std::string_view item,
+             size_t posicao) {
+    const std::string valor =
+        Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
+    if (valor.empty()) return false;
+    switch (atribuicao) {
+        case TAtribuicao::Vencimento:
+            f.SetAsDate(Data(valor));
+            break;
+        case TAtribuicao::Pagamento: {
+            f.SetAsDate(Data(valor));
+            // A payment before the due date is paid on the due date.
+            const TField& venc = k.FieldByName("DataVencimento");
+            if (!venc.IsNull() && f.AsDate() < venc.AsDate()) f.SetAsDate(venc.AsDate());
+            break;
+        }
+        case TAtribuicao::Maiusculas:
+            // In capitals, as the screen types them, before any rule compares them (the letters
+            // of an alphanumeric CNPJ as well).
+            f.SetAsString(UpperCase(valor));
+            break;
+        case TAtribuicao::Valor:
+            f.SetAsFloat(ArredondaValor(Decimal(valor)));
+            break;
+        case TAtribuicao::Texto:
+            f.SetAsString(valor);
+            break;
+    }
+    return true;
+}
+
+// A request whose first field is a favoured state the states table does not have is refused by
+// that field's own check, which reads nothing else of the slip: the refusal is told without a new
+// slip being opened and cancelled. Empty when the first field is another one or passes its check,
+// or when no number is left for a new slip (opening it is then what refuses the request).
+std::string RecusaDoEstadoFavorecido(TDM& dm, const std::vector<TItem>& plano) {
+    if (plano.empty() || std::strcmp(plano.front().chave->chave, "UFFAVORECIDA=") != 0) return {};
+    if (dm.UltimoIdKOVA >= kMaiorIdKOVA) return {};
+    TDataSet& k = dm.cdsKOVA;
+    const TItem& item = plano.front();
+    const TField& f = k.Fields(CampoDaChave(k, *item.chave).posicao);
+    const size_t n = IndiceDasChaves().tamanhos[size_t(item.chave - kChaves)];
+    // The value as the field would hold it: trimmed, in capitals, cut to the field's size.
+    std::string valor = UpperCase(Trim(item.texto.substr(std::min(n, item.texto.size()), 255)));
+    if (f.Size() > 0 && valor.size() > size_t(f.Size())) valor.resize(size_t(f.Size()));
+    return RecusaUFFavorecida(Trim(std::string_view(valor)));
 }
 
 void CancelaAberta(TDataSet& k) {
@@ -168,29 +276,9 @@ std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
 }
 
 bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, size_t posicao) {
-    const std::string valor =
-        Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
-    if (valor.empty()) return false;
     TDataSet& k = DM->cdsKOVA;
     TField& f = k.FieldByName(campo);
-    if (SameText(campo, "DataVencimento")) {
-        f.SetAsDate(Data(valor));
-    } else if (SameText(campo, "DataPagamento")) {
-        f.SetAsDate(Data(valor));
-        // A payment before the due date is paid on the due date.
-        const TField& venc = k.FieldByName("DataVencimento");
-        if (!venc.IsNull() && f.AsDate() < venc.AsDate()) f.SetAsDate(venc.AsDate());
-    } else if (SameText(campo, "UFFavorecida") || SameText(campo, "UF") ||
-               SameText(campo, "CICContribuinte")) {
-        // In capitals, as the screen types them, before any rule compares them (the letters of
-        // an alphanumeric CNPJ as well).
-        f.SetAsString(UpperCase(valor));
-    } else if (f.DataType() == TFieldType::ftCurrency) {
-        f.SetAsFloat(ArredondaValor(Decimal(valor)));
-    } else {
-        f.SetAsString(valor);
-    }
-    return true;
+    return Atribui(k, f, AtribuicaoDo(f), item, posicao);
 }
 
 namespace {
@@ -238,6 +326,12 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     if (!k.Active()) throw Exception("cdsKOVA não ativo");
     CancelaAberta(k);
     dm.UltimoErro.clear();
+    const std::vector<TItem> plano = ItensNaOrdemDaKOVA(itens, k);
+    if (std::string recusa = RecusaDoEstadoFavorecido(dm, plano); !recusa.empty()) {
+        dm.UltimoErro = std::move(recusa);
+        frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
+        return false;
+    }
     try {
         k.Append();
     } catch (const ENumeracaoEsgotada& e) {
@@ -249,10 +343,9 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
-        const std::vector<TItem> plano = ItensNaOrdemDaKOVA(itens, k);
-        TPreenchimento preenchimento(frm, CamposDosItens(plano));
+        TPreenchimento preenchimento(frm, CamposDosItens(k, plano));
         for (const auto& [c, item] : plano) {
-            const size_t n = std::strlen(c->chave);
+            const size_t n = IndiceDasChaves().tamanhos[size_t(c - kChaves)];
             if (!c->campo) {
                 int32_t courier;
                 if (TryStrToInt(item.substr(n, 2), courier)) {
@@ -262,8 +355,9 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
                         "O campo COURIER não está preenchido ou o valor informado é inválido";
                 }
             } else {
-                PreencheCampo(frm, c->campo, item, n);
-                preenchimento.Preenchido(c->campo);
+                const TCampoDaChave& campo = CampoDaChave(k, *c);
+                Atribui(k, k.Fields(campo.posicao), campo.atribuicao, item, n);
+                preenchimento.Preenchido(campo.posicao);
             }
             if (!dm.UltimoErro.empty()) {
                 frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
@@ -362,7 +456,7 @@ bool ProcessaRequisicao(TfrmDigitar& frm) {
                 plano.push_back(i);
             }
         }
-        TPreenchimento preenchimento(frm, CamposDosItens(plano));
+        TPreenchimento preenchimento(frm, CamposDosItens(k, plano));
         for (const auto& [c, item] : plano) {
             PreencheCampoHospedado(frm, c->campo, item, std::strlen(c->chave));
             preenchimento.Preenchido(c->campo);

@@ -1,7 +1,6 @@
 #include "TChecksum.h"
 
 #include <array>
-#include <cstdio>
 #include <fstream>
 #include <memory>
 #include <new>
@@ -31,8 +30,9 @@ uint32_t TChecksum::Update(uint32_t crc, const void* data, size_t size) {
 }
 
 std::string TChecksum::Hex(uint32_t crc) {
-    char b[9];
-    std::snprintf(b, sizeof b, "%08X", crc);
+    static constexpr char kDigitos[] = "0123456789ABCDEF";
+    std::string b(8, '0');
+    for (int i = 7; i >= 0; --i, crc >>= 4) b[size_t(i)] = kDigitos[crc & 0xF];
     return b;
 }
 

@@ -1,5 +1,7 @@
 #include "Predicados.h"
 
+#include <cstring>
+
 #include "Texto.h"
 
 namespace kova {
@@ -61,13 +63,17 @@ std::vector<std::string_view> DivideEmVistas(char separador, std::string_view te
         return v;
     };
     std::vector<std::string_view> itens;
-    size_t ini = 0;
-    for (size_t p = texto.find(separador); p != std::string_view::npos;
-         p = texto.find(separador, ini)) {
-        itens.push_back(semBrancosAoFim(texto.substr(ini, p - ini)));
-        ini = p + 1;
+    itens.reserve(32);
+    const char* ini = texto.data();
+    const char* const fim = ini + texto.size();
+    while (ini < fim) {
+        const void* p = std::memchr(ini, separador, size_t(fim - ini));
+        if (!p) break;
+        const char* const sep = static_cast<const char*>(p);
+        itens.push_back(semBrancosAoFim(std::string_view(ini, size_t(sep - ini))));
+        ini = sep + 1;
     }
-    if (ini < texto.size()) itens.push_back(semBrancosAoFim(texto.substr(ini)));
+    if (ini < fim) itens.push_back(semBrancosAoFim(std::string_view(ini, size_t(fim - ini))));
     return itens;
 }
 

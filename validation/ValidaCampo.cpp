@@ -174,6 +174,14 @@ bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem&
     return !mensagem.empty();
 }
 
+std::string RecusaUFFavorecida(const std::string& valor) {
+    if (!DM) return {};
+    static const std::string kNome = "UFFAVORECIDA";
+    TCritica c{*DM, DM->cdsKOVA, kNome, valor, {}, false};
+    RegraUFFavorecida(c);
+    return c.mensagem;
+}
+
 const std::vector<std::string>& CamposLidos(std::string_view campo) {
     static const std::vector<std::string> nenhum;
     const auto& lidos = LidosPorCampo();

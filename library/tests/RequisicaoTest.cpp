@@ -99,6 +99,33 @@ TEST_F(RequisicaoTest, NumeracaoNoMaiorNumeroResponde001ComAMensagem) {
     EXPECT_EQ(dm->UltimoIdKOVA, kMaiorIdKOVA);
 }
 
+// A favoured state the tables do not have is refused before a slip is opened: the reply, the
+// numbering and the slips are those of a slip opened and cancelled. The state is read as the field
+// would hold it (capitals, cut to its two letters), and a numbering at its end still says so first.
+TEST_F(RequisicaoTest, EstadoFavorecidoDesconhecidoRecusadoSemAbrirKOVA) {
+    const std::string desconhecido =
+        "Retorno=001;Mensagem_Retorno=[Erro: 2] Informe UF Favorecida v\xE1lida";
+    std::string r =
+        Pede("UFFAVORECIDA=XX;RECEITA=100048;CICCONTRIBUINTE=11222333000181;UF=SP;CEP=1");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), desconhecido);
+    EXPECT_EQ(r.back(), ';');
+    EXPECT_EQ(dm->UltimoErro, desconhecido.substr(29));
+    EXPECT_EQ(dm->cdsKOVA.State(), TDataSetState::dsBrowse);
+    EXPECT_EQ(dm->UltimoIdKOVA, 0);
+    // The last of a key given twice is the one judged, wherever it stands.
+    r = Pede("CEP=1;UFFAVORECIDA=SP;RECEITA=100048;UF=SP;UFFAVORECIDA= xx ;RAZAOSOCIAL=A");
+    EXPECT_EQ(r.substr(0, r.find(";CRC=")), desconhecido);
+    // "sp" and "SPX" are SP.
+    r = Pede(Valida(";UFFAVORECIDA= spx"));
+    ASSERT_EQ(r.substr(44, 13), ";Retorno=000;") << r;
+    EXPECT_EQ(F("UFFavorecida").AsString(), "SP");
+    // No number left: the opening of the slip refuses first.
+    dm->UltimoIdKOVA = kMaiorIdKOVA;
+    r = Pede("UFFAVORECIDA=XX;RECEITA=100048;CICCONTRIBUINTE=11222333000181;UF=SP;CEP=1");
+    EXPECT_NE(r.find("Mensagem_Retorno=Não é possível incluir uma nova KOVA"), std::string::npos)
+        << r;
+}
+
 TEST_F(RequisicaoTest, FalhaNoArmazenamentoResponde001ComAMensagem) {
     // Every field passes as it is given; the whole-record check finds the missing address.
     const std::string r = Pede(

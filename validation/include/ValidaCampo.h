@@ -25,6 +25,11 @@ enum class TTipoMensagem { Nenhuma, Erro };
 // tables it looks up.
 bool ValidaCampo(const std::string& campo, std::string& mensagem, TTipoMensagem& tipo);
 
+// The message the favoured state's own rules give for a value the field would hold (trimmed),
+// empty when it passes: they read nothing else of the slip, so a slip need not be open. Leaves the
+// states table where ValidaCampo would.
+std::string RecusaUFFavorecida(const std::string& valor);
+
 // The other fields of the slip that the rules of a field read (field names as the slips table
 // spells them; any case for the name asked): the field can be judged only once they hold what
 // they will hold. The courier rule, which ends every field's check while a courier company is
