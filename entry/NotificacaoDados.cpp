@@ -81,6 +81,7 @@ void TfrmDigitar::JulgaMudancaAdiada(TField& field) {
 }
 
 bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
+    const uint64_t carimbo = field ? field->DataSet().Carimbo() : 0;
     if (CriticaCampoAlterado(sender, field)) return false;
     const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
 
@@ -103,6 +104,9 @@ bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
         const std::string situacao = Campo("Situacao");
         Abre("btnImprimir", situacao == "N" || situacao == "A");
     }
+    // What the change refuses has been found not to: the whole-slip check tells it again only if
+    // something it reads changes.
+    if (field) MarcaJulgado(*field, carimbo, TJulgamento::Mudanca);
     return true;
 }
 

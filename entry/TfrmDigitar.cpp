@@ -345,20 +345,20 @@ bool TfrmDigitar::CriticaCampoAlterado(TDataSource& fonte, TField* campo) {
         return false;
     const uint64_t carimbo = campo->DataSet().Carimbo();
     if (CriticaField(campo->FieldName(), true)) return true;
-    MarcaJulgado(*campo, carimbo);
+    MarcaJulgado(*campo, carimbo, TJulgamento::Regras);
     return false;
 }
 
-void TfrmDigitar::MarcaJulgado(const TField& campo, uint64_t carimbo) {
+void TfrmDigitar::MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgamento j) {
     const TDataSet& k = campo.DataSet();
     // The rules judge the slip of the entry link, whose fields these are.
     if (&k != &dm_.cdsKOVA || !dm_.dtsEntrada || dm_.dtsEntrada->DataSet() != &k) return;
     if (sessaoJulgada_ != k.Sessao()) {
         sessaoJulgada_ = k.Sessao();
-        julgadoAte_.assign(size_t(k.FieldCount()), 0);
+        julgadoAte_.assign(size_t(k.FieldCount()), {0, 0});
     }
     if (size_t(campo.Index()) < julgadoAte_.size())
-        julgadoAte_[size_t(campo.Index())] = carimbo + 1;
+        julgadoAte_[size_t(campo.Index())][size_t(j)] = carimbo + 1;
 }
 
 const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const {
@@ -366,7 +366,8 @@ const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const
     const size_t i = size_t(campo.Index());
     if (porPosicao.size() <= i) porPosicao.resize(i + 1);
     TLidos& l = porPosicao[i];
-    if (l.nome.empty() || l.nome != campo.FieldName()) {
+    if (l.campo != &campo) {
+        l.campo = &campo;
         l.nome = campo.FieldName();
         l.posicoes.clear();
         for (const std::string& lido : CamposLidos(l.nome)) {
@@ -379,18 +380,31 @@ const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const
         for (const char* c : {"UFFavorecida", "UF", "Produto", "DataPagamento"})
             l.sempreJulgado = l.sempreJulgado || l.nome == c;
         l.subReceita = l.nome == "SubReceita";
+        // What a change refuses is told again unless it reads only fields of the slip and the
+        // tables: the revenue's and the taxpayer's refusals, the due date's calendar.
+        l.mudancaGuardavel = false;
+        for (const char* c : {"Receita", "CICContribuinte", "DataVencimento"})
+            l.mudancaGuardavel = l.mudancaGuardavel || l.nome == c;
     }
     return l;
 }
 
-bool TfrmDigitar::JulgadoSemMudanca(const TDataSet& tabela, int indice) {
+bool TfrmDigitar::JulgadoSemMudanca(const TDataSet& tabela, int indice, TJulgamento j) {
     if (sessaoJulgada_ != tabela.Sessao() || &tabela != &dm_.cdsKOVA) return false;
-    const uint64_t ate = size_t(indice) < julgadoAte_.size() ? julgadoAte_[size_t(indice)] : 0;
-    // The courier's rule ends every field's check once its company is given.
-    if (ate == 0 || !dm_.CodigoCourier.empty()) return false;
+    const uint64_t ate =
+        size_t(indice) < julgadoAte_.size() ? julgadoAte_[size_t(indice)][size_t(j)] : 0;
+    if (ate == 0) return false;
     const TLidos& lidos = PosicoesLidas(tabela.Fields(indice));
-    // A sub-code chosen in a picker is checked once more.
-    if (lidos.sempreJulgado || (lidos.subReceita && dm_.SelecionarSubReceita == 1)) return false;
+    if (j == TJulgamento::Regras) {
+        // The courier's rule ends every field's check once its company is given; a sub-code
+        // chosen in a picker is checked once more.
+        if (!dm_.CodigoCourier.empty() || lidos.sempreJulgado ||
+            (lidos.subReceita && dm_.SelecionarSubReceita == 1)) {
+            return false;
+        }
+    } else if (!lidos.mudancaGuardavel) {
+        return false;
+    }
     if (tabela.CarimboDoCampo(indice) >= ate) return false;
     for (int p : lidos.posicoes) {
         if (tabela.CarimboDoCampo(p) >= ate) return false;
@@ -406,8 +420,10 @@ bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
         const std::string& campo = tabela.Fields(i).FieldName();
         // A field judged sound in this session, whose value and read fields have not changed
         // since, would be judged the same.
-        if (!JulgadoSemMudanca(tabela, i) && CriticaField(campo, false)) return true;
+        if (!JulgadoSemMudanca(tabela, i, TJulgamento::Regras) && CriticaField(campo, false))
+            return true;
         // What a change of the field would have refused, whatever order the fields were filled in.
+        if (JulgadoSemMudanca(tabela, i, TJulgamento::Mudanca)) continue;
         if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia);
             !recusa.empty()) {
             Reportar(recusa);

@@ -10,6 +10,7 @@
 // Three modes change what it may show: interactive (the desktop), hosted (a library request that
 // shows the screen to a person) and unattended (a library request without any screen).
 
+#include <array>
 #include <functional>
 #include <optional>
 #include <string>
@@ -168,17 +169,21 @@ private:
     // The fields of the slip found sound in the slips table's current edit session, by position:
     // the stamp the slip had reached when each was judged, plus one (0: not judged since). The
     // whole-slip check judges again only a field that, or whose read fields, changed since.
+    // Two judgements are kept: the field's rules, and what its change refuses.
+    enum class TJulgamento { Regras, Mudanca };
     uint64_t sessaoJulgada_ = 0;
-    std::vector<uint64_t> julgadoAte_;
-    void MarcaJulgado(const TField& campo, uint64_t carimbo);
-    bool JulgadoSemMudanca(const TDataSet& tabela, int indice);
+    std::vector<std::array<uint64_t, 2>> julgadoAte_;
+    void MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgamento j);
+    bool JulgadoSemMudanca(const TDataSet& tabela, int indice, TJulgamento j);
     // The positions in the slips table of the fields CamposLidos names, worked out once a field,
     // and whether the whole-slip check judges the field even when nothing changed.
     struct TLidos {
+        const TField* campo = nullptr;
         std::string nome;
         std::vector<int> posicoes;
         bool sempreJulgado = false;
         bool subReceita = false;
+        bool mudancaGuardavel = false;
     };
     const TLidos& PosicoesLidas(const TField& campo) const;
     // Reports a message the way the modes ask; throws ECritica while importing.

@@ -457,4 +457,18 @@ TEST_F(DigitarTest, GuardarJulgaDeNovoOQueMudouDepoisDeVerificado) {
     EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
     EXPECT_NE(dm->UltimoErro.find("[Erro: 11"), std::string::npos) << dm->UltimoErro;
     dm->cdsKOVA.Cancel();
+
+    // What a change of the revenue refuses reads the state: the state changed, it is told.
+    Regra(*dm, "MG", "100048", "E", "Receita recusada em MG");
+    dm->UltimoErro.clear();
+    preenche();
+    // Heard, the revenue's change empties the period its type does not take; it is given again.
+    F("Receita").SetAsString("100048");
+    F("Referencia").SetAsString("001");
+    dm->UltimoErro.clear();
+    ASSERT_FALSE(form->CriticaTodos(dm->cdsKOVA));
+    semSerOuvido("UFFavorecida", std::string("MG"));
+    EXPECT_TRUE(form->CriticaTodos(dm->cdsKOVA));
+    EXPECT_EQ(dm->UltimoErro, "Receita recusada em MG");
+    dm->cdsKOVA.Cancel();
 }
