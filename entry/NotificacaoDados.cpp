@@ -156,12 +156,24 @@ std::vector<std::string> TfrmDigitar::CamposLidos(std::string_view campo) const 
 
 void TfrmDigitar::RemoverLogos() {
     if (Controles.Find("Banco0")) Controles.RemoveChildren("PanelBancos");
+    logos_.postos = false;
+}
+
+bool TfrmDigitar::LogosValidos(const std::string& uf) const {
+    return logos_.valido && logos_.uf == uf && logos_.versaoUFBanco == dm_.cdsUFBanco.Versao() &&
+           logos_.versaoBanco == dm_.cdsBanco.Versao();
 }
 
 void TfrmDigitar::CriarLogos(const std::string& uf) {
     TDataSet& ufBanco = dm_.cdsUFBanco;
-    if (logos_.valido && logos_.uf == uf && logos_.versaoUFBanco == ufBanco.Versao() &&
-        logos_.versaoBanco == dm_.cdsBanco.Versao()) {
+    if (LogosValidos(uf)) {
+        // Already laid out for this state: they stay as they are.
+        if (logos_.postos) {
+            if (!logos_.ultimoBanco.empty()) dm_.cdsBanco.FindKey({logos_.ultimoBanco});
+            Controles.SetVisible("GBBancos", !logos_.controles.empty());
+            return;
+        }
+        logos_.postos = true;
         for (const TControlState& c : logos_.controles) {
             Controles.Add(TControlState(c));
             Controles.Get("PanelBancos").width = c.left + c.width;
@@ -209,6 +221,7 @@ void TfrmDigitar::CriarLogos(const std::string& uf) {
     logos_.versaoUFBanco = ufBanco.Versao();
     logos_.versaoBanco = dm_.cdsBanco.Versao();
     logos_.valido = true;
+    logos_.postos = true;
 }
 
 void TfrmDigitar::MontarPeriodos(const std::string& periodicidade) {
@@ -233,7 +246,8 @@ bool TfrmDigitar::PassoUFFavorecida(TField* field) {
         Abre("dblcReceita", false);
         return true;
     }
-    RemoverLogos();
+    // The logos of the state already laid out stay: the change of state lays them out again.
+    if (!(field && !Desassistido() && logos_.postos && LogosValidos(uf))) RemoverLogos();
     if (field && !Desassistido()) {
         if (const auto link = Regra(uf, kTodasAsReceitas, TFlagRegra::LK)) {
             MostrarMsgLink(TextoRegra(*link));

@@ -158,7 +158,10 @@ private:
         std::vector<TControlState> controles;
         std::string ultimoBanco;
         bool valido = false;
+        // They are the bank controls in the screen now.
+        bool postos = false;
     } logos_;
+    bool LogosValidos(const std::string& uf) const;
     void FormCreate();
     void CriarControles();
     // The month and the year list of the period pickers follow the clock: a screen or a library

@@ -13,9 +13,23 @@
 
 namespace kova::tabela {
 namespace {
+// Writes v in the n characters at p, with zeros in front.
+void Digitos(char* p, long long v, int n) {
+    for (int i = n - 1; i >= 0; --i, v /= 10) p[i] = char('0' + v % 10);
+}
+
 std::string DataISO(TDate d) {
-    char b[16];
-    std::snprintf(b, sizeof b, "%04d-%02u-%02u", YearOf(d), MonthOf(d), DayOf(d));
+    const int ano = YearOf(d);
+    if (ano < 0 || ano > 9999) {
+        char b[24];
+        std::snprintf(b, sizeof b, "%04d-%02u-%02u", ano, MonthOf(d), DayOf(d));
+        return b;
+    }
+    // Every row's dates are written at every save: without the cost of snprintf.
+    std::string b = "0000-00-00";
+    Digitos(&b[0], ano, 4);
+    Digitos(&b[5], MonthOf(d), 2);
+    Digitos(&b[8], DayOf(d), 2);
     return b;
 }
 
@@ -62,9 +76,18 @@ bool LerDataISO(std::string_view s, TDateTime& out) {
 std::string TextoDataHora(TDateTime t) {
     TDate d = DateOf(t);
     long long ms = (t - TDateTime(d)).count();
-    char b[40];
-    std::snprintf(b, sizeof b, "%s %02lld:%02lld:%02lld.%03lld", DataISO(d).c_str(), ms / 3600000,
-                  ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+    std::string b = DataISO(d);
+    if (b.size() != 10 || ms < 0 || ms >= 24 * 3600000LL) {
+        char t[64];
+        std::snprintf(t, sizeof t, "%s %02lld:%02lld:%02lld.%03lld", b.c_str(), ms / 3600000,
+                      ms / 60000 % 60, ms / 1000 % 60, ms % 1000);
+        return t;
+    }
+    b += " 00:00:00.000";
+    Digitos(&b[11], ms / 3600000, 2);
+    Digitos(&b[14], ms / 60000 % 60, 2);
+    Digitos(&b[17], ms / 1000 % 60, 2);
+    Digitos(&b[20], ms % 1000, 3);
     return b;
 }
 
@@ -442,6 +465,7 @@ std::string CausaDaFalha(sqlite3* db) {
 uint32_t CrcDaLinha(const std::vector<TValue>& valores, const std::vector<int>& campos) {
     // Each value with its kind, separated by a byte no text of the system holds.
     std::string t;
+    t.reserve(512);
     for (int c : campos) {
         const TValue& v = valores[size_t(c)];
         char numero[64];
