@@ -418,9 +418,24 @@ TEST_F(TelaTest, LogosDosBancosDoEstado) {
     EXPECT_EQ(form->Controles.Get("Banco1").left, 69);
     EXPECT_EQ(form->Controles.Find("Banco2"), nullptr);
     EXPECT_EQ(form->Controles.Get("PanelBancos").width, 69 + 64);
+    // The same state again keeps its logos, once each.
+    F("UFFavorecida").SetAsString("SP");
+    EXPECT_EQ(form->Controles.Get("Banco1").left, 69);
+    EXPECT_EQ(form->Controles.Find("Banco2"), nullptr);
     F("UFFavorecida").SetAsString("MG");  // no banks: the group hides
     EXPECT_EQ(form->Controles.Find("Banco0"), nullptr);
     EXPECT_FALSE(form->Controles.Showing("GBBancos"));
+    // Back to the state, and a bank table changed meanwhile: laid out anew.
+    F("UFFavorecida").SetAsString("SP");
+    EXPECT_EQ(form->Controles.Get("Banco1").hint, "Banco Dois");
+    Inserir(dm->cdsBanco, {{"ID", T("341")},
+                           {"Nome", T("Banco Tres")},
+                           {"LogoTipo", TBytes{'B', 'M', 0, 0, 0, 0, 0, 0,  0, 0, 0,
+                                               0,   0,   0, 0, 0, 0, 0, 32, 0, 0, 0}}});
+    Inserir(dm->cdsUFBanco, {{"UFID", T("SP")}, {"BancoID", T("341")}});
+    F("UFFavorecida").SetAsString("SP");
+    EXPECT_EQ(form->Controles.Get("Banco2").hint, "Banco Tres");
+    EXPECT_EQ(form->Controles.Find("Banco3"), nullptr);
     dm->cdsKOVA.Cancel();
 }
 
