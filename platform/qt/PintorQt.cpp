@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <exception>
 #include <utility>
+#include <vector>
 
 #include "Diretorios.h"
 #include "Errors.h"
@@ -28,8 +29,9 @@ QString Texto(const std::string& cp1252) { return QString::fromStdString(Cp1252T
 QImage ImagemDoBitmap(const TBitmap1& b) {
     QImage img(b.Width(), b.Height(), QImage::Format_RGB32);
     for (int y = 0; y < b.Height(); ++y) {
-        for (int x = 0; x < b.Width(); ++x)
-            img.setPixel(x, y, b.Pixel(x, y) ? 0xFF000000u : 0xFFFFFFFFu);
+        const unsigned char* origem = b.Linha(y);
+        auto* destino = reinterpret_cast<QRgb*>(img.scanLine(y));
+        for (int x = 0; x < b.Width(); ++x) destino[x] = origem[x] ? 0xFF000000u : 0xFFFFFFFFu;
     }
     return img;
 }
@@ -38,8 +40,24 @@ QImage ImagemDoBitmap(const TBitmap1& b) {
 
 void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
+    // A picture drawn more than once on a page (the barcode of each copy) is made once: the PDF
+    // then holds it once as well.
+    std::vector<std::pair<const TBitmap1*, QImage>> imagens;
+    auto imagem = [&imagens](const TBitmap1& b) -> const QImage& {
+        for (const auto& [origem, img] : imagens) {
+            if (origem == &b) return img;
+        }
+        imagens.emplace_back(&b, ImagemDoBitmap(b));
+        return imagens.back().second;
+    };
+    // The font and colour of the last text, set again only when they change.
+    const TFonte* fonteAtual = nullptr;
+    bool cinzaAtual = false;
+    bool canetaDeTexto = false;
     for (const TItemDesenho& item : pagina.itens) {
         const QRectF r(item.x * k, item.y * k, item.largura * k, item.altura * k);
+        if (item.tipo != TItemDesenho::Tipo::Texto && item.tipo != TItemDesenho::Tipo::Imagem)
+            canetaDeTexto = false;
         switch (item.tipo) {
             case TItemDesenho::Tipo::Retangulo: {
                 QPen pen(Qt::black);
@@ -58,16 +76,26 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
                 break;
             }
             case TItemDesenho::Tipo::Imagem:
-                if (item.imagem) p.drawImage(r, ImagemDoBitmap(*item.imagem));
+                if (item.imagem) p.drawImage(r, imagem(*item.imagem));
                 break;
             case TItemDesenho::Tipo::Texto: {
                 if (item.texto.empty()) break;
-                QFont fonte(Familia(item.fonte.familia));
-                fonte.setPointSizeF(item.fonte.tamanho);
-                fonte.setBold(item.fonte.negrito);
-                fonte.setItalic(item.fonte.italico);
-                p.setFont(fonte);
-                p.setPen(item.fonte.cinza ? QColor(128, 128, 128) : QColor(Qt::black));
+                if (!fonteAtual || fonteAtual->familia != item.fonte.familia ||
+                    fonteAtual->tamanho != item.fonte.tamanho ||
+                    fonteAtual->negrito != item.fonte.negrito ||
+                    fonteAtual->italico != item.fonte.italico) {
+                    QFont fonte(Familia(item.fonte.familia));
+                    fonte.setPointSizeF(item.fonte.tamanho);
+                    fonte.setBold(item.fonte.negrito);
+                    fonte.setItalic(item.fonte.italico);
+                    p.setFont(fonte);
+                    fonteAtual = &item.fonte;
+                }
+                if (!canetaDeTexto || cinzaAtual != item.fonte.cinza) {
+                    p.setPen(item.fonte.cinza ? QColor(128, 128, 128) : QColor(Qt::black));
+                    cinzaAtual = item.fonte.cinza;
+                    canetaDeTexto = true;
+                }
                 int flags = Qt::AlignTop;
                 flags |= item.alinhamento == TAlinhamento::Centro    ? Qt::AlignHCenter
                          : item.alinhamento == TAlinhamento::Direita ? Qt::AlignRight
