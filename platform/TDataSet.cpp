@@ -764,15 +764,17 @@ const TValue& TDataSet::GetFieldValue(int index) const {
 }
 
 void TDataSet::SetFieldValue(TField& field, TValue value) {
-    Mudou();
     if (state_ == TDataSetState::dsCalcFields) {
         if (!field.Calculated()) {
             throw EDatabaseError(name_ + ": o campo '" + field.FieldName() +
                                  "' não pode ser alterado");
         }
+        // Working out a record's calculated fields as it is read changes no record: the answers
+        // and lists drawn from the table stay good.
         override_->values[size_t(field.Index())] = std::move(value);
         return;
     }
+    Mudou();
     if (field.Calculated()) {
         throw EDatabaseError(name_ + ": o campo '" + field.FieldName() + "' não pode ser alterado");
     }
@@ -878,6 +880,16 @@ const TDataSet::UltimaBusca* TDataSet::BuscaGuardada(const Chaves& keys, uint64_
         return &u;
     }
     return nullptr;
+}
+
+TDataSet::TVisiveis TDataSet::Visiveis() const {
+    TVisiveis v;
+    // A filter event that does not say what it reads may answer otherwise at any time: only the
+    // version, which any change moves, tells its records apart.
+    if (!BuscaGuardavel(v.chaveFiltro)) return {versao_, ~uint64_t(0), {}};
+    v.versao = versaoDados_;
+    v.filtro = EstadoFiltro();
+    return v;
 }
 
 bool TDataSet::BuscaGuardavel(std::string& chaveFiltro) const {

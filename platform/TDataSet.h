@@ -153,6 +153,16 @@ public:
     // Goes up with every change of records, order or filter: a cache of answers drawn from the
     // table is good while it stays the same.
     uint64_t Versao() const { return versao_; }
+    // What tells the visible records apart: equal while the records, their order and the filter in
+    // force (with what its event reads, where the event says so) are the same. A filter switched
+    // off and on again, or a search, leaves it as it was; Versao() moves.
+    struct TVisiveis {
+        uint64_t versao = ~uint64_t(0);
+        uint64_t filtro = 0;
+        std::string chaveFiltro;
+        bool operator==(const TVisiveis&) const = default;
+    };
+    TVisiveis Visiveis() const;
     // Edit sessions and assignments, numbered so that a check can tell whether a value it judged
     // has changed since: each Append or Edit opens a session; each assignment in one stamps its
     // field with the next number of the dataset's count.

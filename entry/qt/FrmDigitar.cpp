@@ -654,8 +654,10 @@ void FrmDigitar::RefrescaLista(const std::string& nome) {
     if (!tabela.Active()) return;
     const QSignalBlocker bloqueio(combo);
     auto* modelo = static_cast<QStandardItemModel*>(combo->model());
-    if (versoesListas_[nome] != tabela.Versao() + 1) {
-        versoesListas_[nome] = tabela.Versao() + 1;
+    // Rebuilt when its rows differ: a filter switched off and on again leaves them as they were.
+    if (auto [v, nova] = visiveisListas_.try_emplace(nome);
+        nova || v->second != tabela.Visiveis()) {
+        v->second = tabela.Visiveis();
         modelo->clear();
         const int chave = tabela.FieldByName(l->chave).Index();
         for (TBookmark b : tabela.VisibleRecords()) {

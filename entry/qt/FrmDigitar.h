@@ -11,6 +11,7 @@
 #include <string>
 
 #include "ControladorDigitar.h"
+#include "TDataSet.h"
 #include "TDataSource.h"
 
 class QBoxLayout;
@@ -97,8 +98,8 @@ private:
     TDataSource vinculo_{"dtsTela"};
     std::map<std::string, QWidget*> widgets_;
     std::map<const QWidget*, std::string> nomes_;
-    // The lists' row sets, by the table version they were read at.
-    std::map<std::string, uint64_t> versoesListas_;
+    // The lists' row sets, by what told the table's visible records apart when they were read.
+    std::map<std::string, TDataSet::TVisiveis> visiveisListas_;
     // The screen's sequence: what the person's input runs.
     TControladorDigitar controlador_{form_, dm_, *this};
     QTabWidget* abas_ = nullptr;

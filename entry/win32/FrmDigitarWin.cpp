@@ -710,8 +710,10 @@ void FrmDigitarWin::RefrescaLista(const std::string& nome) {
     TDataSet& tabela = dm_.*(l->tabela);
     if (!tabela.Active()) return;
     std::vector<std::string>& chaves = chaves_[nome];
-    if (versoesListas_[nome] != tabela.Versao() + 1) {
-        versoesListas_[nome] = tabela.Versao() + 1;
+    // Rebuilt when its rows differ: a filter switched off and on again leaves them as they were.
+    if (auto [v, nova] = visiveisListas_.try_emplace(nome);
+        nova || v->second != tabela.Visiveis()) {
+        v->second = tabela.Visiveis();
         SendMessageW(w->h, CB_RESETCONTENT, 0, 0);
         chaves.clear();
         const int chave = tabela.FieldByName(l->chave).Index();

@@ -134,9 +134,10 @@ private:
     std::vector<std::unique_ptr<Controle>> controles_;
     std::map<HWND, Controle*> porJanela_;
     std::map<HWND, WNDPROC> procs_;
-    // The keys of each lookup list's entries, and the table version they were read at.
+    // The keys of each lookup list's entries, and what told the table's visible records apart
+    // when they were read.
     std::map<std::string, std::vector<std::string>> chaves_;
-    std::map<std::string, uint64_t> versoesListas_;
+    std::map<std::string, TDataSet::TVisiveis> visiveisListas_;
     // The slips the search page lists.
     std::vector<TBookmark> linhas_;
     std::vector<HBITMAP> logos_;

@@ -648,6 +648,51 @@ TEST_F(TabelaTest, CamposCalculadosSaoRecalculadosAoMover) {
     EXPECT_EQ(c.ValueAt(vis[0], 1), TValue(std::string("4")));
 }
 
+// What tells the visible records apart moves with the records and the filter's answers only:
+// reading calculated fields, a search, or a filter switched off and on again leave it; a lookup
+// list drawn from it is not rebuilt for them.
+TEST_F(TabelaTest, LinhasVisiveisSoMudamComOsRegistrosOuOFiltro) {
+    TDataSet c("cdsCalc");
+    c.AddField({"N", TFieldType::ftInteger});
+    c.AddField({"Dobro", TFieldType::ftString, 10, true});
+    c.AddIndex("pk", "N");
+    c.OnCalcFields = [](TDataSet& d) {
+        d.FieldByName("Dobro").SetAsString(IntToStr(d.FieldByName("N").AsInteger() * 2));
+    };
+    std::string permitido = "par";
+    c.OnFilterRecord = [&](TDataSet& d) {
+        return (d.FieldByName("N").AsInteger() % 2 == 0) == (permitido == "par");
+    };
+    c.CreateDataSet();
+    c.SetIndexName("pk");
+    for (int n : {2, 5, 8}) c.AppendRecord({int32_t(n)});
+    const TDataSet::TVisiveis antes = c.Visiveis();
+    for (TBookmark b : c.VisibleRecords()) c.DisplayTextAt(b, 1);
+    c.FindKey({TValue(int32_t(5))});
+    EXPECT_EQ(c.Visiveis(), antes);
+    // A filter event that does not say what it reads: any switch counts.
+    c.SetFiltered(true);
+    const TDataSet::TVisiveis semChave = c.Visiveis();
+    EXPECT_NE(semChave, antes);
+    c.SetFiltered(false);
+    EXPECT_EQ(c.Visiveis(), antes);
+    c.SetFiltered(true);
+    EXPECT_NE(c.Visiveis(), semChave);
+    c.SetFiltered(false);
+    // One that says: the same answer is the same rows, another one other rows.
+    c.OnFilterKey = [&] { return permitido; };
+    c.SetFiltered(true);
+    const TDataSet::TVisiveis pares = c.Visiveis();
+    c.SetFiltered(false);
+    c.SetFiltered(true);
+    EXPECT_EQ(c.Visiveis(), pares);
+    permitido = "impar";
+    EXPECT_NE(c.Visiveis(), pares);
+    c.AppendRecord({int32_t(7)});
+    permitido = "par";
+    EXPECT_NE(c.Visiveis(), pares);
+}
+
 TEST_F(TabelaTest, GetTextESetTextPassamPelosEventos) {
     t.FieldByName("Texto").OnGetText = [](TField&, std::string& s, bool display) {
         s = (display ? "D:" : "E:") + s;
