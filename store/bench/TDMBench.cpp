@@ -9,26 +9,14 @@
 
 #include "Clock.h"
 #include "Dialogs.h"
+#include "InstalacaoDeBench.h"
 #include "TDM.h"
 
 using namespace kova;
 
 namespace {
 
-struct Instalacao {
-    Instalacao() {
-        char modelo[] = "/tmp/kova-bench-XXXXXX";
-        raiz = std::string(mkdtemp(modelo)) + "/";
-        std::filesystem::create_directories(raiz + "programa");
-        std::filesystem::create_directories(raiz + "windows");
-        std::filesystem::copy(KOVA_DADOS_PADRAO, raiz + "dados",
-                              std::filesystem::copy_options::recursive);
-        std::ofstream(raiz + "programa/Config.ini") << "[Dados]\r\nPath=" << raiz << "dados/\r\n";
-        setenv("KOVA_WINDIR", (raiz + "windows").c_str(), 1);
-    }
-    ~Instalacao() { std::filesystem::remove_all(raiz); }
-    std::string raiz;
-};
+using bench::Instalacao;
 
 void AcrescentaKOVAs(TDM& dm, int64_t quantas) {
     for (int64_t i = 0; i < quantas; ++i) {

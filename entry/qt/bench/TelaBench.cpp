@@ -9,13 +9,12 @@
 #include <QApplication>
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "Clock.h"
 #include "Dialogs.h"
 #include "FrmDigitar.h"
+#include "InstalacaoDeBench.h"
 #include "TDM.h"
 #include "TfrmDigitar.h"
 
@@ -23,21 +22,7 @@ using namespace kova;
 
 namespace {
 
-struct Instalacao {
-    Instalacao() {
-        char modelo[] = "/tmp/kova-tela-XXXXXX";
-        raiz = std::string(mkdtemp(modelo)) + "/";
-        std::filesystem::create_directories(raiz + "programa");
-        std::filesystem::create_directories(raiz + "windows");
-        std::filesystem::copy(KOVA_DADOS_PADRAO, raiz + "dados",
-                              std::filesystem::copy_options::recursive);
-        std::ofstream(raiz + "programa/Config.ini") << "[Dados]\r\nPath=" << raiz << "dados/\r\n";
-        setenv("KOVA_WINDIR", (raiz + "windows").c_str(), 1);
-        setenv("KOVA_SYSDIR", (raiz + "windows").c_str(), 1);
-    }
-    ~Instalacao() { std::filesystem::remove_all(raiz); }
-    std::string raiz;
-};
+using bench::Instalacao;
 
 struct TTela {
     std::unique_ptr<TfrmDigitar> form;
@@ -65,6 +50,7 @@ double Segundos(std::chrono::steady_clock::time_point desde) {
 int main(int argc, char** argv) {
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     Instalacao inst;
+    setenv("KOVA_SYSDIR", (inst.raiz + "windows").c_str(), 1);
     QApplication app(argc, argv);
     TDM dm;
     dm.DirPrograma = inst.raiz + "programa/";
