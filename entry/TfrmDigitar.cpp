@@ -389,12 +389,12 @@ const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const
     return l;
 }
 
-bool TfrmDigitar::JulgadoSemMudanca(const TDataSet& tabela, int indice, TJulgamento j) {
+bool TfrmDigitar::JulgadoSemMudanca(const TDataSet& tabela, int indice, const TLidos& lidos,
+                                    TJulgamento j) {
     if (sessaoJulgada_ != tabela.Sessao() || &tabela != &dm_.cdsKOVA) return false;
     const uint64_t ate =
         size_t(indice) < julgadoAte_.size() ? julgadoAte_[size_t(indice)][size_t(j)] : 0;
     if (ate == 0) return false;
-    const TLidos& lidos = PosicoesLidas(tabela.Fields(indice));
     if (j == TJulgamento::Regras) {
         // The courier's rule ends every field's check once its company is given; a sub-code
         // chosen in a picker is checked once more.
@@ -418,12 +418,15 @@ bool TfrmDigitar::CriticaTodos(TDataSet& tabela) {
     const std::string tipoReferencia = receita ? UpperCase(dm_.TipoReferencia()) : std::string();
     for (int i = 0; i < tabela.FieldCount(); ++i) {
         const std::string& campo = tabela.Fields(i).FieldName();
+        const TLidos& lidos = PosicoesLidas(tabela.Fields(i));
         // A field judged sound in this session, whose value and read fields have not changed
         // since, would be judged the same.
-        if (!JulgadoSemMudanca(tabela, i, TJulgamento::Regras) && CriticaField(campo, false))
+        if (!JulgadoSemMudanca(tabela, i, lidos, TJulgamento::Regras) &&
+            CriticaField(campo, false)) {
             return true;
+        }
         // What a change of the field would have refused, whatever order the fields were filled in.
-        if (JulgadoSemMudanca(tabela, i, TJulgamento::Mudanca)) continue;
+        if (JulgadoSemMudanca(tabela, i, lidos, TJulgamento::Mudanca)) continue;
         if (const std::string recusa = RecusaDaMudanca(campo, receita, tipoReferencia);
             !recusa.empty()) {
             Reportar(recusa);

@@ -177,7 +177,6 @@ private:
     uint64_t sessaoJulgada_ = 0;
     std::vector<std::array<uint64_t, 2>> julgadoAte_;
     void MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgamento j);
-    bool JulgadoSemMudanca(const TDataSet& tabela, int indice, TJulgamento j);
     // The positions in the slips table of the fields CamposLidos names, worked out once a field,
     // and whether the whole-slip check judges the field even when nothing changed.
     struct TLidos {
@@ -189,6 +188,7 @@ private:
         bool mudancaGuardavel = false;
     };
     const TLidos& PosicoesLidas(const TField& campo) const;
+    bool JulgadoSemMudanca(const TDataSet& tabela, int indice, const TLidos& lidos, TJulgamento j);
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);
     // The last message shown to the person (a box's refusal told while typing is not told again
