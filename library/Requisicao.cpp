@@ -5,6 +5,8 @@
 #include <cstring>
 #include <functional>
 #include <iterator>
+#include <optional>
+#include <span>
 
 #include "CalculaCodigoBarra.h"
 #include "Conversoes.h"
@@ -136,8 +138,7 @@ bool TemValor(const TChave& c, std::string_view item) {
 // value counts (the earlier ones would be overwritten, and judging them on the way would make the
 // answer depend on where they stood). The courier company comes right after the revenue code:
 // its rule, which every field's check ends with from then on, reads the revenue.
-std::vector<TItem> ItensNaOrdemDaKOVA(const std::vector<std::string_view>& itens,
-                                      const TDataSet& k) {
+std::vector<TItem> ItensNaOrdemDaKOVA(std::span<const std::string_view> itens, const TDataSet& k) {
     constexpr size_t n = std::size(kChaves);
     // The keys by the position of their field in the slip.
     static const auto ordem = [&k] {
@@ -246,19 +247,51 @@ bool Atribui(TDataSet& k, TField& f, TAtribuicao atribuicao, std::string_view it
     return true;
 }
 
+// The items of a request as DivideEmVistas cuts them, read once without being kept: how many there
+// are, and the last favoured state given with a value (the one the slip would be filled with).
+struct TPrimeiraLeitura {
+    size_t itens = 0;
+    std::optional<std::string_view> estadoFavorecido;
+};
+
+TPrimeiraLeitura LePrimeira(std::string_view texto) {
+    TPrimeiraLeitura r;
+    const char* ini = texto.data();
+    const char* const fim = ini + texto.size();
+    auto item = [&r](const char* de, const char* ate) {
+        ++r.itens;
+        while (ate > de && static_cast<unsigned char>(ate[-1]) <= ' ') --ate;
+        const std::string_view v(de, size_t(ate - de));
+        // Only two keys begin with a U, and the other one is "UF=".
+        if (v.size() < 13 || (v[0] != 'U' && v[0] != 'u') || (v[2] != 'F' && v[2] != 'f')) return;
+        const TChave* c = ChaveDoItem(v);
+        if (c && std::strcmp(c->chave, "UFFAVORECIDA=") == 0 && TemValor(*c, v))
+            r.estadoFavorecido = v;
+    };
+    while (ini < fim) {
+        const void* p = std::memchr(ini, ';', size_t(fim - ini));
+        if (!p) break;
+        item(ini, static_cast<const char*>(p));
+        ini = static_cast<const char*>(p) + 1;
+    }
+    if (ini < fim) item(ini, fim);
+    return r;
+}
+
 // A request whose first field is a favoured state the states table does not have is refused by
-// that field's own check, which reads nothing else of the slip: the refusal is told without a new
-// slip being opened and cancelled. Empty when the first field is another one or passes its check,
-// or when no number is left for a new slip (opening it is then what refuses the request).
-std::string RecusaDoEstadoFavorecido(TDM& dm, const std::vector<TItem>& plano) {
-    if (plano.empty() || std::strcmp(plano.front().chave->chave, "UFFAVORECIDA=") != 0) return {};
+// that field's own check, which reads nothing else of the slip: the refusal is told without the
+// request's items being ordered, nor a new slip opened and cancelled. The favoured state is the
+// first field of the slip a request fills whenever it is given. Empty when it is not given or
+// passes its check, or when no number is left for a new slip (opening it is then what refuses the
+// request).
+std::string RecusaDoEstadoFavorecido(TDM& dm, std::string_view item) {
     if (dm.UltimoIdKOVA >= kMaiorIdKOVA) return {};
     TDataSet& k = dm.cdsKOVA;
-    const TItem& item = plano.front();
-    const TField& f = k.Fields(CampoDaChave(k, *item.chave).posicao);
-    const size_t n = IndiceDasChaves().tamanhos[size_t(item.chave - kChaves)];
+    const TChave& chave = *ChaveDoItem(item);
+    const TField& f = k.Fields(CampoDaChave(k, chave).posicao);
+    const size_t n = IndiceDasChaves().tamanhos[size_t(&chave - kChaves)];
     // The value as the field would hold it: trimmed, in capitals, cut to the field's size.
-    std::string valor = UpperCase(Trim(item.texto.substr(std::min(n, item.texto.size()), 255)));
+    std::string valor = UpperCase(Trim(item.substr(std::min(n, item.size()), 255)));
     if (f.Size() > 0 && valor.size() > size_t(f.Size())) valor.resize(size_t(f.Size()));
     return RecusaUFFavorecida(Trim(std::string_view(valor)));
 }
@@ -272,7 +305,13 @@ void CancelaAberta(TDataSet& k) {
 }  // namespace
 
 std::string AssinaResposta(TfrmDigitar& frm, const std::string& texto) {
-    return texto + ";CRC=" + frm.Checksum.StringCRC(texto);
+    std::string assinada;
+    // Room for the signature and the ";" some replies end with.
+    assinada.reserve(texto.size() + 16);
+    assinada += texto;
+    assinada += ";CRC=";
+    assinada += frm.Checksum.StringCRC(texto);
+    return assinada;
 }
 
 bool PreencheCampo(TfrmDigitar&, std::string_view campo, std::string_view item, size_t posicao) {
@@ -316,8 +355,8 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     dm.CodigoCourier.clear();
     dm.SelecionarSubReceita = 0;
 
-    const std::vector<std::string_view> itens = DivideEmVistas(';', frm.Requisicao);
-    if (itens.size() < 5 || itens.size() > 25) {
+    const TPrimeiraLeitura leitura = LePrimeira(frm.Requisicao);
+    if (leitura.itens < 5 || leitura.itens > 25) {
         frm.Requisicao = AssinaResposta(
             frm, std::string(kRejeitada) + "Número de Campos Inválido - KOVA Rejeitada");
         return false;
@@ -326,10 +365,13 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     if (!k.Active()) throw Exception("cdsKOVA não ativo");
     CancelaAberta(k);
     dm.UltimoErro.clear();
-    const std::vector<TItem> plano = ItensNaOrdemDaKOVA(itens, k);
-    if (std::string recusa = RecusaDoEstadoFavorecido(dm, plano); !recusa.empty()) {
+    if (std::string recusa = leitura.estadoFavorecido
+                                 ? RecusaDoEstadoFavorecido(dm, *leitura.estadoFavorecido)
+                                 : std::string();
+        !recusa.empty()) {
         dm.UltimoErro = std::move(recusa);
-        frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro) + ";";
+        frm.Requisicao = AssinaResposta(frm, kRejeitada + dm.UltimoErro);
+        frm.Requisicao += ';';
         return false;
     }
     try {
@@ -343,6 +385,7 @@ bool ValidaRequisicao(TfrmDigitar& frm) {
     }
 
     try {
+        const std::vector<TItem> plano = ItensNaOrdemDaKOVA(DivideEmVistas(';', frm.Requisicao), k);
         TPreenchimento preenchimento(frm, CamposDosItens(k, plano));
         for (const auto& [c, item] : plano) {
             const size_t n = IndiceDasChaves().tamanhos[size_t(c - kChaves)];

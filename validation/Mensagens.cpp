@@ -1,6 +1,7 @@
 #include "Mensagens.h"
 
 #include <stdexcept>
+#include <string_view>
 
 namespace kova {
 namespace {
@@ -210,7 +211,15 @@ const std::vector<TMensagemCatalogo>& CatalogoMensagens() { return kCatalogo; }
 
 std::string Mensagem(const std::string& numero) {
     for (const auto& m : kCatalogo) {
-        if (numero == m.numero) return Prefixo(numero) + m.texto;
+        if (numero != m.numero) continue;
+        // Made in one piece: a refused request's reply is mostly its message.
+        std::string texto;
+        texto.reserve(10 + numero.size() + std::string_view(m.texto).size());
+        texto += "[Erro: ";
+        texto += numero;
+        texto += "] ";
+        texto += m.texto;
+        return texto;
     }
     throw std::out_of_range("no message number " + numero);
 }
