@@ -152,6 +152,15 @@ def menu(s, *teclas):
     s.teclas(*teclas)
 
 
+def sai(s):
+    """Closes the main window as a person does, confirming the question, and expects a clean exit."""
+    s.teclas("alt+F4")
+    s.janela("Confirmação")
+    s.teclas("alt+s")
+    if s.fim_do_programa() != 0:
+        raise Falha("o programa terminou com falha ao sair")
+
+
 def dia_util(d):
     while d.weekday() >= 5 or (d.month, d.day) in ((12, 25), (1, 1)):
         d += datetime.timedelta(days=1)
@@ -230,11 +239,7 @@ def cenario_principal_e_kova(s, w, largura):
     s.captura("windows%s_sair" % largura)
     s.teclas("alt+n")
     s.ativa_principal()
-    s.teclas("alt+F4")
-    s.janela("Confirmação")
-    s.teclas("alt+s")
-    if s.fim_do_programa() != 0:
-        raise Falha("o programa terminou com falha ao sair")
+    sai(s)
 
 
 def cenario_linha_de_comando(s, w, gerador, largura):
@@ -287,11 +292,7 @@ def cenario_restaurar(s, w, largura):
     kovas = s.kovas()
     if len(kovas) != 1 or kovas[0]["UFFavorecida"] != "AC" or kovas[0]["TotalRecolher"] != 150.0:
         raise Falha("a cópia restaurada não tem só a KOVA digitada: %r" % kovas)
-    s.teclas("alt+F4")
-    s.janela("Confirmação")
-    s.teclas("alt+s")
-    if s.fim_do_programa() != 0:
-        raise Falha("o programa terminou com falha ao sair")
+    sai(s)
 
 
 def cenario_arquivo_ilegivel(s, w, largura):
@@ -317,11 +318,7 @@ def cenario_arquivo_ilegivel(s, w, largura):
     kovas = s.kovas()
     if len(kovas) != 1 or kovas[0]["UFFavorecida"] != "AC":
         raise Falha("a cópia restaurada ao iniciar não tem só a KOVA digitada: %r" % kovas)
-    s.teclas("alt+F4")
-    s.janela("Confirmação")
-    s.teclas("alt+s")
-    if s.fim_do_programa() != 0:
-        raise Falha("o programa terminou com falha ao sair")
+    sai(s)
 
 
 def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
@@ -361,11 +358,7 @@ def cenario_menu_incorporar_e_pesquisar(s, w, gerador, largura):
     s.captura("windows%s_sem_manual" % largura)
     s.teclas("Return")
     s.ativa_principal()
-    s.teclas("alt+F4")
-    s.janela("Confirmação")
-    s.teclas("alt+s")
-    if s.fim_do_programa() != 0:
-        raise Falha("o programa terminou com falha ao sair")
+    sai(s)
 
 
 def cenario_imprimir_e_consultas(s, w, largura):
@@ -418,11 +411,7 @@ def cenario_imprimir_e_consultas(s, w, largura):
             s.captura("windows%s_consulta%d" % (largura, abaixo))
             s.teclas("Escape")
         s.ativa_principal()
-        s.teclas("alt+F4")
-        s.janela("Confirmação")
-        s.teclas("alt+s")
-        if s.fim_do_programa() != 0:
-            raise Falha("o programa terminou com falha ao sair")
+        sai(s)
         if fila.pronta:
             depois = s.kovas()
             if any(k["Situacao"] != "I" for k in depois):
