@@ -256,25 +256,14 @@ struct TPrimeiraLeitura {
 
 TPrimeiraLeitura LePrimeira(std::string_view texto) {
     TPrimeiraLeitura r;
-    const char* ini = texto.data();
-    const char* const fim = ini + texto.size();
-    auto item = [&r](const char* de, const char* ate) {
+    ParaCadaItem(';', texto, [&r](std::string_view v) {
         ++r.itens;
-        while (ate > de && static_cast<unsigned char>(ate[-1]) <= ' ') --ate;
-        const std::string_view v(de, size_t(ate - de));
         // Only two keys begin with a U, and the other one is "UF=".
         if (v.size() < 13 || (v[0] != 'U' && v[0] != 'u') || (v[2] != 'F' && v[2] != 'f')) return;
         const TChave* c = ChaveDoItem(v);
         if (c && std::strcmp(c->chave, "UFFAVORECIDA=") == 0 && TemValor(*c, v))
             r.estadoFavorecido = v;
-    };
-    while (ini < fim) {
-        const void* p = std::memchr(ini, ';', size_t(fim - ini));
-        if (!p) break;
-        item(ini, static_cast<const char*>(p));
-        ini = static_cast<const char*>(p) + 1;
-    }
-    if (ini < fim) item(ini, fim);
+    });
     return r;
 }
 

@@ -1,6 +1,5 @@
 #include "Predicados.h"
 
-#include <cstring>
 
 #include "Texto.h"
 
@@ -58,22 +57,9 @@ std::vector<std::string> DivideTexto(char separador, const std::string& texto) {
 }
 
 std::vector<std::string_view> DivideEmVistas(char separador, std::string_view texto) {
-    auto semBrancosAoFim = [](std::string_view v) {
-        while (!v.empty() && static_cast<unsigned char>(v.back()) <= ' ') v.remove_suffix(1);
-        return v;
-    };
     std::vector<std::string_view> itens;
     itens.reserve(32);
-    const char* ini = texto.data();
-    const char* const fim = ini + texto.size();
-    while (ini < fim) {
-        const void* p = std::memchr(ini, separador, size_t(fim - ini));
-        if (!p) break;
-        const char* const sep = static_cast<const char*>(p);
-        itens.push_back(semBrancosAoFim(std::string_view(ini, size_t(sep - ini))));
-        ini = sep + 1;
-    }
-    if (ini < fim) itens.push_back(semBrancosAoFim(std::string_view(ini, size_t(fim - ini))));
+    ParaCadaItem(separador, texto, [&itens](std::string_view v) { itens.push_back(v); });
     return itens;
 }
 

@@ -2,6 +2,7 @@
 // Predicates and helpers shared by every field rule. A value is the field's text, trimmed, as
 // the rules read it: dates "dd/mm/yyyy", amounts with "," as decimal separator.
 
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,24 @@ TDate ProximoDiaUtil(TDate d);
 std::vector<std::string> DivideTexto(char separador, const std::string& texto);
 // The same items as views into the text, which must outlive them.
 std::vector<std::string_view> DivideEmVistas(char separador, std::string_view texto);
+// Hands each of those items to item(std::string_view), in order, keeping none.
+template <typename F>
+void ParaCadaItem(char separador, std::string_view texto, F&& item) {
+    auto semBrancosAoFim = [](const char* de, const char* ate) {
+        while (ate > de && static_cast<unsigned char>(ate[-1]) <= ' ') --ate;
+        return std::string_view(de, size_t(ate - de));
+    };
+    const char* ini = texto.data();
+    const char* const fim = ini + texto.size();
+    while (ini < fim) {
+        const void* p = std::memchr(ini, separador, size_t(fim - ini));
+        if (!p) break;
+        const char* const sep = static_cast<const char*>(p);
+        item(semBrancosAoFim(ini, sep));
+        ini = sep + 1;
+    }
+    if (ini < fim) item(semBrancosAoFim(ini, fim));
+}
 // Turns each "#13" of a rule text into a carriage return, keeping at most 1024 characters after
 // each marker.
 std::string ConverterQuebras(const std::string& texto);
