@@ -1,6 +1,5 @@
 #include "Predicados.h"
 
-
 #include "Texto.h"
 
 namespace kova {
