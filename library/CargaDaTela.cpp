@@ -1,27 +1,20 @@
 // The hosted requests of the Linux library: kova, teste and imprime are answered by the screen and
-// printing module (Tela.h), loaded on the first of them. Until then the process holds neither Qt
-// nor the print system; a module that does not load fails the call with its reason, as any other
-// failure, and the next call tries again. The module is trusted as the state-registration
-// component is: never through a link, never a file or folder another user could have written.
+// printing module (Tela.h), loaded on the first of them (ModuloDaTela.h). Until then the process
+// holds neither Qt nor the print system; a module that does not load fails the call with its
+// reason, as any other failure, and the next call tries again.
 
 #include <dlfcn.h>
 
-#include <memory>
 #include <string>
 
-#include "EstadoDoHospedeiro.h"
 #include "Interface.h"
-#include "TBibliotecaDinamica.h"
+#include "ModuloDaTela.h"
 #include "Tela.h"
 
 namespace kovadll {
 namespace {
 
-constexpr const char* kModulo = "libkovadll_tela.so";
-
 const TTela* tela = nullptr;
-// The loaded module, kept for the life of the process: Qt cannot be unloaded.
-kova::TBibliotecaDinamica* modulo = nullptr;
 
 // The folder this library was loaded from, with its final "/"; the module is beside it, or in
 // the folder "kova" beside it, as installed.
@@ -34,40 +27,12 @@ std::string PastaDaBiblioteca() {
 }
 
 // The module's table, loading it on the first need; null with the reason kept as the last error.
-// The module is never unloaded: Qt cannot be.
 const TTela* Tela() {
     if (tela) return tela;
-    // Loading Qt runs its initialisers: the host's locale and signals are given back as they were.
-    const kova::TEstadoDoHospedeiro hospedeiro;
-    const std::string pasta = PastaDaBiblioteca();
     std::string motivo;
-    for (const char* sub : {"", "kova/"}) {
-        const std::string caminho = pasta + sub + kModulo;
-        auto carregado = std::make_unique<kova::TBibliotecaDinamica>(caminho);
-        if (!carregado->Carregada()) {
-            if (!carregado->Recusa().empty()) {
-                // A refused module is the reason, wherever else one might be found.
-                motivo = carregado->Recusa();
-                break;
-            }
-            if (motivo.empty()) {
-                const char* erro = dlerror();
-                motivo = erro ? erro : caminho + " não foi encontrado";
-            }
-            continue;
-        }
-        auto entrada = reinterpret_cast<const TTela* (*)()>(carregado->Funcao(KOVA_TELA_ENTRADA));
-        if (entrada) {
-            tela = entrada();
-            modulo = carregado.release();
-            return tela;
-        }
-        motivo = std::string(kModulo) + " sem a entrada " + KOVA_TELA_ENTRADA;
-    }
-    DefineErro(("Não foi possível carregar a tela e a impressão da biblioteca (" +
-                std::string(kModulo) + "): " + motivo)
-                   .c_str());
-    return nullptr;
+    tela = CarregaModuloDaTela(PastaDaBiblioteca(), motivo);
+    if (!tela) DefineErro(motivo.c_str());
+    return tela;
 }
 
 }  // namespace

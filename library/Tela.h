@@ -5,6 +5,11 @@
 // table has no version of its own.
 
 #include <cstddef>
+#include <string>
+
+namespace kova {
+class TSaidaImpressao;
+}
 
 namespace kovadll {
 
@@ -14,6 +19,9 @@ struct TTela {
     bool (*Imprime)(const char* texto1, const char* texto2, const char* texto3);
     void (*DefineRoteiro)(const char* texto);
     const char* (*Relato)();
+    // One PDF file for a whole run of a program without a screen (kovacli incorporar), made with
+    // an application that needs no display; null with the reason in `erro`. The caller owns it.
+    kova::TSaidaImpressao* (*SaidaPDF)(const char* caminho, std::string* erro);
 };
 
 }  // namespace kovadll

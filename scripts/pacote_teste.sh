@@ -88,6 +88,13 @@ cc "$fonte/examples/kova2_ligado.c" $(pkg-config --cflags --libs kovadll) -lz -o
 python3 "$fonte/bench/gera_incorporacao.py" 3 > "$trabalho/tres.txt"
 chmod -R a+rX "$trabalho"
 antes="$(cd /usr/share/kova/Dados && md5sum ./*)"
+# An import printed to a PDF file, on a copy of the shipped tables: the installed kovacli finds the
+# printing module where the package put it.
+mkdir "$trabalho/impressa" && cp -r /usr/share/kova/Dados "$trabalho/impressa/"
+kovacli incorporar "$trabalho/tres.txt" --programa "$trabalho/impressa" --pdf "$trabalho/impressa/tres.pdf" >/dev/null 2>&1 ||
+    falha "importação impressa falhou"
+[ "$(head -c 5 "$trabalho/impressa/tres.pdf")" = "%PDF-" ] || falha "o PDF da importação não foi escrito"
+[ "$(pdfinfo "$trabalho/impressa/tres.pdf" | awk '/^Pages:/ {print $2}')" = 3 ] || falha "o PDF da importação não tem as 3 KOVA"
 
 for u in "${usuarios[@]}"; do
     useradd -m "$u"

@@ -1,7 +1,8 @@
 // The requests that need the screen and the printer, in the module the library loads on their first
 // call (Tela.h): kova and teste show the entry screen to a person (or play a test's script on it),
-// imprime prints the current slip.
+// imprime prints the current slip; kovacli writes an import's slips to a PDF file through it.
 
+#include <QGuiApplication>
 #include <memory>
 #include <string>
 
@@ -11,6 +12,7 @@
 #include "Interface.h"
 #include "Nucleo.h"
 #include "Requisicao.h"
+#include "SaidasImpressao.h"
 #include "TDM.h"
 #include "Tela.h"
 #include "TelaBiblioteca.h"
@@ -108,7 +110,26 @@ void DefineRoteiro(const char* texto) {
 
 const char* Relato() { return relato.c_str(); }
 
-constexpr kovadll::TTela kTela{Teste, Kova, Imprime, DefineRoteiro, Relato};
+TSaidaImpressao* SaidaPDF(const char* caminho, std::string* erro) {
+    try {
+        if (!QCoreApplication::instance()) {
+            // Fonts and the PDF writer need a GUI application, never a display; Qt's own notes
+            // about the environment mean nothing to the person running the program.
+            qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+            static int argc = 3;
+            static char nome[] = "kovacli", opcao[] = "-platform", foraDaTela[] = "offscreen";
+            static char* argv[] = {nome, opcao, foraDaTela, nullptr};
+            static QGuiApplication* aplicacao = new QGuiApplication(argc, argv);
+            (void)aplicacao;
+        }
+        return new TSaidaArquivoPDF(caminho);
+    } catch (const std::exception& e) {
+        if (erro) *erro = e.what();
+        return nullptr;
+    }
+}
+
+constexpr kovadll::TTela kTela{Teste, Kova, Imprime, DefineRoteiro, Relato, SaidaPDF};
 
 }  // namespace
 

@@ -2,7 +2,6 @@
 
 #include <unistd.h>
 
-#include <QGuiApplication>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -17,8 +16,9 @@
 #include "Errors.h"
 #include "GravacaoKOVA.h"
 #include "Incorporacao.h"
-#include "SaidasImpressao.h"
+#include "ModuloDaTela.h"
 #include "TDM.h"
+#include "Tela.h"
 #include "TfrmDigitar.h"
 #include "TqrpKOVA.h"
 
@@ -122,15 +122,6 @@ int Incorporar(int argc, char** argv) {
     }
     if (pdf.empty()) pdf = TrocaExtensao(arquivo, ".pdf");
 
-    // Fonts and the PDF writer need a GUI application, never a display: made when the first slip
-    // is printed, so that an import that prints nothing does not set up the fonts for nothing.
-    setenv("QT_QPA_PLATFORM", "offscreen", 0);
-    int qtArgc = 1;
-    char* qtArgv[] = {const_cast<char*>("kovacli"), nullptr};
-    // Qt's own notes about the environment mean nothing to the person running the import.
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    std::optional<QGuiApplication> app;
-
     DialogosConsole dialogos(descartar);
     ScopedDialogService servico(dialogos);
     int resultado = 0;
@@ -150,9 +141,16 @@ int Incorporar(int argc, char** argv) {
         TqrpKOVA relatorio;
         if (dm->TopMargin >= 0) relatorio.Relatorio.margemSuperior = dm->TopMargin;
         TIncorporacao importacao(*dm, formulario, relatorio);
-        importacao.AbrirSaida = [&] {
-            if (!app) app.emplace(qtArgc, qtArgv);
-            return std::make_unique<TSaidaArquivoPDF>(pdf);
+        // The PDF writer is in the screen and printing module, loaded when the first slip is
+        // printed: an import that prints nothing loads neither Qt nor its fonts.
+        importacao.AbrirSaida = [&]() -> std::unique_ptr<TSaidaImpressao> {
+            std::string motivo;
+            const kovadll::TTela* tela =
+                kovadll::CarregaModuloDaTela(kovadll::PastaDoMotor(), motivo);
+            if (!tela) throw Exception(motivo);
+            std::unique_ptr<TSaidaImpressao> saida(tela->SaidaPDF(pdf.c_str(), &motivo));
+            if (!saida) throw Exception(motivo);
+            return saida;
         };
         const bool terminal = isatty(2);
         importacao.IntervaloProgresso = 1000;

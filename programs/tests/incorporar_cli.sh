@@ -35,7 +35,7 @@ grep -q "CRC não confere" "$dir/erro.txt"
 grep -q "Dados/KOVA.cds" "$dir/erro.txt"
 [ "$(cksum < "$dir/Dados/KOVA.cds")" = "$antes" ]
 cp "$kovacli" "$dir/kovacli"
-cp "$(dirname "$kovacli")"/libkovadll.so* "$dir/"
+cp -P "$(dirname "$kovacli")"/libkovadll.so* "$(dirname "$kovacli")"/libkovamotor.so* "$dir/"
 status=0
 "$dir/kovacli" "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=1,00;TOTALRECOLHER=1,00" \
     > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?

@@ -31,8 +31,8 @@ def main():
             os.mkdir(os.path.join(raiz, pasta))
         with open(os.path.join(raiz, 'Config.ini'), 'w') as f:
             f.write('[Dados]\r\nPath=%s\r\n' % dados)
-        # A copy of kovacli beside Config.ini: its library loads the same directory.
-        for nome in ('kovacli', 'libkovadll.so'):
+        # A copy of kovacli and its library beside Config.ini: the library loads the same directory.
+        for nome in ('kovacli', 'libkovadll.so.1', 'libkovamotor.so.1'):
             shutil.copy(os.path.join(os.path.dirname(kovacli), nome), raiz)
         ambiente = dict(os.environ, QT_QPA_PLATFORM='offscreen', KOVA_WINDIR=os.path.join(raiz, 'windows'),
                         KOVA_SYSDIR=os.path.join(raiz, 'sistema'))
@@ -87,8 +87,10 @@ def main():
                 r = subprocess.run([os.path.join(raiz, 'kovacli'), 'UFFAVORECIDA=SP;RECEITA=100013'],
                                    capture_output=True, env=ambiente)
                 leituras[k] += 1
-                if r.returncode == 2:
-                    falhas.append('request: %s' % r.stderr.decode('utf-8', 'replace'))
+                # Answered (accepted or refused), or it failed: a copy that did not even start
+                # (its library not found) is a failure too.
+                if r.returncode not in (0, 1) or b'Retorno=' not in r.stdout:
+                    falhas.append('request: status %d %s' % (r.returncode, r.stderr.decode('utf-8', 'replace')))
                     fim.set()
                 # A host program asks now and then, not without pause.
                 fim.wait(0.1)
