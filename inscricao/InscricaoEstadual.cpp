@@ -239,17 +239,29 @@ constexpr Estado kEstados[] = {
 
 char Maiuscula(char c) { return c >= 'a' && c <= 'z' ? char(c - 32) : c; }
 
+// The states by their two capitals, found without comparing texts.
+struct TPorSigla {
+    signed char indice[26][26];
+    constexpr TPorSigla() : indice{} {
+        for (auto& linha : indice) {
+            for (auto& i : linha) i = -1;
+        }
+        for (size_t i = 0; i < sizeof kEstados / sizeof kEstados[0]; ++i) {
+            indice[kEstados[i].uf[0] - 'A'][kEstados[i].uf[1] - 'A'] = static_cast<signed char>(i);
+        }
+    }
+};
+constexpr TPorSigla kPorSigla;
+
 }  // namespace
 
 extern "C" int32_t INSCRICAO_CALL ConsisteInscricaoEstadual(const char* inscricao, const char* uf) {
     if (!inscricao || !uf || !uf[0] || !uf[1] || uf[2]) return kInvalida;
-    const char sigla[3] = {Maiuscula(uf[0]), Maiuscula(uf[1]), '\0'};
-    for (const Estado& e : kEstados) {
-        if (std::strcmp(e.uf, sigla) != 0) continue;
-        Numero num;
-        if (!Normaliza(inscricao, num)) return kInvalida;
-        if (num.produtor && std::strcmp(sigla, "SP") != 0) return kInvalida;
-        return e.regra(num) ? kValida : kInvalida;
-    }
-    return kInvalida;
+    const unsigned a = unsigned(Maiuscula(uf[0]) - 'A'), b = unsigned(Maiuscula(uf[1]) - 'A');
+    if (a >= 26 || b >= 26 || kPorSigla.indice[a][b] < 0) return kInvalida;
+    const Estado& e = kEstados[size_t(kPorSigla.indice[a][b])];
+    Numero num;
+    if (!Normaliza(inscricao, num)) return kInvalida;
+    if (num.produtor && e.regra != SP) return kInvalida;
+    return e.regra(num) ? kValida : kInvalida;
 }

@@ -103,8 +103,10 @@ const TChave* ChaveDoItem(std::string_view item) {
     if (letra >= 26) return nullptr;
     const int i = indice.porTamanhoELetra[candidata.size()][letra];
     if (i < 0) return nullptr;
-    // The keys are capitals and "=": a letter of the item in either case matches.
+    // The keys are capitals and "=": a letter of the item in either case matches. Hosts write
+    // them as they are documented, in capitals, which one comparison finds.
     const char* chave = kChaves[i].chave;
+    if (std::memcmp(candidata.data(), chave, candidata.size()) == 0) return &kChaves[i];
     for (size_t j = 0; j < candidata.size(); ++j) {
         char c = candidata[j];
         if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');

@@ -14,8 +14,11 @@ namespace {
 
 struct TCarregado {
     std::vector<std::string> lugares;  // where it was looked for
-    // The folders those places came from, as given: the same folders give the same places, and
-    // every check of a registration asks again.
+    // The folders those places came from, as given: the same folders give the same places. Once
+    // loaded, the component stays the one of its program folder: the system's folder does not
+    // change under a running process (on Windows it is the machine's; on Linux it comes from the
+    // environment the process started with), so a check for the same program folder takes it at
+    // once, without working the folders out (and making the system's) at every check.
     std::string sistema, programa, componentes;
     std::unique_ptr<TBibliotecaDinamica> biblioteca;
     TConsisteInscricao funcao = nullptr;
@@ -57,6 +60,7 @@ void DefineGanchoDeCarga(TBibliotecaDinamica::TGancho gancho) { Gancho() = std::
 
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
     TCarregado& c = Carregado();
+    if (c.funcao && dirPrograma == c.programa) return c.funcao;
     std::string sistema = DiretorioSistema();
     std::string componentes = DiretorioComponentes();
     if (c.funcao && sistema == c.sistema && dirPrograma == c.programa &&

@@ -127,7 +127,8 @@ bool ConfereInscricaoNoveDigitos(const std::string& v) {
     s2 += d1 * 2;
     r = s2 % 11;
     int d2 = r < 2 ? 0 : 11 - r;
-    return v.substr(7, 2) == std::to_string(d1) + std::to_string(d2);
+    // Each check digit is one digit (0, or 11 less a remainder of 2 to 10).
+    return v[7] == char('0' + d1) && v[8] == char('0' + d2);
 }
 
 std::string Modulo10(const std::string& digitos, bool reduz) {

@@ -32,7 +32,8 @@ void RegraCICContribuinte(TCritica& c) {
 
 void RegraInscricaoEstadual(TCritica& c) {
     const std::string uf = c.Campo("UFFavorecida");
-    const std::string receita = c.Campo("Receita");
+    // The revenue code matters in two states only.
+    const std::string receita = uf == "SC" || uf == "GO" ? c.Campo("Receita") : std::string();
     if (uf == "SC" && receita == "100072") {
         const std::string doc = c.Campo("DocumentoOrigem");
         // A document that passes only the single-digit test needs the registration.
@@ -41,7 +42,7 @@ void RegraInscricaoEstadual(TCritica& c) {
     }
     if (uf == "GO" && receita == "100048" && c.Campo("InscricaoEstadual").empty())
         return c.Erro("123");
-    if (!uf.empty() && !c.v.empty() && UpperCase(c.v) != "ISENTO") {
+    if (!uf.empty() && !c.v.empty() && !SameText(c.v, "ISENTO")) {
         if (!ValidaInscricaoEstadual(uf, c.v) && !ConfereInscricaoNoveDigitos(c.v))
             return c.Erro("124");
     }
