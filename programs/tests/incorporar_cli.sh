@@ -1,7 +1,7 @@
 #!/bin/sh
 # kovacli incorporar on a private copy of the shipped data: five generated lines are imported and
 # printed to a PDF of five pages; a line with too few fields fails with status 1 and keeps the
-# slips file as it was. A slips file whose seal no longer matches its rows (a slip removed by other
+# slips file as it was; without the printing module the slips are kept unprinted, with the reason. A slips file whose seal no longer matches its rows (a slip removed by other
 # means) is refused by the import and by the library's requests as the desktop refuses it, and
 # nothing is added to it.
 set -eu
@@ -24,6 +24,18 @@ status=0
 grep -q "campos inv" "$dir/erro.txt"
 [ "$(cksum < "$dir/Dados/KOVA.cds")" = "$antes" ]
 
+# A copy of kovacli with its library and engine but without the screen and printing module: the
+# import keeps its slips, unprinted, and says why nothing was printed.
+cp "$kovacli" "$dir/kovacli"
+cp -P "$(dirname "$kovacli")"/libkovadll.so* "$(dirname "$kovacli")"/libkovamotor.so* "$dir/"
+python3 "$gerador" 2 > "$dir/dois.txt"
+status=0
+"$dir/kovacli" incorporar "$dir/dois.txt" --programa "$dir" 2> "$dir/erro.txt" || status=$?
+[ "$status" -eq 1 ] || { echo "status $status"; cat "$dir/erro.txt"; exit 1; }
+grep -q "Não foi possível carregar a tela e a impressão da biblioteca (libkovadll_tela.so)" "$dir/erro.txt"
+grep -q "2 KOVA incorporadas, 0 impressas" "$dir/erro.txt"
+[ "$(sqlite3 "$dir/Dados/KOVA.cds" "select count(*) from registros where Situacao = 'N'")" = 2 ]
+
 python3 -c 'import sqlite3, sys
 db = sqlite3.connect(sys.argv[1]); db.execute("DELETE FROM registros WHERE IdKOVA = 3"); db.commit()' \
     "$dir/Dados/KOVA.cds"
@@ -34,8 +46,6 @@ status=0
 grep -q "CRC não confere" "$dir/erro.txt"
 grep -q "Dados/KOVA.cds" "$dir/erro.txt"
 [ "$(cksum < "$dir/Dados/KOVA.cds")" = "$antes" ]
-cp "$kovacli" "$dir/kovacli"
-cp -P "$(dirname "$kovacli")"/libkovadll.so* "$(dirname "$kovacli")"/libkovamotor.so* "$dir/"
 status=0
 "$dir/kovacli" "UFFAVORECIDA=SP;RECEITA=100048;CICCONTRIBUINTE=11222333000181;REFERENCIA=001;VALORPRINCIPAL=1,00;TOTALRECOLHER=1,00" \
     > "$dir/saida.txt" 2> "$dir/erro.txt" || status=$?
