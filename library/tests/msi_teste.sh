@@ -41,7 +41,10 @@ done
 propriedade() { msiinfo export "$1" Property | tr -d '\r' | sed -n "s/^$2\t//p"; }
 versao=$(propriedade "$msi" ProductVersion)
 com_programa=false
-msiinfo export "$msi" File | grep -q $'\tkova.exe\t' && com_programa=true
+# Read whole first: grep -q stops at the first match, and the writer cut short would fail the
+# pipeline (pipefail) and hide kova.exe.
+arquivos_do_msi="$(msiinfo export "$msi" File)"
+grep -q $'\tkova.exe\t' <<< "$arquivos_do_msi" && com_programa=true
 
 trabalho=$(mktemp -d)
 # No menu entries of the host's desktop are made from the prefix's shortcuts.
