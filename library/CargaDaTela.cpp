@@ -3,8 +3,6 @@
 // holds neither Qt nor the print system; a module that does not load fails the call with its
 // reason, as any other failure, and the next call tries again.
 
-#include <dlfcn.h>
-
 #include <string>
 
 #include "Interface.h"
@@ -16,21 +14,12 @@ namespace {
 
 const TTela* tela = nullptr;
 
-// The folder this library was loaded from, with its final "/"; the module is beside it, or in
-// the folder "kova" beside it, as installed.
-std::string PastaDaBiblioteca() {
-    Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&PastaDaBiblioteca), &info) || !info.dli_fname) return {};
-    const std::string caminho = info.dli_fname;
-    const size_t barra = caminho.rfind('/');
-    return barra == std::string::npos ? std::string() : caminho.substr(0, barra + 1);
-}
-
 // The module's table, loading it on the first need; null with the reason kept as the last error.
+// The module is beside this library, or in the folder "kova" beside it, as installed.
 const TTela* Tela() {
     if (tela) return tela;
     std::string motivo;
-    tela = CarregaModuloDaTela(PastaDaBiblioteca(), motivo);
+    tela = CarregaModuloDaTela(PastaDoArquivoCom(reinterpret_cast<const void*>(&Tela)), motivo);
     if (!tela) DefineErro(motivo.c_str());
     return tela;
 }

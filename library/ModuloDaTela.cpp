@@ -19,12 +19,16 @@ kova::TBibliotecaDinamica* modulo = nullptr;
 
 }  // namespace
 
-std::string PastaDoMotor() {
+std::string PastaDoArquivoCom(const void* endereco) {
     Dl_info info{};
-    if (!dladdr(reinterpret_cast<void*>(&PastaDoMotor), &info) || !info.dli_fname) return {};
+    if (!dladdr(endereco, &info) || !info.dli_fname) return {};
     const std::string caminho = info.dli_fname;
     const size_t barra = caminho.rfind('/');
     return barra == std::string::npos ? std::string() : caminho.substr(0, barra + 1);
+}
+
+std::string PastaDoMotor() {
+    return PastaDoArquivoCom(reinterpret_cast<const void*>(&PastaDoMotor));
 }
 
 const TTela* CarregaModuloDaTela(const std::string& pasta, std::string& motivo) {

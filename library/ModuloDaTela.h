@@ -10,8 +10,11 @@ namespace kovadll {
 
 struct TTela;
 
-// The folder of the engine library (libkovamotor.so), with its final "/"; the module is beside
-// it, or in the folder "kova" beside it, as installed.
+// The folder of the library or program that holds `endereco` (one of its functions), with its
+// final "/"; empty when it cannot be told.
+std::string PastaDoArquivoCom(const void* endereco);
+// The folder of the engine library (libkovamotor.so); the module is beside it, or in the folder
+// "kova" beside it, as installed.
 std::string PastaDoMotor();
 
 // The module's table, loaded from `pasta` or its folder "kova/" on the first call that finds it;
