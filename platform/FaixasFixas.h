@@ -1,6 +1,7 @@
 #pragma once
 // The read-only address ranges of the module (program or library) that holds the engine's code,
-// where its literals lie; each system finds them its own way (platform/linux, platform/windows).
+// where its literals lie, and on Linux those of the program itself; each system finds them its own
+// way (platform/linux, platform/windows).
 
 #include <cstdint>
 

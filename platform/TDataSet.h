@@ -349,7 +349,7 @@ private:
     std::unordered_map<std::string, TField*, HashNome, std::equal_to<>> fieldsByName_;
     // Field names mostly come as the same literals again and again: the last field found through
     // each text address.
-    mutable TNomesLembrados<TField, 8> camposLembrados_;
+    mutable TNomesLembrados<TField, 9> camposLembrados_;
     mutable std::deque<std::pair<std::string, std::vector<int>>> listasResolvidas_;
     TField* ProcuraCampo(std::string_view name) const;
     [[noreturn]] void CampoInexistente(std::string_view name) const;
