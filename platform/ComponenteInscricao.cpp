@@ -14,12 +14,13 @@ namespace {
 
 struct TCarregado {
     std::vector<std::string> lugares;  // where it was looked for
-    // The folders those places came from, as given: the same folders give the same places. Once
-    // loaded, the component stays the one of its program folder: the system's folder does not
-    // change under a running process (on Windows it is the machine's; on Linux it comes from the
-    // environment the process started with), so a check for the same program folder takes it at
-    // once, without working the folders out (and making the system's) at every check.
-    std::string sistema, programa, componentes;
+    // The program folder it was looked for from. Once loaded, the component stays the one of its
+    // program folder: the system's folder does not change under a running process (on Windows it
+    // is the machine's; on Linux it comes from the environment the process started with), so a
+    // check for the same program folder takes it at once, without working the folders out (and
+    // making the system's) at every check; another program folder giving the same places keeps it
+    // too.
+    std::string programa;
     std::unique_ptr<TBibliotecaDinamica> biblioteca;
     TConsisteInscricao funcao = nullptr;
 };
@@ -61,17 +62,10 @@ void DefineGanchoDeCarga(TBibliotecaDinamica::TGancho gancho) { Gancho() = std::
 TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
     TCarregado& c = Carregado();
     if (c.funcao && dirPrograma == c.programa) return c.funcao;
-    std::string sistema = DiretorioSistema();
-    std::string componentes = DiretorioComponentes();
-    if (c.funcao && sistema == c.sistema && dirPrograma == c.programa &&
-        componentes == c.componentes) {
-        return c.funcao;
-    }
-    const std::vector<std::string> lugares = Lugares(sistema, dirPrograma, componentes);
+    const std::vector<std::string> lugares =
+        Lugares(DiretorioSistema(), dirPrograma, DiretorioComponentes());
     if (c.funcao && lugares == c.lugares) {
-        c.sistema = std::move(sistema);
         c.programa = dirPrograma;
-        c.componentes = std::move(componentes);
         return c.funcao;
     }
 
@@ -99,9 +93,7 @@ TConsisteInscricao ComponenteInscricao(const std::string& dirPrograma) {
         reinterpret_cast<TConsisteInscricao>(biblioteca->Funcao("ConsisteInscricaoEstadual"));
     if (!funcao) throw Exception("Entrypoint ConsisteInscricaoEstadual não encontrado em " + nome);
     c.lugares = lugares;
-    c.sistema = std::move(sistema);
     c.programa = dirPrograma;
-    c.componentes = std::move(componentes);
     c.biblioteca = std::move(biblioteca);
     c.funcao = funcao;
     return funcao;
