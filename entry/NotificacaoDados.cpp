@@ -83,24 +83,26 @@ void TfrmDigitar::JulgaMudancaAdiada(TField& field) {
 bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
     const uint64_t carimbo = field ? field->DataSet().Carimbo() : 0;
     if (CriticaCampoAlterado(sender, field)) return false;
-    const std::string_view nome = field ? std::string_view(field->FieldName()) : std::string_view();
+    const TPapel papel = field ? PosicoesLidas(*field).papel : TPapel::Outro;
 
-    if (nome == "UFFavorecida" || (!field && sender.State() == TDataSetState::dsEdit)) {
+    if (papel == TPapel::UFFavorecida || (!field && sender.State() == TDataSetState::dsEdit)) {
         if (!PassoUFFavorecida(field)) return false;
     }
-    if ((nome == "Receita" || (!field && sender.State() == TDataSetState::dsEdit)) && Editando() &&
-        ReceitaEncontrada()) {
+    if ((papel == TPapel::Receita || (!field && sender.State() == TDataSetState::dsEdit)) &&
+        Editando() && ReceitaEncontrada()) {
         if (!PassoReceita(field)) return false;
     }
-    if (nome == "DataVencimento" || !field) {
+    if (papel == TPapel::DataVencimento || !field) {
         if (!PassoVencimento()) return false;
         if (!PassoCaixasDependentes()) return false;
     }
-    if (nome == "CICContribuinte" && !PassoContribuinte()) return false;
-    if (nome == "CICContribuinte") PreencheContribuinte();
-    if (nome == "DocumentoOrigem" && !PassoDocumento()) return false;
-    if (nome == "Referencia" && !PassoReferencia()) return false;
-    if (nome == "Situacao" && !Editando()) {
+    if (papel == TPapel::CICContribuinte) {
+        if (!PassoContribuinte()) return false;
+        PreencheContribuinte();
+    }
+    if (papel == TPapel::DocumentoOrigem && !PassoDocumento()) return false;
+    if (papel == TPapel::Referencia && !PassoReferencia()) return false;
+    if (papel == TPapel::Situacao && !Editando()) {
         const std::string situacao = Campo("Situacao");
         Abre("btnImprimir", situacao == "N" || situacao == "A");
     }
@@ -111,12 +113,7 @@ bool TfrmDigitar::JulgaMudanca(TDataSource& sender, TField* field) {
 }
 
 void TfrmDigitar::SomaTotal(const TField* field) {
-    if (!field || !Editando()) return;
-    const std::string& nome = field->FieldName();
-    if (nome != "ValorPrincipal" && nome != "AtualizacaoMonetaria" && nome != "Juros" &&
-        nome != "Multa") {
-        return;
-    }
+    if (!field || PosicoesLidas(*field).papel != TPapel::Valor || !Editando()) return;
     TDataSet& k = dm_.cdsKOVA;
     const double soma =
         ArredondaValor(k.FieldByName("ValorPrincipal").AsFloat() +

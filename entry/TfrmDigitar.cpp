@@ -1,5 +1,6 @@
 #include "TfrmDigitar.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 #include "CaixasDigitar.h"
@@ -361,10 +362,12 @@ void TfrmDigitar::MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgament
         julgadoAte_[size_t(campo.Index())][size_t(j)] = carimbo + 1;
 }
 
-const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const {
-    static std::vector<TLidos> porPosicao;
+const TfrmDigitar::TLidos& TfrmDigitar::CalculaLidos(const TField& campo) const {
+    std::vector<TLidos>& porPosicao = lidosPorPosicao_;
     const size_t i = size_t(campo.Index());
-    if (porPosicao.size() <= i) porPosicao.resize(i + 1);
+    // Made whole at once: an entry handed out stays where it is while others are worked out.
+    if (porPosicao.size() <= i)
+        porPosicao.resize(std::max(i + 1, size_t(campo.DataSet().FieldCount())));
     TLidos& l = porPosicao[i];
     if (l.campo != &campo) {
         l.campo = &campo;
@@ -385,6 +388,23 @@ const TfrmDigitar::TLidos& TfrmDigitar::PosicoesLidas(const TField& campo) const
         l.mudancaGuardavel = false;
         for (const char* c : {"Receita", "CICContribuinte", "DataVencimento"})
             l.mudancaGuardavel = l.mudancaGuardavel || l.nome == c;
+        static constexpr std::pair<const char*, TPapel> kPapeis[] = {
+            {"UFFavorecida", TPapel::UFFavorecida},
+            {"Receita", TPapel::Receita},
+            {"DataVencimento", TPapel::DataVencimento},
+            {"CICContribuinte", TPapel::CICContribuinte},
+            {"DocumentoOrigem", TPapel::DocumentoOrigem},
+            {"Referencia", TPapel::Referencia},
+            {"Situacao", TPapel::Situacao},
+            {"ValorPrincipal", TPapel::Valor},
+            {"AtualizacaoMonetaria", TPapel::Valor},
+            {"Juros", TPapel::Valor},
+            {"Multa", TPapel::Valor},
+        };
+        l.papel = TPapel::Outro;
+        for (const auto& [nome, papel] : kPapeis) {
+            if (l.nome == nome) l.papel = papel;
+        }
     }
     return l;
 }

@@ -21,6 +21,7 @@
 #include "TChecksum.h"
 #include "TControlModel.h"
 #include "TDataSource.h"
+#include "TField.h"
 #include "TValue.h"
 
 namespace kova {
@@ -179,15 +180,37 @@ private:
     void MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgamento j);
     // The positions in the slips table of the fields CamposLidos names, worked out once a field,
     // and whether the whole-slip check judges the field even when nothing changed.
+    // What a change of a field sets off besides its rules, told by the field once.
+    enum class TPapel {
+        Outro,
+        UFFavorecida,
+        Receita,
+        DataVencimento,
+        CICContribuinte,
+        DocumentoOrigem,
+        Referencia,
+        Situacao,
+        Valor,  // an amount the total adds up
+    };
     struct TLidos {
         const TField* campo = nullptr;
         std::string nome;
+        TPapel papel = TPapel::Outro;
         std::vector<int> posicoes;
         bool sempreJulgado = false;
         bool subReceita = false;
         bool mudancaGuardavel = false;
     };
-    const TLidos& PosicoesLidas(const TField& campo) const;
+    // Asked at every change of every field: the field's entry is found by its position at once.
+    const TLidos& PosicoesLidas(const TField& campo) const {
+        const size_t i = size_t(campo.Index());
+        if (i < lidosPorPosicao_.size() && lidosPorPosicao_[i].campo == &campo)
+            return lidosPorPosicao_[i];
+        return CalculaLidos(campo);
+    }
+    const TLidos& CalculaLidos(const TField& campo) const;
+    // Each field's entry, by position (the rules and the table's layout are fixed).
+    mutable std::vector<TLidos> lidosPorPosicao_;
     bool JulgadoSemMudanca(const TDataSet& tabela, int indice, const TLidos& lidos, TJulgamento j);
     // Reports a message the way the modes ask; throws ECritica while importing.
     void Reportar(const std::string& mensagem);

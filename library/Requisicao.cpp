@@ -220,7 +220,7 @@ std::vector<int> CamposDosItens(const TDataSet& k, const std::vector<TItem>& ite
 // assigned.
 bool Atribui(TDataSet& k, TField& f, TAtribuicao atribuicao, std::string_view item,
              size_t posicao) {
-    const std::string valor =
+    std::string valor =
         Trim(item.size() > posicao ? item.substr(posicao, 255) : std::string_view());
     if (valor.empty()) return false;
     switch (atribuicao) {
@@ -243,7 +243,7 @@ bool Atribui(TDataSet& k, TField& f, TAtribuicao atribuicao, std::string_view it
             f.SetAsFloat(ArredondaValor(Decimal(valor)));
             break;
         case TAtribuicao::Texto:
-            f.SetAsString(valor);
+            f.SetAsString(std::move(valor));
             break;
     }
     return true;

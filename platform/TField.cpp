@@ -56,6 +56,12 @@ std::string TField::AsString() const { return ValueToString(Value()); }
 
 void TField::SetAsString(const std::string& s) { SetValue(s); }
 
+void TField::SetAsString(std::string&& s) {
+    if (def_.type != TFieldType::ftString) return SetValue(TValue(std::move(s)));
+    if (def_.size > 0 && s.size() > size_t(def_.size)) s.resize(size_t(def_.size));
+    dataSet_.SetFieldValue(*this, TValue(std::move(s)));
+}
+
 int32_t TField::AsInteger() const {
     const TValue& v = Value();
     if (const auto* i = std::get_if<int32_t>(&v)) return *i;

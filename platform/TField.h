@@ -56,6 +56,8 @@ public:
 
     std::string AsString() const;
     void SetAsString(const std::string& s);
+    // The same, taking the text over: a text field stores it without a copy.
+    void SetAsString(std::string&& s);
     int32_t AsInteger() const;
     void SetAsInteger(int32_t v);
     double AsFloat() const;

@@ -1,12 +1,18 @@
 #include "PintorQt.h"
 
 #include <QFont>
+#include <QFontMetricsF>
+#include <QGlyphRun>
 #include <QIODevice>
 #include <QPageLayout>
 #include <QPageSize>
 #include <QPdfWriter>
+#include <QTextLayout>
 #include <cerrno>
+#include <cmath>
 #include <exception>
+#include <map>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -36,9 +42,113 @@ QImage ImagemDoBitmap(const TBitmap1& b) {
     return img;
 }
 
+// Whether a text is laid out here as the painter's own drawText lays it out: plain characters on
+// lines the box breaks, aligned at the top. Any other text (line breaks, tabs, mnemonics, leading
+// blanks pushed against the right edge) is left to the painter.
+bool TextoSimples(const QString& t, int flags) {
+    for (QChar c : t) {
+        if (c == u'\n' || c == u'\r' || c == u'\t' || c == u'&' || c == QChar(0x9c) ||
+            c == QChar::LineSeparator) {
+            return false;
+        }
+    }
+    if ((flags & Qt::AlignRight) && !t.isEmpty() && t.front().isSpace()) return false;
+    return (flags & Qt::AlignVertical_Mask) == Qt::AlignTop;
+}
+
 }  // namespace
 
-void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
+// A text laid out once in a box of its size and font: its lines' glyphs and where each line
+// begins in the box, and whether the text overflows the box (it is then clipped to it). A document
+// of many slips draws the same labels on every page; laid out again each time, they cost more than
+// everything else on the page.
+struct TTextosDispostos::TDisposto {
+    std::vector<std::pair<QPointF, QList<QGlyphRun>>> linhas;
+    bool excede = false;
+};
+
+TTextosDispostos::TTextosDispostos() = default;
+TTextosDispostos::~TTextosDispostos() = default;
+
+const TTextosDispostos::TDisposto& TTextosDispostos::Dispoe(const QPainter& p, const QRectF& r,
+                                                            int flags, const QString& texto,
+                                                            const TFonte& fonte) {
+    // A long print run of different taxpayers is not kept whole: the labels come back at once.
+    if (dispostos_.size() >= 4096) dispostos_.clear();
+    TChave chave{fonte.familia, fonte.tamanho, fonte.negrito, fonte.italico,
+                 flags,         r.width(),     r.height(),    texto};
+    auto [it, novo] = dispostos_.try_emplace(std::move(chave));
+    if (!novo) return it->second;
+    TDisposto& d = it->second;
+    // The painter's drawText: lines as wide as the box when it breaks them, else one line; each
+    // line on a whole unit below the last; the lines that reach past the box's foot not laid out.
+    const QFont& daPintura = p.font();
+    const QFontMetricsF fm(daPintura);
+    const bool quebra = flags & Qt::TextWordWrap;
+    QTextLayout layout(texto, daPintura);
+    layout.setCacheEnabled(true);
+    QTextOption opcao;
+    opcao.setTextDirection(Qt::LeftToRight);
+    opcao.setAlignment(Qt::AlignLeft);
+    if (!quebra) opcao.setFlags(QTextOption::IncludeTrailingSpaces);
+    layout.setTextOption(opcao);
+    const qreal larguraDaLinha = quebra ? std::max<qreal>(0, r.width()) : qreal(0x01000000);
+    const qreal entrelinha = fm.leading();
+    qreal altura = -entrelinha;
+    qreal largura = 0;
+    layout.beginLayout();
+    for (;;) {
+        QTextLine l = layout.createLine();
+        if (!l.isValid()) break;
+        l.setLineWidth(larguraDaLinha);
+        altura += entrelinha;
+        altura = std::ceil(altura);
+        l.setPosition(QPointF(0, altura));
+        // The line's own height, not rounded up as QTextLine::height() gives it.
+        altura += l.ascent() + l.descent();
+        largura = std::max(largura, l.naturalTextWidth());
+        if (altura >= r.height()) break;
+    }
+    layout.endLayout();
+    qreal xLimites = 0;
+    if (flags & Qt::AlignRight) {
+        xLimites = r.width() - largura;
+    } else if (flags & Qt::AlignHCenter) {
+        xLimites = (r.width() - largura) / 2;
+    }
+    d.excede = !QRectF(0, 0, r.width(), r.height()).contains(QRectF(xLimites, 0, largura, altura));
+    for (int i = 0; i < layout.lineCount(); ++i) {
+        const QTextLine l = layout.lineAt(i);
+        const qreal avanco = l.horizontalAdvance();
+        qreal x = 0;
+        if (flags & Qt::AlignRight) {
+            x = r.width() - avanco;
+        } else if (flags & Qt::AlignHCenter) {
+            x = (r.width() - avanco) / 2;
+        }
+        d.linhas.emplace_back(QPointF(x, 0), l.glyphRuns());
+    }
+    return d;
+}
+
+void TTextosDispostos::Desenha(QPainter& p, const QRectF& r, int flags, const QString& texto,
+                               const TFonte& fonte) {
+    if (!TextoSimples(texto, flags)) {
+        p.drawText(r, flags, texto);
+        return;
+    }
+    const TDisposto& d = Dispoe(p, r, flags, texto, fonte);
+    if (d.excede) {
+        p.save();
+        p.setClipRect(r, Qt::IntersectClip);
+    }
+    for (const auto& [inicio, corridas] : d.linhas) {
+        for (const QGlyphRun& g : corridas) p.drawGlyphRun(r.topLeft() + inicio, g);
+    }
+    if (d.excede) p.restore();
+}
+
+void PintaPagina(QPainter& p, const TPagina& pagina, double k, TTextosDispostos* dispostos) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     // A picture drawn more than once on a page (the barcode of each copy) is made once: the PDF
     // then holds it once as well.
@@ -101,7 +211,11 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k) {
                          : item.alinhamento == TAlinhamento::Direita ? Qt::AlignRight
                                                                      : Qt::AlignLeft;
                 if (item.quebraLinhas) flags |= Qt::TextWordWrap;
-                p.drawText(r, flags, Texto(item.texto));
+                if (dispostos) {
+                    dispostos->Desenha(p, r, flags, Texto(item.texto), item.fonte);
+                } else {
+                    p.drawText(r, flags, Texto(item.texto));
+                }
                 break;
             }
         }
@@ -178,6 +292,7 @@ struct TArquivoPDF::Dados {
     TSaidaPDF saida;
     std::unique_ptr<QPdfWriter> pdf;
     QPainter painter;
+    TTextosDispostos dispostos;
 
     [[noreturn]] void Falha(const std::string& causa) {
         concluido = true;
@@ -213,7 +328,7 @@ TArquivoPDF::~TArquivoPDF() = default;
 void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
     for (const TPagina& p : paginas) {
         if (paginas_ > 0) d_->pdf->newPage();
-        PintaPagina(d_->painter, p, 1200 / 25.4);
+        PintaPagina(d_->painter, p, 1200 / 25.4, &d_->dispostos);
         ++paginas_;
     }
 }

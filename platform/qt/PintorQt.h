@@ -5,16 +5,43 @@
 
 #include <QImage>
 #include <QPainter>
+#include <QString>
+#include <map>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "TRelatorio.h"
 
 namespace kova {
 
-// Draws one page; the painter's device has pontosPorMm device units per millimetre.
-void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm);
+// The texts of a document laid out once each, for one painter and its device: drawn again, a text
+// of the same font in a box of the same size takes its glyphs from here.
+class TTextosDispostos {
+public:
+    TTextosDispostos();
+    ~TTextosDispostos();
+    TTextosDispostos(const TTextosDispostos&) = delete;
+    TTextosDispostos& operator=(const TTextosDispostos&) = delete;
+    // Draws the text as QPainter::drawText(r, flags, texto) would, in the painter's font, which is
+    // `fonte`'s.
+    void Desenha(QPainter& p, const QRectF& r, int flags, const QString& texto,
+                 const TFonte& fonte);
+
+private:
+    struct TDisposto;
+    // The font (family, size, bold, italic), the alignment, the box's size and the text.
+    using TChave = std::tuple<std::string, double, bool, bool, int, qreal, qreal, QString>;
+    const TDisposto& Dispoe(const QPainter& p, const QRectF& r, int flags, const QString& texto,
+                            const TFonte& fonte);
+    std::map<TChave, TDisposto> dispostos_;
+};
+
+// Draws one page; the painter's device has pontosPorMm device units per millimetre. With
+// `dispostos`, texts drawn before in the same painter are not laid out again.
+void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm,
+                 TTextosDispostos* dispostos = nullptr);
 // Writes the pages to an A4 PDF file, private to the user; throws kova::Exception when the file
 // cannot be written.
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho);

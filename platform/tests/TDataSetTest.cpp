@@ -581,6 +581,13 @@ TEST_F(TabelaTest, TextoCortadoNoTamanhoDoCampo) {
     t.FieldByName("Texto").SetAsString("0123456789abc");
     EXPECT_EQ(t.FieldByName("UF").AsString(), "SP");
     EXPECT_EQ(t.FieldByName("Texto").AsString(), "0123456789");
+    // A text kept by the caller is copied, and cut the same; one handed over, taken as it is.
+    const std::string guardado = "abcdefghijklm";
+    t.FieldByName("Texto").SetAsString(guardado);
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "abcdefghij");
+    EXPECT_EQ(guardado, "abcdefghijklm");
+    t.FieldByName("Texto").SetAsString(std::string("curto"));
+    EXPECT_EQ(t.FieldByName("Texto").AsString(), "curto");
     t.Cancel();
 }
 
