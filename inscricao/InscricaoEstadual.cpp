@@ -1,7 +1,6 @@
 #include "InscricaoEstadual.h"
 
 #include <cstddef>
-#include <cstring>
 #include <initializer_list>
 
 namespace {
@@ -18,7 +17,10 @@ struct Numero {
 
     int Digito(size_t posicao) const { return d[posicao - 1] - '0'; }  // positions from 1
     bool Comeca(const char* prefixo) const {
-        return std::strncmp(d, prefixo, std::strlen(prefixo)) == 0;
+        for (size_t i = 0; prefixo[i]; ++i) {
+            if (d[i] != prefixo[i]) return false;
+        }
+        return true;
     }
     // The digits from..to (positions from 1) read as a number.
     long Valor(size_t de, size_t ate) const {
@@ -33,12 +35,14 @@ bool Normaliza(const char* texto, Numero& num) {
     bool primeiro = true;
     for (const char* p = texto; *p; ++p) {
         char c = *p;
-        if (c == ' ' || c == '.' || c == '-' || c == '/') continue;
-        if (primeiro && (c == 'P' || c == 'p')) {
-            num.produtor = true;
-        } else if (c >= '0' && c <= '9') {
+        // Digits first: a registration is mostly digits.
+        if (c >= '0' && c <= '9') {
             if (num.n == kMaximo) return false;
             num.d[num.n++] = c;
+        } else if (c == ' ' || c == '.' || c == '-' || c == '/') {
+            continue;
+        } else if (primeiro && (c == 'P' || c == 'p')) {
+            num.produtor = true;
         } else {
             return false;
         }

@@ -114,19 +114,19 @@ int ClasseDocumento(const std::string& numero, int comprimento) {
 
 bool ConfereInscricaoNoveDigitos(const std::string& v) {
     if (v.size() < 9) return false;
+    // Weights 8..2 for the first digit, 9..3 for the second: the second sum is the first plus the
+    // digits, plus twice the first check digit.
+    int s1 = 0, digitos = 0;
     for (size_t i = 0; i < 7; ++i) {
-        if (v[i] < '0' || v[i] > '9') return false;
-    }
-    int s1 = 0, s2 = 0;
-    for (int i = 1; i <= 7; ++i) {
-        s1 += (v[size_t(i - 1)] - '0') * (9 - i);
-        s2 += (v[size_t(i - 1)] - '0') * (10 - i);
+        const unsigned d = unsigned(static_cast<unsigned char>(v[i])) - '0';
+        if (d > 9) return false;
+        s1 += int(d) * int(8 - i);
+        digitos += int(d);
     }
     int r = s1 % 11;
-    int d1 = r < 2 ? 0 : 11 - r;
-    s2 += d1 * 2;
-    r = s2 % 11;
-    int d2 = r < 2 ? 0 : 11 - r;
+    const int d1 = r < 2 ? 0 : 11 - r;
+    r = (s1 + digitos + d1 * 2) % 11;
+    const int d2 = r < 2 ? 0 : 11 - r;
     // Each check digit is one digit (0, or 11 less a remainder of 2 to 10).
     return v[7] == char('0' + d1) && v[8] == char('0' + d2);
 }

@@ -8,8 +8,8 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QPainter>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "PintorQt.h"
@@ -126,8 +126,7 @@ TEST_F(TextosDispostosTest, TextoMaiorQueACaixaEhCortadoComoNoDrawText) {
     const TFonte f{"Arial", 12, false, false, false};
     // Too wide for one line, and too tall for the lines it breaks into.
     const QString longo = QStringLiteral("Um texto que passa da largura da caixa de um lado");
-    ConfereIgual(longo, Qt::AlignTop | Qt::AlignHCenter, QRectF(300, 100, 600, 200), f,
-                 dispostos);
+    ConfereIgual(longo, Qt::AlignTop | Qt::AlignHCenter, QRectF(300, 100, 600, 200), f, dispostos);
     ConfereIgual(longo, Qt::AlignTop | Qt::AlignRight, QRectF(300, 100, 600, 200), f, dispostos);
     ConfereIgual(longo + longo, Qt::AlignTop | Qt::AlignLeft | Qt::TextWordWrap,
                  QRectF(300, 100, 900, 160), f, dispostos);

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <sys/stat.h>
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -142,6 +143,32 @@ TEST_F(ContribuinteTest, ComponenteRejeitaMasNoveDigitosAceita) {
     EXPECT_EQ(Checa("InscricaoEstadual", "12345679700000"),
               "");  // characters after the ninth are not read
     EXPECT_EQ(Checa("InscricaoEstadual", "123456798"), "[Erro: 124] Inscrição estadual inválida");
+}
+
+TEST(InscricaoNoveDigitos, CadaBaseSoComSeusDoisDigitos) {
+    // The two modulo-11 digits as the rule states them: weights 8..2 over the seven digits, then
+    // 9..2 over the seven and the first check digit.
+    auto dv = [](const std::string& base) {
+        int s = 0;
+        for (size_t i = 0; i < base.size(); ++i) s += (base[i] - '0') * int(base.size() + 1 - i);
+        const int r = s % 11;
+        return r < 2 ? 0 : 11 - r;
+    };
+    for (int n = 0; n < 10'000'000; n += 9973) {
+        char texto[8];
+        std::snprintf(texto, sizeof texto, "%07d", n);
+        const std::string base = texto;
+        const int d1 = dv(base);
+        const int d2 = dv(base + char('0' + d1));
+        const std::string certa = base + char('0' + d1) + char('0' + d2);
+        EXPECT_TRUE(ConfereInscricaoNoveDigitos(certa)) << certa;
+        std::string outra = certa;
+        outra[8] = char('0' + (d2 + 1) % 10);
+        EXPECT_FALSE(ConfereInscricaoNoveDigitos(outra)) << outra;
+        outra = certa;
+        outra[3] = 'x';
+        EXPECT_FALSE(ConfereInscricaoNoveDigitos(outra)) << outra;
+    }
 }
 
 TEST_F(ContribuinteTest, ComponenteDaPastaDoProgramaSemCopiaCarregadoUmaVez) {
