@@ -8,8 +8,10 @@
 #include <QPageSize>
 #include <QPdfWriter>
 #include <QTextLayout>
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <cstring>
 #include <exception>
 #include <map>
 #include <tuple>
@@ -148,12 +150,42 @@ void TTextosDispostos::Desenha(QPainter& p, const QRectF& r, int flags, const QS
     if (d.excede) p.restore();
 }
 
-void PintaPagina(QPainter& p, const TPagina& pagina, double k, TTextosDispostos* dispostos) {
+const QImage& TImagensGuardadas::Imagem(const TBitmap1& b) {
+    const size_t n = size_t(b.Width()) * size_t(b.Height());
+    const unsigned char* pixels = n ? b.Linha(0) : nullptr;
+    ++vez_;
+    for (TGuardada& g : guardadas_) {
+        if (g.largura == b.Width() && g.altura == b.Height() &&
+            (n == 0 || std::memcmp(g.pixels.data(), pixels, n) == 0)) {
+            g.usada = vez_;
+            return g.imagem;
+        }
+    }
+    // A few are kept: the cut mark stays, each slip's barcode takes the place of the last.
+    constexpr size_t kGuardadas = 8;
+    if (guardadas_.size() >= kGuardadas) {
+        auto antiga = std::min_element(
+            guardadas_.begin(), guardadas_.end(),
+            [](const TGuardada& a, const TGuardada& c) { return a.usada < c.usada; });
+        guardadas_.erase(antiga);
+    }
+    TGuardada g;
+    g.largura = b.Width();
+    g.altura = b.Height();
+    if (n) g.pixels.assign(pixels, pixels + n);
+    g.imagem = ImagemDoBitmap(b);
+    g.usada = vez_;
+    guardadas_.push_back(std::move(g));
+    return guardadas_.back().imagem;
+}
+
+void PintaPagina(QPainter& p, const TPagina& pagina, double k, TGuardadosDoDocumento* guardados) {
     p.setRenderHint(QPainter::SmoothPixmapTransform, false);
     // A picture drawn more than once on a page (the barcode of each copy) is made once: the PDF
-    // then holds it once as well.
+    // then holds it once as well. A document keeps them from page to page.
     std::vector<std::pair<const TBitmap1*, QImage>> imagens;
-    auto imagem = [&imagens](const TBitmap1& b) -> const QImage& {
+    auto imagem = [&imagens, guardados](const TBitmap1& b) -> const QImage& {
+        if (guardados) return guardados->imagens.Imagem(b);
         for (const auto& [origem, img] : imagens) {
             if (origem == &b) return img;
         }
@@ -211,8 +243,8 @@ void PintaPagina(QPainter& p, const TPagina& pagina, double k, TTextosDispostos*
                          : item.alinhamento == TAlinhamento::Direita ? Qt::AlignRight
                                                                      : Qt::AlignLeft;
                 if (item.quebraLinhas) flags |= Qt::TextWordWrap;
-                if (dispostos) {
-                    dispostos->Desenha(p, r, flags, Texto(item.texto), item.fonte);
+                if (guardados) {
+                    guardados->textos.Desenha(p, r, flags, Texto(item.texto), item.fonte);
                 } else {
                     p.drawText(r, flags, Texto(item.texto));
                 }
@@ -292,7 +324,7 @@ struct TArquivoPDF::Dados {
     TSaidaPDF saida;
     std::unique_ptr<QPdfWriter> pdf;
     QPainter painter;
-    TTextosDispostos dispostos;
+    TGuardadosDoDocumento guardados;
 
     [[noreturn]] void Falha(const std::string& causa) {
         concluido = true;
@@ -328,7 +360,7 @@ TArquivoPDF::~TArquivoPDF() = default;
 void TArquivoPDF::Acrescenta(const std::vector<TPagina>& paginas) {
     for (const TPagina& p : paginas) {
         if (paginas_ > 0) d_->pdf->newPage();
-        PintaPagina(d_->painter, p, 1200 / 25.4, &d_->dispostos);
+        PintaPagina(d_->painter, p, 1200 / 25.4, &d_->guardados);
         ++paginas_;
     }
 }

@@ -6,12 +6,14 @@
 #include <QImage>
 #include <QPainter>
 #include <QString>
+#include <cstdint>
 #include <map>
 #include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
 
+#include "TBitmap1.h"
 #include "TRelatorio.h"
 
 namespace kova {
@@ -38,10 +40,33 @@ private:
     std::map<TChave, TDisposto> dispostos_;
 };
 
+// The pictures of a document made once each: a picture drawn again with the same pixels (the cut
+// mark of every slip) is the same image, which the PDF then holds once.
+class TImagensGuardadas {
+public:
+    const QImage& Imagem(const TBitmap1& b);
+
+private:
+    struct TGuardada {
+        int largura = 0, altura = 0;
+        std::vector<unsigned char> pixels;
+        QImage imagem;
+        uint64_t usada = 0;
+    };
+    std::vector<TGuardada> guardadas_;
+    uint64_t vez_ = 0;
+};
+
+// What a document draws again on every page, made once for it.
+struct TGuardadosDoDocumento {
+    TTextosDispostos textos;
+    TImagensGuardadas imagens;
+};
+
 // Draws one page; the painter's device has pontosPorMm device units per millimetre. With
-// `dispostos`, texts drawn before in the same painter are not laid out again.
+// `guardados`, texts and pictures drawn before in the same painter are not made again.
 void PintaPagina(QPainter& painter, const TPagina& pagina, double pontosPorMm,
-                 TTextosDispostos* dispostos = nullptr);
+                 TGuardadosDoDocumento* guardados = nullptr);
 // Writes the pages to an A4 PDF file, private to the user; throws kova::Exception when the file
 // cannot be written.
 void GravaPDF(const std::vector<TPagina>& paginas, const std::string& caminho);

@@ -20,14 +20,24 @@ void KOVAsEmPDF(benchmark::State& state) {
     ScriptedDialogs dialogs;
     ScopedDialogService servico(dialogs);
     auto dm = teste::ModuloDeTeste();
-    dm->cdsKOVA.Append();
-    teste::PreencheKOVAValida(*dm);
-    dm->cdsKOVA.Post();
+    // Slips of different taxpayers and amounts, as a print run has them: each its own barcode.
+    TDataSet& k = dm->cdsKOVA;
+    for (int64_t i = 0; i < state.range(0); ++i) {
+        k.Append();
+        teste::PreencheKOVAValida(*dm);
+        dm->CriandoRegistro = true;
+        k.FieldByName("ValorPrincipal").SetAsFloat(100 + double(i));
+        k.FieldByName("TotalRecolher").SetAsFloat(100 + double(i));
+        k.FieldByName("RazaoSocial").SetAsString("EMPRESA DE TESTE " + std::to_string(i) + " LTDA");
+        dm->CriandoRegistro = false;
+        k.Post();
+    }
     TqrpKOVA relatorio;
     const std::string caminho = "/tmp/kova-bench-" + std::to_string(state.range(0)) + ".pdf";
     for (auto _ : state) {
         TArquivoPDF pdf(caminho);
-        for (int64_t i = 0; i < state.range(0); ++i) pdf.Acrescenta(relatorio.Executa(3));
+        k.First();
+        for (int64_t i = 0; i < state.range(0); ++i, k.Next()) pdf.Acrescenta(relatorio.Executa(3));
         pdf.Conclui();
     }
     state.counters["KOVA/s"] = benchmark::Counter(double(state.iterations() * state.range(0)),
