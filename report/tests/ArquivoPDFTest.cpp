@@ -24,6 +24,8 @@ using namespace kova::teste;
 namespace {
 
 constexpr const char* kDestino = "/impressoes/KOVA.pdf";
+// Enough slips for the file to go in several pieces of 64 KB (what the page repeats is held once).
+constexpr int kKOVAs = 24;
 
 class ArquivoPDFTest : public ::testing::Test {
 protected:
@@ -55,7 +57,7 @@ protected:
     void NovasKOVAs() {
         dm.reset();
         dm = ModuloDeTeste();
-        for (int i = 0; i < 12; ++i) {
+        for (int i = 0; i < kKOVAs; ++i) {
             dm->cdsKOVA.Append();
             PreencheKOVAValida(*dm);
             dm->cdsKOVA.Post();
@@ -94,7 +96,7 @@ TEST_F(ArquivoPDFTest, UmaEscritaRecusadaEmQualquerPassoNaoImprimeNemMarca) {
     const TArquivosEmMemoria::TDisco vazio = disco.Disco();
 
     ASSERT_EQ(Imprime(), "");
-    EXPECT_EQ(Impressas(), 12);
+    EXPECT_EQ(Impressas(), kKOVAs);
     const int passos = disco.Passos();
     // Made, at least three pieces, flushed, renamed.
     ASSERT_GE(passos, 6);
@@ -114,7 +116,7 @@ TEST_F(ArquivoPDFTest, UmaEscritaRecusadaEmQualquerPassoNaoImprimeNemMarca) {
         EXPECT_EQ(m, passo == 1
                          ? "A KOVA Nº 1 não foi impressa\r\rNão foi possível gravar o arquivo "
                            "/impressoes/KOVA.pdf: o disco está cheio"
-                         : "As 12 KOVA, Nº 1 a Nº 12, não foram impressas\r\rNão foi possível "
+                         : "As 24 KOVA, Nº 1 a Nº 24, não foram impressas\r\rNão foi possível "
                            "gravar o arquivo /impressoes/KOVA.pdf: o disco está cheio");
         EXPECT_EQ(Impressas(), 0);
         EXPECT_EQ(fluxos->Marcadas, 0);
