@@ -36,28 +36,33 @@ TChavesDasRegras& ChavesDasRegras() {
     return *c;
 }
 
+// The six-bit code of each character of a key: 1 to 10 for the digits, 11 to 36 for the letters
+// without regard to case (as the index compares them: among letters and digits only "a" to "z" have
+// capitals, an accented letter's capital is never one of those); 0xFF for any other character.
+struct TCodigos {
+    unsigned char codigo[256];
+    constexpr TCodigos() : codigo{} {
+        for (unsigned c = 0; c < 256; ++c) {
+            codigo[c] = c >= '0' && c <= '9'   ? static_cast<unsigned char>(1 + (c - '0'))
+                        : c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(11 + (c - 'A'))
+                        : c >= 'a' && c <= 'z' ? static_cast<unsigned char>(11 + (c - 'a'))
+                                               : 0xFF;
+        }
+    }
+};
+constexpr TCodigos kCodigos;
+
 // Appends the characters of a key column to a packed key, six bits each, in `tamanho` places
 // (the unused ones zero); false when the text does not fit or holds anything but letters and
-// digits. Letters are taken without regard to case, as the index compares them: among letters and
-// digits only "a" to "z" have capitals (an accented letter's capital is never one of those).
+// digits.
 bool Empacota(uint64_t& chave, std::string_view s, size_t tamanho) {
     if (s.size() > tamanho) return false;
-    for (size_t i = 0; i < tamanho; ++i) {
-        unsigned codigo = 0;
-        if (i < s.size()) {
-            const unsigned char c = static_cast<unsigned char>(s[i]);
-            if (c >= '0' && c <= '9') {
-                codigo = 1 + (c - '0');
-            } else if (c >= 'A' && c <= 'Z') {
-                codigo = 11 + (c - 'A');
-            } else if (c >= 'a' && c <= 'z') {
-                codigo = 11 + (c - 'a');
-            } else {
-                return false;
-            }
-        }
+    for (char ch : s) {
+        const unsigned codigo = kCodigos.codigo[static_cast<unsigned char>(ch)];
+        if (codigo == 0xFF) return false;
         chave = (chave << 6) | codigo;
     }
+    chave <<= 6 * (tamanho - s.size());
     return true;
 }
 
