@@ -135,7 +135,8 @@ const TTextosDispostos::TDisposto& TTextosDispostos::Dispoe(const QPainter& p, c
 
 void TTextosDispostos::Desenha(QPainter& p, const QRectF& r, int flags, const QString& texto,
                                const TFonte& fonte) {
-    if (!TextoSimples(texto, flags)) {
+    // Laid out here only left to right, as every text of a slip is.
+    if (p.layoutDirection() == Qt::RightToLeft || !TextoSimples(texto, flags)) {
         p.drawText(r, flags, texto);
         return;
     }
