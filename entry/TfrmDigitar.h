@@ -178,8 +178,6 @@ private:
     uint64_t sessaoJulgada_ = 0;
     std::vector<std::array<uint64_t, 2>> julgadoAte_;
     void MarcaJulgado(const TField& campo, uint64_t carimbo, TJulgamento j);
-    // The positions in the slips table of the fields CamposLidos names, worked out once a field,
-    // and whether the whole-slip check judges the field even when nothing changed.
     // What a change of a field sets off besides its rules, told by the field once.
     enum class TPapel {
         Outro,
@@ -192,6 +190,8 @@ private:
         Situacao,
         Valor,  // an amount the total adds up
     };
+    // The positions in the slips table of the fields CamposLidos names, worked out once a field,
+    // and whether the whole-slip check judges the field even when nothing changed.
     struct TLidos {
         const TField* campo = nullptr;
         std::string nome;
