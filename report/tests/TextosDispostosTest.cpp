@@ -107,8 +107,9 @@ TEST_F(TextosDispostosTest, DesenhaOndeODrawTextDesenha) {
         QStringLiteral("Número de Controle  "),
         QStringLiteral("Identificação do Contribuinte — São José"),
         QStringLiteral("fi fl ffi: ligaduras"),
-        QStringLiteral("Informações complementares que não cabem numa só linha da caixa e por "
-                       "isso seguem em outras linhas, quantas a caixa deixar, e o resto além dela"),
+        QStringLiteral("Informações complementares que não cabem numa só linha da caixa e por ") +
+            QStringLiteral(
+                "isso seguem em outras linhas, quantas a caixa deixar, e o resto além dela"),
     };
     for (const QString& t : textos) {
         for (int alinhamento : {int(Qt::AlignLeft), int(Qt::AlignHCenter), int(Qt::AlignRight)}) {
