@@ -173,7 +173,7 @@ class Tela:
             anterior[0] = g
             time.sleep(0.2)
             return pronta
-        self.espera(assentada, "a caixa \"%s\" em seu tamanho" % titulo, 30)
+        self.espera(assentada, "a caixa \"%s\" em seu tamanho" % titulo)
         time.sleep(0.3)
         os.makedirs(self.capturas, exist_ok=True)
         caminho = os.path.join(self.capturas, nome)
